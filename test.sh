@@ -21,3 +21,25 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O
       -DTOLMO_WITH_QT=OFF -DTOLMO_SANITIZE=thread -DTOLMO_WERROR=ON
 cmake --build build-tsan -j "$jobs"
 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+# The file loaders' fuzz targets: built with clang, each run briefly on its own corpus.
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DTOLMO_FUZZ=ON -DTOLMO_SANITIZE=address,undefined
+fuzzers=$(cd tests/fuzz 2>/dev/null && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//' || true)
+if [ -n "$fuzzers" ]; then
+  cmake --build build-fuzz -j "$jobs" --target $fuzzers
+  for f in $fuzzers; do
+    corpus=build-fuzz/corpus/$f
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "tests/fuzz/seeds/$f" ] && seeds=("tests/fuzz/seeds/$f")
+    echo "fuzzing $f for ${TOLMO_FUZZ_SECONDS:-20} s"
+    if ! build-fuzz/tests/$f -max_total_time="${TOLMO_FUZZ_SECONDS:-20}" -print_final_stats=1 \
+         "$corpus" "${seeds[@]}" > "build-fuzz/$f.log" 2>&1; then
+      cat "build-fuzz/$f.log"
+      exit 1
+    fi
+    tail -n 4 "build-fuzz/$f.log"
+  done
+fi

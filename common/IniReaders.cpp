@@ -1,0 +1,199 @@
+#include "common/IniReaders.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+const QString keyNotFoundText = QStringLiteral(" key not found\n");
+const QString keyUnknownParameterText = QStringLiteral(" key unknown parameter\n");
+
+namespace {
+
+void appendReport(QString* report, const char* key, const QString& text)
+{
+    if (report)
+        *report += QString::fromUtf8(key) + text;
+}
+
+// The stored value as text. A value with a comma comes back from QSettings as a list: join it
+// back as it was written.
+bool storedText(QSettings* settings, QString* report, const char* key, QString* text)
+{
+    if (!settings || !key)
+        return false;
+    const QString name = QString::fromUtf8(key);
+    if (name.isEmpty() || !settings->contains(name)) {
+        appendReport(report, key, keyNotFoundText);
+        return false;
+    }
+    const QVariant value = settings->value(name);
+    if (value.userType() == QMetaType::QStringList)
+        *text = value.toStringList().join(QStringLiteral(", "));
+    else
+        *text = value.toString();
+    return true;
+}
+
+bool parseSigned(const QString& text, qlonglong* out)
+{
+    bool ok = false;
+    *out = text.toLongLong(&ok, 10);
+    return ok;
+}
+
+bool parseUnsigned(const QString& text, qulonglong* out)
+{
+    // Qt refuses a minus sign here, but "-0" and the like must not slip through either.
+    if (text.trimmed().startsWith(QLatin1Char('-')))
+        return false;
+    bool ok = false;
+    *out = text.toULongLong(&ok, 10);
+    return ok;
+}
+
+bool parseUInt(const QString& text, unsigned int* out)
+{
+    qulonglong number = 0;
+    if (!parseUnsigned(text, &number) || number > std::numeric_limits<unsigned int>::max())
+        return false;
+    *out = static_cast<unsigned int>(number);
+    return true;
+}
+
+bool parseBool(const QString& text, bool* out)
+{
+    const QString word = text.trimmed();
+    if (word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+        *out = true;
+        return true;
+    }
+    if (word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        *out = false;
+        return true;
+    }
+    qlonglong number = 0;
+    if (parseSigned(word, &number)) {
+        *out = number != 0;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool readSettingInt(QSettings* settings, QString* report, const char* key, int* value)
+{
+    QString text;
+    if (!value || !storedText(settings, report, key, &text))
+        return false;
+    qlonglong number = 0;
+    if (!parseSigned(text, &number) || number < std::numeric_limits<int>::min()
+        || number > std::numeric_limits<int>::max()) {
+        appendReport(report, key, keyUnknownParameterText);
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
+}
+
+bool readSettingUInt(QSettings* settings, QString* report, const char* key, unsigned int* value)
+{
+    QString text;
+    if (!value || !storedText(settings, report, key, &text))
+        return false;
+    unsigned int number = 0;
+    if (!parseUInt(text, &number)) {
+        appendReport(report, key, keyUnknownParameterText);
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+bool readSettingFloat(QSettings* settings, QString* report, const char* key, float* value)
+{
+    QString text;
+    if (!value || !storedText(settings, report, key, &text))
+        return false;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) {
+        appendReport(report, key, keyUnknownParameterText);
+        return false;
+    }
+    *value = static_cast<float>(number);
+    return true;
+}
+
+bool readSettingBool(QSettings* settings, QString* report, const char* key, unsigned int* flags,
+                     unsigned int mask)
+{
+    QString text;
+    if (!flags || !storedText(settings, report, key, &text))
+        return false;
+    bool on = false;
+    if (!parseBool(text, &on)) {
+        appendReport(report, key, keyUnknownParameterText);
+        return false;
+    }
+    if (on)
+        *flags |= mask;
+    else
+        *flags &= ~mask;
+    return true;
+}
+
+bool readSettingFlag(QSettings* settings, QString* report, const char* key, unsigned int* flags,
+                     unsigned int mask)
+{
+    QString text;
+    if (!flags || !storedText(settings, report, key, &text))
+        return false;
+    unsigned int number = 0;
+    if (!parseUInt(text, &number)) {
+        appendReport(report, key, keyUnknownParameterText);
+        return false;
+    }
+    *flags = (*flags & ~mask) | (number & mask);
+    return true;
+}
+
+bool readSettingString(QSettings* settings, QString* report, const char* key, char* text,
+                       size_t capacity)
+{
+    QString stored;
+    if (!text || capacity == 0 || !storedText(settings, report, key, &stored))
+        return false;
+    const QByteArray bytes = stored.toUtf8();
+    size_t length = static_cast<size_t>(bytes.size());
+    if (length > capacity - 1) {
+        length = capacity - 1;
+        // Never split a multi-byte character: step back over continuation bytes.
+        while (length > 0 && (static_cast<unsigned char>(bytes[static_cast<int>(length)]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(text, bytes.constData(), length);
+    std::memset(text + length, 0, capacity - length);
+    return true;
+}
+
+bool readSettingEnum(QSettings* settings, QString* report, const char* key, int* value,
+                     const EnumEntry* table, size_t count)
+{
+    QString text;
+    if (!value || !storedText(settings, report, key, &text))
+        return false;
+    const QByteArray name = text.toUtf8();
+    for (size_t i = 0; table && i < count; ++i) {
+        if (table[i].name && name == QByteArray(table[i].name)) {
+            *value = table[i].value;
+            return true;
+        }
+    }
+    appendReport(report, key, keyUnknownParameterText);
+    return false;
+}

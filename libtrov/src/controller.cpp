@@ -1,0 +1,843 @@
+#include "controller.h"
+
+#include "firmware.h"
+#include "logsink.h"
+#include "persist.h"
+#include "trovsim.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace trovsim {
+
+namespace {
+
+void log(int level, const std::string& text) { LogSink::instance().post(level, text); }
+
+void copyText(char* dst, size_t size, const std::string& src)
+{
+    std::memset(dst, 0, size);
+    std::memcpy(dst, src.data(), std::min(src.size(), size - 1));
+}
+
+std::string hexBytes(const uint8_t* p, size_t n)
+{
+    std::string out;
+    char buf[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(buf, sizeof buf, "%02x", p[i]);
+        out += buf;
+    }
+    return out;
+}
+
+bool parseHexBytes(const std::string& s, uint8_t* out, size_t n)
+{
+    if (s.size() != 2 * n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned v;
+        if (std::sscanf(s.c_str() + 2 * i, "%2x", &v) != 1 || !std::isxdigit(static_cast<unsigned char>(s[2 * i])) ||
+            !std::isxdigit(static_cast<unsigned char>(s[2 * i + 1])))
+            return false;
+        out[i] = static_cast<uint8_t>(v);
+    }
+    return true;
+}
+
+bool parseVersion(const std::string& s, uint32_t v[3])
+{
+    unsigned a, b, c;
+    char tail;
+    if (std::sscanf(s.c_str(), "%u.%u.%u%c", &a, &b, &c, &tail) != 3)
+        return false;
+    v[0] = a;
+    v[1] = b;
+    v[2] = c;
+    return true;
+}
+
+std::map<std::string, std::string> keysOf(const IniSection& s)
+{
+    std::map<std::string, std::string> keys;
+    for (const auto& kv : s.entries)
+        keys[kv.first] = kv.second;
+    return keys;
+}
+
+// Validates records as loaded from a file, entype and engine first because the others depend on
+// them. Returns the first correction, or "" when everything was in range.
+std::string validateLoaded(RecordSet& set, MotorKind kind, Store store)
+{
+    std::string first;
+    auto one = [&](RecordId id, const ValidationContext& base) {
+        RecordBytes defaults;
+        fillDefaults(id, kind, defaults.bytes);
+        ValidationContext ctx = base;
+        ctx.held = defaults.bytes;
+        std::string what;
+        if (validate(id, set.bytes(id), ctx, &what) && first.empty())
+            first = std::string(describe(id).name) + "." + what;
+    };
+    ValidationContext plain;
+    if (store == Store::RAM) {
+        one(RecordId::entype_settings, plain);
+        one(RecordId::engine_settings, plain);
+    }
+    ValidationContext ctx = contextFor(set);
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        if (describe(id).store == store && id != RecordId::entype_settings && id != RecordId::engine_settings)
+            one(id, ctx);
+    }
+    return first;
+}
+
+} // namespace
+
+Controller::Controller(const ControllerConfig& config, std::shared_ptr<DataFolder> folder, bool noise)
+    : config_(config), name_(config.deviceName()), folder_(std::move(folder)), noise_(noise), electrical_(config.serial)
+{
+    identity_ = configIdentity();
+    fillAllDefaults(flash_, config_.motor, Store::RAM);
+}
+
+Controller::Identity Controller::configIdentity() const
+{
+    Identity id;
+    id.serial = config_.serial;
+    std::copy(config_.firmware, config_.firmware + 3, id.firmware);
+    id.firmwareValid = true;
+    return id;
+}
+
+std::string Controller::path(const char* suffix) const { return folder_->path() + "/" + config_.id + suffix; }
+
+bool Controller::persistent() const { return folder_ && folder_->ensure(); }
+
+// --- life cycle
+
+void Controller::powerOn(double nowMs)
+{
+    nowMs_ = std::max(nowMs_, nowMs);
+    powerOnMs_ = nowMs_;
+    loadFlash();
+    ram_ = flash_;
+    positionerAttached_ = !config_.positioner.empty();
+    positionerModel_ = config_.positioner;
+    if (positionerAttached_)
+        loadEeprom();
+    errv_ = false;
+    mode_ = config_.startInBootloader || !identity_.firmwareValid ? Mode::Bootloader : Mode::Firmware;
+    restartIntoBootloader_ = false;
+    motion_.powerOn(motion_.fram(), nowMs_);
+    electrical_.powerOn(nowMs_);
+    commandsAccepted_ = 0;
+    lastResult_ = 0;
+}
+
+void Controller::advance(double nowMs)
+{
+    if (nowMs > nowMs_)
+        nowMs_ = nowMs;
+    if (mode_ == Mode::Restarting && nowMs_ >= restartAt_) {
+        // a restart reboots: RAM comes back from flash
+        mode_ = restartIntoBootloader_ || !identity_.firmwareValid ? Mode::Bootloader : Mode::Firmware;
+        ram_ = flash_;
+        errv_ = false;
+        motion_.powerOn(motion_.fram(), restartAt_);
+        electrical_.powerOn(restartAt_);
+    }
+    if (mode_ == Mode::Firmware) {
+        MotionContext ctx = context();
+        motion_.advanceTo(nowMs_, ctx);
+        electrical_.advanceTo(nowMs_, motion_, ctx);
+    }
+}
+
+result_t Controller::admit(device_t handle, Fn fn) const
+{
+    if (retired_ || handle < 0 || openHandle_ != handle)
+        return result_nodevice;
+    if (mode_ == Mode::Bootloader && !worksInBootloader(fn))
+        return result_not_implemented;
+    return result_ok;
+}
+
+void Controller::loseHandle()
+{
+    unlockFile(lockFd_);
+    lockFd_ = -1;
+    openHandle_ = -1;
+}
+
+void Controller::retire()
+{
+    retired_ = true;
+    loseHandle();
+}
+
+void Controller::shutdown() { loseHandle(); }
+
+// --- open and close
+
+void Controller::refuseOpen(const std::string& cause)
+{
+    // the reconnect loop retries every second: say it once per cause
+    if (cause != lastRefusal_)
+        log(2, name_ + ": open refused: " + cause);
+    lastRefusal_ = cause;
+}
+
+result_t Controller::open(device_t handle)
+{
+    if (retired_)
+        return result_error;
+    std::string cause;
+    if (!plugged_)
+        cause = "no device";
+    else if (config_.silent)
+        cause = "no controller answers";
+    else if (mode_ == Mode::Restarting)
+        cause = "controller is restarting";
+    else if (config_.busy || busy_ || uploading_)
+        cause = "busy, held by another program";
+    else if (openHandle_ != -1)
+        cause = "busy, already open";
+    if (cause.empty() && persistent()) {
+        int fd = lockFile(path(".lock"));
+        if (fd == -1)
+            cause = "busy, locked by another process";
+        else if (fd >= 0)
+            lockFd_ = fd; // -2: the file cannot be made, so there is nothing to lock against
+    }
+    if (!cause.empty()) {
+        refuseOpen(cause);
+        return result_error;
+    }
+    openHandle_ = handle;
+    lastRefusal_.clear();
+    return result_ok;
+}
+
+void Controller::close(device_t handle)
+{
+    if (openHandle_ == handle)
+        loseHandle();
+}
+
+// --- flash and EEPROM
+
+void Controller::loadFlash()
+{
+    if (!folder_ || folder_->inMemory())
+        return; // in memory the flash lives as long as this object
+    identity_ = configIdentity();
+    fillAllDefaults(flash_, config_.motor, Store::RAM);
+    errd_ = false;
+    std::string text;
+    if (!readWholeFile(path(".flash"), text))
+        return; // never saved: defaults
+
+    RecordSet loaded;
+    fillAllDefaults(loaded, config_.motor, Store::RAM);
+    Identity id = configIdentity();
+    std::vector<IniSection> sections;
+    std::string error;
+    bool ok = parseIni(text, sections, &error);
+    for (size_t i = 0; ok && i < sections.size(); ++i) {
+        const IniSection& s = sections[i];
+        std::map<std::string, std::string> keys = keysOf(s);
+        if (s.name == "identity") {
+            for (const auto& kv : keys) {
+                unsigned long long serial = 0;
+                if (kv.first == "serial") {
+                    ok = !kv.second.empty() && kv.second.size() <= 10 &&
+                         kv.second.find_first_not_of("0123456789") == std::string::npos;
+                    serial = ok ? std::stoull(kv.second) : 0;
+                    ok = ok && serial > 0 && serial <= 0xffffffffull;
+                }
+                else if (kv.first == "key")
+                    ok = parseHexBytes(kv.second, id.key, sizeof id.key);
+                else if (kv.first == "firmware")
+                    ok = parseVersion(kv.second, id.firmware);
+                else if (kv.first == "firmware_valid")
+                    ok = kv.second == "yes" || kv.second == "no";
+                else
+                    ok = false;
+                if (kv.first == "serial" && ok)
+                    id.serial = static_cast<uint32_t>(serial);
+                if (kv.first == "firmware_valid")
+                    id.firmwareValid = kv.second == "yes";
+                if (!ok)
+                    error = "bad " + kv.first + " in [identity]";
+                if (!ok)
+                    break;
+            }
+            continue;
+        }
+        const RecordDesc* r = findRecord(s.name);
+        if (!r || r->store != Store::RAM) {
+            ok = false;
+            error = "unknown section [" + s.name + "]";
+            break;
+        }
+        ok = readSection(r->id, keys, loaded.bytes(r->id), &error);
+    }
+    if (!ok) {
+        errd_ = true;
+        log(2, name_ + ": flash memory unreadable (" + error + "), using the default settings");
+        return;
+    }
+    std::string corrected = validateLoaded(loaded, config_.motor, Store::RAM);
+    if (!corrected.empty()) {
+        errd_ = true;
+        log(2, name_ + ": flash memory held a bad value: " + corrected);
+    }
+    identity_ = id;
+    flash_ = loaded;
+}
+
+void Controller::writeFlash()
+{
+    if (!persistent())
+        return;
+    std::string text = "# flash memory of " + name_ + "\n[identity]\n";
+    text += "serial = " + std::to_string(identity_.serial) + "\n";
+    text += "key = " + hexBytes(identity_.key, sizeof identity_.key) + "\n";
+    text += "firmware = " + std::to_string(identity_.firmware[0]) + "." + std::to_string(identity_.firmware[1]) + "." +
+            std::to_string(identity_.firmware[2]) + "\n";
+    text += std::string("firmware_valid = ") + (identity_.firmwareValid ? "yes" : "no") + "\n";
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        if (describe(id).store == Store::RAM)
+            text += writeSection(id, flash_.bytes(id));
+    }
+    if (!writeFileAtomic(path(".flash"), text))
+        log(2, name_ + ": cannot write " + path(".flash"));
+}
+
+void Controller::loadEeprom()
+{
+    positionerDefaults(positionerModel_.empty() ? "LS-100" : positionerModel_, eeprom_);
+    eepromHasSettings_ = false;
+    if (!folder_ || folder_->inMemory())
+        return;
+    std::string text;
+    if (!readWholeFile(path(".stage"), text))
+        return;
+    RecordSet loaded = eeprom_;
+    RecordSet copy;
+    fillAllDefaults(copy, config_.motor, Store::RAM);
+    bool hasCopy = false;
+    std::vector<IniSection> sections;
+    std::string error;
+    bool ok = parseIni(text, sections, &error);
+    for (size_t i = 0; ok && i < sections.size(); ++i) {
+        const IniSection& s = sections[i];
+        bool isCopy = s.name.compare(0, 3, "ee_") == 0;
+        const RecordDesc* r = findRecord(isCopy ? s.name.substr(3) : s.name);
+        if (!r || r->store != (isCopy ? Store::RAM : Store::EEPROM)) {
+            ok = false;
+            error = "unknown section [" + s.name + "]";
+            break;
+        }
+        ok = readSection(r->id, keysOf(s), (isCopy ? copy : loaded).bytes(r->id), &error);
+        hasCopy = hasCopy || isCopy;
+    }
+    if (ok) {
+        std::string corrected = validateLoaded(loaded, config_.motor, Store::EEPROM);
+        if (hasCopy && corrected.empty())
+            corrected = validateLoaded(copy, config_.motor, Store::RAM);
+        if (!corrected.empty()) {
+            errd_ = true;
+            log(2, name_ + ": positioner memory held a bad value: " + corrected);
+        }
+        eeprom_ = loaded;
+        eepromSettingsCopy_ = copy;
+        eepromHasSettings_ = hasCopy;
+        return;
+    }
+    errd_ = true;
+    log(2, name_ + ": positioner memory unreadable (" + error + "), using the positioner's defaults");
+}
+
+void Controller::writeEeprom()
+{
+    if (!persistent())
+        return;
+    std::string text = "# positioner memory of " + name_ + "\n";
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        if (describe(id).store == Store::EEPROM)
+            text += writeSection(id, eeprom_.bytes(id));
+    }
+    if (eepromHasSettings_)
+        for (int i = 0; i < kRecordCount; ++i) {
+            RecordId id = static_cast<RecordId>(i);
+            if (describe(id).store == Store::RAM)
+                text += "[ee_" + writeSection(id, eepromSettingsCopy_.bytes(id)).substr(1);
+        }
+    if (!writeFileAtomic(path(".stage"), text))
+        log(2, name_ + ": cannot write " + path(".stage"));
+}
+
+// --- records
+
+result_t Controller::getRecord(RecordId id, void* out, size_t size)
+{
+    const RecordDesc& r = describe(id);
+    if (size != r.size)
+        return result_error;
+    if (r.store == Store::EEPROM && !positionerAttached_)
+        return result_error;
+    std::memset(out, 0, size);
+    std::memcpy(out, (r.store == Store::EEPROM ? eeprom_ : ram_).bytes(id), size);
+    return result_ok;
+}
+
+void Controller::rescaleForMicrostepChange(uint32_t oldMode, uint32_t newMode)
+{
+    uint32_t oldD = microstepDivisor(oldMode), newD = microstepDivisor(newMode);
+    if (oldD == newD || ram_.get<entype_settings_t>().EngineType != ENGINE_TYPE_STEP)
+        return;
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        if (describe(id).store == Store::RAM && id != RecordId::engine_settings)
+            rescaleMicrosteps(id, ram_.bytes(id), oldD, newD);
+    }
+}
+
+result_t Controller::setRecord(RecordId id, const void* in, size_t size, Fn fn)
+{
+    const RecordDesc& r = describe(id);
+    if (size != r.size)
+        return result_error;
+    bool eeprom = r.store == Store::EEPROM;
+    if (eeprom && !positionerAttached_)
+        return result_error;
+    RecordSet& target = eeprom ? eeprom_ : ram_;
+
+    RecordBytes rec{};
+    std::memcpy(rec.bytes, in, size);
+    normalise(id, rec.bytes);
+    ValidationContext ctx = contextFor(ram_);
+    ctx.held = target.bytes(id);
+    uint32_t oldMode = ram_.get<engine_settings_t>().MicrostepMode;
+    uint32_t newMode = oldMode;
+    if (id == RecordId::engine_settings) {
+        uint32_t asked;
+        std::memcpy(&asked, rec.bytes + offsetof(engine_settings_t, MicrostepMode), sizeof asked);
+        if (asked >= MICROSTEP_MODE_FULL && asked <= MICROSTEP_MODE_FRAC_256)
+            newMode = asked;
+        ctx.divisor = microstepDivisor(newMode);
+    }
+    std::string what;
+    bool corrected = validate(id, rec.bytes, ctx, &what);
+
+    RecordBytes before;
+    std::memcpy(before.bytes, target.bytes(id), size);
+    if (id == RecordId::engine_settings)
+        rescaleForMicrostepChange(oldMode, newMode);
+    std::memcpy(target.bytes(id), rec.bytes, size);
+    if (eeprom)
+        writeEeprom();
+    motion_.settingsChanged(id, before.bytes, context());
+
+    errv_ = corrected;
+    if (corrected) {
+        log(2, std::string(functionName(fn)) + ": " + what);
+        return result_value_error;
+    }
+    return result_ok;
+}
+
+// --- state and identity
+
+result_t Controller::getStatus(status_t& s)
+{
+    std::memset(&s, 0, sizeof s);
+    MotionContext ctx = context();
+    if (mode_ == Mode::Bootloader) {
+        electrical_.fillBootloaderStatus(s, ctx);
+    } else {
+        motion_.fillStatus(s, ctx);
+        electrical_.fillStatus(s, motion_, ctx);
+        if (motion_.commandRefused())
+            s.Flags |= STATE_ERRC;
+    }
+    if (errv_)
+        s.Flags |= STATE_ERRV;
+    if (errd_ || inputs_.dataError)
+        s.Flags |= STATE_ERRD;
+    if (positionerAttached_)
+        s.Flags |= STATE_EEPROM_CONNECTED;
+    return result_ok;
+}
+
+result_t Controller::getChart(chart_data_t& c)
+{
+    std::memset(&c, 0, sizeof c);
+    electrical_.fillChart(c, motion_, context());
+    return result_ok;
+}
+
+result_t Controller::getAnalog(analog_data_t& a)
+{
+    std::memset(&a, 0, sizeof a);
+    electrical_.fillAnalog(a, motion_, context());
+    return result_ok;
+}
+
+result_t Controller::getDebug(debug_read_t& d)
+{
+    // a 128-byte block, one byte in the low 8 bits of each word
+    uint8_t block[128] = {};
+    auto put = [&](size_t at, const void* v, size_t n) { std::memcpy(block + at, v, n); };
+    MotionContext ctx = context();
+    int64_t phys = static_cast<int64_t>(std::llround(motion_.physical() * 256.0));
+    int64_t enc = motion_.fram().encoder;
+    uint32_t uptime = static_cast<uint32_t>(std::max(0.0, nowMs_ - powerOnMs_));
+    int32_t vel = static_cast<int32_t>(std::lround(motion_.velocity() * 256.0));
+    int64_t counter = static_cast<int64_t>(std::llround(motion_.position() * 256.0));
+    uint32_t power = motion_.powerState();
+    uint32_t alarms = electrical_.alarmBits();
+    int32_t temperature = electrical_.temperature(ctx);
+    int32_t upwr = electrical_.supplyVoltage(motion_, ctx);
+    put(0, &phys, 8);
+    put(8, &enc, 8);
+    put(16, &uptime, 4);
+    put(20, &commandsAccepted_, 4);
+    put(24, &vel, 4);
+    put(28, &lastResult_, 4);
+    put(32, &counter, 8); // target: the counter while nothing moves
+    put(40, &counter, 8);
+    put(48, &power, 4);
+    put(52, &alarms, 4);
+    put(56, &temperature, 4);
+    put(60, &upwr, 4);
+    std::memset(&d, 0, sizeof d);
+    for (size_t i = 0; i < sizeof block; ++i)
+        d.DebugData[i] = block[i];
+    return result_ok;
+}
+
+void Controller::deviceInformation(device_information_t& info) const
+{
+    std::memset(&info, 0, sizeof info);
+    copyText(info.Manufacturer, sizeof info.Manufacturer, config_.manufacturer);
+    copyText(info.ManufacturerId, sizeof info.ManufacturerId, config_.manufacturerId);
+    copyText(info.ProductDescription, sizeof info.ProductDescription,
+             mode_ == Mode::Bootloader ? std::string("SIMBOOT") : config_.description);
+}
+
+void Controller::firmwareVersion(uint32_t v[3]) const { std::copy(identity_.firmware, identity_.firmware + 3, v); }
+
+void Controller::bootloaderVersion(uint32_t v[3]) const { std::copy(config_.bootloader, config_.bootloader + 3, v); }
+
+// --- commands
+
+result_t Controller::motionCommand(MotionCommand cmd, int position, int uposition)
+{
+    result_t r = motion_.command(cmd, position, uposition, context());
+    if (r == result_ok && !motion_.commandRefused())
+        ++commandsAccepted_;
+    return r;
+}
+
+result_t Controller::zero()
+{
+    motion_.zero(context());
+    return result_ok;
+}
+
+result_t Controller::setPosition(const set_position_t& pos)
+{
+    motion_.setPosition(pos, context());
+    return result_ok;
+}
+
+result_t Controller::getPosition(get_position_t& pos)
+{
+    std::memset(&pos, 0, sizeof pos);
+    motion_.getPosition(pos, context());
+    return result_ok;
+}
+
+result_t Controller::saveSettings()
+{
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        if (describe(id).store == Store::RAM)
+            std::memcpy(flash_.bytes(id), ram_.bytes(id), describe(id).size);
+    }
+    errd_ = false;
+    writeFlash();
+    log(3, name_ + ": settings saved to flash");
+    return result_ok;
+}
+
+result_t Controller::readSettings()
+{
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        const RecordDesc& r = describe(id);
+        if (r.store != Store::RAM)
+            continue;
+        RecordBytes before;
+        std::memcpy(before.bytes, ram_.bytes(id), r.size);
+        std::memcpy(ram_.bytes(id), flash_.bytes(id), r.size);
+        motion_.settingsChanged(id, before.bytes, context());
+    }
+    log(3, name_ + ": settings read from flash");
+    return result_ok;
+}
+
+result_t Controller::eepromSaveSettings()
+{
+    if (!positionerAttached_)
+        return result_error;
+    eepromSettingsCopy_ = ram_;
+    eepromHasSettings_ = true;
+    writeEeprom();
+    return result_ok;
+}
+
+result_t Controller::eepromReadSettings()
+{
+    if (!positionerAttached_ || !eepromHasSettings_)
+        return result_error;
+    for (int i = 0; i < kRecordCount; ++i) {
+        RecordId id = static_cast<RecordId>(i);
+        const RecordDesc& r = describe(id);
+        if (r.store != Store::RAM)
+            continue;
+        RecordBytes before;
+        std::memcpy(before.bytes, ram_.bytes(id), r.size);
+        std::memcpy(ram_.bytes(id), eepromSettingsCopy_.bytes(id), r.size);
+        motion_.settingsChanged(id, before.bytes, context());
+    }
+    return result_ok;
+}
+
+result_t Controller::clearFram() { return result_ok; }
+
+result_t Controller::restart(bool intoBootloader)
+{
+    mode_ = Mode::Restarting;
+    restartAt_ = nowMs_ + kRestartMs;
+    restartIntoBootloader_ = intoBootloader;
+    loseHandle();
+    log(3, name_ + ": controller restarting");
+    return result_ok;
+}
+
+result_t Controller::gotoFirmware(uint8_t& done)
+{
+    done = 0;
+    if (mode_ == Mode::Bootloader && identity_.firmwareValid) {
+        done = 1;
+        restart(false);
+    }
+    return result_ok;
+}
+
+result_t Controller::setSerialNumber(const serial_number_t& sn)
+{
+    uint8_t key[32];
+    for (size_t i = 0; i < 32; ++i) {
+        if (sn.Key[i] > 255) {
+            log(2, "set_serial_number: Key[" + std::to_string(i) + "] " + std::to_string(sn.Key[i]) +
+                       " out of range 0..255, nothing changed");
+            return result_value_error;
+        }
+        key[i] = static_cast<uint8_t>(sn.Key[i]);
+    }
+    if (std::memcmp(key, identity_.key, sizeof key) != 0) {
+        log(2, name_ + ": serial number not changed: key mismatch");
+        return result_ok;
+    }
+    identity_.serial = sn.SN;
+    writeFlash();
+    return result_ok;
+}
+
+// --- calls addressed by name
+
+bool Controller::answers() const
+{
+    return plugged_ && !config_.silent && !config_.busy && !busy_ && !uploading_ && mode_ != Mode::Restarting &&
+           !retired_;
+}
+
+bool Controller::heldOpen()
+{
+    if (openHandle_ != -1)
+        return true;
+    if (!folder_ || !folder_->exists())
+        return false;
+    int fd = lockFile(path(".lock"));
+    if (fd == -1)
+        return true;
+    unlockFile(fd);
+    return false;
+}
+
+result_t Controller::writeKey(const uint8_t* key)
+{
+    if (!answers() || heldOpen())
+        return result_error;
+    std::memcpy(identity_.key, key, sizeof identity_.key);
+    writeFlash();
+    return result_ok;
+}
+
+result_t Controller::beginUpload()
+{
+    if (!answers() || heldOpen())
+        return result_error;
+    uploading_ = true;
+    mode_ = Mode::Bootloader;
+    log(3, name_ + ": Firmware update started");
+    return result_ok;
+}
+
+result_t Controller::uploadProgress(int percent)
+{
+    if (!plugged_ || retired_) {
+        uploading_ = false;
+        identity_.firmwareValid = false;
+        writeFlash();
+        return result_nodevice;
+    }
+    log(3, name_ + ": firmware update " + std::to_string(percent) + "%");
+    return result_ok;
+}
+
+result_t Controller::finishUpload(const uint8_t* data, uint32_t size)
+{
+    result_t r = uploadProgress(100);
+    if (r != result_ok)
+        return r;
+    uploading_ = false;
+    uint32_t version[3];
+    std::string reason;
+    if (!parseFirmwareImage(data, size, version, &reason)) {
+        identity_.firmwareValid = false;
+        writeFlash();
+        log(1, name_ + ": firmware image rejected: " + reason);
+        return result_error;
+    }
+    std::copy(version, version + 3, identity_.firmware);
+    identity_.firmwareValid = true;
+    writeFlash();
+    return restart(false);
+}
+
+// --- enumeration
+
+bool Controller::listing(int flags, Listing& out)
+{
+    if (!plugged_ || retired_)
+        return false;
+    if (config_.extra && !(flags & ENUMERATE_ALL_COM))
+        return false;
+    if (config_.silent && (flags & ENUMERATE_PROBE))
+        return false;
+    out.name = name_;
+    out.readable = answers() && !heldOpen();
+    if (out.readable) {
+        out.serial = identity_.serial;
+        deviceInformation(out.info);
+    }
+    return true;
+}
+
+// --- test controls
+
+void Controller::unplug()
+{
+    if (!plugged_)
+        return;
+    plugged_ = false;
+    bool wasOpen = openHandle_ != -1;
+    loseHandle();
+    if (wasOpen)
+        log(1, name_ + ": device lost");
+}
+
+void Controller::plug(bool powerCycle, double nowMs)
+{
+    bool was = plugged_;
+    plugged_ = true;
+    if (powerCycle)
+        powerOn(nowMs);
+    if (!was)
+        log(3, name_ + ": device plugged back");
+}
+
+void Controller::enterBootloader(bool firmwareValid)
+{
+    identity_.firmwareValid = firmwareValid;
+    writeFlash();
+    loseHandle();
+    mode_ = Mode::Bootloader;
+}
+
+result_t Controller::setInput(int input, int64_t value)
+{
+    switch (input) {
+    case TROVSIM_JOYSTICK: inputs_.joystick = std::clamp<int64_t>(value, 0, 10000); break;
+    case TROVSIM_BUTTON_LEFT: inputs_.buttonLeft = value != 0; break;
+    case TROVSIM_BUTTON_RIGHT: inputs_.buttonRight = value != 0; break;
+    case TROVSIM_EXTIO_IN: inputs_.extioIn = value != 0; break;
+    case TROVSIM_SYNC_PULSE: break; // pulses act once the motion model lands
+    case TROVSIM_POSITIONER:
+        if (value != 0 && !positionerAttached_) {
+            positionerAttached_ = true;
+            if (positionerModel_.empty())
+                positionerModel_ = config_.positioner.empty() ? "LS-100" : config_.positioner;
+            loadEeprom();
+        } else if (value == 0) {
+            positionerAttached_ = false; // its memory stays in the file, keyed by controller
+        }
+        break;
+    case TROVSIM_TEMPERATURE: inputs_.temperature = value; break;
+    case TROVSIM_DRIVER_TEMPERATURE: inputs_.driverTemperature = value; break;
+    case TROVSIM_SUPPLY: inputs_.supply = value; break;
+    case TROVSIM_USB_VOLTAGE: inputs_.usbVoltage = value; break;
+    case TROVSIM_WINDING_A: inputs_.windingA = value < 0 ? -1 : static_cast<int>(value & 0xF); break;
+    case TROVSIM_WINDING_B: inputs_.windingB = value < 0 ? -1 : static_cast<int>(value & 0xF0); break;
+    case TROVSIM_ENCODER_STATE: inputs_.encoderState = value < 0 || value > ENC_STATE_OK ? -1 : static_cast<int>(value); break;
+    case TROVSIM_H_BRIDGE_FAULT: inputs_.hBridgeFault = value != 0; break;
+    case TROVSIM_DATA_ERROR: inputs_.dataError = value != 0; break;
+    case TROVSIM_PHYSICAL_POSITION: break; // moves the stage once the motion model lands
+    default: return result_error;
+    }
+    return result_ok;
+}
+
+result_t Controller::externalCommand(int mvcmd, int position, int uposition)
+{
+    MotionCommand cmd;
+    switch (mvcmd & MVCMD_NAME_BITS) {
+    case MVCMD_MOVE: cmd = MotionCommand::Move; break;
+    case MVCMD_MOVR: cmd = MotionCommand::Movr; break;
+    case MVCMD_LEFT: cmd = MotionCommand::Left; break;
+    case MVCMD_RIGHT: cmd = MotionCommand::Right; break;
+    case MVCMD_STOP: cmd = MotionCommand::Stop; break;
+    case MVCMD_HOME: cmd = MotionCommand::Home; break;
+    case MVCMD_LOFT: cmd = MotionCommand::Loft; break;
+    case MVCMD_SSTP: cmd = MotionCommand::Sstp; break;
+    default: return result_error;
+    }
+    if (mode_ != Mode::Firmware || !plugged_)
+        return result_error;
+    return motion_.command(cmd, position, uposition, context());
+}
+
+} // namespace trovsim

@@ -1,0 +1,58 @@
+#include "log/LibraryLog.h"
+
+#include "log/MessageLog.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QThread>
+
+#include <trov.h>
+
+#include <atomic>
+
+namespace {
+
+// The current local time. Qt asks the C library for the zone on every call (several file
+// system calls under a process-wide lock), too slow for a burst of library lines from several
+// threads; the offset from UTC is asked once a minute instead (zones change on whole minutes).
+QDateTime localNow()
+{
+    // The minute (high half) and its offset in seconds (low half), read and written as one.
+    static std::atomic<quint64> minuteAndOffset{~quint64(0)};
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    const quint64 minute = static_cast<quint64>(msecs / 60000) & 0xFFFFFFFFu;
+    quint64 cached = minuteAndOffset.load(std::memory_order_relaxed);
+    if ((cached >> 32) != minute) {
+        const int offset = QDateTime::fromMSecsSinceEpoch(msecs, Qt::LocalTime).offsetFromUtc();
+        cached = (minute << 32) | static_cast<quint32>(offset);
+        minuteAndOffset.store(cached, std::memory_order_relaxed);
+    }
+    const int offset = static_cast<int>(static_cast<quint32>(cached & 0xFFFFFFFFu));
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::OffsetFromUTC, offset);
+}
+
+} // namespace
+
+void libraryLogCallback(int level, const wchar_t* message)
+{
+    MessageLog::insertLibraryLine(localNow(), level,
+                                  message ? QString::fromWCharArray(message) : QString());
+}
+
+void stopMessageLog(MessageLog*& log, QThread*& thread)
+{
+    set_logging_callback(nullptr);
+    if (thread) {
+        if (log && log->thread() == thread && thread->isRunning()) {
+            // Queued behind every line already posted to the log, so none of them is dropped.
+            QMetaObject::invokeMethod(log, [thread] { thread->quit(); }, Qt::QueuedConnection);
+        } else {
+            thread->quit();
+        }
+        thread->wait();
+    }
+    delete log;
+    log = nullptr;
+    delete thread;
+    thread = nullptr;
+}

@@ -1,0 +1,277 @@
+#include "common/IniReaders.h"
+#include "common/IniSettings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+const EnumEntry motorTypes[] = {{"DC", 1}, {"STEP", 3}, {"BLDC", 5}, {"STEP", 99}};
+
+} // namespace
+
+class TestIniReaders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void missingKeysAreReported();
+    void numbers_data();
+    void numbers();
+    void floats_data();
+    void floats();
+    void boolAndFlagBits();
+    void strings_data();
+    void strings();
+    void enums();
+    void utf8SharedBetweenObjects();
+
+private:
+    // A store on an INI file with the given bytes, entered at group "G".
+    IniSettings* store(const QByteArray& body);
+
+    QScopedPointer<QTemporaryDir> dir;
+    QScopedPointer<IniSettings> settings;
+    int files = 0;
+};
+
+void TestIniReaders::init()
+{
+    settings.reset();
+    dir.reset(new QTemporaryDir);
+    QVERIFY(dir->isValid());
+}
+
+IniSettings* TestIniReaders::store(const QByteArray& body)
+{
+    const QString path = dir->filePath(QStringLiteral("f%1.ini").arg(++files));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return nullptr;
+    file.write("[G]\n" + body);
+    file.close();
+    settings.reset(new IniSettings(path));
+    settings->beginGroup(QStringLiteral("G"));
+    return settings.data();
+}
+
+void TestIniReaders::missingKeysAreReported()
+{
+    IniSettings* s = store("Other=1\n");
+    QString report = QStringLiteral("before\n");
+    int i = 7;
+    unsigned int u = 8;
+    float f = 1.5f;
+    unsigned int flags = 0xF0;
+    char text[8] = "keep";
+    int e = 4;
+    QVERIFY(!readSettingInt(s, &report, "Speed", &i));
+    QVERIFY(!readSettingUInt(s, &report, "Accel", &u));
+    QVERIFY(!readSettingFloat(s, &report, "Ratio", &f));
+    QVERIFY(!readSettingBool(s, &report, "Reverse", &flags, 0x1));
+    QVERIFY(!readSettingFlag(s, &report, "Mode", &flags, 0x30));
+    QVERIFY(!readSettingString(s, &report, "Name", text, sizeof(text)));
+    QVERIFY(!readSettingEnum(s, &report, "type", &e, motorTypes, 3));
+    QCOMPARE(report, QStringLiteral("before\nSpeed key not found\nAccel key not found\nRatio key not found\n"
+                                    "Reverse key not found\nMode key not found\nName key not found\n"
+                                    "type key not found\n"));
+    QCOMPARE(i, 7);
+    QCOMPARE(u, 8u);
+    QCOMPARE(f, 1.5f);
+    QCOMPARE(flags, 0xF0u);
+    QCOMPARE(QByteArray(text), QByteArray("keep"));
+    QCOMPARE(e, 4);
+    // A null report is allowed.
+    QVERIFY(!readSettingInt(s, nullptr, "Speed", &i));
+}
+
+void TestIniReaders::numbers_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("intOk");
+    QTest::addColumn<int>("intValue");
+    QTest::addColumn<bool>("uintOk");
+    QTest::addColumn<unsigned int>("uintValue");
+
+    QTest::newRow("plain") << QByteArray("1234") << true << 1234 << true << 1234u;
+    QTest::newRow("negative") << QByteArray("-1") << true << -1 << false << 0u;
+    QTest::newRow("minus zero") << QByteArray("-0") << true << 0 << false << 0u;
+    QTest::newRow("int max") << QByteArray("2147483647") << true << 2147483647 << true << 2147483647u;
+    QTest::newRow("int min") << QByteArray("-2147483648") << true << (-2147483647 - 1) << false << 0u;
+    QTest::newRow("beyond int") << QByteArray("3000000000") << false << 0 << true << 3000000000u;
+    QTest::newRow("uint max") << QByteArray("4294967295") << false << 0 << true << 4294967295u;
+    QTest::newRow("beyond uint") << QByteArray("4294967296") << false << 0 << false << 0u;
+    QTest::newRow("huge") << QByteArray("99999999999999999999999") << false << 0 << false << 0u;
+    QTest::newRow("text") << QByteArray("abc") << false << 0 << false << 0u;
+    QTest::newRow("trailing text") << QByteArray("12abc") << false << 0 << false << 0u;
+    QTest::newRow("hex") << QByteArray("0x10") << false << 0 << false << 0u;
+    QTest::newRow("fraction") << QByteArray("1.5") << false << 0 << false << 0u;
+    QTest::newRow("empty") << QByteArray("") << false << 0 << false << 0u;
+    QTest::newRow("list") << QByteArray("1, 2") << false << 0 << false << 0u;
+    QTest::newRow("point") << QByteArray("@Point(1 2)") << false << 0 << false << 0u;
+    QTest::newRow("blanks") << QByteArray("\" 42 \"") << true << 42 << true << 42u;
+}
+
+void TestIniReaders::numbers()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, intOk);
+    QFETCH(int, intValue);
+    QFETCH(bool, uintOk);
+    QFETCH(unsigned int, uintValue);
+
+    IniSettings* s = store("V=" + stored + "\n");
+    QString report;
+    int i = 77;
+    QCOMPARE(readSettingInt(s, &report, "V", &i), intOk);
+    QCOMPARE(i, intOk ? intValue : 77);
+    QCOMPARE(report, intOk ? QString() : QStringLiteral("V key unknown parameter\n"));
+
+    report.clear();
+    unsigned int u = 88;
+    QCOMPARE(readSettingUInt(s, &report, "V", &u), uintOk);
+    QCOMPARE(u, uintOk ? uintValue : 88u);
+    QCOMPARE(report, uintOk ? QString() : QStringLiteral("V key unknown parameter\n"));
+}
+
+void TestIniReaders::floats_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<float>("value");
+
+    QTest::newRow("plain") << QByteArray("2.5") << true << 2.5f;
+    QTest::newRow("negative exponent") << QByteArray("-1.25e-3") << true << -1.25e-3f;
+    QTest::newRow("integer") << QByteArray("7") << true << 7.0f;
+    QTest::newRow("comma decimal") << QByteArray("2,5") << false << 0.0f;  // comes back as a list
+    QTest::newRow("text") << QByteArray("abc") << false << 0.0f;
+    QTest::newRow("beyond float") << QByteArray("1e40") << false << 0.0f;
+    QTest::newRow("nan") << QByteArray("nan") << false << 0.0f;
+    QTest::newRow("inf") << QByteArray("inf") << false << 0.0f;
+    QTest::newRow("empty") << QByteArray("") << false << 0.0f;
+}
+
+void TestIniReaders::floats()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, ok);
+    QFETCH(float, value);
+    IniSettings* s = store("F=" + stored + "\n");
+    QString report;
+    float f = 9.0f;
+    QCOMPARE(readSettingFloat(s, &report, "F", &f), ok);
+    QCOMPARE(f, ok ? value : 9.0f);
+    QCOMPARE(report, ok ? QString() : QStringLiteral("F key unknown parameter\n"));
+}
+
+void TestIniReaders::boolAndFlagBits()
+{
+    IniSettings* s = store("On=true\nOff=false\nUpper=TRUE\nOne=1\nJunk=abc\nMode=0x3\nBits=255\nNeg=-1\n");
+    QString report;
+    unsigned int flags = 0x100;
+    QVERIFY(readSettingBool(s, &report, "On", &flags, 0x1));
+    QCOMPARE(flags, 0x101u);
+    QVERIFY(readSettingBool(s, &report, "Off", &flags, 0x100));
+    QCOMPARE(flags, 0x1u);
+    QVERIFY(readSettingBool(s, &report, "Upper", &flags, 0x4));
+    QVERIFY(readSettingBool(s, &report, "One", &flags, 0x8));
+    QCOMPARE(flags, 0xDu);
+    // "abc" used to read as true and set the bit.
+    QVERIFY(!readSettingBool(s, &report, "Junk", &flags, 0x10));
+    QCOMPARE(flags, 0xDu);
+    QCOMPARE(report, QStringLiteral("Junk key unknown parameter\n"));
+
+    report.clear();
+    flags = 0xF00F;
+    QVERIFY(readSettingFlag(s, &report, "Bits", &flags, 0x0F0));
+    QCOMPARE(flags, 0xF0FFu);  // only the mask bits replaced
+    QVERIFY(!readSettingFlag(s, &report, "Mode", &flags, 0xF));
+    QVERIFY(!readSettingFlag(s, &report, "Neg", &flags, 0xF));
+    QCOMPARE(flags, 0xF0FFu);
+    QCOMPARE(report, QStringLiteral("Mode key unknown parameter\nNeg key unknown parameter\n"));
+}
+
+void TestIniReaders::strings_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("fits") << QByteArray("Stage") << 8 << QByteArray("Stage");
+    QTest::newRow("exactly") << QByteArray("1234567") << 8 << QByteArray("1234567");
+    QTest::newRow("cut") << QByteArray("123456789") << 8 << QByteArray("1234567");
+    // "ab" then three two-byte characters: the cut at 6 bytes would split the third.
+    QTest::newRow("two-byte across the cut") << QByteArray("ab\xc3\xa9\xc3\xa9\xc3\xa9") << 7
+                                             << QByteArray("ab\xc3\xa9\xc3\xa9");
+    QTest::newRow("three-byte across the cut") << QByteArray("a\xe2\x82\xac\xe2\x82\xac") << 6
+                                               << QByteArray("a\xe2\x82\xac");
+    QTest::newRow("four-byte across the cut") << QByteArray("\xf0\x9f\x98\x80xyz") << 4 << QByteArray("");
+    QTest::newRow("list joined") << QByteArray("left, right") << 32 << QByteArray("left, right");
+    QTest::newRow("quoted comma") << QByteArray("\"a, b\"") << 32 << QByteArray("a, b");
+    QTest::newRow("capacity one") << QByteArray("abc") << 1 << QByteArray("");
+    QTest::newRow("empty") << QByteArray("") << 4 << QByteArray("");
+}
+
+void TestIniReaders::strings()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, capacity);
+    QFETCH(QByteArray, expected);
+    IniSettings* s = store("T=" + stored + "\n");
+    char field[40];
+    std::memset(field, 'X', sizeof(field));
+    QString report;
+    QVERIFY(readSettingString(s, &report, "T", field, static_cast<size_t>(capacity)));
+    QVERIFY(report.isEmpty());
+    QCOMPARE(QByteArray(field), expected);  // terminated inside the field
+    QCOMPARE(field[capacity], 'X');         // nothing written beyond it
+    QVERIFY(!readSettingString(s, &report, "T", field, 0));
+}
+
+void TestIniReaders::enums()
+{
+    IniSettings* s = store("type=STEP\nlower=step\nnone=\nnum=3\n");
+    QString report;
+    int value = -1;
+    QVERIFY(readSettingEnum(s, &report, "type", &value, motorTypes, 4));
+    QCOMPARE(value, 3);  // the first match wins
+    value = -1;
+    QVERIFY(!readSettingEnum(s, &report, "lower", &value, motorTypes, 4));
+    QVERIFY(!readSettingEnum(s, &report, "none", &value, motorTypes, 4));
+    QVERIFY(!readSettingEnum(s, &report, "num", &value, motorTypes, 4));
+    QCOMPARE(value, -1);
+    QCOMPARE(report, QStringLiteral("lower key unknown parameter\nnone key unknown parameter\n"
+                                    "num key unknown parameter\n"));
+}
+
+void TestIniReaders::utf8SharedBetweenObjects()
+{
+    const QString path = dir->filePath(QStringLiteral("shared.ini"));
+    const QString units = QStringLiteral("µm ø €");
+    {
+        IniSettings writer(path);
+        writer.setValue(QStringLiteral("G/Units"), units);
+        writer.sync();
+        QCOMPARE(writer.status(), QSettings::NoError);
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(units.toUtf8()));  // written as UTF-8, not escaped
+
+    // Two objects on the same file share Qt's parsed copy: both must read the same text.
+    IniSettings first(path);
+    IniSettings second(path);
+    QCOMPARE(first.value(QStringLiteral("G/Units")).toString(), units);
+    QCOMPARE(second.value(QStringLiteral("G/Units")).toString(), units);
+    char field[16];
+    second.beginGroup(QStringLiteral("G"));
+    QVERIFY(readSettingString(&second, nullptr, "Units", field, sizeof(field)));
+    QCOMPARE(QString::fromUtf8(field), units);
+}
+
+QTEST_GUILESS_MAIN(TestIniReaders)
+#include "tst_ini_readers.moc"
