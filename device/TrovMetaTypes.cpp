@@ -1,5 +1,8 @@
 #include "device/TrovMetaTypes.h"
 
+#include <QList>
+#include <QObject> // defines what the Qt::ItemFlags meta-type needs
+
 #include <mutex>
 
 void registerTrovMetaTypes()
@@ -12,5 +15,7 @@ void registerTrovMetaTypes()
 #define TROV_REGISTER_META_RECORD(type) qRegisterMetaType<type>(#type);
         TROV_META_RECORDS(TROV_REGISTER_META_RECORD)
 #undef TROV_REGISTER_META_RECORD
+        qRegisterMetaType<QList<Qt::ItemFlags>>("QList<Qt::ItemFlags>");
+        qRegisterMetaType<QList<uint32_t>>("QList<uint32_t>");
     });
 }

@@ -45,7 +45,8 @@ Q_DECLARE_METATYPE(const char*)
 TROV_META_RECORDS(TROV_DECLARE_META_RECORD)
 #undef TROV_DECLARE_META_RECORD
 
-// Registers const char*, result_t, device_t and the records above under their typedef names, which is what
+// Registers const char*, result_t, device_t, the records above and the enumeration's lists
+// ("QList<Qt::ItemFlags>", "QList<uint32_t>") under their typedef names, which is what
 // string-based queued connections look them up by. Safe to call any number of times.
 void registerTrovMetaTypes();
 

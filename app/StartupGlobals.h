@@ -1,0 +1,17 @@
+#ifndef STARTUPGLOBALS_H
+#define STARTUPGLOBALS_H
+
+#include <QString>
+
+// Values of the start-up unit that other windows read; main thread only.
+
+// While set, a search that finds exactly one usable controller chooses it without asking;
+// start-up clears it after the first failed single-axis set-up.
+extern bool autoSelectSingleDevice;
+// The version text that the single-axis window publishes; empty in multi-axis mode.
+extern QString programVersion;
+
+// The program's version: three decimal numbers joined by full stops.
+QString programVersionText();
+
+#endif // STARTUPGLOBALS_H

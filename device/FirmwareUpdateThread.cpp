@@ -1,0 +1,78 @@
+#include "device/FirmwareUpdateThread.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QMutexLocker>
+
+#include <algorithm>
+
+#include "common/Waits.h"
+#include "device/DeviceInterface.h"
+#include "device/PollingSilencer.h"
+#include "device/UpdateThread.h"
+
+FirmwareUpdateThread::FirmwareUpdateThread(QObject* /*parent*/, UpdateThread* pollingThread, DeviceInterface* gateway)
+    : QThread(nullptr), pollingThread(pollingThread), gateway(gateway)
+{
+}
+
+FirmwareUpdateThread::~FirmwareUpdateThread()
+{
+    wait();
+}
+
+void FirmwareUpdateThread::setFirmwareFileName(const QString& name)
+{
+    QMutexLocker lock(&fileNameMutex);
+    fileName = name;
+}
+
+QString FirmwareUpdateThread::firmwareFileName() const
+{
+    QMutexLocker lock(&fileNameMutex);
+    return fileName;
+}
+
+void FirmwareUpdateThread::setRestartWait(int ms)
+{
+    restartWaitMs.store(std::clamp(ms, 0, 60000));
+}
+
+int FirmwareUpdateThread::readImage(const QString& name, QByteArray* image)
+{
+    QFile file(name);
+    if (name.isEmpty() || !file.exists())
+        return fileError;
+    const qint64 size = file.size();
+    if (size <= 0 || size > maxImageSize || !file.open(QIODevice::ReadOnly))
+        return fileError;
+    *image = file.read(size);
+    if (image->size() != size || file.error() != QFileDevice::NoError)
+        return fileError;
+    return result_ok;
+}
+
+void FirmwareUpdateThread::run()
+{
+    // A file that cannot be used leaves the controller and the polling alone.
+    QByteArray image;
+    int result = readImage(firmwareFileName(), &image);
+    if (result == result_ok) {
+        // Once this returns no polling tick of any axis is under way; polling stays silent
+        // until the controller is back, and comes back before the result is announced.
+        PollingSilencer silencer;
+        {
+            // The polling thread's own reconnection waits until this one is done.
+            std::unique_lock<std::mutex> held = pollingThread->holdReconnection();
+            pollingThread->closeDevice();
+            result = gateway->command_update_firmware(pollingThread->deviceName,
+                                                      reinterpret_cast<const uint8_t*>(image.constData()),
+                                                      uint32_t(image.size()));
+            image.clear();
+            if (result == result_ok)
+                waitProcessingEvents(restartWaitMs.load());
+            pollingThread->reconnectHeld(held);
+        }
+    }
+    emit update_finished(result);
+}

@@ -1,0 +1,54 @@
+#ifndef FIRMWAREUPDATETHREAD_H
+#define FIRMWAREUPDATETHREAD_H
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+class DeviceInterface;
+class UpdateThread;
+
+// Sends a firmware image file to the axis's controller in a thread of its own, reopens the
+// controller through the polling thread's reconnection and reports the result.
+class FirmwareUpdateThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // The file is missing, unreadable, empty or too large; the controller was not touched.
+    static constexpr int fileError = -123;
+    static constexpr qint64 maxImageSize = 16 * 1024 * 1024;
+
+    // The parent argument is ignored: the thread has no QObject parent. The polling thread
+    // and the gateway must outlive this object.
+    FirmwareUpdateThread(QObject* parent, UpdateThread* pollingThread, DeviceInterface* gateway);
+    // Waits for a run under way.
+    ~FirmwareUpdateThread() override;
+
+    // The image file of the next run.
+    void setFirmwareFileName(const QString& fileName);
+    QString firmwareFileName() const;
+    // How long the controller is given to restart after a good upload before the reconnection
+    // starts (1000 ms); tests shorten it.
+    void setRestartWait(int ms);
+
+signals:
+    void update_finished(int result);
+
+protected:
+    void run() override;
+
+private:
+    // Reads the whole image; fileError when it cannot be used.
+    static int readImage(const QString& fileName, QByteArray* image);
+
+    UpdateThread* const pollingThread;
+    DeviceInterface* const gateway;
+    mutable QMutex fileNameMutex;
+    QString fileName;
+    std::atomic<int> restartWaitMs{1000};
+};
+
+#endif // FIRMWAREUPDATETHREAD_H

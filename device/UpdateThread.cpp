@@ -1,0 +1,249 @@
+#include "device/UpdateThread.h"
+
+#include <QDebug>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "device/DeviceInterface.h"
+#include "device/PollingSilencer.h"
+#include "device/SharedFlags.h"
+
+namespace {
+
+constexpr int pauseSliceMs = 20;
+
+QString boundedName(const char* name)
+{
+    if (!name)
+        return QString();
+    return QString::fromLocal8Bit(name, int(qstrnlen(name, UpdateThread::deviceNameSize - 1)));
+}
+
+int boundedPeriod(int ms) { return std::clamp(ms, 1, UpdateThread::maxReconnectIntervalMs); }
+
+} // namespace
+
+UpdateThread::UpdateThread(unsigned int number, QObject* /*parent*/, std::atomic<device_t>* deviceHandle,
+                           const char* deviceName, DeviceInterface* gateway)
+    : QThread(nullptr), deviceHandle(deviceHandle), deviceNameText(boundedName(deviceName)), number(number),
+      gateway(gateway)
+{
+    registerTrovMetaTypes();
+    std::memset(this->deviceName, 0, sizeof this->deviceName);
+    if (deviceName)
+        std::memcpy(this->deviceName, deviceName, qstrnlen(deviceName, deviceNameSize - 1));
+    std::memset(&lastStatus, 0, sizeof lastStatus);
+    std::memset(&lastChartData, 0, sizeof lastChartData);
+    std::memset(&lastAnalogData, 0, sizeof lastAnalogData);
+}
+
+UpdateThread::~UpdateThread()
+{
+    stopRequest.store(true);
+    wait();
+}
+
+void UpdateThread::setReconnectInterval(int timeMs)
+{
+    reconnectIntervalMs.store(std::clamp(timeMs, minReconnectIntervalMs, maxReconnectIntervalMs));
+}
+
+void UpdateThread::setTiming(const Timing& timing)
+{
+    firmwarePeriodMs.store(boundedPeriod(timing.firmwarePeriodMs));
+    bootloaderPeriodMs.store(boundedPeriod(timing.bootloaderPeriodMs));
+    busyPauseMs.store(std::clamp(timing.busyPauseMs, 0, maxReconnectIntervalMs));
+}
+
+void UpdateThread::run()
+{
+    // The timer lives and dies in this thread; timeout runs update() here, not in the owner's thread.
+    auto tickTimer = std::make_unique<QTimer>();
+    tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(tickTimer.get(), &QTimer::timeout, this, &UpdateThread::update, Qt::DirectConnection);
+    currentPeriodMs.store(firmwarePeriodMs.load());
+    timer = tickTimer.get();
+    tickTimer->start(currentPeriodMs.load());
+    exec();
+    timer = nullptr;
+}
+
+void UpdateThread::applyPeriod(int periodMs)
+{
+    if (currentPeriodMs.exchange(periodMs) == periodMs)
+        return;
+    // Only the thread's own tick may touch its timer; a restart on every tick would drift.
+    if (QThread::currentThread() == this && timer)
+        timer->setInterval(periodMs);
+}
+
+void UpdateThread::pause(int ms) const
+{
+    for (int left = ms; left > 0 && !stopRequest.load(); left -= pauseSliceMs)
+        QThread::msleep(unsigned(std::min(left, pauseSliceMs)));
+}
+
+void UpdateThread::emitSample(bool connect, int deviceMode)
+{
+    status_t state;
+    chart_data_t chart;
+    analog_data_t analog;
+    {
+        std::lock_guard<std::mutex> lock(recordsMutex);
+        state = lastStatus;
+        chart = lastChartData;
+        analog = lastAnalogData;
+    }
+    emit finished(int(number), QDateTime::currentDateTimeUtc(), state, chart, analog, connect, deviceMode);
+}
+
+void UpdateThread::update()
+{
+    if (stopRequest.load() && QThread::currentThread() == this && timer) {
+        timer->stop();
+        exit(0);
+    }
+
+    // Reconnections that finish after this point replace the handle this tick works with.
+    const uint64_t reconnectionsBefore = reconnections.load();
+    device_t id = -1;
+    int mode = 0;
+    {
+        std::shared_lock<std::shared_mutex> handleInUse(handleMutex);
+        id = deviceHandle->load();
+        mode = gateway->getMode(id);
+    }
+
+    switch (poll(id, mode)) {
+    case Outcome::Silenced:
+    case Outcome::Sampled:
+        break;
+    case Outcome::Lost:
+        reconnectSince(reconnectionsBefore);
+        break;
+    case Outcome::Busy:
+        pause(busyPauseMs.load());
+        break;
+    case Outcome::NoDevice:
+        reconnectSince(reconnectionsBefore);
+        // The sample of this tick comes after the reconnection, unless polling was silenced meanwhile.
+        if (PollingSilencer::beginTick()) {
+            emitSample(false, 0);
+            PollingSilencer::endTick();
+        }
+        break;
+    }
+
+    if (stopRequest.load() && QThread::currentThread() == this && timer) {
+        timer->stop();
+        exit(0);
+    }
+}
+
+UpdateThread::Outcome UpdateThread::poll(device_t id, int mode)
+{
+    // Everything between beginTick and endTick is short: a silencer waits for it.
+    if (!PollingSilencer::beginTick())
+        return Outcome::Silenced;
+    struct TickEnd
+    {
+        ~TickEnd() { PollingSilencer::endTick(); }
+    } tickEnd;
+
+    if (mode != 1 && mode != 2)
+        return Outcome::NoDevice;
+
+    applyPeriod(mode == 2 ? firmwarePeriodMs.load() : bootloaderPeriodMs.load());
+
+    // Reads one record; Lost and Busy end the tick, a silencer arriving meanwhile ends it quietly.
+    auto read = [&](auto call, auto& record, bool recheck) -> Outcome {
+        std::remove_reference_t<decltype(record)> fresh;
+        std::memset(&fresh, 0, sizeof fresh);
+        const result_t result = (gateway->*call)(id, &fresh);
+        if (result == result_nodevice) {
+            emitSample(false, mode);
+            return Outcome::Lost;
+        }
+        if (result == result_error)
+            return Outcome::Busy;
+        {
+            std::lock_guard<std::mutex> lock(recordsMutex);
+            record = fresh;
+        }
+        if (recheck && !pollingAllowed.load())
+            return Outcome::Silenced;
+        return Outcome::Sampled;
+    };
+
+    Outcome outcome = read(&DeviceInterface::get_status, lastStatus, mode == 2);
+    if (outcome != Outcome::Sampled)
+        return outcome;
+
+    if (mode == 2) {
+        if (chartRecording.load() || joystickCalibrationOpen.load()) {
+            outcome = read(&DeviceInterface::get_chart_data, lastChartData, true);
+            if (outcome != Outcome::Sampled)
+                return outcome;
+        }
+        if (analogDataWanted.load()) {
+            outcome = read(&DeviceInterface::get_analog_data, lastAnalogData, true);
+            if (outcome != Outcome::Sampled)
+                return outcome;
+        }
+    }
+    emitSample(true, mode);
+    return Outcome::Sampled;
+}
+
+std::unique_lock<std::mutex> UpdateThread::holdReconnection()
+{
+    return std::unique_lock<std::mutex>(reconnectMutex);
+}
+
+bool UpdateThread::reconnect()
+{
+    return reconnectSince(reconnections.load());
+}
+
+bool UpdateThread::reconnectSince(uint64_t seen)
+{
+    std::unique_lock<std::mutex> held = holdReconnection();
+    // Another reconnection finished since the caller saw the device fail: it is already back.
+    if (reconnections.load() != seen && deviceHandle->load() != -1)
+        return true;
+    return reconnectHeld(held);
+}
+
+bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held)
+{
+    Q_ASSERT(held.owns_lock() && held.mutex() == &reconnectMutex);
+    Q_UNUSED(held);
+    for (;;) {
+        closeDevice();
+
+        const int interval = reconnectIntervalMs.load();
+        qDebug() << "waiting for reconnect " << interval << " ms";
+        emitSample(false, -1);
+        pause(interval);
+
+        const device_t id = gateway->open_device(deviceName);
+        deviceHandle->store(id);
+        if (id != -1) {
+            ++reconnections;
+            return true;
+        }
+        if (stopRequest.load())
+            return false;
+    }
+}
+
+void UpdateThread::closeDevice()
+{
+    std::unique_lock<std::shared_mutex> noTickUsesIt(handleMutex);
+    const device_t old = deviceHandle->exchange(-1);
+    if (old != -1)
+        gateway->close_device(old);
+}

@@ -1,0 +1,122 @@
+#ifndef UPDATETHREAD_H
+#define UPDATETHREAD_H
+
+#include <QDateTime>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+
+#include "device/TrovMetaTypes.h"
+#include "trov.h"
+
+class DeviceInterface;
+class QTimer;
+
+// Watches one open controller: reads its state every 100 ms (500 ms in its bootloader) in a
+// thread of its own and hands every sample out through finished(). A lost controller is
+// announced and reopened by name until it is back. Parts that need the controller to
+// themselves silence it with a PollingSilencer.
+class UpdateThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Poll periods and the pause after a busy answer; tests and benchmarks shorten them
+    // before the thread starts.
+    struct Timing
+    {
+        int firmwarePeriodMs = 100;
+        int bootloaderPeriodMs = 500;
+        int busyPauseMs = 1000;
+    };
+
+    static constexpr int minReconnectIntervalMs = 10;
+    static constexpr int maxReconnectIntervalMs = 60000;
+    static constexpr int deviceNameSize = 256;
+
+    // The parent argument is ignored: the thread has no QObject parent. The handle is shared
+    // with the owner and the parts that reach this axis through the thread; it must outlive it.
+    UpdateThread(unsigned int number, QObject* parent, std::atomic<device_t>* deviceHandle,
+                 const char* deviceName, DeviceInterface* gateway);
+    // Stops the thread and waits for it.
+    ~UpdateThread() override;
+
+    // Closes the controller if it is open and reopens it by name, retrying at the reconnect
+    // interval until it opens or a stop is requested. Callable from any thread; a caller that
+    // waited while another reconnection of this axis reopened the device returns at once.
+    bool reconnect();
+
+    // Keeps every other reconnection of this axis out while the holder replaces the device
+    // (closes it, uploads, reopens it with reconnectHeld()).
+    std::unique_lock<std::mutex> holdReconnection();
+    // reconnect() for a caller that holds holdReconnection().
+    bool reconnectHeld(const std::unique_lock<std::mutex>& held);
+    // Sets the shared handle to -1 and closes the device it named; a tick that is asking the
+    // mode of that handle finishes first, so no poll ever uses a closed handle.
+    void closeDevice();
+
+    void setTiming(const Timing& timing);
+    // Period the timer runs at now: 100 ms in firmware, 500 ms in the bootloader.
+    int pollPeriod() const { return currentPeriodMs.load(); }
+    int reconnectInterval() const { return reconnectIntervalMs.load(); }
+
+    // The handle of the open controller, -1 while none is open.
+    std::atomic<device_t>* const deviceHandle;
+    // The name the controller is reopened by, NUL-terminated, and the same as text.
+    char deviceName[deviceNameSize];
+    const QString deviceNameText;
+    // Set by the owner to end the thread; it ends at its next tick.
+    std::atomic<bool> stopRequest{false};
+
+signals:
+    void finished(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                  analog_data_t analog_data, bool connect, int device_mode);
+
+public slots:
+    // Bounded to minReconnectIntervalMs .. maxReconnectIntervalMs.
+    void setReconnectInterval(int timeMs);
+    // One polling tick; the thread's timer calls it.
+    void update();
+
+protected:
+    void run() override;
+
+private:
+    enum class Outcome { Silenced, Sampled, Lost, Busy, NoDevice };
+
+    Outcome poll(device_t id, int mode);
+    // Reconnects unless a reconnection has finished since the count of them was seen.
+    bool reconnectSince(uint64_t seen);
+    void emitSample(bool connect, int deviceMode);
+    void applyPeriod(int periodMs);
+    // Sleeps in short slices so that a stop request cuts it short.
+    void pause(int ms) const;
+
+    const unsigned int number;
+    DeviceInterface* const gateway;
+    std::atomic<int> reconnectIntervalMs{1000};
+    std::atomic<int> firmwarePeriodMs{100};
+    std::atomic<int> bootloaderPeriodMs{500};
+    std::atomic<int> busyPauseMs{1000};
+    std::atomic<int> currentPeriodMs{100};
+    QTimer* timer = nullptr;
+
+    // One reconnection of this axis at a time; the count of successful ones tells a waiting
+    // caller that the work is already done.
+    std::mutex reconnectMutex;
+    std::atomic<uint64_t> reconnections{0};
+    // Shared by a tick while it asks the mode of the handle it read; exclusive for a close.
+    std::shared_mutex handleMutex;
+
+    // The last records read; the firmware thread's reconnection sends them too.
+    std::mutex recordsMutex;
+    status_t lastStatus;
+    chart_data_t lastChartData;
+    analog_data_t lastAnalogData;
+};
+
+#endif // UPDATETHREAD_H

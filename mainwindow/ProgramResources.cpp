@@ -1,0 +1,8 @@
+#include "mainwindow/ProgramResources.h"
+
+#include <QtGlobal>
+
+void loadProgramResources()
+{
+    Q_INIT_RESOURCE(images);
+}

@@ -1,0 +1,355 @@
+#include "mainwindow/StepSpinBox.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Keys keep every digit of the microsteps in the whole-step modes.
+const int keyDecimals = 10;
+// Anything longer is far outside every limit; it is clamped, never wrapped.
+const qint64 saturation = Q_INT64_C(1000000000000);
+
+qint64 saturatingDigits(const QString& digits)
+{
+    if (digits.isEmpty()) {
+        return 0;
+    }
+    QString trimmed = digits;
+    while (trimmed.size() > 1 && trimmed.startsWith(QLatin1Char('0'))) {
+        trimmed.remove(0, 1);
+    }
+    if (trimmed.size() > 12) {
+        return saturation;
+    }
+    return trimmed.toLongLong();
+}
+
+qint64 truncated(double value)
+{
+    if (!(value == value)) {
+        return 0;
+    }
+    if (value >= double(saturation)) {
+        return saturation;
+    }
+    if (value <= -double(saturation)) {
+        return -saturation;
+    }
+    return qint64(std::trunc(value));
+}
+
+int toInt(qint64 value)
+{
+    if (value > std::numeric_limits<int>::max()) {
+        return std::numeric_limits<int>::max();
+    }
+    if (value < std::numeric_limits<int>::min()) {
+        return std::numeric_limits<int>::min();
+    }
+    return int(value);
+}
+
+} // namespace
+
+StepSpinBox::StepSpinBox(QWidget* parent)
+    : QDoubleSpinBox(parent),
+      unitMode(1),
+      held{0, 0},
+      minPair{-99999, 0},
+      maxPair{99999, 0},
+      stepFactor(256),
+      unitDecimals(0)
+{
+    QDoubleSpinBox::setDecimals(keyDecimals);
+    QDoubleSpinBox::setRange(keyOf(minPair), keyOf(maxPair));
+    QDoubleSpinBox::setValue(0.0);
+}
+
+double StepSpinBox::keyOf(const Pair& pair)
+{
+    if (pair.uStep == 0) {
+        return double(pair.step);
+    }
+    const int digits = QString::number(pair.uStep).size();
+    return double(pair.step) + double(pair.uStep) / std::pow(10.0, digits);
+}
+
+bool StepSpinBox::sameKey(double a, double b)
+{
+    return std::fabs(a - b) <= 4 * DBL_EPSILON * qMax(1.0, qMax(std::fabs(a), std::fabs(b)));
+}
+
+StepSpinBox::Pair StepSpinBox::normalised(qint64 step, qint64 uStep) const
+{
+    const qint64 divisor = stepFactor;
+    step += uStep / divisor;
+    uStep %= divisor;
+    if (step > 0 && uStep < 0) {
+        step -= 1;
+        uStep += divisor;
+    } else if (step < 0 && uStep > 0) {
+        step += 1;
+        uStep -= divisor;
+    }
+    return Pair{step, uStep};
+}
+
+StepSpinBox::Pair StepSpinBox::clamped(const Pair& pair) const
+{
+    const double key = keyOf(pair);
+    if (key < keyOf(minPair)) {
+        return minPair;
+    }
+    if (key > keyOf(maxPair)) {
+        return maxPair;
+    }
+    return pair;
+}
+
+StepSpinBox::Pair StepSpinBox::pairFor(double value) const
+{
+    if (unitMode != 2) {
+        if (sameKey(value, keyOf(held))) {
+            return held;
+        }
+        if (sameKey(value, keyOf(minPair))) {
+            return minPair;
+        }
+        if (sameKey(value, keyOf(maxPair))) {
+            return maxPair;
+        }
+    }
+    return Pair{truncated(value), 0};
+}
+
+void StepSpinBox::applyPair(const Pair& pair)
+{
+    const Pair before = pairFor(value());
+    held = clamped(pair);
+    const double oldValue = value();
+    QDoubleSpinBox::setValue(keyOf(held));
+    // (100, 5) and (100, 50) share a key: the owners still learn that the pair changed.
+    if (value() == oldValue && (before.step != held.step || before.uStep != held.uStep)) {
+        emit valueChanged(value());
+    }
+}
+
+void StepSpinBox::setValue(int step, int uStep)
+{
+    applyPair(normalised(step, uStep));
+}
+
+void StepSpinBox::setUStep(int uStep)
+{
+    applyPair(normalised(pairFor(value()).step, uStep));
+}
+
+void StepSpinBox::setStepFactor(int factor)
+{
+    const int old = stepFactor;
+    stepFactor = qMax(1, factor);
+    if (unitMode == 2) {
+        return;
+    }
+    const Pair pair = pairFor(value());
+    applyPair(normalised(pair.step, pair.uStep * stepFactor / old));
+    // The divisor is part of the text even when the pair stays.
+    QDoubleSpinBox::setValue(value());
+}
+
+void StepSpinBox::setMinimumStep(int step, int uStep)
+{
+    const Pair current = pairFor(value());
+    minPair = Pair{step, uStep};
+    QDoubleSpinBox::setMinimum(keyOf(minPair));
+    if (unitMode != 2) {
+        applyPair(current);
+    }
+}
+
+void StepSpinBox::setMaximumStep(int step, int uStep)
+{
+    const Pair current = pairFor(value());
+    maxPair = Pair{step, uStep};
+    QDoubleSpinBox::setMaximum(keyOf(maxPair));
+    if (unitMode != 2) {
+        applyPair(current);
+    }
+}
+
+void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals)
+{
+    if (mode < 0 || mode > 2) {
+        return;
+    }
+    const Pair current = pairFor(value());
+    const int oldMode = unitMode;
+    unitDecimals = qBound(0, decimals, DBL_DIG);
+    unitMode = mode;
+    if (!suffix.isEmpty() && suffix != this->suffix()) {
+        setSuffix(suffix);
+    }
+    QDoubleSpinBox::setDecimals(mode == 2 ? unitDecimals : keyDecimals);
+    if (mode != 2) {
+        // Leaving user units keeps the whole part; staying in steps keeps the pair.
+        applyPair(oldMode == 2 ? Pair{current.step, 0} : current);
+    }
+    QDoubleSpinBox::setValue(value());
+    update();
+}
+
+int StepSpinBox::getStep() const
+{
+    return toInt(pairFor(value()).step);
+}
+
+int StepSpinBox::getUStep() const
+{
+    return toInt(pairFor(value()).uStep);
+}
+
+double StepSpinBox::minimumStep() const
+{
+    return keyOf(minPair);
+}
+
+double StepSpinBox::maximumStep() const
+{
+    return keyOf(maxPair);
+}
+
+QString StepSpinBox::textFromValue(double value) const
+{
+    if (unitMode == 2) {
+        // Fixed notation: no exponent, and every decimal the box holds comes back when read.
+        QString text = QString::number(value, 'f', unitDecimals);
+        if (text.contains(QLatin1Char('.'))) {
+            while (text.endsWith(QLatin1Char('0'))) {
+                text.chop(1);
+            }
+            if (text.endsWith(QLatin1Char('.'))) {
+                text.chop(1);
+            }
+        }
+        if (text == QLatin1String("-0")) {
+            text = QStringLiteral("0");
+        }
+        return text;
+    }
+    const Pair pair = pairFor(qBound(minimum(), value, maximum()));
+    if (unitMode == 0) {
+        return QStringLiteral("%1").arg(pair.step);
+    }
+    QString text = QCoreApplication::translate("QDoubleSpinBox", "%1 %2")
+                       .arg(pair.step)
+                       .arg(qAbs(pair.uStep))
+                   + QStringLiteral("/%1").arg(stepFactor);
+    if (pair.step == 0 && pair.uStep < 0) {
+        text.prepend(QLatin1Char('-'));
+    }
+    return text;
+}
+
+QString StepSpinBox::stripSuffix(const QString& text) const
+{
+    const QString unit = suffix();
+    if (!unit.isEmpty() && text.endsWith(unit)) {
+        return text.left(text.size() - unit.size());
+    }
+    return text;
+}
+
+bool StepSpinBox::parsePair(const QString& text, Pair* pair) const
+{
+    if (unitMode == 1) {
+        const QRegularExpression re(QRegularExpression::anchoredPattern(
+            QStringLiteral("(-)?(\\d*)\\s(\\d{0,3})/") + QString::number(stepFactor)
+            + QRegularExpression::escape(suffix())));
+        const QRegularExpressionMatch match = re.match(text);
+        if (!match.hasMatch()) {
+            return false;
+        }
+        qint64 step = saturatingDigits(match.captured(2));
+        qint64 uStep = saturatingDigits(match.captured(3));
+        if (match.captured(1) == QLatin1String("-")) {
+            step = -step;
+            uStep = -uStep;
+        }
+        *pair = normalised(step, uStep);
+        return true;
+    }
+    const QRegularExpression re(QRegularExpression::anchoredPattern(QStringLiteral("(-)?(\\d+)")));
+    const QRegularExpressionMatch match = re.match(stripSuffix(text));
+    if (!match.hasMatch()) {
+        return false;
+    }
+    const qint64 step = saturatingDigits(match.captured(2));
+    *pair = Pair{match.captured(1).isEmpty() ? step : -step, 0};
+    return true;
+}
+
+double StepSpinBox::valueFromText(const QString& text) const
+{
+    // The text the box shows itself stands for what it holds; reading it back must not drop
+    // microsteps that the whole-number display does not show.
+    if (text == textFromValue(value()) + suffix()) {
+        return value();
+    }
+    if (unitMode == 2) {
+        bool ok = false;
+        const double number = stripSuffix(text).toDouble(&ok);
+        if (!ok) {
+            return value();
+        }
+        return qBound(minimum(), number, maximum());
+    }
+    Pair pair;
+    if (!parsePair(text, &pair)) {
+        return value();
+    }
+    held = clamped(pair);
+    return keyOf(held);
+}
+
+QValidator::State StepSpinBox::validate(QString& text, int& pos) const
+{
+    QString pattern;
+    switch (unitMode) {
+    case 0:
+        pattern = QStringLiteral("-?\\d+");
+        break;
+    case 2:
+        pattern = QStringLiteral("-?\\d+\\.?\\d{0,%1}").arg(unitDecimals);
+        break;
+    default:
+        pattern = QStringLiteral("(-?\\d*)\\s(\\d{0,3})/") + QString::number(stepFactor);
+        break;
+    }
+    pattern += QRegularExpression::escape(suffix());
+    const QRegularExpressionValidator validator{QRegularExpression(pattern)};
+    return validator.validate(text, pos);
+}
+
+void StepSpinBox::stepBy(int steps)
+{
+    if (unitMode == 2) {
+        QDoubleSpinBox::stepBy(steps);
+        return;
+    }
+    // Whatever is being typed counts first, as for any spin box.
+    if (lineEdit()->displayText() != textFromValue(value()) + suffix()) {
+        interpretText();
+    }
+    const Pair pair = pairFor(value());
+    const qint64 delta = qint64(std::llround(singleStep() * steps));
+    // Whole steps move; the microsteps stay.
+    applyPair(normalised(pair.step + delta, pair.uStep));
+    selectAll();
+}

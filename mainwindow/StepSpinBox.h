@@ -1,0 +1,70 @@
+#ifndef STEPSPINBOX_H
+#define STEPSPINBOX_H
+
+#include <QDoubleSpinBox>
+
+// Edits a stepper position as whole steps plus microsteps ("100 5/256"), or as a whole number,
+// or as a decimal value in user units. The spin box's own value is the pair's key
+// (step + uStep / 10^digits of uStep), so that its range and arrows work on one number; the
+// pair itself is held beside it, because the key alone cannot tell (100, 5) from (100, 50).
+class StepSpinBox : public QDoubleSpinBox
+{
+    Q_OBJECT
+
+public:
+    explicit StepSpinBox(QWidget* parent = nullptr);
+
+    // Carries whole steps out of the microsteps, gives both parts one sign, clamps to the limits.
+    void setValue(int step, int uStep);
+    using QDoubleSpinBox::setValue;
+    void setUStep(int uStep);
+    // Rescales the held microsteps to the new divisor; a divisor below 1 counts as 1.
+    void setStepFactor(int factor);
+    void setMinimumStep(int step, int uStep);
+    void setMaximumStep(int step, int uStep);
+    // 0 whole number, 1 steps and microsteps, 2 decimal user units. An empty suffix keeps the
+    // current one.
+    void setUnitMode(int mode, const QString& suffix, int decimals);
+
+    int getStep() const;
+    int getUStep() const;
+    int getStepFactor() const { return stepFactor; }
+    // The keys of the limits.
+    double minimumStep() const;
+    double maximumStep() const;
+
+    QValidator::State validate(QString& text, int& pos) const override;
+    double valueFromText(const QString& text) const override;
+    QString textFromValue(double value) const override;
+    void stepBy(int steps) override;
+
+    // Display mode, read by the owners.
+    int unitMode;
+
+private:
+    struct Pair
+    {
+        qint64 step;
+        qint64 uStep;
+    };
+
+    static double keyOf(const Pair& pair);
+    static bool sameKey(double a, double b);
+    Pair normalised(qint64 step, qint64 uStep) const;
+    Pair clamped(const Pair& pair) const;
+    // The pair that the value stands for: the held one, a limit, or for a value set from
+    // outside the pair (plain setValue, user units) its whole part.
+    Pair pairFor(double value) const;
+    bool parsePair(const QString& text, Pair* pair) const;
+    QString stripSuffix(const QString& text) const;
+    void applyPair(const Pair& pair);
+
+    // Set by valueFromText, which the spin box calls only to take over an acceptable text.
+    mutable Pair held;
+    Pair minPair;
+    Pair maxPair;
+    int stepFactor;
+    int unitDecimals;
+};
+
+#endif // STEPSPINBOX_H

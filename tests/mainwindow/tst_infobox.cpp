@@ -1,0 +1,275 @@
+#include <QtTest>
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMovie>
+#include <QScreen>
+#include <QWindow>
+
+#include "mainwindow/InfoBox.h"
+
+namespace {
+
+QAbstractButton* button(InfoBox& box, QDialogButtonBox::StandardButton which)
+{
+    return box.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which);
+}
+
+QLabel* label(InfoBox& box, const char* name)
+{
+    return box.findChild<QLabel*>(QLatin1String(name));
+}
+
+struct Spies
+{
+    explicit Spies(InfoBox& box)
+        : accepted(&box, SIGNAL(accepted())),
+          rejected(&box, SIGNAL(rejected())),
+          cancelled(&box, SIGNAL(cancelled())),
+          finished(&box, SIGNAL(finished(int)))
+    {
+    }
+    QSignalSpy accepted;
+    QSignalSpy rejected;
+    QSignalSpy cancelled;
+    QSignalSpy finished;
+};
+
+} // namespace
+
+class TestInfoBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newBoxShowsOnlyTheWaitPicture();
+    void iconTypes();
+    void okAcceptsOnce();
+    void cancelRejectsOnce();
+    void cancelWithoutClosingOnlyHides();
+    void escapeAndWindowCloseNeedCancel();
+    void escapeAndWindowCloseActAsCancel();
+    void ownerCloseEndsExec();
+    void showNowPaintsOnceAndNeverNests();
+    void rendersWithItsParts();
+};
+
+void TestInfoBox::newBoxShowsOnlyTheWaitPicture()
+{
+    InfoBox box;
+    QVERIFY(box.closeOnCancel);
+    QCOMPARE(box.windowTitle(), QStringLiteral("Tolmo"));
+    QCOMPARE(box.windowModality(), Qt::ApplicationModal);
+    QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+    const QRect screen = QGuiApplication::screens().first()->geometry();
+    QCOMPARE(box.pos(), QPoint(screen.width() / 2 - box.width() / 2, screen.height() / 2 - box.height()));
+
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(!label(box, "iconLabel")->isVisible());
+    QVERIFY(label(box, "textLabel")->text().isEmpty());
+    QVERIFY(!box.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->isVisible());
+    QLabel* movie = label(box, "movieLabel");
+    QVERIFY(movie->isVisible());
+    QVERIFY(movie->movie());
+    QVERIFY(movie->movie()->isValid());
+    QVERIFY(movie->movie()->frameCount() > 1);
+    QCOMPARE(movie->movie()->state(), QMovie::Running);
+    QCOMPARE(movie->movie()->speed(), 250);
+
+    box.hide();
+    QCOMPARE(movie->movie()->state(), QMovie::Paused);
+    box.showNow();
+    QCOMPARE(movie->movie()->state(), QMovie::Running);
+}
+
+void TestInfoBox::iconTypes()
+{
+    InfoBox box;
+    box.show();
+    QLabel* icon = label(box, "iconLabel");
+    box.setIconType(2);
+    QVERIFY(icon->isVisible());
+    const QImage warning = icon->pixmap(Qt::ReturnByValue).toImage();
+    QCOMPARE(icon->pixmap(Qt::ReturnByValue).size(), QSize(32, 32));
+    box.setIconType(7);
+    QVERIFY(icon->isVisible());
+    QCOMPARE(icon->pixmap(Qt::ReturnByValue).toImage(), warning);
+    box.setIconType(3);
+    QVERIFY(icon->pixmap(Qt::ReturnByValue).toImage() != warning);
+    box.setIconType(0);
+    QVERIFY(!icon->isVisible());
+}
+
+void TestInfoBox::okAcceptsOnce()
+{
+    InfoBox box;
+    box.setText(QStringLiteral("Done"));
+    box.setButtons(QDialogButtonBox::Ok);
+    Spies spies(box);
+    QTimer::singleShot(0, &box, [&box] { button(box, QDialogButtonBox::Ok)->click(); });
+    QCOMPARE(box.exec(), int(QDialog::Accepted));
+    QCOMPARE(spies.accepted.count(), 1);
+    QCOMPARE(spies.rejected.count(), 0);
+    QCOMPARE(spies.cancelled.count(), 0);
+    QCOMPARE(spies.finished.count(), 1);
+    QVERIFY(!box.isVisible());
+}
+
+void TestInfoBox::cancelRejectsOnce()
+{
+    InfoBox box;
+    box.setButtons(QDialogButtonBox::Cancel);
+    Spies spies(box);
+    QTimer::singleShot(0, &box, [&box] { button(box, QDialogButtonBox::Cancel)->click(); });
+    QCOMPARE(box.exec(), int(QDialog::Rejected));
+    QCOMPARE(spies.rejected.count(), 1);
+    QCOMPARE(spies.cancelled.count(), 1);
+    QCOMPARE(spies.accepted.count(), 0);
+    QVERIFY(!box.isVisible());
+}
+
+void TestInfoBox::cancelWithoutClosingOnlyHides()
+{
+    InfoBox box;
+    box.closeOnCancel = false;
+    box.setButtons(QDialogButtonBox::Cancel);
+    Spies spies(box);
+    QList<int> order;
+    connect(&box, &QDialog::rejected, &box, [&order] { order << 1; });
+    connect(&box, &InfoBox::cancelled, &box, [&order] { order << 2; });
+    QTimer::singleShot(0, &box, [&box] { button(box, QDialogButtonBox::Cancel)->click(); });
+    QCOMPARE(box.exec(), int(QDialog::Rejected));
+    QCOMPARE(order, QList<int>({1, 2}));
+    QCOMPARE(spies.rejected.count(), 1);
+    QCOMPARE(spies.cancelled.count(), 1);
+    QVERIFY(!box.isVisible());
+
+    box.showNow();
+    QVERIFY(box.isVisible());
+    button(box, QDialogButtonBox::Cancel)->click();
+    QCOMPARE(spies.cancelled.count(), 2);
+    QVERIFY(!box.isVisible());
+}
+
+void TestInfoBox::escapeAndWindowCloseNeedCancel()
+{
+    InfoBox box;
+    box.setText(QStringLiteral("Please wait"));
+    Spies spies(box);
+    bool stayedAfterEscape = false;
+    bool stayedAfterClose = false;
+    QTimer::singleShot(0, &box, [&] {
+        QTest::keyClick(&box, Qt::Key_Escape);
+        stayedAfterEscape = box.isVisible();
+        box.windowHandle()->close();   // what the window manager's close button does
+        stayedAfterClose = box.isVisible();
+        box.hide();                    // the operation ends
+    });
+    box.exec();
+    QVERIFY(stayedAfterEscape);
+    QVERIFY(stayedAfterClose);
+    QCOMPARE(spies.rejected.count(), 0);
+    QCOMPARE(spies.cancelled.count(), 0);
+
+    // A box that shows an Ok button but no Cancel does not vanish either.
+    box.setButtons(QDialogButtonBox::Ok);
+    box.showNow();
+    QTest::keyClick(&box, Qt::Key_Escape);
+    QVERIFY(box.isVisible());
+    QCOMPARE(spies.cancelled.count(), 0);
+}
+
+void TestInfoBox::escapeAndWindowCloseActAsCancel()
+{
+    InfoBox box;
+    box.setButtons(QDialogButtonBox::Cancel);
+    Spies spies(box);
+    QTimer::singleShot(0, &box, [&box] { QTest::keyClick(&box, Qt::Key_Escape); });
+    QCOMPARE(box.exec(), int(QDialog::Rejected));
+    QCOMPARE(spies.rejected.count(), 1);
+    QCOMPARE(spies.cancelled.count(), 1);
+
+    QTimer::singleShot(0, &box, [&box] { box.windowHandle()->close(); });
+    QCOMPARE(box.exec(), int(QDialog::Rejected));
+    QCOMPARE(spies.rejected.count(), 2);
+    QCOMPARE(spies.cancelled.count(), 2);
+
+    // A hidden Cancel button is no Cancel.
+    box.setButtonsVisible(false);
+    box.showNow();
+    QTest::keyClick(&box, Qt::Key_Escape);
+    QVERIFY(box.isVisible());
+    QCOMPARE(spies.cancelled.count(), 2);
+}
+
+void TestInfoBox::ownerCloseEndsExec()
+{
+    InfoBox box;
+    box.setButtons(QDialogButtonBox::Cancel);
+    Spies spies(box);
+    QTimer::singleShot(0, &box, [&box] { box.close(); });
+    box.exec();
+    QVERIFY(!box.isVisible());
+    QCOMPARE(spies.cancelled.count(), 0);
+    QCOMPARE(spies.accepted.count(), 0);
+
+    // Deleting the box while it runs ends exec() too.
+    QPointer<InfoBox> doomed = new InfoBox;
+    QTimer::singleShot(0, doomed, [doomed] { doomed->deleteLater(); });
+    doomed->exec();
+    QTRY_VERIFY(doomed.isNull());
+}
+
+void TestInfoBox::showNowPaintsOnceAndNeverNests()
+{
+    InfoBox box;
+    int first = 0;
+    QTimer::singleShot(0, &box, [&first] { ++first; });
+    box.showNow();
+    QVERIFY(box.isVisible());
+    QCOMPARE(first, 1);
+
+    // Already shown: no event is processed behind the caller's back.
+    int second = 0;
+    QTimer::singleShot(0, &box, [&second] { ++second; });
+    box.showNow();
+    QCOMPARE(second, 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(second, 1);
+
+    // A slot that runs inside showNow and calls it again does not process events again.
+    box.hide();
+    int inner = 0;
+    int seenInside = -1;
+    QTimer::singleShot(0, &box, [&] {
+        box.hide();
+        QTimer::singleShot(0, &box, [&inner] { ++inner; });
+        box.showNow();
+        seenInside = inner;
+    });
+    box.showNow();
+    QCOMPARE(seenInside, 0);
+}
+
+void TestInfoBox::rendersWithItsParts()
+{
+    InfoBox box;
+    box.setIconType(1);
+    box.setText(QStringLiteral("Stopping, please wait..."));
+    box.setButtons(QDialogButtonBox::Cancel);
+    box.showNow();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("textLabel"))->text(), QStringLiteral("Stopping, please wait..."));
+    const QPixmap shot = box.grab();
+    QVERIFY(!shot.isNull());
+    shot.save(QDir::temp().filePath(QStringLiteral("tolmo_infobox.png")));
+    for (const char* name : {"iconLabel", "textLabel", "movieLabel", "buttonBox"}) {
+        QVERIFY2(box.findChild<QWidget*>(QLatin1String(name)), name);
+    }
+}
+
+QTEST_MAIN(TestInfoBox)
+#include "tst_infobox.moc"

@@ -1,0 +1,212 @@
+#include <QtTest>
+
+#include <QColorDialog>
+#include <QWheelEvent>
+
+#include <qwt_slider.h>
+#include <qwt_text.h>
+
+#include "mainwindow/ColorButton.h"
+#include "mainwindow/DeadZoneSlider.h"
+#include "mainwindow/SliderScaleDraw.h"
+
+#include <limits>
+
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+// Reads the label texts the way the scale paints them, through Qwt's cache.
+class ScaleProbe : public SliderScaleDraw
+{
+public:
+    QString cachedLabel(double value) const { return tickLabel(QFont(), value).text(); }
+};
+
+// Answers the colour dialog that ColorButton::openDialog runs.
+void answerColorDialog(const QColor& choice)
+{
+    QTimer::singleShot(0, [choice] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QColorDialog*>(widget); dialog && dialog->isVisible()) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Select a color"));
+                if (choice.isValid()) {
+                    dialog->setCurrentColor(choice);
+                    dialog->accept();
+                } else {
+                    dialog->reject();
+                }
+            }
+        }
+    });
+}
+
+bool isColour(const QImage& image, int x, int y, const QColor& colour)
+{
+    return image.pixelColor(x, y).rgb() == colour.rgb();
+}
+
+} // namespace
+
+class TestSharedWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void colorButtonPaintsSwatch();
+    void colorButtonRepaintsOnSetColor();
+    void colorButtonDialog();
+    void deadZoneBands();
+    void deadZoneBoundsAreSafe();
+    void deadZoneIgnoresUserInput();
+    void scaleLabels();
+    void scaleDivisorRefreshesCachedLabels();
+};
+
+void TestSharedWidgets::colorButtonPaintsSwatch()
+{
+    ColorButton button;
+    QVERIFY(!button.color().isValid());
+    button.resize(120, 20);
+    button.setColor(QColor(255, 0, 0));
+    const QImage image = button.grab().toImage();
+    image.save(QDir::temp().filePath(QStringLiteral("tolmo_colorbutton.png")));
+    // The swatch spans (5, 5) to (45, 15); the name starts at x = 50.
+    QVERIFY(isColour(image, 10, 10, Qt::red));
+    QVERIFY(isColour(image, 44, 14, Qt::red));
+    QVERIFY(!isColour(image, 47, 10, Qt::red));
+    QVERIFY(!isColour(image, 10, 3, Qt::red));
+    bool text = false;
+    for (int x = 50; x < 110 && !text; ++x) {
+        for (int y = 6; y < 16 && !text; ++y) {
+            text = image.pixelColor(x, y).lightness() < 100;
+        }
+    }
+    QVERIFY(text);
+}
+
+void TestSharedWidgets::colorButtonRepaintsOnSetColor()
+{
+    ColorButton button;
+    button.resize(120, 20);
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    PaintCounter counter;
+    button.installEventFilter(&counter);
+    button.setColor(Qt::blue);
+    QTRY_VERIFY(counter.paints > 0);
+}
+
+void TestSharedWidgets::colorButtonDialog()
+{
+    ColorButton button;
+    button.setColor(Qt::blue);
+    answerColorDialog(QColor());
+    button.click();
+    QCOMPARE(button.color(), QColor(Qt::blue));
+    answerColorDialog(QColor(0, 128, 0));
+    button.click();
+    QCOMPARE(button.color(), QColor(0, 128, 0));
+}
+
+void TestSharedWidgets::deadZoneBands()
+{
+    DeadZoneSlider slider(Qt::Horizontal);
+    QCOMPARE(slider.minimum(), 0);
+    QCOMPARE(slider.maximum(), 10000);
+    slider.resize(1000, 60);
+    slider.SetDeadZoneRange(4500, 5500);
+    slider.SetWholeRange(1000, 9000);
+    const QImage image = slider.grab().toImage();
+    image.save(QDir::temp().filePath(QStringLiteral("tolmo_deadzoneslider.png")));
+    const int upper = 60 / 6 + 3;    // inside the upper band, away from the groove
+    const int lower = 60 / 2 + 17;   // inside the lower band
+    // Red from x = 450, 99 wide (outline included): 451 to 548 filled.
+    QVERIFY(isColour(image, 452, upper, Qt::red));
+    QVERIFY(isColour(image, 547, upper, Qt::red));
+    QVERIFY(!isColour(image, 449, upper, Qt::red));
+    QVERIFY(!isColour(image, 550, upper, Qt::red));
+    QVERIFY(isColour(image, 102, lower, Qt::green));
+    QVERIFY(isColour(image, 897, lower, Qt::green));
+    QVERIFY(!isColour(image, 901, lower, Qt::green));
+    QVERIFY(!isColour(image, 500, lower, Qt::red));
+}
+
+void TestSharedWidgets::deadZoneBoundsAreSafe()
+{
+    DeadZoneSlider slider(Qt::Horizontal);
+    slider.resize(1000, 60);
+    // Bounds beyond the scale are clamped; no 32-bit overflow (UBSan would stop here).
+    slider.SetWholeRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    slider.SetDeadZoneRange(6000, 4000);   // reversed: nothing to draw
+    const QImage image = slider.grab().toImage();
+    QVERIFY(isColour(image, 3, 47, Qt::green));
+    QVERIFY(isColour(image, 995, 47, Qt::green));
+    for (int x = 0; x < 1000; ++x) {
+        QVERIFY(!isColour(image, x, 13, Qt::red));
+    }
+}
+
+void TestSharedWidgets::deadZoneIgnoresUserInput()
+{
+    DeadZoneSlider slider(Qt::Horizontal);
+    slider.resize(400, 40);
+    slider.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&slider));
+    slider.setValue(5000);
+    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(380, 20));
+    QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(200, 20));
+    QTest::mouseMove(&slider, QPoint(20, 20));
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::keyClick(&slider, Qt::Key_Right);
+    QTest::keyClick(&slider, Qt::Key_PageDown);
+    QTest::keyClick(&slider, Qt::Key_Home);
+    QWheelEvent wheel(QPointF(200, 20), slider.mapToGlobal(QPoint(200, 20)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&slider, &wheel);
+    QCOMPARE(slider.value(), 5000);
+}
+
+void TestSharedWidgets::scaleLabels()
+{
+    SliderScaleDraw draw(10);
+    QCOMPARE(draw.label(512).text(), QStringLiteral("51.2"));
+    draw.setDivisor(1);
+    QCOMPARE(draw.label(1234567.0).text(), QStringLiteral("1.23457e+06"));
+    QCOMPARE(draw.label(-15000).text(), QStringLiteral("-15000"));
+    draw.setDivisor(0);   // counts as 1
+    QCOMPARE(draw.divisor(), 1);
+    QCOMPARE(draw.label(512).text(), QStringLiteral("512"));
+    draw.setDivisor(-100);
+    QCOMPARE(draw.divisor(), 1);
+}
+
+void TestSharedWidgets::scaleDivisorRefreshesCachedLabels()
+{
+    auto* draw = new ScaleProbe;
+    QwtSlider slider(Qt::Horizontal);
+    slider.setScaleDraw(draw);
+    slider.setScalePosition(QwtSlider::TrailingScale);
+    slider.setScale(0, 100000);
+    QCOMPARE(draw->cachedLabel(50000), QStringLiteral("50000"));
+    draw->setDivisor(1000);
+    QCOMPARE(draw->cachedLabel(50000), QStringLiteral("50"));
+    slider.resize(300, 60);
+    slider.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_sliderscale.png")));
+}
+
+QTEST_MAIN(TestSharedWidgets)
+#include "tst_sharedwidgets.moc"
