@@ -31,24 +31,16 @@ class TestControllerSettings : public QObject
 private slots:
     void init()
     {
-        QCOMPARE(trovsim_reset(nullptr, ""), 0);
-        trovsim_clock_manual(1);
-        trovsim_clear_faults();
         deviceInitOk = true;
         lastFailedFunction = "";
-        gateway = std::make_unique<DeviceInterface>();
-        handle = gateway->open_device(axis);
+        handle = openOnFreshSimulator(gateway, axis);
         QVERIFY(handle != -1);
         trovsim_journal_clear();
     }
 
     void cleanup()
     {
-        trovsim_clear_faults();
-        if (handle != -1)
-            gateway->close_device(handle);
-        handle = -1;
-        gateway.reset();
+        closeAndRelease(gateway, handle);
         QVERIFY(pollingAllowed);
     }
 

@@ -44,13 +44,8 @@ class TestFirmwareUpdateThread : public QObject
 private slots:
     void init()
     {
-        QCOMPARE(trovsim_reset(nullptr, ""), 0);
-        trovsim_clock_manual(1);
-        trovsim_clear_faults();
-        trovsim_journal_clear();
         QVERIFY(files.isValid());
-        gateway = std::make_unique<DeviceInterface>();
-        handle = gateway->open_device(axis);
+        handle = openOnFreshSimulator(gateway, axis);
         QVERIFY(handle != -1);
         poller = std::make_unique<UpdateThread>(0, nullptr, &handle, axis, gateway.get());
         UpdateThread::Timing timing;
@@ -88,11 +83,7 @@ private slots:
         results.reset();
         firmware.reset();
         poller.reset();
-        trovsim_clear_faults();
-        if (handle != -1)
-            gateway->close_device(handle);
-        handle = -1;
-        gateway.reset();
+        closeAndRelease(gateway, handle);
         QVERIFY(pollingAllowed);
     }
 

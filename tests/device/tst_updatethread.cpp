@@ -56,15 +56,10 @@ class TestUpdateThread : public QObject
 private slots:
     void init()
     {
-        QCOMPARE(trovsim_reset(nullptr, ""), 0);
-        trovsim_clock_manual(1);
-        trovsim_clear_faults();
         chartRecording = false;
         joystickCalibrationOpen = false;
         analogDataWanted = false;
-        trovsim_journal_clear();
-        gateway = std::make_unique<DeviceInterface>();
-        handle = gateway->open_device(axis);
+        handle = openOnFreshSimulator(gateway, axis);
         QVERIFY(handle != -1);
         thread = std::make_unique<UpdateThread>(3, nullptr, &handle, axis, gateway.get());
         thread->setTiming(fastTiming());
@@ -76,11 +71,7 @@ private slots:
     void cleanup()
     {
         thread.reset(); // stops and waits
-        trovsim_clear_faults();
-        if (handle != -1)
-            gateway->close_device(handle);
-        handle = -1;
-        gateway.reset();
+        closeAndRelease(gateway, handle);
         QVERIFY(pollingAllowed);
     }
 
