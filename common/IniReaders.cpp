@@ -83,83 +83,74 @@ bool parseBool(const QString& text, bool* out)
     return false;
 }
 
+// Reads the key's text and hands it to store, which writes the field when the text fits it.
+// A missing key or a text that does not fit is reported and leaves the field as it was.
+template <typename Store>
+bool readStored(QSettings* settings, QString* report, const char* key, bool haveField, Store&& store)
+{
+    QString text;
+    if (!haveField || !storedText(settings, report, key, &text))
+        return false;
+    if (store(text))
+        return true;
+    appendReport(report, key, keyUnknownParameterText);
+    return false;
+}
+
 } // namespace
 
 bool readSettingInt(QSettings* settings, QString* report, const char* key, int* value)
 {
-    QString text;
-    if (!value || !storedText(settings, report, key, &text))
-        return false;
-    qlonglong number = 0;
-    if (!parseSigned(text, &number) || number < std::numeric_limits<int>::min()
-        || number > std::numeric_limits<int>::max()) {
-        appendReport(report, key, keyUnknownParameterText);
-        return false;
-    }
-    *value = static_cast<int>(number);
-    return true;
+    return readStored(settings, report, key, value, [value](const QString& text) {
+        qlonglong number = 0;
+        if (!parseSigned(text, &number) || number < std::numeric_limits<int>::min()
+            || number > std::numeric_limits<int>::max())
+            return false;
+        *value = static_cast<int>(number);
+        return true;
+    });
 }
 
 bool readSettingUInt(QSettings* settings, QString* report, const char* key, unsigned int* value)
 {
-    QString text;
-    if (!value || !storedText(settings, report, key, &text))
-        return false;
-    unsigned int number = 0;
-    if (!parseUInt(text, &number)) {
-        appendReport(report, key, keyUnknownParameterText);
-        return false;
-    }
-    *value = number;
-    return true;
+    return readStored(settings, report, key, value,
+                      [value](const QString& text) { return parseUInt(text, value); });
 }
 
 bool readSettingFloat(QSettings* settings, QString* report, const char* key, float* value)
 {
-    QString text;
-    if (!value || !storedText(settings, report, key, &text))
-        return false;
-    bool ok = false;
-    const double number = text.toDouble(&ok);
-    if (!ok || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) {
-        appendReport(report, key, keyUnknownParameterText);
-        return false;
-    }
-    *value = static_cast<float>(number);
-    return true;
+    return readStored(settings, report, key, value, [value](const QString& text) {
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        if (!ok || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
+            return false;
+        *value = static_cast<float>(number);
+        return true;
+    });
 }
 
 bool readSettingBool(QSettings* settings, QString* report, const char* key, unsigned int* flags,
                      unsigned int mask)
 {
-    QString text;
-    if (!flags || !storedText(settings, report, key, &text))
-        return false;
-    bool on = false;
-    if (!parseBool(text, &on)) {
-        appendReport(report, key, keyUnknownParameterText);
-        return false;
-    }
-    if (on)
-        *flags |= mask;
-    else
-        *flags &= ~mask;
-    return true;
+    return readStored(settings, report, key, flags, [flags, mask](const QString& text) {
+        bool on = false;
+        if (!parseBool(text, &on))
+            return false;
+        *flags = on ? (*flags | mask) : (*flags & ~mask);
+        return true;
+    });
 }
 
 bool readSettingFlag(QSettings* settings, QString* report, const char* key, unsigned int* flags,
                      unsigned int mask)
 {
-    QString text;
-    if (!flags || !storedText(settings, report, key, &text))
-        return false;
-    unsigned int number = 0;
-    if (!parseUInt(text, &number)) {
-        appendReport(report, key, keyUnknownParameterText);
-        return false;
-    }
-    *flags = (*flags & ~mask) | (number & mask);
-    return true;
+    return readStored(settings, report, key, flags, [flags, mask](const QString& text) {
+        unsigned int number = 0;
+        if (!parseUInt(text, &number))
+            return false;
+        *flags = (*flags & ~mask) | (number & mask);
+        return true;
+    });
 }
 
 bool readSettingString(QSettings* settings, QString* report, const char* key, char* text,
@@ -184,16 +175,14 @@ bool readSettingString(QSettings* settings, QString* report, const char* key, ch
 bool readSettingEnum(QSettings* settings, QString* report, const char* key, int* value,
                      const EnumEntry* table, size_t count)
 {
-    QString text;
-    if (!value || !storedText(settings, report, key, &text))
-        return false;
-    const QByteArray name = text.toUtf8();
-    for (size_t i = 0; table && i < count; ++i) {
-        if (table[i].name && name == QByteArray(table[i].name)) {
-            *value = table[i].value;
-            return true;
+    return readStored(settings, report, key, value, [=](const QString& text) {
+        const QByteArray name = text.toUtf8();
+        for (size_t i = 0; table && i < count; ++i) {
+            if (table[i].name && name == QByteArray(table[i].name)) {
+                *value = table[i].value;
+                return true;
+            }
         }
-    }
-    appendReport(report, key, keyUnknownParameterText);
-    return false;
+        return false;
+    });
 }
