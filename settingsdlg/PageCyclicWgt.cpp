@@ -4,6 +4,8 @@
 #include "settingsdlg/UnitTexts.h"
 #include "ui_pagecyclicwgt.h"
 
+#include "settingsdlg/PageReports.h"
+
 #include <QSettings>
 #include <QStringList>
 
@@ -12,16 +14,6 @@ namespace {
 const QString groupName = QStringLiteral("Cyclic");
 const QString borderToBorder = QStringLiteral("border_to_border");
 const QString pointToPoint = QStringLiteral("ptp_fine");
-
-QString notFound(const QString& key)
-{
-    return QStringLiteral("\"%1\" key is not found\n").arg(key);
-}
-
-QString wrongValue(const QString& key)
-{
-    return QStringLiteral("\"%1\" value is wrong\n").arg(key);
-}
 
 // A whole number the point fields can hold; anything else is refused, never turned into 0
 // or a wrapped value.
@@ -121,7 +113,7 @@ QString PageCyclicWgt::RestoreFromFile(QSettings* file, QSettings* defaults)
         QSpinBox* box = field.second;
         const QSettings* store = file->contains(key) ? file : defaults;
         if (!store) {
-            report += notFound(key);
+            report += pageKeyNotFound(key);
             continue;
         }
         if (!store->contains(key)) {
@@ -132,14 +124,14 @@ QString PageCyclicWgt::RestoreFromFile(QSettings* file, QSettings* defaults)
         if (readPoint(store, key, box->minimum(), box->maximum(), &point)) {
             box->setValue(point);
         } else {
-            report += wrongValue(key);
+            report += pageValueWrong(key);
         }
     }
 
     const QString typeKey = QStringLiteral("Cyclic_type");
     const QSettings* store = file->contains(typeKey) ? file : defaults;
     if (!store) {
-        report += notFound(typeKey);
+        report += pageKeyNotFound(typeKey);
     } else {
         const QString type = store->value(typeKey, borderToBorder).toString();
         if (type == borderToBorder) {
@@ -147,7 +139,7 @@ QString PageCyclicWgt::RestoreFromFile(QSettings* file, QSettings* defaults)
         } else if (type == pointToPoint) {
             form->ptpFineBtn->setChecked(true);
         } else {
-            report += wrongValue(typeKey);
+            report += pageValueWrong(typeKey);
         }
     }
 

@@ -3,6 +3,8 @@
 #include "log/LogSettings.h"
 #include "ui_pagelogsettingswgt.h"
 
+#include "settingsdlg/PageReports.h"
+
 #include <QSettings>
 #include <QStringList>
 
@@ -14,16 +16,6 @@ const QString scriptKey = QStringLiteral("script_loglevel");
 const QString libraryKey = QStringLiteral("library_loglevel");
 const QString autosaveKey = QStringLiteral("Autosave_enabled");
 const QString pathKey = QStringLiteral("Autosave_path");
-
-QString notFound(const QString& key)
-{
-    return QStringLiteral("\"%1\" key is not found\n").arg(key);
-}
-
-QString wrongValue(const QString& key)
-{
-    return QStringLiteral("\"%1\" value is wrong\n").arg(key);
-}
 
 QString valueText(const QSettings* file, const QString& key)
 {
@@ -113,7 +105,7 @@ QString PageLogSettingsWgt::RestoreFromFile(QSettings* file)
                               std::make_pair(scriptKey, form->comboBoxSLL),
                               std::make_pair(libraryKey, form->comboBoxLLL)}) {
         if (!file->contains(level.first)) {
-            report += notFound(level.first);
+            report += pageKeyNotFound(level.first);
             continue;
         }
         bool ok = false;
@@ -121,12 +113,12 @@ QString PageLogSettingsWgt::RestoreFromFile(QSettings* file)
         if (ok && isLevel(value)) {
             level.second->setCurrentIndex(value);
         } else {
-            report += wrongValue(level.first);
+            report += pageValueWrong(level.first);
         }
     }
 
     if (!file->contains(autosaveKey)) {
-        report += notFound(autosaveKey);
+        report += pageKeyNotFound(autosaveKey);
     } else {
         const QString word = valueText(file, autosaveKey).trimmed();
         bool isNumber = false;
@@ -138,12 +130,12 @@ QString PageLogSettingsWgt::RestoreFromFile(QSettings* file)
         } else if (isNumber) {
             form->AutosaveChk->setChecked(number != 0);
         } else {
-            report += wrongValue(autosaveKey);
+            report += pageValueWrong(autosaveKey);
         }
     }
 
     if (!file->contains(pathKey)) {
-        report += notFound(pathKey);
+        report += pageKeyNotFound(pathKey);
     } else {
         form->AutosavePath->setText(valueText(file, pathKey));
     }
