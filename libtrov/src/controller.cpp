@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -134,10 +135,17 @@ void Controller::powerOn(double nowMs)
     errv_ = false;
     mode_ = config_.startInBootloader || !identity_.firmwareValid ? Mode::Bootloader : Mode::Firmware;
     restartIntoBootloader_ = false;
-    motion_.powerOn(motion_.fram(), nowMs_);
-    electrical_.powerOn(nowMs_);
+    reboot(nowMs_);
     commandsAccepted_ = 0;
     lastResult_ = 0;
+}
+
+void Controller::reboot(double atMs)
+{
+    motion_.powerOn(restoredFram(), atMs);
+    electrical_.powerOn(atMs);
+    framCleared_ = false;
+    poweredBefore_ = true;
 }
 
 void Controller::advance(double nowMs)
@@ -149,14 +157,32 @@ void Controller::advance(double nowMs)
         mode_ = restartIntoBootloader_ || !identity_.firmwareValid ? Mode::Bootloader : Mode::Firmware;
         ram_ = flash_;
         errv_ = false;
-        motion_.powerOn(motion_.fram(), restartAt_);
-        electrical_.powerOn(restartAt_);
+        reboot(restartAt_);
     }
-    if (mode_ == Mode::Firmware) {
-        MotionContext ctx = context();
-        motion_.advanceTo(nowMs_, ctx);
-        electrical_.advanceTo(nowMs_, motion_, ctx);
+    if (mode_ != Mode::Firmware)
+        return;
+    MotionContext ctx = context();
+    checkAlarms(ctx);
+    // a moving axis is advanced in slices so that the temperature and the alarms follow it; at
+    // rest the only thing that happens by itself is the next power deadline
+    constexpr double kSliceMs = 100;
+    double t = motion_.lastMs();
+    while (t < nowMs_) {
+        double next = motion_.moving() ? t + kSliceMs : motion_.nextEventMs(ctx);
+        if (!(next > t) || next > nowMs_)
+            next = nowMs_;
+        motion_.advanceTo(next, ctx);
+        electrical_.advanceTo(next, motion_, ctx);
+        checkAlarms(ctx);
+        t = next;
     }
+    motion_.advanceTo(nowMs_, ctx); // what takes no time, such as a move to where the axis is
+}
+
+void Controller::checkAlarms(const MotionContext& ctx)
+{
+    if (electrical_.evaluate(motion_, ctx))
+        motion_.alarmStop(ctx);
 }
 
 result_t Controller::admit(device_t handle, Fn fn) const
@@ -170,6 +196,7 @@ result_t Controller::admit(device_t handle, Fn fn) const
 
 void Controller::loseHandle()
 {
+    writeFram();
     unlockFile(lockFd_);
     lockFd_ = -1;
     openHandle_ = -1;
@@ -323,10 +350,16 @@ void Controller::writeFlash()
 
 void Controller::loadEeprom()
 {
+    if (!folder_ || folder_->inMemory()) {
+        if (!eepromLoaded_) {
+            positionerDefaults(positionerModel_.empty() ? "LS-100" : positionerModel_, eeprom_);
+            eepromHasSettings_ = false;
+        }
+        eepromLoaded_ = true; // the memory lives in the positioner, attached or not
+        return;
+    }
     positionerDefaults(positionerModel_.empty() ? "LS-100" : positionerModel_, eeprom_);
     eepromHasSettings_ = false;
-    if (!folder_ || folder_->inMemory())
-        return;
     std::string text;
     if (!readWholeFile(path(".stage"), text))
         return;
@@ -384,6 +417,86 @@ void Controller::writeEeprom()
         }
     if (!writeFileAtomic(path(".stage"), text))
         log(2, name_ + ": cannot write " + path(".stage"));
+}
+
+// --- position memory
+
+bool Controller::readFram(FramState& out)
+{
+    std::string text;
+    if (!folder_ || folder_->inMemory() || !readWholeFile(path(".fram"), text))
+        return false;
+    std::vector<IniSection> sections;
+    std::string error;
+    bool ok = parseIni(text, sections, &error) && sections.size() == 1 && sections[0].name == "fram";
+    double values[3] = {0, 0, 0};
+    bool seen[3] = {false, false, false};
+    static const char* const kKeys[3] = {"position", "encoder", "physical"};
+    for (size_t i = 0; ok && i < sections[0].entries.size(); ++i) {
+        const auto& kv = sections[0].entries[i];
+        int k = 0;
+        while (k < 3 && kv.first != kKeys[k])
+            ++k;
+        char* end = nullptr;
+        double v = k < 3 ? std::strtod(kv.second.c_str(), &end) : 0;
+        // a counter far beyond 32 bits is damage, not a position
+        ok = k < 3 && !kv.second.empty() && end && *end == '\0' && std::isfinite(v) && std::abs(v) < 1e15;
+        if (ok) {
+            values[k] = v;
+            seen[k] = true;
+        }
+    }
+    ok = ok && seen[0] && seen[1] && seen[2];
+    if (!ok) {
+        errd_ = true;
+        log(2, name_ + ": position memory unreadable, starting at zero");
+        return false;
+    }
+    out.position = std::clamp(values[0], -2147483647.0, 2147483647.0);
+    out.encoder = static_cast<int64_t>(std::llround(values[1]));
+    out.physical = values[2];
+    return true;
+}
+
+FramState Controller::restoredFram()
+{
+    FramState f = motion_.fram();
+    if (!poweredBefore_) {
+        f = FramState{};
+        readFram(f);
+        lastFram_ = f; // the file holds this already: nothing to write until it changes
+        framWritten_ = true;
+    }
+    if (framCleared_) {
+        f.position = 0;
+        f.encoder = 0;
+    }
+    // the stage itself does not move when the memory is cleared
+    f.physical = std::clamp(f.physical, config_.travelLow, config_.travelHigh);
+    return f;
+}
+
+void Controller::writeFram()
+{
+    if (!poweredBefore_ || !persistent())
+        return;
+    FramState f = motion_.fram();
+    if (framCleared_) {
+        f.position = 0;
+        f.encoder = 0;
+    }
+    if (framWritten_ && f.position == lastFram_.position && f.encoder == lastFram_.encoder &&
+        f.physical == lastFram_.physical)
+        return;
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "# position memory of %s\n[fram]\nposition = %.17g\nencoder = %lld\nphysical = %.17g\n",
+                  name_.c_str(), f.position, static_cast<long long>(f.encoder), f.physical);
+    if (!writeFileAtomic(path(".fram"), buf)) {
+        log(2, name_ + ": cannot write " + path(".fram"));
+        return;
+    }
+    framWritten_ = true;
+    lastFram_ = f;
 }
 
 // --- records
@@ -469,6 +582,8 @@ result_t Controller::getStatus(status_t& s)
         electrical_.fillStatus(s, motion_, ctx);
         if (motion_.commandRefused())
             s.Flags |= STATE_ERRC;
+        s.GPIOFlags |= gpioLevel(ctx);
+        motion_.clearLatches(); // latched events show once
     }
     if (errv_)
         s.Flags |= STATE_ERRV;
@@ -501,6 +616,7 @@ result_t Controller::getDebug(debug_read_t& d)
     MotionContext ctx = context();
     int64_t phys = static_cast<int64_t>(std::llround(motion_.physical() * 256.0));
     int64_t enc = motion_.fram().encoder;
+    int64_t target = static_cast<int64_t>(std::llround(motion_.target() * 256.0));
     uint32_t uptime = static_cast<uint32_t>(std::max(0.0, nowMs_ - powerOnMs_));
     int32_t vel = static_cast<int32_t>(std::lround(motion_.velocity() * 256.0));
     int64_t counter = static_cast<int64_t>(std::llround(motion_.position() * 256.0));
@@ -514,7 +630,7 @@ result_t Controller::getDebug(debug_read_t& d)
     put(20, &commandsAccepted_, 4);
     put(24, &vel, 4);
     put(28, &lastResult_, 4);
-    put(32, &counter, 8); // target: the counter while nothing moves
+    put(32, &target, 8);
     put(40, &counter, 8);
     put(48, &power, 4);
     put(52, &alarms, 4);
@@ -524,6 +640,26 @@ result_t Controller::getDebug(debug_read_t& d)
     for (size_t i = 0; i < sizeof block; ++i)
         d.DebugData[i] = block[i];
     return result_ok;
+}
+
+uint32_t Controller::gpioLevel(const MotionContext& ctx) const
+{
+    extio_settings_t extio = ram_.get<extio_settings_t>();
+    bool level;
+    if (extio.EXTIOSetupFlags & EXTIO_SETUP_OUTPUT) {
+        switch (extio.EXTIOModeFlags & 0xF0) {
+        case EXTIO_SETUP_MODE_OUT_ON: level = true; break;
+        case EXTIO_SETUP_MODE_OUT_MOVING: level = motion_.moving(); break;
+        case EXTIO_SETUP_MODE_OUT_ALARM: level = electrical_.inAlarm(); break;
+        case EXTIO_SETUP_MODE_OUT_MOTOR_ON: level = motion_.powerState() != PWR_STATE_OFF; break;
+        case EXTIO_SETUP_MODE_OUT_MOTOR_FOUND: level = true; break;
+        default: level = false; break;
+        }
+        level = level != ((extio.EXTIOSetupFlags & EXTIO_SETUP_INVERT) != 0);
+    } else {
+        level = ctx.inputs.extioIn;
+    }
+    return level ? static_cast<uint32_t>(STATE_GPIO_LEVEL) : 0u;
 }
 
 void Controller::deviceInformation(device_information_t& info) const
@@ -543,9 +679,18 @@ void Controller::bootloaderVersion(uint32_t v[3]) const { std::copy(config_.boot
 
 result_t Controller::motionCommand(MotionCommand cmd, int position, int uposition)
 {
-    result_t r = motion_.command(cmd, position, uposition, context());
+    MotionContext ctx = context();
+    bool stops = cmd == MotionCommand::Stop || cmd == MotionCommand::Sstp || cmd == MotionCommand::PowerOff;
+    if (electrical_.inAlarm() && !stops) {
+        motion_.refuse(cmd); // answered, but not carried out
+        return result_ok;
+    }
+    result_t r = motion_.command(cmd, position, uposition, ctx);
+    if (cmd == MotionCommand::Stop)
+        electrical_.stopCommand(motion_, ctx);
     if (r == result_ok && !motion_.commandRefused())
         ++commandsAccepted_;
+    checkAlarms(ctx);
     return r;
 }
 
@@ -624,7 +769,13 @@ result_t Controller::eepromReadSettings()
     return result_ok;
 }
 
-result_t Controller::clearFram() { return result_ok; }
+result_t Controller::clearFram()
+{
+    // the live counters go on; the next power-on starts them at zero
+    framCleared_ = true;
+    writeFram();
+    return result_ok;
+}
 
 result_t Controller::restart(bool intoBootloader)
 {
@@ -702,6 +853,7 @@ result_t Controller::beginUpload()
         return result_error;
     uploading_ = true;
     mode_ = Mode::Bootloader;
+    reboot(nowMs_);
     log(3, name_ + ": Firmware update started");
     return result_ok;
 }
@@ -786,6 +938,7 @@ void Controller::enterBootloader(bool firmwareValid)
     writeFlash();
     loseHandle();
     mode_ = Mode::Bootloader;
+    reboot(nowMs_);
 }
 
 result_t Controller::setInput(int input, int64_t value)
@@ -795,7 +948,10 @@ result_t Controller::setInput(int input, int64_t value)
     case TROVSIM_BUTTON_LEFT: inputs_.buttonLeft = value != 0; break;
     case TROVSIM_BUTTON_RIGHT: inputs_.buttonRight = value != 0; break;
     case TROVSIM_EXTIO_IN: inputs_.extioIn = value != 0; break;
-    case TROVSIM_SYNC_PULSE: break; // pulses act once the motion model lands
+    case TROVSIM_SYNC_PULSE:
+        if (value != 0 && mode_ == Mode::Firmware)
+            motion_.syncPulse(context());
+        break;
     case TROVSIM_POSITIONER:
         if (value != 0 && !positionerAttached_) {
             positionerAttached_ = true;
@@ -815,9 +971,11 @@ result_t Controller::setInput(int input, int64_t value)
     case TROVSIM_ENCODER_STATE: inputs_.encoderState = value < 0 || value > ENC_STATE_OK ? -1 : static_cast<int>(value); break;
     case TROVSIM_H_BRIDGE_FAULT: inputs_.hBridgeFault = value != 0; break;
     case TROVSIM_DATA_ERROR: inputs_.dataError = value != 0; break;
-    case TROVSIM_PHYSICAL_POSITION: break; // moves the stage once the motion model lands
+    case TROVSIM_PHYSICAL_POSITION: motion_.setPhysical(static_cast<double>(value) / 256.0, context()); break;
     default: return result_error;
     }
+    if (mode_ == Mode::Firmware)
+        checkAlarms(context());
     return result_ok;
 }
 
@@ -837,7 +995,7 @@ result_t Controller::externalCommand(int mvcmd, int position, int uposition)
     }
     if (mode_ != Mode::Firmware || !plugged_)
         return result_error;
-    return motion_.command(cmd, position, uposition, context());
+    return motionCommand(cmd, position, uposition);
 }
 
 } // namespace trovsim

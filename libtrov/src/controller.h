@@ -121,6 +121,15 @@ private:
 
     MotionContext context() const { return {config_, ram_, inputs_, noise_}; }
     void loseHandle();
+    // The alarm acts on the motion as soon as one of its causes appears.
+    void checkAlarms(const MotionContext& ctx);
+    uint32_t gpioLevel(const MotionContext& ctx) const;
+    // What the controller comes up with: the file at the first power-on, the live state later.
+    FramState restoredFram();
+    bool readFram(FramState& out);
+    void writeFram();
+    // The controller reboots: the motion stops and starts afresh from the position memory.
+    void reboot(double atMs);
     void loadFlash();
     void writeFlash();
     void loadEeprom();
@@ -145,6 +154,7 @@ private:
     RecordSet eeprom_; // the positioner's records
     RecordSet eepromSettingsCopy_;
     bool eepromHasSettings_ = false;
+    bool eepromLoaded_ = false; // in memory the positioner keeps its content while detached
     bool positionerAttached_ = false;
     std::string positionerModel_;
 
@@ -167,6 +177,10 @@ private:
     double nowMs_ = 0;
     double powerOnMs_ = 0;
     uint32_t commandsAccepted_ = 0;
+    bool poweredBefore_ = false; // the live state is the position memory from then on
+    bool framCleared_ = false;   // the next power-on starts the counters at zero
+    bool framWritten_ = false;
+    FramState lastFram_;
     int32_t lastResult_ = 0;
 };
 

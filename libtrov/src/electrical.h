@@ -13,7 +13,15 @@ public:
     explicit Electrical(uint32_t seed) : noiseState_(seed * 2654435761u + 1u) {}
 
     void powerOn(double nowMs);
+    // Integrates the temperature up to now with the load that the motion puts on the supply.
     void advanceTo(double nowMs, const Motion& motion, const MotionContext& ctx);
+
+    // Looks at the protection limits. True when the alarm has just been raised (the motion must
+    // then stop and the windings go off).
+    bool evaluate(const Motion& motion, const MotionContext& ctx);
+    // command_stop: the alarm ends if no cause remains, and sticky flags are let go.
+    void stopCommand(const Motion& motion, const MotionContext& ctx);
+    bool inAlarm() const { return alarm_; }
 
     // Ipwr, Upwr, Iusb, Uusb, curT, WindSts and the power and alarm bits of Flags.
     void fillStatus(status_t& s, const Motion& motion, const MotionContext& ctx);
@@ -24,18 +32,29 @@ public:
 
     int32_t temperature(const MotionContext& ctx) const;
     int32_t supplyVoltage(const Motion& motion, const MotionContext& ctx);
-    uint32_t alarmBits() const { return alarmBits_; }
+    uint32_t alarmBits() const { return flags_ | (alarm_ ? static_cast<uint32_t>(STATE_ALARM) : 0u); }
 
 private:
     struct Readings {
-        int32_t ipwr, upwr, iusb, uusb, curT;
+        double ipwr, upwr, iusb, uusb, curT; // without noise
     };
-    Readings read(const Motion& motion, const MotionContext& ctx);
+    struct Windings {
+        double currentA, currentB, currentC; // mA
+        double voltageA, voltageB, voltageC; // hundredths of a volt
+        double duty;                         // 0..1
+    };
+    Readings model(const Motion& motion, const MotionContext& ctx) const;
+    Windings windings(const Motion& motion, const MotionContext& ctx, const Readings& r) const;
+    double supplyVolts(const MotionContext& ctx) const;
+    // Live causes: the flags that the readings raise now, and which of them raise the alarm.
+    void causes(const Motion& motion, const MotionContext& ctx, uint32_t& flags, bool& alarm);
     int32_t noise(int32_t amplitude, const MotionContext& ctx);
-    uint32_t flagsFor(const MotionContext& ctx) const;
 
     uint32_t noiseState_;
-    uint32_t alarmBits_ = 0;
+    double temperature_ = 250; // tenths of a degree, the model's
+    bool overheat_ = false;    // with its hysteresis
+    uint32_t flags_ = 0;       // cause flags as reported (sticky or live)
+    bool alarm_ = false;
     double lastMs_ = 0;
 };
 

@@ -64,6 +64,7 @@ void Registry::load(const char* controllerSet, const char* dataDir)
         controllers_.push_back(c);
     }
     problems_ = set.problems;
+    ++generation_;
 }
 
 std::shared_ptr<Controller> Registry::byHandle(device_t handle)
@@ -130,28 +131,40 @@ result_t Registry::close(device_t* handle)
 
 void* Registry::enumerate(int flags)
 {
-    std::vector<std::shared_ptr<Controller>> list;
     std::vector<std::string> problems;
     {
         std::lock_guard<std::shared_mutex> lock(mutex_);
-        list = controllers_;
         problems.swap(problems_);
     }
     for (const std::string& p : problems)
         LogSink::instance().post(2, "controller configuration: " + p);
     auto snapshot = std::make_unique<Snapshot>();
-    double now = Clock::instance().nowMs();
-    for (auto& c : list) {
-        std::lock_guard<std::mutex> lock(c->mutex());
-        c->advance(now);
-        Listing row;
-        if (c->listing(flags, row))
-            snapshot->rows.push_back(row);
+    // A reset while the controllers are being listed would leave some of them out (the old set
+    // is retired, the new one not yet seen): list again until one set was listed whole.
+    for (int attempt = 0;; ++attempt) {
+        std::vector<std::shared_ptr<Controller>> list;
+        uint64_t generation;
+        {
+            std::shared_lock<std::shared_mutex> lock(mutex_);
+            list = controllers_;
+            generation = generation_;
+        }
+        snapshot->rows.clear();
+        double now = Clock::instance().nowMs();
+        for (auto& c : list) {
+            std::lock_guard<std::mutex> lock(c->mutex());
+            c->advance(now);
+            Listing row;
+            if (c->listing(flags, row))
+                snapshot->rows.push_back(row);
+        }
+        std::lock_guard<std::shared_mutex> lock(mutex_);
+        if (generation == generation_ || attempt >= 100) {
+            void* key = snapshot.get();
+            snapshots_[key] = std::move(snapshot);
+            return key;
+        }
     }
-    std::lock_guard<std::shared_mutex> lock(mutex_);
-    void* key = snapshot.get();
-    snapshots_[key] = std::move(snapshot);
-    return key;
 }
 
 result_t Registry::freeEnumeration(void* handle)
@@ -204,6 +217,8 @@ result_t Registry::information(void* handle, int index, device_information_t* in
 
 void Registry::atExit()
 {
+    // the program's callback may belong to objects that exit has already destroyed
+    LogSink::instance().setCallback(nullptr);
     if (!mutex_.try_lock())
         return;
     for (auto& c : controllers_)

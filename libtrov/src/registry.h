@@ -59,6 +59,7 @@ private:
     std::unordered_map<const void*, std::unique_ptr<Snapshot>> snapshots_;
     std::vector<std::string> problems_; // told at the next enumeration
     std::atomic<device_t> nextHandle_{1};
+    uint64_t generation_ = 0; // counts the controller sets loaded (mutex_)
 };
 
 } // namespace trovsim

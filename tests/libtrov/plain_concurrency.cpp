@@ -1,9 +1,11 @@
 // Many threads on the simulated controllers at once: status polls, settings reads and writes,
-// commands and searches, while the simulator is reset under them and the log callback calls back
-// into the library. Runs a fixed number of iterations; built for ThreadSanitizer too.
+// commands and searches, while all three axes keep moving (the clock runs 50 times real time), a
+// search runs continuously beside them, the simulator is reset under them and the log callback
+// calls back into the library. Runs a fixed number of iterations; built for ThreadSanitizer too.
 #include "trovsim.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,10 @@ std::atomic<int> g_callbacks{0};
 std::atomic<int> g_callbackBad{0};
 std::atomic<int> g_progress{0};
 std::atomic<int> g_lost{0};
+std::atomic<bool> g_done{false};
+std::atomic<int> g_moves{0};
+std::atomic<int> g_searches{0};
+std::atomic<int> g_farthest[kControllers];
 std::mutex g_reportMutex;
 std::string g_firstProblem;
 
@@ -173,6 +179,55 @@ void worker(int tid)
     }
 }
 
+// Keeps every axis on the move between two points and checks what the status says meanwhile.
+void mover()
+{
+    for (int leg = 0; !g_done.load(); ++leg) {
+        for (int c = 0; c < kControllers; ++c) {
+            device_t h = g_handle[c].load();
+            if (h < 0)
+                continue;
+            status_t st;
+            int r = get_status(h, &st);
+            if (r == 0) {
+                const int travel = c == 2 ? 250000 : 10000;
+                if ((st.MvCmdSts & MVCMD_NAME_BITS) > MVCMD_SSTP || (st.MvCmdSts & ~0xFFu) ||
+                    (st.MoveSts & ~7u) || st.CurPosition < -travel || st.CurPosition > travel)
+                    unexpected("get_status of a moving axis", static_cast<int>(st.MvCmdSts));
+                int far = std::abs(st.CurPosition);
+                if (far > g_farthest[c].load())
+                    g_farthest[c] = far;
+                if (!(st.MoveSts & MOVE_STATE_MOVING)) {
+                    int target = ((leg / 2) % 2 ? 1 : -1) * (c == 2 ? 100000 : 2000);
+                    r = command_move(h, target, 0);
+                    g_moves.fetch_add(1);
+                }
+            }
+            if (!acceptable(r, {0}))
+                unexpected("mover", r);
+        }
+        std::this_thread::yield();
+    }
+}
+
+// A search that never stops, as the device search window's thread would run it.
+void searcher()
+{
+    while (!g_done.load()) {
+        enumeration_handle_t e = enumerate_devices(ENUMERATE_PROBE);
+        int n = get_device_count(e);
+        if (n != kControllers)
+            unexpected("get_device_count beside the traffic", n);
+        for (int k = 0; k < n; ++k) {
+            const char* name = get_device_name(e, k);
+            if (!name || std::strncmp(name, "sim:axis", 8) != 0)
+                unexpected("get_device_name beside the traffic", k);
+        }
+        free_enumerate_devices(e);
+        g_searches.fetch_add(1);
+    }
+}
+
 } // namespace
 
 int main()
@@ -186,10 +241,13 @@ int main()
 
     set_logging_callback(&callback);
     trovsim_reset(set.c_str(), folder.c_str());
+    trovsim_clock_manual(0);
+    trovsim_set_time_scale(50);
     for (int c = 0; c < kControllers; ++c)
         g_handle[c] = open_device(kNames[c]);
     check(g_handle[0] >= 0 && g_handle[1] >= 0 && g_handle[2] >= 0, "three controllers open");
 
+    std::thread moving(mover), searching(searcher);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back(worker, t);
@@ -205,6 +263,20 @@ int main()
     for (auto& t : threads)
         t.join();
     resetter.join();
+    // the axes go on moving until they have covered some ground
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        bool far = true;
+        for (int c = 0; c < kControllers; ++c)
+            far = far && g_farthest[c].load() >= (c == 2 ? 5000 : 100);
+        if (far)
+            break;
+        std::this_thread::yield();
+    }
+    g_done = true;
+    moving.join();
+    searching.join();
+    trovsim_clock_manual(1); // time stands still for the checks
 
     {
         std::lock_guard<std::mutex> lock(g_reportMutex);
@@ -235,6 +307,9 @@ int main()
     }
     check(consistent, "settings consistent after the traffic");
     check(trovsim_journal_size() <= 10000 && trovsim_call_count(nullptr, "get_status") > 0, "journal bounded");
+    check(g_moves.load() > kControllers && g_farthest[0] >= 100 && g_farthest[1] >= 100 && g_farthest[2] >= 5000,
+          "all three axes moved");
+    check(g_searches.load() > 0, "searches ran beside the traffic");
 
     set_logging_callback(nullptr);
     std::printf("(%d calls met a lost handle, %d log lines)\n", g_lost.load(), g_callbacks.load());

@@ -1,0 +1,102 @@
+#ifndef MOTORSETTINGS_H
+#define MOTORSETTINGS_H
+
+#include <QString>
+
+#include "trov.h"
+
+class DeviceInterface;
+class QSettings;
+
+// The program's copy of every settings record of one controller. Reads and writes the records
+// through the axis' gateway (only while the controller runs its firmware, with polling
+// silenced), and saves and loads them as the controller groups of a profile file.
+// A plain class: copies are independent snapshots that share the handle and the gateway.
+class MotorSettings
+{
+public:
+    // Index of a record in toWrite, reRead and valid.
+    enum Record {
+        EdgesRecord,
+        SecureRecord,
+        EngineRecord,
+        EntypeRecord,
+        MoveRecord,
+        FeedbackRecord,
+        PowerRecord,
+        BrakeRecord,
+        ControlRecord,
+        JoystickRecord,
+        CtpRecord,
+        HomeRecord,
+        PidRecord,
+        SyncInRecord,
+        SyncOutRecord,
+        UartRecord,
+        ExtioRecord,
+        ControllerNameRecord,
+        RecordCount
+    };
+
+    // handle: the address of the axis' device handle, read at every call. Records start zeroed,
+    // no record valid, no flag set.
+    MotorSettings(device_t* handle, DeviceInterface* gateway);
+
+    // Engine, engine type, borders, feedback and name, each tried up to three times. 0 when all
+    // five were read; else the last failure, or -1 when the controller does not run its firmware.
+    result_t readBasicFromDevice();
+    // Every record (all) or those flagged in reRead, each tried up to three times; clears every
+    // reRead flag. 0 when every read succeeded.
+    result_t readFromDevice(bool all);
+    // Writes every record flagged in toWrite that is valid, in device order; a record answered
+    // with -3 is flagged in reRead. toWrite stays as it was. 0 when every flagged record was
+    // written.
+    result_t writeToDevice();
+    // Writes the one record (a Record index) alone, whatever toWrite holds.
+    result_t writeRecordToDevice(int index);
+
+    // Microsteps per full step of the held engine record: 2 to 256 for modes 2 to 9, else 1.
+    int microstepDivisor() const;
+
+    // Writes the fifteen controller groups and syncs the file; true when the file was written.
+    bool saveToFile(QSettings& file) const;
+    // Reads the fifteen controller groups, appending a report line per key that did not load.
+    void loadFromFile(QSettings& file, QString& report);
+
+    engine_settings_t engine;
+    entype_settings_t entype;
+    pid_settings_t pid;
+    sync_in_settings_t syncIn;
+    sync_out_settings_t syncOut;
+    edges_settings_t edges;
+    secure_settings_t secure;
+    move_settings_t move;
+    feedback_settings_t feedback;
+    home_settings_t home;
+    power_settings_t power;
+    brake_settings_t brake;
+    control_settings_t control;
+    joystick_settings_t joystick;
+    ctp_settings_t ctp;
+    uart_settings_t uart;
+    extio_settings_t extio;
+    controller_name_t controllerName;
+
+    device_t* handle;
+    DeviceInterface* gateway;
+
+    // Per record: write it at the next writeToDevice.
+    bool toWrite[RecordCount];
+    // Per record: read it at the next readFromDevice(false).
+    bool reRead[RecordCount];
+    // Per record: it holds the controller's values (read successfully) or a profile's (every
+    // key of it loaded). A record that is not valid is never written to the controller.
+    bool valid[RecordCount];
+
+private:
+    int mode() const;
+    result_t readWithRetries(int index);
+    result_t writeRecord(int index);
+};
+
+#endif // MOTORSETTINGS_H

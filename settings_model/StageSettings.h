@@ -1,0 +1,75 @@
+#ifndef STAGESETTINGS_H
+#define STAGESETTINGS_H
+
+#include <QString>
+
+#include "trov.h"
+
+class DeviceInterface;
+class QSettings;
+
+// The program's copy of the eleven positioner (stage) records of one controller. Single tries,
+// no re-read flags; reads and writes only while the controller runs its firmware, with polling
+// silenced. A plain class that owns nothing: copies are whole snapshots.
+class StageSettings
+{
+public:
+    // Index of a record in toWrite and valid; also the device order.
+    enum Record {
+        StageNameRecord,
+        StageInformationRecord,
+        StageSettingsRecord,
+        DcInformationRecord,
+        DcSettingsRecord,
+        StepInformationRecord,
+        StepSettingsRecord,
+        EncoderInformationRecord,
+        EncoderSettingsRecord,
+        GearInformationRecord,
+        GearSettingsRecord,
+        RecordCount
+    };
+
+    // Records zeroed, no record valid, no flag set, no reload pending.
+    StageSettings(device_t* handle, DeviceInterface* gateway);
+
+    // Reads the eleven records once each. Every text ends inside its field afterwards, whatever
+    // the call answered; a record counts as valid when its read succeeded. 0 when all were read,
+    // else the last failure, or -1 when the controller does not run its firmware.
+    result_t loadFromDevice();
+    // Writes each record flagged in toWrite that is valid, once, in device order; the flags stay.
+    // True when every flagged record reached the controller (a -3 correction included); false
+    // when one failed or was skipped, or the controller does not run its firmware.
+    bool saveToDevice();
+
+    // The five stage groups. saveToFile syncs the file and tells whether it was written.
+    bool saveToFile(QSettings& file) const;
+    void loadFromFile(QSettings& file, QString& report);
+
+    DeviceInterface* gateway;
+    stage_name_t stageName;
+    stage_information_t stageInformation;
+    stage_settings_t stageSettings;
+    dc_information_t dcInformation;
+    dc_settings_t dcSettings;
+    step_information_t stepInformation;
+    step_settings_t stepSettings;
+    encoder_information_t encoderInformation;
+    encoder_settings_t encoderSettings;
+    gear_information_t gearInformation;
+    gear_settings_t gearSettings;
+    device_t* handle;
+
+    // Per record: write it at the next saveToDevice.
+    bool toWrite[RecordCount];
+    // Per record: it holds the controller's values, or a stage file's (every key of it loaded).
+    bool valid[RecordCount];
+    // The stage records are to be loaded into the settings dialog when it is next opened; set
+    // and cleared by the control windows.
+    bool stageReloadPending;
+
+private:
+    int mode() const;
+};
+
+#endif // STAGESETTINGS_H
