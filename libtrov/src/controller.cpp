@@ -726,7 +726,7 @@ result_t Controller::saveSettings()
     return result_ok;
 }
 
-result_t Controller::readSettings()
+void Controller::loadRamFrom(const RecordSet& source)
 {
     for (int i = 0; i < kRecordCount; ++i) {
         RecordId id = static_cast<RecordId>(i);
@@ -735,9 +735,14 @@ result_t Controller::readSettings()
             continue;
         RecordBytes before;
         std::memcpy(before.bytes, ram_.bytes(id), r.size);
-        std::memcpy(ram_.bytes(id), flash_.bytes(id), r.size);
+        std::memcpy(ram_.bytes(id), source.bytes(id), r.size);
         motion_.settingsChanged(id, before.bytes, context());
     }
+}
+
+result_t Controller::readSettings()
+{
+    loadRamFrom(flash_);
     log(3, name_ + ": settings read from flash");
     return result_ok;
 }
@@ -756,16 +761,7 @@ result_t Controller::eepromReadSettings()
 {
     if (!positionerAttached_ || !eepromHasSettings_)
         return result_error;
-    for (int i = 0; i < kRecordCount; ++i) {
-        RecordId id = static_cast<RecordId>(i);
-        const RecordDesc& r = describe(id);
-        if (r.store != Store::RAM)
-            continue;
-        RecordBytes before;
-        std::memcpy(before.bytes, ram_.bytes(id), r.size);
-        std::memcpy(ram_.bytes(id), eepromSettingsCopy_.bytes(id), r.size);
-        motion_.settingsChanged(id, before.bytes, context());
-    }
+    loadRamFrom(eepromSettingsCopy_);
     return result_ok;
 }
 

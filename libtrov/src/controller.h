@@ -112,6 +112,9 @@ public:
     double physicalPosition() const { return motion_.physical(); }
 
 private:
+    // Replaces the RAM-store settings with source's and tells the motion of each change.
+    void loadRamFrom(const RecordSet& source);
+
     struct Identity {
         uint32_t serial = 0;
         uint8_t key[32] = {};

@@ -144,7 +144,7 @@ void Electrical::stopCommand(const Motion& motion, const MotionContext& ctx)
     alarm_ = alarmCause;
 }
 
-void Electrical::fillStatus(status_t& s, const Motion& motion, const MotionContext& ctx)
+void Electrical::fillReadings(status_t& s, const Motion& motion, const MotionContext& ctx)
 {
     Readings r = model(motion, ctx);
     bool supplied = supplyVolts(ctx) > 0;
@@ -153,6 +153,12 @@ void Electrical::fillStatus(status_t& s, const Motion& motion, const MotionConte
     s.Uusb = std::max(0, toInt(r.uusb) + (ctx.inputs.usbVoltage == WorldInputs::kModel ? noise(2, ctx) : 0));
     s.Iusb = toInt(r.iusb) + noise(1, ctx);
     s.curT = temperature(ctx);
+    s.Flags |= supplied ? STATE_EXT_POWER : 0u;
+}
+
+void Electrical::fillStatus(status_t& s, const Motion& motion, const MotionContext& ctx)
+{
+    fillReadings(s, motion, ctx);
     uint32_t a = ctx.inputs.windingA >= 0 ? static_cast<uint32_t>(ctx.inputs.windingA) : WIND_A_STATE_OK;
     uint32_t b = ctx.inputs.windingB >= 0 ? static_cast<uint32_t>(ctx.inputs.windingB)
                  : ctx.ram.get<entype_settings_t>().EngineType == ENGINE_TYPE_DC ||
@@ -160,20 +166,12 @@ void Electrical::fillStatus(status_t& s, const Motion& motion, const MotionConte
                      ? WIND_B_STATE_ABSENT
                      : WIND_B_STATE_OK;
     s.WindSts = (a & 0xF) | (b & 0xF0);
-    s.Flags |= (supplied ? STATE_EXT_POWER : 0u) | alarmBits();
+    s.Flags |= alarmBits();
 }
 
 void Electrical::fillBootloaderStatus(status_t& s, const MotionContext& ctx)
 {
-    Motion idle;
-    Readings r = model(idle, ctx);
-    bool supplied = supplyVolts(ctx) > 0;
-    s.Ipwr = supplied ? std::max(0, toInt(r.ipwr) + noise(2, ctx)) : 0;
-    s.Upwr = supplied ? std::max(0, toInt(r.upwr) + noise(1, ctx)) : 0;
-    s.Uusb = std::max(0, toInt(r.uusb) + (ctx.inputs.usbVoltage == WorldInputs::kModel ? noise(2, ctx) : 0));
-    s.Iusb = toInt(r.iusb) + noise(1, ctx);
-    s.curT = temperature(ctx);
-    s.Flags |= supplied ? STATE_EXT_POWER : 0u;
+    fillReadings(s, Motion(), ctx);
 }
 
 Electrical::Windings Electrical::windings(const Motion& motion, const MotionContext& ctx, const Readings& r) const

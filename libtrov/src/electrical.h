@@ -44,6 +44,8 @@ private:
         double duty;                         // 0..1
     };
     Readings model(const Motion& motion, const MotionContext& ctx) const;
+    // The supply, USB and temperature readings and the external-power bit, with their noise.
+    void fillReadings(status_t& s, const Motion& motion, const MotionContext& ctx);
     Windings windings(const Motion& motion, const MotionContext& ctx, const Readings& r) const;
     double supplyVolts(const MotionContext& ctx) const;
     // Live causes: the flags that the readings raise now, and which of them raise the alarm.
