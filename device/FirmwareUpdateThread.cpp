@@ -58,21 +58,21 @@ void FirmwareUpdateThread::run()
     QByteArray image;
     int result = readImage(firmwareFileName(), &image);
     if (result == result_ok) {
+        // The polling thread's own reconnection waits until this one is done. Taken before
+        // polling is silenced, so that a reconnection already waiting for a missing
+        // controller never keeps every axis silent.
+        std::unique_lock<std::mutex> held = pollingThread->holdReconnection();
         // Once this returns no polling tick of any axis is under way; polling stays silent
         // until the controller is back, and comes back before the result is announced.
         PollingSilencer silencer;
-        {
-            // The polling thread's own reconnection waits until this one is done.
-            std::unique_lock<std::mutex> held = pollingThread->holdReconnection();
-            pollingThread->closeDevice();
-            result = gateway->command_update_firmware(pollingThread->deviceName,
-                                                      reinterpret_cast<const uint8_t*>(image.constData()),
-                                                      uint32_t(image.size()));
-            image.clear();
-            if (result == result_ok)
-                waitProcessingEvents(restartWaitMs.load());
-            pollingThread->reconnectHeld(held);
-        }
+        pollingThread->closeDevice();
+        result = gateway->command_update_firmware(pollingThread->deviceName,
+                                                  reinterpret_cast<const uint8_t*>(image.constData()),
+                                                  uint32_t(image.size()));
+        image.clear();
+        if (result == result_ok)
+            waitProcessingEvents(restartWaitMs.load());
+        pollingThread->reconnectHeld(held);
     }
     emit update_finished(result);
 }

@@ -290,6 +290,10 @@ void MessageLog::followSettings(const QDateTime& datetime, const LogSettings& se
 
 void MessageLog::releasePending()
 {
+    // The file did not take the last batch (disk full): the lines wait among the pending ones,
+    // which are bounded, not in the write buffer.
+    if (outBuffer.size() >= writeChunkBytes && !writeOut())
+        return;
     if (droppedPending > 0) {
         outBuffer += csvLine(lastDroppedPendingTime, QStringLiteral("Tolmo"), droppedText(droppedPending));
         droppedPending = 0;

@@ -230,6 +230,8 @@ private slots:
         firmware->setFirmwareFileName(name);
         firmware->start();
         QVERIFY(!firmware->wait(50));
+        // Waiting for that reconnection must not silence the polling of every axis meanwhile.
+        QVERIFY(pollingAllowed);
         QCOMPARE(trovsim_plug(axis, 0), 0);
         QVERIFY(runToTheEnd());
         QCOMPARE(results->at(0).at(0).toInt(), 0);

@@ -68,6 +68,7 @@ private slots:
     void emptyAutosaveFolderMeansTheConfigurationFolder();
     void autosaveOffKeepsMemoryBounded();
     void failedWriteKeepsTheLines();
+    void fullDiskKeepsMemoryBounded();
     void itemsForTheWindow();
     void settingsTravelByValueToTheLogThread();
     void destructorWritesWhatIsWaiting();
@@ -258,6 +259,46 @@ void TestMessageLog::failedWriteKeepsTheLines()
     log.update();
     QCOMPARE(messages(path), (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                                           QStringLiteral("3")}));
+}
+
+void TestMessageLog::fullDiskKeepsMemoryBounded()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    const QString folder = home->filePath(QStringLiteral("logs"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/tolmo_log_2030.01.31.csv");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+    MessageLog log;
+    // Every open of the device warns that it cannot seek; thousands of those say nothing here.
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const QString filler(1000, QLatin1Char('x'));
+    const int total = MessageLog::maxPendingLines + 1000;
+    for (int i = 0; i < total; ++i)
+        log.InsertLine(at(day1, 8, 0, 0).addMSecs(i), QString::number(i) + QLatin1Char(' ') + filler,
+                       QStringLiteral("Tolmo"), 3, autosaveTo(folder));
+    log.update();
+    qInstallMessageHandler(previous);
+
+    QVERIFY(QFile::remove(path));  // the disk has room again
+    log.InsertLine(at(day1, 9, 0, 0), QStringLiteral("last"), QStringLiteral("Tolmo"), 3, autosaveTo(folder));
+    log.update();
+    const QStringList written = messages(path);
+    // What waited for the full disk was bounded: the oldest lines went, and one line says so.
+    QVERIFY2(written.size() < MessageLog::maxPendingLines + 200, qPrintable(QString::number(written.size())));
+    QVERIFY(written.filter(QStringLiteral("log lines were dropped")).size() == 1);
+    QCOMPARE(written.last(), QStringLiteral("last"));
+    int previousNumber = -1;
+    for (const QString& message : written) {
+        bool isNumber = false;
+        const int number = message.section(QLatin1Char(' '), 0, 0).toInt(&isNumber);
+        if (!isNumber)
+            continue;
+        QVERIFY(number > previousNumber);
+        previousNumber = number;
+    }
+    QCOMPARE(previousNumber, total - 1);
 }
 
 void TestMessageLog::itemsForTheWindow()
