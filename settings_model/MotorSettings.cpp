@@ -109,7 +109,7 @@ const int readAttempts = 3;
 
 } // namespace
 
-MotorSettings::MotorSettings(device_t* handle, DeviceInterface* gateway)
+MotorSettings::MotorSettings(std::atomic<device_t>* handle, DeviceInterface* gateway)
     : engine(), entype(), pid(), syncIn(), syncOut(), edges(), secure(), move(), feedback(), home(), power(),
       brake(), control(), joystick(), ctp(), uart(), extio(), controllerName(), handle(handle), gateway(gateway)
 {

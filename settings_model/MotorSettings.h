@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 #include "trov.h"
 
 class DeviceInterface;
@@ -40,7 +42,7 @@ public:
 
     // handle: the address of the axis' device handle, read at every call. Records start zeroed,
     // no record valid, no flag set.
-    MotorSettings(device_t* handle, DeviceInterface* gateway);
+    MotorSettings(std::atomic<device_t>* handle, DeviceInterface* gateway);
 
     // Engine, engine type, borders, feedback and name, each tried up to three times. 0 when all
     // five were read; else the last failure, or -1 when the controller does not run its firmware.
@@ -82,7 +84,7 @@ public:
     extio_settings_t extio;
     controller_name_t controllerName;
 
-    device_t* handle;
+    std::atomic<device_t>* handle;
     DeviceInterface* gateway;
 
     // Per record: write it at the next writeToDevice.

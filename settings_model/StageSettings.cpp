@@ -56,7 +56,7 @@ static_assert(rowsInIndexOrder(), "one row per record, in index order");
 
 } // namespace
 
-StageSettings::StageSettings(device_t* handle, DeviceInterface* gateway)
+StageSettings::StageSettings(std::atomic<device_t>* handle, DeviceInterface* gateway)
     : gateway(gateway), stageName(), stageInformation(), stageSettings(), dcInformation(), dcSettings(),
       stepInformation(), stepSettings(), encoderInformation(), encoderSettings(), gearInformation(),
       gearSettings(), handle(handle), stageReloadPending(false)

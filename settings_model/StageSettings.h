@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 #include "trov.h"
 
 class DeviceInterface;
@@ -31,7 +33,7 @@ public:
     };
 
     // Records zeroed, no record valid, no flag set, no reload pending.
-    StageSettings(device_t* handle, DeviceInterface* gateway);
+    StageSettings(std::atomic<device_t>* handle, DeviceInterface* gateway);
 
     // Reads the eleven records once each. Every text ends inside its field afterwards, whatever
     // the call answered; a record counts as valid when its read succeeded. 0 when all were read,
@@ -58,7 +60,7 @@ public:
     encoder_settings_t encoderSettings;
     gear_information_t gearInformation;
     gear_settings_t gearSettings;
-    device_t* handle;
+    std::atomic<device_t>* handle;
 
     // Per record: write it at the next saveToDevice.
     bool toWrite[RecordCount];

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "device/DeviceInterface.h"
+#include "support/SimulatedAxis.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "trovsim.h"
@@ -104,29 +105,6 @@ private:
     mutable std::condition_variable changed;
     QVector<Sample> samples;
 };
-
-// A fresh simulator on the stepped clock with no faults and an empty journal, and the axis
-// opened through a new gateway; returns the handle (-1 when it did not open).
-inline device_t openOnFreshSimulator(std::unique_ptr<DeviceInterface>& gateway, const char* axis)
-{
-    if (trovsim_reset(nullptr, "") != 0)
-        return -1;
-    trovsim_clock_manual(1);
-    trovsim_clear_faults();
-    trovsim_journal_clear();
-    gateway = std::make_unique<DeviceInterface>();
-    return gateway->open_device(axis);
-}
-
-// Clears the faults, closes the handle if it is open and lets the gateway go.
-inline void closeAndRelease(std::unique_ptr<DeviceInterface>& gateway, std::atomic<device_t>& handle)
-{
-    trovsim_clear_faults();
-    if (gateway && handle != -1)
-        gateway->close_device(handle);
-    handle = -1;
-    gateway.reset();
-}
 
 // Runs its work when the scope ends, also when a failed check leaves a test early.
 template <typename Work>

@@ -41,7 +41,7 @@ void fillText(char (&text)[N], char letter)
     text[N - 1] = '\0';
 }
 
-MotorSettings presetMotor(device_t* handle)
+MotorSettings presetMotor(std::atomic<device_t>* handle)
 {
     MotorSettings s(handle, nullptr);
     fill(s.engine, 0x11);
@@ -68,7 +68,7 @@ MotorSettings presetMotor(device_t* handle)
     return s;
 }
 
-StageSettings presetStage(device_t* handle)
+StageSettings presetStage(std::atomic<device_t>* handle)
 {
     StageSettings s(handle, nullptr);
     fillText(s.stageName.PositionerName, 'p');
@@ -209,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                          QFileDevice::FileModificationTime);
     }
 
-    device_t handle = -1;
+    std::atomic<device_t> handle{-1};
     const MotorSettings motorBefore = presetMotor(&handle);
     const StageSettings stageBefore = presetStage(&handle);
     MotorSettings motor = motorBefore;

@@ -9,6 +9,7 @@
 #include "device/SharedFlags.h"
 #include "settings_model/MotorSettings.h"
 #include "tests/settings_model/SettingsTestSupport.h"
+#include "support/SimulatedAxis.h"
 #include "trovsim.h"
 
 namespace {
@@ -50,11 +51,7 @@ private slots:
     void init()
     {
         QVERIFY(dataDir.isValid());
-        QCOMPARE(trovsim_reset(nullptr, dataDir.path().toUtf8().constData()), 0);
-        trovsim_clock_manual(1);
-        trovsim_clear_faults();
-        gateway = std::make_unique<DeviceInterface>();
-        handle = gateway->open_device(axis);
+        handle = openOnFreshSimulator(gateway, axis, dataDir.path().toUtf8().constData());
         QVERIFY(handle != -1);
         QCOMPARE(gateway->getMode(handle), 2);
         trovsim_journal_clear();
@@ -63,11 +60,7 @@ private slots:
 
     void cleanup()
     {
-        trovsim_clear_faults();
-        if (handle != -1)
-            gateway->close_device(handle);
-        handle = -1;
-        gateway.reset();
+        closeAndRelease(gateway, handle);
         messageLog = nullptr;
         QVERIFY(pollingAllowed);
     }
@@ -386,7 +379,7 @@ private slots:
 private:
     QTemporaryDir dataDir;
     std::unique_ptr<DeviceInterface> gateway;
-    device_t handle = -1;
+    std::atomic<device_t> handle{-1};
 };
 
 QTEST_GUILESS_MAIN(TestMotorSettings)
