@@ -1,5 +1,6 @@
 // Arbitrary bytes as settings.ini (or any INI store the program reads): every key of every
 // group goes through each typed reader, and the program settings file is loaded from it.
+#include "tests/fuzz/FuzzInput.h"
 #include "common/IniReaders.h"
 #include "common/IniSettings.h"
 #include "common/ProgramSettingsFile.h"
@@ -73,17 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     static const QString path = dir.filePath(QStringLiteral("settings.ini"));
-    static qint64 stamp = 0;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-        // Qt keeps the parsed file while its size and time stay the same: a new time for
-        // every input makes it parse this one.
-        file.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000 + ++stamp, Qt::UTC),
-                         QFileDevice::FileModificationTime);
-    }
+    if (!writeFuzzInput(path, data, size))
+        return 0;
     {
         IniSettings settings(path);
         readEveryKey(settings);

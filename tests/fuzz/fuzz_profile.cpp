@@ -2,6 +2,8 @@
 // settings container that hold other values. Then both are saved into the same file and loaded
 // back into copies of what they held before the first load: the copies must equal the loaded
 // containers, so no stale or mangled value survives a save over a hostile file.
+#include "tests/fuzz/FuzzInput.h"
+#include "tests/support/SameMotorRecords.h"
 #include "common/IniSettings.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/RecordEquality.h"
@@ -112,16 +114,6 @@ void checkTexts(const StageSettings& s)
     checkEnded(s.encoderSettings.OutputType);
 }
 
-bool sameMotor(const MotorSettings& a, const MotorSettings& b)
-{
-    return isEqual(a.engine, b.engine) && isEqual(a.entype, b.entype) && isEqual(a.pid, b.pid)
-        && isEqual(a.syncIn, b.syncIn) && isEqual(a.syncOut, b.syncOut) && isEqual(a.edges, b.edges)
-        && isEqual(a.secure, b.secure) && isEqual(a.move, b.move) && isEqual(a.feedback, b.feedback)
-        && isEqual(a.home, b.home) && isEqual(a.power, b.power) && isEqual(a.brake, b.brake)
-        && isEqual(a.control, b.control) && isEqual(a.joystick, b.joystick) && isEqual(a.ctp, b.ctp)
-        && isEqual(a.uart, b.uart) && isEqual(a.extio, b.extio) && isEqual(a.controllerName, b.controllerName);
-}
-
 bool sameRecords(const MotorSettings& a, const MotorSettings& b)
 {
     const size_t end = offsetof(MotorSettings, controllerName) + sizeof(controller_name_t);
@@ -198,16 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/fuzz_profile-XXXXXX")
                                                                       : QDir::tempPath() + QStringLiteral("/fuzz_profile-XXXXXX"));
     static const QString path = dir.filePath(QStringLiteral("profile.cfg"));
-    static qint64 stamp = 0;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-        // Qt keeps a parsed file while its size and time stay the same.
-        file.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000 + ++stamp, Qt::UTC),
-                         QFileDevice::FileModificationTime);
-    }
+    if (!writeFuzzInput(path, data, size))
+        return 0;
 
     std::atomic<device_t> handle{-1};
     const MotorSettings motorBefore = presetMotor(&handle);
@@ -252,7 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Flag words that a group clears keep only their named bits: compare only after a load
         // that had the groups.
         if (motorHadGroups)
-            check(sameMotor(motorAgain, motor));
+            check(sameMotorRecords(motorAgain, motor));
         if (stageHadGroups)
             check(sameStage(stageAgain, stage));
         // Only keys whose value has no name are left out.

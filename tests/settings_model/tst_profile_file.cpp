@@ -9,6 +9,7 @@
 #include <map>
 #include <utility>
 
+#include "tests/support/SameMotorRecords.h"
 #include "common/IniSettings.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/RecordEquality.h"
@@ -246,16 +247,6 @@ std::map<std::pair<QString, QString>, QString> rawKeys(const QString& path)
     return keys;
 }
 
-bool sameRecords(const MotorSettings& a, const MotorSettings& b)
-{
-    return isEqual(a.engine, b.engine) && isEqual(a.entype, b.entype) && isEqual(a.pid, b.pid)
-        && isEqual(a.syncIn, b.syncIn) && isEqual(a.syncOut, b.syncOut) && isEqual(a.edges, b.edges)
-        && isEqual(a.secure, b.secure) && isEqual(a.move, b.move) && isEqual(a.feedback, b.feedback)
-        && isEqual(a.home, b.home) && isEqual(a.power, b.power) && isEqual(a.brake, b.brake)
-        && isEqual(a.control, b.control) && isEqual(a.joystick, b.joystick) && isEqual(a.ctp, b.ctp)
-        && isEqual(a.uart, b.uart) && isEqual(a.extio, b.extio) && isEqual(a.controllerName, b.controllerName);
-}
-
 void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -415,7 +406,7 @@ private slots:
         QString report;
         loaded.loadFromFile(file, report);
         QCOMPARE(report, QString());
-        QVERIFY(sameRecords(loaded, settings));
+        QVERIFY(sameMotorRecords(loaded, settings));
         QCOMPARE(loaded.pid.kpe1, 0u);         // not in the file
         QCOMPARE(loaded.control.deprecated, 0u);
     }
@@ -435,7 +426,7 @@ private slots:
             QString report;
             loaded.loadFromFile(store, report);
             QVERIFY2(report.isEmpty(), qPrintable(report));
-            QVERIFY2(sameRecords(loaded, original), qPrintable(QString("round %1").arg(round)));
+            QVERIFY2(sameMotorRecords(loaded, original), qPrintable(QString("round %1").arg(round)));
         }
     }
 
@@ -642,7 +633,7 @@ private slots:
         QString report;
         settings.loadFromFile(store, report);
         QCOMPARE(report, QString("No controller settings groups found in the file\n"));
-        QVERIFY(sameRecords(settings, goldenSettings()));
+        QVERIFY(sameMotorRecords(settings, goldenSettings()));
         for (bool valid : settings.valid)
             QVERIFY(!valid);
 
