@@ -1,11 +1,12 @@
 #include "common/IniReaders.h"
 
+#include "common/FieldText.h"
+
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 const QString keyNotFoundText = QStringLiteral(" key not found\n");
@@ -159,16 +160,7 @@ bool readSettingString(QSettings* settings, QString* report, const char* key, ch
     QString stored;
     if (!text || capacity == 0 || !storedText(settings, report, key, &stored))
         return false;
-    const QByteArray bytes = stored.toUtf8();
-    size_t length = static_cast<size_t>(bytes.size());
-    if (length > capacity - 1) {
-        length = capacity - 1;
-        // Never split a multi-byte character: step back over continuation bytes.
-        while (length > 0 && (static_cast<unsigned char>(bytes[static_cast<int>(length)]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::memcpy(text, bytes.constData(), length);
-    std::memset(text + length, 0, capacity - length);
+    writeFieldText(stored, text, capacity);
     return true;
 }
 

@@ -4,8 +4,8 @@
 #include <QSettings>
 #include <QStringList>
 
-#include <cstring>
 
+#include "common/FieldText.h"
 #include "common/Formatting.h"
 
 static_assert(std::is_same<uint32_t, unsigned int>::value, "the readers take unsigned int fields");
@@ -47,8 +47,7 @@ void ProfileLayout::writeKey(QSettings& file, const ProfileKey& key, void* conta
         break;
     case ProfileKey::Text: {
         // A text that fills its field without a NUL ends with the field.
-        const char* text = key.at<char>(container);
-        file.setValue(name, QString::fromUtf8(text, static_cast<int>(strnlen(text, key.size))));
+        file.setValue(name, readFieldText(key.at<char>(container), key.size));
         break;
     }
     case ProfileKey::Enum:
