@@ -26,7 +26,7 @@ inline QString missingObjectNames(const QObject* page, const QStringList& names)
 {
     QStringList missing;
     for (const QString& name : names) {
-        if (!page->findChild<QObject*>(name))
+        if (page->objectName() != name && !page->findChild<QObject*>(name))
             missing << name;
     }
     return missing.join(QStringLiteral(", "));
