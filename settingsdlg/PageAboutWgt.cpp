@@ -23,6 +23,7 @@ PageAboutWgt::PageAboutWgt(QWidget* parent) : QWidget(parent), form(new Ui::Page
     // Through QDesktopServices, so that the program's URL handlers (and tests) see the address.
     connect(link, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     form->gridLayout->addWidget(link, form->gridLayout->rowCount(), 0, 1, 2);
+    form->gridLayout->setColumnStretch(1, 1);    // the version right beside its label
 }
 
 PageAboutWgt::~PageAboutWgt()
