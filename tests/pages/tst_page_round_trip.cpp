@@ -11,6 +11,7 @@
 #include "settingsdlg/SettingsPageFactory.h"
 #include "support/RandomRecords.h"
 #include "support/SameMotorRecords.h"
+#include "support/SimulatedAxis.h"
 
 // Every controller and stage page of the factory: shown from a container drawn over each field's
 // type range and stored back, it writes exactly what it loaded, and nothing outside its fields.
@@ -95,6 +96,39 @@ void fillOnes(Container& c)
         std::memset(reinterpret_cast<char*>(&c) + span.offset, 0xFF, span.size);
 }
 
+// The bits of the controller's flag word at the offset that the simulated controller accepts:
+// the word written as all ones comes back corrected.
+uint32_t acceptedBits(size_t offset)
+{
+    struct Row { size_t offset; size_t size; int index; };
+    MotorSettings layout(nullptr, nullptr);
+    const char* base = reinterpret_cast<const char*>(&layout);
+#define ROUNDTRIP_ROW(member, index) Row{size_t(reinterpret_cast<const char*>(&layout.member) - base), sizeof layout.member, MotorSettings::index},
+    const Row rows[] = {ROUNDTRIP_ROW(edges, EdgesRecord) ROUNDTRIP_ROW(secure, SecureRecord) ROUNDTRIP_ROW(engine, EngineRecord)
+        ROUNDTRIP_ROW(move, MoveRecord) ROUNDTRIP_ROW(feedback, FeedbackRecord) ROUNDTRIP_ROW(power, PowerRecord)
+        ROUNDTRIP_ROW(brake, BrakeRecord) ROUNDTRIP_ROW(control, ControlRecord) ROUNDTRIP_ROW(joystick, JoystickRecord)
+        ROUNDTRIP_ROW(ctp, CtpRecord) ROUNDTRIP_ROW(home, HomeRecord) ROUNDTRIP_ROW(syncIn, SyncInRecord)
+        ROUNDTRIP_ROW(syncOut, SyncOutRecord) ROUNDTRIP_ROW(uart, UartRecord) ROUNDTRIP_ROW(extio, ExtioRecord)};
+#undef ROUNDTRIP_ROW
+    std::unique_ptr<DeviceInterface> gateway;
+    std::atomic<device_t> handle{openOnFreshSimulator(gateway, "sim:axis1")};
+    MotorSettings settings(&handle, gateway.get());
+    uint32_t bits = 0;
+    if (handle != -1 && settings.readFromDevice(true) == 0) {
+        for (const Row& row : rows) {
+            if (offset < row.offset || offset >= row.offset + row.size)
+                continue;
+            auto* word = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(&settings) + offset);
+            *word = ~0u;
+            settings.writeRecordToDevice(row.index);
+            settings.readFromDevice(false);
+            bits = *word;
+        }
+    }
+    closeAndRelease(gateway, handle);
+    return bits;
+}
+
 template <typename Page, typename Container>
 void checkRoundTrip(int position, quint32 seed)
 {
@@ -150,6 +184,14 @@ void checkRoundTrip(int position, quint32 seed)
     copyRecords(before, other);
     page->FromUiToClass(&other);
     QCOMPARE(firstDifference(other, before, binder.footprint()), -1L);
+
+    // A rebuild word shows every bit the controller keeps, so nothing it holds is lost.
+    if (seed == 0 && std::is_same<Container, MotorSettings>::value) {
+        for (size_t offset : binder.rebuildWords()) {
+            const auto* word = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(&source) + offset);
+            QCOMPARE(binder.shownBits(word), acceptedBits(offset));
+        }
+    }
 }
 
 } // namespace
@@ -159,6 +201,15 @@ class TestPageRoundTrip : public QObject
     Q_OBJECT
 
 private slots:
+    void acceptedBitsComeFromTheSimulator()
+    {
+        MotorSettings s(nullptr, nullptr);
+        const auto offset = [&s](const uint32_t* word) {
+            return size_t(reinterpret_cast<const char*>(word) - reinterpret_cast<const char*>(&s));
+        };
+        QCOMPARE(acceptedBits(offset(&s.edges.BorderFlags)), 0xFu);
+        QCOMPARE(acceptedBits(offset(&s.uart.UARTSetupFlags)), 0xFu);
+    }
     void controllerPages_data() { rows<ControllerPageWgt>(); }
     void controllerPages()
     {
