@@ -377,8 +377,7 @@ void FieldBinder::stepPair(StepSpinBox* box, const int32_t* step, const int32_t*
     auto* binding = new StepBinding<int32_t>(box);
     binding->pieces = {Piece{offsetOf(step, 4), 4, ~0u}, Piece{offsetOf(uStep, 4), 4, ~0u}};
     add(binding);
-    suffixed.emplace_back(unit, [box](const QString& text) { box->setSuffix(text); });
-    stepBoxes.push_back(StepBox{box, unit, followsDivisor});
+    addStepBox(box, unit, followsDivisor);
 }
 
 void FieldBinder::stepPair(StepSpinBox* box, const uint32_t* step, const uint32_t* uStep, Unit unit,
@@ -387,7 +386,17 @@ void FieldBinder::stepPair(StepSpinBox* box, const uint32_t* step, const uint32_
     auto* binding = new StepBinding<uint32_t>(box);
     binding->pieces = {word(step, ~0u), word(uStep, ~0u)};
     add(binding);
-    suffixed.emplace_back(unit, [box](const QString& text) { box->setSuffix(text); });
+    addStepBox(box, unit, followsDivisor);
+}
+
+void FieldBinder::addStepBox(StepSpinBox* box, Unit unit, bool followsDivisor)
+{
+    // As StepSpinBox::setUnitMode: an empty text keeps the suffix the box has.
+    suffixed.emplace_back(unit, [box](const QString& text) {
+        if (!text.isEmpty()) {
+            box->setSuffix(text);
+        }
+    });
     stepBoxes.push_back(StepBox{box, unit, followsDivisor});
 }
 

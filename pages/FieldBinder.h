@@ -114,6 +114,7 @@ private:
     size_t offsetOf(const void* field, size_t size) const;
     Piece word(const uint32_t* field, uint32_t mask) const;
     void add(Binding* binding);
+    void addStepBox(StepSpinBox* box, Unit unit, bool followsDivisor);
     QString unitText(Unit unit) const;
 
     const char* base;

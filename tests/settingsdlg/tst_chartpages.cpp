@@ -280,13 +280,6 @@ void TestChartPages::styleOutsideTheFiveDrawsNoLine()
     QCOMPARE(child<QComboBox>(page, "linestyleBox")->currentIndex(), -1);
     page->FromUiToClass();
     QCOMPARE(pages.graph.curves[0].pen.style(), Qt::NoPen);
-
-    pages.graph.curves[0].pen.setStyle(Qt::DashLine);
-    page->FromClassToUi();
-    QCOMPARE(child<QComboBox>(page, "linestyleBox")->currentIndex(), 1);
-    pages.graph.curves[0].pen.setStyle(Qt::CustomDashLine);
-    page->FromClassToUi();
-    QCOMPARE(child<QComboBox>(page, "linestyleBox")->currentIndex(), -1);
 }
 
 QTEST_MAIN(TestChartPages)
