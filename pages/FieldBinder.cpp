@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPoint>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QVariant>
 
 #include <cmath>
@@ -277,20 +278,19 @@ private:
 class TextBinding : public Binding
 {
 public:
-    explicit TextBinding(QLineEdit* edit) : edit(edit) {}
+    TextBinding(QWidget* edit, std::function<QString()> get, std::function<void(const QString&)> set)
+        : edit(edit), get(std::move(get)), set(std::move(set))
+    {
+    }
     QWidget* widget() const override { return edit; }
-    void show(const char* record) override
-    {
-        edit->setText(readFieldText(record + pieces[0].offset, pieces[0].size));
-    }
-    QVariant state() const override { return edit->text(); }
-    void store(char* record) const override
-    {
-        writeFieldText(edit->text(), record + pieces[0].offset, pieces[0].size);
-    }
+    void show(const char* record) override { set(readFieldText(record + pieces[0].offset, pieces[0].size)); }
+    QVariant state() const override { return get(); }
+    void store(char* record) const override { writeFieldText(get(), record + pieces[0].offset, pieces[0].size); }
 
 private:
-    QLineEdit* edit;
+    QWidget* edit;
+    std::function<QString()> get;
+    std::function<void(const QString&)> set;
 };
 
 void writeLoaded(const Binding& binding, char* record)
@@ -461,7 +461,17 @@ void FieldBinder::radioGroup(const std::vector<Choice>& storeOrder, const uint32
 
 void FieldBinder::text(QLineEdit* edit, const char* field, size_t capacity)
 {
-    auto* binding = new TextBinding(edit);
+    auto* binding = new TextBinding(
+        edit, [edit] { return edit->text(); }, [edit](const QString& text) { edit->setText(text); });
+    binding->pieces = {Piece{offsetOf(field, capacity), capacity, ~0u}};
+    add(binding);
+}
+
+void FieldBinder::text(QTextEdit* edit, const char* field, size_t capacity)
+{
+    // setText guesses the format, so a description written as HTML shows as rich text.
+    auto* binding = new TextBinding(
+        edit, [edit] { return edit->toPlainText(); }, [edit](const QString& text) { edit->setText(text); });
     binding->pieces = {Piece{offsetOf(field, capacity), capacity, ~0u}};
     add(binding);
 }

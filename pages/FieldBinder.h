@@ -16,6 +16,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLineEdit;
 class QSpinBox;
+class QTextEdit;
 class QWidget;
 class StepSpinBox;
 
@@ -86,6 +87,13 @@ public:
         text(edit, field, N);
     }
     void text(QLineEdit* edit, const char* field, size_t capacity);
+    // Multi-line: the edit's plain text is stored.
+    template <size_t N>
+    void text(QTextEdit* edit, const char (&field)[N])
+    {
+        text(edit, field, N);
+    }
+    void text(QTextEdit* edit, const char* field, size_t capacity);
 
     void toUi();
     void fromUi(void* target) const;
