@@ -1,9 +1,11 @@
 #include "app/StartupGlobals.h"
 
+#include "common/ProgramVersion.h"
+
 bool autoSelectSingleDevice = true;
 QString programVersion;
 
 QString programVersionText()
 {
-    return QStringLiteral("1.0.0");
+    return QStringLiteral(TOLMO_VERSION_TEXT);
 }

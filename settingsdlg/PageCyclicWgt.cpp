@@ -35,7 +35,7 @@ bool readPoint(const QSettings* store, const QString& key, int minimum, int maxi
 } // namespace
 
 PageCyclicWgt::PageCyclicWgt(QWidget* parent, CyclicSettings* settings)
-    : QWidget(parent), form(new Ui::PageCyclicWgtClass), settings(settings)
+    : ProgramPageWgt(parent), form(new Ui::PageCyclicWgtClass), settings(settings)
 {
     form->setupUi(this);
 }

@@ -50,7 +50,7 @@ void takeLevel(const QComboBox* box, int* level)
 } // namespace
 
 PageLogSettingsWgt::PageLogSettingsWgt(QWidget* parent, LogSettings* settings)
-    : QWidget(parent), form(new Ui::PageLogSettingsWgtClass), settings(settings)
+    : ProgramPageWgt(parent), form(new Ui::PageLogSettingsWgtClass), settings(settings)
 {
     form->setupUi(this);
     showRecord(LogSettings());
@@ -94,6 +94,12 @@ void PageLogSettingsWgt::SaveToFile(QSettings* settings)
     settings->setValue(autosaveKey, form->AutosaveChk->isChecked());
     settings->setValue(pathKey, form->AutosavePath->text());
     settings->endGroup();
+}
+
+QString PageLogSettingsWgt::RestoreFromFile(QSettings* file, QSettings* defaults)
+{
+    Q_UNUSED(defaults);
+    return RestoreFromFile(file);
 }
 
 QString PageLogSettingsWgt::RestoreFromFile(QSettings* file)

@@ -13,3 +13,8 @@ const QString dcAccelUnit = QStringLiteral(" rpm/s");
 const QString bldcPositionUnit = QStringLiteral(" counts");
 const QString bldcSpeedUnit = QStringLiteral(" rpm");
 const QString bldcAccelUnit = QStringLiteral(" rpm/s");
+
+UnitTextSet currentUnitTexts()
+{
+    return UnitTextSet{positionUnit, speedUnit, accelUnit};
+}

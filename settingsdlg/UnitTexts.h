@@ -20,4 +20,15 @@ extern const QString bldcPositionUnit;
 extern const QString bldcSpeedUnit;
 extern const QString bldcAccelUnit;
 
+// One engine type's three unit texts; a settings dialog may hand its pages its own set.
+struct UnitTextSet
+{
+    QString position;
+    QString speed;
+    QString accel;
+};
+
+// The program-wide current texts as a set.
+UnitTextSet currentUnitTexts();
+
 #endif // UNITTEXTS_H

@@ -1,0 +1,27 @@
+#ifndef FILECHOOSER_H
+#define FILECHOOSER_H
+
+#include <QString>
+
+class QWidget;
+
+// Asks the user for a file. Pages, dialogs and the chart window ask through current(), so that
+// tests can answer in place of the user.
+class FileChooser
+{
+public:
+    virtual ~FileChooser() = default;
+
+    // An empty text when the user cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter);
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter);
+
+    // The chooser in use: QFileDialog unless one was installed.
+    static FileChooser* current();
+    // Installs a chooser (not owned); null puts QFileDialog back.
+    static void install(FileChooser* chooser);
+};
+
+#endif // FILECHOOSER_H

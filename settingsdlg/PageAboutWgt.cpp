@@ -1,0 +1,32 @@
+#include "settingsdlg/PageAboutWgt.h"
+
+#include "app/StartupGlobals.h"
+#include "ui_pageaboutwgt.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+const char* const PageAboutWgt::projectPageUrl = "https://tolmo.example.org/download";
+
+PageAboutWgt::PageAboutWgt(QWidget* parent) : QWidget(parent), form(new Ui::PageAboutWgtClass)
+{
+    form->setupUi(this);
+    // The multi-axis window publishes no version text; the build's own stands in.
+    form->versionValue->setText(programVersion.isEmpty() ? programVersionText() : programVersion);
+
+    link = new QLabel(this);
+    link->setObjectName(QStringLiteral("linkLbl"));
+    link->setTextFormat(Qt::RichText);
+    link->setText(QStringLiteral("<a href=\"%1\"><span style=\"text-decoration: underline; color:#0000ff;\">%2</span></a>")
+                      .arg(QString::fromLatin1(projectPageUrl), tr("Latest Tolmo software can be found here")));
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    // Through QDesktopServices, so that the program's URL handlers (and tests) see the address.
+    connect(link, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    form->gridLayout->addWidget(link, form->gridLayout->rowCount(), 0, 1, 2);
+    form->gridLayout->setColumnStretch(1, 1);    // the version right beside its label
+}
+
+PageAboutWgt::~PageAboutWgt()
+{
+    delete form;
+}

@@ -1,0 +1,150 @@
+#include "settingsdlg/SettingsPageFactory.h"
+
+#include "chartdlg/GraphSettings.h"
+#include "pages/FakeAboutDevicePageWgt.h"
+#include "pages/FakeBordersPageWgt.h"
+#include "pages/PageMotorTypeWgt.h"
+#include "pages/PlaceholderControllerPageWgt.h"
+#include "pages/PlaceholderStagePageWgt.h"
+#include "settingsdlg/FakeSliderSetupPageWgt.h"
+#include "settingsdlg/GraphPageTable.h"
+#include "settingsdlg/PageAboutWgt.h"
+#include "settingsdlg/PageCyclicWgt.h"
+#include "settingsdlg/PageGraphCommonWgt.h"
+#include "settingsdlg/PageGraphWgt.h"
+#include "settingsdlg/PageLogSettingsWgt.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+using Context = SettingsPageContext;
+
+QWidget* emptyPage(const Context&, int)
+{
+    return new QWidget(nullptr);
+}
+
+template <typename Page>
+QWidget* controllerPage(const Context& context, int)
+{
+    return new Page(nullptr, context.motorSettings);
+}
+
+QWidget* stagePlaceholder(const Context& context, int)
+{
+    return new PlaceholderStagePageWgt(nullptr, context.stageSettings);
+}
+
+QWidget* sliderPage(const Context&, int)
+{
+    return new FakeSliderSetupPageWgt(nullptr);
+}
+
+QWidget* cyclicPage(const Context& context, int)
+{
+    return new PageCyclicWgt(nullptr, context.cyclicSettings);
+}
+
+QWidget* logPage(const Context& context, int)
+{
+    return new PageLogSettingsWgt(nullptr, context.logSettings);
+}
+
+QWidget* graphCommonPage(const Context& context, int)
+{
+    return new PageGraphCommonWgt(nullptr, &context.graphSettings->common);
+}
+
+QWidget* curvePage(const Context& context, int position)
+{
+    const GraphPageRow& row = graphPageRows[position - SettingsPageFactory::graphFirstCurvePage];
+    auto* page = new PageGraphWgt(nullptr, &context.graphSettings->curves[row.slot], QString::fromLatin1(row.group));
+    page->setTitle(QString::fromLatin1(row.title));
+    if (row.slot == GraphSettings::flagsCurve) {
+        page->hideColorControls();
+    }
+    return page;
+}
+
+QWidget* aboutPage(const Context&, int)
+{
+    return new PageAboutWgt(nullptr);
+}
+
+struct Row
+{
+    const char* text;
+    int parent;
+    QWidget* (*make)(const Context&, int);
+};
+
+#define TR(text) QT_TRANSLATE_NOOP("SettingsDlg", text)
+
+// A page issue replaces its placeholder here with its page.
+const Row rows[SettingsPageFactory::pageCount] = {
+    {TR("Device configuration"), -1, emptyPage},
+    {TR("Borders"), 0, controllerPage<FakeBordersPageWgt>},
+    {TR("Maximum ratings"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Motor & Driver type"), 0, controllerPage<PageMotorTypeWgt>},
+    {TR("DC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("BLDC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Stepper motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Power management"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Brake control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Position control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Home position"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("PID control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("TTL sync"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("UART settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("EXTIO settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("About device"), 0, controllerPage<FakeAboutDevicePageWgt>},
+    {TR("Program configuration"), -1, sliderPage},
+    {TR("Cyclic motion"), 17, cyclicPage},
+    {TR("Log settings"), 17, logPage},
+    {TR("Graph setup"), 17, graphCommonPage},
+    {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
+    {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
+    {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
+    {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
+    {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
+    {TR("About"), 17, aboutPage},
+    {TR("Stage configuration"), -1, emptyPage},
+    {TR("Positioner name"), 42, stagePlaceholder},
+    {TR("Stage"), 42, stagePlaceholder},
+    {TR("DC Motor"), 42, stagePlaceholder},
+    {TR("Stepper Motor"), 42, stagePlaceholder},
+    {TR("Encoder"), 42, stagePlaceholder},
+    {TR("Gear"), 42, stagePlaceholder},
+};
+
+#undef TR
+
+bool inTree(int position)
+{
+    return position >= 0 && position < SettingsPageFactory::pageCount;
+}
+
+} // namespace
+
+const char* SettingsPageFactory::treeText(int position)
+{
+    if (!inTree(position)) {
+        return "";
+    }
+    if (rows[position].make == curvePage) {
+        return graphPageRows[position - graphFirstCurvePage].treeLabel;
+    }
+    return rows[position].text;
+}
+
+int SettingsPageFactory::parentPosition(int position)
+{
+    return inTree(position) ? rows[position].parent : -1;
+}
+
+QWidget* SettingsPageFactory::create(int position, const SettingsPageContext& context)
+{
+    return inTree(position) ? rows[position].make(context, position) : nullptr;
+}

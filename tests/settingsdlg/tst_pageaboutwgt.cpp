@@ -1,0 +1,63 @@
+#include <QtTest>
+
+#include <QDesktopServices>
+#include <QLabel>
+
+#include "app/StartupGlobals.h"
+#include "settingsdlg/PageAboutWgt.h"
+#include "support/PageRender.h"
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
+
+public:
+    QList<QUrl> opened;
+};
+
+class TestPageAboutWgt : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void versionText_data()
+    {
+        QTest::addColumn<QString>("published");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("multi-axis: none published") << QString() << programVersionText();
+        QTest::newRow("published") << "2.3.4" << "2.3.4";
+    }
+    void versionText()
+    {
+        QFETCH(QString, published);
+        QFETCH(QString, shown);
+        programVersion = published;
+        PageAboutWgt page(nullptr);
+        QCOMPARE(page.findChild<QLabel*>("versionValue")->text(), shown);
+        QVERIFY(!shown.isEmpty());
+        programVersion.clear();
+    }
+
+    void formAndLink()
+    {
+        PageAboutWgt page(nullptr);
+        QCOMPARE(missingObjectNames(&page, {"PageAboutWgtClass", "gridLayout", "label", "versionValue", "linkLbl"}),
+                 QString());
+        QVERIFY(!renderPage(&page, "pageaboutwgt").isEmpty());
+        auto* link = page.findChild<QLabel*>("linkLbl");
+        QVERIFY(link->text().contains("Latest Tolmo software can be found here"));
+
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        // As a click on the link does.
+        QMetaObject::invokeMethod(link, "linkActivated", Q_ARG(QString, QString::fromLatin1(PageAboutWgt::projectPageUrl)));
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(PageAboutWgt::projectPageUrl)});
+    }
+};
+
+QTEST_MAIN(TestPageAboutWgt)
+#include "tst_pageaboutwgt.moc"
