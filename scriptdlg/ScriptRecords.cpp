@@ -10,55 +10,24 @@
 
 #include "common/FieldText.h"
 #include "device/TrovMetaTypes.h"
-#include "settings_model/RecordFields.h"
+#include "scriptdlg/ScriptRecordFields.h"
 
 namespace {
 
-// Field kinds of RecordFields.h as tag types, so each field picks its conversion by overload.
-namespace kind {
-struct U32 {};
-struct I32 {};
-struct F32 {};
-struct I64 {};
-struct TEXT {};
-struct U32_ARRAY {};
-struct I32_DIV100 {};
-struct I32_DIV10 {};
-} // namespace kind
-
-template <typename Record>
-struct ScriptFields;
-
-// visit(record, v) calls v(name, field, kind) for every field in record order.
-#define TROV_SCRIPT_VISIT_FIELD(name, fieldKind, compare) visitor(#name, record.name, kind::fieldKind{});
-#define TROV_SCRIPT_FIELDS(type, unlisted)                  \
-    template <>                                             \
-    struct ScriptFields<type>                               \
-    {                                                       \
-        template <typename R, typename V>                   \
-        static void visit(R& record, V&& visitor)           \
-        {                                                   \
-            TROV_FIELDS_##type(TROV_SCRIPT_VISIT_FIELD)     \
-        }                                                   \
-    };
-TROV_SCRIPT_RECORDS(TROV_SCRIPT_FIELDS)
-#undef TROV_SCRIPT_FIELDS
-#undef TROV_SCRIPT_VISIT_FIELD
-
 // --- record to object
 
-QScriptValue fieldValue(uint32_t field, kind::U32) { return QScriptValue(uint(field)); }
-QScriptValue fieldValue(int32_t field, kind::I32) { return QScriptValue(int(field)); }
-QScriptValue fieldValue(float field, kind::F32) { return QScriptValue(qsreal(field)); }
+QScriptValue fieldValue(uint32_t field, scriptFieldKind::U32) { return QScriptValue(uint(field)); }
+QScriptValue fieldValue(int32_t field, scriptFieldKind::I32) { return QScriptValue(int(field)); }
+QScriptValue fieldValue(float field, scriptFieldKind::F32) { return QScriptValue(qsreal(field)); }
 // Exact within 2^53, the nearest double beyond.
-QScriptValue fieldValue(int64_t field, kind::I64) { return QScriptValue(qsreal(field)); }
-QScriptValue fieldValue(int32_t field, kind::I32_DIV100) { return QScriptValue(qsreal(field) / 100.0); }
-QScriptValue fieldValue(int32_t field, kind::I32_DIV10) { return QScriptValue(qsreal(field) / 10.0); }
+QScriptValue fieldValue(int64_t field, scriptFieldKind::I64) { return QScriptValue(qsreal(field)); }
+QScriptValue fieldValue(int32_t field, scriptFieldKind::I32_DIV100) { return QScriptValue(qsreal(field) / 100.0); }
+QScriptValue fieldValue(int32_t field, scriptFieldKind::I32_DIV10) { return QScriptValue(qsreal(field) / 10.0); }
 
 // A valid field ends inside its last byte, so its text never needs that byte; reading one byte
 // less also bounds a field that has no NUL at all.
 template <size_t N>
-QScriptValue fieldValue(const char (&field)[N], kind::TEXT)
+QScriptValue fieldValue(const char (&field)[N], scriptFieldKind::TEXT)
 {
     static_assert(N > 1, "a text field holds at least its NUL");
     return QScriptValue(readFieldText(field, N - 1));
@@ -75,7 +44,7 @@ struct PropertySetter
     }
 
     template <size_t N>
-    void operator()(const char* name, const uint32_t (&field)[N], kind::U32_ARRAY) const
+    void operator()(const char* name, const uint32_t (&field)[N], scriptFieldKind::U32_ARRAY) const
     {
         const QString prefix = QString::fromLatin1(name);
         for (size_t i = 0; i < N; ++i)
@@ -99,12 +68,12 @@ float toFloat(double value)
     return static_cast<float>(value);
 }
 
-void storeField(const QScriptValue& property, uint32_t& field, kind::U32) { field = property.toUInt32(); }
-void storeField(const QScriptValue& property, int32_t& field, kind::I32) { field = property.toInt32(); }
-void storeField(const QScriptValue& property, float& field, kind::F32) { field = toFloat(property.toNumber()); }
+void storeField(const QScriptValue& property, uint32_t& field, scriptFieldKind::U32) { field = property.toUInt32(); }
+void storeField(const QScriptValue& property, int32_t& field, scriptFieldKind::I32) { field = property.toInt32(); }
+void storeField(const QScriptValue& property, float& field, scriptFieldKind::F32) { field = toFloat(property.toNumber()); }
 
 template <size_t N>
-void storeField(const QScriptValue& property, char (&field)[N], kind::TEXT)
+void storeField(const QScriptValue& property, char (&field)[N], scriptFieldKind::TEXT)
 {
     writeFieldText(property.toString(), field);
 }
@@ -120,7 +89,7 @@ struct PropertyReader
     }
 
     template <size_t N>
-    void operator()(const char* name, uint32_t (&field)[N], kind::U32_ARRAY) const
+    void operator()(const char* name, uint32_t (&field)[N], scriptFieldKind::U32_ARRAY) const
     {
         const QString prefix = QString::fromLatin1(name);
         for (size_t i = 0; i < N; ++i)

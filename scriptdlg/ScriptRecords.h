@@ -4,6 +4,7 @@
 #include <QScriptEngine>
 #include <QScriptValue>
 
+#include "device/TrovMetaTypes.h"
 #include "trov.h"
 
 // The records that scripts see as plain objects, one property per field named as the field
