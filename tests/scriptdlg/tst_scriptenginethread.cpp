@@ -1,4 +1,3 @@
-#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -76,7 +75,10 @@ private slots:
 
         // Generous for the sanitizers; the benchmark measures the stop latency itself.
         const int idleWithinMs = stop == NoStop ? 5000 : 1000;
-        QSignalSpy finished(thread.get(), &ScriptEngineThread::runFinished);
+        // Received queued in this thread, as the window receives it (a QSignalSpy would record
+        // in the emitting thread).
+        int finished = 0;
+        connect(thread.get(), &ScriptEngineThread::runFinished, this, [&finished] { ++finished; });
         for (int cycle = 0; cycle < cycles; ++cycle) {
             for (const QString& script : scripts) {
                 const int enteredBefore = thread->enterCalls;
@@ -99,7 +101,7 @@ private slots:
         }
         // Idle means the evaluation has returned: no native can run any more.
         QCOMPARE(thread->runCount(), runs);
-        QTRY_COMPARE_WITH_TIMEOUT(quint64(finished.count()), runs, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(quint64(finished), runs, 2000);
         if (counted >= 0)
             QCOMPARE(thread->countCalls.load(), counted);
         if (entered > 1)
@@ -110,18 +112,21 @@ private slots:
 
     void exceptionsArriveAsTextsInOrder()
     {
-        QSignalSpy lines(thread->agent(), &scriptAgent::positionChanged);
-        QSignalSpy exceptions(thread->agent(), &scriptAgent::exceptionThrown);
+        QList<int> lines;
+        QStringList exceptions;
+        connect(thread->agent(), &scriptAgent::positionChanged, this, [&lines](int line) { lines << line; });
+        connect(thread->agent(), &scriptAgent::exceptionThrown, this,
+                [&exceptions](const QString& text) { exceptions << text; });
         QVERIFY(thread->requestRun("\nfor (var i = 0; i < 1000; ++i) {\n try { throw new Error('e' + i); } catch (e) {}\n}\n"
                                    "undefinedFunction();"));
         QTRY_VERIFY_WITH_TIMEOUT(!thread->isBusy(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(exceptions.count(), 1001, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1001, 5000);
         for (int i = 0; i < 1000; ++i)
-            QCOMPARE(exceptions.at(i).at(0).toString(), QString("Error: e%1").arg(i));
-        QCOMPARE(exceptions.at(1000).at(0).toString(), QString("ReferenceError: Can't find variable: undefinedFunction"));
+            QCOMPARE(exceptions.at(i), QString("Error: e%1").arg(i));
+        QCOMPARE(exceptions.at(1000), QString("ReferenceError: Can't find variable: undefinedFunction"));
         // Editor line numbers, and the first line is never throttled away.
         QVERIFY(!lines.isEmpty());
-        QCOMPARE(lines.first().at(0).toInt(), 2);
+        QCOMPARE(lines.first(), 2);
     }
 };
 
