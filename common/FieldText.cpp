@@ -15,7 +15,8 @@ void writeFieldText(const QString& text, char* field, size_t capacity)
     if (!field || capacity == 0)
         return;
     const QByteArray bytes = text.toUtf8();
-    size_t length = static_cast<size_t>(bytes.size());
+    // A text holding U+0000 ends there; nothing after it reaches the field.
+    size_t length = strnlen(bytes.constData(), static_cast<size_t>(bytes.size()));
     if (length > capacity - 1) {
         length = capacity - 1;
         // Never split a multi-byte character: step back over continuation bytes.

@@ -1,0 +1,191 @@
+#include "scriptdlg/ScriptEngineThread.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QTimer>
+
+#include <climits>
+#include <cmath>
+
+#include "scriptdlg/ScriptConstants.h"
+#include "scriptdlg/ScriptRecords.h"
+#include "scriptdlg/scriptAgent.h"
+
+ScriptEngineThread::ScriptEngineThread(QObject* parent)
+    : QThread(parent), scriptEngine(new QScriptEngine(this)), engineAgent(new scriptAgent(scriptEngine))
+{
+    scriptEngine->setAgent(engineAgent);
+    scriptEngine->setProcessEventsInterval(processEventsIntervalMs);
+}
+
+ScriptEngineThread::~ScriptEngineThread()
+{
+    requestQuit();
+    wait();
+    delete engineAgent;
+    delete scriptEngine;
+}
+
+ScriptEngineThread* ScriptEngineThread::of(const QScriptEngine* engine)
+{
+    return engine ? qobject_cast<ScriptEngineThread*>(engine->parent()) : nullptr;
+}
+
+void ScriptEngineThread::startThread()
+{
+    start(QThread::LowPriority);
+}
+
+bool ScriptEngineThread::requestRun(const QString& text)
+{
+    QMutexLocker locker(&stateLock);
+    if (quitToken.load() || runRequested.load() || evaluating.load())
+        return false;
+    pendingText = text;
+    stopToken.store(false);
+    runRequested.store(true);
+    return true;
+}
+
+void ScriptEngineThread::requestStop()
+{
+    QMutexLocker locker(&stateLock);
+    stopToken.store(true);
+    if (runRequested.exchange(false))
+        pendingText.clear();
+    if (evaluating.load() && stopReceiver) {
+        // Aborting from this (GUI) thread corrupts the engine: the abort is handed to the
+        // script thread, which handles its events during the evaluation. The run id keeps a
+        // late abort from hitting the next run.
+        const quint64 run = startedRuns.load();
+        QMetaObject::invokeMethod(
+            stopReceiver,
+            [this, run] {
+                if (evaluating.load() && startedRuns.load() == run)
+                    scriptEngine->abortEvaluation();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void ScriptEngineThread::requestQuit()
+{
+    quitToken.store(true);
+    requestStop();
+}
+
+bool ScriptEngineThread::isBusy() const
+{
+    return runRequested.load() || evaluating.load();
+}
+
+bool ScriptEngineThread::waitFinished(int ms)
+{
+    return wait(static_cast<unsigned long>(qMax(0, ms)));
+}
+
+bool ScriptEngineThread::stopIfRequested()
+{
+    if (!stopRequested())
+        return false;
+    abortNow();
+    return true;
+}
+
+bool ScriptEngineThread::sleepMs(double ms)
+{
+    if (!(ms > 0)) // NaN too
+        ms = 0;
+    const qint64 total = ms >= double(INT_MAX) ? INT_MAX : qint64(ms);
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (stopIfRequested())
+            return false;
+        const qint64 left = total - clock.elapsed();
+        if (left <= 0)
+            return true;
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, sliceMs)));
+    }
+}
+
+bool ScriptEngineThread::waitUntil(const std::function<bool()>& done)
+{
+    for (;;) {
+        if (stopIfRequested())
+            return false;
+        if (done())
+            return true;
+        QThread::msleep(sliceMs);
+    }
+}
+
+bool ScriptEngineThread::waitWhileSet(const std::atomic<bool>& flag)
+{
+    return waitUntil([&flag] { return !flag.load(); });
+}
+
+void ScriptEngineThread::abortNow()
+{
+    Q_ASSERT(QThread::currentThread() == this);
+    if (evaluating.load())
+        scriptEngine->abortEvaluation();
+}
+
+void ScriptEngineThread::registerFunction(const char* name, QScriptEngine::FunctionSignature function)
+{
+    scriptEngine->globalObject().setProperty(QString::fromLatin1(name), scriptEngine->newFunction(function, 0));
+}
+
+void ScriptEngineThread::registerConstants()
+{
+    setScriptConstants(scriptEngine->globalObject());
+}
+
+void ScriptEngineThread::registerRecordTypes()
+{
+    registerScriptRecordTypes(scriptEngine);
+}
+
+void ScriptEngineThread::run()
+{
+    QObject receiver;
+    {
+        QMutexLocker locker(&stateLock);
+        stopReceiver = &receiver;
+    }
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, &timer, [this] { tick(); }, Qt::DirectConnection);
+    timer.start(tickMs);
+    exec();
+    timer.stop();
+    QMutexLocker locker(&stateLock);
+    stopReceiver = nullptr;
+}
+
+void ScriptEngineThread::tick()
+{
+    // The evaluation handles this thread's events, this tick among them.
+    if (evaluating.load())
+        return;
+    if (quitToken.load()) {
+        quit();
+        return;
+    }
+    QString text;
+    {
+        QMutexLocker locker(&stateLock);
+        if (!runRequested.load())
+            return;
+        text = pendingText;
+        pendingText.clear();
+        startedRuns.fetch_add(1);
+        evaluating.store(true);
+        runRequested.store(false);
+    }
+    scriptEngine->evaluate(text, QString(), 1);
+    scriptEngine->clearExceptions();
+    evaluating.store(false);
+    emit runFinished();
+}

@@ -1,0 +1,107 @@
+#ifndef SCRIPTENGINETHREAD_H
+#define SCRIPTENGINETHREAD_H
+
+#include <QMutex>
+#include <QScriptEngine>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+
+class scriptAgent;
+
+// The engine thread of both script windows. The engine, its agent and the global object are
+// made in the GUI thread; scripts are evaluated only in this thread, inside its 100 ms tick.
+//
+// GUI side: requestRun, requestStop, requestQuit, isBusy, waitFinished.
+// Script side (natives and object methods, in this thread): stopRequested, stopIfRequested,
+// sleepMs, waitUntil, waitWhileSet, abortNow. A stop reaches a native at once through a stop
+// token; the engine itself is only ever aborted from this thread.
+//
+// A subclass registers its globals in its constructor with registerFunction,
+// registerConstants and registerRecordTypes, in the order its script interface wants.
+class ScriptEngineThread : public QThread
+{
+    Q_OBJECT
+public:
+    static constexpr int tickMs = 100;
+    // How often a running evaluation handles this thread's events (a queued stop among them).
+    static constexpr int processEventsIntervalMs = 20;
+    // Sleeps and flag waits look at the stop token at least this often.
+    static constexpr int sliceMs = 10;
+
+    explicit ScriptEngineThread(QObject* parent = nullptr);
+    // Quits and waits for the thread: the engine cannot go while a script still runs on it.
+    ~ScriptEngineThread() override;
+
+    // The thread whose engine this is, for natives; null for any other engine.
+    static ScriptEngineThread* of(const QScriptEngine* engine);
+
+    QScriptEngine* engine() const { return scriptEngine; }
+    scriptAgent* agent() const { return engineAgent; }
+
+    // --- GUI side
+    // Starts the thread at low priority: idle priority stalls a script for seconds on a busy
+    // machine while it may hold the gateway lock.
+    void startThread();
+    // Copies the text now; the next tick evaluates it. Ignored (false) while busy.
+    bool requestRun(const QString& text);
+    // Cancels a pending run, and stops the current one: natives see the stop at once, a
+    // running evaluation is aborted in this thread within processEventsIntervalMs.
+    void requestStop();
+    // Stops as above; the next tick ends the thread without evaluating anything.
+    void requestQuit();
+    // Evaluating, or a run requested and not yet started.
+    bool isBusy() const;
+    // Waits at most ms for the thread to end; true when it has.
+    bool waitFinished(int ms);
+    // How many evaluations have started.
+    quint64 runCount() const { return startedRuns.load(); }
+
+    // --- script side, in this thread
+    // Set by a stop or quit for the current run.
+    bool stopRequested() const { return stopToken.load() || quitToken.load(); }
+    // On a stop: aborts the evaluation and answers true; the native then returns undefined
+    // without touching the device.
+    bool stopIfRequested();
+    // Sleeps ms (NaN and negative count as 0, the count is capped at INT_MAX) in slices;
+    // false, with the evaluation aborted, when a stop cut it short.
+    bool sleepMs(double ms);
+    // Sleeps in slices until done() holds; false, with the evaluation aborted, on a stop.
+    bool waitUntil(const std::function<bool()>& done);
+    bool waitWhileSet(const std::atomic<bool>& flag);
+    // Aborts the running evaluation; only ever from this thread.
+    void abortNow();
+
+signals:
+    // After every evaluation, however it ended.
+    void runFinished();
+
+protected:
+    void run() override;
+
+    // Global function of declared length 0, an ordinary property of the global object.
+    void registerFunction(const char* name, QScriptEngine::FunctionSignature function);
+    void registerConstants();
+    void registerRecordTypes();
+
+private:
+    void tick();
+
+    QScriptEngine* scriptEngine;
+    scriptAgent* engineAgent;
+
+    // Guards pendingText, the step from requested to evaluating, and stopReceiver.
+    mutable QMutex stateLock;
+    QString pendingText;
+    QObject* stopReceiver = nullptr;
+
+    std::atomic<bool> runRequested{false};
+    std::atomic<bool> evaluating{false};
+    std::atomic<bool> stopToken{false};
+    std::atomic<bool> quitToken{false};
+    std::atomic<quint64> startedRuns{0};
+};
+
+#endif // SCRIPTENGINETHREAD_H

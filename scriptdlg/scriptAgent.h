@@ -1,0 +1,29 @@
+#ifndef SCRIPTAGENT_H
+#define SCRIPTAGENT_H
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QScriptEngineAgent>
+#include <QString>
+
+// Reports the line being executed and every exception thrown, from the engine's thread.
+// Nothing it emits holds a QScriptValue: those must not leave the engine's thread.
+class scriptAgent : public QObject, public QScriptEngineAgent
+{
+    Q_OBJECT
+public:
+    explicit scriptAgent(QScriptEngine* engine);
+
+    void positionChange(qint64 scriptId, int lineNumber, int columnNumber) override;
+    void exceptionThrow(qint64 scriptId, const QScriptValue& exception, bool hasHandler) override;
+
+signals:
+    void positionChanged(int line);
+    void exceptionThrown(const QString& text);
+
+private:
+    // Invalid until the first report, so the first line is always reported.
+    QElapsedTimer lineThrottle;
+};
+
+#endif // SCRIPTAGENT_H
