@@ -72,11 +72,11 @@ ChartFileContent ChartFile::read(const QString& path, int64_t recordLimit)
     ChartFileParser parser(recordLimit);
     if (parser.begin(head, size_t(headSize), size)) {
         // Only the size seen above is read: a file growing meanwhile adds nothing.
-        std::string buffer(size_t(1) << 20, '\0');
+        std::vector<char> buffer(size_t(64) << 10);
         uint64_t offset = parser.dataOffset();
         while (offset < size) {
             const size_t want = size_t(std::min<uint64_t>(buffer.size(), size - offset));
-            const ssize_t got = readAt(file.fd, &buffer[0], want, off_t(offset));
+            const ssize_t got = readAt(file.fd, buffer.data(), want, off_t(offset));
             if (got < 0)
                 return refused(std::string("Cannot read the file: ") + std::strerror(errno));
             if (!parser.feed(buffer.data(), size_t(got)) || size_t(got) < want)

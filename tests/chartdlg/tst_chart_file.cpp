@@ -195,7 +195,7 @@ void TestChartFile::specialFiles()
     }
     ChartFileContent c = ChartFile::read(sparse, 1000);
     QVERIFY(!c.ok);
-    QVERIFY(QString::fromStdString(c.error).contains("more records"));
+    QVERIFY(QString::fromStdString(c.error).contains("(5726623061)"));  // told by the size alone
     QVERIFY(!ChartFile::read("/dev/zero").ok);
     const QString fifo = dir.filePath("fifo.grf");
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
