@@ -157,18 +157,20 @@ void TestChartTimeline::schedules()
         QCOMPARE(reloaded.records[i].Time, elapsed[size_t(i)] - elapsed.back() - 100);
 }
 
-// A loaded chart with a 10 s pause, then a new time base of five samples.
+// A loaded chart with a 10 s pause, its last record 2 s back in time, then a new time base of
+// five samples.
 void TestChartTimeline::liveAfterLoad()
 {
     ChartLog file;
     for (int i = 0; i < 16; ++i)
-        file.append(at(i <= 10 ? i * 100 : 10000 + i * 100));
+        file.append(at(i <= 10 ? i * 100 : i < 15 ? 10000 + i * 100 : 9000));
     ChartFile::Loaded loaded;
     std::string error;
     QVERIFY(ChartFile::adopt(ChartFileParser::parse(ChartFile::serialise(file, TimeGapMap()).data(), 16 + 192 * 16),
                              loaded, &error));
     QCOMPARE(loaded.map.breaks().size(), size_t(1));
-    QCOMPARE(loaded.log.newest().Time, -100.0);
+    QCOMPARE(loaded.log[14].Time, -100.0);  // the latest
+    QCOMPARE(loaded.log.newest().Time, -2500.0);
     std::vector<double> before;
     for (int64_t i = 0; i < loaded.log.count(); ++i)
         before.push_back(loaded.log[i].Time);
@@ -187,7 +189,7 @@ void TestChartTimeline::liveAfterLoad()
     QCOMPARE(loaded.map.breaks().size(), size_t(1));
     for (int64_t i = 0; i < loaded.log.count(); ++i)
         QCOMPARE(loaded.log[i].Time, i < 16 ? before[size_t(i)] : double(100 * (i - 16)));
-    QCOMPARE(loaded.map.mapTime(-1200.0), 400.0 - 11500 - 100);  // elapsed, anchored at the end
+    QCOMPARE(loaded.map.mapTime(-1100.0), 400.0 - 11400 - 100);  // elapsed, anchored at the latest
 }
 
 QTEST_GUILESS_MAIN(TestChartTimeline)
