@@ -19,6 +19,8 @@ void ChartTimeline::startTimeBase(int64_t first)
 std::vector<TimeGapMap::Break> ChartTimeline::collapseGaps(ChartLog& log, TimeGapMap& map)
 {
     std::vector<TimeGapMap::Break> gaps;
+    if (scanPosition_ > log.count())
+        startTimeBase(0);  // the log was cleared behind our back: its records start afresh
     for (; scanPosition_ < log.count(); ++scanPosition_) {
         ChartRecord& r = log[scanPosition_];
         if (scanPosition_ == baseStart_)

@@ -30,6 +30,8 @@ bool TimeGapMap::isLabelled(double position) const { return unlabelled_.count(po
 
 void TimeGapMap::shift(double offset)
 {
+    if (!std::isfinite(offset))
+        return;
     std::map<double, double> moved;
     for (const auto& b : breaks_)
         moved.emplace_hint(moved.end(), b.first + offset, b.second);
