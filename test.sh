@@ -34,8 +34,10 @@ if [ -n "$fuzzers" ]; then
     mkdir -p "$corpus"
     seeds=()
     [ -d "tests/fuzz/seeds/$f" ] && seeds=("tests/fuzz/seeds/$f")
+    dict=()
+    [ -f "tests/fuzz/$f.dict" ] && dict=("-dict=tests/fuzz/$f.dict")
     echo "fuzzing $f for ${TOLMO_FUZZ_SECONDS:-20} s"
-    if ! build-fuzz/tests/$f -max_total_time="${TOLMO_FUZZ_SECONDS:-20}" -print_final_stats=1 \
+    if ! build-fuzz/tests/$f -max_total_time="${TOLMO_FUZZ_SECONDS:-20}" -print_final_stats=1 "${dict[@]}" \
          "$corpus" "${seeds[@]}" > "build-fuzz/$f.log" 2>&1; then
       cat "build-fuzz/$f.log"
       exit 1
