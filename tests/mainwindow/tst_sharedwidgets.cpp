@@ -71,6 +71,8 @@ private slots:
     void colorButtonDialog();
     void deadZoneBands();
     void deadZoneBoundsAreSafe();
+    void deadZoneRepaintsOnNewRanges_data();
+    void deadZoneRepaintsOnNewRanges();
     void deadZoneIgnoresUserInput();
     void scaleLabels();
     void scaleDivisorRefreshesCachedLabels();
@@ -158,6 +160,30 @@ void TestSharedWidgets::deadZoneBoundsAreSafe()
     for (int x = 0; x < 1000; ++x) {
         QVERIFY(!isColour(image, x, 13, Qt::red));
     }
+}
+
+void TestSharedWidgets::deadZoneRepaintsOnNewRanges_data()
+{
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("whole range") << true;
+    QTest::newRow("dead zone") << false;
+}
+
+void TestSharedWidgets::deadZoneRepaintsOnNewRanges()
+{
+    QFETCH(bool, whole);
+    DeadZoneSlider slider(Qt::Horizontal);
+    slider.resize(400, 40);
+    slider.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&slider));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    slider.installEventFilter(&counter);
+    if (whole)
+        slider.SetWholeRange(1000, 9000);
+    else
+        slider.SetDeadZoneRange(4000, 6000);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 1000);
 }
 
 void TestSharedWidgets::deadZoneIgnoresUserInput()
