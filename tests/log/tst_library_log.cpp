@@ -186,10 +186,18 @@ void TestLibraryLog::logGoesAwayWhileTheLibraryLogs()
     });
     while (calls.load() < 100)
         QThread::yieldCurrentThread();
+    LogItem item;
+    QCOMPARE(log->takeItem(&item), 1);
+    QCOMPARE(item.message, QStringLiteral("busy"));
+    QCOMPARE(item.source, QStringLiteral("libtrov"));
     delete log;  // waits for a callback inside the log, later ones find no log
     const int after = calls.load();
     while (calls.load() < after + 100)
         QThread::yieldCurrentThread();
+    // A new log gets the lines from then on.
+    MessageLog next;
+    item = LogItem();
+    QTRY_VERIFY_WITH_TIMEOUT(next.takeItem(&item) == 1 && item.message == QLatin1String("busy"), 2000);
     stop = true;
     library.join();
 }

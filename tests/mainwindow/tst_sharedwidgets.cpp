@@ -9,6 +9,7 @@
 #include "mainwindow/ColorButton.h"
 #include "mainwindow/DeadZoneSlider.h"
 #include "mainwindow/SliderScaleDraw.h"
+#include "support/Screenshot.h"
 
 #include <limits>
 
@@ -85,7 +86,6 @@ void TestSharedWidgets::colorButtonPaintsSwatch()
     button.resize(120, 20);
     button.setColor(QColor(255, 0, 0));
     const QImage image = button.grab().toImage();
-    image.save(QDir::temp().filePath(QStringLiteral("tolmo_colorbutton.png")));
     // The swatch spans (5, 5) to (45, 15); the name starts at x = 50.
     QVERIFY(isColour(image, 10, 10, Qt::red));
     QVERIFY(isColour(image, 44, 14, Qt::red));
@@ -133,7 +133,7 @@ void TestSharedWidgets::deadZoneBands()
     slider.SetDeadZoneRange(4500, 5500);
     slider.SetWholeRange(1000, 9000);
     const QImage image = slider.grab().toImage();
-    image.save(QDir::temp().filePath(QStringLiteral("tolmo_deadzoneslider.png")));
+    QVERIFY(keepScreenshot(slider, QStringLiteral("deadzoneslider.png")));
     const int upper = 60 / 6 + 3;    // inside the upper band, away from the groove
     const int lower = 60 / 2 + 17;   // inside the lower band
     // Red from x = 450, 99 wide (outline included): 451 to 548 filled.
@@ -231,7 +231,7 @@ void TestSharedWidgets::scaleDivisorRefreshesCachedLabels()
     draw->setDivisor(1000);
     QCOMPARE(draw->cachedLabel(50000), QStringLiteral("50"));
     slider.resize(300, 60);
-    slider.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_sliderscale.png")));
+    QVERIFY(keepScreenshot(slider, QStringLiteral("sliderscale.png")));
 }
 
 QTEST_MAIN(TestSharedWidgets)
