@@ -273,7 +273,7 @@ private slots:
         std::thread readers[] = {std::thread(reader), std::thread(reader), std::thread(reader)};
         int wrong = 0;
         int round = 0;
-        for (; round < 2000 && wrong == 0; ++round) {
+        for (; round < 20000 && wrong == 0; ++round) {
             const bool boot = round % 2 == 0;
             gateway->close_device(shared.exchange(-1));
             const device_t reopened = gateway->open_device(boot ? booting : axis);
