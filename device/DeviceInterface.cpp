@@ -253,6 +253,7 @@ int DeviceInterface::getMode(device_t id)
     const QByteArray description(info.ProductDescription,
                                  int(qstrnlen(info.ProductDescription, sizeof info.ProductDescription)));
     const int mode = description.toUpper().contains("BOOT") ? 1 : 2;
+    modeAnswered(mode);
 
     // Keep the answer only if no open or close came in between (state still holds the
     // generation this read started in); another reader's answer for it is as good as ours.

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <thread>
 
 #include "device/DeviceInterface.h"
@@ -28,6 +30,20 @@ void countLockMessages(QtMsgType type, const QMessageLogContext& context, const 
 int calls(const char* function) { return trovsim_call_count(axis, function); }
 
 } // namespace
+
+// Replaces the device once, right after the library told the mode of the old one.
+class ReopeningGateway : public DeviceInterface
+{
+public:
+    std::function<void()> meanwhile;
+
+protected:
+    void modeAnswered(int) override
+    {
+        if (auto work = std::exchange(meanwhile, nullptr))
+            work();
+    }
+};
 
 // Lives in the GUI thread; its slots prove that queued signals from workers arrive intact.
 class SignalReceiver : public QObject
@@ -285,6 +301,23 @@ private slots:
             one.join();
         handle = shared.load();
         QVERIFY2(wrong == 0, qPrintable(QString("wrong mode in round %1").arg(round)));
+    }
+
+    void modeOfTheOldHandleIsNotKeptAfterReopen()
+    {
+        cleanup(); // this test has a gateway of its own
+        QCOMPARE(trovsim_enter_bootloader("sim:axis2", 1), 0);
+        trovsim_advance_ms(10000);
+        ReopeningGateway reopening;
+        device_t id = reopening.open_device(axis);
+        reopening.meanwhile = [&] {
+            reopening.close_device(id);
+            id = reopening.open_device("sim:axis2");
+        };
+        QCOMPARE(reopening.getMode(id), 2); // the old handle's own answer
+        QVERIFY(id != -1);
+        QCOMPARE(reopening.getMode(id), 1);
+        reopening.close_device(id);
     }
 
     void signalsComeAfterTheLockIsFree()
