@@ -72,7 +72,6 @@ private slots:
     void colorButtonDialog();
     void deadZoneBands();
     void deadZoneBoundsAreSafe();
-    void deadZoneRepaintsOnNewRanges_data();
     void deadZoneRepaintsOnNewRanges();
     void deadZoneIgnoresUserInput();
     void scaleLabels();
@@ -162,28 +161,20 @@ void TestSharedWidgets::deadZoneBoundsAreSafe()
     }
 }
 
-void TestSharedWidgets::deadZoneRepaintsOnNewRanges_data()
-{
-    QTest::addColumn<bool>("whole");
-    QTest::newRow("whole range") << true;
-    QTest::newRow("dead zone") << false;
-}
-
 void TestSharedWidgets::deadZoneRepaintsOnNewRanges()
 {
-    QFETCH(bool, whole);
     DeadZoneSlider slider(Qt::Horizontal);
     slider.resize(400, 40);
     slider.show();
     QVERIFY(QTest::qWaitForWindowExposed(&slider));
-    QCoreApplication::processEvents();
     PaintCounter counter;
     slider.installEventFilter(&counter);
-    if (whole)
-        slider.SetWholeRange(1000, 9000);
-    else
-        slider.SetDeadZoneRange(4000, 6000);
-    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 1000);
+    for (const bool whole : {true, false}) {
+        QCoreApplication::processEvents();
+        counter.paints = 0;
+        whole ? slider.SetWholeRange(1000, 9000) : slider.SetDeadZoneRange(4000, 6000);
+        QTRY_VERIFY2_WITH_TIMEOUT(counter.paints > 0, whole ? "whole range" : "dead zone", 1000);
+    }
 }
 
 void TestSharedWidgets::deadZoneIgnoresUserInput()
