@@ -83,9 +83,6 @@ StartWindow::StartWindow(uint32_t flags, QWidget* parent)
     gateway = new DeviceInterface;
     thread = new DeviceThread(this, gateway, flags);
 
-    qRegisterMetaType<QList<Qt::ItemFlags>>("QList<Qt::ItemFlags>");
-    qRegisterMetaType<QList<uint32_t>>("QList<uint32_t>");
-
     connect(thread, &DeviceThread::finished, this, &StartWindow::deviceListRecieved);
     connect(form->deviceList, &QListWidget::itemDoubleClicked, this, &StartWindow::itemDoubleClicked);
     connect(form->deviceList, &QListWidget::itemClicked, this, &StartWindow::itemClicked);

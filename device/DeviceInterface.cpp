@@ -39,13 +39,14 @@ bool DeviceInterface::lock()
 result_t DeviceInterface::finish(const char* name, OnValueError onValueError, result_t result)
 {
     lastResultValue.store(result);
+    // Unlocked before the signal: a slot connected directly may call the gateway again.
+    mutex.unlock();
     if (result != result_ok) {
         if (result == result_value_error && onValueError == OnValueError::Warning)
             emit warningSignal(name, result);
         else
             emit errorSignal(name, result);
     }
-    mutex.unlock();
     return result;
 }
 
@@ -80,9 +81,10 @@ result_t DeviceInterface::close_device(device_t id)
     if (!lock())
         mutex.lock();
     device_t copy = id;
-    const result_t result = finish("close_device", OnValueError::Error, ::close_device(&copy));
+    const result_t result = ::close_device(&copy);
+    // Forgotten before the signal, so that its slots see no mode of the closed handle.
     forgetMode();
-    return result;
+    return finish("close_device", OnValueError::Error, result);
 }
 
 result_t DeviceInterface::probe_device(const char* name)
@@ -251,6 +253,7 @@ int DeviceInterface::getMode(device_t id)
     const QByteArray description(info.ProductDescription,
                                  int(qstrnlen(info.ProductDescription, sizeof info.ProductDescription)));
     const int mode = description.toUpper().contains("BOOT") ? 1 : 2;
+    modeAnswered(mode);
 
     // Keep the answer only if no open or close came in between (state still holds the
     // generation this read started in); another reader's answer for it is as good as ours.

@@ -125,6 +125,11 @@ signals:
     void errorSignal(const char* name, result_t result);
     void warningSignal(const char* name, result_t result);
 
+protected:
+    // Called by getMode between the library's answer and keeping it, outside the lock: an open
+    // or close may come in between, and the answer is then not kept.
+    virtual void modeAnswered(int mode) { Q_UNUSED(mode); }
+
 private:
     enum class OnValueError { Error, Warning };
 

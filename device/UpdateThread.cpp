@@ -110,15 +110,18 @@ void UpdateThread::update()
     // Reconnections that finish after this point replace the handle this tick works with.
     const uint64_t reconnectionsBefore = reconnections.load();
     device_t id = -1;
+    uint64_t handleSeen = 0;
     int mode = 0;
     {
-        std::shared_lock<std::shared_mutex> handleInUse(handleMutex);
+        std::lock_guard<std::mutex> handleInUse(handleMutex);
         id = deviceHandle->load();
+        handleSeen = handleChanges;
         mode = gateway->getMode(id);
     }
 
-    switch (poll(id, mode)) {
+    switch (poll(id, handleSeen, mode)) {
     case Outcome::Silenced:
+    case Outcome::HandleChanged:
     case Outcome::Sampled:
         break;
     case Outcome::Lost:
@@ -143,7 +146,7 @@ void UpdateThread::update()
     }
 }
 
-UpdateThread::Outcome UpdateThread::poll(device_t id, int mode)
+UpdateThread::Outcome UpdateThread::poll(device_t id, uint64_t handleSeen, int mode)
 {
     // Everything between beginTick and endTick is short: a silencer waits for it.
     if (!PollingSilencer::beginTick())
@@ -158,42 +161,51 @@ UpdateThread::Outcome UpdateThread::poll(device_t id, int mode)
 
     applyPeriod(mode == 2 ? firmwarePeriodMs.load() : bootloaderPeriodMs.load());
 
-    // Reads one record; Lost and Busy end the tick, a silencer arriving meanwhile ends it quietly.
-    auto read = [&](auto call, auto& record, bool recheck) -> Outcome {
+    // Reads one record. The flag is tested before every call, so a silencer waits for at most
+    // the one call under way; Lost and Busy end the tick.
+    auto read = [&](auto call, auto& record) -> Outcome {
+        if (!pollingAllowed.load())
+            return Outcome::Silenced;
         std::remove_reference_t<decltype(record)> fresh;
         std::memset(&fresh, 0, sizeof fresh);
-        const result_t result = (gateway->*call)(id, &fresh);
+        result_t result = result_ok;
+        {
+            // A close or reconnection waits for this call; one that came first ends the tick.
+            std::lock_guard<std::mutex> handleInUse(handleMutex);
+            if (handleChanges != handleSeen)
+                return Outcome::HandleChanged;
+            result = (gateway->*call)(id, &fresh);
+        }
         if (result == result_nodevice) {
             emitSample(false, mode);
             return Outcome::Lost;
         }
         if (result == result_error)
             return Outcome::Busy;
-        {
-            std::lock_guard<std::mutex> lock(recordsMutex);
-            record = fresh;
-        }
-        if (recheck && !pollingAllowed.load())
-            return Outcome::Silenced;
+        std::lock_guard<std::mutex> lock(recordsMutex);
+        record = fresh;
         return Outcome::Sampled;
     };
 
-    Outcome outcome = read(&DeviceInterface::get_status, lastStatus, mode == 2);
+    Outcome outcome = read(&DeviceInterface::get_status, lastStatus);
     if (outcome != Outcome::Sampled)
         return outcome;
 
     if (mode == 2) {
         if (chartRecording.load() || joystickCalibrationOpen.load()) {
-            outcome = read(&DeviceInterface::get_chart_data, lastChartData, true);
+            outcome = read(&DeviceInterface::get_chart_data, lastChartData);
             if (outcome != Outcome::Sampled)
                 return outcome;
         }
         if (analogDataWanted.load()) {
-            outcome = read(&DeviceInterface::get_analog_data, lastAnalogData, true);
+            outcome = read(&DeviceInterface::get_analog_data, lastAnalogData);
             if (outcome != Outcome::Sampled)
                 return outcome;
         }
     }
+    // A silencer that came during the last read gets no sample of it.
+    if (!pollingAllowed.load())
+        return Outcome::Silenced;
     emitSample(true, mode);
     return Outcome::Sampled;
 }
@@ -230,7 +242,7 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held)
         pause(interval);
 
         const device_t id = gateway->open_device(deviceName);
-        deviceHandle->store(id);
+        replaceHandle(id);
         if (id != -1) {
             ++reconnections;
             return true;
@@ -240,9 +252,17 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held)
     }
 }
 
+void UpdateThread::replaceHandle(device_t id)
+{
+    std::lock_guard<std::mutex> noTickUsesIt(handleMutex);
+    ++handleChanges;
+    deviceHandle->store(id);
+}
+
 void UpdateThread::closeDevice()
 {
-    std::unique_lock<std::shared_mutex> noTickUsesIt(handleMutex);
+    std::lock_guard<std::mutex> noTickUsesIt(handleMutex);
+    ++handleChanges;
     const device_t old = deviceHandle->exchange(-1);
     if (old != -1)
         gateway->close_device(old);

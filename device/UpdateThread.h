@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <shared_mutex>
 
 #include "device/TrovMetaTypes.h"
 #include "trov.h"
@@ -55,8 +54,10 @@ public:
     std::unique_lock<std::mutex> holdReconnection();
     // reconnect() for a caller that holds holdReconnection().
     bool reconnectHeld(const std::unique_lock<std::mutex>& held);
-    // Sets the shared handle to -1 and closes the device it named; a tick that is asking the
-    // mode of that handle finishes first, so no poll ever uses a closed handle.
+    // Sets the shared handle to -1 and closes the device it named. Callable from any thread: a
+    // library call of a tick on that handle finishes first, and the tick sees the change before
+    // its next call and ends there, so no poll ever uses a closed handle. Waits for at most one
+    // library call of the tick.
     void closeDevice();
 
     void setTiming(const Timing& timing);
@@ -86,9 +87,10 @@ protected:
     void run() override;
 
 private:
-    enum class Outcome { Silenced, Sampled, Lost, Busy, NoDevice };
+    enum class Outcome { Silenced, Sampled, Lost, Busy, NoDevice, HandleChanged };
 
-    Outcome poll(device_t id, int mode);
+    Outcome poll(device_t id, uint64_t handleSeen, int mode);
+    void replaceHandle(device_t id);
     // Reconnects unless a reconnection has finished since the count of them was seen.
     bool reconnectSince(uint64_t seen);
     void emitSample(bool connect, int deviceMode);
@@ -109,8 +111,10 @@ private:
     // caller that the work is already done.
     std::mutex reconnectMutex;
     std::atomic<uint64_t> reconnections{0};
-    // Shared by a tick while it asks the mode of the handle it read; exclusive for a close.
-    std::shared_mutex handleMutex;
+    // Held by a tick for each library call on its handle and by every change of the handle;
+    // handleChanges counts the changes, so a tick knows whether the handle it read still holds.
+    std::mutex handleMutex;
+    uint64_t handleChanges = 0;
 
     // The last records read; the firmware thread's reconnection sends them too.
     std::mutex recordsMutex;

@@ -3,10 +3,10 @@
 #include "common/Paths.h"
 
 #include <QFile>
-#include <QMutexLocker>
-#include <QReadWriteLock>
 #include <QTimer>
 
+#include <mutex>
+#include <shared_mutex>
 #include <utility>
 
 MessageLog* messageLog = nullptr;
@@ -17,9 +17,9 @@ const int flushIntervalMs = 5000;
 
 // The log that receives the controller library's lines. The lock lets a log go away only when
 // no library thread is inside it.
-QReadWriteLock& libraryTargetLock()
+std::shared_mutex& libraryTargetLock()
 {
-    static QReadWriteLock lock;
+    static std::shared_mutex lock;
     return lock;
 }
 MessageLog* libraryTarget = nullptr;
@@ -118,26 +118,26 @@ MessageLog::MessageLog()
     // Lines that come before any settings go to today's file in the configuration folder.
     openLogFile(openFolder, fileDate);
 
-    QWriteLocker targetLocker(&libraryTargetLock());
+    std::unique_lock<std::shared_mutex> targetLocker(libraryTargetLock());
     libraryTarget = this;
 }
 
 MessageLog::~MessageLog()
 {
     {
-        QWriteLocker targetLocker(&libraryTargetLock());
+        std::unique_lock<std::shared_mutex> targetLocker(libraryTargetLock());
         if (libraryTarget == this)
             libraryTarget = nullptr;
     }
     delete flushTimer;
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     writeOut();
     closeLogFile();
 }
 
 void MessageLog::setSerial(unsigned int newSerial)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     serial = newSerial;
     serialText = QString::number(serial);
 }
@@ -146,7 +146,7 @@ int MessageLog::takeItem(LogItem* out)
 {
     if (!out)
         return 0;
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     if (droppedItems > 0) {
         out->datetime = lastDroppedItemTime;
         out->message = droppedText(droppedItems);
@@ -164,27 +164,27 @@ int MessageLog::takeItem(LogItem* out)
 
 void MessageLog::clearItems()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     items.clear();
     droppedItems = 0;
 }
 
 QString MessageLog::logFileName(const QDir& folder, const QDateTime& date)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return fileNameFor(folder, date.date());
 }
 
 void MessageLog::setLogSettings(const LogSettings& settings)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     currentSettings = settings;
     hasSettings = true;
 }
 
 void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const QString& message)
 {
-    QReadLocker targetLocker(&libraryTargetLock());
+    std::shared_lock<std::shared_mutex> targetLocker(libraryTargetLock());
     if (libraryTarget)
         libraryTarget->insert(datetime, message, QStringLiteral("libtrov"), level, SettingsChoice::Current,
                               nullptr);
@@ -192,7 +192,7 @@ void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const Q
 
 void MessageLog::update()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     writeOut();
     if (file)
         file->flush();
@@ -215,7 +215,7 @@ void MessageLog::insert(const QDateTime& datetime, const QString& message, const
 {
     QByteArray line = csvLine(datetime, source, message);
 
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     queueItem(datetime, message, source, loglevel);
     queuePending(datetime, std::move(line));
 

@@ -8,11 +8,11 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <deque>
+#include <mutex>
 
 class QFile;
 class QTimer;
@@ -78,7 +78,8 @@ private:
     bool openLogFile(const QDir& folder, const QDate& date);
     void closeLogFile();
 
-    mutable QMutex mutex;
+    // A standard mutex, so that the thread sanitizer sees it (Qt's own is not instrumented).
+    mutable std::mutex mutex;
     unsigned int serial = 0;
     QString serialText;
     QDir openFolder;

@@ -14,14 +14,20 @@ DeadZoneSlider::DeadZoneSlider(Qt::Orientation orientation, QWidget* parent)
 
 void DeadZoneSlider::SetWholeRange(int lower, int upper)
 {
+    if (wholeLower == lower && wholeUpper == upper)
+        return;
     wholeLower = lower;
     wholeUpper = upper;
+    update();
 }
 
 void DeadZoneSlider::SetDeadZoneRange(int lower, int upper)
 {
+    if (deadLower == lower && deadUpper == upper)
+        return;
     deadLower = lower;
     deadUpper = upper;
+    update();
 }
 
 void DeadZoneSlider::mousePressEvent(QMouseEvent* event)

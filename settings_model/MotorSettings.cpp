@@ -157,18 +157,31 @@ result_t MotorSettings::writeRecord(int index)
     return result;
 }
 
+namespace {
+
+// Transfers every record in the order given, whatever became of the ones before; the outcome is
+// the first failure, as the first one is what the user has to mend.
+template <typename Records, typename Transfer>
+result_t firstFailureOf(const Records& order, Transfer&& transfer)
+{
+    result_t outcome = result_ok;
+    for (MotorSettings::Record index : order) {
+        const result_t result = transfer(index);
+        if (outcome == result_ok)
+            outcome = result;
+    }
+    return outcome;
+}
+
+} // namespace
+
 result_t MotorSettings::readBasicFromDevice()
 {
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
-    result_t outcome = result_ok;
-    for (int index : {EngineRecord, EntypeRecord, EdgesRecord, FeedbackRecord, ControllerNameRecord}) {
-        const result_t result = readWithRetries(index);
-        if (result != result_ok)
-            outcome = result;
-    }
-    return outcome;
+    const Record basic[] = {EngineRecord, EntypeRecord, EdgesRecord, FeedbackRecord, ControllerNameRecord};
+    return firstFailureOf(basic, [&](Record index) { return readWithRetries(index); });
 }
 
 result_t MotorSettings::readFromDevice(bool all)
@@ -177,16 +190,12 @@ result_t MotorSettings::readFromDevice(bool all)
         return result_error;
     deviceInitOk = true;
     PollingSilencer silencer;
-    result_t outcome = result_ok;
-    for (Record index : deviceOrder) {
+    return firstFailureOf(deviceOrder, [&](Record index) {
         if (!all && !reRead[index])
-            continue;
-        const result_t result = readWithRetries(index);
-        if (result != result_ok)
-            outcome = result;
+            return result_ok;
         reRead[index] = false;
-    }
-    return outcome;
+        return readWithRetries(index);
+    });
 }
 
 result_t MotorSettings::writeToDevice()
@@ -194,15 +203,7 @@ result_t MotorSettings::writeToDevice()
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
-    result_t outcome = result_ok;
-    for (Record index : deviceOrder) {
-        if (!toWrite[index])
-            continue;
-        const result_t result = writeRecord(index);
-        if (result != result_ok && outcome == result_ok)
-            outcome = result;
-    }
-    return outcome;
+    return firstFailureOf(deviceOrder, [&](Record index) { return toWrite[index] ? writeRecord(index) : result_ok; });
 }
 
 result_t MotorSettings::writeRecordToDevice(int index)

@@ -44,15 +44,16 @@ public:
     // no record valid, no flag set.
     MotorSettings(std::atomic<device_t>* handle, DeviceInterface* gateway);
 
-    // Engine, engine type, borders, feedback and name, each tried up to three times. 0 when all
-    // five were read; else the last failure, or -1 when the controller does not run its firmware.
+    // The transfers below try every record they cover, whatever became of the others, and
+    // answer 0 when all succeeded, else the first failure (-1 when the controller does not run
+    // its firmware).
+    // Engine, engine type, borders, feedback and name, each tried up to three times.
     result_t readBasicFromDevice();
     // Every record (all) or those flagged in reRead, each tried up to three times; clears every
-    // reRead flag. 0 when every read succeeded.
+    // reRead flag.
     result_t readFromDevice(bool all);
     // Writes every record flagged in toWrite that is valid, in device order; a record answered
-    // with -3 is flagged in reRead. toWrite stays as it was. 0 when every flagged record was
-    // written.
+    // with -3 is flagged in reRead. toWrite stays as it was.
     result_t writeToDevice();
     // Writes the one record (a Record index) alone, whatever toWrite holds.
     result_t writeRecordToDevice(int index);

@@ -81,20 +81,6 @@ bool parsePair(const std::string& s, double& lo, double& hi)
     return true;
 }
 
-bool parseVersion(const std::string& s, uint32_t out[3])
-{
-    std::vector<std::string> parts = split(s, '.');
-    uint64_t v[3];
-    if (parts.size() != 3)
-        return false;
-    for (int i = 0; i < 3; ++i)
-        if (!parseUnsigned(parts[static_cast<size_t>(i)], 0xffffffffu, v[i]))
-            return false;
-    for (int i = 0; i < 3; ++i)
-        out[i] = static_cast<uint32_t>(v[i]);
-    return true;
-}
-
 bool parseMotor(const std::string& s, MotorKind& out)
 {
     if (s == "stepper")
@@ -152,6 +138,20 @@ void addController(ControllerSet& set, ControllerConfig c, const std::string& wh
 }
 
 } // namespace
+
+bool parseVersion(const std::string& s, uint32_t out[3])
+{
+    std::vector<std::string> parts = split(s, '.');
+    uint64_t v[3];
+    if (parts.size() != 3)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (!parseUnsigned(parts[static_cast<size_t>(i)], 0xffffffffu, v[i]))
+            return false;
+    for (int i = 0; i < 3; ++i)
+        out[i] = static_cast<uint32_t>(v[i]);
+    return true;
+}
 
 bool isValidControllerId(const std::string& id)
 {

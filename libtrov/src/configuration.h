@@ -68,5 +68,7 @@ ControllerSet parseIniControllers(const std::string& text, const std::string& or
 ControllerSet loadControllerSet(const char* inlineText, const Environment& env);
 
 bool isValidControllerId(const std::string& id);
+// "major.minor.release", each a decimal of at most 32 bits and nothing else.
+bool parseVersion(const std::string& s, uint32_t out[3]);
 
 } // namespace trovsim

@@ -50,18 +50,6 @@ bool parseHexBytes(const std::string& s, uint8_t* out, size_t n)
     return true;
 }
 
-bool parseVersion(const std::string& s, uint32_t v[3])
-{
-    unsigned a, b, c;
-    char tail;
-    if (std::sscanf(s.c_str(), "%u.%u.%u%c", &a, &b, &c, &tail) != 3)
-        return false;
-    v[0] = a;
-    v[1] = b;
-    v[2] = c;
-    return true;
-}
-
 std::map<std::string, std::string> keysOf(const IniSection& s)
 {
     std::map<std::string, std::string> keys;
@@ -617,7 +605,9 @@ result_t Controller::getDebug(debug_read_t& d)
     int64_t phys = static_cast<int64_t>(std::llround(motion_.physical() * 256.0));
     int64_t enc = motion_.fram().encoder;
     int64_t target = static_cast<int64_t>(std::llround(motion_.target() * 256.0));
-    uint32_t uptime = static_cast<uint32_t>(std::max(0.0, nowMs_ - powerOnMs_));
+    // Wraps like the controller's 32-bit millisecond counter.
+    const double upMs = std::max(0.0, nowMs_ - powerOnMs_);
+    uint32_t uptime = static_cast<uint32_t>(static_cast<uint64_t>(upMs));
     int32_t vel = static_cast<int32_t>(std::lround(motion_.velocity() * 256.0));
     int64_t counter = static_cast<int64_t>(std::llround(motion_.position() * 256.0));
     uint32_t power = motion_.powerState();

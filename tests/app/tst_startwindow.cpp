@@ -10,6 +10,7 @@
 #include "app/StartupGlobals.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
+#include "support/Screenshot.h"
 #include "trovsim.h"
 
 namespace {
@@ -56,6 +57,7 @@ public:
     }
     int messages = 0;
     QString lastText;
+    bool firstShotKept = false;
 
 protected:
     void timerEvent(QTimerEvent*) override
@@ -66,9 +68,8 @@ protected:
         }
         ++messages;
         lastText = question->text();
-        if (messages == 1) {
-            window.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_startwindow_message.png")));
-        }
+        if (messages == 1)
+            firstShotKept = keepScreenshot(window, QStringLiteral("startwindow_message.png"));
         question->clear();
         if (retries-- > 0) {
             child<QPushButton>(window, "retryBtn")->click();
@@ -175,7 +176,7 @@ void TestStartWindow::formAndTexts()
     QVERIFY(!child<QPushButton>(window, "plusBtn")->isVisible());
     QVERIFY(!child<QPushButton>(window, "selectBtn")->isVisible());
     QVERIFY(!list(window)->isVisible());
-    window.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_startwindow_searching.png")));
+    QVERIFY(keepScreenshot(window, QStringLiteral("startwindow_searching.png")));
 
     searchUntilListed(window, 3);
     QCOMPARE(child<QLabel>(window, "infoLbl")->text(), QStringLiteral("Searching devices... 3 found"));
@@ -186,7 +187,7 @@ void TestStartWindow::formAndTexts()
     for (int i = 0; i < 200; ++i) {
         window.timerUpdate();
     }
-    window.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_startwindow_list.png")));
+    QVERIFY(keepScreenshot(window, QStringLiteral("startwindow_list.png")));
     // The list and every button fit in the window.
     for (const char* name : {"deviceList", "openLastConfigBtn", "selectBtn"}) {
         const QWidget* widget = child<QWidget>(window, name);
@@ -245,6 +246,7 @@ void TestStartWindow::noDevicesAsksRetryOrCancel()
     window.startSearch();
     QTRY_COMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
     QCOMPARE(answerer.messages, 2);   // Retry searched once more
+    QVERIFY(answerer.firstShotKept);
     QCOMPARE(answerer.lastText, QStringLiteral("There are no devices seems to be valid.\n"
                                                "Press \"Retry\" to repeat search or \"Cancel\" to exit."));
     QVERIFY(!child<QWidget>(window, "buttonsFrame")->isVisible());

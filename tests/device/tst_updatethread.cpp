@@ -1,3 +1,4 @@
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -274,7 +275,7 @@ private slots:
         std::future<void> silencer;
         bool letGoSet = false;
         const Finally release([&] {
-            trovsim_release_call(axis, "get_status");
+            trovsim_clear_faults();
             if (!letGoSet)
                 letGo.set_value();
             if (ticker.joinable())
@@ -292,8 +293,10 @@ private slots:
         QCOMPARE(silencer.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
         QVERIFY(!silenced);
 
+        // The silencer waits for this one call only: a further read would stay held.
+        QCOMPARE(trovsim_hold_call(axis, "get_chart_data"), 0);
         QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
-        QTRY_VERIFY(silenced);
+        QTRY_VERIFY_WITH_TIMEOUT(silenced, 2000);
         ticker.join();
         // The tick that was under way saw the silence: no further reads, no sample.
         QCOMPARE(calls("get_status"), 1);
@@ -307,11 +310,51 @@ private slots:
         QCOMPARE(calls("get_status"), 1);
         QCOMPARE(samples->size(), 0);
 
+        QCOMPARE(trovsim_release_call(axis, "get_chart_data"), 0);
         letGoSet = true;
         letGo.set_value();
         silencer.get();
         thread->update();
         QCOMPARE(samples->size(), 1);
+    }
+
+    void closeDuringAReadNeverReadsTheClosedHandle()
+    {
+        chartRecording = true;
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        std::thread ticker([&] { thread->update(); });
+        std::future<void> closer;
+        const Finally release([&] {
+            trovsim_clear_faults();
+            if (ticker.joinable())
+                ticker.join();
+            if (closer.valid())
+                closer.wait();
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        closer = std::async(std::launch::async, [&] { thread->closeDevice(); });
+        // The close waits for the read under way, not for the whole tick.
+        QCOMPARE(closer.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+        QCOMPARE(trovsim_hold_call(axis, "get_chart_data"), 0);
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        // Either the tick reads the chart before the close, on the handle still in place, or it
+        // sees the change and reads nothing more.
+        QDeadlineTimer deadline(5000);
+        while (closer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready && !deadline.hasExpired()) {
+            if (trovsim_wait_held(axis, "get_chart_data", 10) == 0) {
+                QVERIFY(handle != -1);
+                QCOMPARE(trovsim_release_call(axis, "get_chart_data"), 0);
+            }
+        }
+        ticker.join();
+        QCOMPARE(closer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        bool closed = false;
+        for (const trovsim_call_t& call : journal()) {
+            closed = closed || isCall(call, "close_device");
+            QVERIFY2(!closed || !isCall(call, "get_chart_data"), "chart read on a closed handle");
+        }
+        QVERIFY(closed);
+        QCOMPARE(handle.load(), -1);
     }
 
     void stopWhileAbsentEndsWithinTwoIntervals()

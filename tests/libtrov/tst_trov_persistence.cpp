@@ -139,6 +139,8 @@ void TestTrovPersistence::corruptFlash_data()
     QTest::newRow("bad number") << QByteArray("[move_settings]\nSpeed = fast\n");
     QTest::newRow("unknown key") << QByteArray("[move_settings]\nSpeedy = 5\n");
     QTest::newRow("bad serial") << QByteArray("[identity]\nserial = -5\n");
+    QTest::newRow("negative version") << QByteArray("[identity]\nfirmware = -1.2.3\n");
+    QTest::newRow("version beyond 32 bits") << QByteArray("[identity]\nfirmware = 4294967296.0.0\n");
     QTest::newRow("text too long") << QByteArray("[controller_name]\nControllerName = \"12345678901234567\"\n");
     QTest::newRow("wrong array size") << QByteArray("[control_settings]\nTimeout = 1 2 3\n");
 }

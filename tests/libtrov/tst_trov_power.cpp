@@ -63,6 +63,7 @@ private slots:
     void gpioLevel();
     void otherSignals();
     void debugRead();
+    void debugUptimeWrapsAt32Bits();
     void version();
 };
 
@@ -544,6 +545,23 @@ void TestTrovPower::debugRead()
     QVERIFY(std::abs(upwr - 1198) <= 2);
     for (int i = 64; i < 128; ++i)
         QCOMPARE(block[i], uint8_t(0));
+}
+
+void TestTrovPower::debugUptimeWrapsAt32Bits()
+{
+    Rig rig;
+    Axis axis;
+    auto uptime = [&] {
+        debug_read_t d;
+        uint32_t ms = 0;
+        if (get_debug_read(axis.id, &d) == 0)
+            ms = d.DebugData[16] | d.DebugData[17] << 8 | d.DebugData[18] << 16 | uint32_t(d.DebugData[19]) << 24;
+        return ms;
+    };
+    const uint32_t before = uptime();
+    trovsim_advance_ms((uint64_t(1) << 32) + 7); // 49.7 days and 7 ms
+    const uint32_t passed = uptime() - before;    // wraps as the controller's counter does
+    QVERIFY2(passed >= 6 && passed <= 8, qPrintable(QString::number(passed)));
 }
 
 void TestTrovPower::version()

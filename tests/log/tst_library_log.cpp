@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -175,7 +176,8 @@ void TestLibraryLog::fourThreadsWhileTheWindowDrains()
 
 void TestLibraryLog::logGoesAwayWhileTheLibraryLogs()
 {
-    auto* log = new MessageLog;
+    auto log = std::make_unique<MessageLog>();
+    std::unique_ptr<MessageLog> next;
     std::atomic<bool> stop{false};
     std::atomic<int> calls{0};
     std::thread library([&] {
@@ -184,14 +186,24 @@ void TestLibraryLog::logGoesAwayWhileTheLibraryLogs()
             ++calls;
         }
     });
+    const struct Join {
+        std::atomic<bool>& stop;
+        std::thread& thread;
+        ~Join() { stop = true; thread.join(); }
+    } join{stop, library};
     while (calls.load() < 100)
         QThread::yieldCurrentThread();
-    delete log;  // waits for a callback inside the log, later ones find no log
+    LogItem item;
+    QCOMPARE(log->takeItem(&item), 1);
+    QCOMPARE(item.message, QStringLiteral("busy"));
+    QCOMPARE(item.source, QStringLiteral("libtrov"));
+    log.reset();  // waits for a callback inside the log, later ones find no log
     const int after = calls.load();
     while (calls.load() < after + 100)
         QThread::yieldCurrentThread();
-    stop = true;
-    library.join();
+    // A new log gets the lines from then on.
+    next = std::make_unique<MessageLog>();
+    QTRY_VERIFY_WITH_TIMEOUT(next->takeItem(&item) == 1 && item.message == QLatin1String("busy"), 2000);
 }
 
 void TestLibraryLog::roundTripThroughTheLibrary()

@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "mainwindow/InfoBox.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -265,7 +266,7 @@ void TestInfoBox::rendersWithItsParts()
     QCOMPARE(box.findChild<QLabel*>(QStringLiteral("textLabel"))->text(), QStringLiteral("Stopping, please wait..."));
     const QPixmap shot = box.grab();
     QVERIFY(!shot.isNull());
-    shot.save(QDir::temp().filePath(QStringLiteral("tolmo_infobox.png")));
+    QVERIFY(keepScreenshot(box, QStringLiteral("infobox.png")));
     for (const char* name : {"iconLabel", "textLabel", "movieLabel", "buttonBox"}) {
         QVERIFY2(box.findChild<QWidget*>(QLatin1String(name)), name);
     }

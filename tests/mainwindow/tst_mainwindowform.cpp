@@ -14,6 +14,7 @@
 
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/ProgramResources.h"
+#include "support/Screenshot.h"
 
 // The form alone, on a window that has the one slot the form connects itself.
 class FormHost : public QMainWindow
@@ -183,7 +184,7 @@ void TestMainWindowForm::rendersOffscreen()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QPixmap shot = window.grab();
     QCOMPARE(shot.size(), window.size());
-    shot.save(QDir::temp().filePath(QStringLiteral("tolmo_mainwindow_form.png")));
+    QVERIFY(keepScreenshot(window, QStringLiteral("mainwindow_form.png")));
     // The three columns stand side by side above the log table.
     const QRect power = window.form.groupBox->geometry();
     const QRect control = window.form.mainBox->geometry();

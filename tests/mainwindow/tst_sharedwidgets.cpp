@@ -9,6 +9,7 @@
 #include "mainwindow/ColorButton.h"
 #include "mainwindow/DeadZoneSlider.h"
 #include "mainwindow/SliderScaleDraw.h"
+#include "support/Screenshot.h"
 
 #include <limits>
 
@@ -71,6 +72,7 @@ private slots:
     void colorButtonDialog();
     void deadZoneBands();
     void deadZoneBoundsAreSafe();
+    void deadZoneRepaintsOnNewRanges();
     void deadZoneIgnoresUserInput();
     void scaleLabels();
     void scaleDivisorRefreshesCachedLabels();
@@ -83,7 +85,6 @@ void TestSharedWidgets::colorButtonPaintsSwatch()
     button.resize(120, 20);
     button.setColor(QColor(255, 0, 0));
     const QImage image = button.grab().toImage();
-    image.save(QDir::temp().filePath(QStringLiteral("tolmo_colorbutton.png")));
     // The swatch spans (5, 5) to (45, 15); the name starts at x = 50.
     QVERIFY(isColour(image, 10, 10, Qt::red));
     QVERIFY(isColour(image, 44, 14, Qt::red));
@@ -131,7 +132,7 @@ void TestSharedWidgets::deadZoneBands()
     slider.SetDeadZoneRange(4500, 5500);
     slider.SetWholeRange(1000, 9000);
     const QImage image = slider.grab().toImage();
-    image.save(QDir::temp().filePath(QStringLiteral("tolmo_deadzoneslider.png")));
+    QVERIFY(keepScreenshot(slider, QStringLiteral("deadzoneslider.png")));
     const int upper = 60 / 6 + 3;    // inside the upper band, away from the groove
     const int lower = 60 / 2 + 17;   // inside the lower band
     // Red from x = 450, 99 wide (outline included): 451 to 548 filled.
@@ -157,6 +158,22 @@ void TestSharedWidgets::deadZoneBoundsAreSafe()
     QVERIFY(isColour(image, 995, 47, Qt::green));
     for (int x = 0; x < 1000; ++x) {
         QVERIFY(!isColour(image, x, 13, Qt::red));
+    }
+}
+
+void TestSharedWidgets::deadZoneRepaintsOnNewRanges()
+{
+    DeadZoneSlider slider(Qt::Horizontal);
+    slider.resize(400, 40);
+    slider.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&slider));
+    PaintCounter counter;
+    slider.installEventFilter(&counter);
+    for (const bool whole : {true, false}) {
+        QCoreApplication::processEvents();
+        counter.paints = 0;
+        whole ? slider.SetWholeRange(1000, 9000) : slider.SetDeadZoneRange(4000, 6000);
+        QTRY_VERIFY2_WITH_TIMEOUT(counter.paints > 0, whole ? "whole range" : "dead zone", 1000);
     }
 }
 
@@ -205,7 +222,7 @@ void TestSharedWidgets::scaleDivisorRefreshesCachedLabels()
     draw->setDivisor(1000);
     QCOMPARE(draw->cachedLabel(50000), QStringLiteral("50"));
     slider.resize(300, 60);
-    slider.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_sliderscale.png")));
+    QVERIFY(keepScreenshot(slider, QStringLiteral("sliderscale.png")));
 }
 
 QTEST_MAIN(TestSharedWidgets)

@@ -255,6 +255,33 @@ private slots:
         QVERIFY(settings.valid[MotorSettings::ControllerNameRecord]);
     }
 
+    void everyTransferReportsTheFirstFailure_data()
+    {
+        QTest::addColumn<int>("transfer");
+        QTest::addColumn<QByteArray>("first");
+        QTest::newRow("basic read") << 0 << QByteArray("get_engine_settings");
+        QTest::newRow("full read") << 1 << QByteArray("get_entype_settings");
+        QTest::newRow("write") << 2 << QByteArray("set_entype_settings");
+    }
+
+    void everyTransferReportsTheFirstFailure()
+    {
+        QFETCH(int, transfer);
+        QFETCH(QByteArray, first);
+        MotorSettings settings(&handle, gateway.get());
+        QCOMPARE(settings.readFromDevice(true), result_ok);
+        for (bool& flag : settings.toWrite)
+            flag = true;
+        const QByteArray last = first.left(4) + "controller_name";
+        QCOMPARE(trovsim_force_result(axis, first.constData(), result_not_implemented, 3), 0);
+        QCOMPARE(trovsim_force_result(axis, last.constData(), result_error, 3), 0);
+        const result_t result = transfer == 0   ? settings.readBasicFromDevice()
+                                : transfer == 1 ? settings.readFromDevice(true)
+                                                : settings.writeToDevice();
+        QCOMPARE(result, result_not_implemented);
+        QCOMPARE(trovsim_call_count(axis, last.constData()), transfer == 2 ? 1 : 4); // still tried
+    }
+
     void nothingHappensOutsideTheFirmware()
     {
         MotorSettings settings(&handle, gateway.get());

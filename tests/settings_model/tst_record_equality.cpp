@@ -4,7 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#include <QSet>
+
 #include "settings_model/RecordEquality.h"
+#include "settings_model/RecordFields.h"
 
 namespace {
 
@@ -27,6 +30,25 @@ bool equal(const Pair<T>& pair)
     return isEqual(pair.a, pair.b);
 }
 
+// Changes a field at its far end, so that a comparison stopping short shows too.
+template <typename T>
+void mutate(T& value)
+{
+    value = T(-value - 1);
+}
+void mutate(float& value) { value = -value; }
+template <typename T, size_t N>
+void mutate(T (&values)[N])
+{
+    mutate(values[N - 1]);
+}
+
+// Written out here rather than taken from the table, so that a field marked wrongly there shows.
+const QSet<QByteArray> notCompared = {
+    "pid_settings_t.kpe1", "pid_settings_t.kie1", "pid_settings_t.kde1", "pid_settings_t.kpe2",
+    "pid_settings_t.kie2", "pid_settings_t.kde2", "pid_settings_t.kpe3", "pid_settings_t.kie3",
+    "pid_settings_t.kde3", "control_settings_t.deprecated"};
+
 } // namespace
 
 class TestRecordEquality : public QObject
@@ -34,6 +56,29 @@ class TestRecordEquality : public QObject
     Q_OBJECT
 
 private slots:
+    void eachFieldAloneDecidesEquality()
+    {
+        int skipped = 0;
+#define MUTATE_FIELD(name, kind, compare)                                       \
+    {                                                                           \
+        Pair<Record> p;                                                         \
+        mutate(p.b.name);                                                       \
+        const QByteArray id = recordName + "." #name;                           \
+        QVERIFY2(equal(p) == notCompared.contains(id), id.constData());          \
+        skipped += notCompared.contains(id);                                    \
+    }
+#define MUTATE_RECORD(type, unlisted)       \
+    {                                       \
+        using Record = type;                \
+        const QByteArray recordName(#type); \
+        TROV_FIELDS_##type(MUTATE_FIELD)    \
+    }
+        TROV_COMPARED_RECORDS(MUTATE_RECORD)
+#undef MUTATE_RECORD
+#undef MUTATE_FIELD
+        QCOMPARE(skipped, notCompared.size());
+    }
+
     void everyFieldOfTheRichestRecordCounts()
     {
         Pair<control_settings_t> p;

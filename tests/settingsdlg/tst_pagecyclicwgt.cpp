@@ -9,6 +9,7 @@
 #include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/UnitTexts.h"
+#include "support/Screenshot.h"
 
 #include <limits>
 #include <memory>
@@ -77,7 +78,7 @@ void TestPageCyclicWgt::form()
     p.page.resize(400, 200);
     p.page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&p.page));
-    p.page.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_pagecyclic.png")));
+    QVERIFY(keepScreenshot(p.page, QStringLiteral("pagecyclic.png")));
     p.btb()->setChecked(true);
     QVERIFY(!p.ptpBox()->isEnabled());
     QCOMPARE(p.page.cyclicType(), 0);

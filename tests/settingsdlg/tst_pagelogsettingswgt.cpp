@@ -9,6 +9,7 @@
 #include "common/IniSettings.h"
 #include "log/LogSettings.h"
 #include "settingsdlg/PageLogSettingsWgt.h"
+#include "support/Screenshot.h"
 
 #include <memory>
 
@@ -95,7 +96,7 @@ void TestPageLogSettingsWgt::form()
     p.page.resize(400, 240);
     p.page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&p.page));
-    p.page.grab().save(QDir::temp().filePath(QStringLiteral("tolmo_pagelogsettings.png")));
+    QVERIFY(keepScreenshot(p.page, QStringLiteral("pagelogsettings.png")));
 }
 
 void TestPageLogSettingsWgt::startsFromTheDefaultRecord()
