@@ -5,6 +5,8 @@
 
 #include <QHBoxLayout>
 
+#include <climits>
+
 PageStepperMotorWgt::PageStepperMotorWgt(QWidget* parent, MotorSettings* settings)
     : ControllerPageWgt(parent, settings),
       form(new Ui::PageStepperMotorWgtClass),
