@@ -137,7 +137,11 @@ class TenthBinding : public Binding
 public:
     explicit TenthBinding(QDoubleSpinBox* box) : box(box) {}
     QWidget* widget() const override { return box; }
-    void show(const char* record) override { box->setValue(readField<uint32_t>(record, pieces[0]) / 10.0); }
+    void show(const char* record) override
+    {
+        const double scale = std::pow(10.0, box->decimals());
+        box->setValue(double(qRound64(readField<uint32_t>(record, pieces[0]) / 10.0 * scale)) / scale);
+    }
     QVariant state() const override { return box->value(); }
     void store(char* record) const override
     {
@@ -203,8 +207,13 @@ public:
     void show(const char* record) override
     {
         const int index = indexOf(readWord(record, pieces[0].offset) & pieces[0].mask);
+        if (index == keepIndex) {
+            return;
+        }
         combo->setCurrentIndex(index < combo->count() ? index : -1);
     }
+    // What indexOf returns to leave the combo as it is.
+    static const int keepIndex = -2;
     QVariant state() const override { return combo->currentIndex(); }
     void store(char* record) const override
     {
@@ -443,6 +452,24 @@ void FieldBinder::valueCombo(QComboBox* combo, const uint32_t* field)
         combo, [](uint32_t value) { return value > uint32_t(std::numeric_limits<int>::max()) ? -1 : int(value); },
         [](int index) { return uint32_t(index); });
     binding->pieces = {word(field, ~0u)};
+    add(binding);
+}
+
+void FieldBinder::codeCombo(QComboBox* combo, const uint32_t* field, uint32_t mask,
+                            const std::vector<uint32_t>& codes, int unmatchedIndex)
+{
+    auto* binding = new ComboBinding(
+        combo,
+        [=](uint32_t bits) {
+            for (size_t i = 0; i < codes.size(); ++i) {
+                if ((codes[i] & mask) == bits) {
+                    return int(i);
+                }
+            }
+            return unmatchedIndex < 0 ? ComboBinding::keepIndex : unmatchedIndex;
+        },
+        [=](int index) { return size_t(index) < codes.size() ? codes[size_t(index)] : 0u; });
+    binding->pieces = {word(field, mask)};
     add(binding);
 }
 

@@ -55,7 +55,8 @@ public:
     void plain(QDoubleSpinBox* box, const float* field);
     // Shown × 10 (in 64 bits, clamped to the box); back ÷ 10 truncated.
     void tenfold(QSpinBox* box, const uint32_t* field);
-    // Shown ÷ 10; back × 10 rounded to the nearest whole number.
+    // Shown ÷ 10, rounded half away from zero to the box's decimals (not left to the box's text
+    // rounding, which rounds half to even); back × 10 rounded to the nearest whole number.
     void tenth(QDoubleSpinBox* box, const uint32_t* field);
     // A whole-step field and its microstep partner in one box. setEngineType switches its mode and
     // suffix, and its divisor when followsDivisor.
@@ -74,6 +75,10 @@ public:
     void bitFieldCombo(QComboBox* combo, const uint32_t* word, uint32_t mask);
     // The entry index is the field's value.
     void valueCombo(QComboBox* combo, const uint32_t* field);
+    // Entry i stands for codes[i] of the mask bits. A value matching no code shows the entry
+    // unmatchedIndex, or leaves the combo as it is when that is -1.
+    void codeCombo(QComboBox* combo, const uint32_t* word, uint32_t mask, const std::vector<uint32_t>& codes,
+                   int unmatchedIndex);
     // Buttons standing for codes of the mask bits (a whole field when mask is all ones). toUi
     // checks the matching button, else `unknown` when given; fromUi tests the buttons in store
     // order. A whole field whose code no button matched keeps the target's value. Declare the

@@ -2,8 +2,14 @@
 
 #include "chartdlg/GraphSettings.h"
 #include "pages/FakeAboutDevicePageWgt.h"
-#include "pages/FakeBordersPageWgt.h"
+#include "pages/PageBLDCMotorWgt.h"
+#include "pages/PageBordersWgt.h"
+#include "pages/PageDCMotorWgt.h"
+#include "pages/PageHomePositionWgt.h"
+#include "pages/PageLimitsWgt.h"
 #include "pages/PageMotorTypeWgt.h"
+#include "pages/PageStepperMotorWgt.h"
+#include "pages/PageTtlWgt.h"
 #include "pages/PlaceholderControllerPageWgt.h"
 #include "pages/PlaceholderStagePageWgt.h"
 #include "settingsdlg/FakeSliderSetupPageWgt.h"
@@ -84,19 +90,19 @@ struct Row
 // A page issue replaces its placeholder here with its page.
 const Row rows[SettingsPageFactory::pageCount] = {
     {TR("Device configuration"), -1, emptyPage},
-    {TR("Borders"), 0, controllerPage<FakeBordersPageWgt>},
-    {TR("Maximum ratings"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Borders"), 0, controllerPage<PageBordersWgt>},
+    {TR("Maximum ratings"), 0, controllerPage<PageLimitsWgt>},
     {TR("Motor & Driver type"), 0, controllerPage<PageMotorTypeWgt>},
-    {TR("DC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("BLDC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Stepper motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("DC motor"), 0, controllerPage<PageDCMotorWgt>},
+    {TR("BLDC motor"), 0, controllerPage<PageBLDCMotorWgt>},
+    {TR("Stepper motor"), 0, controllerPage<PageStepperMotorWgt>},
     {TR("Power management"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("Brake control"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("Control"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("Position control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Home position"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Home position"), 0, controllerPage<PageHomePositionWgt>},
     {TR("PID control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("TTL sync"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("TTL sync"), 0, controllerPage<PageTtlWgt>},
     {TR("UART settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("EXTIO settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("About device"), 0, controllerPage<FakeAboutDevicePageWgt>},
