@@ -7,7 +7,11 @@ namespace {
 constexpr qint64 lineReportIntervalMs = 20;
 }
 
-scriptAgent::scriptAgent(QScriptEngine* engine) : QObject(nullptr), QScriptEngineAgent(engine) {}
+scriptAgent::scriptAgent(QScriptEngine* engine) : QObject(nullptr), QScriptEngineAgent(engine)
+{
+    // Queued into this object's thread behind the report itself: counts the reports taken.
+    connect(this, &scriptAgent::exceptionThrown, this, [this] { --pendingExceptions; });
+}
 
 void scriptAgent::positionChange(qint64, int lineNumber, int)
 {
@@ -19,5 +23,8 @@ void scriptAgent::positionChange(qint64, int lineNumber, int)
 
 void scriptAgent::exceptionThrow(qint64, const QScriptValue& exception, bool)
 {
+    if (pendingExceptions.load() >= maxPendingExceptions)
+        return;
+    ++pendingExceptions;
     emit exceptionThrown(exception.toString());
 }
