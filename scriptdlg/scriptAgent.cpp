@@ -1,5 +1,6 @@
 #include "scriptdlg/scriptAgent.h"
 
+#include <QMetaObject>
 #include <QScriptValue>
 
 namespace {
@@ -7,11 +8,7 @@ namespace {
 constexpr qint64 lineReportIntervalMs = 20;
 }
 
-scriptAgent::scriptAgent(QScriptEngine* engine) : QObject(nullptr), QScriptEngineAgent(engine)
-{
-    // Queued into this object's thread behind the report itself: counts the reports taken.
-    connect(this, &scriptAgent::exceptionThrown, this, [this] { --pendingExceptions; });
-}
+scriptAgent::scriptAgent(QScriptEngine* engine) : QObject(nullptr), QScriptEngineAgent(engine) {}
 
 void scriptAgent::positionChange(qint64, int lineNumber, int)
 {
@@ -27,4 +24,6 @@ void scriptAgent::exceptionThrow(qint64, const QScriptValue& exception, bool)
         return;
     ++pendingExceptions;
     emit exceptionThrown(exception.toString());
+    // Queued behind the report into this object's (the window's) thread: runs once it is taken.
+    QMetaObject::invokeMethod(this, [this] { --pendingExceptions; }, Qt::QueuedConnection);
 }
