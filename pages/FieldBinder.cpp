@@ -4,6 +4,7 @@
 #include "mainwindow/StepSpinBox.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -181,7 +182,25 @@ public:
     QWidget* widget() const override { return button; }
     void show(const char* record) override
     {
-        button->setChecked((readWord(record, pieces[0].offset) & pieces[0].mask) == pieces[0].mask);
+        const bool on = (readWord(record, pieces[0].offset) & pieces[0].mask) == pieces[0].mask;
+        if (on || !button->isChecked()) {
+            button->setChecked(on);
+            return;
+        }
+        // The checked button of an exclusive set refuses to be unchecked, and would go on showing
+        // the bit set: the exclusivity is lifted for the uncheck.
+        QButtonGroup* group = button->group();
+        const bool groupExclusive = group && group->exclusive();
+        const bool autoExclusive = button->autoExclusive();
+        if (groupExclusive) {
+            group->setExclusive(false);
+        }
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(autoExclusive);
+        if (groupExclusive) {
+            group->setExclusive(true);
+        }
     }
     QVariant state() const override { return button->isChecked(); }
     void store(char* record) const override

@@ -67,7 +67,8 @@ public:
 
     // Declares the style of a flag word; words not declared are merged.
     void flagWord(const uint32_t* word, WordStyle style);
-    // A check box or radio button standing for the mask bits.
+    // A check box or radio button standing for the mask bits. A bit shown by a pair of radio
+    // buttons (one for set, one for clear) is a radioGroup with the bit as its mask.
     void flag(QAbstractButton* button, const uint32_t* word, uint32_t mask);
     // A two-entry combo for one bit: indexWhenSet shows the bit set, the other entry clear.
     void bitCombo(QComboBox* combo, const uint32_t* word, uint32_t mask, int indexWhenSet);

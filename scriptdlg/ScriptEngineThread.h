@@ -33,6 +33,8 @@ public:
 
     explicit ScriptEngineThread(QObject* parent = nullptr);
     // Quits and waits for the thread: the engine cannot go while a script still runs on it.
+    // By then a subclass's own members are gone: a subclass whose natives use them calls
+    // requestQuit() and wait() in its own destructor first.
     ~ScriptEngineThread() override;
 
     // The thread whose engine this is, for natives; null for any other engine.

@@ -1,5 +1,6 @@
 #include "scriptdlg/scriptAgent.h"
 
+#include <QMetaObject>
 #include <QScriptValue>
 
 namespace {
@@ -19,5 +20,10 @@ void scriptAgent::positionChange(qint64, int lineNumber, int)
 
 void scriptAgent::exceptionThrow(qint64, const QScriptValue& exception, bool)
 {
+    if (pendingExceptions.load() >= maxPendingExceptions)
+        return;
+    ++pendingExceptions;
     emit exceptionThrown(exception.toString());
+    // Queued behind the report into this object's (the window's) thread: runs once it is taken.
+    QMetaObject::invokeMethod(this, [this] { --pendingExceptions; }, Qt::QueuedConnection);
 }

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -82,6 +83,7 @@ private slots:
     void oneEditChangesOnlyItsField();
     void uneditedWritesWhatWasLoaded();
     void wordStyles();
+    void exclusiveRadioFollowsTheBit();
     void textsAreUtf8();
     void engineTypeAndRetranslation();
 };
@@ -207,6 +209,33 @@ void TestFieldBinder::wordStyles()
     QCOMPARE(target.edges.BorderFlags, 0x2u);          // rebuild keeps only the shown ones
     QCOMPARE(target.syncIn.SyncInFlags, 0x4u);
     QCOMPARE(b.binder.shownBits(&b.source.edges.BorderFlags), 0x2u);
+}
+
+void TestFieldBinder::exclusiveRadioFollowsTheBit()
+{
+    // A radio button of an exclusive pair standing for a bit: a load with the bit clear must not
+    // leave it showing the bit set.
+    for (bool inGroup : {false, true}) {
+        MotorSettings s(nullptr, nullptr);
+        QWidget frame;
+        auto* byPosition = new QRadioButton(&frame);
+        auto* bySwitches = new QRadioButton(&frame);
+        QButtonGroup group;
+        if (inGroup) {
+            group.addButton(byPosition);
+            group.addButton(bySwitches);
+        }
+        bySwitches->setChecked(true);
+        FieldBinder binder(&s);
+        binder.flag(byPosition, &s.edges.BorderFlags, 0x1);
+        for (uint32_t flags : {0x1u, 0x0u, 0x1u, 0x0u}) {
+            s.edges.BorderFlags = flags;
+            binder.toUi();
+            QCOMPARE(byPosition->isChecked(), flags == 0x1u);
+        }
+        QVERIFY(byPosition->autoExclusive());
+        QCOMPARE(group.exclusive(), true);
+    }
 }
 
 void TestFieldBinder::textsAreUtf8()

@@ -1,3 +1,4 @@
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <memory>
@@ -127,6 +128,26 @@ private slots:
         // Editor line numbers, and the first line is never throttled away.
         QVERIFY(!lines.isEmpty());
         QCOMPARE(lines.first(), 2);
+    }
+
+    void exceptionReportsStayBounded()
+    {
+        // A loop that throws while the window takes no events must not queue reports without end.
+        int received = 0;
+        connect(thread->agent(), &scriptAgent::exceptionThrown, this, [&received] { ++received; });
+        const int thrown = 3 * scriptAgent::maxPendingExceptions;
+        QVERIFY(thread->requestRun(QString("for (var i = 0; i < %1; ++i) { try { throw i; } catch (e) {} }").arg(thrown)));
+        QDeadlineTimer deadline(30000);
+        while (thread->isBusy() && !deadline.hasExpired())
+            QThread::msleep(5);
+        QVERIFY(!thread->isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(received > 0, 5000);
+        QTest::qWait(50);
+        QCOMPARE(received, scriptAgent::maxPendingExceptions);
+
+        // Once taken, reports flow again.
+        QVERIFY(thread->requestRun("try { throw 'again'; } catch (e) {}"));
+        QTRY_COMPARE_WITH_TIMEOUT(received, scriptAgent::maxPendingExceptions + 1, 5000);
     }
 };
 

@@ -30,6 +30,12 @@ public:
         registerConstants();
         registerRecordTypes();
     }
+    // The natives read the members above: the thread ends before they go.
+    ~ProbeScriptThread() override
+    {
+        requestQuit();
+        wait();
+    }
 
 private:
     static ProbeScriptThread* self(QScriptEngine* engine)
