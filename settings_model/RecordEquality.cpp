@@ -1,5 +1,6 @@
 #include "settings_model/RecordEquality.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -9,7 +10,9 @@ namespace {
 
 bool fieldEqual(uint32_t a, uint32_t b) { return a == b; }
 bool fieldEqual(int32_t a, int32_t b) { return a == b; }
-bool fieldEqual(float a, float b) { return a == b; }
+// A NaN read from a controller equals itself: otherwise every Apply would write the record
+// again, and a positioner's memory would be rewritten though nobody changed it.
+bool fieldEqual(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 // A text that fills its field without a NUL is compared over the field, never past it.
 template <size_t N>

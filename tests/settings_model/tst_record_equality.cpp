@@ -193,7 +193,9 @@ private slots:
         p.b.TravelRange = -0.0f;
         QVERIFY(equal(p));
         p.a.TravelRange = p.b.TravelRange = std::numeric_limits<float>::quiet_NaN();
-        QVERIFY(!isEqual(p.a, p.a));
+        QVERIFY(isEqual(p.a, p.a));
+        QVERIFY(equal(p));
+        p.b.TravelRange = 0.0f;
         QVERIFY(!equal(p));
 
         Pair<stage_settings_t> units;
