@@ -189,20 +189,42 @@ result_t MotorSettings::readFromDevice(bool all)
     return outcome;
 }
 
-result_t MotorSettings::writeToDevice()
+result_t MotorSettings::writeToDevice(WriteResults* results)
 {
-    if (mode() != 2)
+    if (results)
+        results->fill(result_ok);
+    if (mode() != 2) {
+        for (int index = 0; results && index < RecordCount; ++index)
+            (*results)[index] = toWrite[index] ? result_error : result_ok;
         return result_error;
+    }
     PollingSilencer silencer;
     result_t outcome = result_ok;
     for (Record index : deviceOrder) {
         if (!toWrite[index])
             continue;
         const result_t result = writeRecord(index);
+        if (results)
+            (*results)[index] = result;
         if (result != result_ok && outcome == result_ok)
             outcome = result;
     }
     return outcome;
+}
+
+const char* MotorSettings::recordSetName(int index)
+{
+    return index >= 0 && index < RecordCount ? records[index].setName : "";
+}
+
+bool MotorSettings::sameRecord(const MotorSettings& other, int index) const
+{
+    return sameRecordAt(records, *this, other, index);
+}
+
+void MotorSettings::takeRecord(const MotorSettings& other, int index)
+{
+    copyRecordAt(records, *this, other, index);
 }
 
 result_t MotorSettings::writeRecordToDevice(int index)
