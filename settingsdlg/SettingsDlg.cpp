@@ -81,15 +81,6 @@ P motorPageOf(unsigned int engineType)
     }
 }
 
-// A change that alters how positions and speeds are counted.
-bool isCriticalChange(const MotorSettings& before, const MotorSettings& after)
-{
-    return before.entype.EngineType != after.entype.EngineType || before.entype.DriverType != after.entype.DriverType
-           || before.engine.MicrostepMode != after.engine.MicrostepMode
-           || before.feedback.FeedbackType != after.feedback.FeedbackType
-           || ((before.engine.EngineFlags ^ after.engine.EngineFlags) & ENGINE_REVERSE) != 0;
-}
-
 // Only letters, digits, '_' and '-' may reach a file name.
 QString fileNamePart(const QString& text)
 {
@@ -186,6 +177,14 @@ SettingsDlg::~SettingsDlg()
     delete logSettings;
     delete graphSettings;
     delete stageSettings;
+}
+
+bool SettingsDlg::isCriticalChange(const MotorSettings& before, const MotorSettings& after)
+{
+    return before.entype.EngineType != after.entype.EngineType || before.entype.DriverType != after.entype.DriverType
+           || before.engine.MicrostepMode != after.engine.MicrostepMode
+           || before.feedback.FeedbackType != after.feedback.FeedbackType
+           || ((before.engine.EngineFlags ^ after.engine.EngineFlags) & ENGINE_REVERSE) != 0;
 }
 
 QWidget* SettingsDlg::page(SettingsPage position) const

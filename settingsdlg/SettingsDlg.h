@@ -50,6 +50,8 @@ public:
     QString getDeviceConfigFileName() const;
     // The controller takes settings now: firmware running, handle open, no upload under way.
     bool canApply() const;
+    // A change that alters how the controller counts positions and speeds.
+    static bool isCriticalChange(const MotorSettings& before, const MotorSettings& after);
     // The unit texts this dialog's pages show.
     const UnitTextSet& unitTexts() const { return dialogUnits; }
 

@@ -235,6 +235,38 @@ private slots:
         QVERIFY(changed.count() >= 1);
     }
 
+    void criticalFields_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("critical");
+        const char* names[] = {"engine type", "driver type", "microstep mode", "feedback type", "reverse bit",
+                               "two at once", "speed alone", "other engine flag"};
+        const bool critical[] = {true, true, true, true, true, true, false, false};
+        for (int i = 0; i < 8; ++i)
+            QTest::newRow(names[i]) << i << critical[i];
+    }
+
+    void criticalFields()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, critical);
+        MotorSettings before(nullptr, nullptr);
+        before.entype.EngineType = 3;
+        before.engine.EngineFlags = ENGINE_REVERSE;
+        MotorSettings after(before);
+        switch (change) {
+        case 0: after.entype.EngineType = 1; break;
+        case 1: after.entype.DriverType = 3; break;
+        case 2: after.engine.MicrostepMode = 9; break;
+        case 3: after.feedback.FeedbackType = 1; break;
+        case 4: after.engine.EngineFlags = 0; break;
+        case 5: after.engine.MicrostepMode = 9, after.feedback.FeedbackType = 1; break;
+        case 6: after.move.Speed = 5000; break;
+        default: after.engine.EngineFlags |= ENGINE_ACCEL_ON; break;
+        }
+        QCOMPARE(SettingsDlg::isCriticalChange(before, after), critical);
+    }
+
     void failedWriteStaysUnappliedUntilWritten()
     {
         open(stepperAxis);
@@ -263,9 +295,11 @@ private slots:
         shown->show();
         QVERIFY(!shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->isEnabled());
         trovsim_journal_clear();
+        QSignalSpy changed(shown.get(), &SettingsDlg::SgnChangeSettings);
         shown->AllPagesFromUiToClassToDevice();
         click(*shown, QDialogButtonBox::Ok);
         QCOMPARE(settingCalls(), 0);
+        QCOMPARE(changed.count(), 0);
         QVERIFY(shown->motorSettings->sameRecord(before, MotorSettings::EntypeRecord));
         QVERIFY(shown->isHidden());
 
