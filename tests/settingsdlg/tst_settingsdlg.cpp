@@ -488,6 +488,10 @@ private slots:
         QCOMPARE(shown->treeItem(SettingsPage::PotCurve)->parent(), shown->treeItem(SettingsPage::GraphSetup));
         QVERIFY(!shown->windowIcon().isNull());
         QVERIFY(!shown->findChild<QWidget*>(QStringLiteral("reconnectDelaySpin"))->isVisibleTo(shown.get()));
+        shown->findChild<QTreeWidget*>()->setCurrentItem(shown->treeItem(SettingsPage::Cyclic));
+        QCOMPARE(shown->page(SettingsPage::Cyclic)->parentWidget(),
+                 shown->findChild<QWidget*>(QStringLiteral("scrollAreaWidgetContents")));
+        QVERIFY(shown->page(SettingsPage::AboutDevice)->isHidden());
         QVERIFY(!renderPage(shown.get(), QStringLiteral("settingsdlg")).isEmpty());
         QCOMPARE(missingObjectNames(shown.get(),
                                     {"SettingsDlg", "treeWgt", "scrollArea", "scrollAreaWidgetContents", "configLbl",
