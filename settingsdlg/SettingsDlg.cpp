@@ -556,8 +556,9 @@ void SettingsDlg::OnUpdateSliderBdrBtnPressed()
     QWidget* slider = page(P::ProgramConfiguration);
     if (!invokeIntGetter(slider, "leftPoint", &left) || !invokeIntGetter(slider, "rightPoint", &right))
         return;
-    QMetaObject::invokeMethod(page(P::Borders), "setBorderSteps", Qt::DirectConnection, Q_ARG(int, left),
-                              Q_ARG(int, right));
+    if (!QMetaObject::invokeMethod(page(P::Borders), "setBorderSteps", Qt::DirectConnection, Q_ARG(int, left),
+                                   Q_ARG(int, right)))
+        qWarning("The Borders page offers no setBorderSteps(int, int)");
     UpdateBtnEnable();
 }
 
