@@ -8,12 +8,6 @@
 
 namespace {
 
-void markFailed(const char* function)
-{
-    deviceInitOk.store(false);
-    lastFailedFunction.store(function);
-}
-
 template <size_t N>
 void terminate(char (&field)[N])
 {
@@ -28,13 +22,15 @@ ControllerSettings::ControllerSettings(std::atomic<device_t>* deviceHandle, Devi
 {
     std::memset(&deviceInformation, 0, sizeof deviceInformation);
     if (readNow)
-        readDeviceIdentity();
+        readDeviceIdentity(Read::StartUp);
 }
 
 ControllerSettings::~ControllerSettings() = default;
 
-void ControllerSettings::readDeviceIdentity()
+const char* ControllerSettings::readDeviceIdentity(Read read)
 {
+    const char* failed = nullptr;
+    const auto markFailed = [&failed](const char* function) { failed = function; };
     // No tick of the polling thread is under way once this returns, and none starts until it goes.
     PollingSilencer silencer;
     const device_t id = deviceHandle->load();
@@ -81,4 +77,10 @@ void ControllerSettings::readDeviceIdentity()
     } else {
         markFailed("get_device_information");
     }
+
+    if (failed && read == Read::StartUp) {
+        deviceInitOk.store(false);
+        lastFailedFunction.store(failed);
+    }
+    return failed;
 }

@@ -12,21 +12,26 @@
 class DeviceInterface;
 
 // The identity of the open controller: serial number, firmware and bootloader versions and
-// device information. A failed read marks the controller set-up as failed (deviceInitOk,
-// lastFailedFunction) and leaves the value read before.
+// device information. A failed read leaves the value read before; only the start-up read marks
+// the controller set-up as failed (deviceInitOk, lastFailedFunction).
 class ControllerSettings : public QObject
 {
     Q_OBJECT
 
 public:
     // The handle and the name belong to the axis's polling thread and must outlive this object.
+    // readNow: the start-up read, at once.
     ControllerSettings(std::atomic<device_t>* deviceHandle, DeviceInterface* gateway, const QString* deviceName,
                        bool readNow);
     ~ControllerSettings() override;
 
+    enum class Read { StartUp, Later };
+
     // Reads the identity with polling silenced; the firmware version only in firmware mode,
-    // the bootloader version until one read has succeeded.
-    void readDeviceIdentity();
+    // the bootloader version until one read has succeeded. Returns the name of the last call
+    // that failed (a static literal), null when all succeeded. Only a StartUp read clears
+    // deviceInitOk and sets lastFailedFunction.
+    const char* readDeviceIdentity(Read read = Read::Later);
 
     uint32_t serialNumber = 0;
     uint32_t firmwareMajor = 0;

@@ -198,12 +198,39 @@ result_t MotorSettings::readFromDevice(bool all)
     });
 }
 
-result_t MotorSettings::writeToDevice()
+result_t MotorSettings::writeToDevice(WriteResults* results)
 {
-    if (mode() != 2)
+    if (results)
+        results->fill(result_ok);
+    if (mode() != 2) {
+        for (int index = 0; results && index < RecordCount; ++index)
+            (*results)[index] = toWrite[index] ? result_error : result_ok;
         return result_error;
+    }
     PollingSilencer silencer;
-    return firstFailureOf(deviceOrder, [&](Record index) { return toWrite[index] ? writeRecord(index) : result_ok; });
+    return firstFailureOf(deviceOrder, [&](Record index) {
+        if (!toWrite[index])
+            return result_ok;
+        const result_t result = writeRecord(index);
+        if (results)
+            (*results)[index] = result;
+        return result;
+    });
+}
+
+const char* MotorSettings::recordSetName(int index)
+{
+    return index >= 0 && index < RecordCount ? records[index].setName : "";
+}
+
+bool MotorSettings::sameRecord(const MotorSettings& other, int index) const
+{
+    return sameRecordAt(records, *this, other, index);
+}
+
+void MotorSettings::takeRecord(const MotorSettings& other, int index)
+{
+    copyRecordAt(records, *this, other, index);
 }
 
 result_t MotorSettings::writeRecordToDevice(int index)

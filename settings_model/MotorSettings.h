@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <array>
 #include <atomic>
 
 #include "trov.h"
@@ -52,11 +53,24 @@ public:
     // Every record (all) or those flagged in reRead, each tried up to three times; clears every
     // reRead flag.
     result_t readFromDevice(bool all);
+    // The result of each record's write: 0 for a record not flagged.
+    using WriteResults = std::array<result_t, RecordCount>;
+
     // Writes every record flagged in toWrite that is valid, in device order; a record answered
-    // with -3 is flagged in reRead. toWrite stays as it was.
-    result_t writeToDevice();
+    // with -3 is flagged in reRead. toWrite stays as it was. results (when given) gets each
+    // record's own result: -1 for every flagged record when the controller does not run its
+    // firmware.
+    result_t writeToDevice(WriteResults* results = nullptr);
     // Writes the one record (a Record index) alone, whatever toWrite holds.
     result_t writeRecordToDevice(int index);
+
+    // Whether record index (a Record) holds the same settings here and in other.
+    bool sameRecord(const MotorSettings& other, int index) const;
+    // Record index takes other's value; flags stay.
+    void takeRecord(const MotorSettings& other, int index);
+
+    // The library call that writes record index ("set_engine_settings").
+    static const char* recordSetName(int index);
 
     // Microsteps per full step of the held engine record: 2 to 256 for modes 2 to 9, else 1.
     int microstepDivisor() const;

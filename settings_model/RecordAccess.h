@@ -2,9 +2,11 @@
 #define RECORDACCESS_H
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "settings_model/ProfileLayout.h"
+#include "settings_model/RecordEquality.h"
 
 #include "trov.h"
 
@@ -21,6 +23,8 @@ struct RecordAccess
     result_t (*get)(DeviceInterface&, device_t, void*);
     result_t (*set)(DeviceInterface&, device_t, const void*);
     void (*terminate)(void*);
+    // The record's equality test.
+    bool (*equal)(const void*, const void*);
     // A profile holds every field of the record.
     bool wholeInProfile;
 };
@@ -33,7 +37,25 @@ struct RecordAccess
         [](DeviceInterface& g, device_t h, const void* r) {                                         \
             return g.set_##call(h, static_cast<const call##_t*>(r));                                \
         },                                                                                          \
-        [](void* r) { terminateTexts(*static_cast<call##_t*>(r)); }, whole},
+        [](void* r) { terminateTexts(*static_cast<call##_t*>(r)); },                                \
+        [](const void* a, const void* b) {                                                          \
+            return isEqual(*static_cast<const call##_t*>(a), *static_cast<const call##_t*>(b));     \
+        },                                                                                          \
+        whole},
+
+// Whether row index's record is equal in a and b.
+template <typename Container, size_t N>
+bool sameRecordAt(const RecordAccess<Container> (&rows)[N], const Container& a, const Container& b, int index)
+{
+    return rows[index].equal(rows[index].record(const_cast<Container&>(a)), rows[index].record(const_cast<Container&>(b)));
+}
+
+// Row index's record of from copied into to.
+template <typename Container, size_t N>
+void copyRecordAt(const RecordAccess<Container> (&rows)[N], Container& to, const Container& from, int index)
+{
+    std::memcpy(rows[index].record(to), rows[index].record(const_cast<Container&>(from)), rows[index].size);
+}
 
 // The index of the row whose record holds the address, or -1.
 template <typename Container, size_t N>

@@ -74,6 +74,16 @@ int StageSettings::mode() const
     return gateway->getMode(*handle);
 }
 
+bool StageSettings::sameRecord(const StageSettings& other, int index) const
+{
+    return sameRecordAt(records, *this, other, index);
+}
+
+void StageSettings::takeRecord(const StageSettings& other, int index)
+{
+    copyRecordAt(records, *this, other, index);
+}
+
 result_t StageSettings::loadFromDevice()
 {
     if (mode() != 2)

@@ -70,6 +70,11 @@ public:
     // and cleared by the control windows.
     bool stageReloadPending;
 
+    // Whether record index (a Record) holds the same settings here and in other.
+    bool sameRecord(const StageSettings& other, int index) const;
+    // Record index takes other's value; flags stay.
+    void takeRecord(const StageSettings& other, int index);
+
 private:
     int mode() const;
 };

@@ -42,9 +42,9 @@ QWidget* stagePlaceholder(const Context& context, int)
     return new PlaceholderStagePageWgt(nullptr, context.stageSettings);
 }
 
-QWidget* sliderPage(const Context&, int)
+QWidget* sliderPage(const Context& context, int)
 {
-    return new FakeSliderSetupPageWgt(nullptr);
+    return new FakeSliderSetupPageWgt(nullptr, context.sliderSettings);
 }
 
 QWidget* cyclicPage(const Context& context, int)

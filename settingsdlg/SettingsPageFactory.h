@@ -3,12 +3,15 @@
 
 #include <QString>
 
+#include "settingsdlg/SettingsPageIndex.h"
+
 class ControllerSettings;
 class CyclicSettings;
 class FirmwareUpdateThread;
 class LogSettings;
 class MotorSettings;
 class QWidget;
+class SliderSettings;
 class StageSettings;
 class UpdateThread;
 struct GraphSettings;
@@ -25,6 +28,7 @@ struct SettingsPageContext
     CyclicSettings* cyclicSettings = nullptr;
     LogSettings* logSettings = nullptr;
     GraphSettings* graphSettings = nullptr;
+    SliderSettings* sliderSettings = nullptr;
 };
 
 // The settings dialog's 49 pages by tree position: the tree text, the parent item and the page.
@@ -32,7 +36,7 @@ struct SettingsPageContext
 class SettingsPageFactory
 {
 public:
-    static const int pageCount = 49;
+    static const int pageCount = settingsPageIndex(SettingsPage::Count);
     static const int graphFirstCurvePage = 21;
 
     // Untranslated (context "SettingsDlg").

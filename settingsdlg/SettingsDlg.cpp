@@ -1,0 +1,689 @@
+#include "settingsdlg/SettingsDlg.h"
+
+#include "ui_settingsdlg.h"
+
+#include <QCloseEvent>
+#include <QColor>
+#include <QPalette>
+#include <QDateTime>
+#include <QMetaObject>
+#include <QPushButton>
+
+#include "chartdlg/GraphSettings.h"
+#include "common/FieldText.h"
+#include "common/IniSettings.h"
+#include "common/Paths.h"
+#include "common/WindowPlacement.h"
+#include "device/ControllerSettings.h"
+#include "device/DeviceInterface.h"
+#include "device/FirmwareUpdateThread.h"
+#include "device/SharedFlags.h"
+#include "device/UpdateThread.h"
+#include "log/LogSettings.h"
+#include "log/MessageLog.h"
+#include "mainwindow/LatestSample.h"
+#include "mainwindow/ProgramResources.h"
+#include "pages/ControllerPageWgt.h"
+#include "pages/PageMotorTypeWgt.h"
+#include "pages/StagePageWgt.h"
+#include "settings_model/MotorSettings.h"
+#include "settings_model/StageSettings.h"
+#include "settingsdlg/CyclicSettings.h"
+#include "settingsdlg/PageCyclicWgt.h"
+#include "settingsdlg/ProgramPageWgt.h"
+#include "settingsdlg/SettingsPageFactory.h"
+#include "settingsdlg/SettingsTreeState.h"
+#include "settingsdlg/SliderSettings.h"
+
+namespace {
+
+using P = SettingsPage;
+
+constexpr unsigned int dcType = 1;
+constexpr unsigned int stepperType = 3;
+constexpr unsigned int bldcType = 5;
+
+constexpr Qt::ItemFlags usableFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+
+// Controller pages in transfer order; the motor page of the engine type goes after MotorType.
+const P controllerPagesBeforeMotor[] = {P::AboutDevice, P::Borders, P::Extio, P::MaximumRatings, P::MotorType};
+const P controllerPagesAfterMotor[] = {P::HomePosition, P::Pid,   P::TtlSync, P::Uart,
+                                       P::Power,        P::Brake, P::Control, P::PositionControl};
+
+// Program pages in the order of their profile groups.
+const P programPages[] = {P::Cyclic,           P::ProgramConfiguration, P::LogSettings,
+                          P::GraphSetup,       P::PositionCurve,        P::SpeedCurve,
+                          P::EncoderCurve,     P::FlagsCurve,           P::EngineVoltageCurve,
+                          P::EngineCurrentCurve, P::PowerVoltageCurve,  P::PowerCurrentCurve,
+                          P::UsbVoltageCurve,  P::UsbCurrentCurve,      P::WindingAVoltageCurve,
+                          P::WindingBVoltageCurve, P::WindingCVoltageCurve, P::WindingACurrentCurve,
+                          P::WindingBCurrentCurve, P::WindingCCurrentCurve, P::PwmCurve,
+                          P::TemperatureCurve, P::JoyCurve,             P::PotCurve};
+static_assert(sizeof programPages / sizeof *programPages == 24, "four pages and twenty curves");
+
+const P stagePages[] = {P::PositionerName, P::Stage,        P::StageDcMotor,
+                        P::StageStepperMotor, P::StageEncoder, P::StageGear};
+
+// Pages whose display follows the engine type.
+const P engineTypePages[] = {P::TtlSync, P::Cyclic, P::ProgramConfiguration, P::HomePosition, P::Borders, P::Control};
+
+P motorPageOf(unsigned int engineType)
+{
+    switch (engineType) {
+    case dcType:
+        return P::DcMotor;
+    case bldcType:
+        return P::BldcMotor;
+    case stepperType:
+        return P::StepperMotor;
+    default:
+        return P::Count;
+    }
+}
+
+// Only letters, digits, '_' and '-' may reach a file name.
+QString fileNamePart(const QString& text)
+{
+    QString kept;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' || u == '-')
+            kept.append(c);
+    }
+    return kept;
+}
+
+void logLine(const QString& text, int level)
+{
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), level);
+}
+
+bool invokeIntGetter(QObject* object, const char* name, int* value)
+{
+    return object && QMetaObject::invokeMethod(object, name, Qt::DirectConnection, Q_RETURN_ARG(int, *value));
+}
+
+} // namespace
+
+SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis)
+    : QDialog(parent), multiaxis(multiaxis), gateway(gateway), updateThread(updateThread), ui(new Ui::SettingsDlg)
+{
+    loadProgramResources();
+    motorSettings = new MotorSettings(updateThread->deviceHandle, gateway);
+    motorSettings->readBasicFromDevice();
+    controllerSettings = new ControllerSettings(updateThread->deviceHandle, gateway, &updateThread->deviceNameText, true);
+    firmwareThread = new FirmwareUpdateThread(this, updateThread, gateway);
+    cyclicSettings = new CyclicSettings();
+    sliderSettings = new SliderSettings();
+    graphSettings = new GraphSettings();
+    stageSettings = new StageSettings(updateThread->deviceHandle, gateway);
+    logSettings = new LogSettings();
+
+    ui->setupUi(this);
+    initPages();
+    if (auto* typePage = controllerPage(P::MotorType))
+        typePage->FromClassToUi();
+    if (multiaxis) {
+        treeItem(P::ProgramConfiguration)->setFlags(Qt::NoItemFlags);
+        treeItem(P::ProgramConfiguration)->setExpanded(false);
+    }
+
+    connect(ui->treeWgt, &QTreeWidget::currentItemChanged, this, &SettingsDlg::OnCurItemChanged);
+    connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &SettingsDlg::OnBtnBoxClicked);
+    connect(ui->restoreFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFlashBtnClicked);
+    connect(ui->saveFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFlashBtnClicked);
+    connect(ui->restoreFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFileBtnClicked);
+    connect(ui->saveFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFileBtnClicked);
+    connect(ui->compareFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnCompareFileBtnClicked);
+    QWidget* slider = page(P::ProgramConfiguration);
+    if (auto* updateButton = slider->findChild<QAbstractButton*>(QStringLiteral("UpdateBtn")))
+        connect(updateButton, &QAbstractButton::clicked, this, &SettingsDlg::OnUpdateSliderBdrBtnPressed);
+    // By name: the real pages and their stand-ins declare the same signals.
+    for (QWidget* changing : {page(P::Borders), slider})
+        connect(changing, SIGNAL(SgnChangeValues()), this, SLOT(UpdateBtnEnable()));
+    connect(page(P::MotorType), SIGNAL(SgnMotorTypeChanged(unsigned int)), this, SLOT(motorTypeChanged(unsigned int)));
+    connect(this, &QDialog::finished, this, &SettingsDlg::saveWindowParams);
+    connect(firmwareThread, &FirmwareUpdateThread::update_finished, this, &SettingsDlg::firmwareUploaded);
+    connect(firmwareThread, &QThread::started, this, [this] { updateApplyEnabled(); });
+    // The latest sample says when the controller is lost or back.
+    connect(updateThread, &UpdateThread::finished, this,
+            [this](int, QDateTime, status_t, chart_data_t, analog_data_t, bool connected, int mode) {
+                updateApplyEnabled(connected && mode == 2);
+            });
+
+    ui->reconnectDelaySpin->hide();
+    setEngineType();
+    motorTypeChanged(motorSettings->entype.EngineType);
+    setWindowTitle(tr("Settings") + QLatin1Char(' ')
+                   + readFieldText(controllerSettings->deviceInformation.ManufacturerId)
+                   + QString::number(controllerSettings->serialNumber));
+    updateApplyEnabled();
+}
+
+SettingsDlg::~SettingsDlg()
+{
+    // Pages first (they point into the containers and at the firmware thread), then the
+    // firmware thread, whose destructor waits for a run, then the containers.
+    shownPage = nullptr;
+    qDeleteAll(pages);
+    pages.clear();
+    delete firmwareThread;
+    delete ui;
+    delete motorSettings;
+    delete controllerSettings;
+    delete cyclicSettings;
+    delete sliderSettings;
+    delete logSettings;
+    delete graphSettings;
+    delete stageSettings;
+}
+
+bool SettingsDlg::isCriticalChange(const MotorSettings& before, const MotorSettings& after)
+{
+    return before.entype.EngineType != after.entype.EngineType || before.entype.DriverType != after.entype.DriverType
+           || before.engine.MicrostepMode != after.engine.MicrostepMode
+           || before.feedback.FeedbackType != after.feedback.FeedbackType
+           || ((before.engine.EngineFlags ^ after.engine.EngineFlags) & ENGINE_REVERSE) != 0;
+}
+
+QWidget* SettingsDlg::page(SettingsPage position) const
+{
+    return pages.value(settingsPageIndex(position));
+}
+
+QTreeWidgetItem* SettingsDlg::treeItem(SettingsPage position) const
+{
+    return treeItems.value(settingsPageIndex(position));
+}
+
+ControllerPageWgt* SettingsDlg::controllerPage(SettingsPage position) const
+{
+    return qobject_cast<ControllerPageWgt*>(page(position));
+}
+
+ProgramPageWgt* SettingsDlg::programPage(SettingsPage position) const
+{
+    return qobject_cast<ProgramPageWgt*>(page(position));
+}
+
+void SettingsDlg::initPages()
+{
+    SettingsPageContext context;
+    context.motorSettings = motorSettings;
+    context.stageSettings = stageSettings;
+    context.controllerSettings = controllerSettings;
+    context.firmwareThread = firmwareThread;
+    context.updateFirmwarePath = &updateFirmwarePath;
+    context.updateThread = updateThread;
+    context.cyclicSettings = cyclicSettings;
+    context.logSettings = logSettings;
+    context.graphSettings = graphSettings;
+    context.sliderSettings = sliderSettings;
+
+    for (int position = 0; position < SettingsPageFactory::pageCount; ++position) {
+        const int parent = SettingsPageFactory::parentPosition(position);
+        auto* item = parent < 0 ? new QTreeWidgetItem(ui->treeWgt) : new QTreeWidgetItem(treeItems.at(parent));
+        item->setFlags(usableFlags);
+        treeItems.append(item);
+        QWidget* built = SettingsPageFactory::create(position, context);
+        built->hide();
+        pages.append(built);
+        if (auto* controller = qobject_cast<ControllerPageWgt*>(built))
+            controller->setUnitTexts(&dialogUnits);
+    }
+    retranslateTree();
+
+    QWidget* about = page(P::AboutDevice);
+    if (auto* aboutPage = controllerPage(P::AboutDevice))
+        aboutPage->FromClassToUi();
+    connect(ui->defaultLocationChk, SIGNAL(toggled(bool)), about, SLOT(defaultLocationChanged(bool)));
+    QMetaObject::invokeMethod(about, "defaultLocationChanged", Qt::DirectConnection,
+                              Q_ARG(bool, ui->defaultLocationChk->isChecked()));
+
+    ui->treeWgt->expandAll();
+    treeItem(P::GraphSetup)->setExpanded(false);
+    makeCurrent(P::AboutDevice);
+}
+
+void SettingsDlg::retranslateTree()
+{
+    for (int position = 0; position < treeItems.size(); ++position)
+        treeItems.at(position)->setText(0, QCoreApplication::translate("SettingsDlg", SettingsPageFactory::treeText(position)));
+}
+
+void SettingsDlg::makeCurrent(SettingsPage position)
+{
+    QTreeWidgetItem* item = treeItem(position);
+    QTreeWidgetItem* previous = ui->treeWgt->currentItem();
+    const QSignalBlocker blocker(ui->treeWgt);
+    ui->treeWgt->setCurrentItem(item);
+    OnCurItemChanged(item, previous);
+}
+
+void SettingsDlg::OnCurItemChanged(QTreeWidgetItem* curItem, QTreeWidgetItem*)
+{
+    const int position = treeItems.indexOf(curItem);
+    if (!curItem || position < 0)
+        return;
+    QWidget* next = pages.at(position);
+    if (next == shownPage)
+        return;
+    QLayout* layout = ui->scrollAreaWidgetContents->layout();
+    if (shownPage) {
+        layout->removeWidget(shownPage);
+        shownPage->hide();
+    }
+    const int extra = 2 * (layout->contentsMargins().left() + layout->spacing() + 5);
+    ui->scrollArea->setMinimumWidth(next->minimumSizeHint().width() + extra);
+    layout->addWidget(next);
+    next->show();
+    shownPage = next;
+}
+
+QList<ControllerPageWgt*> SettingsDlg::controllerPagesFor(unsigned int engineType) const
+{
+    QList<ControllerPageWgt*> list;
+    const auto add = [&](P position) {
+        if (ControllerPageWgt* found = controllerPage(position))
+            list.append(found);
+    };
+    for (P position : controllerPagesBeforeMotor)
+        add(position);
+    if (motorPageOf(engineType) != P::Count)
+        add(motorPageOf(engineType));
+    for (P position : controllerPagesAfterMotor)
+        add(position);
+    return list;
+}
+
+void SettingsDlg::AllPagesFromUiToClass(MotorSettings* target)
+{
+    for (P position : controllerPagesBeforeMotor) {
+        if (ControllerPageWgt* found = controllerPage(position))
+            found->FromUiToClass(target);
+    }
+    // The type just stored picks the motor page: a DC profile shown on a stepper stores the DC page.
+    const unsigned int engineType = target->entype.EngineType;
+    if (ControllerPageWgt* motorPage = controllerPage(motorPageOf(engineType))) {
+        motorPage->FromUiToClass(target);
+        if (engineType == stepperType)
+            target->engine.NomVoltage = motorSettings->engine.NomVoltage;
+    }
+    for (P position : controllerPagesAfterMotor) {
+        if (ControllerPageWgt* found = controllerPage(position))
+            found->FromUiToClass(target);
+    }
+}
+
+void SettingsDlg::StageSettingsFromUiToClass(StageSettings* target)
+{
+    for (P position : stagePages) {
+        if (auto* found = qobject_cast<StagePageWgt*>(page(position)))
+            found->FromUiToClass(target);
+    }
+}
+
+void SettingsDlg::StageSettingsFromDeviceToClassToUi()
+{
+    stageSettings->loadFromDevice();
+    for (P position : stagePages) {
+        if (auto* found = qobject_cast<StagePageWgt*>(page(position)))
+            found->FromClassToUi();
+    }
+}
+
+int SettingsDlg::controllerMode() const
+{
+    const device_t handle = updateThread->deviceHandle->load();
+    return gateway && handle != -1 ? gateway->getMode(handle) : 0;
+}
+
+bool SettingsDlg::canApply() const
+{
+    return controllerMode() == 2 && !firmwareThread->isRunning();
+}
+
+void SettingsDlg::updateApplyEnabled(bool deviceUsable)
+{
+    if (QPushButton* apply = ui->buttonBox->button(QDialogButtonBox::Apply))
+        apply->setEnabled(deviceUsable && canApply());
+}
+
+bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_all_settings)
+{
+    if (controllerMode() == 1) {
+        applyTreeState(motorSettings->entype.EngineType);
+        makeCurrent(P::AboutDevice);
+        updateApplyEnabled();
+        return true;
+    }
+    bool complete = true;
+    if (load_settings) {
+        stageSettings->loadFromDevice();
+        // A record whose page holds an edit not yet applied is read back too.
+        MotorSettings shown(*motorSettings);
+        AllPagesFromUiToClass(&shown);
+        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+            if (!motorSettings->sameRecord(shown, index))
+                motorSettings->reRead[index] = true;
+        }
+        if (motorSettings->readFromDevice(load_all_settings) != result_ok)
+            complete = false;
+        if (load_all_settings && controllerSettings->readDeviceIdentity() != nullptr)
+            complete = false;
+    }
+    setEngineType();
+    for (ControllerPageWgt* controller : controllerPagesFor(motorSettings->entype.EngineType))
+        controller->FromClassToUi();
+    redrawProgramPages();
+    updateApplyEnabled();
+    emit SgnChangeSettings();
+    return complete;
+}
+
+void SettingsDlg::redrawProgramPages()
+{
+    for (P position : programPages) {
+        if (ProgramPageWgt* program = programPage(position))
+            program->FromClassToUi();
+    }
+}
+
+void SettingsDlg::AllPagesFromUiToClassToDevice()
+{
+    // Nothing is taken from the pages unless the controller can take it too.
+    if (!canApply()) {
+        updateApplyEnabled();
+        return;
+    }
+    for (P position : programPages) {
+        if (ProgramPageWgt* program = programPage(position))
+            program->FromUiToClass();
+    }
+    updateModifiedMark();
+
+    const MotorSettings before(*motorSettings);
+    MotorSettings edited(*motorSettings);
+    AllPagesFromUiToClass(&edited);
+    StageSettings stageEdited(*stageSettings);
+    StageSettingsFromUiToClass(&stageEdited);
+
+    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+        motorSettings->toWrite[index] = !motorSettings->sameRecord(edited, index);
+        if (motorSettings->toWrite[index])
+            motorSettings->takeRecord(edited, index);
+    }
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        stageSettings->toWrite[index] = !stageSettings->sameRecord(stageEdited, index);
+        if (stageSettings->toWrite[index])
+            stageSettings->takeRecord(stageEdited, index);
+    }
+
+    MotorSettings::WriteResults results;
+    motorSettings->writeToDevice(&results);
+    bool readBack = false;
+    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+        if (!motorSettings->toWrite[index] || results[index] == result_ok)
+            continue;
+        if (results[index] == result_value_error) {
+            readBack = true;
+            continue;
+        }
+        // Not written: the container keeps what the controller holds, so the next Apply tries again.
+        motorSettings->takeRecord(before, index);
+        logLine(QStringLiteral("%1 failed (result %2); the settings stay unapplied")
+                    .arg(QString::fromLatin1(MotorSettings::recordSetName(index)))
+                    .arg(results[index]),
+                1);
+    }
+
+    // Only what reached the controller changes how it counts.
+    const bool critical = isCriticalChange(before, *motorSettings);
+
+    if ((lastStatus.Flags & STATE_EEPROM_CONNECTED) && deviceConnected)
+        stageSettings->saveToDevice();
+
+    QPalette palette = ui->configLbl->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 0, 255));
+    ui->configLbl->setPalette(palette);
+    ui->configLbl->setToolTip(QString());
+
+    if (critical) {
+        emit SgnChangeCritSettings();
+        AllPagesFromDeviceToClassToUi(true, true);
+    } else if (readBack) {
+        // The controller corrected some values: show what it holds.
+        motorSettings->readFromDevice(false);
+        AllPagesFromDeviceToClassToUi(false, true);
+    } else {
+        emit SgnChangeSettings();
+    }
+}
+
+void SettingsDlg::giveEngineType(unsigned int engineType)
+{
+    for (P position : engineTypePages) {
+        QWidget* target = page(position);
+        if (auto* controller = qobject_cast<ControllerPageWgt*>(target))
+            controller->setEngineType(engineType);
+        else if (auto* cyclic = qobject_cast<PageCyclicWgt*>(target))
+            cyclic->setEngineType(engineType);
+        else
+            QMetaObject::invokeMethod(target, "setUnitSuffix", Qt::DirectConnection, Q_ARG(unsigned int, engineType));
+    }
+}
+
+void SettingsDlg::applyTreeState(unsigned int engineType)
+{
+    lastKnownEngineType = knownEngineType(engineType, lastKnownEngineType);
+    const SettingsTreeState usable =
+        settingsTreeState(controllerMode(), engineType, lastKnownEngineType, multiaxis);
+    for (int position = 0; position < treeItems.size(); ++position)
+        treeItems.at(position)->setFlags(usable[position] ? usableFlags : Qt::NoItemFlags);
+
+    // An item that can no longer be used gives the selection to its top-level item.
+    QTreeWidgetItem* current = ui->treeWgt->currentItem();
+    const auto usableItem = [&](QTreeWidgetItem* item) {
+        for (; item; item = item->parent()) {
+            if (!usable[treeItems.indexOf(item)])
+                return false;
+        }
+        return true;
+    };
+    if (!current || usableItem(current))
+        return;
+    QTreeWidgetItem* top = current;
+    while (top->parent())
+        top = top->parent();
+    makeCurrent(usableItem(top) ? SettingsPage(treeItems.indexOf(top)) : P::DeviceConfiguration);
+}
+
+void SettingsDlg::setEngineType()
+{
+    const unsigned int engineType = motorSettings->entype.EngineType;
+    emit SgnHardwareChanged(engineType);
+    giveEngineType(engineType);
+    applyTreeState(engineType);
+}
+
+void SettingsDlg::motorTypeChanged(unsigned int entype)
+{
+    const UnitTextSet* chosen = nullptr;
+    static const UnitTextSet stepper{stepperPositionUnit, stepperSpeedUnit, stepperAccelUnit};
+    static const UnitTextSet dc{dcPositionUnit, dcSpeedUnit, dcAccelUnit};
+    static const UnitTextSet bldc{bldcPositionUnit, bldcSpeedUnit, bldcAccelUnit};
+    if (entype == stepperType)
+        chosen = &stepper;
+    else if (entype == dcType)
+        chosen = &dc;
+    else if (entype == bldcType)
+        chosen = &bldc;
+    if (chosen) {
+        dialogUnits = *chosen;
+        positionUnit = chosen->position;
+        speedUnit = chosen->speed;
+        accelUnit = chosen->accel;
+    }
+    giveEngineType(entype);
+    applyTreeState(entype);
+    emit SgnChangeSettings();
+}
+
+unsigned int SettingsDlg::getCurrentMotorType()
+{
+    auto* typePage = qobject_cast<PageMotorTypeWgt*>(page(P::MotorType));
+    return typePage ? typePage->currentMotorType() : 0;
+}
+
+void SettingsDlg::UpdateBtnEnable()
+{
+    auto* button = page(P::ProgramConfiguration)->findChild<QAbstractButton*>(QStringLiteral("UpdateBtn"));
+    int left = 0, right = 0, sliderLeft = 0, sliderRight = 0;
+    if (!button || !invokeIntGetter(page(P::Borders), "leftBorderSteps", &left)
+        || !invokeIntGetter(page(P::Borders), "rightBorderSteps", &right)
+        || !invokeIntGetter(page(P::ProgramConfiguration), "leftPoint", &sliderLeft)
+        || !invokeIntGetter(page(P::ProgramConfiguration), "rightPoint", &sliderRight))
+        return;
+    button->setEnabled(left != sliderLeft || right != sliderRight);
+}
+
+void SettingsDlg::OnUpdateSliderBdrBtnPressed()
+{
+    // The slider's shown bounds go into the Borders page's boxes, not the container: Ok or
+    // Apply writes them along with any other edit of that page.
+    int left = 0, right = 0;
+    QWidget* slider = page(P::ProgramConfiguration);
+    if (!invokeIntGetter(slider, "leftPoint", &left) || !invokeIntGetter(slider, "rightPoint", &right))
+        return;
+    if (!QMetaObject::invokeMethod(page(P::Borders), "setBorderSteps", Qt::DirectConnection, Q_ARG(int, left),
+                                   Q_ARG(int, right)))
+        qWarning("The Borders page offers no setBorderSteps(int, int)");
+    UpdateBtnEnable();
+}
+
+void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
+{
+    switch (ui->buttonBox->buttonRole(button)) {
+    case QDialogButtonBox::AcceptRole:
+    case QDialogButtonBox::ApplyRole:
+        AllPagesFromUiToClassToDevice();
+        appliedConfigFile = loadedConfigFile;
+        break;
+    case QDialogButtonBox::RejectRole:
+        ui->configLbl->setText(fileNameFromPath(appliedConfigFile));
+        loadedConfigFile = appliedConfigFile;
+        break;
+    case QDialogButtonBox::ResetRole:
+        ui->configLbl->setText(fileNameFromPath(appliedConfigFile));
+        AllPagesFromDeviceToClassToUi(false, true);
+        loadedConfigFile = appliedConfigFile;
+        break;
+    default:
+        break;
+    }
+}
+
+// Flash, profile files, comparison and the modified mark come with the dialog's file operations.
+void SettingsDlg::OnRestoreFlashBtnClicked() {}
+void SettingsDlg::OnSaveFlashBtnClicked() {}
+void SettingsDlg::OnSaveFileBtnClicked() {}
+void SettingsDlg::OnRestoreFileBtnClicked() {}
+void SettingsDlg::OnCompareFileBtnClicked() {}
+void SettingsDlg::updateModifiedMark() {}
+
+void SettingsDlg::firmwareUploaded(int result)
+{
+    updateApplyEnabled();
+    if (result != result_ok)
+        return;
+    controllerSettings->readDeviceIdentity();
+    motorSettings->readBasicFromDevice();
+    if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
+        about->FromClassToUi();
+    setEngineType();
+    motorTypeChanged(motorSettings->entype.EngineType);
+    updateApplyEnabled();
+}
+
+QString SettingsDlg::getDeviceConfigFileName() const
+{
+    return configDirPath() + QLatin1Char('/')
+           + fileNamePart(readFieldText(controllerSettings->deviceInformation.ManufacturerId))
+           + QString::number(controllerSettings->serialNumber) + QStringLiteral(".cfg");
+}
+
+void SettingsDlg::FromUiToSettings(QSettings* file)
+{
+    file->beginGroup(QStringLiteral("settingsWindow_params"));
+    file->setValue(QStringLiteral("position"), pos());
+    file->setValue(QStringLiteral("size"), size());
+    file->endGroup();
+    file->beginGroup(QStringLiteral("default_path"));
+    file->setValue(QStringLiteral("defaultFileLocation"), ui->defaultLocationChk->isChecked());
+    file->setValue(QStringLiteral("load_config_path"), loadConfigPath);
+    file->setValue(QStringLiteral("save_config_path"), saveConfigPath);
+    file->setValue(QStringLiteral("update_firmware_path"), updateFirmwarePath);
+    file->endGroup();
+}
+
+void SettingsDlg::FromSettingsToUi(QSettings* file, QSettings* defaults)
+{
+    const auto value = [&](const QString& key, const QVariant& fallback) {
+        if (file->contains(key))
+            return file->value(key);
+        if (defaults && defaults->contains(key))
+            return defaults->value(key);
+        return fallback;
+    };
+    const QPoint position = value(QStringLiteral("settingsWindow_params/position"), QPoint(300, 0)).toPoint();
+    const QSize stored = value(QStringLiteral("settingsWindow_params/size"), QSize(600, 920)).toSize();
+    const QRect placed = placeWindow(position, stored, minimumSizeHint(), screenGeometries());
+    move(placed.topLeft());
+    resize(placed.size());
+    ui->defaultLocationChk->setChecked(value(QStringLiteral("default_path/defaultFileLocation"), true).toBool());
+    loadConfigPath = value(QStringLiteral("default_path/load_config_path"), loadConfigPath).toString();
+    saveConfigPath = value(QStringLiteral("default_path/save_config_path"), saveConfigPath).toString();
+    updateFirmwarePath = value(QStringLiteral("default_path/update_firmware_path"), updateFirmwarePath).toString();
+}
+
+void SettingsDlg::saveWindowParams()
+{
+    if (multiaxis)
+        return;
+    IniSettings file(getDeviceConfigFileName());
+    FromUiToSettings(&file);
+    file.sync();
+}
+
+void SettingsDlg::reject()
+{
+    // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
+    // the next showing.
+    redrawProgramPages();
+    QDialog::reject();
+}
+
+void SettingsDlg::closeEvent(QCloseEvent* event)
+{
+    analogDataWanted = false;
+    redrawProgramPages();
+    event->accept();
+}
+
+void SettingsDlg::showEvent(QShowEvent* event)
+{
+    analogDataWanted = false;
+    updateModifiedMark();
+    updateApplyEnabled();
+    QDialog::showEvent(event);
+}
+
+void SettingsDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        retranslateTree();
+    }
+    QDialog::changeEvent(event);
+}

@@ -1,0 +1,130 @@
+#ifndef SETTINGSDLG_H
+#define SETTINGSDLG_H
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+#include "settingsdlg/SettingsPageIndex.h"
+#include "settingsdlg/UnitTexts.h"
+
+class ControllerPageWgt;
+class ControllerSettings;
+class CyclicSettings;
+class DeviceInterface;
+class FirmwareUpdateThread;
+class LogSettings;
+class MotorSettings;
+class ProgramPageWgt;
+class QAbstractButton;
+class QSettings;
+class QTreeWidgetItem;
+class SliderSettings;
+class StageSettings;
+class UpdateThread;
+struct GraphSettings;
+namespace Ui { class SettingsDlg; }
+
+// The settings dialog of one axis: the page tree, and the transfers from the controller to the
+// containers it owns, from them to the pages and back. Pages are reached only through their
+// bases and by name, so any page of the factory fits.
+class SettingsDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Owners stop the polling thread before deleting the dialog: a firmware run waits in that
+    // thread's reconnection, which only its stop request ends.
+    SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis);
+    ~SettingsDlg() override;
+
+    QWidget* page(SettingsPage position) const;
+    QTreeWidgetItem* treeItem(SettingsPage position) const;
+
+    // The pages into target, the motor page of the type the Motor & Driver type page has just
+    // written into target.
+    void AllPagesFromUiToClass(MotorSettings* target);
+    void StageSettingsFromUiToClass(StageSettings* target);
+    void FromUiToSettings(QSettings* file);
+    void FromSettingsToUi(QSettings* file, QSettings* defaults);
+    QString getDeviceConfigFileName() const;
+    // The controller takes settings now: firmware running, handle open, no upload under way.
+    bool canApply() const;
+    // A change that alters how the controller counts positions and speeds.
+    static bool isCriticalChange(const MotorSettings& before, const MotorSettings& after);
+    // The unit texts this dialog's pages show.
+    const UnitTextSet& unitTexts() const { return dialogUnits; }
+
+    MotorSettings* motorSettings;
+    ControllerSettings* controllerSettings;
+    CyclicSettings* cyclicSettings;
+    SliderSettings* sliderSettings;
+    LogSettings* logSettings;
+    GraphSettings* graphSettings;
+    StageSettings* stageSettings;
+    QList<QTreeWidgetItem*> treeItems;
+    QList<QWidget*> pages;
+    const bool multiaxis;
+    DeviceInterface* const gateway;
+    UpdateThread* const updateThread;
+    FirmwareUpdateThread* firmwareThread;
+    QString loadConfigPath;
+    QString saveConfigPath;
+    QString updateFirmwarePath;
+    QString appliedConfigFile;
+    QString loadedConfigFile;
+
+signals:
+    void SgnChangeSettings();
+    void SgnChangeCritSettings();
+    void SgnHardwareChanged(unsigned int entype);
+
+public slots:
+    // False when a read of the settings or of the identity failed (true in the bootloader).
+    bool AllPagesFromDeviceToClassToUi(bool load_settings = true, bool load_all_settings = true);
+    void AllPagesFromUiToClassToDevice();
+    void StageSettingsFromDeviceToClassToUi();
+    void OnCurItemChanged(QTreeWidgetItem* curItem, QTreeWidgetItem* prevItem);
+    void OnUpdateSliderBdrBtnPressed();
+    void UpdateBtnEnable();
+    void saveWindowParams();
+    unsigned int getCurrentMotorType();
+    void setEngineType();
+    void motorTypeChanged(unsigned int entype);
+    void OnBtnBoxClicked(QAbstractButton* button);
+    void OnRestoreFlashBtnClicked();
+    void OnSaveFlashBtnClicked();
+    void OnSaveFileBtnClicked();
+    void OnRestoreFileBtnClicked();
+    void OnCompareFileBtnClicked();
+    void firmwareUploaded(int result);
+    void updateModifiedMark();
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void initPages();
+    ControllerPageWgt* controllerPage(SettingsPage position) const;
+    ProgramPageWgt* programPage(SettingsPage position) const;
+    // The controller pages in transfer order, with the motor page of engineType in its place.
+    QList<ControllerPageWgt*> controllerPagesFor(unsigned int engineType) const;
+    void redrawProgramPages();
+    void giveEngineType(unsigned int engineType);
+    // Every item's flags from the controller's mode, the engine type and the dialog's kind.
+    void applyTreeState(unsigned int engineType);
+    void makeCurrent(SettingsPage position);
+    void updateApplyEnabled(bool deviceUsable = true);
+    void retranslateTree();
+    int controllerMode() const;
+
+    Ui::SettingsDlg* ui;
+    UnitTextSet dialogUnits;
+    unsigned int lastKnownEngineType = 0;
+    QWidget* shownPage = nullptr;
+};
+
+#endif // SETTINGSDLG_H

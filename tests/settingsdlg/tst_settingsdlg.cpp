@@ -1,0 +1,508 @@
+#include <QtTest>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QSpinBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include <memory>
+#include <set>
+
+#include "common/WindowPlacement.h"
+#include "device/ControllerSettings.h"
+#include "device/FirmwareUpdateThread.h"
+#include "device/SharedFlags.h"
+#include "device/UpdateThread.h"
+#include "pages/ControllerPageWgt.h"
+#include "settings_model/MotorSettings.h"
+#include "settingsdlg/CyclicSettings.h"
+#include "settingsdlg/FakeSliderSetupPageWgt.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "support/PageRender.h"
+#include "support/RandomRecords.h"
+#include "support/SimulatedAxis.h"
+
+namespace {
+
+const char* const stepperAxis = "sim:axis1";
+const char* const dcAxis = "sim:axis3";
+
+// The controller records with their types, for field-by-field writes.
+#define DLG_RECORDS(X)                                                                                     \
+    X(edges, edges_settings_t, EdgesRecord) X(secure, secure_settings_t, SecureRecord)                     \
+    X(engine, engine_settings_t, EngineRecord) X(entype, entype_settings_t, EntypeRecord)                   \
+    X(move, move_settings_t, MoveRecord) X(feedback, feedback_settings_t, FeedbackRecord)                   \
+    X(power, power_settings_t, PowerRecord) X(brake, brake_settings_t, BrakeRecord)                         \
+    X(control, control_settings_t, ControlRecord) X(joystick, joystick_settings_t, JoystickRecord)          \
+    X(ctp, ctp_settings_t, CtpRecord) X(home, home_settings_t, HomeRecord) X(pid, pid_settings_t, PidRecord) \
+    X(syncIn, sync_in_settings_t, SyncInRecord) X(syncOut, sync_out_settings_t, SyncOutRecord)              \
+    X(uart, uart_settings_t, UartRecord) X(extio, extio_settings_t, ExtioRecord)
+
+void setWord(uint32_t& field, uint32_t value) { field = value; }
+void setWord(int32_t& field, uint32_t value) { field = int32_t(value); }
+template <typename Other>
+void setWord(Other&, uint32_t) {}
+
+// Pushes value into every integer field of every record, one field per write, so that the
+// controller keeps what it accepts of each (corrected flag words, values at its limits).
+void pushEveryField(MotorSettings& s, uint32_t value)
+{
+#define DLG_FIELD(name, kind, compare)                      \
+    setWord(record.name, value);                            \
+    s.writeRecordToDevice(index);                           \
+    s.reRead[index] = true;                                 \
+    s.readFromDevice(false);
+#define DLG_RECORD(member, type, recordIndex)               \
+    {                                                       \
+        auto& record = s.member;                            \
+        const int index = MotorSettings::recordIndex;       \
+        TROV_FIELDS_##type(DLG_FIELD)                       \
+    }
+    DLG_RECORDS(DLG_RECORD)
+#undef DLG_RECORD
+#undef DLG_FIELD
+}
+
+int settingCalls()
+{
+    int count = 0;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call;
+        if (trovsim_journal_entry(i, &call) == 0
+            && (qstrncmp(call.function, "set_", 4) == 0 || qstrncmp(call.function, "command_", 8) == 0))
+            ++count;
+    }
+    return count;
+}
+
+QStringList setCalls()
+{
+    QStringList calls;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call;
+        if (trovsim_journal_entry(i, &call) == 0 && qstrncmp(call.function, "set_", 4) == 0)
+            calls << QString::fromLatin1(call.function);
+    }
+    return calls;
+}
+
+QString unusable(const SettingsDlg& dialog)
+{
+    QStringList off;
+    for (int i = 0; i < dialog.treeItems.size(); ++i) {
+        if (dialog.treeItems.at(i)->flags() != (Qt::ItemIsSelectable | Qt::ItemIsEnabled))
+            off << QString::number(i);
+    }
+    return off.join(QLatin1Char(' '));
+}
+
+// What the page's input widgets show.
+QString widgetState(QWidget* page)
+{
+    QStringList state;
+    for (QSpinBox* box : page->findChildren<QSpinBox*>())
+        state << QString::number(box->value());
+    for (QComboBox* box : page->findChildren<QComboBox*>())
+        state << QString::number(box->currentIndex());
+    for (QAbstractButton* box : page->findChildren<QAbstractButton*>())
+        state << QString::number(box->isChecked());
+    return state.join(QLatin1Char(','));
+}
+
+// "3 17-19" -> "3 17 18 19"
+QString expandRanges(const QString& text)
+{
+    QStringList out;
+    for (const QString& part : text.split(QLatin1Char(' '))) {
+        const QStringList ends = part.split(QLatin1Char('-'));
+        for (int i = ends.first().toInt(); i <= ends.last().toInt(); ++i)
+            out << QString::number(i);
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+void click(SettingsDlg& dialog, QDialogButtonBox::StandardButton which)
+{
+    dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which)->click();
+}
+
+} // namespace
+
+class TestSettingsDlg : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeviceInterface> gateway;
+    std::atomic<device_t> handle{-1};
+    std::unique_ptr<UpdateThread> poller;
+    const char* axis = stepperAxis;
+
+    void open(const char* name)
+    {
+        axis = name;
+        handle = openOnFreshSimulator(gateway, axis);
+        QVERIFY(handle != -1);
+        poller = std::make_unique<UpdateThread>(0, nullptr, &handle, axis, gateway.get());
+    }
+
+    std::unique_ptr<SettingsDlg> dialog(bool multiaxis = false)
+    {
+        auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
+        built->AllPagesFromDeviceToClassToUi(true, true);
+        return built;
+    }
+
+private slots:
+    void init() { deviceInitOk = true; }
+
+    void cleanup()
+    {
+        if (poller)
+            poller->stopRequest = true;
+        poller.reset();
+        closeAndRelease(gateway, handle);
+    }
+
+    // Whatever pages the factory builds: a controller at any state its records accept, shown
+    // and applied unchanged, is written nothing and signals no critical change.
+    void unchangedApplyWritesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("device");
+        QTest::addColumn<int>("draw");
+        QTest::addColumn<uint>("pushed");
+        for (const char* device : {stepperAxis, dcAxis}) {
+            const QByteArray name(device);
+            QTest::newRow((name + " defaults").constData()) << name << -1 << 0u;
+            for (uint word : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 0x7Fu})
+                QTest::newRow((name + " every field " + QByteArray::number(word, 16)).constData()) << name << -1 << word;
+            for (int draw = 0; draw < 4; ++draw)
+                QTest::newRow((name + " draw " + QByteArray::number(draw)).constData()) << name << draw << 0u;
+        }
+    }
+
+    void unchangedApplyWritesNothing()
+    {
+        QFETCH(QByteArray, device);
+        QFETCH(int, draw);
+        QFETCH(uint, pushed);
+        open(device == stepperAxis ? stepperAxis : dcAxis);
+        {
+            MotorSettings s(&handle, gateway.get());
+            QCOMPARE(s.readFromDevice(true), result_ok);
+            const unsigned int engineType = s.entype.EngineType;
+            if (pushed)
+                pushEveryField(s, pushed);
+            if (draw >= 0) {
+                QRandomGenerator rng(quint32(draw + 11));
+                fillRandom(s, rng);
+                if (draw % 2 == 0)
+                    s.entype.EngineType = engineType;
+                for (int index = 0; index < MotorSettings::RecordCount; ++index)
+                    s.writeRecordToDevice(index);
+            }
+        }
+        auto shown = dialog();
+        QSignalSpy critical(shown.get(), &SettingsDlg::SgnChangeCritSettings);
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(setCalls(), QStringList());
+        QCOMPARE(critical.count(), 0);
+    }
+
+    void criticalChangeWritesOnlyTheChangedRecord_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("signalCount");
+        QTest::newRow("engine type") << "dcMotorBtn" << 1;
+        QTest::newRow("same type") << "stepperMotorBtn" << 0;
+    }
+
+    void criticalChangeWritesOnlyTheChangedRecord()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, signalCount);
+        open(stepperAxis);
+        auto shown = dialog();
+        QSignalSpy critical(shown.get(), &SettingsDlg::SgnChangeCritSettings);
+        QSignalSpy changed(shown.get(), &SettingsDlg::SgnChangeSettings);
+        shown->page(SettingsPage::MotorType)->findChild<QRadioButton*>(button)->click();
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(critical.count(), signalCount);
+        QCOMPARE(setCalls(), signalCount ? QStringList{"set_entype_settings"} : QStringList());
+        QVERIFY(changed.count() >= 1);
+    }
+
+    void criticalFields_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("critical");
+        const char* names[] = {"engine type", "driver type", "microstep mode", "feedback type", "reverse bit",
+                               "two at once", "speed alone", "other engine flag"};
+        const bool critical[] = {true, true, true, true, true, true, false, false};
+        for (int i = 0; i < 8; ++i)
+            QTest::newRow(names[i]) << i << critical[i];
+    }
+
+    void criticalFields()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, critical);
+        MotorSettings before(nullptr, nullptr);
+        before.entype.EngineType = 3;
+        before.engine.EngineFlags = ENGINE_REVERSE;
+        MotorSettings after(before);
+        switch (change) {
+        case 0: after.entype.EngineType = 1; break;
+        case 1: after.entype.DriverType = 3; break;
+        case 2: after.engine.MicrostepMode = 9; break;
+        case 3: after.feedback.FeedbackType = 1; break;
+        case 4: after.engine.EngineFlags = 0; break;
+        case 5: after.engine.MicrostepMode = 9, after.feedback.FeedbackType = 1; break;
+        case 6: after.move.Speed = 5000; break;
+        default: after.engine.EngineFlags |= ENGINE_ACCEL_ON; break;
+        }
+        QCOMPARE(SettingsDlg::isCriticalChange(before, after), critical);
+    }
+
+    void failedWriteStaysUnappliedUntilWritten()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        QSignalSpy critical(shown.get(), &SettingsDlg::SgnChangeCritSettings);
+        shown->page(SettingsPage::MotorType)->findChild<QRadioButton*>("dcMotorBtn")->click();
+        QCOMPARE(trovsim_force_result(axis, "set_entype_settings", -1, 1), 0);
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(shown->motorSettings->entype.EngineType, 3u);
+        QCOMPARE(critical.count(), 0);
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(setCalls(), QStringList{"set_entype_settings"});
+        QCOMPARE(critical.count(), 1);
+    }
+
+    void noApplyWhileTheControllerCannotTakeIt()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        shown->page(SettingsPage::MotorType)->findChild<QRadioButton*>("dcMotorBtn")->click();
+        QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
+        gateway->close_device(handle);
+        handle = gateway->open_device(axis);
+        const MotorSettings before(*shown->motorSettings);
+        shown->show();
+        QVERIFY(!shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->isEnabled());
+        trovsim_journal_clear();
+        QSignalSpy changed(shown.get(), &SettingsDlg::SgnChangeSettings);
+        shown->AllPagesFromUiToClassToDevice();
+        click(*shown, QDialogButtonBox::Ok);
+        QCOMPARE(settingCalls(), 0);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(shown->motorSettings->sameRecord(before, MotorSettings::EntypeRecord));
+        QVERIFY(shown->isHidden());
+
+        // A reload whose identity read fails reports it and leaves the start-up verdict alone.
+        QCOMPARE(trovsim_plug(axis, 1), 0);
+        gateway->close_device(handle);
+        handle = gateway->open_device(axis);
+        QCOMPARE(trovsim_force_result(axis, "get_serial_number", -1, 1), 0);
+        QVERIFY(!shown->AllPagesFromDeviceToClassToUi(true, true));
+        QVERIFY(deviceInitOk);
+    }
+
+    void treeStateFollowsModeTypeAndKind_data()
+    {
+        QTest::addColumn<bool>("bootloader");
+        QTest::addColumn<bool>("multiaxis");
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QString>("off");
+        QTest::newRow("stepper") << false << false << QList<int>{} << "3 4 5 12 45";
+        QTest::newRow("dc") << false << false << QList<int>{1} << "3 5 6 46";
+        QTest::newRow("bldc") << false << false << QList<int>{5} << "3 4 6 46";
+        QTest::newRow("2 after dc") << false << false << QList<int>{1, 2} << "3 4 5 6 46";
+        QTest::newRow("0 after stepper") << false << false << QList<int>{0} << "3 4 5 6 12 45";
+        QTest::newRow("multi-axis dc") << false << true << QList<int>{1} << "3 5 6 17-41 46";
+        QTest::newRow("bootloader") << true << false << QList<int>{} << "1-15 17-41 42-48";
+    }
+
+    void treeStateFollowsModeTypeAndKind()
+    {
+        QFETCH(bool, bootloader);
+        QFETCH(bool, multiaxis);
+        QFETCH(QList<int>, types);
+        QFETCH(QString, off);
+        open(stepperAxis);
+        if (bootloader) {
+            QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
+            gateway->close_device(handle);
+            handle = gateway->open_device(axis);
+        }
+        auto shown = dialog(multiaxis);
+        for (int type : types) {
+            shown->motorSettings->entype.EngineType = uint(type);
+            shown->setEngineType();
+            shown->motorTypeChanged(uint(type));
+        }
+        QCOMPARE(unusable(*shown), expandRanges(off));
+        if (bootloader) {
+            QCOMPARE(shown->treeItems.indexOf(shown->findChild<QTreeWidget*>()->currentItem()), 16);
+            // Back in the firmware after a power cycle: the reload opens every page again.
+            QCOMPARE(trovsim_plug(axis, 1), 0);
+            gateway->close_device(handle);
+            handle = gateway->open_device(axis);
+            QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+            QCOMPARE(unusable(*shown), QStringLiteral("3 4 5 12 45"));
+        }
+    }
+
+    void unusableCurrentItemGivesWayToItsTopLevelItem()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        auto* tree = shown->findChild<QTreeWidget*>();
+        tree->setCurrentItem(shown->treeItem(SettingsPage::StepperMotor));
+        shown->motorTypeChanged(1);
+        QCOMPARE(tree->currentItem(), shown->treeItem(SettingsPage::DeviceConfiguration));
+        QCOMPARE(shown->unitTexts().position, QStringLiteral(" counts"));
+        shown->OnCurItemChanged(nullptr, nullptr);
+        QTreeWidgetItem stranger;
+        shown->OnCurItemChanged(&stranger, nullptr);
+        QCOMPARE(tree->currentItem(), shown->treeItem(SettingsPage::DeviceConfiguration));
+    }
+
+    void updateBordersGoesThroughTheBordersPage()
+    {
+        open(stepperAxis);
+        edges_settings_t edges;
+        QCOMPARE(gateway->get_edges_settings(handle, &edges), result_ok);
+        edges.uLeftBorder = 17;
+        edges.uRightBorder = 33;
+        QCOMPARE(gateway->set_edges_settings(handle, &edges), result_ok);
+        auto shown = dialog();
+        auto* slider = qobject_cast<FakeSliderSetupPageWgt*>(shown->page(SettingsPage::ProgramConfiguration));
+        QVERIFY(slider);
+        slider->setPoints(100, 200);
+        QVERIFY(slider->UpdateBtn->isEnabled());
+        slider->UpdateBtn->click();
+        QVERIFY(!slider->UpdateBtn->isEnabled());
+        QCOMPARE(shown->motorSettings->edges.LeftBorder, edges.LeftBorder);
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Ok);
+        QCOMPARE(setCalls(), QStringList{"set_edges_settings"});
+        QCOMPARE(gateway->get_edges_settings(handle, &edges), result_ok);
+        QCOMPARE(edges.LeftBorder, 100);
+        QCOMPARE(edges.RightBorder, 200);
+        QCOMPARE(edges.uLeftBorder, 17);
+        QCOMPARE(edges.uRightBorder, 33);
+    }
+
+    void cancelShowsTheProgramRecordsAgain()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        shown->cyclicSettings->type = 1;
+        shown->AllPagesFromDeviceToClassToUi(false, true);
+        const SettingsPage edited[] = {SettingsPage::Cyclic, SettingsPage::LogSettings};
+        QStringList before;
+        for (SettingsPage position : edited) {
+            QWidget* page = shown->page(position);
+            before << widgetState(page);
+            for (QSpinBox* box : page->findChildren<QSpinBox*>())
+                box->setValue(box->value() == box->maximum() ? box->minimum() : box->maximum());
+            for (QComboBox* box : page->findChildren<QComboBox*>())
+                box->setCurrentIndex(box->count() - 1 - box->currentIndex());
+            for (QAbstractButton* box : page->findChildren<QAbstractButton*>())
+                box->setChecked(!box->isChecked());
+            QVERIFY(widgetState(page) != before.last());
+        }
+        shown->show();
+        click(*shown, QDialogButtonBox::Cancel);
+        QVERIFY(shown->isHidden());
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(widgetState(shown->page(edited[i])), before.at(i));
+    }
+
+    void uploadWaitingForAnAbsentControllerDoesNotHoldTheDialog()
+    {
+        open(stepperAxis);
+        QTemporaryDir folder;
+        QFile image(folder.filePath("fw.cod"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.write(QByteArray(64, 'x'));
+        image.close();
+        auto shown = dialog();
+        QCOMPARE(trovsim_unplug(axis), 0);
+        shown->firmwareThread->setFirmwareFileName(image.fileName());
+        shown->firmwareThread->start();
+        QVERIFY(!shown->canApply());
+        poller->stopRequest = true;
+        QElapsedTimer clock;
+        clock.start();
+        shown.reset();
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    void placementStaysOnTheScreen_data()
+    {
+        QTest::addColumn<QPoint>("position");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("placed");
+        QTest::newRow("desktop example") << QPoint(100, 50) << QSize(5000, 5000) << QRect(100, 50, 1820, 1030);
+        QTest::newRow("fits") << QPoint(0, 0) << QSize(600, 920) << QRect(0, 0, 600, 920);
+        QTest::newRow("off screen") << QPoint(-4000, 9000) << QSize(600, 920) << QRect(300, 0, 600, 920);
+        QTest::newRow("second screen") << QPoint(2000, 100) << QSize(5000, 5000) << QRect(2000, 100, 1200, 668);
+        QTest::newRow("near the corner") << QPoint(1900, 1070) << QSize(600, 920) << QRect(1900, 1070, 200, 150);
+        QTest::newRow("huge") << QPoint(0, 0) << QSize(INT_MAX, INT_MAX) << QRect(0, 0, 1920, 1080);
+    }
+
+    void placementStaysOnTheScreen()
+    {
+        QFETCH(QPoint, position);
+        QFETCH(QSize, size);
+        QFETCH(QRect, placed);
+        const QVector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 768)};
+        QCOMPARE(placeWindow(position, size, QSize(200, 150), screens), placed);
+    }
+
+    void configFileNameKeepsOnlySafeCharacters()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        QVERIFY(shown->getDeviceConfigFileName().endsWith(QStringLiteral("/SM10001.cfg")));
+        char* id = shown->controllerSettings->deviceInformation.ManufacturerId;
+        qstrncpy(id, "./", sizeof shown->controllerSettings->deviceInformation.ManufacturerId);
+        QVERIFY(shown->getDeviceConfigFileName().endsWith(QStringLiteral("/10001.cfg")));
+        qstrncpy(id, "_\xC3", sizeof shown->controllerSettings->deviceInformation.ManufacturerId);
+        QVERIFY(shown->getDeviceConfigFileName().endsWith(QStringLiteral("/_10001.cfg")));
+    }
+
+    void formRendersWithItsNames()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        QCOMPARE(shown->windowTitle(), QStringLiteral("Settings SM10001"));
+        QCOMPARE(shown->treeItems.size(), 49);
+        QCOMPARE(shown->treeItem(SettingsPage::AboutDevice)->text(0), QStringLiteral("About device"));
+        QCOMPARE(shown->treeItem(SettingsPage::PotCurve)->parent(), shown->treeItem(SettingsPage::GraphSetup));
+        QVERIFY(!shown->windowIcon().isNull());
+        QVERIFY(!shown->findChild<QWidget*>(QStringLiteral("reconnectDelaySpin"))->isVisibleTo(shown.get()));
+        shown->findChild<QTreeWidget*>()->setCurrentItem(shown->treeItem(SettingsPage::Cyclic));
+        QCOMPARE(shown->page(SettingsPage::Cyclic)->parentWidget(),
+                 shown->findChild<QWidget*>(QStringLiteral("scrollAreaWidgetContents")));
+        QVERIFY(shown->page(SettingsPage::AboutDevice)->isHidden());
+        QVERIFY(!renderPage(shown.get(), QStringLiteral("settingsdlg")).isEmpty());
+        QCOMPARE(missingObjectNames(shown.get(),
+                                    {"SettingsDlg", "treeWgt", "scrollArea", "scrollAreaWidgetContents", "configLbl",
+                                     "reconnectDelaySpin", "restoreFlashBtn", "restoreFileBtn", "defaultLocationChk",
+                                     "saveFlashBtn", "saveFileBtn", "compareFileBtn", "line", "buttonBox"}),
+                 QString());
+        const auto* box = shown->findChild<QDialogButtonBox*>();
+        QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply
+                                             | QDialogButtonBox::Reset);
+    }
+};
+
+QTEST_MAIN(TestSettingsDlg)
+#include "tst_settingsdlg.moc"
