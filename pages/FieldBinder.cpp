@@ -576,11 +576,19 @@ void FieldBinder::setEngineType(unsigned int engineType, int divisor, const Unit
 {
     units = texts;
     unitsSet = true;
+    // A change of unit mode or divisor is no edit: a field untouched before it stays untouched.
+    std::vector<bool> untouched;
+    for (const auto& binding : bindings)
+        untouched.push_back(binding->hasLoaded && binding->state() == binding->shown);
     for (const StepBox& step : stepBoxes) {
         step.box->setUnitMode(engineType == 3 ? 1 : 0, unitText(step.unit), 0);
         if (step.followsDivisor) {
             step.box->setStepFactor(divisor);
         }
+    }
+    for (size_t i = 0; i < bindings.size(); ++i) {
+        if (untouched[i])
+            bindings[i]->shown = bindings[i]->state();
     }
     reapplySuffixes();
 }

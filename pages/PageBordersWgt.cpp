@@ -85,8 +85,10 @@ int PageBordersWgt::rightBorderSteps() const
 
 void PageBordersWgt::setBorderSteps(int left, int right)
 {
-    leftBorderBox.setValue(left, 0);
-    rightBorderBox.setValue(right, 0);
+    // Whole steps from the slider page; the microsteps stay those of the record, not the box's,
+    // which a negative border shows with the opposite sign.
+    leftBorderBox.setValue(left, settings->edges.uLeftBorder);
+    rightBorderBox.setValue(right, settings->edges.uRightBorder);
 }
 
 void PageBordersWgt::OnSw1CurChanged(int index)

@@ -376,6 +376,13 @@ bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_al
     setEngineType();
     for (ControllerPageWgt* controller : controllerPagesFor(motorSettings->entype.EngineType))
         controller->FromClassToUi();
+    // The other motor pages show the records too: a type changed on its page then stores one of
+    // them, and an untouched page must give back what was read, not its form's defaults.
+    for (unsigned int type : {dcType, stepperType, bldcType}) {
+        if (type != motorSettings->entype.EngineType)
+            if (ControllerPageWgt* other = controllerPage(motorPageOf(type)))
+                other->FromClassToUi();
+    }
     redrawProgramPages();
     updateApplyEnabled();
     emit SgnChangeSettings();
