@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPoint>
 #include <QSpinBox>
@@ -170,10 +171,12 @@ private:
     StepSpinBox* box;
 };
 
+// A check box, radio button or checkable group box.
+template <typename Checkable>
 class FlagBinding : public Binding
 {
 public:
-    explicit FlagBinding(QAbstractButton* button) : button(button) {}
+    explicit FlagBinding(Checkable* button) : button(button) {}
     QWidget* widget() const override { return button; }
     void show(const char* record) override
     {
@@ -188,7 +191,7 @@ public:
     }
 
 private:
-    QAbstractButton* button;
+    Checkable* button;
 };
 
 // Combos whose entries stand for codes of some bits; an entry index of -1 stores nothing.
@@ -412,7 +415,14 @@ void FieldBinder::flagWord(const uint32_t* field, WordStyle style)
 
 void FieldBinder::flag(QAbstractButton* button, const uint32_t* field, uint32_t mask)
 {
-    auto* binding = new FlagBinding(button);
+    auto* binding = new FlagBinding<QAbstractButton>(button);
+    binding->pieces = {word(field, mask)};
+    add(binding);
+}
+
+void FieldBinder::flag(QGroupBox* group, const uint32_t* field, uint32_t mask)
+{
+    auto* binding = new FlagBinding<QGroupBox>(group);
     binding->pieces = {word(field, mask)};
     add(binding);
 }
@@ -442,6 +452,19 @@ void FieldBinder::valueCombo(QComboBox* combo, const uint32_t* field)
     auto* binding = new ComboBinding(
         combo, [](uint32_t value) { return value > uint32_t(std::numeric_limits<int>::max()) ? -1 : int(value); },
         [](int index) { return uint32_t(index); });
+    binding->pieces = {word(field, ~0u)};
+    add(binding);
+}
+
+void FieldBinder::dataCombo(QComboBox* combo, const uint32_t* field, int fallbackIndex)
+{
+    auto* binding = new ComboBinding(
+        combo,
+        [combo, fallbackIndex](uint32_t value) {
+            const int index = combo->findData(QVariant(uint(value)));
+            return index < 0 ? fallbackIndex : index;
+        },
+        [combo](int index) { return uint32_t(combo->itemData(index).toUInt()); });
     binding->pieces = {word(field, ~0u)};
     add(binding);
 }

@@ -1,9 +1,16 @@
 #include "settingsdlg/SettingsPageFactory.h"
 
 #include "chartdlg/GraphSettings.h"
-#include "pages/FakeAboutDevicePageWgt.h"
 #include "pages/FakeBordersPageWgt.h"
+#include "pages/PageAboutDeviceWgt.h"
+#include "pages/PageBrakeWgt.h"
+#include "pages/PageCTLWgt.h"
+#include "pages/PageControlPositionWgt.h"
+#include "pages/PageExtioWgt.h"
 #include "pages/PageMotorTypeWgt.h"
+#include "pages/PagePidWgt.h"
+#include "pages/PagePowerWgt.h"
+#include "pages/PageUartWgt.h"
 #include "pages/PlaceholderControllerPageWgt.h"
 #include "pages/PlaceholderStagePageWgt.h"
 #include "settingsdlg/FakeSliderSetupPageWgt.h"
@@ -29,6 +36,17 @@ template <typename Page>
 QWidget* controllerPage(const Context& context, int)
 {
     return new Page(nullptr, context.motorSettings);
+}
+
+QWidget* controlPage(const Context& context, int)
+{
+    return new PageCTLWgt(nullptr, context.motorSettings, context.updateThread);
+}
+
+QWidget* aboutDevicePage(const Context& context, int)
+{
+    return new PageAboutDeviceWgt(nullptr, context.motorSettings, context.controllerSettings, context.firmwareThread,
+                                  context.updateFirmwarePath);
 }
 
 QWidget* stagePlaceholder(const Context& context, int)
@@ -90,16 +108,16 @@ const Row rows[SettingsPageFactory::pageCount] = {
     {TR("DC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("BLDC motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
     {TR("Stepper motor"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Power management"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Brake control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Position control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Power management"), 0, controllerPage<PagePowerWgt>},
+    {TR("Brake control"), 0, controllerPage<PageBrakeWgt>},
+    {TR("Control"), 0, controlPage},
+    {TR("Position control"), 0, controllerPage<PageControlPositionWgt>},
     {TR("Home position"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("PID control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("PID control"), 0, controllerPage<PagePidWgt>},
     {TR("TTL sync"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("UART settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("EXTIO settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("About device"), 0, controllerPage<FakeAboutDevicePageWgt>},
+    {TR("UART settings"), 0, controllerPage<PageUartWgt>},
+    {TR("EXTIO settings"), 0, controllerPage<PageExtioWgt>},
+    {TR("About device"), 0, aboutDevicePage},
     {TR("Program configuration"), -1, sliderPage},
     {TR("Cyclic motion"), 17, cyclicPage},
     {TR("Log settings"), 17, logPage},
