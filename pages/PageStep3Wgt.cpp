@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include <cctype>
 #include <cmath>
 #include <vector>
 

@@ -48,6 +48,7 @@ private slots:
     void serialNumber_data();
     void serialNumber();
     void unpluggedDuringKeyWrite();
+    void identityReadLeavesSetUpState();
     void form();
 
 private:
@@ -181,6 +182,17 @@ void TestPageStep3Wgt::unpluggedDuringKeyWrite()
     QVERIFY(pollingAllowed);
     QCOMPARE(handle.load(), device_t(-1));
     trovsim_plug(axis, 0);
+}
+
+void TestPageStep3Wgt::identityReadLeavesSetUpState()
+{
+    writeKey(goodKey);
+    deviceInitOk = true;
+    QCOMPARE(trovsim_force_result(axis, "get_serial_number", -1, 1), 0);
+    page->findChild<QDoubleSpinBox*>("snBox")->setValue(9);
+    page->OnWriteSNBtnPressed();
+    QCOMPARE(calls("set_serial_number"), 1);
+    QVERIFY(deviceInitOk);
 }
 
 void TestPageStep3Wgt::form()
