@@ -284,6 +284,9 @@ void TestPageAboutDeviceWgt::form()
                                              "updateFirmwareBtn", "friendlyName", "setNameBtn", "manufacturerEdit",
                                              "manidEdit", "descEdit"}),
              QString());
+    QCOMPARE(focusOrderMismatch(page.get(), {"snEdit", "majorEdit", "minorEdit", "releaseEdit", "updateFirmwareBtn",
+                                             "manufacturerEdit", "manidEdit", "descEdit"}),
+             QString());
     identity->serialNumber = 12345;
     page->FromClassToUi();
     QVERIFY(!renderPage(page.get(), "pageaboutdevicewgt").isEmpty());
