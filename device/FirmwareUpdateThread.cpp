@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "common/Waits.h"
 #include "device/DeviceInterface.h"
 #include "device/PollingSilencer.h"
 #include "device/UpdateThread.h"
@@ -52,8 +51,14 @@ int FirmwareUpdateThread::readImage(const QString& name, QByteArray* image)
     return result_ok;
 }
 
+void FirmwareUpdateThread::cancelWait()
+{
+    cancelRequested.store(true);
+}
+
 void FirmwareUpdateThread::run()
 {
+    cancelRequested.store(false);
     // A file that cannot be used leaves the controller and the polling alone.
     QByteArray image;
     int result = readImage(firmwareFileName(), &image);
@@ -62,17 +67,24 @@ void FirmwareUpdateThread::run()
         // polling is silenced, so that a reconnection already waiting for a missing
         // controller never keeps every axis silent.
         std::unique_lock<std::mutex> held = pollingThread->holdReconnection();
-        // Once this returns no polling tick of any axis is under way; polling stays silent
-        // until the controller is back, and comes back before the result is announced.
-        PollingSilencer silencer;
-        pollingThread->closeDevice();
-        result = gateway->command_update_firmware(pollingThread->deviceName,
-                                                  reinterpret_cast<const uint8_t*>(image.constData()),
-                                                  uint32_t(image.size()));
+        {
+            // No polling tick of any axis is under way while the image goes out.
+            PollingSilencer silencer;
+            pollingThread->closeDevice();
+            result = gateway->command_update_firmware(pollingThread->deviceName,
+                                                      reinterpret_cast<const uint8_t*>(image.constData()),
+                                                      uint32_t(image.size()));
+        }
         image.clear();
-        if (result == result_ok)
-            waitProcessingEvents(restartWaitMs.load());
-        pollingThread->reconnectHeld(held);
+        // The other axes poll again while this one restarts; the held lock keeps a second
+        // reconnection of this axis out.
+        emit awaitingController();
+        if (result == result_ok) {
+            for (int left = restartWaitMs.load(); left > 0 && !cancelRequested.load(); left -= 20)
+                QThread::msleep(unsigned(std::min(left, 20)));
+        }
+        if (!pollingThread->reconnectHeld(held, &cancelRequested) && result == result_ok)
+            result = result_nodevice;
     }
     emit update_finished(result);
 }

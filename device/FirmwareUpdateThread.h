@@ -33,8 +33,13 @@ public:
     // How long the controller is given to restart after a good upload before the reconnection
     // starts (1000 ms); tests shorten it.
     void setRestartWait(int ms);
+    // Gives up waiting for the controller after the upload; the run ends with result_nodevice
+    // and the axis' polling reconnects it by itself.
+    void cancelWait();
 
 signals:
+    // The image was sent (or refused); the run now waits for the controller to come back.
+    void awaitingController();
     void update_finished(int result);
 
 protected:
@@ -49,6 +54,7 @@ private:
     mutable QMutex fileNameMutex;
     QString fileName;
     std::atomic<int> restartWaitMs{1000};
+    std::atomic<bool> cancelRequested{false};
 };
 
 #endif // FIRMWAREUPDATETHREAD_H

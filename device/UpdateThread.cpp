@@ -1,6 +1,7 @@
 #include "device/UpdateThread.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -80,9 +81,9 @@ void UpdateThread::applyPeriod(int periodMs)
         timer->setInterval(periodMs);
 }
 
-void UpdateThread::pause(int ms) const
+void UpdateThread::pause(int ms, const std::atomic<bool>* cancel) const
 {
-    for (int left = ms; left > 0 && !stopRequest.load(); left -= pauseSliceMs)
+    for (int left = ms; left > 0 && !stopRequest.load() && !(cancel && cancel->load()); left -= pauseSliceMs)
         QThread::msleep(unsigned(std::min(left, pauseSliceMs)));
 }
 
@@ -229,17 +230,27 @@ bool UpdateThread::reconnectSince(uint64_t seen)
     return reconnectHeld(held);
 }
 
-bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held)
+bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held, const std::atomic<bool>* cancel,
+                                 int deadlineMs)
 {
     Q_ASSERT(held.owns_lock() && held.mutex() == &reconnectMutex);
     Q_UNUSED(held);
+    QElapsedTimer clock;
+    clock.start();
+    const auto givenUp = [&] {
+        return stopRequest.load() || (cancel && cancel->load()) || (deadlineMs >= 0 && clock.elapsed() >= deadlineMs);
+    };
     for (;;) {
         closeDevice();
 
-        const int interval = reconnectIntervalMs.load();
+        int interval = reconnectIntervalMs.load();
+        if (deadlineMs >= 0)
+            interval = int(std::min<qint64>(interval, std::max<qint64>(0, deadlineMs - clock.elapsed())));
         qDebug() << "waiting for reconnect " << interval << " ms";
         emitSample(false, -1);
-        pause(interval);
+        pause(interval, cancel);
+        if (cancel && cancel->load())
+            return false;
 
         const device_t id = gateway->open_device(deviceName);
         replaceHandle(id);
@@ -247,7 +258,7 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held)
             ++reconnections;
             return true;
         }
-        if (stopRequest.load())
+        if (givenUp())
             return false;
     }
 }

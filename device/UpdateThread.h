@@ -52,8 +52,11 @@ public:
     // Keeps every other reconnection of this axis out while the holder replaces the device
     // (closes it, uploads, reopens it with reconnectHeld()).
     std::unique_lock<std::mutex> holdReconnection();
-    // reconnect() for a caller that holds holdReconnection().
-    bool reconnectHeld(const std::unique_lock<std::mutex>& held);
+    // reconnect() for a caller that holds holdReconnection(). It also gives up, returning false
+    // with the handle at -1, once `cancel` is set or deadlineMs (when not negative) has passed;
+    // polling's own reconnection then carries on.
+    bool reconnectHeld(const std::unique_lock<std::mutex>& held, const std::atomic<bool>* cancel = nullptr,
+                       int deadlineMs = -1);
     // Sets the shared handle to -1 and closes the device it named. Callable from any thread: a
     // library call of a tick on that handle finishes first, and the tick sees the change before
     // its next call and ends there, so no poll ever uses a closed handle. Waits for at most one
@@ -95,8 +98,8 @@ private:
     bool reconnectSince(uint64_t seen);
     void emitSample(bool connect, int deviceMode);
     void applyPeriod(int periodMs);
-    // Sleeps in short slices so that a stop request cuts it short.
-    void pause(int ms) const;
+    // Sleeps in short slices so that a stop request (or `cancel`) cuts it short.
+    void pause(int ms, const std::atomic<bool>* cancel = nullptr) const;
 
     const unsigned int number;
     DeviceInterface* const gateway;

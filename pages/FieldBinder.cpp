@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPoint>
 #include <QSpinBox>
@@ -175,10 +176,12 @@ private:
     StepSpinBox* box;
 };
 
+// A check box, radio button or checkable group box.
+template <typename Checkable>
 class FlagBinding : public Binding
 {
 public:
-    explicit FlagBinding(QAbstractButton* button) : button(button) {}
+    explicit FlagBinding(Checkable* button) : button(button) {}
     QWidget* widget() const override { return button; }
     void show(const char* record) override
     {
@@ -211,7 +214,7 @@ public:
     }
 
 private:
-    QAbstractButton* button;
+    Checkable* button;
 };
 
 // Combos whose entries stand for codes of some bits; an entry index of -1 stores nothing.
@@ -440,7 +443,14 @@ void FieldBinder::flagWord(const uint32_t* field, WordStyle style)
 
 void FieldBinder::flag(QAbstractButton* button, const uint32_t* field, uint32_t mask)
 {
-    auto* binding = new FlagBinding(button);
+    auto* binding = new FlagBinding<QAbstractButton>(button);
+    binding->pieces = {word(field, mask)};
+    add(binding);
+}
+
+void FieldBinder::flag(QGroupBox* group, const uint32_t* field, uint32_t mask)
+{
+    auto* binding = new FlagBinding<QGroupBox>(group);
     binding->pieces = {word(field, mask)};
     add(binding);
 }
@@ -489,6 +499,19 @@ void FieldBinder::codeCombo(QComboBox* combo, const uint32_t* field, uint32_t ma
         },
         [=](int index) { return size_t(index) < codes.size() ? codes[size_t(index)] : 0u; });
     binding->pieces = {word(field, mask)};
+    add(binding);
+}
+
+void FieldBinder::dataCombo(QComboBox* combo, const uint32_t* field, int fallbackIndex)
+{
+    auto* binding = new ComboBinding(
+        combo,
+        [combo, fallbackIndex](uint32_t value) {
+            const int index = combo->findData(QVariant(uint(value)));
+            return index < 0 ? fallbackIndex : index;
+        },
+        [combo](int index) { return uint32_t(combo->itemData(index).toUInt()); });
+    binding->pieces = {word(field, ~0u)};
     add(binding);
 }
 

@@ -14,6 +14,7 @@
 class QAbstractButton;
 class QComboBox;
 class QDoubleSpinBox;
+class QGroupBox;
 class QLineEdit;
 class QSpinBox;
 class QTextEdit;
@@ -70,6 +71,8 @@ public:
     // A check box or radio button standing for the mask bits. A bit shown by a pair of radio
     // buttons (one for set, one for clear) is a radioGroup with the bit as its mask.
     void flag(QAbstractButton* button, const uint32_t* word, uint32_t mask);
+    // A checkable group box standing for the mask bits.
+    void flag(QGroupBox* group, const uint32_t* word, uint32_t mask);
     // A two-entry combo for one bit: indexWhenSet shows the bit set, the other entry clear.
     void bitCombo(QComboBox* combo, const uint32_t* word, uint32_t mask, int indexWhenSet);
     // The entry index is the value of the mask bits (shifted down to the mask's lowest bit).
@@ -80,6 +83,8 @@ public:
     // unmatchedIndex, or leaves the combo as it is when that is -1.
     void codeCombo(QComboBox* combo, const uint32_t* word, uint32_t mask, const std::vector<uint32_t>& codes,
                    int unmatchedIndex);
+    // The entry whose item data is the field's value; a value no entry holds shows fallbackIndex.
+    void dataCombo(QComboBox* combo, const uint32_t* field, int fallbackIndex);
     // Buttons standing for codes of the mask bits (a whole field when mask is all ones). toUi
     // checks the matching button, else `unknown` when given; fromUi tests the buttons in store
     // order. A whole field whose code no button matched keeps the target's value. Declare the

@@ -1,15 +1,22 @@
 #include "settingsdlg/SettingsPageFactory.h"
 
 #include "chartdlg/GraphSettings.h"
-#include "pages/FakeAboutDevicePageWgt.h"
+#include "pages/PageAboutDeviceWgt.h"
 #include "pages/PageBLDCMotorWgt.h"
 #include "pages/PageBordersWgt.h"
+#include "pages/PageBrakeWgt.h"
+#include "pages/PageCTLWgt.h"
+#include "pages/PageControlPositionWgt.h"
 #include "pages/PageDCMotorWgt.h"
+#include "pages/PageExtioWgt.h"
 #include "pages/PageHomePositionWgt.h"
 #include "pages/PageLimitsWgt.h"
 #include "pages/PageMotorTypeWgt.h"
+#include "pages/PagePidWgt.h"
+#include "pages/PagePowerWgt.h"
 #include "pages/PageStepperMotorWgt.h"
 #include "pages/PageTtlWgt.h"
+#include "pages/PageUartWgt.h"
 #include "pages/PlaceholderControllerPageWgt.h"
 #include "pages/PlaceholderStagePageWgt.h"
 #include "settingsdlg/FakeSliderSetupPageWgt.h"
@@ -35,6 +42,17 @@ template <typename Page>
 QWidget* controllerPage(const Context& context, int)
 {
     return new Page(nullptr, context.motorSettings);
+}
+
+QWidget* controlPage(const Context& context, int)
+{
+    return new PageCTLWgt(nullptr, context.motorSettings, context.updateThread);
+}
+
+QWidget* aboutDevicePage(const Context& context, int)
+{
+    return new PageAboutDeviceWgt(nullptr, context.motorSettings, context.controllerSettings, context.firmwareThread,
+                                  context.updateFirmwarePath);
 }
 
 QWidget* stagePlaceholder(const Context& context, int)
@@ -96,16 +114,16 @@ const Row rows[SettingsPageFactory::pageCount] = {
     {TR("DC motor"), 0, controllerPage<PageDCMotorWgt>},
     {TR("BLDC motor"), 0, controllerPage<PageBLDCMotorWgt>},
     {TR("Stepper motor"), 0, controllerPage<PageStepperMotorWgt>},
-    {TR("Power management"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Brake control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Control"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("Position control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("Power management"), 0, controllerPage<PagePowerWgt>},
+    {TR("Brake control"), 0, controllerPage<PageBrakeWgt>},
+    {TR("Control"), 0, controlPage},
+    {TR("Position control"), 0, controllerPage<PageControlPositionWgt>},
     {TR("Home position"), 0, controllerPage<PageHomePositionWgt>},
-    {TR("PID control"), 0, controllerPage<PlaceholderControllerPageWgt>},
+    {TR("PID control"), 0, controllerPage<PagePidWgt>},
     {TR("TTL sync"), 0, controllerPage<PageTtlWgt>},
-    {TR("UART settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("EXTIO settings"), 0, controllerPage<PlaceholderControllerPageWgt>},
-    {TR("About device"), 0, controllerPage<FakeAboutDevicePageWgt>},
+    {TR("UART settings"), 0, controllerPage<PageUartWgt>},
+    {TR("EXTIO settings"), 0, controllerPage<PageExtioWgt>},
+    {TR("About device"), 0, aboutDevicePage},
     {TR("Program configuration"), -1, sliderPage},
     {TR("Cyclic motion"), 17, cyclicPage},
     {TR("Log settings"), 17, logPage},

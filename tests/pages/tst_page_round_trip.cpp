@@ -96,8 +96,7 @@ void fillOnes(Container& c)
         std::memset(reinterpret_cast<char*>(&c) + span.offset, 0xFF, span.size);
 }
 
-// The bits of the controller's flag word at the offset that the simulated controller accepts:
-// the word written as all ones comes back corrected.
+// The bits of the controller's flag word at the offset that the simulated controller keeps.
 uint32_t acceptedBits(size_t offset)
 {
     struct Row { size_t offset; size_t size; int index; };
@@ -118,11 +117,15 @@ uint32_t acceptedBits(size_t offset)
         for (const Row& row : rows) {
             if (offset < row.offset || offset >= row.offset + row.size)
                 continue;
+            // Bit by bit: all ones may be an invalid code (a mode of 3) that the controller
+            // answers by keeping the old word.
             auto* word = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(&settings) + offset);
-            *word = ~0u;
-            settings.writeRecordToDevice(row.index);
-            settings.readFromDevice(false);
-            bits = *word;
+            for (int bit = 0; bit < 32; ++bit) {
+                *word = 1u << bit;
+                settings.writeRecordToDevice(row.index);
+                settings.readFromDevice(false);
+                bits |= *word & (1u << bit);
+            }
         }
     }
     closeAndRelease(gateway, handle);

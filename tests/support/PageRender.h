@@ -32,4 +32,20 @@ inline QString missingObjectNames(const QObject* page, const QStringList& names)
     return missing.join(QStringLiteral(", "));
 }
 
+// Empty when the keyboard focus runs through the named widgets in this order (other widgets may
+// come between them), else the first name out of place.
+inline QString focusOrderMismatch(QWidget* page, const QStringList& names)
+{
+    QWidget* at = page->findChild<QWidget*>(names.value(0));
+    for (int i = 1; at && i < names.size(); ++i) {
+        QWidget* next = at->nextInFocusChain();
+        while (next != at && (next->focusPolicy() == Qt::NoFocus || !names.contains(next->objectName())))
+            next = next->nextInFocusChain();
+        if (next->objectName() != names[i])
+            return names[i];
+        at = next;
+    }
+    return at ? QString() : names.value(0);
+}
+
 #endif // PAGERENDER_H
