@@ -176,6 +176,31 @@ private:
     StepSpinBox* box;
 };
 
+void showChecked(QGroupBox* group, bool on)
+{
+    group->setChecked(on);
+}
+
+void showChecked(QAbstractButton* button, bool on)
+{
+    if (on || !button->isChecked()) {
+        button->setChecked(on);
+        return;
+    }
+    // The checked button of an exclusive set refuses to be unchecked, and would go on showing
+    // the bit set: the exclusivity is lifted for the uncheck.
+    QButtonGroup* group = button->group();
+    const bool groupExclusive = group && group->exclusive();
+    const bool autoExclusive = button->autoExclusive();
+    if (groupExclusive)
+        group->setExclusive(false);
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(autoExclusive);
+    if (groupExclusive)
+        group->setExclusive(true);
+}
+
 // A check box, radio button or checkable group box.
 template <typename Checkable>
 class FlagBinding : public Binding
@@ -185,25 +210,7 @@ public:
     QWidget* widget() const override { return button; }
     void show(const char* record) override
     {
-        const bool on = (readWord(record, pieces[0].offset) & pieces[0].mask) == pieces[0].mask;
-        if (on || !button->isChecked()) {
-            button->setChecked(on);
-            return;
-        }
-        // The checked button of an exclusive set refuses to be unchecked, and would go on showing
-        // the bit set: the exclusivity is lifted for the uncheck.
-        QButtonGroup* group = button->group();
-        const bool groupExclusive = group && group->exclusive();
-        const bool autoExclusive = button->autoExclusive();
-        if (groupExclusive) {
-            group->setExclusive(false);
-        }
-        button->setAutoExclusive(false);
-        button->setChecked(false);
-        button->setAutoExclusive(autoExclusive);
-        if (groupExclusive) {
-            group->setExclusive(true);
-        }
+        showChecked(button, (readWord(record, pieces[0].offset) & pieces[0].mask) == pieces[0].mask);
     }
     QVariant state() const override { return button->isChecked(); }
     void store(char* record) const override

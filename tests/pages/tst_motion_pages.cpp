@@ -413,10 +413,13 @@ void TestMotionPages::bordersSteps()
     QCOMPARE(stored.edges.uLeftBorder, -3);
     QCOMPARE(stored.edges.uRightBorder, INT_MAX);
 
+    // Update borders sets whole steps; the record's microsteps stay.
+    f.s->edges = {1, 0, 5, -3, 0, 7};
+    f.load();
     page->setBorderSteps(-12, 34);
     stored = f.stored();
-    QCOMPARE(QPoint(stored.edges.LeftBorder, stored.edges.uLeftBorder), QPoint(-12, 0));
-    QCOMPARE(QPoint(stored.edges.RightBorder, stored.edges.uRightBorder), QPoint(34, 0));
+    QCOMPARE(QPoint(stored.edges.LeftBorder, stored.edges.uLeftBorder), QPoint(-12, -3));
+    QCOMPARE(QPoint(stored.edges.RightBorder, stored.edges.uRightBorder), QPoint(34, 7));
 }
 
 void TestMotionPages::limits_data()
