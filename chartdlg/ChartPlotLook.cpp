@@ -84,7 +84,17 @@ void resetDivision(QwtPlot& plot, int axis)
 
 void refreshTimeAxes(QwtPlot& plot)
 {
+    plot.updateAxes();  // a scale set since the last replot is divided first, so that it is kept
     for (int axis : {QwtPlot::xBottom, QwtPlot::xTop}) {
+        // The plot divides a fixed scale only once: setting it again makes the next replot
+        // divide it anew, with the markers and moves of the current map.
+        if (plot.axisAutoScale(axis)) {
+            plot.setAxisAutoScale(axis, false);
+            plot.setAxisAutoScale(axis, true);
+        } else {
+            const QwtScaleDiv& div = plot.axisScaleDiv(axis);
+            plot.setAxisScale(axis, div.lowerBound(), div.upperBound(), plot.axisStepSize(axis));
+        }
         if (TimeScaleDraw* draw = timeScaleDraw(plot, axis))
             draw->refresh();
         resetDivision(plot, axis);

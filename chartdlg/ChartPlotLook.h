@@ -21,8 +21,9 @@ void build(QwtPlot& plot, const TimeGapMap* gapMap);
 myScaleEngine* timeEngine(QwtPlot& plot, int axis);
 TimeScaleDraw* timeScaleDraw(QwtPlot& plot, int axis);
 
-// Qwt keeps an axis whose division did not change, labels included: this drops the labels of
-// both time axes and lays them out again. For after a change of the gap map or start limit.
+// Qwt keeps a fixed scale's division and an unchanged division's labels: this has both time
+// axes divided and labelled anew at the next replot. For after a change of the gap map, of the
+// markers or of a start limit.
 void refreshTimeAxes(QwtPlot& plot);
 // The same for any one axis.
 void resetDivision(QwtPlot& plot, int axis);

@@ -264,6 +264,12 @@ void TestChartPlots::startLimitRaised()
     plot.refreshTimeAxes();
     plot.replot();
     QVERIFY(plot.axisWidget(QwtPlot::xBottom)->grab().toImage() != before);
+    // a new pause under the same fixed scale: divided anew, its marker a tick
+    s.map.addBreak(30000, 40000);
+    ChartPlotLook::timeEngine(plot, QwtPlot::xBottom)->appendPoint(30000);
+    plot.refreshTimeAxes();
+    plot.replot();
+    QVERIFY(majorTicks(plot.axisScaleDiv(QwtPlot::xBottom)).contains(30000));
 }
 
 void TestChartPlots::flagPlot()
@@ -350,18 +356,39 @@ void TestChartPlots::trackerMarkers()
     QTRY_VERIFY_WITH_TIMEOUT(s.plots[1]->picker()->marker()->isVisible(), 2000);
     QVERIFY(!s.plots[0]->picker()->marker()->isVisible());
 
+    // For looking at: a pause of 50 s at 4 s, marked on both plots.
     const QString dir = qEnvironmentVariable("TOLMO_RENDER_DIR");
-    if (!dir.isEmpty()) {
-        s.window.grab().save(dir + "/value_plots.png");
-        TimeGapMap map;
-        GraphPlotMulti flags(&map, nullptr, -2);
-        flags.init(CurveSettings(), " ", "Flags");
-        flags.applySettings(CurveSettings());
-        flags.resize(600, 400);
-        flags.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&flags));
-        flags.grab().save(dir + "/flag_plot.png");
+    if (dir.isEmpty())
+        return;
+    s.map.addBreak(4000, 54000);
+    std::vector<double> fx, fy[GraphPlotMulti::flagCount];
+    for (int k = 0; k < 100; ++k) {
+        s.y[size_t(k)] = 1000 * std::sin(k / 10.0);
+        fx.push_back(100.0 * k);
+        for (int i = 0; i < GraphPlotMulti::flagCount; ++i)
+            fy[i].push_back(i + 1 + ((k / (5 + i)) % 2 ? 0.9 : 0));
     }
+    GraphPlotMulti flags(&s.map, nullptr, -2);
+    flags.init(CurveSettings(), " ", "Flags");
+    flags.applySettings(CurveSettings());
+    for (int i = 0; i < GraphPlotMulti::flagCount; ++i)
+        flags.setRawData(fx.data(), fy[i].data(), 100, i);
+    flags.setAxisScale(QwtPlot::xBottom, 0, 10000);
+    static_cast<QVBoxLayout*>(s.window.layout())->addWidget(&flags);
+    s.window.resize(600, 800);
+    for (GraphPlot* p : s.plots)
+        p->setRawData(s.x.data(), s.y.data(), 100);
+    for (QwtPlot* p : {static_cast<QwtPlot*>(s.plots[0]), static_cast<QwtPlot*>(s.plots[1]), static_cast<QwtPlot*>(&flags)}) {
+        ChartPlotLook::timeEngine(*p, QwtPlot::xBottom)->appendPoint(4000);
+        ChartPlotLook::refreshTimeAxes(*p);
+        p->replot();
+    }
+    s.plots[1]->setDivisor(100);
+    s.plots[1]->replot();
+    QTest::qWait(50);
+    s.window.grab().save(dir + "/chart_plots.png");
+    static_cast<QVBoxLayout*>(s.window.layout())->removeWidget(&flags);
+    flags.setParent(nullptr);
 }
 
 QTEST_MAIN(TestChartPlots)
