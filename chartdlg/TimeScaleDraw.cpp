@@ -38,6 +38,10 @@ QString TimeScaleDraw::secondsText(double ms)
     // 9e18 keeps the truncation inside 64 bits
     if (!std::isfinite(ms) || std::fabs(ms) >= 9e18)
         return QString();
+    // a tick placed through the gap map may miss its whole millisecond by a rounding step
+    const double whole = std::round(ms);
+    if (std::fabs(ms - whole) < 1e-6)
+        ms = whole;
     const int64_t tenths = int64_t(ms) / 100;
     if (tenths > -1000000 && tenths < 1000000)
         return QString::number(double(tenths) / 10.0, 'g', 6);

@@ -90,33 +90,42 @@ void removeNear(QList<double>& ticks, double p, double clearance)
 QList<double> myScaleEngine::movedTicks(const QList<double>& major, const std::vector<double>& near,
                                         const QwtInterval& interval) const
 {
-    QList<double> moved;
-    bool anyInside = false;
-    for (double t : major) {
-        double target = t;
-        const double s = map_.mapTime(t) / 1000.0;
-        if (!std::binary_search(near.begin(), near.end(), t) && std::isfinite(s) && !multipleOf5(s)) {
-            double n = std::ceil(s);
-            for (int i = 0; i < 10; ++i) {
-                n += 1;
-                if (std::fmod(n, 5.0) == 0.0)
-                    break;
+    // Elapsed minus axis time never falls with the axis time. Where it is the same at the first
+    // tick and at the last target, no pause lies between them and one offset maps both ways:
+    // two look-ups instead of two a tick, however many pauses the history holds.
+    const double offset = major.isEmpty() ? 0.0 : map_.mapTime(major.front()) - major.front();
+    for (bool uniform : {true, false}) {
+        QList<double> moved;
+        bool anyInside = false;
+        for (double t : major) {
+            double target = t;
+            const double s = (uniform ? t + offset : map_.mapTime(t)) / 1000.0;
+            if (!std::binary_search(near.begin(), near.end(), t) && std::isfinite(s) && !multipleOf5(s)) {
+                double n = std::ceil(s);
+                for (int i = 0; i < 10; ++i) {
+                    n += 1;
+                    if (std::fmod(n, 5.0) == 0.0)
+                        break;
+                }
+                const std::optional<double> axis = uniform ? n * 1000.0 - offset : map_.axisTime(n * 1000.0);
+                if (!axis)
+                    continue;
+                target = *axis;
             }
-            const std::optional<double> axis = map_.axisTime(n * 1000.0);
-            if (!axis)
-                continue;
-            target = *axis;
+            moved.append(target);
+            anyInside = anyInside || contains(interval, target);
         }
-        moved.append(target);
-        anyInside = anyInside || contains(interval, target);
+        if (uniform && !moved.isEmpty() && map_.mapTime(moved.back()) - moved.back() != offset)
+            continue;
+        // A short axis may hold no multiple of 5 s at all: it keeps its plain ticks, which the
+        // labels show as elapsed time.
+        if (!anyInside)
+            return major;
+        std::sort(moved.begin(), moved.end());
+        moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+        return moved;
     }
-    // A short axis may hold no multiple of 5 s at all: it keeps its plain ticks, which the
-    // labels show as elapsed time.
-    if (!anyInside)
-        return major;
-    std::sort(moved.begin(), moved.end());
-    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
-    return moved;
+    return major;
 }
 
 void myScaleEngine::buildTicks(const QwtInterval& interval, double stepSize, int maxMinorSteps,
