@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     TimeGapMap none, paused;
     myScaleEngine plainEngine(none), pausedEngine(paused);
     for (int i = 0; i < 5000; ++i) {
-        paused.addBreak(1000.0 * i, 1000.0 * i + 600);
+        paused.addBreak(1000.0 * i, 1000.0 * i + 600 + i % 7);  // uneven: the ticks move
         pausedEngine.appendPoint(1000.0 * i);
     }
     const double view = 6e6;

@@ -66,7 +66,7 @@ namespace {
 
 bool multipleOf5(double seconds)
 {
-    return seconds == std::floor(seconds) && std::fmod(seconds, 5.0) == 0.0;
+    return seconds == std::floor(seconds) && seconds / 5 == std::floor(seconds / 5);
 }
 
 bool between(const std::vector<double>& sorted, double low, double high)
@@ -96,22 +96,22 @@ QList<double> myScaleEngine::movedTicks(const QList<double>& major, const std::v
     const double offset = major.isEmpty() ? 0.0 : map_.mapTime(major.front()) - major.front();
     for (bool uniform : {true, false}) {
         QList<double> moved;
-        bool anyInside = false;
+        moved.reserve(major.size());
+        bool anyInside = false, changed = false;
         for (double t : major) {
             double target = t;
             const double s = (uniform ? t + offset : map_.mapTime(t)) / 1000.0;
             if (!std::binary_search(near.begin(), near.end(), t) && std::isfinite(s) && !multipleOf5(s)) {
-                double n = std::ceil(s);
-                for (int i = 0; i < 10; ++i) {
-                    n += 1;
-                    if (std::fmod(n, 5.0) == 0.0)
-                        break;
-                }
+                // the first multiple of 5 above ceil(s)
+                const double n = std::floor(std::ceil(s) / 5) * 5 + 5;
                 const std::optional<double> axis = uniform ? n * 1000.0 - offset : map_.axisTime(n * 1000.0);
-                if (!axis)
+                if (!axis) {
+                    changed = true;
                     continue;
+                }
                 target = *axis;
             }
+            changed = changed || target != t;
             moved.append(target);
             anyInside = anyInside || contains(interval, target);
         }
@@ -119,7 +119,7 @@ QList<double> myScaleEngine::movedTicks(const QList<double>& major, const std::v
             continue;
         // A short axis may hold no multiple of 5 s at all: it keeps its plain ticks, which the
         // labels show as elapsed time.
-        if (!anyInside)
+        if (!anyInside || !changed)
             return major;
         std::sort(moved.begin(), moved.end());
         moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
@@ -133,7 +133,10 @@ void myScaleEngine::buildTicks(const QwtInterval& interval, double stepSize, int
 {
     // Only markers within two steps can touch a tick inside the interval: the cost does not
     // grow with the pauses in the history.
-    const auto from = std::lower_bound(points_.begin(), points_.end(), interval.minValue() - 2 * stepSize);
+    const double low = interval.minValue() - 2 * stepSize;
+    // the live view lies after every marker: no search
+    const auto from = points_.empty() || points_.back() < low ? points_.end()
+                                                              : std::lower_bound(points_.begin(), points_.end(), low);
     const auto to = std::upper_bound(from, points_.end(), interval.maxValue() + 2 * stepSize);
     const std::vector<double> near(from, to);
 
