@@ -68,6 +68,8 @@ void TimeGapMap::index() const
 
 size_t TimeGapMap::firstFrom(double t) const
 {
+    if (starts_.empty() || t > starts_.back())
+        return starts_.size();  // the live view: after every pause, no search
     return size_t(std::lower_bound(starts_.begin(), starts_.end(), t) - starts_.begin());
 }
 

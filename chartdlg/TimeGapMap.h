@@ -40,6 +40,7 @@ public:
     void shift(double offset);
 
     std::vector<Break> breaks() const;
+    bool hasBreaks() const { return !breaks_.empty(); }
 
 private:
     void index() const;

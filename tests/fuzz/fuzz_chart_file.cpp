@@ -1,7 +1,11 @@
 // Arbitrary bytes as a chart file, parsed with a small record limit, taken as a loaded chart,
 // saved and parsed again: the limit holds, every axis time is finite, and whatever loads saves
-// into a file that loads again with as many records.
+// into a file that loads again with as many records. The time axis over the loaded range is
+// divided and labelled: ticks inside the range, labels and tracker times that never fail.
 #include "chartdlg/ChartFile.h"
+#include "chartdlg/TimeScaleDraw.h"
+#include "chartdlg/myPicker.h"
+#include "chartdlg/myScaleEngine.h"
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +19,25 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// Divides [x1, x2] as a chart time axis with its pause markers and reads every label.
+void divideAxis(const ChartFile::Loaded& loaded, double x1, double x2)
+{
+    myScaleEngine engine(loaded.map);
+    for (const TimeGapMap::Break& gap : loaded.gaps)
+        engine.appendPoint(gap.start);
+    const QwtScaleDiv div = engine.divideScale(x1, x2, 4, 8);
+    const QwtInterval range = div.interval().normalized();
+    const double slack = 1e-6 * range.width();  // Qwt's own tolerance at the ends
+    for (int type = 0; type < QwtScaleDiv::NTickTypes; ++type)
+        for (double tick : div.ticks(type))
+            check(tick >= range.minValue() - slack && tick <= range.maxValue() + slack);
+    for (double tick : div.ticks(QwtScaleDiv::MajorTick)) {
+        const double elapsed = loaded.map.mapTime(tick);
+        check(std::isfinite(elapsed));
+        check(!TimeScaleDraw::secondsText(elapsed).isEmpty() && !myPicker::timeText(elapsed).isEmpty());
+    }
 }
 
 } // namespace
@@ -40,6 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(std::isfinite(loaded.log[i].Time) && loaded.log[i].Time < 0);
     for (const TimeGapMap::Break& gap : loaded.gaps)
         check(gap.start < 0 && gap.length > 100);
+
+    if (count > 0) {
+        divideAxis(loaded, loaded.log[0].Time, loaded.log.newest().Time);
+        divideAxis(loaded, loaded.log.newest().Time - 60000, loaded.log.newest().Time);
+    }
 
     const std::string saved = ChartFile::serialise(loaded.log, loaded.map);
     check(saved.size() == 16 + 192 * size_t(count));
