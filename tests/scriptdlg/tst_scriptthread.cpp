@@ -166,6 +166,9 @@ void TestScriptThread::logLevels_data()
     QTest::newRow("0") << "log(5, 0)" << "5" << 0;
     QTest::newRow("7") << "log('a', 7)" << "a" << 7;
     QTest::newRow("-1") << "log('a', -1)" << "a" << -1;
+    // A count that wraps to weeks once made unsigned must not sleep at all.
+    QTest::newRow("msleep without a count") << "log([msleep(), msleep(NaN), msleep('x'), msleep(-1), msleep(0.5)].map(String).join())"
+                                            << "null,null,null,null,null" << 3;
 }
 
 void TestScriptThread::logLevels()
