@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -40,6 +42,15 @@ bool pickValue(QSettings* settings, QSettings* defaults, const QString& key, con
     const QVariant value = defaults->value(key);
     *out = usable(value) ? value : fallback;
     return true;
+}
+
+// A stored size within reason: a broken file must not make a window larger than the screen
+// (its backing store alone could exhaust the memory).
+QSize boundedWindowSize(const QSize& stored)
+{
+    const QSize size = stored.isValid() && !stored.isEmpty() ? stored : QSize(615, 260);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? size.boundedTo(screen->availableGeometry().size()) : size;
 }
 
 } // namespace
@@ -148,7 +159,7 @@ void ScriptDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     if (pickValue(settings, defaults, QStringLiteral("position"), QPoint(100, 200), &value))
         move(value.toPoint());
     if (pickValue(settings, defaults, QStringLiteral("size"), QSize(615, 260), &value))
-        resize(value.toSize().isValid() ? value.toSize() : QSize(615, 260));
+        resize(boundedWindowSize(value.toSize()));
     if (pickValue(settings, defaults, QStringLiteral("last_visible"), false, &value))
         setVisible(value.toBool());
     load_path = settings->value(QStringLiteral("load_path"), QString()).toString();

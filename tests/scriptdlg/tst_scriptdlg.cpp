@@ -220,6 +220,7 @@ void TestScriptDlg::windowSettings_data()
     QTest::newRow("defaults lack it") << group << group << QSize(615, 260) << "";
     QTest::newRow("no defaults file") << group << "-" << QSize(532, 450) << "";
     QTest::newRow("not a size") << group + "size=abc\n" << "-" << QSize(615, 260) << "";
+    QTest::newRow("larger than the screen") << group + "size=@Size(99999 99999)\n" << "-" << QSize(800, 600) << "";
 }
 
 void TestScriptDlg::windowSettings()
