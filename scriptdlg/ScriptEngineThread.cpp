@@ -138,6 +138,12 @@ void ScriptEngineThread::registerFunction(const char* name, QScriptEngine::Funct
     scriptEngine->globalObject().setProperty(QString::fromLatin1(name), scriptEngine->newFunction(function, 0));
 }
 
+void ScriptEngineThread::registerFunction(const char* name, QScriptEngine::FunctionWithArgSignature function,
+                                          void* host)
+{
+    scriptEngine->globalObject().setProperty(QString::fromLatin1(name), scriptEngine->newFunction(function, host));
+}
+
 void ScriptEngineThread::registerConstants()
 {
     setScriptConstants(scriptEngine->globalObject());

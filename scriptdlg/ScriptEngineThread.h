@@ -85,6 +85,8 @@ protected:
 
     // Global function of declared length 0, an ordinary property of the global object.
     void registerFunction(const char* name, QScriptEngine::FunctionSignature function);
+    // The same, with host handed to the native as its third argument at every call.
+    void registerFunction(const char* name, QScriptEngine::FunctionWithArgSignature function, void* host);
     void registerConstants();
     void registerRecordTypes();
 

@@ -1,0 +1,294 @@
+#include "scriptdlg/ScriptDlg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCodec>
+#include <QTextEdit>
+
+#include "common/FileChooser.h"
+#include "common/Paths.h"
+#include "scriptdlg/Highlighter.h"
+#include "ui_scriptdlg.h"
+
+namespace {
+
+const QString settingsGroup = QStringLiteral("scriptWindow_params");
+const char* const fileFilter = QT_TRANSLATE_NOOP("ScriptDlg", "Text files (*.txt);;Script files (*.js);;All files (*.*)");
+
+// The value of key from settings, else from defaults (fallback when they lack it too); false
+// when neither applies and the window keeps its state. A value of the wrong type counts as
+// missing.
+bool pickValue(QSettings* settings, QSettings* defaults, const QString& key, const QVariant& fallback, QVariant* out)
+{
+    auto usable = [&fallback](const QVariant& value) {
+        return value.isValid() && value.canConvert(fallback.userType())
+               && (fallback.userType() == QMetaType::Bool || value.userType() == fallback.userType());
+    };
+    if (settings->contains(key)) {
+        const QVariant value = settings->value(key);
+        *out = usable(value) ? value : fallback;
+        return true;
+    }
+    if (!defaults)
+        return false;
+    const QVariant value = defaults->value(key);
+    *out = usable(value) ? value : fallback;
+    return true;
+}
+
+// A stored size within reason: a broken file must not make a window larger than the screen
+// (its backing store alone could exhaust the memory).
+QSize boundedWindowSize(const QSize& stored)
+{
+    const QSize size = stored.isValid() && !stored.isEmpty() ? stored : QSize(615, 260);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? size.boundedTo(screen->availableGeometry().size()) : size;
+}
+
+} // namespace
+
+QString ScriptDlg::defaultScratchPath()
+{
+    return configDirPath() + QStringLiteral("/scratch.txt");
+}
+
+QString ScriptDlg::defaultScriptPath()
+{
+    return scriptsPath() + QStringLiteral("cyclic.txt");
+}
+
+ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName, const QString& scratchPath,
+                     const QString& defaultScript)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::ScriptDlgClass>()),
+      motorSettings(settings),
+      scratchFile(scratchPath),
+      defaultScriptFile(defaultScript)
+{
+    ui->setupUi(this);
+    connect(this, &QDialog::finished, this, &ScriptDlg::OnDialogFinished);
+    connect(ui->startBtn, &QPushButton::clicked, this, &ScriptDlg::OnStartBtnClicked);
+    connect(ui->stopBtn, &QPushButton::clicked, this, &ScriptDlg::OnStopBtnClicked);
+    connect(ui->loadBtn, &QPushButton::clicked, this, &ScriptDlg::OnLoadBtnClicked);
+    connect(ui->saveBtn, &QPushButton::clicked, this, &ScriptDlg::OnSaveBtnClicked);
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    ui->mainVLayout->addWidget(statusBar, 0);
+    statusBar->setFixedHeight(20);
+    setWindowTitle(tr("Scripting ") + axisName);
+}
+
+ScriptDlg::~ScriptDlg()
+{
+    saveScratch();
+}
+
+void ScriptDlg::InitUI()
+{
+    statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel->setFixedWidth(65);
+    statusLabel->setAlignment(Qt::AlignCenter);
+    statusBar->addPermanentWidget(statusLabel, 0);
+
+    const bool fromScratch = QFileInfo::exists(scratchFile);
+    const QString startFile = fromScratch ? scratchFile : defaultScriptFile;
+    QString reason;
+    if (QFileInfo::exists(startFile) && !loadInto(startFile, &reason)) {
+        keepUnreadScratch = fromScratch;
+        showMessage(tr("Loading failed: %1").arg(reason));
+    }
+
+    new Highlighter(ui->codeEdit->document());
+    connect(ui->startBtn, &QPushButton::clicked, this, &ScriptDlg::start);
+    connect(ui->stopBtn, &QPushButton::clicked, this, &ScriptDlg::stop);
+}
+
+QTextEdit* ScriptDlg::editor() const
+{
+    return ui->codeEdit;
+}
+
+QString ScriptDlg::statusMessage() const
+{
+    return statusBar->currentMessage();
+}
+
+bool ScriptDlg::saveScratch()
+{
+    if (keepUnreadScratch && !ui->codeEdit->document()->isModified())
+        return true;
+    QString reason;
+    if (!QDir().mkpath(QFileInfo(scratchFile).absolutePath())) {
+        showMessage(tr("Saving failed: %1").arg(tr("cannot create the folder %1").arg(QFileInfo(scratchFile).absolutePath())));
+        return false;
+    }
+    if (!writeFile(scratchFile, &reason)) {
+        showMessage(tr("Saving failed: %1").arg(reason));
+        return false;
+    }
+    keepUnreadScratch = false;
+    return true;
+}
+
+void ScriptDlg::FromUiToSettings(QSettings* settings) const
+{
+    settings->beginGroup(settingsGroup);
+    settings->setValue(QStringLiteral("position"), pos());
+    settings->setValue(QStringLiteral("size"), size());
+    settings->setValue(QStringLiteral("last_visible"), isVisible());
+    settings->setValue(QStringLiteral("load_path"), load_path);
+    settings->setValue(QStringLiteral("save_path"), save_path);
+    settings->endGroup();
+}
+
+void ScriptDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
+{
+    settings->beginGroup(settingsGroup);
+    if (defaults)
+        defaults->beginGroup(settingsGroup);
+    QVariant value;
+    if (pickValue(settings, defaults, QStringLiteral("position"), QPoint(100, 200), &value))
+        move(value.toPoint());
+    if (pickValue(settings, defaults, QStringLiteral("size"), QSize(615, 260), &value))
+        resize(boundedWindowSize(value.toSize()));
+    if (pickValue(settings, defaults, QStringLiteral("last_visible"), false, &value))
+        setVisible(value.toBool());
+    load_path = settings->value(QStringLiteral("load_path"), QString()).toString();
+    save_path = settings->value(QStringLiteral("save_path"), QString()).toString();
+    settings->endGroup();
+    if (defaults)
+        defaults->endGroup();
+}
+
+void ScriptDlg::OnDialogFinished()
+{
+    // Closing is the owner's stop (it connects finished(int)); the window itself has nothing to do.
+}
+
+void ScriptDlg::OnStartBtnClicked()
+{
+    saveScratch();
+    showMessage(tr("Script started"));
+    OnScriptExecPositionChanged(0);
+}
+
+void ScriptDlg::OnStopBtnClicked()
+{
+    showMessage(tr("Script stopped"));
+}
+
+void ScriptDlg::OnLoadBtnClicked()
+{
+    if (load_path.isEmpty())
+        load_path = scriptsPath();
+    const QString path = FileChooser::current()->openFileName(this, tr("Open script file"), load_path, tr(fileFilter));
+    if (path.isEmpty()) {
+        showMessage(tr("Loading cancelled"));
+        return;
+    }
+    QString reason;
+    if (!loadInto(path, &reason))
+        showMessage(tr("Loading failed: %1").arg(reason));
+}
+
+void ScriptDlg::OnSaveBtnClicked()
+{
+    if (save_path.isEmpty())
+        save_path = scriptsPath();
+    const QString path = FileChooser::current()->saveFileName(this, tr("Save script file"), save_path, tr(fileFilter));
+    if (path.isEmpty()) {
+        showMessage(tr("Saving cancelled"));
+        return;
+    }
+    QString reason;
+    if (!writeFile(path, &reason))
+        showMessage(tr("Saving failed: %1").arg(reason));
+}
+
+void ScriptDlg::OnScriptExecPositionChanged(int line)
+{
+    // An extra selection, not a block format: the mark must not enter the undo history or the
+    // modified flag.
+    QList<QTextEdit::ExtraSelection> marks;
+    if (line != 0) {
+        const QTextDocument* document = ui->codeEdit->document();
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(document->findBlockByNumber(qBound(0, line - 1, document->blockCount() - 1)));
+        mark.format.setBackground(Qt::lightGray);
+        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+        marks << mark;
+    }
+    ui->codeEdit->setExtraSelections(marks);
+}
+
+void ScriptDlg::OnExceptionThrown(const QString& text)
+{
+    showMessage(text);
+    emit script_exception(text);
+    OnScriptExecPositionChanged(0);
+}
+
+bool ScriptDlg::loadInto(const QString& path, QString* reason)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        *reason = tr("%1 is a folder").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    const QString tooLarge = tr("%1 is larger than 10 MB").arg(path);
+    if (file.size() > maxScriptBytes) {
+        *reason = tooLarge;
+        return false;
+    }
+    // Read one byte beyond the limit: files that report no size are bounded too.
+    const QByteArray bytes = file.read(maxScriptBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *reason = file.errorString();
+        return false;
+    }
+    if (bytes.size() > maxScriptBytes) {
+        *reason = tooLarge;
+        return false;
+    }
+    QTextCodec::ConverterState state;
+    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars > 0 || state.remainingChars > 0) {
+        *reason = tr("%1 is not UTF-8 text").arg(path);
+        return false;
+    }
+    ui->codeEdit->setPlainText(text);
+    return true;
+}
+
+bool ScriptDlg::writeFile(const QString& path, QString* reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = ui->codeEdit->toPlainText().toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ScriptDlg::showMessage(const QString& text)
+{
+    statusBar->showMessage(text, messageMs);
+}

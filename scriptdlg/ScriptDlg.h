@@ -1,0 +1,88 @@
+#ifndef SCRIPTDLG_H
+#define SCRIPTDLG_H
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class MotorSettings;
+class QLabel;
+class QSettings;
+class QStatusBar;
+class QTextEdit;
+namespace Ui {
+class ScriptDlgClass;
+}
+
+// The window in which the user writes, loads, saves, starts and stops a script. It runs nothing
+// itself: Start and Stop go out as start() and stop() to the owner, which also keeps the
+// buttons in step with its engine. The editor's text survives the program in the scratch file.
+class ScriptDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    // Files above this size are not loaded into the editor.
+    static constexpr qint64 maxScriptBytes = 10 * 1024 * 1024;
+    static constexpr int messageMs = 2000;
+
+    static QString defaultScratchPath();
+    static QString defaultScriptPath();
+
+    // settings: the axis' container, kept for the owner (null in the multi-axis window).
+    ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName,
+              const QString& scratchPath = defaultScratchPath(),
+              const QString& defaultScript = defaultScriptPath());
+    // Saves the scratch file.
+    ~ScriptDlg() override;
+
+    // Second construction step: the start text, the highlighter and the start()/stop() signals.
+    void InitUI();
+
+    QTextEdit* editor() const;
+    // The text shown in the status bar, empty when none.
+    QString statusMessage() const;
+
+    // Writes the editor's text to the scratch file; false (and a message) when it failed.
+    bool saveScratch();
+
+    void FromUiToSettings(QSettings* settings) const;
+    void FromSettingsToUi(QSettings* settings, QSettings* defaults);
+
+    // Folders proposed by Load and Save; scriptsPath() while empty.
+    QString load_path;
+    QString save_path;
+
+signals:
+    void start();
+    void stop();
+    void script_exception(const QString& text);
+
+public slots:
+    void OnDialogFinished();
+    void OnStartBtnClicked();
+    void OnStopBtnClicked();
+    void OnLoadBtnClicked();
+    void OnSaveBtnClicked();
+    // Marks the line being executed (1 = first); 0 only clears the mark.
+    void OnScriptExecPositionChanged(int line);
+    void OnExceptionThrown(const QString& text);
+
+private:
+    // Replaces the editor's text with the file's; on failure the editor keeps its text and the
+    // reason comes back.
+    bool loadInto(const QString& path, QString* reason);
+    bool writeFile(const QString& path, QString* reason);
+    void showMessage(const QString& text);
+
+    std::unique_ptr<Ui::ScriptDlgClass> ui;
+    MotorSettings* const motorSettings;
+    QStatusBar* statusBar;
+    QLabel* statusLabel = nullptr;
+    const QString scratchFile;
+    const QString defaultScriptFile;
+    // A scratch file that could not be read is not overwritten by an editor the user left alone.
+    bool keepUnreadScratch = false;
+};
+
+#endif // SCRIPTDLG_H
