@@ -40,6 +40,8 @@ public:
     static bool adopt(ChartFileContent&& content, Loaded& loaded, std::string* error);
 
     // A version 1.2 file of the log, each Time written as elapsed time; the log stays as it is.
+    // Run the gap scan first: a record not scanned yet still holds its raw time, which the map
+    // would move again by every pause cut before it.
     static std::string serialise(const ChartLog& log, const TimeGapMap& map);
     // Writes the file; false with the reason in *error when it did not, the old file then intact.
     static bool save(const QString& path, const ChartLog& log, const TimeGapMap& map, QString* error);

@@ -1,6 +1,7 @@
 #include "chartdlg/ChartTimeline.h"
 
 #include <algorithm>
+#include <cmath>
 
 ChartTimeline::ChartTimeline(double gapThreshold) : threshold_(gapThreshold) {}
 
@@ -50,16 +51,38 @@ void ChartTimeline::shiftTimes(ChartLog& log, TimeGapMap& map, double dt)
 
 std::vector<TimeGapMap::Break> ChartTimeline::adoptLoaded(ChartLog& log, TimeGapMap& map, double* shift)
 {
+    std::vector<double> stored(size_t(log.count()));
+    for (int64_t i = 0; i < log.count(); ++i)
+        stored[size_t(i)] = log[i].Time;
     startTimeBase(0);
     live_ = false;  // stored times stay as they are, even when they go back
-    std::vector<TimeGapMap::Break> gaps = collapseGaps(log, map);
-    double latest = 0;
-    for (int64_t i = 0; i < log.count(); ++i)
-        latest = i == 0 ? log[i].Time : std::max(latest, log[i].Time);
-    const double s = latest + TimeGapMap::keptPause;
-    shiftTimes(log, map, s);
-    for (TimeGapMap::Break& gap : gaps)
-        gap.start -= s;
+    TimeGapMap cut = map;
+    std::vector<TimeGapMap::Break> gaps = collapseGaps(log, cut);
+    int64_t latest = 0;
+    for (int64_t i = 1; i < log.count(); ++i) {
+        if (log[i].Time > log[latest].Time)
+            latest = i;
+    }
+    double s = log.isEmpty() ? TimeGapMap::keptPause : log[latest].Time + TimeGapMap::keptPause;
+    shiftTimes(log, cut, s);
+    // A break takes its time away by its place on the axis, so a record that goes back to before
+    // a cut pause would show and save the wrong time: such a chart keeps its pauses whole.
+    const double anchor = log.isEmpty() ? 0 : stored[size_t(latest)] + TimeGapMap::keptPause;
+    // Rounding aside: a break counted wrongly is off by the hundreds of milliseconds it removed.
+    bool exact = true;
+    for (int64_t i = 0; i < log.count() && exact; ++i)
+        exact = std::fabs(cut.mapTime(log[i].Time) - (stored[size_t(i)] - anchor)) < 0.5;
+    if (exact) {
+        map = std::move(cut);
+        for (TimeGapMap::Break& gap : gaps)
+            gap.start -= s;
+    } else {
+        gaps.clear();
+        s = *std::max_element(stored.begin(), stored.end()) + TimeGapMap::keptPause;
+        for (int64_t i = 0; i < log.count(); ++i)
+            log[i].Time = stored[size_t(i)] - s;
+        map.shift(-s);
+    }
     if (shift)
         *shift = s;
     startTimeBase(log.count());

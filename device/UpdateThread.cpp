@@ -114,7 +114,7 @@ void UpdateThread::update()
     uint64_t handleSeen = 0;
     int mode = 0;
     {
-        std::lock_guard<std::mutex> handleInUse(handleMutex);
+        std::lock_guard<std::recursive_mutex> handleInUse(handleMutex);
         id = deviceHandle->load();
         handleSeen = handleChanges;
         mode = gateway->getMode(id);
@@ -172,7 +172,7 @@ UpdateThread::Outcome UpdateThread::poll(device_t id, uint64_t handleSeen, int m
         result_t result = result_ok;
         {
             // A close or reconnection waits for this call; one that came first ends the tick.
-            std::lock_guard<std::mutex> handleInUse(handleMutex);
+            std::lock_guard<std::recursive_mutex> handleInUse(handleMutex);
             if (handleChanges != handleSeen)
                 return Outcome::HandleChanged;
             result = (gateway->*call)(id, &fresh);
@@ -265,14 +265,14 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held, const
 
 void UpdateThread::replaceHandle(device_t id)
 {
-    std::lock_guard<std::mutex> noTickUsesIt(handleMutex);
+    std::lock_guard<std::recursive_mutex> noTickUsesIt(handleMutex);
     ++handleChanges;
     deviceHandle->store(id);
 }
 
 void UpdateThread::closeDevice()
 {
-    std::lock_guard<std::mutex> noTickUsesIt(handleMutex);
+    std::lock_guard<std::recursive_mutex> noTickUsesIt(handleMutex);
     ++handleChanges;
     const device_t old = deviceHandle->exchange(-1);
     if (old != -1)

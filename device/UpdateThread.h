@@ -60,7 +60,7 @@ public:
     // Sets the shared handle to -1 and closes the device it named. Callable from any thread: a
     // library call of a tick on that handle finishes first, and the tick sees the change before
     // its next call and ends there, so no poll ever uses a closed handle. Waits for at most one
-    // library call of the tick.
+    // library call of the tick; a slot connected directly to the gateway's signals may call it.
     void closeDevice();
 
     void setTiming(const Timing& timing);
@@ -116,7 +116,9 @@ private:
     std::atomic<uint64_t> reconnections{0};
     // Held by a tick for each library call on its handle and by every change of the handle;
     // handleChanges counts the changes, so a tick knows whether the handle it read still holds.
-    std::mutex handleMutex;
+    // Recursive: the gateway reports a failure while its caller still holds it, and a slot
+    // connected directly may close or reconnect the device from that same thread.
+    std::recursive_mutex handleMutex;
     uint64_t handleChanges = 0;
 
     // The last records read; the firmware thread's reconnection sends them too.

@@ -31,6 +31,8 @@ private slots:
     void schedules_data();
     void schedules();
     void liveAfterLoad();
+    void loadedTimesGoingBack_data();
+    void loadedTimesGoingBack();
 };
 
 void TestChartTimeline::mapTime_data()
@@ -157,20 +159,20 @@ void TestChartTimeline::schedules()
         QCOMPARE(reloaded.records[i].Time, elapsed[size_t(i)] - elapsed.back() - 100);
 }
 
-// A loaded chart with a 10 s pause, its last record 2 s back in time, then a new time base of
-// five samples.
+// A loaded chart with a 10 s pause, its last record 200 ms back in time, then a new time base
+// of five samples.
 void TestChartTimeline::liveAfterLoad()
 {
     ChartLog file;
     for (int i = 0; i < 16; ++i)
-        file.append(at(i <= 10 ? i * 100 : i < 15 ? 10000 + i * 100 : 9000));
+        file.append(at(i <= 10 ? i * 100 : i < 15 ? 10000 + i * 100 : 11200));
     ChartFile::Loaded loaded;
     std::string error;
     QVERIFY(ChartFile::adopt(ChartFileParser::parse(ChartFile::serialise(file, TimeGapMap()).data(), 16 + 192 * 16),
                              loaded, &error));
     QCOMPARE(loaded.map.breaks().size(), size_t(1));
     QCOMPARE(loaded.log[14].Time, -100.0);  // the latest
-    QCOMPARE(loaded.log.newest().Time, -2500.0);
+    QCOMPARE(loaded.log.newest().Time, -300.0);
     std::vector<double> before;
     for (int64_t i = 0; i < loaded.log.count(); ++i)
         before.push_back(loaded.log[i].Time);
@@ -190,6 +192,37 @@ void TestChartTimeline::liveAfterLoad()
     for (int64_t i = 0; i < loaded.log.count(); ++i)
         QCOMPARE(loaded.log[i].Time, i < 16 ? before[size_t(i)] : double(100 * (i - 16)));
     QCOMPARE(loaded.map.mapTime(-1100.0), 400.0 - 11400 - 100);  // elapsed, anchored at the latest
+}
+
+void TestChartTimeline::loadedTimesGoingBack_data()
+{
+    QTest::addColumn<QVector<double>>("stored");
+    QTest::addColumn<int>("breaks");
+    QTest::newRow("forward") << QVector<double>{0, 100, 10100, 10200} << 1;
+    QTest::newRow("back after the pause") << QVector<double>{0, 100, 10100, 10200, 10150} << 1;
+    QTest::newRow("back into the pause") << QVector<double>{0, 100, 10100, 5000} << 0;
+    QTest::newRow("back before the pause") << QVector<double>{0, 100, 10100, 50, 150} << 0;
+}
+
+// Loaded times stay as stored: a save of the loaded chart gives them back, anchored at the latest.
+void TestChartTimeline::loadedTimesGoingBack()
+{
+    QFETCH(QVector<double>, stored);
+    QFETCH(int, breaks);
+    ChartLog file;
+    for (double t : stored)
+        file.append(at(t));
+    ChartFile::Loaded loaded;
+    std::string error;
+    const std::string bytes = ChartFile::serialise(file, TimeGapMap());
+    QVERIFY(ChartFile::adopt(ChartFileParser::parse(bytes.data(), bytes.size()), loaded, &error));
+    const std::string again = ChartFile::serialise(loaded.log, loaded.map);
+    const ChartFileContent reloaded = ChartFileParser::parse(again.data(), again.size());
+    QCOMPARE(reloaded.records.count(), int64_t(stored.size()));
+    const double anchor = *std::max_element(stored.begin(), stored.end()) + 100;
+    for (int i = 0; i < stored.size(); ++i)
+        QCOMPARE(reloaded.records[i].Time, stored[i] - anchor);
+    QCOMPARE(int(loaded.map.breaks().size()), breaks);
 }
 
 QTEST_GUILESS_MAIN(TestChartTimeline)

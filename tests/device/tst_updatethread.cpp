@@ -357,6 +357,40 @@ private slots:
         QCOMPARE(handle.load(), -1);
     }
 
+    void closeFromAnErrorSlotOnTheSameThread_data()
+    {
+        QTest::addColumn<QByteArray>("failing");
+        QTest::newRow("tick's read") << QByteArray("get_status");
+        QTest::newRow("close itself") << QByteArray("close_device");
+    }
+
+    // A slot connected directly to the gateway's error runs on the thread that made the call,
+    // while that thread may be inside a tick's read or inside closeDevice itself.
+    void closeFromAnErrorSlotOnTheSameThread()
+    {
+        QFETCH(QByteArray, failing);
+        chartRecording = true;
+        QCOMPARE(trovsim_force_result(axis, failing.constData(), -2, 1), 0);
+        connect(gateway.get(), &DeviceInterface::errorSignal, this,
+                [this](const char*, result_t) { thread->closeDevice(); }, Qt::DirectConnection);
+        std::future<void> call = std::async(std::launch::async, [&] {
+            if (failing == "close_device")
+                thread->closeDevice();
+            else
+                thread->update();
+        });
+        if (call.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+            qFatal("closeDevice from an error slot deadlocked");
+        disconnect(gateway.get(), &DeviceInterface::errorSignal, this, nullptr);
+        QCOMPARE(handle.load(), -1);
+        bool closed = false;
+        for (const trovsim_call_t& c : journal()) {
+            closed = closed || isCall(c, "close_device");
+            QVERIFY2(!closed || !isCall(c, "get_chart_data"), "chart read on a closed handle");
+        }
+        QVERIFY(closed);
+    }
+
     void stopWhileAbsentEndsWithinTwoIntervals()
     {
         const int interval = 1000;
