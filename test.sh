@@ -25,8 +25,7 @@ ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 # The polling, gateway and log threads under ThreadSanitizer. Qt is not instrumented: tests/tsan.supp
 # names the few of its internals whose locking the sanitizer cannot see. Only these tests are built.
-qt_thread_tests="tst_pollingsilencer tst_updatethread tst_deviceinterface tst_library_log tst_message_log
-                 tst_scriptenginethread"
+qt_thread_tests="tst_pollingsilencer tst_updatethread tst_deviceinterface tst_library_log tst_message_log"
 cmake -S . -B build-tsan-qt -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
       -DTOLMO_SANITIZE=thread -DTOLMO_WERROR=ON
 cmake --build build-tsan-qt -j "$jobs" --target $qt_thread_tests
