@@ -165,89 +165,83 @@ class TestRecordPages : public QObject
     Q_OBJECT
 
 private slots:
-    void loadEditStore_data();
-    void loadEditStore();
-    void revolutionSensorIsNeverOffered();
-    void forms_data();
-    void forms();
+    void loadEditStore_data()
+    {
+        QTest::addColumn<int>("index");
+        const std::vector<Case> list = cases();
+        for (size_t i = 0; i < list.size(); ++i)
+            QTest::addRow("%zu", i) << int(i);
+    }
+
+    void loadEditStore()
+    {
+        QFETCH(int, index);
+        const Case c = cases()[size_t(index)];
+        MotorSettings source(nullptr, nullptr);
+        c.load(source);
+        std::unique_ptr<QWidget> page(c.make(&source));
+        auto* controllerPage = qobject_cast<ControllerPageWgt*>(page.get());
+        controllerPage->FromClassToUi();
+        c.edit(*page);
+        MotorSettings target = source;
+        controllerPage->FromUiToClass(&target);
+        QCOMPARE(c.check(*page, target), QString());
+    }
+
+    void revolutionSensorIsNeverOffered()
+    {
+        MotorSettings s(nullptr, nullptr);
+        PageControlPositionWgt page(nullptr, &s);
+        auto* combo = page.findChild<QComboBox*>("baseCombo");
+        s.ctp.CTPFlags = CTP_BASE;
+        page.FromClassToUi();
+        QCOMPARE(combo->currentIndex(), 0);    // shown while the record holds it
+        s.ctp.CTPFlags = 0;
+        page.FromClassToUi();
+        QCOMPARE(combo->currentIndex(), 1);
+        page.show();
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Up);
+        QTest::keyClick(combo, Qt::Key_Home);
+        QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &wheel);
+        QCOMPARE(combo->currentIndex(), 1);
+    }
+
+    void forms_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("power") << 0 << QStringList{"PagePowerWgtClass", "currentReductChk", "holdCurrentSpin",
+                                                   "currReductDelaySpin", "powerOffChk", "powerOffDelaySpin",
+                                                   "smoothCurrentChk", "smoothCurrentSpin"};
+        QTest::newRow("brake") << 1 << QStringList{"PageBrakeWgtClass", "brakeControlChk", "t1Spin", "t2Spin", "t3Spin",
+                                                   "t4Spin", "powerOffChk"};
+        QTest::newRow("pid") << 2 << QStringList{"PagePidWgtClass", "pCurBox", "iCurBox", "dCurBox", "pVoltBox",
+                                                 "iVoltBox", "dVoltBox", "pSpeedBox", "iSpeedBox", "dSpeedBox",
+                                                 "pPosBox", "iPosBox", "dPosBox"};
+        QTest::newRow("position control") << 3 << QStringList{"PageControlPositionWgtClass", "ctpGroup", "baseCombo",
+                                                              "minErrorSpin", "alarmChk", "revSensInvChk"};
+        QTest::newRow("extio") << 4 << QStringList{"PageExtioWgtClass", "outputChk", "invertChk", "inModeCombo",
+                                                   "outModeCombo"};
+        QTest::newRow("uart") << 5 << QStringList{"PageUartWgtClass", "speedCombo", "parityChk", "parityCombo",
+                                                  "stopBitsCombo"};
+    }
+
+    void forms()
+    {
+        QFETCH(int, page);
+        QFETCH(QStringList, names);
+        const std::function<QWidget*(MotorSettings*)> makers[] = {make<PagePowerWgt>, make<PageBrakeWgt>,
+            make<PagePidWgt>, make<PageControlPositionWgt>, make<PageExtioWgt>, make<PageUartWgt>};
+        MotorSettings s(nullptr, nullptr);
+        std::unique_ptr<QWidget> widget(makers[page](&s));
+        QCOMPARE(missingObjectNames(widget.get(), names), QString());
+        QCOMPARE(focusOrderMismatch(widget.get(), names.mid(1)), QString());
+        QVERIFY(!renderPage(widget.get(), names[0]).isEmpty());
+    }
 };
-
-void TestRecordPages::loadEditStore_data()
-{
-    QTest::addColumn<int>("index");
-    const std::vector<Case> list = cases();
-    for (size_t i = 0; i < list.size(); ++i)
-        QTest::addRow("%zu", i) << int(i);
-}
-
-void TestRecordPages::loadEditStore()
-{
-    QFETCH(int, index);
-    const Case c = cases()[size_t(index)];
-    MotorSettings source(nullptr, nullptr);
-    c.load(source);
-    std::unique_ptr<QWidget> page(c.make(&source));
-    auto* controllerPage = qobject_cast<ControllerPageWgt*>(page.get());
-    controllerPage->FromClassToUi();
-    c.edit(*page);
-    MotorSettings target = source;
-    controllerPage->FromUiToClass(&target);
-    QCOMPARE(c.check(*page, target), QString());
-}
-
-void TestRecordPages::revolutionSensorIsNeverOffered()
-{
-    MotorSettings s(nullptr, nullptr);
-    PageControlPositionWgt page(nullptr, &s);
-    auto* combo = page.findChild<QComboBox*>("baseCombo");
-    s.ctp.CTPFlags = CTP_BASE;
-    page.FromClassToUi();
-    QCOMPARE(combo->currentIndex(), 0);    // shown while the record holds it
-    s.ctp.CTPFlags = 0;
-    page.FromClassToUi();
-    QCOMPARE(combo->currentIndex(), 1);
-    page.show();
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Up);
-    QTest::keyClick(combo, Qt::Key_Home);
-    QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(combo, &wheel);
-    QCOMPARE(combo->currentIndex(), 1);
-}
-
-void TestRecordPages::forms_data()
-{
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("power") << 0 << QStringList{"PagePowerWgtClass", "currentReductChk", "holdCurrentSpin",
-                                               "currReductDelaySpin", "powerOffChk", "powerOffDelaySpin",
-                                               "smoothCurrentChk", "smoothCurrentSpin"};
-    QTest::newRow("brake") << 1 << QStringList{"PageBrakeWgtClass", "brakeControlChk", "t1Spin", "t2Spin", "t3Spin",
-                                               "t4Spin", "powerOffChk"};
-    QTest::newRow("pid") << 2 << QStringList{"PagePidWgtClass", "pCurBox", "iCurBox", "dCurBox", "pVoltBox",
-                                             "iVoltBox", "dVoltBox", "pSpeedBox", "iSpeedBox", "dSpeedBox",
-                                             "pPosBox", "iPosBox", "dPosBox"};
-    QTest::newRow("position control") << 3 << QStringList{"PageControlPositionWgtClass", "ctpGroup", "baseCombo",
-                                                          "minErrorSpin", "alarmChk", "revSensInvChk"};
-    QTest::newRow("extio") << 4 << QStringList{"PageExtioWgtClass", "outputChk", "invertChk", "inModeCombo",
-                                               "outModeCombo"};
-    QTest::newRow("uart") << 5 << QStringList{"PageUartWgtClass", "speedCombo", "parityChk", "parityCombo",
-                                              "stopBitsCombo"};
-}
-
-void TestRecordPages::forms()
-{
-    QFETCH(int, page);
-    QFETCH(QStringList, names);
-    const std::function<QWidget*(MotorSettings*)> makers[] = {make<PagePowerWgt>, make<PageBrakeWgt>,
-        make<PagePidWgt>, make<PageControlPositionWgt>, make<PageExtioWgt>, make<PageUartWgt>};
-    MotorSettings s(nullptr, nullptr);
-    std::unique_ptr<QWidget> widget(makers[page](&s));
-    QCOMPARE(missingObjectNames(widget.get(), names), QString());
-    QCOMPARE(focusOrderMismatch(widget.get(), names.mid(1)), QString());
-    QVERIFY(!renderPage(widget.get(), names[0]).isEmpty());
-}
 
 QTEST_MAIN(TestRecordPages)
 #include "tst_recordpages.moc"
