@@ -34,8 +34,6 @@ public:
     QStringList folders;
 };
 
-QString lineText(QWidget& page, const char* name) { return page.findChild<QLineEdit*>(name)->text(); }
-
 } // namespace
 
 class TestPageAboutDeviceWgt : public QObject
@@ -152,11 +150,10 @@ private slots:
         std::memcpy(identity->deviceInformation.ManufacturerId, "XYZ", 3);
         std::memcpy(identity->deviceInformation.ProductDescription, "123456789", 9);
         page->FromClassToUi();
-        QCOMPARE(lineText(*page, "snEdit"), QStringLiteral("4294967295"));
-        QCOMPARE(lineText(*page, "majorEdit"), QStringLiteral("2"));
-        QCOMPARE(lineText(*page, "manufacturerEdit"), QStringLiteral("ABCDE"));
-        QCOMPARE(lineText(*page, "manidEdit"), QStringLiteral("XY"));
-        QCOMPARE(lineText(*page, "descEdit"), QStringLiteral("123456789"));
+        QStringList shown;
+        for (const char* name : {"snEdit", "majorEdit", "manufacturerEdit", "manidEdit", "descEdit"})
+            shown << page->findChild<QLineEdit*>(name)->text();
+        QCOMPARE(shown, (QStringList{"4294967295", "2", "ABCDE", "XY", "123456789"}));
     }
 
     void unusableFileNeverClosesTheDevice_data()

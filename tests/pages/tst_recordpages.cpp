@@ -27,7 +27,6 @@ using Check = std::function<QString(QWidget&, const MotorSettings&)>;
 
 struct Case
 {
-    const char* name;
     std::function<QWidget*(MotorSettings*)> make;
     Load load;
     Edit edit;
@@ -56,7 +55,7 @@ QString expect(const char* what, qint64 got, qint64 wanted)
 
 Case extio(uint32_t mode, int in, int out, Edit edit, uint32_t stored)
 {
-    return {"", make<PageExtioWgt>, [mode](MotorSettings& s) { s.extio.EXTIOModeFlags = mode; }, edit,
+    return {make<PageExtioWgt>, [mode](MotorSettings& s) { s.extio.EXTIOModeFlags = mode; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("in", comboIndex(page, "inModeCombo"), in) + expect("out", comboIndex(page, "outModeCombo"), out)
                        + expect("mode", t.extio.EXTIOModeFlags, stored);
@@ -65,7 +64,7 @@ Case extio(uint32_t mode, int in, int out, Edit edit, uint32_t stored)
 
 Case uart(uint32_t speed, int shown, Edit edit, uint32_t stored)
 {
-    return {"", make<PageUartWgt>, [speed](MotorSettings& s) { s.uart.Speed = speed; }, edit,
+    return {make<PageUartWgt>, [speed](MotorSettings& s) { s.uart.Speed = speed; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("index", comboIndex(page, "speedCombo"), shown) + expect("speed", t.uart.Speed, stored);
             }};
@@ -73,7 +72,7 @@ Case uart(uint32_t speed, int shown, Edit edit, uint32_t stored)
 
 Case hold(uint32_t current, int shown, Edit edit, uint32_t stored)
 {
-    return {"", make<PagePowerWgt>, [current](MotorSettings& s) { s.power.HoldCurrent = current; }, edit,
+    return {make<PagePowerWgt>, [current](MotorSettings& s) { s.power.HoldCurrent = current; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("shown", spinValue(page, "holdCurrentSpin"), shown)
                        + expect("stored", t.power.HoldCurrent, stored);
@@ -120,12 +119,12 @@ std::vector<Case> cases()
         hold(0x80000000, 42, spin("holdCurrentSpin", 42), 42),
     };
     // A greyed group still writes its widgets.
-    list.push_back({"", make<PageBrakeWgt>, [](MotorSettings& s) { s.brake.BrakeFlags = BRAKE_ENG_PWROFF; },
+    list.push_back({make<PageBrakeWgt>, [](MotorSettings& s) { s.brake.BrakeFlags = BRAKE_ENG_PWROFF; },
                     spin("t1Spin", 77), [](QWidget& page, const MotorSettings& t) {
                         return expect("enabled", child<QSpinBox>(page, "t1Spin")->isEnabled(), false)
                                + expect("t1", t.brake.t1, 77) + expect("flags", t.brake.BrakeFlags, BRAKE_ENG_PWROFF);
                     }});
-    list.push_back({"", make<PageControlPositionWgt>, [](MotorSettings& s) { s.ctp.CTPMinError = 0x80000000; },
+    list.push_back({make<PageControlPositionWgt>, [](MotorSettings& s) { s.ctp.CTPMinError = 0x80000000; },
                     [](QWidget& page) { child<QGroupBox>(page, "ctpGroup")->setChecked(true); },
                     [](QWidget& page, const MotorSettings& t) {
                         return expect("shown", spinValue(page, "minErrorSpin"), 255)
@@ -133,7 +132,7 @@ std::vector<Case> cases()
                                + expect("stored", t.ctp.CTPMinError, 0x80000000) + expect("flags", t.ctp.CTPFlags, 1);
                     }});
     // The 21 coefficients with distinct values: each box shows its own, and writes only its own.
-    list.push_back({"", make<PagePidWgt>,
+    list.push_back({make<PagePidWgt>,
                     [](MotorSettings& s) {
                         auto* field = reinterpret_cast<uint32_t*>(&s.pid);
                         for (uint32_t i = 0; i < sizeof s.pid / 4; ++i)
