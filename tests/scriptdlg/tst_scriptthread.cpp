@@ -75,10 +75,7 @@ public:
     }
 };
 
-int calls(const char* function)
-{
-    return trovsim_call_count(axis, function);
-}
+int calls(const char* function) { return trovsim_call_count(axis, function); }
 
 // Index of the last journal entry of function, -1 when none.
 int lastJournalIndex(const char* function)
