@@ -27,7 +27,6 @@ using Check = std::function<QString(QWidget&, const MotorSettings&)>;
 
 struct Case
 {
-    const char* name;
     std::function<QWidget*(MotorSettings*)> make;
     Load load;
     Edit edit;
@@ -56,7 +55,7 @@ QString expect(const char* what, qint64 got, qint64 wanted)
 
 Case extio(uint32_t mode, int in, int out, Edit edit, uint32_t stored)
 {
-    return {"", make<PageExtioWgt>, [mode](MotorSettings& s) { s.extio.EXTIOModeFlags = mode; }, edit,
+    return {make<PageExtioWgt>, [mode](MotorSettings& s) { s.extio.EXTIOModeFlags = mode; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("in", comboIndex(page, "inModeCombo"), in) + expect("out", comboIndex(page, "outModeCombo"), out)
                        + expect("mode", t.extio.EXTIOModeFlags, stored);
@@ -65,7 +64,7 @@ Case extio(uint32_t mode, int in, int out, Edit edit, uint32_t stored)
 
 Case uart(uint32_t speed, int shown, Edit edit, uint32_t stored)
 {
-    return {"", make<PageUartWgt>, [speed](MotorSettings& s) { s.uart.Speed = speed; }, edit,
+    return {make<PageUartWgt>, [speed](MotorSettings& s) { s.uart.Speed = speed; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("index", comboIndex(page, "speedCombo"), shown) + expect("speed", t.uart.Speed, stored);
             }};
@@ -73,7 +72,7 @@ Case uart(uint32_t speed, int shown, Edit edit, uint32_t stored)
 
 Case hold(uint32_t current, int shown, Edit edit, uint32_t stored)
 {
-    return {"", make<PagePowerWgt>, [current](MotorSettings& s) { s.power.HoldCurrent = current; }, edit,
+    return {make<PagePowerWgt>, [current](MotorSettings& s) { s.power.HoldCurrent = current; }, edit,
             [=](QWidget& page, const MotorSettings& t) {
                 return expect("shown", spinValue(page, "holdCurrentSpin"), shown)
                        + expect("stored", t.power.HoldCurrent, stored);
@@ -120,12 +119,12 @@ std::vector<Case> cases()
         hold(0x80000000, 42, spin("holdCurrentSpin", 42), 42),
     };
     // A greyed group still writes its widgets.
-    list.push_back({"", make<PageBrakeWgt>, [](MotorSettings& s) { s.brake.BrakeFlags = BRAKE_ENG_PWROFF; },
+    list.push_back({make<PageBrakeWgt>, [](MotorSettings& s) { s.brake.BrakeFlags = BRAKE_ENG_PWROFF; },
                     spin("t1Spin", 77), [](QWidget& page, const MotorSettings& t) {
                         return expect("enabled", child<QSpinBox>(page, "t1Spin")->isEnabled(), false)
                                + expect("t1", t.brake.t1, 77) + expect("flags", t.brake.BrakeFlags, BRAKE_ENG_PWROFF);
                     }});
-    list.push_back({"", make<PageControlPositionWgt>, [](MotorSettings& s) { s.ctp.CTPMinError = 0x80000000; },
+    list.push_back({make<PageControlPositionWgt>, [](MotorSettings& s) { s.ctp.CTPMinError = 0x80000000; },
                     [](QWidget& page) { child<QGroupBox>(page, "ctpGroup")->setChecked(true); },
                     [](QWidget& page, const MotorSettings& t) {
                         return expect("shown", spinValue(page, "minErrorSpin"), 255)
@@ -133,7 +132,7 @@ std::vector<Case> cases()
                                + expect("stored", t.ctp.CTPMinError, 0x80000000) + expect("flags", t.ctp.CTPFlags, 1);
                     }});
     // The 21 coefficients with distinct values: each box shows its own, and writes only its own.
-    list.push_back({"", make<PagePidWgt>,
+    list.push_back({make<PagePidWgt>,
                     [](MotorSettings& s) {
                         auto* field = reinterpret_cast<uint32_t*>(&s.pid);
                         for (uint32_t i = 0; i < sizeof s.pid / 4; ++i)
@@ -165,89 +164,83 @@ class TestRecordPages : public QObject
     Q_OBJECT
 
 private slots:
-    void loadEditStore_data();
-    void loadEditStore();
-    void revolutionSensorIsNeverOffered();
-    void forms_data();
-    void forms();
+    void loadEditStore_data()
+    {
+        QTest::addColumn<int>("index");
+        const std::vector<Case> list = cases();
+        for (size_t i = 0; i < list.size(); ++i)
+            QTest::addRow("%zu", i) << int(i);
+    }
+
+    void loadEditStore()
+    {
+        QFETCH(int, index);
+        const Case c = cases()[size_t(index)];
+        MotorSettings source(nullptr, nullptr);
+        c.load(source);
+        std::unique_ptr<QWidget> page(c.make(&source));
+        auto* controllerPage = qobject_cast<ControllerPageWgt*>(page.get());
+        controllerPage->FromClassToUi();
+        c.edit(*page);
+        MotorSettings target = source;
+        controllerPage->FromUiToClass(&target);
+        QCOMPARE(c.check(*page, target), QString());
+    }
+
+    void revolutionSensorIsNeverOffered()
+    {
+        MotorSettings s(nullptr, nullptr);
+        PageControlPositionWgt page(nullptr, &s);
+        auto* combo = page.findChild<QComboBox*>("baseCombo");
+        s.ctp.CTPFlags = CTP_BASE;
+        page.FromClassToUi();
+        QCOMPARE(combo->currentIndex(), 0);    // shown while the record holds it
+        s.ctp.CTPFlags = 0;
+        page.FromClassToUi();
+        QCOMPARE(combo->currentIndex(), 1);
+        page.show();
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Up);
+        QTest::keyClick(combo, Qt::Key_Home);
+        QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &wheel);
+        QCOMPARE(combo->currentIndex(), 1);
+    }
+
+    void forms_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("power") << 0 << QStringList{"PagePowerWgtClass", "currentReductChk", "holdCurrentSpin",
+                                                   "currReductDelaySpin", "powerOffChk", "powerOffDelaySpin",
+                                                   "smoothCurrentChk", "smoothCurrentSpin"};
+        QTest::newRow("brake") << 1 << QStringList{"PageBrakeWgtClass", "brakeControlChk", "t1Spin", "t2Spin", "t3Spin",
+                                                   "t4Spin", "powerOffChk"};
+        QTest::newRow("pid") << 2 << QStringList{"PagePidWgtClass", "pCurBox", "iCurBox", "dCurBox", "pVoltBox",
+                                                 "iVoltBox", "dVoltBox", "pSpeedBox", "iSpeedBox", "dSpeedBox",
+                                                 "pPosBox", "iPosBox", "dPosBox"};
+        QTest::newRow("position control") << 3 << QStringList{"PageControlPositionWgtClass", "ctpGroup", "baseCombo",
+                                                              "minErrorSpin", "alarmChk", "revSensInvChk"};
+        QTest::newRow("extio") << 4 << QStringList{"PageExtioWgtClass", "outputChk", "invertChk", "inModeCombo",
+                                                   "outModeCombo"};
+        QTest::newRow("uart") << 5 << QStringList{"PageUartWgtClass", "speedCombo", "parityChk", "parityCombo",
+                                                  "stopBitsCombo"};
+    }
+
+    void forms()
+    {
+        QFETCH(int, page);
+        QFETCH(QStringList, names);
+        const std::function<QWidget*(MotorSettings*)> makers[] = {make<PagePowerWgt>, make<PageBrakeWgt>,
+            make<PagePidWgt>, make<PageControlPositionWgt>, make<PageExtioWgt>, make<PageUartWgt>};
+        MotorSettings s(nullptr, nullptr);
+        std::unique_ptr<QWidget> widget(makers[page](&s));
+        QCOMPARE(missingObjectNames(widget.get(), names), QString());
+        QCOMPARE(focusOrderMismatch(widget.get(), names.mid(1)), QString());
+        QVERIFY(!renderPage(widget.get(), names[0]).isEmpty());
+    }
 };
-
-void TestRecordPages::loadEditStore_data()
-{
-    QTest::addColumn<int>("index");
-    const std::vector<Case> list = cases();
-    for (size_t i = 0; i < list.size(); ++i)
-        QTest::addRow("%zu", i) << int(i);
-}
-
-void TestRecordPages::loadEditStore()
-{
-    QFETCH(int, index);
-    const Case c = cases()[size_t(index)];
-    MotorSettings source(nullptr, nullptr);
-    c.load(source);
-    std::unique_ptr<QWidget> page(c.make(&source));
-    auto* controllerPage = qobject_cast<ControllerPageWgt*>(page.get());
-    controllerPage->FromClassToUi();
-    c.edit(*page);
-    MotorSettings target = source;
-    controllerPage->FromUiToClass(&target);
-    QCOMPARE(c.check(*page, target), QString());
-}
-
-void TestRecordPages::revolutionSensorIsNeverOffered()
-{
-    MotorSettings s(nullptr, nullptr);
-    PageControlPositionWgt page(nullptr, &s);
-    auto* combo = page.findChild<QComboBox*>("baseCombo");
-    s.ctp.CTPFlags = CTP_BASE;
-    page.FromClassToUi();
-    QCOMPARE(combo->currentIndex(), 0);    // shown while the record holds it
-    s.ctp.CTPFlags = 0;
-    page.FromClassToUi();
-    QCOMPARE(combo->currentIndex(), 1);
-    page.show();
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Up);
-    QTest::keyClick(combo, Qt::Key_Home);
-    QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(combo, &wheel);
-    QCOMPARE(combo->currentIndex(), 1);
-}
-
-void TestRecordPages::forms_data()
-{
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("power") << 0 << QStringList{"PagePowerWgtClass", "currentReductChk", "holdCurrentSpin",
-                                               "currReductDelaySpin", "powerOffChk", "powerOffDelaySpin",
-                                               "smoothCurrentChk", "smoothCurrentSpin"};
-    QTest::newRow("brake") << 1 << QStringList{"PageBrakeWgtClass", "brakeControlChk", "t1Spin", "t2Spin", "t3Spin",
-                                               "t4Spin", "powerOffChk"};
-    QTest::newRow("pid") << 2 << QStringList{"PagePidWgtClass", "pCurBox", "iCurBox", "dCurBox", "pVoltBox",
-                                             "iVoltBox", "dVoltBox", "pSpeedBox", "iSpeedBox", "dSpeedBox",
-                                             "pPosBox", "iPosBox", "dPosBox"};
-    QTest::newRow("position control") << 3 << QStringList{"PageControlPositionWgtClass", "ctpGroup", "baseCombo",
-                                                          "minErrorSpin", "alarmChk", "revSensInvChk"};
-    QTest::newRow("extio") << 4 << QStringList{"PageExtioWgtClass", "outputChk", "invertChk", "inModeCombo",
-                                               "outModeCombo"};
-    QTest::newRow("uart") << 5 << QStringList{"PageUartWgtClass", "speedCombo", "parityChk", "parityCombo",
-                                              "stopBitsCombo"};
-}
-
-void TestRecordPages::forms()
-{
-    QFETCH(int, page);
-    QFETCH(QStringList, names);
-    const std::function<QWidget*(MotorSettings*)> makers[] = {make<PagePowerWgt>, make<PageBrakeWgt>,
-        make<PagePidWgt>, make<PageControlPositionWgt>, make<PageExtioWgt>, make<PageUartWgt>};
-    MotorSettings s(nullptr, nullptr);
-    std::unique_ptr<QWidget> widget(makers[page](&s));
-    QCOMPARE(missingObjectNames(widget.get(), names), QString());
-    QCOMPARE(focusOrderMismatch(widget.get(), names.mid(1)), QString());
-    QVERIFY(!renderPage(widget.get(), names[0]).isEmpty());
-}
 
 QTEST_MAIN(TestRecordPages)
 #include "tst_recordpages.moc"

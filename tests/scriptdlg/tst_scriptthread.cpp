@@ -75,10 +75,7 @@ public:
     }
 };
 
-int calls(const char* function)
-{
-    return trovsim_call_count(axis, function);
-}
+int calls(const char* function) { return trovsim_call_count(axis, function); }
 
 // Index of the last journal entry of function, -1 when none.
 int lastJournalIndex(const char* function)
@@ -98,215 +95,202 @@ class TestScriptThread : public QObject
 {
     Q_OBJECT
 private slots:
-    void targets_data();
-    void targets();
-    void logLevels_data();
-    void logLevels();
-    void failedMoveHoldsOnlyMotion();
-    void noControllerHoldsMotion();
-    void unpluggedRunResumesOnReopenedHandle();
-    void stopInLongSleep();
-    void stopWhileWaitingForController();
-    void ownerStopEndsLoop();
-    void startThenStopRunsNothing();
-    void exceptionReachesWindow();
-};
-
-void TestScriptThread::targets_data()
-{
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<bool>("moves");
-    QTest::addColumn<double>("steps"); // expected position after the motion
-    QTest::newRow("move(100)") << "move(100)" << true << 100.0;
-    QTest::newRow("move(1.9, -2.7)") << "move(1.9, -2.7)" << true << 1.0 - 2.0 / 256;
-    QTest::newRow("move(\"12\", 0)") << "move(\"12\", 0)" << true << 12.0;
-    QTest::newRow("movr(-5, 3)") << "movr(-5, 3)" << true << -5.0 + 3.0 / 256;
-    for (const char* refused : {"move()", "move(NaN)", "move(\"abc\")", "move(undefined)", "move(Infinity)",
-                                "move(1e10)", "move(-3e9)", "move(2147483648)", "move(1, NaN)", "movr()",
-                                "movr(-1e12, 0)"})
-        QTest::newRow(refused) << refused << false << 0.0;
-}
-
-void TestScriptThread::targets()
-{
-    QFETCH(QString, call);
-    QFETCH(bool, moves);
-    QFETCH(double, steps);
-    StandInOwner owner;
-    owner.start(QStringLiteral("log(String(%1))").arg(call));
-    QVERIFY(owner.finished());
-    QTRY_VERIFY_WITH_TIMEOUT(!owner.log.isEmpty(), boundMs);
-    QCOMPARE(owner.log.last().text, moves ? QStringLiteral("null") : QStringLiteral("undefined"));
-    QCOMPARE(calls("command_move") + calls("command_movr"), moves ? 1 : 0);
-    QVERIFY(!owner.control->thread()->stoppedOnError);
-    if (!moves) {
-        QCOMPARE(owner.log.size(), 2); // the warning, then the result
-        QCOMPARE(owner.log.first().level, 2);
-        QCOMPARE(owner.log.first().source, QStringLiteral("Script"));
-        return;
+    void targets_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<bool>("moves");
+        QTest::addColumn<double>("steps"); // expected position after the motion
+        QTest::newRow("move(100)") << "move(100)" << true << 100.0;
+        QTest::newRow("move(1.9, -2.7)") << "move(1.9, -2.7)" << true << 1.0 - 2.0 / 256;
+        QTest::newRow("move(\"12\", 0)") << "move(\"12\", 0)" << true << 12.0;
+        QTest::newRow("movr(-5, 3)") << "movr(-5, 3)" << true << -5.0 + 3.0 / 256;
+        for (const char* refused : {"move()", "move(NaN)", "move(\"abc\")", "move(undefined)", "move(Infinity)",
+                                    "move(1e10)", "move(-3e9)", "move(2147483648)", "move(1, NaN)", "movr()",
+                                    "movr(-1e12, 0)"})
+            QTest::newRow(refused) << refused << false << 0.0;
     }
-    trovsim_advance_ms(600000);
-    double position = 0;
-    QCOMPARE(trovsim_physical_position(axis, &position), 0);
-    QCOMPARE(position, steps);
-}
 
-void TestScriptThread::logLevels_data()
-{
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("level");
-    QTest::newRow("text alone") << "log('a')" << "a" << 3;
-    QTest::newRow("1") << "log('a', 1)" << "a" << 1;
-    QTest::newRow("2.9") << "log('a', 2.9)" << "a" << 2;
-    QTest::newRow("explicit undefined") << "log('a', undefined)" << "a" << 0;
-    QTest::newRow("\"1\"") << "log('a', '1')" << "a" << 1;
-    QTest::newRow("no argument") << "log()" << "undefined" << 3;
-    QTest::newRow("0") << "log(5, 0)" << "5" << 0;
-    QTest::newRow("7") << "log('a', 7)" << "a" << 7;
-    QTest::newRow("-1") << "log('a', -1)" << "a" << -1;
-    // A count that wraps to weeks once made unsigned must not sleep at all.
-    QTest::newRow("msleep without a count") << "log([msleep(), msleep(NaN), msleep('x'), msleep(-1), msleep(0.5)].map(String).join())"
-                                            << "null,null,null,null,null" << 3;
-}
+    void targets()
+    {
+        QFETCH(QString, call);
+        QFETCH(bool, moves);
+        QFETCH(double, steps);
+        StandInOwner owner;
+        owner.start(QStringLiteral("log(String(%1))").arg(call));
+        QVERIFY(owner.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(!owner.log.isEmpty(), boundMs);
+        QCOMPARE(owner.log.last().text, moves ? QStringLiteral("null") : QStringLiteral("undefined"));
+        QCOMPARE(calls("command_move") + calls("command_movr"), moves ? 1 : 0);
+        QVERIFY(!owner.control->thread()->stoppedOnError);
+        if (!moves) {
+            QCOMPARE(owner.log.size(), 2); // the warning, then the result
+            QCOMPARE(owner.log.first().level, 2);
+            QCOMPARE(owner.log.first().source, QStringLiteral("Script"));
+            return;
+        }
+        trovsim_advance_ms(600000);
+        double position = 0;
+        QCOMPARE(trovsim_physical_position(axis, &position), 0);
+        QCOMPARE(position, steps);
+    }
 
-void TestScriptThread::logLevels()
-{
-    QFETCH(QString, call);
-    QFETCH(QString, text);
-    QFETCH(int, level);
-    StandInOwner owner;
-    owner.start(call);
-    QVERIFY(owner.finished());
-    QTRY_COMPARE_WITH_TIMEOUT(owner.log.size(), 1, boundMs);
-    QCOMPARE(owner.log[0].text, text);
-    QCOMPARE(owner.log[0].source, QStringLiteral("Script"));
-    QCOMPARE(owner.log[0].level, level);
-}
+    void logLevels_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("level");
+        QTest::newRow("text alone") << "log('a')" << "a" << 3;
+        QTest::newRow("1") << "log('a', 1)" << "a" << 1;
+        QTest::newRow("2.9") << "log('a', 2.9)" << "a" << 2;
+        QTest::newRow("explicit undefined") << "log('a', undefined)" << "a" << 0;
+        QTest::newRow("\"1\"") << "log('a', '1')" << "a" << 1;
+        QTest::newRow("no argument") << "log()" << "undefined" << 3;
+        QTest::newRow("0") << "log(5, 0)" << "5" << 0;
+        QTest::newRow("7") << "log('a', 7)" << "a" << 7;
+        QTest::newRow("-1") << "log('a', -1)" << "a" << -1;
+        // A count that wraps to weeks once made unsigned must not sleep at all.
+        QTest::newRow("msleep without a count") << "log([msleep(), msleep(NaN), msleep('x'), msleep(-1), msleep(0.5)].map(String).join())"
+                                                << "null,null,null,null,null" << 3;
+    }
 
-void TestScriptThread::failedMoveHoldsOnlyMotion()
-{
-    StandInOwner owner;
-    // A rejected set_ warns and holds nothing; a failed move holds the next move only.
-    QCOMPARE(trovsim_force_result(axis, "set_move_settings", -3, 1), 0);
-    QCOMPARE(trovsim_force_result(axis, "command_move", -1, 1), 0);
-    owner.start("log(String(set_move_settings({}))); log(String(move(10))); log(typeof get_move_settings());"
-                "log(String(move(20)))");
-    const QStringList before = {"set_move_settings", "undefined", "undefined", "object"};
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before, boundMs);
-    QCOMPARE(owner.log[0].source, QStringLiteral("warning"));
-    QVERIFY(owner.control->thread()->stoppedOnError);
-    QTest::qWait(50);
-    QCOMPARE(calls("command_move"), 1); // the second waits for a connected sample
-    owner.control->onSample(false);
-    QTest::qWait(30);
-    QCOMPARE(calls("command_move"), 1);
-    owner.control->onSample(true);
-    QVERIFY(owner.finished());
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before + QStringList("null"), boundMs);
-    QCOMPARE(calls("command_move"), 2);
-}
+    void logLevels()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, text);
+        QFETCH(int, level);
+        StandInOwner owner;
+        owner.start(call);
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.log.size(), 1, boundMs);
+        QCOMPARE(owner.log[0].text, text);
+        QCOMPARE(owner.log[0].source, QStringLiteral("Script"));
+        QCOMPARE(owner.log[0].level, level);
+    }
 
-void TestScriptThread::noControllerHoldsMotion()
-{
-    StandInOwner owner;
-    const device_t opened = owner.handle;
-    owner.handle = -1;
-    owner.start("log(String(home())); log(String(zero()))");
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts().filter("undefined").size(), 1, boundMs);
-    QTest::qWait(50);
-    QCOMPARE(calls("command_home") + calls("command_zero"), 0);
-    QVERIFY(owner.control->isBusy()); // zero() waits
-    owner.handle = opened;
-    owner.control->onSample(true);
-    QVERIFY(owner.finished());
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts().last(), QStringLiteral("null"), boundMs);
-    QCOMPARE(calls("command_home"), 0);
-    QCOMPARE(calls("command_zero"), 1);
-}
+    void failedMoveHoldsOnlyMotion()
+    {
+        StandInOwner owner;
+        // A rejected set_ warns and holds nothing; a failed move holds the next move only.
+        QCOMPARE(trovsim_force_result(axis, "set_move_settings", -3, 1), 0);
+        QCOMPARE(trovsim_force_result(axis, "command_move", -1, 1), 0);
+        owner.start("log(String(set_move_settings({}))); log(String(move(10))); log(typeof get_move_settings());"
+                    "log(String(move(20)))");
+        const QStringList before = {"set_move_settings", "undefined", "undefined", "object"};
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before, boundMs);
+        QCOMPARE(owner.log[0].source, QStringLiteral("warning"));
+        QVERIFY(owner.control->thread()->stoppedOnError);
+        QTest::qWait(50);
+        QCOMPARE(calls("command_move"), 1); // the second waits for a connected sample
+        owner.control->onSample(false);
+        QTest::qWait(30);
+        QCOMPARE(calls("command_move"), 1);
+        owner.control->onSample(true);
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before + QStringList("null"), boundMs);
+        QCOMPARE(calls("command_move"), 2);
+    }
 
-void TestScriptThread::unpluggedRunResumesOnReopenedHandle()
-{
-    StandInOwner owner;
-    QCOMPARE(trovsim_unplug(axis), 0);
-    owner.start("log(String(gets())); log(String(move(30)))");
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined"}), boundMs);
-    QVERIFY(owner.control->isBusy());
-    owner.control->onSample(false);
-    QCOMPARE(trovsim_plug(axis, 0), 0);
-    // The polling thread's reconnect: close, -1, then the new handle.
-    const device_t old = owner.handle.exchange(-1);
-    owner.gateway->close_device(old);
-    owner.handle = owner.gateway->open_device(axis);
-    QVERIFY(owner.handle != -1);
-    owner.control->onSample(true);
-    QVERIFY(owner.finished());
-    QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined", "null"}), boundMs);
-    trovsim_advance_ms(600000);
-    double position = 0;
-    QCOMPARE(trovsim_physical_position(axis, &position), 0);
-    QCOMPARE(position, 30.0);
-}
+    void noControllerHoldsMotion()
+    {
+        StandInOwner owner;
+        const device_t opened = owner.handle;
+        owner.handle = -1;
+        owner.start("log(String(home())); log(String(zero()))");
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts().filter("undefined").size(), 1, boundMs);
+        QTest::qWait(50);
+        QCOMPARE(calls("command_home") + calls("command_zero"), 0);
+        QVERIFY(owner.control->isBusy()); // zero() waits
+        owner.handle = opened;
+        owner.control->onSample(true);
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts().last(), QStringLiteral("null"), boundMs);
+        QCOMPARE(calls("command_home"), 0);
+        QCOMPARE(calls("command_zero"), 1);
+    }
 
-void TestScriptThread::stopInLongSleep()
-{
-    StandInOwner owner;
-    owner.start("rigt(); msleep(60000); left()");
-    QTRY_COMPARE_WITH_TIMEOUT(calls("command_right"), 1, boundMs);
-    QTest::qWait(300);
-    owner.dialog->findChild<QPushButton*>("stopBtn")->click();
-    QVERIFY(owner.finished());
-    QCOMPARE(calls("command_left"), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(owner.dialog->findChild<QPushButton*>("startBtn")->isEnabled(), boundMs);
-}
+    void unpluggedRunResumesOnReopenedHandle()
+    {
+        StandInOwner owner;
+        QCOMPARE(trovsim_unplug(axis), 0);
+        owner.start("log(String(gets())); log(String(move(30)))");
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined"}), boundMs);
+        QVERIFY(owner.control->isBusy());
+        owner.control->onSample(false);
+        QCOMPARE(trovsim_plug(axis, 0), 0);
+        // The polling thread's reconnect: close, -1, then the new handle.
+        const device_t old = owner.handle.exchange(-1);
+        owner.gateway->close_device(old);
+        owner.handle = owner.gateway->open_device(axis);
+        QVERIFY(owner.handle != -1);
+        owner.control->onSample(true);
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined", "null"}), boundMs);
+        trovsim_advance_ms(600000);
+        double position = 0;
+        QCOMPARE(trovsim_physical_position(axis, &position), 0);
+        QCOMPARE(position, 30.0);
+    }
 
-void TestScriptThread::stopWhileWaitingForController()
-{
-    StandInOwner owner;
-    QCOMPARE(trovsim_unplug(axis), 0);
-    owner.start("gets(); move(5)");
-    QTRY_VERIFY_WITH_TIMEOUT(owner.control->thread()->stoppedOnError, boundMs);
-    owner.control->stopScript();
-    QVERIFY(owner.finished());
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(owner.control->quit(2000));
-    QVERIFY(clock.elapsed() < 2000);
-    QCOMPARE(calls("command_move"), 0);
-}
+    void stopInLongSleep()
+    {
+        StandInOwner owner;
+        owner.start("rigt(); msleep(60000); left()");
+        QTRY_COMPARE_WITH_TIMEOUT(calls("command_right"), 1, boundMs);
+        QTest::qWait(300);
+        owner.dialog->findChild<QPushButton*>("stopBtn")->click();
+        QVERIFY(owner.finished());
+        QCOMPARE(calls("command_left"), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(owner.dialog->findChild<QPushButton*>("startBtn")->isEnabled(), boundMs);
+    }
 
-void TestScriptThread::ownerStopEndsLoop()
-{
-    StandInOwner owner;
-    owner.start("while (true) { movr(10); msleep(300) }");
-    QTRY_VERIFY_WITH_TIMEOUT(calls("command_movr") >= 1, boundMs);
-    owner.stopAxis();
-    QVERIFY(owner.finished());
-    QVERIFY(lastJournalIndex("command_movr") < lastJournalIndex("command_stop"));
-}
+    void stopWhileWaitingForController()
+    {
+        StandInOwner owner;
+        QCOMPARE(trovsim_unplug(axis), 0);
+        owner.start("gets(); move(5)");
+        QTRY_VERIFY_WITH_TIMEOUT(owner.control->thread()->stoppedOnError, boundMs);
+        owner.control->stopScript();
+        QVERIFY(owner.finished());
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(owner.control->quit(2000));
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(calls("command_move"), 0);
+    }
 
-void TestScriptThread::startThenStopRunsNothing()
-{
-    StandInOwner owner;
-    owner.start("movr(1); log('ran')");
-    owner.control->stopScript();
-    QVERIFY(owner.finished());
-    QTest::qWait(2 * ScriptEngineThread::tickMs);
-    QCOMPARE(owner.control->thread()->runCount(), quint64(0));
-    QCOMPARE(calls("command_movr"), 0);
-}
+    void ownerStopEndsLoop()
+    {
+        StandInOwner owner;
+        owner.start("while (true) { movr(10); msleep(300) }");
+        QTRY_VERIFY_WITH_TIMEOUT(calls("command_movr") >= 1, boundMs);
+        owner.stopAxis();
+        QVERIFY(owner.finished());
+        QVERIFY(lastJournalIndex("command_movr") < lastJournalIndex("command_stop"));
+    }
 
-void TestScriptThread::exceptionReachesWindow()
-{
-    StandInOwner owner;
-    QSignalSpy exceptions(owner.dialog.get(), &ScriptDlg::script_exception);
-    owner.start("\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}");
-    QVERIFY(owner.finished());
-    QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
-    QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Error: boom"));
-    QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Error: boom"));
-    QVERIFY(owner.dialog->editor()->extraSelections().isEmpty());
-}
+    void startThenStopRunsNothing()
+    {
+        StandInOwner owner;
+        owner.start("movr(1); log('ran')");
+        owner.control->stopScript();
+        QVERIFY(owner.finished());
+        QTest::qWait(2 * ScriptEngineThread::tickMs);
+        QCOMPARE(owner.control->thread()->runCount(), quint64(0));
+        QCOMPARE(calls("command_movr"), 0);
+    }
+
+    void exceptionReachesWindow()
+    {
+        StandInOwner owner;
+        QSignalSpy exceptions(owner.dialog.get(), &ScriptDlg::script_exception);
+        owner.start("\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}");
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
+        QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Error: boom"));
+        QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Error: boom"));
+        QVERIFY(owner.dialog->editor()->extraSelections().isEmpty());
+    }
+};
 
 QTEST_MAIN(TestScriptThread)
 #include "tst_scriptthread.moc"
