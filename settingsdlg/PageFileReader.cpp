@@ -42,73 +42,62 @@ bool PageFileReader::text(const QString& key, QString* value, bool* missing)
     return true;
 }
 
-bool PageFileReader::readInt(const QString& key, qint64* value)
+template <typename T, typename Parse>
+bool PageFileReader::read(const QString& key, T* value, T whenMissing, Parse parse)
 {
     QString word;
     bool missing = false;
-    if (!text(key, &word, &missing)) {
+    if (!text(key, &word, &missing))
         return false;
-    }
     if (missing) {
-        *value = 0;
+        *value = whenMissing;
         return true;
     }
-    bool ok = false;
-    const qint64 number = word.trimmed().toLongLong(&ok, 10);
-    if (!ok) {
+    if (!parse(word.trimmed(), value)) {
         lines += pageValueWrong(key);
         return false;
     }
-    *value = number;
     return true;
+}
+
+bool PageFileReader::readInt(const QString& key, qint64* value)
+{
+    return read<qint64>(key, value, 0, [](const QString& word, qint64* number) {
+        bool ok = false;
+        const qint64 parsed = word.toLongLong(&ok, 10);
+        if (ok)
+            *number = parsed;
+        return ok;
+    });
 }
 
 bool PageFileReader::readReal(const QString& key, double* value)
 {
-    QString word;
-    bool missing = false;
-    if (!text(key, &word, &missing)) {
-        return false;
-    }
-    if (missing) {
-        *value = 0.0;
+    return read<double>(key, value, 0.0, [](const QString& word, double* number) {
+        bool ok = false;
+        const double parsed = word.toDouble(&ok);
+        if (!ok || !std::isfinite(parsed))
+            return false;
+        *number = parsed;
         return true;
-    }
-    bool ok = false;
-    const double number = word.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number)) {
-        lines += pageValueWrong(key);
-        return false;
-    }
-    *value = number;
-    return true;
+    });
 }
 
 bool PageFileReader::readBool(const QString& key, bool* value)
 {
-    QString word;
-    bool missing = false;
-    if (!text(key, &word, &missing)) {
-        return false;
-    }
-    if (missing) {
-        *value = true;
+    return read<bool>(key, value, true, [](const QString& word, bool* flag) {
+        bool isNumber = false;
+        const qint64 number = word.toLongLong(&isNumber, 10);
+        if (word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            *flag = true;
+        else if (word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            *flag = false;
+        else if (isNumber)
+            *flag = number != 0;
+        else
+            return false;
         return true;
-    }
-    word = word.trimmed();
-    bool isNumber = false;
-    const qint64 number = word.toLongLong(&isNumber, 10);
-    if (word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
-        *value = true;
-    } else if (word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
-        *value = false;
-    } else if (isNumber) {
-        *value = number != 0;
-    } else {
-        lines += pageValueWrong(key);
-        return false;
-    }
-    return true;
+    });
 }
 
 bool PageFileReader::readColor(const QString& key, QColor* value)

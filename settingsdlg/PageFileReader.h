@@ -29,6 +29,9 @@ public:
 private:
     // The text of the key, or false when it was reported; missing marks a key in neither store.
     bool text(const QString& key, QString* value, bool* missing);
+    // The key's value through parse (false: the value is wrong), or whenMissing.
+    template <typename T, typename Parse>
+    bool read(const QString& key, T* value, T whenMissing, Parse parse);
 
     QSettings* file;
     QSettings* defaults;
