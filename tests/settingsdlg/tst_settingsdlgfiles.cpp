@@ -176,6 +176,10 @@ private slots:
         d->OnSaveFileBtnClicked();
         d->OnRestoreFileBtnClicked();
         QCOMPARE(chooser.asked, 0);
+        trovsim_journal_clear();
+        d->OnSaveFlashBtnClicked();
+        d->OnRestoreFlashBtnClicked();
+        QCOMPARE(journalFunctions().filter("command_"), QStringList());
     }
 
     void restoreShowsTheFileButKeepsTheController()
