@@ -2,6 +2,7 @@
 #define FILECHOOSER_H
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -17,6 +18,12 @@ public:
                                  const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                  const QString& filter);
+    // Several files at once; empty when the user cancelled.
+    virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& folder,
+                                      const QString& filter);
+    // A name without a suffix gets defaultSuffix before the overwrite question is asked.
+    virtual QString saveFileNameWithSuffix(QWidget* parent, const QString& caption, const QString& folder,
+                                           const QString& filter, const QString& defaultSuffix);
 
     // The chooser in use: QFileDialog unless one was installed.
     static FileChooser* current();

@@ -48,6 +48,10 @@ QString settingsIniPath()
 
 QString sharePath()
 {
+    // Tests and a start from the build tree point it elsewhere.
+    const QByteArray overridden = qgetenv("TOLMO_SHARE_DIR");
+    if (!overridden.isEmpty())
+        return QFile::decodeName(overridden) + QLatin1Char('/');
     return QStringLiteral("/usr/share/tolmo/");
 }
 

@@ -6,11 +6,16 @@
 #include <QColor>
 #include <QPalette>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QMetaObject>
 #include <QPushButton>
 
 #include "chartdlg/GraphSettings.h"
 #include "common/FieldText.h"
+#include "common/FileChooser.h"
+#include "common/MessagePrompter.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "common/WindowPlacement.h"
@@ -28,7 +33,9 @@
 #include "pages/StagePageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
+#include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/CyclicSettings.h"
+#include "settingsdlg/RestoreErrorsDialog.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
@@ -149,7 +156,8 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
     // The latest sample says when the controller is lost or back.
     connect(updateThread, &UpdateThread::finished, this,
             [this](int, QDateTime, status_t, chart_data_t, analog_data_t, bool connected, int mode) {
-                updateApplyEnabled(connected && mode == 2);
+                controllerReachable = connected && mode == 2;
+                updateApplyEnabled();
             });
 
     ui->reconnectDelaySpin->hide();
@@ -344,10 +352,13 @@ bool SettingsDlg::canApply() const
     return controllerMode() == 2 && !firmwareThread->isRunning();
 }
 
-void SettingsDlg::updateApplyEnabled(bool deviceUsable)
+void SettingsDlg::updateApplyEnabled()
 {
+    const bool usable = canUseController();
     if (QPushButton* apply = ui->buttonBox->button(QDialogButtonBox::Apply))
-        apply->setEnabled(deviceUsable && canApply());
+        apply->setEnabled(usable);
+    for (QPushButton* button : {ui->saveFlashBtn, ui->restoreFlashBtn, ui->saveFileBtn, ui->restoreFileBtn})
+        button->setEnabled(usable);
 }
 
 bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_all_settings)
@@ -591,13 +602,203 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
     }
 }
 
-// Flash, profile files, comparison and the modified mark come with the dialog's file operations.
-void SettingsDlg::OnRestoreFlashBtnClicked() {}
-void SettingsDlg::OnSaveFlashBtnClicked() {}
-void SettingsDlg::OnSaveFileBtnClicked() {}
-void SettingsDlg::OnRestoreFileBtnClicked() {}
-void SettingsDlg::OnCompareFileBtnClicked() {}
-void SettingsDlg::updateModifiedMark() {}
+namespace {
+
+QString profileFilter()
+{
+    // "*.*" would hide names without a dot.
+    return QCoreApplication::translate("SettingsDlg", "Config files (*.cfg);;All files (*)");
+}
+
+} // namespace
+
+void SettingsDlg::showLabel(const QString& text, bool restored)
+{
+    QPalette palette = ui->configLbl->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText,
+                     restored ? QColor(127, 127, 127) : QColor(0, 0, 0, 255));
+    ui->configLbl->setPalette(palette);
+    ui->configLbl->setText(text);
+    if (restored)
+        ui->configLbl->setToolTip(tr("Settings will be saved into the device when you click OK or Apply button"));
+}
+
+QString SettingsDlg::profileFolder(const QString& remembered, const QString& fallback) const
+{
+    return !remembered.isEmpty() && !ui->defaultLocationChk->isChecked() ? remembered : fallback;
+}
+
+void SettingsDlg::rememberFolder(QString* remembered, const QString& file) const
+{
+    if (!ui->defaultLocationChk->isChecked())
+        *remembered = QFileInfo(file).absolutePath();
+}
+
+void SettingsDlg::OnRestoreFlashBtnClicked()
+{
+    if (!canUseController())
+        return;
+    if (!ui->configLbl->text().startsWith(QLatin1Char('*')))
+        ui->configLbl->setText(QLatin1Char('*') + ui->configLbl->text());
+    gateway->command_read_settings(updateThread->deviceHandle->load());
+    AllPagesFromDeviceToClassToUi(true, true);
+}
+
+void SettingsDlg::OnSaveFlashBtnClicked()
+{
+    if (!canUseController())
+        return;
+    AllPagesFromUiToClassToDevice();
+    AllPagesFromDeviceToClassToUi(true, true);
+    gateway->command_save_settings(updateThread->deviceHandle->load());
+}
+
+void SettingsDlg::ProgramSettingsToFile(QSettings* file)
+{
+    if (multiaxis)
+        return;
+    for (P position : programPages) {
+        if (ProgramPageWgt* program = programPage(position))
+            program->SaveToFile(file);
+    }
+}
+
+void SettingsDlg::OnSaveFileBtnClicked()
+{
+    if (!canUseController())
+        return;
+    bool anyValid = false;
+    for (bool read : motorSettings->valid)
+        anyValid = anyValid || read;
+    if (!anyValid) {
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
+                                           tr("The settings were not read from the controller, so there is nothing to save."),
+                                           QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    // A manufacturer's profile is refused and the user asked again, until a name is taken or
+    // the user cancels.
+    for (;;) {
+        QString name = FileChooser::current()->saveFileNameWithSuffix(
+            this, tr("Save config file"), profileFolder(saveConfigPath, profilesPath()), profileFilter(),
+            QStringLiteral("cfg"));
+        if (name.isEmpty())
+            return;
+        if (!name.endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive))
+            name += QStringLiteral(".cfg");
+
+        bool written = false;
+        {
+            IniSettings file(name);
+            if (file.value(QStringLiteral("Protection/original"), false).toBool()) {
+                MessagePrompter::current()->prompt(
+                    nullptr, QMessageBox::Information, tr("Tolmo"),
+                    tr("Can not change manufacturer installation-specific settings file.\n"
+                       "Please choose different name for your installation-specific settings file."),
+                    QMessageBox::Ok, QMessageBox::Ok);
+                continue;
+            }
+            ProgramSettingsToFile(&file);
+            written = motorSettings->saveToFile(file);
+        }
+        if (!written) {
+            MessagePrompter::current()->prompt(this, QMessageBox::Critical, tr("Error"),
+                                               tr("The settings could not be written to %1.").arg(name),
+                                               QMessageBox::Ok, QMessageBox::Ok);
+            return;
+        }
+        showLabel(fileNameFromPath(name), false);
+        rememberFolder(&saveConfigPath, name);
+        return;
+    }
+}
+
+void SettingsDlg::OnRestoreFileBtnClicked()
+{
+    if (!canUseController())
+        return;
+    const QString name = FileChooser::current()->openFileName(
+        this, tr("Open config file"), profileFolder(loadConfigPath, profilesPath()), profileFilter());
+    if (name.isEmpty())
+        return;
+    loadedConfigFile = name;
+    showLabel(fileNameFromPath(name), true);
+
+    QString report;
+    {
+        IniSettings file(name);
+        const MotorSettings kept(*motorSettings);
+        motorSettings->loadFromFile(file, report);
+        AllPagesFromDeviceToClassToUi(false, false);
+        // The restored values live in the pages until Ok or Apply; observers go back to what
+        // the controller holds.
+        *motorSettings = kept;
+        emit SgnChangeSettings();
+        if (!multiaxis) {
+            for (P position : programPages) {
+                if (ProgramPageWgt* program = programPage(position))
+                    report += program->RestoreFromFile(&file, nullptr);
+            }
+        }
+    }
+    rememberFolder(&loadConfigPath, name);
+    if (!report.isEmpty()) {
+        auto* shown = new RestoreErrorsDialog(this, report.split(QLatin1Char('\n')));
+        shown->exec();
+    }
+}
+
+void SettingsDlg::OnCompareFileBtnClicked()
+{
+    const QStringList files = FileChooser::current()->openFileNames(
+        this, tr("Open two config files"), profileFolder(loadConfigPath, configDirPath()), profileFilter());
+    if (files.isEmpty())
+        return;
+    if (files.size() != 2) {
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
+                                           tr("Please select exactly two settings files to compare."),
+                                           QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    auto* shown = new CompareSettingsDialog(this, files);
+    shown->exec();
+}
+
+void SettingsDlg::updateModifiedMark()
+{
+    bool modified = false;
+    if (!multiaxis) {
+        // Nothing restored yet: every program key counts as different, no file needs opening.
+        modified = loadedConfigFile.isEmpty();
+        if (!modified) {
+            QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/tolmo-mark-XXXXXX.ini"));
+            if (scratch.open()) {
+                scratch.close();
+                {
+                    IniSettings written(scratch.fileName());
+                    ProgramSettingsToFile(&written);
+                    written.sync();
+                }
+                // Reopened, so both sides are read back as text from a file.
+                const IniSettings shown(scratch.fileName());
+                const IniSettings loaded(loadedConfigFile);
+                for (const QString& key : shown.allKeys()) {
+                    if (!loaded.contains(key)
+                        || settingsValueText(loaded.value(key)) != settingsValueText(shown.value(key))) {
+                        modified = true;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    QString text = ui->configLbl->text();
+    if (!modified && text.startsWith(QLatin1Char('*')))
+        text.remove(0, 1);
+    else if (modified && !text.isEmpty() && !text.startsWith(QLatin1Char('*')))
+        text.prepend(QLatin1Char('*'));
+    ui->configLbl->setText(text);
+}
 
 void SettingsDlg::firmwareUploaded(int result)
 {
@@ -605,11 +806,15 @@ void SettingsDlg::firmwareUploaded(int result)
     if (result != result_ok)
         return;
     controllerSettings->readDeviceIdentity();
-    motorSettings->readBasicFromDevice();
     if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
         about->FromClassToUi();
+    controllerSettings->readDeviceIdentity();
+    motorSettings->readBasicFromDevice();
     setEngineType();
     motorTypeChanged(motorSettings->entype.EngineType);
+    // Everything again, so that an Ok right after the update writes nothing stale.
+    AllPagesFromDeviceToClassToUi(true, true);
+    applyTreeState(motorSettings->entype.EngineType);
     updateApplyEnabled();
 }
 

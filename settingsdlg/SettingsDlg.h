@@ -50,6 +50,10 @@ public:
     QString getDeviceConfigFileName() const;
     // The controller takes settings now: firmware running, handle open, no upload under way.
     bool canApply() const;
+    // The operations that need the running firmware: no bootloader, no lost controller, no upload.
+    bool canUseController() const { return canApply() && controllerReachable; }
+    // The program pages' groups into file (nothing for a multi-axis dialog).
+    void ProgramSettingsToFile(QSettings* file);
     // A change that alters how the controller counts positions and speeds.
     static bool isCriticalChange(const MotorSettings& before, const MotorSettings& after);
     // The unit texts this dialog's pages show.
@@ -117,13 +121,17 @@ private:
     // Every item's flags from the controller's mode, the engine type and the dialog's kind.
     void applyTreeState(unsigned int engineType);
     void makeCurrent(SettingsPage position);
-    void updateApplyEnabled(bool deviceUsable = true);
+    void updateApplyEnabled();
+    void showLabel(const QString& text, bool restored);
+    QString profileFolder(const QString& remembered, const QString& fallback) const;
+    void rememberFolder(QString* remembered, const QString& file) const;
     void retranslateTree();
     int controllerMode() const;
 
     Ui::SettingsDlg* ui;
     UnitTextSet dialogUnits;
     unsigned int lastKnownEngineType = 0;
+    bool controllerReachable = true;
     QWidget* shownPage = nullptr;
 };
 
