@@ -216,6 +216,7 @@ void ChartDlg::InitUI(GraphSettings* graphSettings_)
     fileLabel.hide();
     dataSizeLabel.setText(tr(" data size: %1 KB ").arg(0));
     dataSizeLabel.setAlignment(Qt::AlignLeft);
+    dataSizeLabel.setMinimumWidth(dataSizeLabel.fontMetrics().horizontalAdvance(tr(" data size: %1 KB ").arg(9999999)));
     runLabel.setText(tr(" stopped "));
     runLabel.setFixedWidth(65);
     runLabel.setAlignment(Qt::AlignCenter);
@@ -618,8 +619,7 @@ void ChartDlg::updateTimeAxes()
     int left = 0, right = 0;
     for (int i = 0; i < plotCount; ++i) {
         QwtPlot* p = anyPlot(i);
-        left = std::max(left, int(p->axisScaleDraw(QwtPlot::yLeft)->extent(p->axisFont(QwtPlot::yLeft))) +
-                                  p->axisWidget(QwtPlot::yLeft)->title().textSize().toSize().height());
+        left = std::max(left, int(p->axisScaleDraw(QwtPlot::yLeft)->extent(p->axisFont(QwtPlot::yLeft))));
         right = std::max(right, int(p->axisScaleDraw(QwtPlot::yRight)->extent(p->axisFont(QwtPlot::yRight))));
     }
     for (int i = 0; i < plotCount; ++i) {
