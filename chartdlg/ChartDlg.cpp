@@ -16,6 +16,7 @@
 #include "settings_model/MotorSettings.h"
 #include "ui_chartdlg.h"
 
+#include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
 #include <qwt_scale_draw.h>
@@ -78,13 +79,15 @@ ChartDlg::ChartDlg(QWidget* parent, MotorSettings* motorSettings_, const QString
 
     for (int i = 0; i < valuePlotCount; ++i) {
         auto* p = new GraphPlot(&gapMap, chartLog.get(), (i < 2 && engineType == ENGINE_TYPE_STEP) ? i : -1);
-        p->canvas()->setAttribute(Qt::WA_PaintOnScreen, false);
         plots << p;
         ui->verticalLayout_2->addWidget(p);
     }
     flagsPlot = new GraphPlotMulti(&gapMap, chartLog.get(), -2);
     ui->verticalLayout_2->addWidget(flagsPlot);
     for (int i = 0; i < plotCount; ++i) {
+        // Qwt 6.1 reallocates the backing store at every replot; the window replots anyway.
+        if (auto* canvas = qobject_cast<QwtPlotCanvas*>(anyPlot(i)->canvas()))
+            canvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
         gapItems[size_t(i)] = new GapLines(&gapLines_);
         gapItems[size_t(i)]->attach(anyPlot(i));
     }
@@ -490,11 +493,10 @@ void ChartDlg::update(int int_offset)
         }
         if (i == flagsIndex) {
             for (int k = 0; k < GraphPlotMulti::flagCount; ++k)
-                flagsPlot->setRawData(on ? timeValues.data() : nullptr, on ? flagValues[size_t(k)].data() : nullptr,
-                                      on ? drawn : 0, k);
+                setCurve(p, i + k, flagValues[size_t(k)], on ? drawn : 0);
         } else {
+            setCurve(p, i, plotValues[size_t(i)], on ? drawn : 0);
             const double* y = on ? plotValues[size_t(i)].data() : nullptr;
-            plots[i]->setRawData(on ? timeValues.data() : nullptr, y, on ? drawn : 0);
             plots[i]->picker()->setSamples(on ? timeValues.data() : nullptr, y, on ? shown : 0, newest);
         }
     }
@@ -865,4 +867,49 @@ void ChartDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     if (defaults)
         defaults->endGroup();
     setHardware(engineType);
+}
+
+void ChartDlg::decimate(const double* x, const double* y, int64_t n, double colWidth, std::vector<double>& outX,
+                        std::vector<double>& outY)
+{
+    outX.clear();
+    outY.clear();
+    int64_t i = 0;
+    while (i < n) {
+        const double column = std::floor(x[i] / colWidth);
+        int64_t lo = i, hi = i;
+        for (++i; i < n && std::floor(x[i] / colWidth) == column; ++i) {
+            if (y[i] < y[lo])
+                lo = i;
+            if (y[i] > y[hi])
+                hi = i;
+        }
+        const int64_t first = std::min(lo, hi), second = std::max(lo, hi);
+        outX.push_back(x[first]);
+        outY.push_back(y[first]);
+        if (second != first) {
+            outX.push_back(x[second]);
+            outY.push_back(y[second]);
+        }
+    }
+}
+
+void ChartDlg::setCurve(QwtPlot* plot, int curve, const std::vector<double>& y, int64_t drawn)
+{
+    // Only the curve is thinned; the tracker and the files keep every sample.
+    const int width = plot->canvas()->width();
+    const double* xs = drawn ? timeValues.data() : nullptr;
+    const double* ys = drawn ? y.data() : nullptr;
+    int64_t count = drawn;
+    if (drawn > 4 * int64_t(width) && width > 0) {
+        const double colWidth = visibleSeconds() * 1000.0 / width;
+        decimate(timeValues.data(), y.data(), drawn, colWidth, drawX[size_t(curve)], drawY[size_t(curve)]);
+        xs = drawX[size_t(curve)].data();
+        ys = drawY[size_t(curve)].data();
+        count = int64_t(drawX[size_t(curve)].size());
+    }
+    if (plot == flagsPlot)
+        flagsPlot->setRawData(xs, ys, count, curve - flagsIndex);
+    else
+        plots[curve]->setRawData(xs, ys, count);
 }

@@ -89,6 +89,10 @@ public:
 
     static double plotValue(const ChartRecord& r, int plot, int engineType, int divisor);
     static int labelDivisor(double lo, double hi);
+    // Per column of width colWidth (aligned to absolute time) the minimum and the maximum, in
+    // time order; x runs newest first.
+    static void decimate(const double* x, const double* y, int64_t n, double colWidth, std::vector<double>& outX,
+                         std::vector<double>& outY);
 
 public slots:
     void InsertMeasure(int number, QDateTime msrTime, status_t msr, chart_data_t chart_data,
@@ -139,6 +143,7 @@ private:
     void emptyCurves();
     void resetTimeAxes(QwtPlot* plot);
     void alignRightAxes();
+    void setCurve(QwtPlot* plot, int curve, const std::vector<double>& y, int64_t drawn);
     void updateLimitLines();
     void updateDataSize();
     void invalidate() { ++generation; }
@@ -177,6 +182,7 @@ private:
     std::vector<double> timeValues;
     std::array<std::vector<double>, valuePlotCount> plotValues;
     std::array<std::vector<double>, 9> flagValues;
+    std::array<std::vector<double>, plotCount + 8> drawX, drawY;  // decimated, per curve
     RefreshKey lastKey;
     int64_t generation = 0;
     int64_t refreshes = 0;

@@ -99,6 +99,7 @@ private slots:
     void closeStopsRecording();
     void windowState();
     void render();
+    void lifecycle();
 };
 
 void TestChartDlg::gating_data()
@@ -273,6 +274,11 @@ void TestChartDlg::history()
     QCOMPARE(int(curve->dataSize()), 24);
     QCOMPARE(curve->sample(0).x(), 2400.0);
     QCOMPARE(curve->sample(23).x(), 100.0);
+    const double x[] = {5, 4, 3, 2, 1, 0}, y[] = {1, 9, 0, 3, 3, 2};
+    std::vector<double> ox, oy;
+    ChartDlg::decimate(x, y, 6, 3.0, ox, oy);
+    QCOMPARE(ox, (std::vector<double>{4, 3, 2, 0}));
+    QCOMPARE(oy, (std::vector<double>{9, 0, 3, 2}));
     rig.dlg->checkBox(1)->setChecked(true);
     rig.graph.common.dataPoints = 1;
     rig.dlg->ReinitPlots();
@@ -395,6 +401,23 @@ void TestChartDlg::render()
     const QString out = qEnvironmentVariable("TOLMO_RENDER_DIR");
     if (!out.isEmpty())
         img.save(out + "/chartdlg.png");
+}
+
+void TestChartDlg::lifecycle()
+{
+    MotorSettings motor(nullptr, nullptr);
+    { ChartDlg bare(nullptr, &motor, QString()); }  // never set up
+    Rig rig;
+    rig.dlg->OnStartBtnClicked();
+    for (int round = 0; round < 6; ++round) {
+        rig.feed(40);
+        rig.dlg->checkBox(round % 3 + 1)->setChecked(round % 2 == 0);
+        rig.graph.common.dataPoints = round % 2 ? 1 : 7;
+        rig.dlg->ReinitPlots();
+        rig.dlg->update();
+        for (int i = 0; i < ChartDlg::valuePlotCount; ++i)
+            QVERIFY(rig.dlg->plot(i)->curve()->dataSize() == 0 || rig.dlg->checkBox(i)->isChecked());
+    }
 }
 
 QTEST_MAIN(TestChartDlg)
