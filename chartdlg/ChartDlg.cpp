@@ -811,7 +811,8 @@ void ChartDlg::OnLoadBtnClicked()
         for (int axis : {QwtPlot::xTop, QwtPlot::xBottom})
             for (const TimeGapMap::Break& b : gaps)
                 ChartPlotLook::timeEngine(*anyPlot(i), axis)->appendPoint(b.start);
-    setMinTime(std::min(loaded.minTime, 0.0));
+    // No label left of the oldest record: the limit is in elapsed time, as the labels are.
+    setMinTime(std::min(gapMap.mapTime(loaded.minTime), 0.0));
     fileLabel.setText(fileNameFromPath(name) + QLatin1Char(' '));
     fileLabel.show();
     resetSliderRange(true);

@@ -1,5 +1,7 @@
 #include "chartdlg/ChartDlg.h"
+#include "chartdlg/ChartPlotLook.h"
 #include "chartdlg/GraphPlot.h"
+#include "chartdlg/TimeScaleDraw.h"
 #include "chartdlg/GraphPlotMulti.h"
 #include "chartdlg/GraphSettings.h"
 #include "common/FileChooser.h"
@@ -291,7 +293,10 @@ void TestChartDlg::files()
     QTemporaryDir dir;
     Rig rig;
     rig.dlg->OnStartBtnClicked();
-    rig.feed(30);
+    rig.feed(15);
+    rig.clock = rig.clock.addSecs(10);
+    rig.feed(15);
+    rig.dlg->update();
     const QString good = dir.filePath("run.grf");
     rig.chooser.answer = dir.filePath("run");
     rig.dlg->OnSaveBtnClicked();
@@ -332,6 +337,10 @@ void TestChartDlg::files()
     QCOMPARE(rig.dlg->log().count(), int64_t(30));
     QCOMPARE(rig.dlg->log().newest().Time, -100.0);
     QCOMPARE(rig.dlg->fileText(), QStringLiteral("run.grf "));
+    // Labels start at the oldest record's elapsed time, the pause included.
+    const double oldest = rig.dlg->log()[0].Time;
+    QCOMPARE(oldest, -3000.0);
+    QCOMPARE(ChartPlotLook::timeScaleDraw(*rig.dlg->plot(0), QwtPlot::xBottom)->minTime(), oldest - 10000.0);
     rig.dlg->OnStartBtnClicked();
     rig.clock = rig.clock.addSecs(60);
     rig.feed(2);
