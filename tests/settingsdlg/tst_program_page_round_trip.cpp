@@ -14,31 +14,15 @@
 #include "settingsdlg/PageGraphWgt.h"
 #include "settingsdlg/PageLogSettingsWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
+#include "support/PageRecords.h"
 
 // Every program page of the factory shown a drawn record and stored back gives the record
 // again, but for its widgets' clamps, and touches no other record.
 
 namespace {
 
-struct Records
+struct Records : PageRecords
 {
-    CyclicSettings cyclic;
-    LogSettings log;
-    GraphSettings graph;
-    MotorSettings motor{nullptr, nullptr};
-    StageSettings stage{nullptr, nullptr};
-
-    SettingsPageContext context()
-    {
-        SettingsPageContext c;
-        c.motorSettings = &motor;
-        c.stageSettings = &stage;
-        c.cyclicSettings = &cyclic;
-        c.logSettings = &log;
-        c.graphSettings = &graph;
-        return c;
-    }
-
     void draw(QRandomGenerator& rng)
     {
         auto any = [&rng] { return int(rng.generate()); };

@@ -14,6 +14,7 @@
 #include "settingsdlg/PageGraphWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
+#include "support/PageRecords.h"
 
 class TestSettingsPageFactory : public QObject
 {
@@ -24,21 +25,8 @@ private slots:
     void placeholdersOfferWhatTheDialogCalls();
 
 private:
-    MotorSettings motor{nullptr, nullptr};
-    StageSettings stage{nullptr, nullptr};
-    CyclicSettings cyclic;
-    LogSettings log;
-    GraphSettings graph;
-    SettingsPageContext context()
-    {
-        SettingsPageContext c;
-        c.motorSettings = &motor;
-        c.stageSettings = &stage;
-        c.cyclicSettings = &cyclic;
-        c.logSettings = &log;
-        c.graphSettings = &graph;
-        return c;
-    }
+    PageRecords records;
+    SettingsPageContext context() { return records.context(); }
 };
 
 void TestSettingsPageFactory::everyPositionHasItsKind()
@@ -68,8 +56,8 @@ void TestSettingsPageFactory::everyPositionHasItsKind()
 
 void TestSettingsPageFactory::placeholdersOfferWhatTheDialogCalls()
 {
-    motor.edges.LeftBorder = -40;
-    motor.edges.RightBorder = 70;
+    records.motor.edges.LeftBorder = -40;
+    records.motor.edges.RightBorder = 70;
     std::unique_ptr<QWidget> borders(SettingsPageFactory::create(1, context()));
     QSignalSpy changed(borders.get(), SIGNAL(SgnChangeValues()));
     qobject_cast<ControllerPageWgt*>(borders.get())->FromClassToUi();

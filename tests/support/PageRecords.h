@@ -1,0 +1,32 @@
+#ifndef PAGERECORDS_H
+#define PAGERECORDS_H
+
+#include "chartdlg/GraphSettings.h"
+#include "log/LogSettings.h"
+#include "settings_model/MotorSettings.h"
+#include "settings_model/StageSettings.h"
+#include "settingsdlg/CyclicSettings.h"
+#include "settingsdlg/SettingsPageFactory.h"
+
+// The records a settings dialog hands its pages, without a controller behind them.
+struct PageRecords
+{
+    CyclicSettings cyclic;
+    LogSettings log;
+    GraphSettings graph;
+    MotorSettings motor{nullptr, nullptr};
+    StageSettings stage{nullptr, nullptr};
+
+    SettingsPageContext context()
+    {
+        SettingsPageContext c;
+        c.motorSettings = &motor;
+        c.stageSettings = &stage;
+        c.cyclicSettings = &cyclic;
+        c.logSettings = &log;
+        c.graphSettings = &graph;
+        return c;
+    }
+};
+
+#endif // PAGERECORDS_H
