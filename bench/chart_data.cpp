@@ -3,6 +3,7 @@
 // file (36,000 records, page cache warm; target at most 15 ms) and of a one-day file: medians.
 // Usage: bench_chart_data [rounds]   (default 20)
 
+#include "bench/BenchStats.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -56,10 +57,8 @@ double loadMs(const QString& path, int rounds, int64_t expected, double* adoptMs
             adopts.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
     }
-    std::sort(reads.begin(), reads.end());
-    std::sort(adopts.begin(), adopts.end());
-    *adoptMs = adopts[adopts.size() / 2];
-    return reads[reads.size() / 2];
+    *adoptMs = bench::median(adopts);
+    return bench::median(reads);
 }
 
 } // namespace

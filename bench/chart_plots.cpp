@@ -17,6 +17,7 @@
 
 #include "chartdlg/ChartLog.h"
 #include "chartdlg/GraphPlot.h"
+#include "bench/BenchStats.h"
 #include "chartdlg/TimeGapMap.h"
 #include "chartdlg/myPicker.h"
 #include "chartdlg/myScaleEngine.h"
@@ -26,15 +27,7 @@ namespace {
 template <typename F>
 double medianUs(int rounds, F&& f)
 {
-    std::vector<double> times;
-    QElapsedTimer timer;
-    for (int i = 0; i < rounds; ++i) {
-        timer.start();
-        f(i);
-        times.push_back(double(timer.nsecsElapsed()) / 1000.0);
-    }
-    std::nth_element(times.begin(), times.begin() + rounds / 2, times.end());
-    return times[size_t(rounds / 2)];
+    return bench::median(bench::timeRoundsMs(rounds, f)) * 1000.0;
 }
 
 volatile double sink;

@@ -4,6 +4,7 @@
 // 100 ms); InsertMeasure, and a timer tick without a new sample. Median and p95.
 // Usage: QT_QPA_PLATFORM=offscreen bench_chart_window [rounds]   (default 60)
 
+#include "bench/BenchStats.h"
 #include <QApplication>
 #include <QEvent>
 #include <qwt_plot_canvas.h>
@@ -33,15 +34,8 @@ struct Figures
 template <typename F>
 Figures measureMs(int rounds, F&& f)
 {
-    std::vector<double> times;
-    QElapsedTimer timer;
-    for (int i = 0; i < rounds; ++i) {
-        timer.start();
-        f();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 95 / 100)]};
+    const std::vector<double> times = bench::timeRoundsMs(rounds, [&](int) { f(); });
+    return {bench::median(times), bench::percentile(times, 0.95)};
 }
 
 void print(const char* what, Figures f)

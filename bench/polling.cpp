@@ -2,6 +2,7 @@
 // core and the interval between samples of each axis.
 // Usage: bench_polling [seconds]   (default 10; 60 for the full run)
 
+#include "bench/BenchStats.h"
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -29,14 +30,7 @@ double processCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(share * double(values.size() - 1) + 0.5));
-    return values[index];
-}
+using bench::percentile;
 
 struct Axis
 {

@@ -3,6 +3,7 @@
 // parsed anew every time (as when a profile is first opened) and once with Qt's parsed copy.
 // Usage: bench_profile_file [rounds]   (default 200)
 
+#include "bench/BenchStats.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -36,11 +37,7 @@ MotorSettings fullSettings()
     return s;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
+using bench::median;
 
 double mean(const std::vector<double>& values)
 {

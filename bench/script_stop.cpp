@@ -2,6 +2,7 @@
 // idle again, over 100 stops each in a busy loop, in a native sleep and in a flag wait.
 // Usage: bench_script_stop [stops]   (default 100)
 
+#include "bench/BenchStats.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -46,9 +47,8 @@ Figures measure(ProbeScriptThread& thread, const QString& script, int stops)
             ++figures.notStopped;
         latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
     }
-    std::sort(latencies.begin(), latencies.end());
-    figures.median = latencies[latencies.size() / 2];
-    figures.maximum = latencies.back();
+    figures.median = bench::median(latencies);
+    figures.maximum = bench::maximum(latencies);
     return figures;
 }
 

@@ -3,6 +3,7 @@
 // and an Apply with nothing changed. Milliseconds, median and worst of the rounds.
 // Usage: bench_settings_dialog [rounds]   (default 30)
 
+#include "bench/BenchStats.h"
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -23,12 +24,11 @@ namespace {
 struct Figures
 {
     std::vector<double> values;
-    void add(const QElapsedTimer& clock) { values.push_back(double(clock.nsecsElapsed()) / 1e6); }
-    void print(const char* what, double target)
+    void add(const QElapsedTimer& clock) { values.push_back(bench::elapsedMs(clock)); }
+    void print(const char* what, double target) const
     {
-        std::sort(values.begin(), values.end());
-        std::printf("%-28s median %8.3f ms  max %8.3f ms  (target %g ms)\n", what, values[values.size() / 2],
-                    values.back(), target);
+        std::printf("%-28s median %8.3f ms  max %8.3f ms  (target %g ms)\n", what, bench::median(values),
+                    bench::maximum(values), target);
     }
 };
 
