@@ -448,7 +448,7 @@ private slots:
         bool waited = false;
         chooser.whileOpen = [&] {
             QCoreApplication::processEvents();
-            waited = !(d->treeItem(SettingsPage::MotorType)->flags() & Qt::ItemIsEnabled);
+            waited = !(d->treeItem(SettingsPage::Borders)->flags() & Qt::ItemIsEnabled);
         };
         d->OnCompareFileBtnClicked();
         QVERIFY(waited);
