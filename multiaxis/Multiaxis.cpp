@@ -383,6 +383,8 @@ void Multiaxis::UpdateState()
         return;
     if (exitPending && !exitCheck())
         return;
+    if (n == 0)
+        return;
 
     QString title = QStringLiteral("Tolmo multiaxis ");
     for (int s = 0; s < n; ++s)
@@ -439,25 +441,33 @@ void Multiaxis::UpdateState()
     refreshScriptControls();
 }
 
+void Multiaxis::showLost(int s, bool lost)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{groupBox[s], curPos[s], pushButton_joyDec[s], pushButton_joyInc[s],
+                                                      spinBox_moveTo[s], spinBox_shiftOn[s]})
+        w->setEnabled(!lost);
+    positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), lost ? Qt::DashLine : Qt::SolidLine));
+}
+
+void Multiaxis::showAlarm(int s, bool alarm)
+{
+    const QColor& colour = alarm ? alarmColor : normalColor;
+    groupBox[s]->setStyleSheet(QStringLiteral("QGroupBox { background-color: ") + colour.name() + QStringLiteral(" ; }"));
+}
+
 void Multiaxis::refreshSlot(int s, QString* title)
 {
     const int a = axisOrder[s];
     const AxisSample& sample = samples[a];
-    QWidget* const controls[] = {groupBox[s], curPos[s], pushButton_joyDec[s], pushButton_joyInc[s],
-                                 spinBox_moveTo[s], spinBox_shiftOn[s]};
     if (!sample.connected) {
         if (!lostShown[a]) {
-            for (QWidget* w : controls)
-                w->setEnabled(false);
-            positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), Qt::DashLine));
+            showLost(s, true);
             lostShown[a] = true;
         }
         return;
     }
     if (lostShown[a]) {
-        for (QWidget* w : controls)
-            w->setEnabled(true);
-        positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), Qt::SolidLine));
+        showLost(s, false);
         settingsDlgs[a]->motorSettings->readBasicFromDevice();
         // Targets typed before go out in the unit the controller counts in now.
         giveBoxesDivisor(s, a);
@@ -477,9 +487,7 @@ void Multiaxis::refreshSlot(int s, QString* title)
 
     const bool alarm = (st.Flags & STATE_ALARM) != 0;
     if (alarm != alarmShown[a]) {
-        const QColor& colour = alarm ? alarmColor : normalColor;
-        groupBox[s]->setStyleSheet(QStringLiteral("QGroupBox { background-color: ") + colour.name()
-                                   + QStringLiteral(" ; }"));
+        showAlarm(s, alarm);
         alarmShown[a] = alarm;
     }
 
@@ -690,6 +698,11 @@ void Multiaxis::receiveSerials(QStringList serials)
     }
     std::copy(order, order + maxAxes, axisOrder);
     for (int s = 0; s < n; ++s) {
+        // The slot's widgets take the lost and alarm state of the axis they show now.
+        const int a = axisOrder[s];
+        showLost(s, lostShown[a]);
+        if (alarmShown[a] || !groupBox[s]->styleSheet().isEmpty())
+            showAlarm(s, alarmShown[a]);
         const Kept& k = kept[axisOrder[s]];
         // The divisor first, so that the recorded pair comes back exactly.
         const struct { StepSpinBox* box; int step, uStep; double value; } boxes[] = {

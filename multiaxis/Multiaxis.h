@@ -176,6 +176,9 @@ private:
     void setUpSpinBoxes();
     void buildPlots();
     void refreshSlot(int slot, QString* title);
+    // The slot's controls and position line as for a lost (or present) axis.
+    void showLost(int slot, bool lost);
+    void showAlarm(int slot, bool alarm);
     void detectStage(int axis);
     QString axisName(int axis) const;
     // Left and right border of axis `axis` in display units (microsteps from whole steps on).
