@@ -51,8 +51,6 @@ const char* const slotLetters[] = {"X", "Y", "Z"};
 const SettingsPage stagePages[] = {SettingsPage::PositionerName, SettingsPage::Stage,
                                    SettingsPage::StageDcMotor,   SettingsPage::StageStepperMotor,
                                    SettingsPage::StageEncoder,   SettingsPage::StageGear};
-// Selectable by mouse and keyboard, editable.
-constexpr Qt::TextInteractionFlags editableText = Qt::TextInteractionFlags(19);
 
 qint64 monotonicMs()
 {
@@ -391,12 +389,15 @@ void Multiaxis::UpdateState()
         refreshSlot(s, &title);
     setWindowTitle(title);
 
+    bool rescaled = false;
     double cache[maxAxes][2];
     for (int s = 0; s < n; ++s) {
         const int a = axisOrder[s];
         borders(a, &cache[a][0], &cache[a][1]);
-        if (cache[a][0] != borderCache[a][0] || cache[a][1] != borderCache[a][1])
+        if (cache[a][0] != borderCache[a][0] || cache[a][1] != borderCache[a][1]) {
             applyScale(s, cache[a][0], cache[a][1]);
+            rescaled = true;
+        }
     }
     for (int a = 0; a < n; ++a) {
         borderCache[a][0] = cache[a][0];
@@ -410,33 +411,47 @@ void Multiaxis::UpdateState()
     };
     const double x = position(0) * factor;
     const double y = n > 1 ? position(1) * factor : 0.0;
-    curveXY->setSamples(QVector<QPointF>{QPointF(x, y)});
-    positionLine[0]->setXValue(x);
-    leftLimit[0]->setXValue(borderCache[axisOrder[0]][0]);
-    rightLimit[0]->setXValue(borderCache[axisOrder[0]][1]);
-    if (n > 1) {
-        positionLine[1]->setYValue(y);
-        leftLimit[1]->setYValue(borderCache[axisOrder[1]][0]);
-        rightLimit[1]->setYValue(borderCache[axisOrder[1]][1]);
-    }
+    double z = 0.0;
     if (n == maxAxes) {
         const int a = axisOrder[2];
-        const int d = divisor(a);
         // Whole steps only, as the Z line has always shown them.
-        const double z = double(samples[a].state.CurPosition + samples[a].state.uCurPosition / d) * factor;
-        curveZ->setSamples(QVector<QPointF>{QPointF(-0.5, z), QPointF(0.5, z)});
-        positionLine[2]->setYValue(z);
-        leftLimit[2]->setYValue(borderCache[a][0]);
-        rightLimit[2]->setYValue(borderCache[a][1]);
+        z = double(samples[a].state.CurPosition + samples[a].state.uCurPosition / divisor(a)) * factor;
     }
+
+    // Everything the plots show; an idle window does not replot.
+    QVector<double> shown{x, y, z};
     for (int s = 0; s < n; ++s) {
-        const uint32_t gpio = samples[axisOrder[s]].state.GPIOFlags;
-        leftLimit[s]->setVisible((gpio & STATE_LEFT_EDGE) != 0);
-        rightLimit[s]->setVisible((gpio & STATE_RIGHT_EDGE) != 0);
+        const int a = axisOrder[s];
+        const uint32_t gpio = samples[a].state.GPIOFlags;
+        shown << borderCache[a][0] << borderCache[a][1] << double(gpio & (STATE_LEFT_EDGE | STATE_RIGHT_EDGE))
+              << double(lostShown[a]);
     }
-    plotXY->replot();
-    if (n == maxAxes)
-        plotZ->replot();
+    if (rescaled || shown != plottedState) {
+        plottedState = shown;
+        curveXY->setSamples(QVector<QPointF>{QPointF(x, y)});
+        positionLine[0]->setXValue(x);
+        leftLimit[0]->setXValue(borderCache[axisOrder[0]][0]);
+        rightLimit[0]->setXValue(borderCache[axisOrder[0]][1]);
+        if (n > 1) {
+            positionLine[1]->setYValue(y);
+            leftLimit[1]->setYValue(borderCache[axisOrder[1]][0]);
+            rightLimit[1]->setYValue(borderCache[axisOrder[1]][1]);
+        }
+        if (n == maxAxes) {
+            curveZ->setSamples(QVector<QPointF>{QPointF(-0.5, z), QPointF(0.5, z)});
+            positionLine[2]->setYValue(z);
+            leftLimit[2]->setYValue(borderCache[axisOrder[2]][0]);
+            rightLimit[2]->setYValue(borderCache[axisOrder[2]][1]);
+        }
+        for (int s = 0; s < n; ++s) {
+            const uint32_t gpio = samples[axisOrder[s]].state.GPIOFlags;
+            leftLimit[s]->setVisible((gpio & STATE_LEFT_EDGE) != 0);
+            rightLimit[s]->setVisible((gpio & STATE_RIGHT_EDGE) != 0);
+        }
+        plotXY->replot();
+        if (n == maxAxes)
+            plotZ->replot();
+    }
 
     refreshScriptControls();
 }
@@ -607,6 +622,7 @@ void Multiaxis::rescalePlots()
         applyScale(s, left, right);
         slotPlot[s]->replot();
     }
+    plottedState.clear();
 }
 
 void Multiaxis::giveBoxesDivisor(int s, int a)

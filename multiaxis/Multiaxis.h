@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include <atomic>
@@ -197,6 +198,8 @@ private:
 
     int n = 0;
     bool shutDownDone = false;
+    // What the plots showed at their last replot.
+    QVector<double> plottedState;
     // Per axis: when the positioner name was last asked for.
     qint64 stageReadAt[maxAxes];
 };
