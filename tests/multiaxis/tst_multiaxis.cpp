@@ -470,7 +470,9 @@ void tst_multiaxis::reorderingMovesTargetsAndIsSaved()
         QCOMPARE(w.serialList(), QStringList({QStringLiteral("10001"), QStringLiteral("10002")}));
         w.spinBox_moveTo[0]->setValue(100, 5);
         w.spinBox_shiftOn[0]->setValue(-2, -7);
-        w.spinBox_moveTo[1]->setValue(-7, -3);
+        // Slot Y counts in 1/128: its pair must come back whole in slot X.
+        w.spinBox_moveTo[1]->setStepFactor(128);
+        w.spinBox_moveTo[1]->setValue(-7, -100);
         for (const QStringList& bad : {QStringList{"10001", "10001"}, QStringList{"10001", "999"}, QStringList{"10002"},
                                        QStringList{"10002", "10001", "10003"}}) {
             w.receiveSerials(bad);
@@ -481,7 +483,8 @@ void tst_multiaxis::reorderingMovesTargetsAndIsSaved()
         QCOMPARE(w.axisOrder[0], 1);
         QCOMPARE(w.axisOrder[1], 0);
         QCOMPARE(w.spinBox_moveTo[0]->getStep(), -7);
-        QCOMPARE(w.spinBox_moveTo[0]->getUStep(), -3);
+        QCOMPARE(w.spinBox_moveTo[0]->getUStep(), -100);
+        QCOMPARE(w.spinBox_moveTo[0]->getStepFactor(), 128);
         QCOMPARE(w.spinBox_moveTo[1]->getStep(), 100);
         QCOMPARE(w.spinBox_moveTo[1]->getUStep(), 5);
         QCOMPARE(w.spinBox_shiftOn[1]->getUStep(), -7);
