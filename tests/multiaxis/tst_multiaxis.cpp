@@ -197,6 +197,8 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
         for (SettingsPage page : {SettingsPage::PositionerName, SettingsPage::Stage, SettingsPage::StageDcMotor,
                                   SettingsPage::StageStepperMotor, SettingsPage::StageEncoder, SettingsPage::StageGear}) {
             auto* stagePage = qobject_cast<StagePageWgt*>(w.settingsDlgs[axis]->page(page));
+            if (!stagePage || stagePage->metaObject()->indexOfSlot("SetDisabled(bool)") < 0)
+                return -1;
             for (QWidget* field : stagePage->fieldBinder().widgets())
                 enabled += field->isEnabled() ? 1 : 0;
         }
