@@ -25,10 +25,13 @@ public:
     // Group "Multiaxis": user units of the multi-axis window.
     struct UnitOptions
     {
+        // The unit dialog's bounds, also applied to what the file holds.
+        static constexpr unsigned int maxCoefficient = 1000000;
+        static constexpr unsigned int maxPrecision = 9;
         bool recalcEnabled = false;  // "Recalc_enabled"
         QString units;               // "Units"
-        unsigned int coeff1 = 1;     // "Coeff_1": full steps of the ratio, at least 1
-        unsigned int coeff2 = 1;     // "Coeff_2": user units of the ratio, at least 1
+        unsigned int coeff1 = 1;     // "Coeff_1": full steps of the ratio, 1 to 1000000
+        unsigned int coeff2 = 1;     // "Coeff_2": user units of the ratio, 1 to 1000000
         unsigned int precision = 2;  // "Precision": decimals, 0 to 9
     };
 
