@@ -27,8 +27,8 @@ public:
     {
         bool recalcEnabled = false;  // "Recalc_enabled"
         QString units;               // "Units"
-        unsigned int coeff1 = 1;     // "Coeff_1": full steps of the ratio, at least 1
-        unsigned int coeff2 = 1;     // "Coeff_2": user units of the ratio, at least 1
+        unsigned int coeff1 = 1;     // "Coeff_1": full steps of the ratio, 1 to 1000000
+        unsigned int coeff2 = 1;     // "Coeff_2": user units of the ratio, 1 to 1000000
         unsigned int precision = 2;  // "Precision": decimals, 0 to 9
     };
 
