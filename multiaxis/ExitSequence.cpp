@@ -2,15 +2,13 @@
 
 #include "trov.h"
 
-ExitSequence::ExitSequence(int axisCount) : axes(qMax(0, axisCount)) {}
-
 ExitSequence::Plan ExitSequence::begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs)
 {
     Plan plan;
     plan.wait = true;
+    axes = QVector<Axis>(connected.size());
     for (int axis = 0; axis < axes.size(); ++axis) {
-        axes[axis] = Axis{};
-        const bool firmware = axis < connected.size() && connected[axis] && axis < modes.size() && modes[axis] == 2;
+        const bool firmware = connected[axis] && axis < modes.size() && modes[axis] == 2;
         if (firmware)
             plan.softStop.append(axis);
         else

@@ -36,10 +36,8 @@ public:
         bool wait = false;
     };
 
-    explicit ExitSequence(int axisCount);
-
     bool pending() const { return isPending; }
-    // Exit pressed, with each axis' last sample.
+    // Exit pressed, with each open axis' last sample (one entry per axis).
     Plan begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs);
     // After each soft stop, with its result; sentMs is taken once the call has returned.
     void softStopSent(int axis, bool ok, qint64 sentMs);

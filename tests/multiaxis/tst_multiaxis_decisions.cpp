@@ -1,16 +1,9 @@
-// The window-free decisions of the multi-axis window: targets, jog tracking and the exit.
+// The window-free decisions of the multi-axis window: jog tracking and the exit.
 #include <QtTest>
-
-#include <climits>
-#include <cmath>
-#include <limits>
 
 #include "multiaxis/ExitSequence.h"
 #include "multiaxis/JogTracker.h"
-#include "multiaxis/StepTarget.h"
 #include "trov.h"
-
-Q_DECLARE_METATYPE(StepTarget::Rounding)
 
 namespace {
 
@@ -28,45 +21,6 @@ class TestMultiaxisDecisions : public QObject
 {
     Q_OBJECT
 private slots:
-    void targets_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<int>("divisor");
-        QTest::addColumn<StepTarget::Rounding>("rounding");
-        QTest::addColumn<bool>("sent");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<int>("usteps");
-        const auto click = StepTarget::Rounding::PlotClick;
-        const auto box = StepTarget::Rounding::SpinBox;
-        const double inf = std::numeric_limits<double>::infinity();
-        QTest::newRow("click x 10") << 10.0 << 1.0 << 256 << click << true << 10 << 128;
-        QTest::newRow("click y -3") << -3.0 << 1.0 << 256 << click << true << -3 << 128;
-        QTest::newRow("box 5.0 at factor 2") << 5.0 << 2.0 << 256 << box << true << 2 << 128;
-        QTest::newRow("box 10.5 at 1/16") << 10.5 << 1.0 << 16 << box << true << 10 << 8;
-        QTest::newRow("box -2.75 cut toward zero") << -2.75 << 1.0 << 4 << box << true << -2 << -3;
-        QTest::newRow("click 1e12 clamps high") << 1e12 << 1.0 << 256 << click << true << INT_MAX << 128;
-        QTest::newRow("box -1e12 clamps low") << -1e12 << 1.0 << 256 << box << true << INT_MIN << 0;
-        QTest::newRow("divisor 0 counts as 1") << 3.5 << 1.0 << 0 << box << true << 3 << 0;
-        QTest::newRow("NaN") << std::nan("") << 1.0 << 256 << click << false << 0 << 0;
-        QTest::newRow("infinity") << inf << 1.0 << 256 << box << false << 0 << 0;
-        QTest::newRow("factor 0") << 1.0 << 0.0 << 256 << box << false << 0 << 0;
-    }
-    void targets()
-    {
-        QFETCH(double, value);
-        QFETCH(double, factor);
-        QFETCH(int, divisor);
-        QFETCH(StepTarget::Rounding, rounding);
-        QFETCH(bool, sent);
-        StepTarget target{7, 7};
-        QCOMPARE(StepTarget::fromUnits(value, factor, divisor, rounding, &target), sent);
-        if (sent) {
-            QTEST(target.steps, "steps");
-            QTEST(target.usteps, "usteps");
-        }
-    }
-
     // Events: "p<key>" press, "P<key>" press while a target box has the focus, "r<key>" release,
     // "b<slot><+|->" button press, "d<slot>" press on a disabled button, "u<slot>" button release,
     // "f" focus lost. Keys: L R U D ^ v (page up, page down).
@@ -149,7 +103,7 @@ private slots:
     void exitDecisions()
     {
         QFETCH(QStringList, samples);
-        ExitSequence exit(3);
+        ExitSequence exit;
         const ExitSequence::Plan plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
         QCOMPARE(plan.softStop, (QVector<int>{0, 1, 2}));
         QVERIFY(plan.wait);
@@ -166,7 +120,7 @@ private slots:
 
     void exitPlan()
     {
-        ExitSequence exit(3);
+        ExitSequence exit;
         // Axis 2 unplugged, axis 3 in its bootloader: the rest is soft-stopped, then the window closes.
         ExitSequence::Plan plan = exit.begin({true, false, true}, {2, 0, 1}, 0);
         QCOMPARE(plan.softStop, QVector<int>{0});
@@ -189,7 +143,7 @@ private slots:
 
     void powerOffRetries()
     {
-        ExitSequence exit(2);
+        ExitSequence exit;
         exit.begin({true, true}, {2, 2}, 0);
         exit.softStopSent(0, true, 0);
         exit.softStopSent(1, true, 0);
