@@ -1056,7 +1056,8 @@ void Multiaxis::keyReleaseEvent(QKeyEvent* event)
 void Multiaxis::startScriptEngine()
 {
     jogTracker = std::make_unique<JogTracker>(n);
-    // Return stops at once, not after a button's animated click.
+    // Return stops at once, not after the button's animated click (which its own shortcut gives).
+    ui->pushButton_STOP->setShortcut(QKeySequence());
     stopShortcut = new QShortcut(QKeySequence(Qt::Key_Return), this);
     enterShortcut = new QShortcut(QKeySequence(Qt::Key_Enter), this);
     connect(stopShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
