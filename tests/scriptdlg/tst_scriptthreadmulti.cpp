@@ -176,6 +176,18 @@ private slots:
         QCOMPARE(call.result, 0); // the new handle, not the lost one
     }
 
+    // A stop while a method waits in the library: the next method calls nothing.
+    void stopDuringACallEndsTheRunThere()
+    {
+        QCOMPARE(trovsim_hold_call("sim:axis1", "command_movr"), 0);
+        QVERIFY(thread->requestRun("x = newaxis(10001); x.movr(1); x.sstp(); x.rigt()"));
+        QCOMPARE(trovsim_wait_held("sim:axis1", "command_movr", boundMs), 0);
+        thread->requestStop();
+        trovsim_release_call("sim:axis1", "command_movr");
+        QVERIFY(QTest::qWaitFor([this] { return !thread->isBusy(); }, boundMs));
+        QCOMPARE(journal(), QStringList{"command_movr@axis1"});
+    }
+
     void stopEndsALoopWithNoCommandAfter()
     {
         QVERIFY(thread->requestRun("x = newaxis(10001); while (true) { x.movr(10); msleep(300) }"));
