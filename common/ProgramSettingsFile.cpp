@@ -11,9 +11,6 @@ namespace {
 const QString searchGroup = QStringLiteral("Device_search_options");
 const QString multiaxisGroup = QStringLiteral("Multiaxis");
 const int maxAxes = 3;
-const unsigned int maxPrecision = 9;
-// The unit dialog's bound.
-const unsigned int maxCoefficient = 1000000;
 
 QString valueText(const QSettings& file, const QString& key)
 {
@@ -89,9 +86,9 @@ ProgramSettingsFile::UnitOptions ProgramSettingsFile::readUnitOptions(QSettings&
     options.recalcEnabled = readBool(file, QStringLiteral("Recalc_enabled"), false);
     options.units = valueText(file, QStringLiteral("Units"));
     // Both coefficients divide the positions: 0 must never reach a conversion.
-    options.coeff1 = std::clamp(readUInt(file, QStringLiteral("Coeff_1"), 1), 1u, maxCoefficient);
-    options.coeff2 = std::clamp(readUInt(file, QStringLiteral("Coeff_2"), 1), 1u, maxCoefficient);
-    options.precision = std::min(maxPrecision, readUInt(file, QStringLiteral("Precision"), 2));
+    options.coeff1 = std::clamp(readUInt(file, QStringLiteral("Coeff_1"), 1), 1u, UnitOptions::maxCoefficient);
+    options.coeff2 = std::clamp(readUInt(file, QStringLiteral("Coeff_2"), 1), 1u, UnitOptions::maxCoefficient);
+    options.precision = std::min(UnitOptions::maxPrecision, readUInt(file, QStringLiteral("Precision"), 2));
     file.endGroup();
     return options;
 }

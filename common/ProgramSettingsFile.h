@@ -25,6 +25,9 @@ public:
     // Group "Multiaxis": user units of the multi-axis window.
     struct UnitOptions
     {
+        // The unit dialog's bounds, also applied to what the file holds.
+        static constexpr unsigned int maxCoefficient = 1000000;
+        static constexpr unsigned int maxPrecision = 9;
         bool recalcEnabled = false;  // "Recalc_enabled"
         QString units;               // "Units"
         unsigned int coeff1 = 1;     // "Coeff_1": full steps of the ratio, 1 to 1000000

@@ -29,6 +29,8 @@ InfoBox::InfoBox(QWidget* parent)
     form->movieLabel->setMovie(movie);
     movie->setSpeed(250);
     movie->start();
+    // A box built ahead of its use (the multi-axis exit's) decodes no frames until shown.
+    movie->setPaused(true);
 
     form->buttonBox->setStandardButtons(QDialogButtonBox::NoButton);
     form->buttonBox->hide();

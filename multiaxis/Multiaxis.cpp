@@ -57,8 +57,6 @@ const char* const slotLetters[] = {"X", "Y", "Z"};
 const SettingsPage stagePages[] = {SettingsPage::PositionerName, SettingsPage::Stage,
                                    SettingsPage::StageDcMotor,   SettingsPage::StageStepperMotor,
                                    SettingsPage::StageEncoder,   SettingsPage::StageGear};
-// Selectable by mouse and keyboard, editable.
-constexpr Qt::TextInteractionFlags editableText = Qt::TextInteractionFlags(19);
 
 qint64 monotonicMs()
 {
@@ -390,18 +388,23 @@ void Multiaxis::UpdateState()
         return;
     if (exitPending && !exitCheck())
         return;
+    if (n == 0)
+        return;
 
     QString title = QStringLiteral("Tolmo multiaxis ");
     for (int s = 0; s < n; ++s)
         refreshSlot(s, &title);
     setWindowTitle(title);
 
+    bool rescaled = false;
     double cache[maxAxes][2];
     for (int s = 0; s < n; ++s) {
         const int a = axisOrder[s];
         borders(a, &cache[a][0], &cache[a][1]);
-        if (cache[a][0] != borderCache[a][0] || cache[a][1] != borderCache[a][1])
+        if (cache[a][0] != borderCache[a][0] || cache[a][1] != borderCache[a][1]) {
             applyScale(s, cache[a][0], cache[a][1]);
+            rescaled = true;
+        }
     }
     for (int a = 0; a < n; ++a) {
         borderCache[a][0] = cache[a][0];
@@ -415,56 +418,78 @@ void Multiaxis::UpdateState()
     };
     const double x = position(0) * factor;
     const double y = n > 1 ? position(1) * factor : 0.0;
-    curveXY->setSamples(QVector<QPointF>{QPointF(x, y)});
-    positionLine[0]->setXValue(x);
-    leftLimit[0]->setXValue(borderCache[axisOrder[0]][0]);
-    rightLimit[0]->setXValue(borderCache[axisOrder[0]][1]);
-    if (n > 1) {
-        positionLine[1]->setYValue(y);
-        leftLimit[1]->setYValue(borderCache[axisOrder[1]][0]);
-        rightLimit[1]->setYValue(borderCache[axisOrder[1]][1]);
-    }
+    double z = 0.0;
     if (n == maxAxes) {
         const int a = axisOrder[2];
-        const int d = divisor(a);
         // Whole steps only, as the Z line has always shown them.
-        const double z = double(samples[a].state.CurPosition + samples[a].state.uCurPosition / d) * factor;
-        curveZ->setSamples(QVector<QPointF>{QPointF(-0.5, z), QPointF(0.5, z)});
-        positionLine[2]->setYValue(z);
-        leftLimit[2]->setYValue(borderCache[a][0]);
-        rightLimit[2]->setYValue(borderCache[a][1]);
+        z = double(samples[a].state.CurPosition + samples[a].state.uCurPosition / divisor(a)) * factor;
     }
+
+    // Everything the plots show; an idle window does not replot.
+    QVector<double> shown{x, y, z};
     for (int s = 0; s < n; ++s) {
-        const uint32_t gpio = samples[axisOrder[s]].state.GPIOFlags;
-        leftLimit[s]->setVisible((gpio & STATE_LEFT_EDGE) != 0);
-        rightLimit[s]->setVisible((gpio & STATE_RIGHT_EDGE) != 0);
+        const int a = axisOrder[s];
+        const uint32_t gpio = samples[a].state.GPIOFlags;
+        shown << borderCache[a][0] << borderCache[a][1] << double(gpio & (STATE_LEFT_EDGE | STATE_RIGHT_EDGE))
+              << double(lostShown[a]);
     }
-    plotXY->replot();
-    if (n == maxAxes)
-        plotZ->replot();
+    if (rescaled || shown != plottedState) {
+        plottedState = shown;
+        curveXY->setSamples(QVector<QPointF>{QPointF(x, y)});
+        positionLine[0]->setXValue(x);
+        leftLimit[0]->setXValue(borderCache[axisOrder[0]][0]);
+        rightLimit[0]->setXValue(borderCache[axisOrder[0]][1]);
+        if (n > 1) {
+            positionLine[1]->setYValue(y);
+            leftLimit[1]->setYValue(borderCache[axisOrder[1]][0]);
+            rightLimit[1]->setYValue(borderCache[axisOrder[1]][1]);
+        }
+        if (n == maxAxes) {
+            curveZ->setSamples(QVector<QPointF>{QPointF(-0.5, z), QPointF(0.5, z)});
+            positionLine[2]->setYValue(z);
+            leftLimit[2]->setYValue(borderCache[axisOrder[2]][0]);
+            rightLimit[2]->setYValue(borderCache[axisOrder[2]][1]);
+        }
+        for (int s = 0; s < n; ++s) {
+            const uint32_t gpio = samples[axisOrder[s]].state.GPIOFlags;
+            leftLimit[s]->setVisible((gpio & STATE_LEFT_EDGE) != 0);
+            rightLimit[s]->setVisible((gpio & STATE_RIGHT_EDGE) != 0);
+        }
+        plotXY->replot();
+        if (n == maxAxes)
+            plotZ->replot();
+    }
 
     refreshScriptControls();
+}
+
+void Multiaxis::showLost(int s, bool lost)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{groupBox[s], curPos[s], pushButton_joyDec[s], pushButton_joyInc[s],
+                                                      spinBox_moveTo[s], spinBox_shiftOn[s]})
+        w->setEnabled(!lost);
+    positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), lost ? Qt::DashLine : Qt::SolidLine));
+}
+
+void Multiaxis::showAlarm(int s, bool alarm)
+{
+    const QColor& colour = alarm ? alarmColor : normalColor;
+    groupBox[s]->setStyleSheet(QStringLiteral("QGroupBox { background-color: ") + colour.name() + QStringLiteral(" ; }"));
 }
 
 void Multiaxis::refreshSlot(int s, QString* title)
 {
     const int a = axisOrder[s];
     const AxisSample& sample = samples[a];
-    QWidget* const controls[] = {groupBox[s], curPos[s], pushButton_joyDec[s], pushButton_joyInc[s],
-                                 spinBox_moveTo[s], spinBox_shiftOn[s]};
     if (!sample.connected) {
         if (!lostShown[a]) {
-            for (QWidget* w : controls)
-                w->setEnabled(false);
-            positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), Qt::DashLine));
+            showLost(s, true);
             lostShown[a] = true;
         }
         return;
     }
     if (lostShown[a]) {
-        for (QWidget* w : controls)
-            w->setEnabled(true);
-        positionLine[s]->setLinePen(withStyle(positionLine[s]->linePen(), Qt::SolidLine));
+        showLost(s, false);
         settingsDlgs[a]->motorSettings->readBasicFromDevice();
         // Targets typed before go out in the unit the controller counts in now.
         giveBoxesDivisor(s, a);
@@ -484,9 +509,7 @@ void Multiaxis::refreshSlot(int s, QString* title)
 
     const bool alarm = (st.Flags & STATE_ALARM) != 0;
     if (alarm != alarmShown[a]) {
-        const QColor& colour = alarm ? alarmColor : normalColor;
-        groupBox[s]->setStyleSheet(QStringLiteral("QGroupBox { background-color: ") + colour.name()
-                                   + QStringLiteral(" ; }"));
+        showAlarm(s, alarm);
         alarmShown[a] = alarm;
     }
 
@@ -606,6 +629,7 @@ void Multiaxis::rescalePlots()
         applyScale(s, left, right);
         slotPlot[s]->replot();
     }
+    plottedState.clear();
 }
 
 void Multiaxis::giveBoxesDivisor(int s, int a)
@@ -697,6 +721,11 @@ void Multiaxis::receiveSerials(QStringList serials)
     }
     std::copy(order, order + maxAxes, axisOrder);
     for (int s = 0; s < n; ++s) {
+        // The slot's widgets take the lost and alarm state of the axis they show now.
+        const int a = axisOrder[s];
+        showLost(s, lostShown[a]);
+        if (alarmShown[a] || !groupBox[s]->styleSheet().isEmpty())
+            showAlarm(s, alarmShown[a]);
         const Kept& k = kept[axisOrder[s]];
         // The divisor first, so that the recorded pair comes back exactly.
         const struct { StepSpinBox* box; int step, uStep; double value; } boxes[] = {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include <atomic>
@@ -194,6 +195,9 @@ private:
     void setUpSpinBoxes();
     void buildPlots();
     void refreshSlot(int slot, QString* title);
+    // The slot's controls and position line as for a lost (or present) axis.
+    void showLost(int slot, bool lost);
+    void showAlarm(int slot, bool alarm);
     void detectStage(int axis);
     QString axisName(int axis) const;
     // Left and right border of axis `axis` in display units (microsteps from whole steps on).
@@ -237,6 +241,8 @@ private slots:
 private:
     int n = 0;
     bool shutDownDone = false;
+    // What the plots showed at their last replot.
+    QVector<double> plottedState;
     // Per axis: when the positioner name was last asked for.
     qint64 stageReadAt[maxAxes];
 };

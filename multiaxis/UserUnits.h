@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include "common/ProgramSettingsFile.h"
+
 // The user's own unit of the multi-axis window: Coeff_1 full steps are Coeff_2 units, shown with
 // Precision decimals and the Units text. Holds the conversions between step pairs and units;
 // every conversion into steps stays inside the int range.
@@ -16,9 +18,8 @@ public:
         bool operator==(const StepPair& other) const { return step == other.step && uStep == other.uStep; }
     };
 
-    // The dialog's bounds, also applied to what settings.ini holds.
-    static constexpr unsigned int maxCoefficient = 1000000;
-    static constexpr unsigned int maxPrecision = 9;
+    static constexpr unsigned int maxCoefficient = ProgramSettingsFile::UnitOptions::maxCoefficient;
+    static constexpr unsigned int maxPrecision = ProgramSettingsFile::UnitOptions::maxPrecision;
 
     bool recalcEnabled = false;  // "Recalc_enabled"
     QString units;               // "Units"

@@ -122,6 +122,8 @@ void TestProgramSettingsFile::unitOptionsHostileValues_data()
     QTest::newRow("text") << QByteArray("Coeff_1=abc\nCoeff_2=x\nPrecision=y\n") << 1u << 1u << 2u;
     QTest::newRow("negative") << QByteArray("Coeff_1=-5\nCoeff_2=-1\nPrecision=-1\n") << 1u << 1u << 2u;
     QTest::newRow("too many decimals") << QByteArray("Coeff_1=7\nCoeff_2=9\nPrecision=15\n") << 7u << 9u << 9u;
+    QTest::newRow("beyond the dialog's range") << QByteArray("Coeff_1=1000001\nCoeff_2=1000000\n") << 1000000u << 1000000u
+                                               << 2u;
     QTest::newRow("beyond 32 bits") << QByteArray("Coeff_1=4294967296\nPrecision=4294967295\n") << 1u << 1u << 9u;
 }
 

@@ -66,6 +66,8 @@ void TestInfoBox::newBoxShowsOnlyTheWaitPicture()
     QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
     const QRect screen = QGuiApplication::screens().first()->geometry();
     QCOMPARE(box.pos(), QPoint(screen.width() / 2 - box.width() / 2, screen.height() / 2 - box.height()));
+    // Built ahead of its use, it decodes no frames until it is shown.
+    QCOMPARE(label(box, "movieLabel")->movie()->state(), QMovie::Paused);
 
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));

@@ -1,7 +1,12 @@
 #include <QtTest>
 
 #include <QGroupBox>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QIcon>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,11 +26,61 @@
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/Screenshot.h"
+#include "common/IniSettings.h"
+#include "common/Paths.h"
+#include "device/FirmwareUpdateThread.h"
+#include "multiaxis/DimensionalUnitsDlg.h"
+#include "pages/StagePageWgt.h"
 #include "trovsim.h"
 
 namespace {
 
 const char* const axisNames[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
+// Three steppers at 1/256: the Z slot then counts microsteps too.
+const char* const threeSteppers = "axis1:10001:stepper:stage;axis2:10002:stepper:stage;axis3:10003:stepper";
+
+status_t status(int position, int uPosition, uint32_t flags = 0, uint32_t command = 0, uint32_t power = 3)
+{
+    status_t st{};
+    st.CurPosition = position;
+    st.uCurPosition = uPosition;
+    st.Flags = flags;
+    st.MvCmdSts = command;
+    st.PWRSts = power;
+    st.Upwr = 1234;
+    st.Ipwr = 56;
+    return st;
+}
+
+void feed(Multiaxis& w, int axis, const status_t& st, bool connected = true)
+{
+    w.UpdateVars(axis, QDateTime(), st, chart_data_t{}, analog_data_t{}, connected, 2);
+}
+
+int calls(int axis, const char* function)
+{
+    return trovsim_call_count(axisNames[axis], function);
+}
+
+// Counts the enabled-state changes of a widget.
+class EnabledChanges : public QObject
+{
+public:
+    explicit EnabledChanges(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            ++count;
+        return false;
+    }
+};
+
+QStringList capturedMessages;
+void captureMessage(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    capturedMessages.append(text);
+}
 
 // Two or three simulated controllers opened as start-up opens them, and the window on them.
 struct Rig
@@ -69,9 +124,49 @@ class tst_multiaxis : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void formHasEveryNameAndIcon();
     void rendersWithTwoAndThreeAxes_data();
     void rendersWithTwoAndThreeAxes();
+    void lostAxisIsShownOnceAndReReadOnce();
+    void displayRows();
+    void stageMemoryIsAnnouncedAndRetriedOnceASecond();
+    void unitsInTheWindow();
+    void unitDialog();
+    void reorderingMovesTargetsAndIsSaved();
+    void shutDownEndsEveryThread_data();
+    void shutDownEndsEveryThread();
 };
+
+void tst_multiaxis::init()
+{
+    QFile::remove(settingsIniPath());
+}
+
+void tst_multiaxis::formHasEveryNameAndIcon()
+{
+    Multiaxis w(nullptr, Qt::WindowFlags(), {}, {}, {});
+    const char* const shared[] = {"label_curPos", "pushButton_moveTo", "pushButton_shiftOn", "pushButton_softStop",
+                                  "pushButton_home", "pushButton_zero", "pushButton_STOP", "pushButton_calibration",
+                                  "pushButton_scripting", "pushButton_exit", "groupBox_Joystick"};
+    for (const char* name : shared)
+        QVERIFY2(w.findChild<QWidget*>(QLatin1String(name)), name);
+    for (int k = 0; k < Multiaxis::maxAxes; ++k) {
+        QVERIFY(w.curPos[k] && w.groupBox[k] && w.pushButton_joyDec[k] && w.pushButton_joyInc[k]);
+        QVERIFY(w.spinBox_moveTo[k] && w.spinBox_shiftOn[k]);
+        QVERIFY(w.voltageValue[k] && w.currentValue[k] && w.speedValue[k] && w.commandValue[k] && w.powerValue[k]);
+        QVERIFY(w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_%1").arg(k + 1)));
+    }
+    auto* stop = w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"));
+    QCOMPARE(stop->toolTip(), QStringLiteral("STOP"));
+    QVERIFY(stop->text().isEmpty());
+    for (const char* icon : {"Stop_sign_light_red", "left", "right", "up", "down"}) {
+        const QString path = QStringLiteral(":/multiaxis/images/multiaxis/%1.svg").arg(QLatin1String(icon));
+        QVERIFY2(!QIcon(path).pixmap(32, 32).isNull(), qPrintable(path));
+    }
+    QVERIFY(!stop->icon().isNull());
+    QVERIFY(!w.pushButton_joyInc[2]->icon().isNull());
+}
 
 void tst_multiaxis::rendersWithTwoAndThreeAxes_data()
 {
@@ -85,11 +180,384 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     QFETCH(int, axes);
     Rig rig(axes);
     Multiaxis& w = *rig.window;
+    QCOMPARE(w.axisCount(), axes);
+    const bool three = axes == 3;
+    QCOMPARE(w.curPos[2]->isHidden(), !three);
+    for (QWidget* z : std::initializer_list<QWidget*>{w.spinBox_moveTo[2], w.spinBox_shiftOn[2], w.pushButton_joyDec[2],
+                                                      w.pushButton_joyInc[2], w.groupBox[2]})
+        QCOMPARE(z->isEnabled(), three);
+    QCOMPARE(w.positionLine[2] != nullptr, three);
+    QCOMPARE(w.pickerZ != nullptr, three);
+    QCOMPARE(w.leftLimit[2]->isVisible(), three);
+
+    // Every stage page starts disabled; one axis' signal reaches only its own dialog.
+    auto stageFieldsEnabled = [&w](int axis) {
+        int enabled = 0;
+        for (SettingsPage page : {SettingsPage::PositionerName, SettingsPage::Stage, SettingsPage::StageDcMotor,
+                                  SettingsPage::StageStepperMotor, SettingsPage::StageEncoder, SettingsPage::StageGear}) {
+            auto* stagePage = qobject_cast<StagePageWgt*>(w.settingsDlgs[axis]->page(page));
+            for (QWidget* field : stagePage->fieldBinder().widgets())
+                enabled += field->isEnabled() ? 1 : 0;
+        }
+        return enabled;
+    };
+    for (int a = 0; a < axes; ++a)
+        QCOMPARE(stageFieldsEnabled(a), 0);
+    emit w.SgnDisableStagePages(false, 1);
+    QCOMPARE(stageFieldsEnabled(0), 0);
+
     w.show();
     QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[axes - 1].connected, 5000);
-    QTest::qWait(200);
+    QTRY_VERIFY_WITH_TIMEOUT(w.windowTitle().startsWith(QStringLiteral("Tolmo multiaxis ")), 5000);
+    QTest::qWait(100);
     QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_%1.png").arg(axes)));
-    w.close();
+}
+
+void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
+{
+    Rig rig(2);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    EnabledChanges changes(w.spinBox_moveTo[0]);
+    const int reads = calls(0, "get_engine_settings");
+    feed(w, 0, status(1, 0));
+    feed(w, 1, status(2, 0));
+    w.UpdateState();
+    QCOMPARE(calls(0, "get_engine_settings"), reads + 1);
+    QVERIFY(w.groupBox[0]->isEnabled());
+    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::SolidLine);
+
+    feed(w, 0, status(1, 0), false);
+    const int before = changes.count;
+    for (int i = 0; i < 3; ++i)
+        w.UpdateState();
+    QCOMPARE(changes.count, before + 1);
+    QVERIFY(!w.spinBox_moveTo[0]->isEnabled() && !w.groupBox[0]->isEnabled() && !w.pushButton_joyInc[0]->isEnabled());
+    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::DashLine);
+    QVERIFY(!w.windowTitle().contains(QStringLiteral("10001")));
+
+    // Back with another divisor: the boxes take it, so typed targets go out in the new unit.
+    w.spinBox_moveTo[0]->setValue(5, 128);
+    engine_settings_t engine{};
+    QCOMPARE(rig.gateways[0]->get_engine_settings(w.deviceHandle[0], &engine), 0);
+    engine.MicrostepMode = 8;  // 1/128
+    QCOMPARE(rig.gateways[0]->set_engine_settings(w.deviceHandle[0], &engine), 0);
+    feed(w, 0, status(1, 0));
+    w.UpdateState();
+    w.UpdateState();
+    QCOMPARE(calls(0, "get_engine_settings"), reads + 3);  // our get above, and one re-read
+    QVERIFY(w.spinBox_moveTo[0]->isEnabled() && w.groupBox[0]->isEnabled());
+    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::SolidLine);
+    QCOMPARE(w.spinBox_moveTo[0]->getStepFactor(), 128);
+    QCOMPARE(w.spinBox_moveTo[0]->getUStep(), 64);
+}
+
+void tst_multiaxis::displayRows()
+{
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    for (int a = 0; a < 3; ++a) {
+        QCOMPARE(w.divisor(a), 256);
+        feed(w, a, status(0, 0));
+    }
+    w.UpdateState();  // the first connected sample re-reads the borders
+    edges_settings_t& edgesX = w.settingsDlgs[0]->motorSettings->edges;
+    edgesX.LeftBorder = -5;
+    edgesX.uLeftBorder = -128;
+    edgesX.RightBorder = 100;
+    edgesX.uRightBorder = 0;
+    edges_settings_t& edgesY = w.settingsDlgs[1]->motorSettings->edges;
+    edgesY = edges_settings_t{};  // a zeroed record: the scale follows the data
+    for (int a = 0; a < 3; ++a)
+        feed(w, a, status(10, 128, 0, 0x88, 2));
+    w.UpdateState();
+
+    QCOMPARE(w.curveXY->sample(0), QPointF(10.5, 10.5));
+    QCOMPARE(w.curveZ->sample(0).y(), 10.0);
+    QCOMPARE(w.positionLine[2]->yValue(), 10.0);
+    QCOMPARE(w.leftLimit[0]->xValue(), -5.0);
+    QCOMPARE(w.plotXY->axisScaleDiv(QwtPlot::xBottom).lowerBound(), -5.0);
+    QCOMPARE(w.plotXY->axisScaleDiv(QwtPlot::xBottom).upperBound(), 100.0);
+    QVERIFY(w.plotXY->axisAutoScale(QwtPlot::yLeft));
+    QVERIFY(!w.plotXY->axisAutoScale(QwtPlot::xBottom));
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("10 128/256"));
+    QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
+    QCOMPARE(w.currentValue[0]->text(), QStringLiteral("56 mA"));
+    QCOMPARE(w.groupBox[1]->title(), QStringLiteral("Motor Y, SN 10002"));
+
+    const struct { uint32_t command, power; const char* commandText; bool bold; const char* powerText; } rows[] = {
+        {0x88, 2, "Soft stop", true, "Unknown"},
+        {0x05, 0, "Stop", false, "Uknwn"},
+        {0x00, 3, "Unknown", false, "Norm"},
+        {0x89, 5, "Unknown", true, "Max"},
+    };
+    for (const auto& row : rows) {
+        feed(w, 0, status(10, 128, 0, row.command, row.power));
+        w.UpdateState();
+        QCOMPARE(w.commandValue[0]->text(), QLatin1String(row.commandText));
+        QCOMPARE(w.commandValue[0]->font().bold(), row.bold);
+        QCOMPARE(w.powerValue[0]->text(), QLatin1String(row.powerText));
+    }
+
+    // The alarm background is set on a change only.
+    feed(w, 1, status(0, 0, STATE_ALARM));
+    w.UpdateState();
+    QVERIFY(w.groupBox[1]->styleSheet().contains(w.alarmColor.name()));
+    w.groupBox[1]->setStyleSheet(QStringLiteral("QGroupBox { }"));
+    w.UpdateState();
+    QCOMPARE(w.groupBox[1]->styleSheet(), QStringLiteral("QGroupBox { }"));
+    feed(w, 1, status(0, 0));
+    w.UpdateState();
+    QVERIFY(w.groupBox[1]->styleSheet().contains(w.normalColor.name()));
+
+    // Limit lines follow the switches.
+    status_t atLeft = status(0, 0);
+    atLeft.GPIOFlags = STATE_LEFT_EDGE;
+    feed(w, 0, atLeft);
+    w.UpdateState();
+    QVERIFY(w.leftLimit[0]->isVisible());
+    QVERIFY(!w.rightLimit[0]->isVisible());
+}
+
+void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
+{
+    Rig rig(2);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    qint64 now = 5000;
+    w.clockMs = [&now] { return now; };
+    StageSettings* stage = w.settingsDlgs[0]->stageSettings;
+
+    // Dialog hidden: only the mark.
+    const int informationReads = calls(0, "get_stage_information");
+    feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
+    feed(w, 1, status(0, 0));
+    w.UpdateState();
+    QVERIFY(stage->stageReloadPending);
+    QVERIFY(w.windowTitle().contains(QStringLiteral("[LS-100]")));
+    QCOMPARE(calls(0, "get_stage_information"), informationReads);
+
+    // Unplugged and plugged again while the dialog is shown: the pages are reloaded once.
+    feed(w, 0, status(0, 0));
+    w.UpdateState();
+    QVERIFY(!stage->stageReloadPending);
+    w.settingsDlgs[0]->show();
+    feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
+    w.UpdateState();
+    w.UpdateState();
+    QCOMPARE(calls(0, "get_stage_information"), informationReads + 1);
+    w.settingsDlgs[0]->hide();
+
+    // A failing read is retried at most once a second.
+    feed(w, 0, status(0, 0));
+    w.UpdateState();
+    QCOMPARE(trovsim_force_result(axisNames[0], "get_stage_name", -1, -1), 0);
+    feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
+    const int nameReads = calls(0, "get_stage_name");
+    for (int i = 0; i < 30; ++i)
+        w.UpdateState();
+    QCOMPARE(calls(0, "get_stage_name"), nameReads + 1);
+    QVERIFY(!stage->stageReloadPending);
+    now += 999;
+    w.UpdateState();
+    QCOMPARE(calls(0, "get_stage_name"), nameReads + 1);
+    now += 1;
+    trovsim_clear_faults();
+    w.UpdateState();
+    QCOMPARE(calls(0, "get_stage_name"), nameReads + 2);
+    QVERIFY(stage->stageReloadPending);
+}
+
+void tst_multiaxis::unitsInTheWindow()
+{
+    {
+        Rig rig(2);
+        rig.detachPolling();
+        Multiaxis& w = *rig.window;
+        QVERIFY(!w.units.recalcEnabled);
+        QCOMPARE(w.units.coeff1, 1u);
+        QCOMPARE(w.units.precision, 2u);
+        StepSpinBox* box = w.spinBox_moveTo[0];
+        box->setValue(100, 128);
+        w.receiveUnits(true, QStringLiteral("mm"), 200, 1, 2);
+        QCOMPARE(box->unitMode, 2);
+        QCOMPARE(box->value(), 0.5);
+        QVERIFY(box->text().endsWith(QStringLiteral(" mm")));
+        // Other coefficients while the units stay on: the number stays.
+        w.receiveUnits(true, QStringLiteral("mm"), 3, 7, 2);
+        QCOMPARE(box->value(), 0.5);
+        // Off at 0.5 units a step: 1.5 units are 3 steps.
+        box->setValue(1.5);
+        w.receiveUnits(false, QStringLiteral("mm"), 2, 1, 2);
+        QCOMPARE(box->getStep(), 3);
+        QCOMPARE(box->getUStep(), 0);
+        // A value far beyond the int range ends at its top, never at INT_MIN.
+        w.receiveUnits(true, QStringLiteral("mm"), 1, 1000000, 2);
+        box->setValue(box->maximum());
+        w.receiveUnits(false, QStringLiteral("mm"), 1000000, 1, 2);
+        QCOMPARE(box->getStep(), INT_MAX);
+
+        feed(w, 0, status(1, 0));
+        feed(w, 1, status(-1, 0));
+        w.receiveUnits(true, QStringLiteral("mm"), 3, 1, 2);
+        w.UpdateState();
+        QCOMPARE(w.curPos[0]->text(), QStringLiteral("0.33 mm"));
+        QCOMPARE(w.curPos[1]->text(), QStringLiteral("-0.34 mm"));
+        w.close();
+    }
+    IniSettings file(settingsIniPath());
+    file.beginGroup(QStringLiteral("Multiaxis"));
+    QCOMPARE(file.value(QStringLiteral("Recalc_enabled")).toBool(), true);
+    QCOMPARE(file.value(QStringLiteral("Units")).toString(), QStringLiteral("mm"));
+    QCOMPARE(file.value(QStringLiteral("Coeff_1")).toUInt(), 3u);
+    QCOMPARE(file.value(QStringLiteral("Coeff_2")).toUInt(), 1u);
+    QCOMPARE(file.value(QStringLiteral("Precision")).toUInt(), 2u);
+}
+
+void tst_multiaxis::unitDialog()
+{
+    DimensionalUnitsDlg dialog(nullptr, QStringLiteral("Units"), false, QStringLiteral("mm"), 0, 5, 12,
+                               {QStringLiteral("10001"), QStringLiteral("10002"), QStringLiteral("10003")});
+    QWidget* const dependent[] = {dialog.findChild<QWidget*>(QStringLiteral("label")), dialog.findChild<QWidget*>(QStringLiteral("stepSpin")),
+                                  dialog.findChild<QWidget*>(QStringLiteral("stepname")), dialog.findChild<QWidget*>(QStringLiteral("label_0")),
+                                  dialog.findChild<QWidget*>(QStringLiteral("unitSpin")), dialog.findChild<QWidget*>(QStringLiteral("unitname")),
+                                  dialog.findChild<QWidget*>(QStringLiteral("precSpin")), dialog.findChild<QWidget*>(QStringLiteral("label_2"))};
+    auto* check = dialog.findChild<QCheckBox*>(QStringLiteral("checkBox"));
+    for (QWidget* widget : dependent)
+        QVERIFY(widget && !widget->isEnabled());
+    check->setChecked(true);
+    for (QWidget* widget : dependent)
+        QVERIFY(widget->isEnabled());
+    QCOMPARE(dialog.findChild<QSpinBox*>(QStringLiteral("stepSpin"))->value(), 1);
+    QCOMPARE(dialog.findChild<QSpinBox*>(QStringLiteral("precSpin"))->value(), 9);
+
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("listWidget"));
+    auto rows = [list] {
+        QStringList texts;
+        for (int r = 0; r < list->count(); ++r)
+            texts.append(list->item(r)->text());
+        return texts.join(QLatin1Char(','));
+    };
+    list->setCurrentRow(0);
+    dialog.onBtnUpPressed();
+    QCOMPARE(rows(), QStringLiteral("10001,10002,10003"));
+    list->setCurrentRow(2);
+    dialog.onBtnDownPressed();
+    QCOMPARE(rows(), QStringLiteral("10001,10002,10003"));
+    dialog.onBtnUpPressed();
+    QCOMPARE(rows(), QStringLiteral("10001,10003,10002"));
+    QCOMPARE(list->currentRow(), 1);
+
+    QStringList order;
+    connect(&dialog, &DimensionalUnitsDlg::sendUnits, this, [&order](bool on, QString unit, uint c1, uint c2, uint p) {
+        order.append(QStringLiteral("units %1 %2 %3 %4 %5").arg(on).arg(unit).arg(c1).arg(c2).arg(p));
+    });
+    connect(&dialog, &DimensionalUnitsDlg::sendSerials, this,
+            [&order](QStringList serials) { order.append(serials.join(QLatin1Char(','))); });
+    dialog.onCancelPressed();
+    QVERIFY(order.isEmpty());
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(order, QStringList({QStringLiteral("units 1 mm 1 5 9"), QStringLiteral("10001,10003,10002")}));
+}
+
+void tst_multiaxis::reorderingMovesTargetsAndIsSaved()
+{
+    {
+        Rig rig(2);
+        rig.detachPolling();
+        Multiaxis& w = *rig.window;
+        QCOMPARE(w.serialList(), QStringList({QStringLiteral("10001"), QStringLiteral("10002")}));
+        w.spinBox_moveTo[0]->setValue(100, 5);
+        w.spinBox_shiftOn[0]->setValue(-2, -7);
+        // Slot Y counts in 1/128: its pair must come back whole in slot X.
+        w.spinBox_moveTo[1]->setStepFactor(128);
+        w.spinBox_moveTo[1]->setValue(-7, -100);
+        for (const QStringList& bad : {QStringList{"10001", "10001"}, QStringList{"10001", "999"}, QStringList{"10002"},
+                                       QStringList{"10002", "10001", "10003"}}) {
+            w.receiveSerials(bad);
+            QCOMPARE(w.axisOrder[0], 0);
+            QCOMPARE(w.axisOrder[1], 1);
+        }
+        w.receiveSerials({QStringLiteral("10002"), QStringLiteral("10001")});
+        QCOMPARE(w.axisOrder[0], 1);
+        QCOMPARE(w.axisOrder[1], 0);
+        QCOMPARE(w.spinBox_moveTo[0]->getStep(), -7);
+        QCOMPARE(w.spinBox_moveTo[0]->getUStep(), -100);
+        QCOMPARE(w.spinBox_moveTo[0]->getStepFactor(), 128);
+        QCOMPARE(w.spinBox_moveTo[1]->getStep(), 100);
+        QCOMPARE(w.spinBox_moveTo[1]->getUStep(), 5);
+        QCOMPARE(w.spinBox_shiftOn[1]->getUStep(), -7);
+        feed(w, 0, status(0, 0));
+        feed(w, 1, status(0, 0));
+        w.UpdateState();
+        QCOMPARE(w.groupBox[0]->title(), QStringLiteral("Motor X, SN 10002"));
+        w.close();
+    }
+    IniSettings file(settingsIniPath());
+    QCOMPARE(file.value(QStringLiteral("Multiaxis/last_group")).toString(), QStringLiteral("SN_10001-10002"));
+    QCOMPARE(file.value(QStringLiteral("SN_10001-10002/0")).toString(), QStringLiteral("10002"));
+    QCOMPARE(file.value(QStringLiteral("SN_10001-10002/1")).toString(), QStringLiteral("10001"));
+    QVERIFY(!file.contains(QStringLiteral("SN_10001-10002/2")));
+}
+
+void tst_multiaxis::shutDownEndsEveryThread_data()
+{
+    QTest::addColumn<bool>("uploadWaiting");
+    QTest::newRow("idle") << false;
+    QTest::newRow("upload awaiting an unplugged controller") << true;
+}
+
+void tst_multiaxis::shutDownEndsEveryThread()
+{
+    QFETCH(bool, uploadWaiting);
+    QTemporaryDir files;
+    capturedMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    {
+        Rig rig(3);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[2].connected, 5000);
+        if (uploadWaiting) {
+            const QByteArray payload(1000, 'p');
+            QByteArray image(4096, '\0');
+            image.resize(int(trovsim_make_firmware_image(4, 3, 1, reinterpret_cast<const uint8_t*>(payload.constData()),
+                                                         uint32_t(payload.size()),
+                                                         reinterpret_cast<uint8_t*>(image.data()), size_t(image.size()))));
+            QFile file(files.filePath(QStringLiteral("image.cod")));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
+            file.close();
+            QCOMPARE(trovsim_unplug(axisNames[0]), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!w.samples[0].connected, 5000);
+            FirmwareUpdateThread* upload = w.settingsDlgs[0]->firmwareThread;
+            upload->setFirmwareFileName(file.fileName());
+            upload->start();
+            QVERIFY(!upload->wait(100));
+        }
+        trovsim_journal_clear();
+        QElapsedTimer clock;
+        clock.start();
+        w.close();
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(w.isShutDown());
+        QVERIFY(w.updateThreads.isEmpty() && w.settingsDlgs.isEmpty());
+        for (int a = uploadWaiting ? 1 : 0; a < 3; ++a)
+            QCOMPARE(calls(a, "close_device"), 1);
+        QCOMPARE(w.deviceHandle[1].load(), -1);
+        // The title-bar close stops nothing and powers nothing off.
+        for (int i = 0; i < trovsim_journal_size(); ++i) {
+            trovsim_call_t call;
+            QCOMPARE(trovsim_journal_entry(i, &call), 0);
+            QVERIFY2(qstrncmp(call.function, "command_", 8) != 0 || qstrcmp(call.function, "command_update_firmware") == 0,
+                     call.function);
+        }
+        QTest::qWait(150);
+    }
+    qInstallMessageHandler(previous);
+    for (const QString& message : capturedMessages)
+        QVERIFY2(!message.contains(QStringLiteral("Destroyed while thread")) && !message.contains(QStringLiteral("did not end")),
+                 qPrintable(message));
 }
 
 QTEST_MAIN(tst_multiaxis)
