@@ -1102,6 +1102,10 @@ void Multiaxis::startScriptEngine()
 
 void Multiaxis::quitScriptEngine()
 {
+    // First in the shut-down, while the devices are open: a jog still held would run on with no
+    // release ever coming.
+    if (jogTracker)
+        releaseJogs();
     if (!scriptThread)
         return;
     scriptThread->requestQuit();

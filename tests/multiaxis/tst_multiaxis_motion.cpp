@@ -113,7 +113,7 @@ class TestMultiaxisMotion : public QObject
 private slots:
     // Focus: "button" (Move), "box" (X's Move-to box), "none" (the window itself).
     // Keys: L R U D ^ v; "+" press, "*" auto-repeated release and press, "-" release; "off"
-    // deactivates the window; "ret" is Return.
+    // deactivates the window, "close" closes it.
     void keys_data()
     {
         QTest::addColumn<int>("axes");
@@ -127,6 +127,7 @@ private slots:
         QTest::newRow("arrows in a box") << 2 << "box" << QStringList{"L+", "L-", "U+", "U-", "D+", "D-"} << QStringList{};
         QTest::newRow("deactivated while held")
             << 3 << "button" << QStringList{"L+", "off", "L-"} << QStringList{"left@axis1", "sstp@axis1"};
+        QTest::newRow("closed while held") << 2 << "button" << QStringList{"L+", "close"} << QStringList{"left@axis1", "sstp@axis1"};
         QTest::newRow("page keys with two axes") << 2 << "none" << QStringList{"^+", "^-", "v+", "v-"} << QStringList{};
         QTest::newRow("page keys with three") << 3 << "none" << QStringList{"^+", "^-"} << QStringList{"right@axis3", "sstp@axis3"};
         QTest::newRow("Up and Down on Y") << 2 << "button" << QStringList{"U+", "U-", "D+", "D-"}
@@ -151,6 +152,10 @@ private slots:
                                       {'D', Qt::Key_Down}, {'^', Qt::Key_PageUp}, {'v', Qt::Key_PageDown}};
         const double before = w.spinBox_moveTo[0]->value();
         for (const QString& event : events) {
+            if (event == "close") {
+                w.close();
+                continue;
+            }
             if (event == "off") {
                 QEvent deactivate(QEvent::WindowDeactivate);
                 QApplication::sendEvent(&w, &deactivate);
