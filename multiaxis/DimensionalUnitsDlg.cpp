@@ -14,6 +14,8 @@ DimensionalUnitsDlg::DimensionalUnitsDlg(QWidget* parent, const QString& title, 
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &DimensionalUnitsDlg::onCancelPressed);
     connect(ui->pushButton_up, &QPushButton::clicked, this, &DimensionalUnitsDlg::onBtnUpPressed);
     connect(ui->pushButton_down, &QPushButton::clicked, this, &DimensionalUnitsDlg::onBtnDownPressed);
+    // The axis letters are shown whole beside the serials.
+    ui->letterWidget->setMinimumWidth(ui->letterWidget->sizeHintForColumn(0) + 2 * ui->letterWidget->frameWidth() + 8);
     setWindowTitle(title);
     ui->checkBox->setChecked(enabled);
     // Twice, so that the dependent widgets follow the box even when its state did not change.

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 
 #include <qwt_plot.h>
@@ -431,6 +432,9 @@ void tst_multiaxis::unitDialog()
         QVERIFY(widget->isEnabled());
     QCOMPARE(dialog.findChild<QSpinBox*>(QStringLiteral("stepSpin"))->value(), 1);
     QCOMPARE(dialog.findChild<QSpinBox*>(QStringLiteral("precSpin"))->value(), 9);
+    dialog.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    dialog.show();
+    QVERIFY(keepScreenshot(dialog, QStringLiteral("dimensional_units.png")));
 
     auto* list = dialog.findChild<QListWidget*>(QStringLiteral("listWidget"));
     auto rows = [list] {
