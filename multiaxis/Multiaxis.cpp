@@ -1,12 +1,15 @@
 #include "multiaxis/Multiaxis.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -25,6 +28,7 @@
 
 #include "common/FieldText.h"
 #include "common/IniSettings.h"
+#include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
 #include "device/ControllerSettings.h"
@@ -37,6 +41,8 @@
 #include "mainwindow/StepSpinBox.h"
 #include "multiaxis/DimensionalUnitsDlg.h"
 #include "scriptdlg/ScriptDlg.h"
+#include "scriptdlg/ScriptThreadMulti.h"
+#include "scriptdlg/scriptAgent.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -365,11 +371,12 @@ void Multiaxis::saveLastGroup() const
     ProgramSettingsFile::writeControllerSet(file, serials);
 }
 
-void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, analog_data_t, bool connect,
+void Multiaxis::UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t, analog_data_t, bool connect,
                            int device_mode)
 {
     if (shutDownDone || number < 0 || number >= n)
         return;
+    exitSequence.sample(number, int(state.MvCmdSts), connect, device_mode, msrTime.toMSecsSinceEpoch());
     samples[number].state = state;
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
@@ -803,25 +810,263 @@ void Multiaxis::logLine(const QString& text) const
 
 // ---- Motion, jogging, settings buttons, script engine and exit (filled in with them) ----
 
-void Multiaxis::OnStopBtnPressed() {}
-void Multiaxis::OnSstpBtnPressed() {}
-void Multiaxis::OnMoveBtnPressed() {}
-void Multiaxis::OnShiftBtnPressed() {}
-void Multiaxis::OnHomeBtnPressed() {}
-void Multiaxis::OnZeroBtnPressed() {}
-void Multiaxis::OnExitBtnPressed() {}
-void Multiaxis::OnScriptStartBtnPressed() {}
-void Multiaxis::OnScriptStopBtnPressed() {}
-void Multiaxis::OnScriptingBtnPressed() {}
-void Multiaxis::OnSettings1BtnClicked() {}
-void Multiaxis::OnSettings2BtnClicked() {}
-void Multiaxis::OnSettings3BtnClicked() {}
-void Multiaxis::OnPickerXYPointSelected(const QPointF&) {}
-void Multiaxis::OnPickerZPointSelected(const QPointF&) {}
-void Multiaxis::updateSettings() {}
+DeviceInterface* Multiaxis::scriptAxisGateway(int axis) const
+{
+    return axis >= 0 && axis < n ? devices[axis] : nullptr;
+}
+
+std::atomic<device_t>* Multiaxis::scriptAxisHandle(int axis) const
+{
+    return axis >= 0 && axis < n ? const_cast<std::atomic<device_t>*>(&deviceHandle[axis]) : nullptr;
+}
+
+result_t Multiaxis::command(int axis, result_t (DeviceInterface::*call)(device_t))
+{
+    return (devices[axis]->*call)(deviceHandle[axis].load());
+}
+
+qint64 Multiaxis::nowMs() const
+{
+    // The clock polling stamps its samples with.
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+void Multiaxis::OnStopBtnPressed()
+{
+    // The script first: none of its commands may follow the stop.
+    if (scriptThread)
+        scriptThread->requestStop();
+    jogTracker->releaseAll();
+    for (int a = 0; a < n; ++a)
+        command(a, &DeviceInterface::command_stop);
+}
+
+void Multiaxis::OnSstpBtnPressed()
+{
+    if (scriptThread)
+        scriptThread->requestStop();
+    jogTracker->releaseAll();
+    // Pressed again and again: soft stop, then hard stop, then power off.
+    for (int a = 0; a < n; ++a) {
+        const unsigned int m = samples[a].state.MvCmdSts;
+        if (!(m & MVCMD_RUNNING))
+            command(a, &DeviceInterface::command_power_off);
+        else if (m == (MVCMD_SSTP | MVCMD_RUNNING))
+            command(a, &DeviceInterface::command_stop);
+        else
+            command(a, &DeviceInterface::command_sstp);
+    }
+}
+
+bool Multiaxis::slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const
+{
+    if (slot < 0 || slot >= n)
+        return false;
+    const double factor = units.displayFactor();
+    if (!std::isfinite(value / factor))
+        return false;
+    const int d = divisor(axisOrder[slot]);
+    *target = plotClick ? UserUnits::clickToStepPair(value, factor, d) : UserUnits::toStepPair(value, factor, d);
+    return true;
+}
+
+void Multiaxis::moveAll(bool shift)
+{
+    // Every box is read before the first command goes out.
+    UserUnits::StepPair targets[maxAxes];
+    bool valid[maxAxes] = {false, false, false};
+    for (int s = 0; s < n; ++s) {
+        const StepSpinBox* box = shift ? spinBox_shiftOn[s] : spinBox_moveTo[s];
+        if (units.recalcEnabled) {
+            valid[s] = slotTarget(s, box->value(), false, &targets[s]);
+        } else {
+            targets[s] = {box->getStep(), box->getUStep()};
+            valid[s] = true;
+        }
+    }
+    for (int s = 0; s < n; ++s) {
+        if (!valid[s])
+            continue;
+        const int a = axisOrder[s];
+        if (shift)
+            devices[a]->command_movr(deviceHandle[a].load(), targets[s].step, targets[s].uStep);
+        else
+            devices[a]->command_move(deviceHandle[a].load(), targets[s].step, targets[s].uStep);
+    }
+}
+
+void Multiaxis::OnMoveBtnPressed()
+{
+    moveAll(false);
+}
+
+void Multiaxis::OnShiftBtnPressed()
+{
+    moveAll(true);
+}
+
+void Multiaxis::OnHomeBtnPressed()
+{
+    for (int a = 0; a < n; ++a)
+        command(a, &DeviceInterface::command_home);
+}
+
+void Multiaxis::OnZeroBtnPressed()
+{
+    for (int a = 0; a < n; ++a)
+        command(a, &DeviceInterface::command_zero);
+}
+
+void Multiaxis::OnPickerXYPointSelected(const QPointF& point)
+{
+    const double coordinates[2] = {point.x(), point.y()};
+    for (int s = 0; s < 2 && s < n; ++s) {
+        UserUnits::StepPair target;
+        if (!slotTarget(s, coordinates[s], true, &target))
+            continue;
+        const int a = axisOrder[s];
+        devices[a]->command_move(deviceHandle[a].load(), target.step, target.uStep);
+    }
+}
+
+void Multiaxis::OnPickerZPointSelected(const QPointF& point)
+{
+    UserUnits::StepPair target;
+    if (n < 3 || !slotTarget(2, point.y(), true, &target))
+        return;
+    const int a = axisOrder[2];
+    devices[a]->command_move(deviceHandle[a].load(), target.step, target.uStep);
+}
+
+void Multiaxis::openSettings(int s)
+{
+    if (s >= n)
+        return;
+    const int a = axisOrder[s];
+    SettingsDlg* dialog = settingsDlgs[a];
+    dialog->AllPagesFromDeviceToClassToUi(true, true);
+    if (dialog->stageSettings->stageReloadPending) {
+        dialog->StageSettingsFromDeviceToClassToUi();
+        emit SgnDisableStagePages(false, a);
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void Multiaxis::OnSettings1BtnClicked()
+{
+    openSettings(0);
+}
+
+void Multiaxis::OnSettings2BtnClicked()
+{
+    openSettings(1);
+}
+
+void Multiaxis::OnSettings3BtnClicked()
+{
+    openSettings(2);
+}
+
+void Multiaxis::updateSettings()
+{
+    // An applied microstep mode reaches the boxes, so typed targets go out in the new unit.
+    for (int s = 0; s < n; ++s) {
+        giveBoxesDivisor(s, axisOrder[s]);
+        spinBox_moveTo[s]->update();
+        spinBox_shiftOn[s]->update();
+    }
+}
+
+// ---- jogging
+
+void Multiaxis::sendJog(const JogTracker::Action& action)
+{
+    if (action.slot < 0 || action.slot >= n)
+        return;
+    const int a = axisOrder[action.slot];
+    switch (action.command) {
+    case JogTracker::Command::Left: command(a, &DeviceInterface::command_left); break;
+    case JogTracker::Command::Right: command(a, &DeviceInterface::command_right); break;
+    case JogTracker::Command::SoftStop: command(a, &DeviceInterface::command_sstp); break;
+    case JogTracker::Command::None: break;
+    }
+}
+
+void Multiaxis::releaseJogs()
+{
+    for (int slot : jogTracker->releaseAll())
+        sendJog({slot, JogTracker::Command::SoftStop});
+}
+
+bool Multiaxis::handleJogKey(QObject* object, QKeyEvent* event)
+{
+    const auto* widget = qobject_cast<QWidget*>(object);
+    int slot = -1;
+    JogTracker::Command direction = JogTracker::Command::None;
+    if (!widget || widget->window() != this || !jogTracker->keyJog(event->key(), &slot, &direction))
+        return false;
+    // Arrows typed into a box edit it and move nothing.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool editing = focus
+                         && (qobject_cast<const QAbstractSpinBox*>(focus)
+                             || qobject_cast<const QAbstractSpinBox*>(focus->parentWidget()));
+    if (event->type() == QEvent::KeyPress) {
+        if (editing)
+            return false;
+        sendJog(jogTracker->keyPressed(event->key(), false));
+        return true;
+    }
+    sendJog(jogTracker->keyReleased(event->key()));
+    return !editing;
+}
+
+void Multiaxis::handleJogButton(QObject* object, QEvent* event)
+{
+    for (int s = 0; s < n; ++s) {
+        const bool decrease = object == pushButton_joyDec[s];
+        if (!decrease && object != pushButton_joyInc[s])
+            continue;
+        auto* button = static_cast<QPushButton*>(object);
+        if (event->type() == QEvent::MouseButtonRelease)
+            sendJog(jogTracker->buttonReleased(button));
+        else
+            sendJog(jogTracker->buttonPressed(button, s, !decrease, button->isEnabled()));
+        return;
+    }
+}
 
 bool Multiaxis::eventFilter(QObject* object, QEvent* event)
 {
+    if (shutDownDone || !jogTracker)
+        return QWidget::eventFilter(object, event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        // Handled and consumed here whatever has the focus: a button would take the arrows.
+        if (handleJogKey(object, static_cast<QKeyEvent*>(event)))
+            return true;
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        handleJogButton(object, event);
+        break;
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+    case QEvent::Hide:
+        // No release may ever come (a modal takes the mouse, the window is gone).
+        if (object == this)
+            releaseJogs();
+        break;
+    case QEvent::ApplicationStateChange:
+        if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive)
+            releaseJogs();
+        break;
+    default:
+        break;
+    }
     return QWidget::eventFilter(object, event);
 }
 
@@ -835,13 +1080,199 @@ void Multiaxis::keyReleaseEvent(QKeyEvent* event)
     QWidget::keyReleaseEvent(event);
 }
 
-void Multiaxis::startScriptEngine() {}
-void Multiaxis::quitScriptEngine() {}
-void Multiaxis::refreshScriptControls() {}
+// ---- script engine
+
+void Multiaxis::startScriptEngine()
+{
+    jogTracker = std::make_unique<JogTracker>(n);
+    // Return stops at once, not after the button's animated click (which its own shortcut gives).
+    ui->pushButton_STOP->setShortcut(QKeySequence());
+    stopShortcut = new QShortcut(QKeySequence(Qt::Key_Return), this);
+    enterShortcut = new QShortcut(QKeySequence(Qt::Key_Enter), this);
+    connect(stopShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
+    connect(enterShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
+
+    scriptThread = std::make_unique<ScriptThreadMulti>(this);
+    connect(scriptThread->agent(), &scriptAgent::exceptionThrown, scriptDlg, &ScriptDlg::OnExceptionThrown,
+            Qt::QueuedConnection);
+    connect(scriptThread.get(), &ScriptEngineThread::runFinished, this, [this] { refreshScriptControls(); },
+            Qt::QueuedConnection);
+    scriptThread->startThread();
+}
+
+void Multiaxis::quitScriptEngine()
+{
+    // First in the shut-down, while the devices are open: a jog still held would run on with no
+    // release ever coming.
+    if (jogTracker)
+        releaseJogs();
+    if (!scriptThread)
+        return;
+    scriptThread->requestQuit();
+    if (scriptThread->waitFinished(scriptQuitMs)) {
+        scriptThread.reset();
+        return;
+    }
+    // Deleting it would wait for the script for ever.
+    logLine(QStringLiteral("The script thread did not end within %1 ms; it is left running").arg(scriptQuitMs));
+    (void)scriptThread.release();
+}
+
+void Multiaxis::refreshScriptControls()
+{
+    if (!scriptThread || !startBtn)
+        return;
+    const bool busy = scriptThread->isBusy();
+    startBtn->setEnabled(!busy);
+    loadBtn->setEnabled(!busy);
+    saveBtn->setEnabled(!busy);
+    stopBtn->setEnabled(busy);
+    codeEdit->setTextInteractionFlags(busy ? Qt::NoTextInteraction : Qt::TextEditorInteraction);
+}
+
+void Multiaxis::OnScriptStartBtnPressed()
+{
+    if (!scriptThread)
+        return;
+    codeEdit->setTextInteractionFlags(Qt::NoTextInteraction);
+    scriptThread->requestRun(codeEdit->toPlainText());
+    refreshScriptControls();
+}
+
+void Multiaxis::OnScriptStopBtnPressed()
+{
+    if (!scriptThread)
+        return;
+    scriptThread->requestStop();
+    codeEdit->setTextInteractionFlags(Qt::TextEditorInteraction);
+    refreshScriptControls();
+}
+
+void Multiaxis::OnScriptingBtnPressed()
+{
+    scriptDlg->show();
+    scriptDlg->raise();
+    scriptDlg->activateWindow();
+}
+
+// ---- exit
+
+QString Multiaxis::serialsOf(const QVector<int>& axes) const
+{
+    QStringList serials;
+    for (int a : axes)
+        serials << QString::number(settingsDlgs[a]->controllerSettings->serialNumber);
+    return serials.join(QStringLiteral(", "));
+}
+
+void Multiaxis::OnExitBtnPressed()
+{
+    if (shutDownDone || exitSequence.pending())
+        return;
+    // The script first: none of its commands may follow the soft stops.
+    if (scriptThread)
+        scriptThread->requestStop();
+    jogTracker->releaseAll();
+    QVector<bool> connected;
+    QVector<int> modes;
+    for (int a = 0; a < n; ++a) {
+        connected << samples[a].connected;
+        modes << samples[a].deviceMode;
+    }
+    const ExitSequence::Plan plan = exitSequence.begin(connected, modes, nowMs());
+    exitPending = true;
+    // Every axis gets its soft stop, whatever another one answered.
+    for (int a : plan.softStop)
+        exitSequence.softStopSent(a, command(a, &DeviceInterface::command_sstp) == 0, nowMs());
+    if (!plan.wait) {
+        // A lost or bootloader axis can neither be waited for nor powered off.
+        finishExit();
+        return;
+    }
+    const QVector<int> failed = exitSequence.failedSoftStops();
+    if (!failed.isEmpty()) {
+        abandonExit(tr("The soft stop failed on the axes with serial numbers %1. The window stays open.")
+                        .arg(serialsOf(failed)));
+        return;
+    }
+    if (!exitWaitBox)
+        return;
+    connect(exitWaitBox, &InfoBox::cancelled, this, &Multiaxis::onExitCancelled, Qt::UniqueConnection);
+    // The refresh ends the wait from inside this loop (and may close the window): nothing here
+    // touches the box or the window once it returns.
+    exitWaitBox->exec();
+}
+
+void Multiaxis::onExitCancelled()
+{
+    exitSequence.cancel();
+    exitPending = false;
+}
+
+void Multiaxis::abandonExit(const QString& warning)
+{
+    exitSequence.cancel();
+    exitPending = false;
+    if (exitWaitBox && exitWaitBox->isVisible())
+        exitWaitBox->hide();
+    if (!warning.isEmpty())
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning,
+                                           QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void Multiaxis::finishExit()
+{
+    exitSequence.cancel();
+    exitPending = false;
+    if (exitWaitBox && exitWaitBox->isVisible())
+        exitWaitBox->hide();
+    close();
+}
 
 bool Multiaxis::exitCheck()
 {
-    return true;
+    switch (exitSequence.decide(nowMs())) {
+    case ExitSequence::Decision::Idle:
+        exitPending = false;
+        return true;
+    case ExitSequence::Decision::Wait:
+        return true;
+    case ExitSequence::Decision::External:
+        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."));
+        return true;
+    case ExitSequence::Decision::Lost: {
+        const QString serial = serialsOf({exitSequence.lostAxis()});
+        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial));
+        return true;
+    }
+    case ExitSequence::Decision::TimedOut:
+        abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
+                        .arg(ExitSequence::waitLimitMs / 1000));
+        return true;
+    case ExitSequence::Decision::PowerOff:
+        break;
+    }
+    for (int a : exitSequence.powerOffAxes())
+        exitSequence.powerOffResult(a, command(a, &DeviceInterface::command_power_off) == 0);
+    if (exitSequence.finishRound()) {
+        finishExit();
+        return false;
+    }
+    if (!exitSequence.powerOffExhausted())
+        return false;
+    const QString failed = serialsOf(exitSequence.powerOffAxes());
+    abandonExit(QString());
+    QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
+                         tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
+                             .arg(failed)
+                             .arg(ExitSequence::powerOffTries),
+                         QMessageBox::NoButton, this);
+    const QPushButton* closeAnyway = question.addButton(tr("Close anyway"), QMessageBox::AcceptRole);
+    question.addButton(tr("Keep window open"), QMessageBox::RejectRole);
+    question.exec();
+    if (question.clickedButton() == closeAnyway && !shutDownDone)
+        close();
+    return false;
 }
 
 // ---- end of motion, jogging, settings buttons, script engine and exit ----

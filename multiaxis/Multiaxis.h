@@ -12,13 +12,19 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
+#include "multiaxis/ExitSequence.h"
+#include "multiaxis/JogTracker.h"
 #include "multiaxis/UserUnits.h"
+#include "scriptdlg/ScriptAxisHost.h"
 #include "trov.h"
 
 class DeviceInterface;
+class QShortcut;
+class ScriptThreadMulti;
 class InfoBox;
 class QGroupBox;
 class QLabel;
@@ -39,7 +45,7 @@ namespace Ui { class multiaxisClass; }
 // Z. Each axis (a controller, indexed in opening order) has its own polling thread and settings
 // dialog; axisOrder says which axis each slot shows. The display is rebuilt from the latest
 // samples by a 33 ms timer.
-class Multiaxis : public QWidget
+class Multiaxis : public QWidget, public ScriptAxisHost
 {
     Q_OBJECT
 
@@ -137,6 +143,18 @@ public:
     // Monotonic milliseconds; tests replace it to step the stage retry.
     std::function<qint64()> clockMs;
 
+    // ---- motion, jogging, script engine and exit
+    ScriptThreadMulti* scriptEngine() const { return scriptThread.get(); }
+    // The script's view of the axes: the open ones only, by axis index.
+    int scriptAxisCount() const override { return n; }
+    DeviceInterface* scriptAxisGateway(int axis) const override;
+    std::atomic<device_t>* scriptAxisHandle(int axis) const override;
+    // The target of a slot's box value or plot coordinate, in display units, for the axis shown in
+    // the slot; false (nothing to send) when it is not finite.
+    bool slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const;
+    // How long the shut-down waits for a running script.
+    static constexpr int scriptQuitMs = 5000;
+
 signals:
     // true disables, false enables the stage pages of axis `number`'s settings dialog.
     void SgnDisableStagePages(bool set, int number);
@@ -196,6 +214,31 @@ private:
     // The exit check of each refresh while an exit is pending; false ends the refresh.
     bool exitCheck();
 
+    // Motion and exit helpers.
+    result_t command(int axis, result_t (DeviceInterface::*call)(device_t));
+    void sendJog(const JogTracker::Action& action);
+    // Focus left the window: every held jog soft-stops now.
+    void releaseJogs();
+    bool handleJogKey(QObject* object, QKeyEvent* event);
+    void handleJogButton(QObject* object, QEvent* event);
+    void moveAll(bool shift);
+    void openSettings(int slot);
+    QString serialsOf(const QVector<int>& axes) const;
+    // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
+    void abandonExit(const QString& warning);
+    void finishExit();
+    qint64 nowMs() const;
+
+    std::unique_ptr<ScriptThreadMulti> scriptThread;
+    std::unique_ptr<JogTracker> jogTracker;
+    ExitSequence exitSequence;
+    QShortcut* stopShortcut = nullptr;
+    QShortcut* enterShortcut = nullptr;
+
+private slots:
+    void onExitCancelled();
+
+private:
     int n = 0;
     bool shutDownDone = false;
     // What the plots showed at their last replot.

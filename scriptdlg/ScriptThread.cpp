@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "device/DeviceInterface.h"
+#include "scriptdlg/ScriptGatewayCalls.h"
 #include "scriptdlg/ScriptRecords.h"
 #include "settings_model/RecordFields.h"
 
@@ -22,41 +23,22 @@ ScriptThread* hostOf(void* host)
 
 QScriptValue success()
 {
-    return QScriptValue(QScriptValue::NullValue);
+    return scriptNull();
 }
 
-// A real undefined: an invalid QScriptValue handed back to the engine crashes it once used.
 QScriptValue failure()
 {
-    return QScriptValue(QScriptValue::UndefinedValue);
+    return scriptUndefined();
 }
 
-// Every record the gateway reads and writes, chosen by overload on the record's type.
-#define SCRIPT_GATEWAY_RECORD(name)                                                   \
-    inline result_t gatewayGet(DeviceInterface& gateway, device_t id, name##_t* record) \
-    {                                                                                  \
-        return gateway.get_##name(id, record);                                         \
-    }                                                                                  \
-    inline result_t gatewaySet(DeviceInterface& gateway, device_t id, const name##_t* record) \
-    {                                                                                  \
-        return gateway.set_##name(id, record);                                         \
-    }
-DEVICE_INTERFACE_RECORDS(SCRIPT_GATEWAY_RECORD)
-#undef SCRIPT_GATEWAY_RECORD
-
-// A target of move and movr: a finite number within 32 bits once cut toward zero. A missing
-// second argument means 0; a missing first one is refused.
+// A missing second argument means 0; a missing first one is refused.
 bool targetArgument(QScriptContext* context, int index, int* out)
 {
     if (index >= context->argumentCount()) {
         *out = 0;
         return index > 0;
     }
-    const double value = std::trunc(context->argument(index).toNumber());
-    if (!std::isfinite(value) || value < double(INT_MIN) || value > double(INT_MAX))
-        return false;
-    *out = static_cast<int>(value);
-    return true;
+    return scriptTargetValue(context->argument(index), out);
 }
 
 // What every motion command shares: wait out an earlier failure, never move after a stop,
@@ -151,13 +133,9 @@ QScriptValue script_set(QScriptContext* context, QScriptEngine*, void* host)
     return gatewaySet(*thread->gateway(), thread->currentHandle(), &record) == 0 ? success() : failure();
 }
 
-// No argument, NaN, a non-number or a count below 1 sleeps not at all.
 QScriptValue script_msleep(QScriptContext* context, QScriptEngine*, void* host)
 {
-    const double ms = context->argumentCount() > 0 ? std::trunc(context->argument(0).toNumber()) : 0.0;
-    if (!(ms >= 1))
-        return success();
-    return hostOf(host)->sleepMs(ms) ? success() : failure();
+    return scriptSleep(context, hostOf(host));
 }
 
 QScriptValue script_log(QScriptContext* context, QScriptEngine*, void* host)

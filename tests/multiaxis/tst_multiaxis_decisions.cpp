@@ -1,0 +1,169 @@
+// The window-free decisions of the multi-axis window: jog tracking and the exit.
+#include <QtTest>
+
+#include "multiaxis/ExitSequence.h"
+#include "multiaxis/JogTracker.h"
+#include "trov.h"
+
+namespace {
+
+using Cmd = JogTracker::Command;
+
+QString text(const JogTracker::Action& action)
+{
+    static const char* const names[] = {"none", "left", "right", "sstp"};
+    return action.command == Cmd::None ? QString() : QStringLiteral("%1%2").arg(names[int(action.command)]).arg(action.slot);
+}
+
+} // namespace
+
+class TestMultiaxisDecisions : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Events: "p<key>" press, "P<key>" press while a target box has the focus, "r<key>" release,
+    // "b<slot><+|->" button press, "d<slot>" press on a disabled button, "u<slot>" button release,
+    // "f" focus lost. Keys: L R U D ^ v (page up, page down).
+    void jogging_data()
+    {
+        QTest::addColumn<int>("slotCount");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("held Left with repeats")
+            << 2 << QStringList{"pL", "rL", "pL", "rL", "pL", "rL"}
+            << QStringList{"left0", "sstp0", "left0", "sstp0", "left0", "sstp0"};
+        QTest::newRow("arrows in a box") << 2 << QStringList{"PL", "rL", "PU", "rU"} << QStringList{};
+        QTest::newRow("release after editing stops nothing")
+            << 2 << QStringList{"pU", "PL", "rL", "rU"} << QStringList{"right1", "sstp1"};
+        QTest::newRow("page keys with two axes") << 2 << QStringList{"p^", "r^", "pv", "rv"} << QStringList{};
+        QTest::newRow("page keys with three") << 3 << QStringList{"p^", "r^", "pv", "rv"} << QStringList{"right2", "sstp2", "left2", "sstp2"};
+        QTest::newRow("focus lost while held")
+            << 3 << QStringList{"pL", "pD", "f", "rL", "rD"} << QStringList{"left0", "left1", "sstp0", "sstp1"};
+        QTest::newRow("mouse jog, modal swallows release")
+            << 2 << QStringList{"b1+", "f", "u1"} << QStringList{"right1", "sstp1"};
+        QTest::newRow("disabled button") << 2 << QStringList{"d0", "u0"} << QStringList{};
+        QTest::newRow("other key's release") << 2 << QStringList{"pL", "rR", "rL"} << QStringList{"left0", "sstp0"};
+        QTest::newRow("button then key on one slot")
+            << 2 << QStringList{"b0-", "pR", "u0", "rR"} << QStringList{"left0", "right0", "sstp0"};
+    }
+    void jogging()
+    {
+        QFETCH(int, slotCount);
+        QFETCH(QStringList, events);
+        JogTracker tracker(slotCount);
+        const QHash<QChar, int> keys{{'L', Qt::Key_Left}, {'R', Qt::Key_Right}, {'U', Qt::Key_Up},
+                                     {'D', Qt::Key_Down}, {'^', Qt::Key_PageUp}, {'v', Qt::Key_PageDown}};
+        int buttons[3];
+        QStringList commands;
+        for (const QString& event : events) {
+            const QChar kind = event.at(0);
+            if (kind == 'f') {
+                for (int slot : tracker.releaseAll())
+                    commands << QStringLiteral("sstp%1").arg(slot);
+                continue;
+            }
+            JogTracker::Action action;
+            const int slot = event.size() > 1 ? event.at(1).digitValue() : -1;
+            if (kind == 'p' || kind == 'P')
+                action = tracker.keyPressed(keys.value(event.at(1)), kind == 'P');
+            else if (kind == 'r')
+                action = tracker.keyReleased(keys.value(event.at(1)));
+            else if (kind == 'b' || kind == 'd')
+                action = tracker.buttonPressed(&buttons[slot], slot, event.endsWith('+'), kind == 'b');
+            else if (kind == 'u')
+                action = tracker.buttonReleased(&buttons[slot]);
+            if (!text(action).isEmpty())
+                commands << text(action);
+        }
+        QTEST(commands, "commands");
+        for (int slot = 0; slot < slotCount; ++slot)
+            QVERIFY(!tracker.jogging(slot));
+    }
+
+    // Samples: axis, MvCmdSts, stamp (ms after the soft stops); "lost" marks a sample not connected.
+    void exitDecisions_data()
+    {
+        QTest::addColumn<QStringList>("samples");
+        QTest::addColumn<int>("decision");
+        const int wait = int(ExitSequence::Decision::Wait);
+        const int off = int(ExitSequence::Decision::PowerOff);
+        const int external = int(ExitSequence::Decision::External);
+        const int lost = int(ExitSequence::Decision::Lost);
+        QTest::newRow("running and finished stops wait") << QStringList{"0 0x88 100", "1 0x08 100", "2 0x08 100"} << wait;
+        QTest::newRow("all finished") << QStringList{"0 0x08 100", "1 0x08 120", "2 0x08 100"} << off;
+        QTest::newRow("not every axis sampled yet") << QStringList{"0 0x08 100", "1 0x08 100"} << wait;
+        QTest::newRow("finished move after the stop")
+            << QStringList{"0 0x09 100", "1 0x08 100", "2 0x08 100"} << external;
+        QTest::newRow("external command") << QStringList{"0 0x08 100", "1 0x83 100", "2 0x08 100"} << external;
+        QTest::newRow("finished move read before the stop")
+            << QStringList{"0 0x01 10", "0 0x08 100", "1 0x08 100", "2 0x08 100"} << off;
+        QTest::newRow("stale sample alone") << QStringList{"0 0x01 10", "1 0x08 100", "2 0x08 100"} << wait;
+        QTest::newRow("unplugged during the wait") << QStringList{"0 0x88 100", "1 lost 120"} << lost;
+    }
+    void exitDecisions()
+    {
+        QFETCH(QStringList, samples);
+        ExitSequence exit;
+        const ExitSequence::Plan plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
+        QCOMPARE(plan.softStop, (QVector<int>{0, 1, 2}));
+        QVERIFY(plan.wait);
+        for (int axis : plan.softStop)
+            exit.softStopSent(axis, true, 1000);
+        for (const QString& sample : samples) {
+            const QStringList part = sample.split(' ');
+            const bool connected = part[1] != "lost";
+            exit.sample(part[0].toInt(), part[1].toInt(nullptr, 16), connected, connected ? 2 : 0, 1000 + part[2].toInt());
+        }
+        QFETCH(int, decision);
+        QCOMPARE(int(exit.decide(2000)), decision);
+    }
+
+    void exitPlan()
+    {
+        ExitSequence exit;
+        // Axis 2 unplugged, axis 3 in its bootloader: the rest is soft-stopped, then the window closes.
+        ExitSequence::Plan plan = exit.begin({true, false, true}, {2, 0, 1}, 0);
+        QCOMPARE(plan.softStop, QVector<int>{0});
+        QVERIFY(!plan.wait);
+
+        plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
+        exit.softStopSent(0, true, 0);
+        exit.softStopSent(1, false, 0);
+        exit.softStopSent(2, true, 0);
+        QCOMPARE(exit.failedSoftStops(), QVector<int>{1});
+
+        // Nothing ever ends: the wait gives up.
+        QCOMPARE(exit.decide(ExitSequence::waitLimitMs + 1), ExitSequence::Decision::TimedOut);
+        exit.cancel();
+        QCOMPARE(exit.decide(0), ExitSequence::Decision::Idle);
+        // Cancelled, then a jog: samples decide nothing.
+        exit.sample(0, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 500);
+        QCOMPARE(exit.decide(600), ExitSequence::Decision::Idle);
+    }
+
+    void powerOffRetries()
+    {
+        ExitSequence exit;
+        exit.begin({true, true}, {2, 2}, 0);
+        exit.softStopSent(0, true, 0);
+        exit.softStopSent(1, true, 0);
+        exit.sample(0, MVCMD_SSTP, true, 2, 100);
+        exit.sample(1, MVCMD_SSTP, true, 2, 100);
+        for (int round = 1; round <= ExitSequence::powerOffTries; ++round) {
+            QCOMPARE(exit.decide(200), ExitSequence::Decision::PowerOff);
+            QCOMPARE(exit.powerOffAxes(), (round == 1 ? QVector<int>{0, 1} : QVector<int>{1}));
+            exit.powerOffResult(0, true);
+            exit.powerOffResult(1, false);
+            QVERIFY(!exit.finishRound());
+            QCOMPARE(exit.powerOffExhausted(), round == ExitSequence::powerOffTries);
+        }
+        // A later sample does not undo the power-off phase.
+        exit.sample(1, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 300);
+        QCOMPARE(exit.decide(300), ExitSequence::Decision::PowerOff);
+        exit.powerOffResult(1, true);
+        QVERIFY(exit.finishRound());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMultiaxisDecisions)
+#include "tst_multiaxis_decisions.moc"

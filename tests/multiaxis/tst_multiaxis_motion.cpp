@@ -1,0 +1,420 @@
+// The multi-axis window's commands against simulated controllers: jogging by keys and buttons,
+// soft stop, targets, scripts and the exit sequence. Polling runs but is detached from the
+// window, so the display sees only the samples a test hands in; the journal tells what was sent.
+#include <QtTest>
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextEdit>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "common/MessagePrompter.h"
+#include "device/DeviceInterface.h"
+#include "device/UpdateThread.h"
+#include "mainwindow/InfoBox.h"
+#include "mainwindow/StepSpinBox.h"
+#include "multiaxis/Multiaxis.h"
+#include "scriptdlg/ScriptThreadMulti.h"
+#include "settings_model/MotorSettings.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "trovsim.h"
+
+namespace {
+
+constexpr int boundMs = 5000;
+const char* const axisNames[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
+
+class RecordingPrompter : public MessagePrompter
+{
+public:
+    QStringList texts;
+    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+    {
+        texts << text;
+        return QMessageBox::Ok;
+    }
+};
+
+struct Rig
+{
+    std::vector<std::unique_ptr<DeviceInterface>> gateways;
+    std::unique_ptr<Multiaxis> window;
+    RecordingPrompter prompter;
+
+    explicit Rig(int axes)
+    {
+        trovsim_reset(nullptr, "");
+        trovsim_clear_faults();
+        QList<int> handles;
+        QStringList names;
+        QList<DeviceInterface*> list;
+        for (int i = 0; i < axes; ++i) {
+            gateways.push_back(std::make_unique<DeviceInterface>());
+            handles.append(gateways.back()->open_device(axisNames[i]));
+            names.append(QString::fromLatin1(axisNames[i]));
+            list.append(gateways.back().get());
+        }
+        window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
+        window->refreshTimer->stop();
+        for (UpdateThread* thread : window->updateThreads)
+            QObject::disconnect(thread, nullptr, window.get(), nullptr);
+        MessagePrompter::install(&prompter);
+        for (int a = 0; a < axes; ++a)
+            sample(a, 0);
+        trovsim_journal_clear();
+    }
+    ~Rig()
+    {
+        MessagePrompter::install(nullptr);
+        trovsim_clear_faults();
+        window.reset();
+        gateways.clear();
+    }
+    // A sample of axis a as polling sends it; ageMs > 0 stamps it that long ago.
+    void sample(int a, int mvcmd, bool connected = true, int ageMs = -1000)
+    {
+        status_t state{};
+        state.MvCmdSts = unsigned(mvcmd);
+        window->UpdateVars(a, QDateTime::currentDateTimeUtc().addMSecs(-ageMs), state, chart_data_t{}, analog_data_t{},
+                           connected, connected ? 2 : 0);
+    }
+};
+
+// The motion commands sent, "function@axisN", in order.
+QStringList commands()
+{
+    QStringList out;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call{};
+        if (trovsim_journal_entry(i, &call) == 0 && QByteArray(call.function).startsWith("command_"))
+            out << QStringLiteral("%1@%2").arg(QString::fromLatin1(call.function).mid(8),
+                                               QString::fromLatin1(call.device).mid(4));
+    }
+    return out;
+}
+
+void key(QWidget* target, QEvent::Type type, int code, bool repeat = false)
+{
+    QKeyEvent event(type, code, Qt::NoModifier, QString(), repeat);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TestMultiaxisMotion : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Focus: "button" (Move), "box" (X's Move-to box), "none" (the window itself).
+    // Keys: L R U D ^ v; "+" press, "*" auto-repeated release and press, "-" release; "off"
+    // deactivates the window, "close" closes it.
+    void keys_data()
+    {
+        QTest::addColumn<int>("axes");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("sent");
+        const QStringList held{"L+", "L*", "L*", "L-"};
+        const QStringList heldSent{"left@axis1", "sstp@axis1", "left@axis1", "sstp@axis1", "left@axis1", "sstp@axis1"};
+        QTest::newRow("held Left") << 2 << "none" << held << heldSent;
+        QTest::newRow("held Left, focus on a button") << 2 << "button" << held << heldSent;
+        QTest::newRow("arrows in a box") << 2 << "box" << QStringList{"L+", "L-", "U+", "U-", "D+", "D-"} << QStringList{};
+        QTest::newRow("deactivated while held")
+            << 3 << "button" << QStringList{"L+", "off", "L-"} << QStringList{"left@axis1", "sstp@axis1"};
+        QTest::newRow("closed while held") << 2 << "button" << QStringList{"L+", "close"} << QStringList{"left@axis1", "sstp@axis1"};
+        QTest::newRow("page keys with two axes") << 2 << "none" << QStringList{"^+", "^-", "v+", "v-"} << QStringList{};
+        QTest::newRow("page keys with three") << 3 << "none" << QStringList{"^+", "^-"} << QStringList{"right@axis3", "sstp@axis3"};
+        QTest::newRow("Up and Down on Y") << 2 << "button" << QStringList{"U+", "U-", "D+", "D-"}
+                                          << QStringList{"right@axis2", "sstp@axis2", "left@axis2", "sstp@axis2"};
+    }
+    void keys()
+    {
+        QFETCH(int, axes);
+        QFETCH(QString, focus);
+        QFETCH(QStringList, events);
+        Rig rig(axes);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QWidget* target = &w;
+        if (focus == "button")
+            target = w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"));
+        else if (focus == "box")
+            target = w.spinBox_moveTo[0];
+        target->setFocus();
+        const QHash<QChar, int> codes{{'L', Qt::Key_Left}, {'R', Qt::Key_Right}, {'U', Qt::Key_Up},
+                                      {'D', Qt::Key_Down}, {'^', Qt::Key_PageUp}, {'v', Qt::Key_PageDown}};
+        const double before = w.spinBox_moveTo[0]->value();
+        for (const QString& event : events) {
+            if (event == "close") {
+                w.close();
+                continue;
+            }
+            if (event == "off") {
+                QEvent deactivate(QEvent::WindowDeactivate);
+                QApplication::sendEvent(&w, &deactivate);
+                continue;
+            }
+            QWidget* receiver = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+            const int code = codes.value(event.at(0));
+            if (event.at(1) == '+')
+                key(receiver, QEvent::KeyPress, code);
+            else if (event.at(1) == '-')
+                key(receiver, QEvent::KeyRelease, code);
+            else {
+                key(receiver, QEvent::KeyRelease, code, true);
+                key(receiver, QEvent::KeyPress, code, true);
+            }
+        }
+        QTEST(commands(), "sent");
+        if (focus == "box")
+            QVERIFY(w.spinBox_moveTo[0]->value() == before); // up then down
+    }
+
+    void returnStopsEveryAxisAtOnce()
+    {
+        Rig rig(3);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_home"))->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(commands(), (QStringList{"stop@axis1", "stop@axis2", "stop@axis3"}));
+    }
+
+    void mouseJogging()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QPushButton* button : {w.pushButton_joyDec[0], w.pushButton_joyInc[1]})
+            button->setEnabled(true);
+        QTest::mousePress(w.pushButton_joyInc[1], Qt::LeftButton);
+        QTest::mouseRelease(w.pushButton_joyInc[1], Qt::LeftButton);
+        // A modal opens while the button is held: its release never comes to the button.
+        QTest::mousePress(w.pushButton_joyDec[0], Qt::LeftButton);
+        QDialog modal;
+        modal.setModal(true);
+        modal.show();
+        QVERIFY(QTest::qWaitFor([&] { return commands().size() == 4; }, boundMs));
+        modal.hide();
+        // A disabled button sends nothing.
+        w.pushButton_joyInc[0]->setEnabled(false);
+        QTest::mousePress(w.pushButton_joyInc[0], Qt::LeftButton);
+        QCOMPARE(commands(), (QStringList{"right@axis2", "sstp@axis2", "left@axis1", "sstp@axis1"}));
+    }
+
+    void softStopFollowsTheMoveState()
+    {
+        Rig rig(3);
+        rig.sample(0, 0x00);
+        rig.sample(1, 0x88);
+        rig.sample(2, 0x81);
+        rig.window->OnSstpBtnPressed();
+        QCOMPARE(commands(), (QStringList{"power_off@axis1", "stop@axis2", "sstp@axis3"}));
+    }
+
+    void targets_data()
+    {
+        QTest::addColumn<bool>("units");
+        QTest::addColumn<bool>("click");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("uStep");
+        QTest::newRow("click x 10") << false << true << 0 << 10.0 << true << 10 << 128;
+        QTest::newRow("click y -3") << false << true << 1 << -3.0 << true << -3 << 128;
+        QTest::newRow("box 5.0 at F = 2") << true << false << 0 << 5.0 << true << 2 << 128;
+        QTest::newRow("click 1e12") << false << true << 0 << 1e12 << true << INT_MAX << 0;
+        QTest::newRow("click -1e12") << false << true << 1 << -1e12 << true << INT_MIN << 0;
+        QTest::newRow("NaN sends nothing") << true << false << 0 << std::nan("") << false << 0 << 0;
+        QTest::newRow("infinity sends nothing") << false << true << 1 << HUGE_VAL << false << 0 << 0;
+    }
+    void targets()
+    {
+        QFETCH(bool, units);
+        QFETCH(bool, click);
+        QFETCH(int, slot);
+        QFETCH(double, value);
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.units.recalcEnabled = units;
+        w.units.coeff1 = 1;
+        w.units.coeff2 = 2;
+        UserUnits::StepPair target{7, 7};
+        QTEST(w.slotTarget(slot, value, click, &target), "sent");
+        QFETCH(bool, sent);
+        if (sent) {
+            QTEST(target.step, "step");
+            QTEST(target.uStep, "uStep");
+        }
+        // The plot click sends exactly that, and nothing at all for a value that is not finite.
+        if (click) {
+            w.OnPickerXYPointSelected(slot == 0 ? QPointF(value, 1) : QPointF(1, value));
+            QCOMPARE(commands().count(QStringLiteral("move@axis%1").arg(slot + 1)), sent ? 1 : 0);
+        }
+    }
+
+    void swappedAxesTakeTheirOwnDivisor()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.settingsDlgs[1]->motorSettings->engine.MicrostepMode = MICROSTEP_MODE_FRAC_16;
+        w.axisOrder[0] = 1;
+        w.axisOrder[1] = 0;
+        UserUnits::StepPair target;
+        QVERIFY(w.slotTarget(0, 10.0, true, &target));
+        QCOMPARE(target.uStep, 8); // half a step at 1/16
+        w.OnPickerXYPointSelected(QPointF(10, -3));
+        QCOMPARE(commands(), (QStringList{"move@axis2", "move@axis1"}));
+    }
+
+    void appliedDivisorReachesTheBoxes()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.spinBox_moveTo[0]->setValue(10, 128);
+        w.settingsDlgs[0]->motorSettings->engine.MicrostepMode = MICROSTEP_MODE_FRAC_16;
+        w.updateSettings();
+        QCOMPARE(w.spinBox_moveTo[0]->getStep(), 10);
+        QCOMPARE(w.spinBox_moveTo[0]->getUStep(), 8); // still 10.5 steps
+    }
+
+    void stopEndsTheScriptFirst()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.codeEdit->setPlainText("x = newaxis(10001); y = newaxis(10002); while (true) { x.movr(10); y.movr(-10); msleep(20); }");
+        w.OnScriptStartBtnPressed();
+        QVERIFY(QTest::qWaitFor([] { return trovsim_call_count("sim:axis2", "command_movr") >= 2; }, boundMs));
+        w.UpdateState();
+        QVERIFY(!w.startBtn->isEnabled() && w.stopBtn->isEnabled());
+        w.OnStopBtnPressed();
+        QVERIFY(QTest::qWaitFor([&] { return !w.scriptEngine()->isBusy(); }, boundMs));
+        QTest::qWait(50);
+        const QStringList sent = commands();
+        const int firstStop = sent.indexOf(QStringLiteral("stop@axis1"));
+        QVERIFY(firstStop > 0);
+        QCOMPARE(sent.mid(firstStop), (QStringList{"stop@axis1", "stop@axis2"}));
+        w.UpdateState();
+        QVERIFY(w.startBtn->isEnabled() && !w.stopBtn->isEnabled());
+    }
+
+    // Rows run with the wait box out of the way; samples come after the soft stops unless "stale".
+    // Each step: "a:mvcmd" samples, "lost:a" an unplugged sample, "refresh" one refresh.
+    void exitSequence_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("lostBefore");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("message");
+        const QStringList stops{"sstp@axis1", "sstp@axis2", "sstp@axis3"};
+        const QStringList offs{"power_off@axis1", "power_off@axis2", "power_off@axis3"};
+        QTest::newRow("running stops wait, then power off")
+            << "" << -1 << QStringList{"0:88", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
+        QTest::newRow("running on its own waits") << "" << -1 << QStringList{"0:88", "1:88", "2:88", "refresh"} << stops << false << "";
+        QTest::newRow("0x09 warns") << "" << -1 << QStringList{"0:09", "1:08", "2:08", "refresh"} << stops << false << "external";
+        QTest::newRow("external command warns")
+            << "" << -1 << QStringList{"0:08", "1:83", "2:08", "refresh"} << stops << false << "external";
+        QTest::newRow("finished move read before the stop")
+            << "" << -1 << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
+        QTest::newRow("soft stop fails on axis 1") << "sstp" << -1 << QStringList{"refresh"} << stops << false << "10001";
+        QTest::newRow("unplugged during the wait") << "" << -1 << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002";
+        QTest::newRow("axis 2 unplugged before") << "" << 1 << QStringList{} << QStringList{"sstp@axis1", "sstp@axis3"} << true << "";
+    }
+    void exitSequence()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, lostBefore);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, message);
+        Rig rig(3);
+        Multiaxis& w = *rig.window;
+        if (lostBefore >= 0)
+            rig.sample(lostBefore, 0, false);
+        if (fault == "sstp")
+            trovsim_force_result("sim:axis1", "command_sstp", -1, -1);
+        w.exitWaitBox = nullptr; // the exec would hold the test
+        w.OnExitBtnPressed();
+        for (const QString& step : steps) {
+            if (step == "refresh")
+                w.UpdateState();
+            else if (step.startsWith("lost:"))
+                rig.sample(step.mid(5).toInt(), 0, false, 0);
+            else if (step.startsWith("stale "))
+                rig.sample(step.mid(6, 1).toInt(), step.mid(8).toInt(nullptr, 16), true, 1000);
+            else
+                rig.sample(step.left(1).toInt(), step.mid(2).toInt(nullptr, 16), true, -1000);
+        }
+        QTEST(commands(), "sent");
+        QTEST(w.isShutDown(), "closed");
+        QCOMPARE(rig.prompter.texts.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QVERIFY2(rig.prompter.texts[0].contains(message == "external" ? "external command" : message),
+                     qPrintable(rig.prompter.texts[0]));
+        if (!w.isShutDown() && message.isEmpty())
+            QVERIFY(w.exitPending);
+        else if (!w.isShutDown())
+            QVERIFY(!w.exitPending);
+    }
+
+    void powerOffTriedThreeTimesThenAsks()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        trovsim_force_result("sim:axis2", "command_power_off", -1, -1);
+        w.exitWaitBox = nullptr;
+        w.OnExitBtnPressed();
+        rig.sample(0, 0x08, true, -1000);
+        rig.sample(1, 0x08, true, -1000);
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, boundMs);
+            for (QPushButton* button : QApplication::activeModalWidget()->findChildren<QPushButton*>()) {
+                if (button->text() == QStringLiteral("Keep window open")) {
+                    asked = true;
+                    button->click();
+                }
+            }
+        });
+        for (int refresh = 0; refresh < 4; ++refresh)
+            w.UpdateState();
+        QVERIFY(asked);
+        QCOMPARE(trovsim_call_count("sim:axis2", "command_power_off"), 3);
+        QCOMPARE(trovsim_call_count("sim:axis1", "command_power_off"), 1);
+        QVERIFY(!w.isShutDown() && !w.exitPending);
+    }
+
+    void cancelThenJogWarnsNothing()
+    {
+        Rig rig(2);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(w.exitWaitBox->isVisible(), boundMs);
+            for (QPushButton* button : w.exitWaitBox->findChildren<QPushButton*>())
+                button->click();
+        });
+        w.OnExitBtnPressed(); // returns once the box is cancelled
+        QVERIFY(!w.exitPending);
+        rig.sample(0, MVCMD_LEFT | MVCMD_RUNNING, true, -1000);
+        w.UpdateState();
+        QVERIFY(rig.prompter.texts.isEmpty());
+        QVERIFY(!w.isShutDown());
+    }
+};
+
+QTEST_MAIN(TestMultiaxisMotion)
+#include "tst_multiaxis_motion.moc"
