@@ -18,7 +18,7 @@
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CyclicSettings.h"
-#include "settingsdlg/FakeSliderSetupPageWgt.h"
+#include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
@@ -381,9 +381,11 @@ private slots:
         edges.uRightBorder = 33;
         QCOMPARE(gateway->set_edges_settings(handle, &edges), result_ok);
         auto shown = dialog();
-        auto* slider = qobject_cast<FakeSliderSetupPageWgt*>(shown->page(SettingsPage::ProgramConfiguration));
+        auto* slider = qobject_cast<PageSliderSetupWgt*>(shown->page(SettingsPage::ProgramConfiguration));
         QVERIFY(slider);
-        slider->setPoints(100, 200);
+        // Typed, not applied: the page's shown bounds are what the button copies.
+        slider->findChild<QSpinBox*>("leftPointValue")->setValue(100);
+        slider->findChild<QSpinBox*>("rightPointValue")->setValue(200);
         QVERIFY(slider->UpdateBtn->isEnabled());
         slider->UpdateBtn->click();
         QVERIFY(!slider->UpdateBtn->isEnabled());
