@@ -148,6 +148,7 @@ private slots:
         QTest::newRow("memory present, pages disabled") << 2;
         QTest::newRow("erased memory, two Applies") << 3;
         QTest::newRow("loaded, untouched") << 4;
+        QTest::newRow("another positioner read by a full reload") << 5;
     }
 
     void noStageWriteWithoutAnEdit()
@@ -178,6 +179,13 @@ private slots:
                 disableStagePages(*shown, false);
         } else if (path == 2) {
             disableStagePages(*shown, true);
+        } else if (path == 5) {
+            // Swapped between two polls: the window saw the memory all along.
+            stage_name_t other{};
+            std::strcpy(other.PositionerName, "OTHER");
+            QCOMPARE(gateway->set_stage_name(handle, &other), result_ok);
+            shown->AllPagesFromDeviceToClassToUi(true, true);
+            QCOMPARE(nameEdit(*shown)->text(), QStringLiteral("OTHER"));
         }
         editBorders(*shown, 100, 200);
         trovsim_journal_clear();
