@@ -80,6 +80,9 @@ CompareSettingsDialog::CompareSettingsDialog(QWidget* parent, const QStringList&
             }
         }
         table->resizeColumnsToContents();
+        // The width the dialog gives beyond the texts goes to the second file's values.
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->setSelectionMode(QAbstractItemView::NoSelection);
         ui->verticalLayout->addWidget(table);
         setMinimumWidth(table->horizontalHeader()->length() + 100);
     }

@@ -366,6 +366,15 @@ void SettingsDlg::showStagePages()
 
 void SettingsDlg::StageSettingsFromDeviceToClassToUi()
 {
+    if (operationDepth > 0) {
+        putOff.stage = true;
+        return;
+    }
+    loadStagePages();
+}
+
+void SettingsDlg::loadStagePages()
+{
     stageSettings->loadFromDevice();
     showStagePages();
 }
@@ -390,7 +399,50 @@ void SettingsDlg::updateApplyEnabled()
         button->setEnabled(usable);
 }
 
+// Held by a file operation for as long as it runs: the nested event loops of its dialogs
+// would otherwise let the owning window reload the pages in the middle of it (a save would
+// write the controller's values instead of those shown, a restore would lose its values).
+class SettingsDlg::OperationScope
+{
+public:
+    explicit OperationScope(SettingsDlg* dialog) : dialog(dialog) { ++dialog->operationDepth; }
+    ~OperationScope()
+    {
+        if (--dialog->operationDepth == 0)
+            dialog->runPutOffReloads();
+    }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    SettingsDlg* const dialog;
+};
+
+void SettingsDlg::runPutOffReloads()
+{
+    const PutOffReloads asked = putOff;
+    putOff = PutOffReloads();
+    // The hand-back reloads every page itself.
+    if (asked.firmware)
+        takeBackFirmware();
+    else if (asked.pages)
+        loadPages(asked.loadSettings, asked.loadAllSettings);
+    if (asked.stage)
+        loadStagePages();
+}
+
 bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_all_settings)
+{
+    if (operationDepth > 0) {
+        putOff.pages = true;
+        putOff.loadSettings = putOff.loadSettings || load_settings;
+        putOff.loadAllSettings = putOff.loadAllSettings || load_all_settings;
+        return true;
+    }
+    return loadPages(load_settings, load_all_settings);
+}
+
+bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
 {
     if (controllerMode() == 1) {
         applyTreeState(motorSettings->entype.EngineType);
@@ -498,11 +550,11 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
 
     if (critical) {
         emit SgnChangeCritSettings();
-        AllPagesFromDeviceToClassToUi(true, true);
+        loadPages(true, true);
     } else if (readBack) {
         // The controller corrected some values: show what it holds.
         motorSettings->readFromDevice(false);
-        AllPagesFromDeviceToClassToUi(false, true);
+        loadPages(false, true);
     } else {
         emit SgnChangeSettings();
     }
@@ -696,7 +748,7 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
         break;
     case QDialogButtonBox::ResetRole:
         ui->configLbl->setText(fileNameFromPath(appliedConfigFile));
-        AllPagesFromDeviceToClassToUi(false, true);
+        loadPages(false, true);
         loadedConfigFile = appliedConfigFile;
         break;
     default:
@@ -743,7 +795,7 @@ void SettingsDlg::OnRestoreFlashBtnClicked()
     if (!ui->configLbl->text().startsWith(QLatin1Char('*')))
         ui->configLbl->setText(QLatin1Char('*') + ui->configLbl->text());
     gateway->command_read_settings(updateThread->deviceHandle->load());
-    AllPagesFromDeviceToClassToUi(true, true);
+    loadPages(true, true);
 }
 
 void SettingsDlg::OnSaveFlashBtnClicked()
@@ -751,7 +803,7 @@ void SettingsDlg::OnSaveFlashBtnClicked()
     if (!canUseController())
         return;
     AllPagesFromUiToClassToDevice();
-    AllPagesFromDeviceToClassToUi(true, true);
+    loadPages(true, true);
     gateway->command_save_settings(updateThread->deviceHandle->load());
 }
 
@@ -769,6 +821,7 @@ void SettingsDlg::OnSaveFileBtnClicked()
 {
     if (!canUseController())
         return;
+    const OperationScope operation(this);
     bool anyValid = false;
     for (bool read : motorSettings->valid)
         anyValid = anyValid || read;
@@ -819,6 +872,7 @@ void SettingsDlg::OnRestoreFileBtnClicked()
 {
     if (!canUseController())
         return;
+    const OperationScope operation(this);
     const QString name = FileChooser::current()->openFileName(
         this, tr("Open config file"), profileFolder(loadConfigPath, profilesPath()), profileFilter());
     if (name.isEmpty())
@@ -831,7 +885,7 @@ void SettingsDlg::OnRestoreFileBtnClicked()
         IniSettings file(name);
         const MotorSettings kept(*motorSettings);
         motorSettings->loadFromFile(file, report);
-        AllPagesFromDeviceToClassToUi(false, false);
+        loadPages(false, false);
         // The restored values live in the pages until Ok or Apply; observers go back to what
         // the controller holds.
         *motorSettings = kept;
@@ -852,6 +906,7 @@ void SettingsDlg::OnRestoreFileBtnClicked()
 
 void SettingsDlg::OnCompareFileBtnClicked()
 {
+    const OperationScope operation(this);
     const QStringList files = FileChooser::current()->openFileNames(
         this, tr("Open two config files"), profileFolder(loadConfigPath, configDirPath()), profileFilter());
     if (files.isEmpty())
@@ -907,6 +962,15 @@ void SettingsDlg::firmwareUploaded(int result)
     updateApplyEnabled();
     if (result != result_ok)
         return;
+    if (operationDepth > 0) {
+        putOff.firmware = true;
+        return;
+    }
+    takeBackFirmware();
+}
+
+void SettingsDlg::takeBackFirmware()
+{
     controllerSettings->readDeviceIdentity();
     if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
         about->FromClassToUi();
@@ -915,7 +979,7 @@ void SettingsDlg::firmwareUploaded(int result)
     setEngineType();
     motorTypeChanged(motorSettings->entype.EngineType);
     // Everything again, so that an Ok right after the update writes nothing stale.
-    AllPagesFromDeviceToClassToUi(true, true);
+    loadPages(true, true);
     applyTreeState(motorSettings->entype.EngineType);
     updateApplyEnabled();
 }

@@ -91,6 +91,9 @@ signals:
 
 public slots:
     // False when a read of the settings or of the identity failed (true in the bootloader).
+    // While a file operation waits for the user (a file dialog, a message, the restore report)
+    // this reload, the stage reload and the firmware hand-back are put off and run once when
+    // the operation ends; the put-off call answers true.
     bool AllPagesFromDeviceToClassToUi(bool load_settings = true, bool load_all_settings = true);
     void AllPagesFromUiToClassToDevice();
     void StageSettingsFromDeviceToClassToUi();
@@ -117,6 +120,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    class OperationScope;
+    bool loadPages(bool load_settings, bool load_all_settings);
+    void loadStagePages();
+    void takeBackFirmware();
+    void runPutOffReloads();
     void initPages();
     ControllerPageWgt* controllerPage(SettingsPage position) const;
     ProgramPageWgt* programPage(SettingsPage position) const;
@@ -145,6 +153,15 @@ private:
     unsigned int lastKnownEngineType = 0;
     bool controllerReachable = true;
     QWidget* shownPage = nullptr;
+    // File operations under way, and the reloads asked for meanwhile.
+    int operationDepth = 0;
+    struct PutOffReloads {
+        bool pages = false;
+        bool loadSettings = false;
+        bool loadAllSettings = false;
+        bool stage = false;
+        bool firmware = false;
+    } putOff;
 };
 
 #endif // SETTINGSDLG_H

@@ -7,12 +7,17 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTreeWidgetItem>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "common/FileChooser.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
+#include "common/Paths.h"
+#include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "settings_model/MotorSettings.h"
@@ -30,7 +35,14 @@ public:
     QStringList answers;
     QStringList multiple;
     int asked = 0;
-    QString next() { return ++asked, answers.isEmpty() ? QString() : answers.takeFirst(); }
+    // Runs while the chooser is "open", as the user's event loop would.
+    std::function<void()> whileOpen;
+    QString next()
+    {
+        if (whileOpen)
+            whileOpen();
+        return ++asked, answers.isEmpty() ? QString() : answers.takeFirst();
+    }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return next(); }
     QString saveFileNameWithSuffix(QWidget*, const QString&, const QString&, const QString&, const QString&) override
     {
@@ -38,6 +50,8 @@ public:
     }
     QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override
     {
+        if (whileOpen)
+            whileOpen();
         return ++asked, multiple;
     }
 };
@@ -46,9 +60,12 @@ class CountingPrompter : public MessagePrompter
 {
 public:
     QStringList texts;
+    std::function<void()> whileOpen;
     QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
     {
+        if (whileOpen)
+            whileOpen();
         texts << text;
         return QMessageBox::Ok;
     }
@@ -98,16 +115,36 @@ class TestSettingsDlgFiles : public QObject
     CountingPrompter prompter;
     const char* axis = "sim:axis1";
 
-    std::unique_ptr<SettingsDlg> open(const char* name)
+    std::unique_ptr<SettingsDlg> open(const char* name, bool multiaxis = false, bool bootloader = false)
     {
         axis = name;
         handle = openOnFreshSimulator(gateway, axis);
+        if (bootloader) {
+            trovsim_enter_bootloader(axis, 1);
+            gateway->close_device(handle);
+            handle = gateway->open_device(axis);
+        }
         poller = std::make_unique<UpdateThread>(0, nullptr, &handle, axis, gateway.get());
-        auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), false);
+        auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
         built->AllPagesFromDeviceToClassToUi(true, true);
         return built;
     }
     QLabel* label(SettingsDlg& d) { return d.findChild<QLabel*>("configLbl"); }
+    void click(SettingsDlg& d, QDialogButtonBox::StandardButton which)
+    {
+        d.findChild<QDialogButtonBox*>("buttonBox")->button(which)->click();
+    }
+    // What the program pages show, as their profile groups.
+    QStringList programState(SettingsDlg& d)
+    {
+        QTemporaryDir scratch;
+        IniSettings file(scratch.filePath("p.ini"));
+        d.ProgramSettingsToFile(&file);
+        QStringList state;
+        for (const QString& key : file.allKeys())
+            state << key + '=' + settingsValueText(file.value(key));
+        return state;
+    }
     QString path(const QString& name) { return work.filePath(name); }
 
 private slots:
@@ -121,9 +158,12 @@ private slots:
     }
     void init()
     {
+        // A modal helper that the previous test left waiting goes off here, not at this test's dialog.
+        QCoreApplication::processEvents();
         deviceInitOk = true;
         chooser = ScriptedChooser();
         prompter.texts.clear();
+        prompter.whileOpen = nullptr;
     }
     void cleanup()
     {
@@ -163,6 +203,15 @@ private slots:
         QCOMPARE(prompter.texts.size(), 2);
         QCOMPARE(label(*d)->text(), QString("KEEP.CFG"));
         QCOMPARE(d->saveConfigPath, QString("kept"));
+
+        // A container never read from the controller is never saved.
+        std::fill(std::begin(d->motorSettings->valid), std::end(d->motorSettings->valid), false);
+        chooser = ScriptedChooser();
+        chooser.answers = QStringList{path("unread.cfg")};
+        d->OnSaveFileBtnClicked();
+        QCOMPARE(chooser.asked, 0);
+        QCOMPARE(prompter.texts.size(), 3);
+        QVERIFY(!QFile::exists(path("unread.cfg")));
 
         // In the bootloader no file operation runs.
         QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
@@ -242,6 +291,178 @@ private slots:
         QStringList after = QDir(work.path()).entryList(QDir::Files);
         after.sort();
         QCOMPARE(after, files);
+    }
+
+    void cancelAfterARestoreShowsTheProgramRecords()
+    {
+        auto d = open("sim:axis1");
+        const QStringList before = programState(*d);
+        chooser.answers = QStringList{path("cyclic.cfg"), path("cyclic.cfg")};
+        d->OnSaveFileBtnClicked();
+        {
+            IniSettings file(path("cyclic.cfg"));
+            file.setValue("Cyclic/Left_point", -1234);
+            file.setValue("Cyclic/Right_point", 4321);
+        }
+        d->OnRestoreFileBtnClicked();
+        QVERIFY(programState(*d) != before);
+        click(*d, QDialogButtonBox::Cancel);
+        QCOMPARE(programState(*d), before);
+        QCOMPARE(label(*d)->text(), QString());
+    }
+
+    void multiaxisRestoreReportsOnlyControllerKeys()
+    {
+        auto d = open("sim:axis1", true);
+        chooser.answers = QStringList{path("axis.cfg"), path("axis.cfg")};
+        d->OnSaveFileBtnClicked();
+        {
+            IniSettings file(path("axis.cfg"));
+            QVERIFY(!file.childGroups().contains("Cyclic"));
+            file.remove(file.allKeys().at(0));
+            file.remove(file.allKeys().at(0));
+        }
+        int rows = -1;
+        whenModal([&](QDialog* report) { rows = report->findChild<QListWidget*>("listWidget")->count(); });
+        d->OnRestoreFileBtnClicked();
+        QCOMPARE(rows, 3);
+    }
+
+    // Showing, Apply, Cancel and a profile save touch neither settings.ini nor the working folder.
+    void onlyTheChosenProfileIsWritten()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(settingsIniPath()).absolutePath()));
+        {
+            QFile ini(settingsIniPath());
+            QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ini.write("[Log_setup]\nlog_level=2\n");
+            QVERIFY(ini.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC),
+                                    QFileDevice::FileModificationTime));
+        }
+        const QByteArray content = hashOf(settingsIniPath());
+        const QDateTime time = QFileInfo(settingsIniPath()).lastModified();
+        QStringList files = QDir(work.path()).entryList(QDir::Files) << "chosen.cfg";
+        files.sort();
+
+        auto d = open("sim:axis1");
+        d->show();
+        click(*d, QDialogButtonBox::Apply);
+        click(*d, QDialogButtonBox::Cancel);
+        d->show();
+        chooser.answers = QStringList{path("chosen.cfg")};
+        d->OnSaveFileBtnClicked();
+        QCOMPARE(hashOf(settingsIniPath()), content);
+        QCOMPARE(QFileInfo(settingsIniPath()).lastModified(), time);
+        QStringList after = QDir(work.path()).entryList(QDir::Files);
+        after.sort();
+        QCOMPARE(after, files);
+    }
+
+    // A reload the owning window asks for while an operation waits for the user runs once,
+    // after the operation.
+    void reloadsWaitForTheOperation_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("askIn");
+        QTest::newRow("save chooser") << "save" << "chooser";
+        QTest::newRow("refusal") << "refused save" << "prompter";
+        QTest::newRow("restore chooser") << "restore" << "chooser";
+        QTest::newRow("restore report") << "restore" << "report";
+        QTest::newRow("compare chooser") << "compare" << "chooser";
+    }
+    void reloadsWaitForTheOperation()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, askIn);
+        auto d = open("sim:axis1");
+        chooser.answers = QStringList{path("nested.cfg")};
+        d->OnSaveFileBtnClicked();
+        {
+            IniSettings file(path("nested.cfg"));
+            file.remove("Cyclic/Left_point");
+            IniSettings guarded(path("guarded.cfg"));
+            guarded.setValue("Protection/original", true);
+        }
+        QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
+        int asked = 0;
+        bool quietInside = false;
+        const auto run = [&](bool askForReloads) {
+            chooser = ScriptedChooser();
+            if (operation == "refused save")
+                chooser.answers = QStringList{path("guarded.cfg")};
+            if (askIn == "report")
+                chooser.answers = QStringList{path("nested.cfg")};
+            const auto ask = [&, askForReloads] {
+                if (!askForReloads || asked++)
+                    return;
+                const int calls = trovsim_journal_size();
+                const int emitted = changed.count();
+                d->AllPagesFromDeviceToClassToUi(true, true);
+                d->AllPagesFromDeviceToClassToUi(false, false);
+                d->StageSettingsFromDeviceToClassToUi();
+                quietInside = trovsim_journal_size() == calls && changed.count() == emitted;
+            };
+            if (askIn == "chooser")
+                chooser.whileOpen = ask;
+            else if (askIn == "prompter")
+                prompter.whileOpen = ask;
+            else
+                whenModal([&](QDialog*) { ask(); });
+            changed.clear();
+            if (operation.endsWith("save"))
+                d->OnSaveFileBtnClicked();
+            else if (operation == "restore")
+                d->OnRestoreFileBtnClicked();
+            else
+                d->OnCompareFileBtnClicked();
+            prompter.whileOpen = nullptr;
+            return changed.count();
+        };
+        const int alone = run(false);
+        trovsim_journal_clear();
+        QCOMPARE(run(true), alone + 1);
+        QCOMPARE(asked, 1);
+        QVERIFY(quietInside);
+        // The page reload and the stage reload read the positioner once each.
+        QCOMPARE(journalFunctions().count("get_stage_name"), 2);
+    }
+
+    // An upload from the bootloader whose result arrives while a chooser is open: the hand-back
+    // waits for the chooser, then leaves the dialog as if opened on the new firmware.
+    void firmwareHandBackAfterARealUpload()
+    {
+        auto d = open("sim:axis3", false, true);
+        QVERIFY(!d->canApply());
+        const QString image = QCoreApplication::applicationDirPath() + "/../firmware/trov-4.2.0.cod";
+        QVERIFY2(QFile::exists(image), qPrintable(image));
+        QSignalSpy results(d->firmwareThread, &FirmwareUpdateThread::update_finished);
+        poller->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
+        d->firmwareThread->setRestartWait(0);
+        d->firmwareThread->setFirmwareFileName(image);
+        d->firmwareThread->start();
+        for (int i = 0; i < 2000 && !d->firmwareThread->wait(5); ++i)
+            trovsim_advance_ms(50);
+        QVERIFY(d->firmwareThread->isFinished());
+        QCOMPARE(results.value(0).value(0).toInt(), 0);
+
+        bool waited = false;
+        chooser.whileOpen = [&] {
+            QCoreApplication::processEvents();
+            waited = !(d->treeItem(SettingsPage::Borders)->flags() & Qt::ItemIsEnabled);
+        };
+        d->OnCompareFileBtnClicked();
+        QVERIFY(waited);
+
+        SettingsDlg fresh(nullptr, poller.get(), gateway.get(), false);
+        fresh.AllPagesFromDeviceToClassToUi(true, true);
+        for (int i = 0; i < d->treeItems.size(); ++i)
+            QVERIFY2(d->treeItems.at(i)->flags() == fresh.treeItems.at(i)->flags(), qPrintable(QString::number(i)));
+        QCOMPARE(d->motorSettings->entype.EngineType, 1u);
+        for (int i = 0; i < MotorSettings::RecordCount; ++i)
+            QVERIFY2(d->motorSettings->valid[i], MotorSettings::recordSetName(i));
+        trovsim_journal_clear();
+        click(*d, QDialogButtonBox::Ok);
+        QCOMPARE(journalFunctions().filter(QRegularExpression("^set_")), QStringList());
     }
 
     void flashCommandsComeInOrder()
