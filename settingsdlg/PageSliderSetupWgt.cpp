@@ -140,6 +140,10 @@ void PageSliderSetupWgt::saveSearchOptions()
     options.allPorts = form->enumChk->isChecked();
     createConfigDir();
     IniSettings ini(settingsIniPath());
+    // An unchanged option leaves the file as it is.
+    const ProgramSettingsFile::SearchOptions held = ProgramSettingsFile::readSearchOptions(ini);
+    if (held.probe == options.probe && held.allPorts == options.allPorts)
+        return;
     ProgramSettingsFile::writeSearchOptions(ini, options);
     ini.sync();
 }

@@ -32,7 +32,7 @@ public:
 
     // The two search boxes from settings.ini (missing keys: probe on, all ports off).
     void readSearchOptions();
-    // The two search boxes into settings.ini, synced.
+    // The two search boxes into settings.ini, synced, when they differ from what it holds.
     void saveSearchOptions();
 
     QPushButton* UpdateBtn;

@@ -6,6 +6,7 @@
 
 #include "common/IniSettings.h"
 #include "common/Paths.h"
+#include "common/ProgramSettingsFile.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SliderSettings.h"
 #include "support/PageRender.h"
@@ -120,11 +121,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("no file") << QByteArray() << "true false";
-        QTest::newRow("probe on") << QByteArray("[Device_search_options]\nEnumerate_probe=true\n") << "true false";
+        QTest::newRow("no file") << QByteArray() << "1 0";
+        QTest::newRow("probe on") << QByteArray("[Device_search_options]\nEnumerate_probe=true\n") << "1 0";
         QTest::newRow("probe off, all on")
-            << QByteArray("[Device_search_options]\nEnumerate_probe=false\nEnumerate_all_com=true\n") << "false true";
-        QTest::newRow("not boolean") << QByteArray("[Device_search_options]\nEnumerate_probe=abc\n") << "true false";
+            << QByteArray("[Device_search_options]\nEnumerate_probe=false\nEnumerate_all_com=true\n") << "0 1";
+        QTest::newRow("not boolean") << QByteArray("[Device_search_options]\nEnumerate_probe=abc\n") << "1 0";
     }
 
     void searchOptionsKeptUntilChanged()
@@ -142,9 +143,9 @@ private slots:
         QCOMPARE(QFile::exists(settingsIniPath()), !ini.isNull());
         page.saveSearchOptions();
         IniSettings written(settingsIniPath());
-        QCOMPARE(written.value("Device_search_options/Enumerate_probe").toString() + " "
-                     + written.value("Device_search_options/Enumerate_all_com").toString(),
-                 saved);
+        const ProgramSettingsFile::SearchOptions options = ProgramSettingsFile::readSearchOptions(written);
+        QCOMPARE(QStringLiteral("%1 %2").arg(options.probe).arg(options.allPorts), saved);
+        QCOMPARE(QFile::exists(settingsIniPath()), !ini.isNull());    // nothing changed, nothing written
         IniSettings profile(home.filePath("profile.cfg"));
         QCOMPARE(profile.childGroups(), QStringList{"Slider_setup"});
     }
