@@ -22,6 +22,7 @@
 #include "settingsdlg/SettingsDlg.h"
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
+#include "support/DialogCalls.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -77,17 +78,6 @@ int settingCalls()
     return count;
 }
 
-QStringList setCalls()
-{
-    QStringList calls;
-    for (int i = 0; i < trovsim_journal_size(); ++i) {
-        trovsim_call_t call;
-        if (trovsim_journal_entry(i, &call) == 0 && qstrncmp(call.function, "set_", 4) == 0)
-            calls << QString::fromLatin1(call.function);
-    }
-    return calls;
-}
-
 QString unusable(const SettingsDlg& dialog)
 {
     QStringList off;
@@ -121,11 +111,6 @@ QString expandRanges(const QString& text)
             out << QString::number(i);
     }
     return out.join(QLatin1Char(' '));
-}
-
-void click(SettingsDlg& dialog, QDialogButtonBox::StandardButton which)
-{
-    dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which)->click();
 }
 
 } // namespace
