@@ -588,6 +588,15 @@ void FieldBinder::fromUi(void* target) const
     }
 }
 
+bool FieldBinder::edited() const
+{
+    for (const auto& binding : bindings) {
+        if (binding->hasLoaded && binding->state() != binding->shown)
+            return true;
+    }
+    return false;
+}
+
 QString FieldBinder::unitText(Unit unit) const
 {
     switch (unit) {

@@ -573,8 +573,8 @@ void SettingsDlg::applyStagePages()
         anyChanged = anyChanged || changed;
     }
     auto* namePage = qobject_cast<PagePositionerNameWgt*>(page(P::PositionerName));
-    const bool nameEdited = stageSettings->toWrite[StageSettings::StageNameRecord]
-                            || (namePage && namePage->shownName() != readFieldText(stageSettings->stageName.PositionerName));
+    const bool nameEdited =
+        stageSettings->toWrite[StageSettings::StageNameRecord] || (namePage && namePage->fieldBinder().edited());
 
     // Written only to the positioner the pages were loaded from, while its memory is present.
     const bool writable =

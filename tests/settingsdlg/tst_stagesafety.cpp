@@ -39,6 +39,8 @@ const SettingsPage stagePages[] = {SettingsPage::PositionerName, SettingsPage::S
 // What the control window does when the positioner's memory goes or comes.
 void disableStagePages(SettingsDlg& dialog, bool set)
 {
+    if (set)
+        dialog.stageSettings->stageName.PositionerName[0] = 0;
     for (SettingsPage position : stagePages)
         qobject_cast<StagePageWgt*>(dialog.page(position))->SetDisabled(set);
 }
