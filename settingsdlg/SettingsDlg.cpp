@@ -599,29 +599,36 @@ void SettingsDlg::applyStagePages()
     StageSettings::WriteResults results;
     stageSettings->saveToDevice(&results);
     for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (!stageSettings->toWrite[index] || results[index] == result_ok || results[index] == result_value_error)
+        if (index == StageSettings::StageNameRecord || !stageSettings->toWrite[index] || results[index] == result_ok
+            || results[index] == result_value_error)
             continue;
         stageSettings->takeRecord(before, index);
-        if (index != StageSettings::StageNameRecord) {
-            logLine(QStringLiteral("%1 failed (result %2); the positioner keeps its record")
-                        .arg(QString::fromLatin1(StageSettings::recordSetName(index)))
-                        .arg(results[index]),
-                    1);
-            continue;
-        }
-        // What the positioner holds now is what the page shows.
+        logLine(QStringLiteral("%1 failed (result %2); the positioner keeps its record")
+                    .arg(QString::fromLatin1(StageSettings::recordSetName(index)))
+                    .arg(results[index]),
+                1);
+    }
+    const result_t nameResult = results[StageSettings::StageNameRecord];
+    if (!stageSettings->toWrite[StageSettings::StageNameRecord])
+        return;
+    if (nameResult != result_ok) {
+        // Failed or corrected: what the positioner holds now is what the page shows.
+        stageSettings->takeRecord(before, StageSettings::StageNameRecord);
         stage_name_t held{};
         if (gateway->get_stage_name(updateThread->deviceHandle->load(), &held) == result_ok) {
             held.PositionerName[sizeof held.PositionerName - 1] = 0;
             stageSettings->stageName = held;
+            stageSettings->valid[StageSettings::StageNameRecord] = true;
         }
-        if (namePage)
-            namePage->FromClassToUi();
-        logLine(tr("set_stage_name failed (result %1); the positioner name is \"%2\"")
-                    .arg(results[index])
-                    .arg(readFieldText(stageSettings->stageName.PositionerName)),
-                1);
+        if (nameResult != result_value_error)
+            logLine(tr("set_stage_name failed (result %1); the positioner name is \"%2\"")
+                        .arg(nameResult)
+                        .arg(readFieldText(stageSettings->stageName.PositionerName)),
+                    1);
     }
+    // The name applied (or held) is the page's new starting point: no edit is pending.
+    if (namePage)
+        namePage->FromClassToUi();
 }
 
 void SettingsDlg::saveSearchOptions()

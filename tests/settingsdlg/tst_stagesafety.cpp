@@ -226,6 +226,10 @@ private slots:
             trovsim_journal_clear();
             click(*dialogShown, QDialogButtonBox::Apply);
             QCOMPARE(setCalls(), QStringList());
+            // Applied, so nothing is pending once the memory goes.
+            lastStatus.Flags = 0;
+            click(*dialogShown, QDialogButtonBox::Apply);
+            QCOMPARE(takeLogMessages(log), QStringList());
         }
     }
 
