@@ -124,8 +124,9 @@ public:
     QWidget* widget() const override { return box; }
     void show(const char* record) override
     {
+        // NaN has no place on a scale: it shows 0 (held in the range); infinities show the ends.
         const float value = readField<float>(record, pieces[0]);
-        box->setValue(std::isfinite(value) ? double(value) : 0.0);
+        box->setValue(std::isnan(value) ? 0.0 : qBound(box->minimum(), double(value), box->maximum()));
     }
     QVariant state() const override { return box->value(); }
     void store(char* record) const override { writeField<float>(record, pieces[0], float(box->value())); }
@@ -545,9 +546,9 @@ void FieldBinder::text(QLineEdit* edit, const char* field, size_t capacity)
 
 void FieldBinder::text(QTextEdit* edit, const char* field, size_t capacity)
 {
-    // setText guesses the format, so a description written as HTML shows as rich text.
+    // Plain both ways: a text that looks like HTML is shown as written, never interpreted.
     auto* binding = new TextBinding(
-        edit, [edit] { return edit->toPlainText(); }, [edit](const QString& text) { edit->setText(text); });
+        edit, [edit] { return edit->toPlainText(); }, [edit](const QString& text) { edit->setPlainText(text); });
     binding->pieces = {Piece{offsetOf(field, capacity), capacity, ~0u}};
     add(binding);
 }
@@ -585,6 +586,15 @@ void FieldBinder::fromUi(void* target) const
             binding->store(record);
         }
     }
+}
+
+bool FieldBinder::edited() const
+{
+    for (const auto& binding : bindings) {
+        if (binding->hasLoaded && binding->state() != binding->shown)
+            return true;
+    }
+    return false;
 }
 
 QString FieldBinder::unitText(Unit unit) const

@@ -108,6 +108,8 @@ public:
 
     void toUi();
     void fromUi(void* target) const;
+    // Some widget no longer shows what the last toUi left in it.
+    bool edited() const;
     // Mode 1 (steps and microsteps) for engine type 3, else 0; suffixes from the unit texts.
     void setEngineType(unsigned int engineType, int divisor, const UnitTextSet& units);
     // After a re-translation: the suffixes last set at run time again.

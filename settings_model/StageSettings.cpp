@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -79,6 +80,13 @@ bool StageSettings::sameRecord(const StageSettings& other, int index) const
     return sameRecordAt(records, *this, other, index);
 }
 
+bool StageSettings::sameBytes(const StageSettings& other, int index) const
+{
+    const auto& row = records[index];
+    return std::memcmp(row.record(const_cast<StageSettings&>(*this)), row.record(const_cast<StageSettings&>(other)),
+                       row.size) == 0;
+}
+
 void StageSettings::takeRecord(const StageSettings& other, int index)
 {
     copyRecordAt(records, *this, other, index);
@@ -101,24 +109,40 @@ result_t StageSettings::loadFromDevice()
     return outcome;
 }
 
-bool StageSettings::saveToDevice()
+const char* StageSettings::recordSetName(int index)
 {
-    if (mode() != 2)
-        return false;
-    PollingSilencer silencer;
+    return index >= 0 && index < RecordCount ? records[index].setName : "";
+}
+
+bool StageSettings::saveToDevice(WriteResults* results)
+{
+    WriteResults outcome;
+    outcome.fill(result_ok);
     bool allWritten = true;
-    for (int i = 0; i < RecordCount; ++i) {
-        if (!toWrite[i])
-            continue;
-        if (!valid[i]) {
-            logRecordNeverRead(records[i].setName);
-            allWritten = false;
-            continue;
+    if (mode() != 2) {
+        for (int i = 0; i < RecordCount; ++i) {
+            if (toWrite[i])
+                outcome[i] = result_error;
         }
-        const result_t result = records[i].set(*gateway, *handle, records[i].record(*this));
-        if (result != result_ok && result != result_value_error)
-            allWritten = false;
+        allWritten = false;
+    } else {
+        PollingSilencer silencer;
+        for (int i = 0; i < RecordCount; ++i) {
+            if (!toWrite[i])
+                continue;
+            if (!valid[i]) {
+                logRecordNeverRead(records[i].setName);
+                outcome[i] = result_error;
+                allWritten = false;
+                continue;
+            }
+            outcome[i] = records[i].set(*gateway, *handle, records[i].record(*this));
+            if (outcome[i] != result_ok && outcome[i] != result_value_error)
+                allWritten = false;
+        }
     }
+    if (results)
+        *results = outcome;
     return allWritten;
 }
 

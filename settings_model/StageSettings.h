@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <array>
 #include <atomic>
 
 #include "trov.h"
@@ -39,10 +40,17 @@ public:
     // the call answered; a record counts as valid when its read succeeded. 0 when all were read,
     // else the last failure, or -1 when the controller does not run its firmware.
     result_t loadFromDevice();
+    // The result of each record's write: 0 for a record not flagged.
+    using WriteResults = std::array<result_t, RecordCount>;
+
     // Writes each record flagged in toWrite that is valid, once, in device order; the flags stay.
     // True when every flagged record reached the controller (a -3 correction included); false
-    // when one failed or was skipped, or the controller does not run its firmware.
-    bool saveToDevice();
+    // when one failed or was skipped, or the controller does not run its firmware. results
+    // (when given) gets each record's own result: -1 for a record skipped as never read, and
+    // for every flagged record when the controller does not run its firmware.
+    bool saveToDevice(WriteResults* results = nullptr);
+    // The library call that writes record index ("set_stage_name").
+    static const char* recordSetName(int index);
 
     // The five stage groups. saveToFile syncs the file and tells whether it was written.
     bool saveToFile(QSettings& file) const;
@@ -72,6 +80,9 @@ public:
 
     // Whether record index (a Record) holds the same settings here and in other.
     bool sameRecord(const StageSettings& other, int index) const;
+    // Whether record index holds the same bytes here and in other (an erased record, all NaN,
+    // is never equal by the equality test but always by its bytes).
+    bool sameBytes(const StageSettings& other, int index) const;
     // Record index takes other's value; flags stay.
     void takeRecord(const StageSettings& other, int index);
 

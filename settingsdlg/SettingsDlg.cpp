@@ -30,6 +30,7 @@
 #include "mainwindow/ProgramResources.h"
 #include "pages/ControllerPageWgt.h"
 #include "pages/PageMotorTypeWgt.h"
+#include "pages/PagePositionerNameWgt.h"
 #include "pages/StagePageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
@@ -37,6 +38,7 @@
 #include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/RestoreErrorsDialog.h"
 #include "settingsdlg/PageCyclicWgt.h"
+#include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
 #include "settingsdlg/SettingsTreeState.h"
@@ -132,6 +134,9 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
     if (auto* typePage = controllerPage(P::MotorType))
         typePage->FromClassToUi();
     if (multiaxis) {
+        // This dialog never writes stage records, so the name cannot be edited here.
+        if (auto* namePage = qobject_cast<PagePositionerNameWgt*>(page(P::PositionerName)))
+            namePage->setEditable(false);
         treeItem(P::ProgramConfiguration)->setFlags(Qt::NoItemFlags);
         treeItem(P::ProgramConfiguration)->setExpanded(false);
     }
@@ -326,9 +331,36 @@ void SettingsDlg::AllPagesFromUiToClass(MotorSettings* target)
 
 void SettingsDlg::StageSettingsFromUiToClass(StageSettings* target)
 {
+    // A disabled page may show emptied fields: its records stay the target's.
+    for (P position : stagePages) {
+        auto* found = qobject_cast<StagePageWgt*>(page(position));
+        if (found && found->isCurrent())
+            found->FromUiToClass(target);
+    }
+}
+
+bool SettingsDlg::stagePagesCurrent() const
+{
+    for (P position : stagePages) {
+        auto* found = qobject_cast<StagePageWgt*>(page(position));
+        if (!found || !found->isCurrent())
+            return false;
+    }
+    return true;
+}
+
+void SettingsDlg::dropProgramEdits()
+{
+    redrawProgramPages();
+    if (auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration)))
+        slider->readSearchOptions();
+}
+
+void SettingsDlg::showStagePages()
+{
     for (P position : stagePages) {
         if (auto* found = qobject_cast<StagePageWgt*>(page(position)))
-            found->FromUiToClass(target);
+            found->FromClassToUi();
     }
 }
 
@@ -344,10 +376,7 @@ void SettingsDlg::StageSettingsFromDeviceToClassToUi()
 void SettingsDlg::loadStagePages()
 {
     stageSettings->loadFromDevice();
-    for (P position : stagePages) {
-        if (auto* found = qobject_cast<StagePageWgt*>(page(position)))
-            found->FromClassToUi();
-    }
+    showStagePages();
 }
 
 int SettingsDlg::controllerMode() const
@@ -423,7 +452,15 @@ bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
     }
     bool complete = true;
     if (load_settings) {
+        const StageSettings stageBefore(*stageSettings);
         stageSettings->loadFromDevice();
+        // Pages showing another positioner's records would write them to this one: show what
+        // was read instead.
+        bool stageChanged = false;
+        for (int index = 0; index < StageSettings::RecordCount; ++index)
+            stageChanged = stageChanged || !stageSettings->sameBytes(stageBefore, index);
+        if (stageChanged && stagePagesCurrent())
+            showStagePages();
         // A record whose page holds an edit not yet applied is read back too.
         MotorSettings shown(*motorSettings);
         AllPagesFromUiToClass(&shown);
@@ -476,18 +513,11 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
     const MotorSettings before(*motorSettings);
     MotorSettings edited(*motorSettings);
     AllPagesFromUiToClass(&edited);
-    StageSettings stageEdited(*stageSettings);
-    StageSettingsFromUiToClass(&stageEdited);
 
     for (int index = 0; index < MotorSettings::RecordCount; ++index) {
         motorSettings->toWrite[index] = !motorSettings->sameRecord(edited, index);
         if (motorSettings->toWrite[index])
             motorSettings->takeRecord(edited, index);
-    }
-    for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        stageSettings->toWrite[index] = !stageSettings->sameRecord(stageEdited, index);
-        if (stageSettings->toWrite[index])
-            stageSettings->takeRecord(stageEdited, index);
     }
 
     MotorSettings::WriteResults results;
@@ -511,8 +541,7 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
     // Only what reached the controller changes how it counts.
     const bool critical = isCriticalChange(before, *motorSettings);
 
-    if ((lastStatus.Flags & STATE_EEPROM_CONNECTED) && deviceConnected)
-        stageSettings->saveToDevice();
+    applyStagePages();
 
     QPalette palette = ui->configLbl->palette();
     palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 0, 255));
@@ -529,6 +558,85 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
     } else {
         emit SgnChangeSettings();
     }
+}
+
+void SettingsDlg::applyStagePages()
+{
+    StageSettings edited(*stageSettings);
+    StageSettingsFromUiToClass(&edited);
+    bool anyChanged = false;
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        // The name is the one edit; the read-only records go back only when their bytes moved.
+        const bool changed = index == StageSettings::StageNameRecord ? !stageSettings->sameRecord(edited, index)
+                                                                     : !stageSettings->sameBytes(edited, index);
+        stageSettings->toWrite[index] = changed;
+        anyChanged = anyChanged || changed;
+    }
+    auto* namePage = qobject_cast<PagePositionerNameWgt*>(page(P::PositionerName));
+    const bool nameEdited =
+        stageSettings->toWrite[StageSettings::StageNameRecord] || (namePage && namePage->fieldBinder().edited());
+
+    // Written only to the positioner the pages were loaded from, while its memory is present.
+    const bool writable =
+        !multiaxis && (lastStatus.Flags & STATE_EEPROM_CONNECTED) && deviceConnected && stagePagesCurrent();
+    if (!writable) {
+        for (bool& flag : stageSettings->toWrite)
+            flag = false;
+        if (nameEdited)
+            logLine(tr("The positioner name \"%1\" was kept but not written: no positioner memory was loaded and connected")
+                        .arg(namePage ? namePage->shownName() : QString()),
+                    1);
+        return;
+    }
+    if (!anyChanged)
+        return;
+
+    const StageSettings before(*stageSettings);
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        if (stageSettings->toWrite[index])
+            stageSettings->takeRecord(edited, index);
+    }
+    StageSettings::WriteResults results;
+    stageSettings->saveToDevice(&results);
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        if (index == StageSettings::StageNameRecord || !stageSettings->toWrite[index] || results[index] == result_ok
+            || results[index] == result_value_error)
+            continue;
+        stageSettings->takeRecord(before, index);
+        logLine(QStringLiteral("%1 failed (result %2); the positioner keeps its record")
+                    .arg(QString::fromLatin1(StageSettings::recordSetName(index)))
+                    .arg(results[index]),
+                1);
+    }
+    const result_t nameResult = results[StageSettings::StageNameRecord];
+    if (!stageSettings->toWrite[StageSettings::StageNameRecord])
+        return;
+    if (nameResult != result_ok) {
+        // Failed or corrected: what the positioner holds now is what the page shows.
+        stageSettings->takeRecord(before, StageSettings::StageNameRecord);
+        stage_name_t held{};
+        if (gateway->get_stage_name(updateThread->deviceHandle->load(), &held) == result_ok) {
+            held.PositionerName[sizeof held.PositionerName - 1] = 0;
+            stageSettings->stageName = held;
+            stageSettings->valid[StageSettings::StageNameRecord] = true;
+        }
+        if (nameResult != result_value_error)
+            logLine(tr("set_stage_name failed (result %1); the positioner name is \"%2\"")
+                        .arg(nameResult)
+                        .arg(readFieldText(stageSettings->stageName.PositionerName)),
+                    1);
+    }
+    // The name applied (or held) is the page's new starting point: no edit is pending.
+    if (namePage)
+        namePage->FromClassToUi();
+}
+
+void SettingsDlg::saveSearchOptions()
+{
+    if (multiaxis)
+        return;
+    if (auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration)))
+        slider->saveSearchOptions();
 }
 
 void SettingsDlg::giveEngineType(unsigned int engineType)
@@ -638,6 +746,7 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
     case QDialogButtonBox::AcceptRole:
     case QDialogButtonBox::ApplyRole:
         AllPagesFromUiToClassToDevice();
+        saveSearchOptions();
         appliedConfigFile = loadedConfigFile;
         break;
     case QDialogButtonBox::RejectRole:
@@ -936,14 +1045,14 @@ void SettingsDlg::reject()
 {
     // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
     // the next showing.
-    redrawProgramPages();
+    dropProgramEdits();
     QDialog::reject();
 }
 
 void SettingsDlg::closeEvent(QCloseEvent* event)
 {
     analogDataWanted = false;
-    redrawProgramPages();
+    dropProgramEdits();
     event->accept();
 }
 

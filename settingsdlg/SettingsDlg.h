@@ -44,7 +44,13 @@ public:
     // The pages into target, the motor page of the type the Motor & Driver type page has just
     // written into target.
     void AllPagesFromUiToClass(MotorSettings* target);
+    // The stage pages that are current into target; disabled or unloaded pages leave it alone.
     void StageSettingsFromUiToClass(StageSettings* target);
+    // Every stage page shows what it loaded from the positioner present now.
+    bool stagePagesCurrent() const;
+    // The search options of the Program configuration page into settings.ini: Ok, Apply and
+    // the owning window's exit save (nothing for a multi-axis dialog).
+    void saveSearchOptions();
     void FromUiToSettings(QSettings* file);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
     QString getDeviceConfigFileName() const;
@@ -125,6 +131,12 @@ private:
     // The controller pages in transfer order, with the motor page of engineType in its place.
     QList<ControllerPageWgt*> controllerPagesFor(unsigned int engineType) const;
     void redrawProgramPages();
+    // Cancel: the program pages show their records, the search boxes settings.ini.
+    void dropProgramEdits();
+    void showStagePages();
+    // The stage part of an Apply: only records the operator changed, only to the positioner
+    // the pages were loaded from.
+    void applyStagePages();
     void giveEngineType(unsigned int engineType);
     // Every item's flags from the controller's mode, the engine type and the dialog's kind.
     void applyTreeState(unsigned int engineType);

@@ -18,14 +18,19 @@
 #include "pages/PageTtlWgt.h"
 #include "pages/PageUartWgt.h"
 #include "pages/PlaceholderControllerPageWgt.h"
-#include "pages/PlaceholderStagePageWgt.h"
-#include "settingsdlg/FakeSliderSetupPageWgt.h"
+#include "pages/PagePositionerNameWgt.h"
+#include "pages/PageStageDCMotorWgt.h"
+#include "pages/PageStageEncoderWgt.h"
+#include "pages/PageStageGearWgt.h"
+#include "pages/PageStageStepperMotorWgt.h"
+#include "pages/PageStageWgt.h"
 #include "settingsdlg/GraphPageTable.h"
 #include "settingsdlg/PageAboutWgt.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageGraphCommonWgt.h"
 #include "settingsdlg/PageGraphWgt.h"
 #include "settingsdlg/PageLogSettingsWgt.h"
+#include "settingsdlg/PageSliderSetupWgt.h"
 
 #include <QCoreApplication>
 
@@ -55,14 +60,15 @@ QWidget* aboutDevicePage(const Context& context, int)
                                   context.updateFirmwarePath);
 }
 
-QWidget* stagePlaceholder(const Context& context, int)
+template <typename Page>
+QWidget* stagePage(const Context& context, int)
 {
-    return new PlaceholderStagePageWgt(nullptr, context.stageSettings);
+    return new Page(nullptr, context.stageSettings);
 }
 
 QWidget* sliderPage(const Context& context, int)
 {
-    return new FakeSliderSetupPageWgt(nullptr, context.sliderSettings);
+    return new PageSliderSetupWgt(nullptr, context.sliderSettings);
 }
 
 QWidget* cyclicPage(const Context& context, int)
@@ -135,12 +141,12 @@ const Row rows[SettingsPageFactory::pageCount] = {
     {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage}, {nullptr, 20, curvePage},
     {TR("About"), 17, aboutPage},
     {TR("Stage configuration"), -1, emptyPage},
-    {TR("Positioner name"), 42, stagePlaceholder},
-    {TR("Stage"), 42, stagePlaceholder},
-    {TR("DC Motor"), 42, stagePlaceholder},
-    {TR("Stepper Motor"), 42, stagePlaceholder},
-    {TR("Encoder"), 42, stagePlaceholder},
-    {TR("Gear"), 42, stagePlaceholder},
+    {TR("Positioner name"), 42, stagePage<PagePositionerNameWgt>},
+    {TR("Stage"), 42, stagePage<PageStageWgt>},
+    {TR("DC Motor"), 42, stagePage<PageStageDCMotorWgt>},
+    {TR("Stepper Motor"), 42, stagePage<PageStageStepperMotorWgt>},
+    {TR("Encoder"), 42, stagePage<PageStageEncoderWgt>},
+    {TR("Gear"), 42, stagePage<PageStageGearWgt>},
 };
 
 #undef TR

@@ -87,6 +87,9 @@ bool sameRecords(const StageSettings& a, const StageSettings& b) { return sameSt
 
 void setEngineType(ControllerPageWgt* page, const MotorSettings& s) { page->setEngineType(s.entype.EngineType); }
 void setEngineType(StagePageWgt*, const StageSettings&) {}
+std::vector<uint8_t> footprintOf(ControllerPageWgt* page) { return page->fieldBinder().footprint(); }
+// A read-only stage page writes back its whole records, padding included.
+std::vector<uint8_t> footprintOf(StagePageWgt* page) { return page->footprint(); }
 
 // Fills every byte of the records with ones: every bit of every flag word set, texts without NUL.
 template <typename Container>
@@ -186,7 +189,7 @@ void checkRoundTrip(int position, quint32 seed)
     Container before(nullptr, nullptr);
     copyRecords(before, other);
     page->FromUiToClass(&other);
-    QCOMPARE(firstDifference(other, before, binder.footprint()), -1L);
+    QCOMPARE(firstDifference(other, before, footprintOf(page)), -1L);
 
     // A rebuild word shows every bit the controller keeps, so nothing it holds is lost.
     if (seed == 0 && std::is_same<Container, MotorSettings>::value) {

@@ -13,6 +13,7 @@
 #include "settingsdlg/PageGraphCommonWgt.h"
 #include "settingsdlg/PageGraphWgt.h"
 #include "settingsdlg/PageLogSettingsWgt.h"
+#include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
 #include "support/PageRecords.h"
 
@@ -30,6 +31,8 @@ struct Records : PageRecords
         cyclic.type = oneOf({-1, 0, 1, 2});
         cyclic.leftPoint = oneOf({std::numeric_limits<int>::min(), any()});
         cyclic.rightPoint = any();
+        slider = SliderSettings(oneOf({std::numeric_limits<int>::min(), any()}), any(), rng.bounded(2), rng.bounded(2),
+                                rng.bounded(2));
         log = LogSettings(oneOf({-1, 0, 3, 4}), oneOf({0, 1, 2}), oneOf({3, 7}), rng.bounded(2),
                           QDir(oneOf({0, 1}) ? QStringLiteral("/var/log/tolmo") : QString()));
         graph.common = GraphCommonSettings{oneOf({0, 60, 5000, any()}), oneOf({10, 100, 70000, any()}), bool(rng.bounded(2))};
@@ -49,6 +52,11 @@ QString describe(const CyclicSettings& c)
 {
     return QStringLiteral("cyclic %1 %2 %3 %4 %5").arg(c.type).arg(c.leftPoint).arg(c.spare1).arg(c.rightPoint).arg(c.spare2);
 }
+QString describe(const SliderSettings& s)
+{
+    return QStringLiteral("slider %1 %2 %3 %4 %5").arg(s.leftPoint).arg(s.rightPoint).arg(s.loadFromDevice)
+        .arg(s.watchOverLimits).arg(s.showSecondaryPosition);
+}
 QString describe(const LogSettings& l)
 {
     return QStringLiteral("log %1 %2 %3 %4 %5").arg(l.programLevel).arg(l.scriptLevel).arg(l.libraryLevel).arg(l.autosave).arg(l.autosaveFolder.path());
@@ -65,7 +73,7 @@ QString describe(const CurveSettings& c)
 }
 QStringList describe(const Records& r)
 {
-    QStringList all{describe(r.cyclic), describe(r.log), describe(r.graph.common)};
+    QStringList all{describe(r.cyclic), describe(r.slider), describe(r.log), describe(r.graph.common)};
     for (const CurveSettings& curve : r.graph.curves)
         all << describe(curve);
     return all;
@@ -78,6 +86,11 @@ void clampCyclic(CyclicSettings& c)
         c.type = 0;    // the buttons keep the form's choice
     c.leftPoint = std::max(c.leftPoint, -2147483647);
     c.rightPoint = std::max(c.rightPoint, -2147483647);
+}
+void clampSlider(SliderSettings& s)
+{
+    s.leftPoint = std::max(s.leftPoint, -2147483647);
+    s.rightPoint = std::max(s.rightPoint, -2147483647);
 }
 void clampLog(LogSettings& l)
 {
@@ -127,10 +140,13 @@ private slots:
             auto* page = qobject_cast<ProgramPageWgt*>(widget.get());
             Records expected;
             expected.cyclic = records.cyclic;
+            expected.slider = records.slider;
             expected.log = records.log;
             expected.graph = records.graph;
             if (qobject_cast<PageCyclicWgt*>(page))
                 clampCyclic(expected.cyclic);
+            else if (qobject_cast<PageSliderSetupWgt*>(page))
+                clampSlider(expected.slider);
             else if (qobject_cast<PageLogSettingsWgt*>(page))
                 clampLog(expected.log);
             else if (qobject_cast<PageGraphCommonWgt*>(page))

@@ -18,10 +18,11 @@
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CyclicSettings.h"
-#include "settingsdlg/FakeSliderSetupPageWgt.h"
+#include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
+#include "support/DialogCalls.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -77,17 +78,6 @@ int settingCalls()
     return count;
 }
 
-QStringList setCalls()
-{
-    QStringList calls;
-    for (int i = 0; i < trovsim_journal_size(); ++i) {
-        trovsim_call_t call;
-        if (trovsim_journal_entry(i, &call) == 0 && qstrncmp(call.function, "set_", 4) == 0)
-            calls << QString::fromLatin1(call.function);
-    }
-    return calls;
-}
-
 QString unusable(const SettingsDlg& dialog)
 {
     QStringList off;
@@ -121,11 +111,6 @@ QString expandRanges(const QString& text)
             out << QString::number(i);
     }
     return out.join(QLatin1Char(' '));
-}
-
-void click(SettingsDlg& dialog, QDialogButtonBox::StandardButton which)
-{
-    dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which)->click();
 }
 
 } // namespace
@@ -381,9 +366,11 @@ private slots:
         edges.uRightBorder = 33;
         QCOMPARE(gateway->set_edges_settings(handle, &edges), result_ok);
         auto shown = dialog();
-        auto* slider = qobject_cast<FakeSliderSetupPageWgt*>(shown->page(SettingsPage::ProgramConfiguration));
+        auto* slider = qobject_cast<PageSliderSetupWgt*>(shown->page(SettingsPage::ProgramConfiguration));
         QVERIFY(slider);
-        slider->setPoints(100, 200);
+        // Typed, not applied: the page's shown bounds are what the button copies.
+        slider->findChild<QSpinBox*>("leftPointValue")->setValue(100);
+        slider->findChild<QSpinBox*>("rightPointValue")->setValue(200);
         QVERIFY(slider->UpdateBtn->isEnabled());
         slider->UpdateBtn->click();
         QVERIFY(!slider->UpdateBtn->isEnabled());

@@ -7,6 +7,7 @@
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/SettingsPageFactory.h"
+#include "settingsdlg/SliderSettings.h"
 
 // The records a settings dialog hands its pages, without a controller behind them.
 struct PageRecords
@@ -14,6 +15,7 @@ struct PageRecords
     CyclicSettings cyclic;
     LogSettings log;
     GraphSettings graph;
+    SliderSettings slider;
     MotorSettings motor{nullptr, nullptr};
     StageSettings stage{nullptr, nullptr};
 
@@ -25,6 +27,7 @@ struct PageRecords
         c.cyclicSettings = &cyclic;
         c.logSettings = &log;
         c.graphSettings = &graph;
+        c.sliderSettings = &slider;
         return c;
     }
 };
