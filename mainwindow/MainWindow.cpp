@@ -445,6 +445,12 @@ int MainWindow::engineType() const
     return settingsDlg ? static_cast<int>(settingsDlg->motorSettings->entype.EngineType) : 0;
 }
 
+UnitTextSet MainWindow::appliedUnits() const
+{
+    const UnitTextSet* units = unitTextsOf(static_cast<unsigned int>(engineType()));
+    return units ? *units : currentUnitTexts();
+}
+
 LogSettings MainWindow::currentLogSettings() const
 {
     return settingsDlg ? *settingsDlg->logSettings : LogSettings();
@@ -771,10 +777,10 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     const SliderSettings* slider = settingsDlg->sliderSettings;
     if (engineType() == ENGINE_TYPE_STEP) {
         ui->positionValue->setText(stepsText(state.CurPosition, state.uCurPosition, true));
-        ui->speedValue->setText(stepsText(state.CurSpeed, state.uCurSpeed, false) + speedUnit);
+        ui->speedValue->setText(stepsText(state.CurSpeed, state.uCurSpeed, false) + appliedUnits().speed);
     } else {
         ui->positionValue->setText(QString::number(state.CurPosition));
-        ui->speedValue->setText(QString::number(state.CurSpeed) + speedUnit);
+        ui->speedValue->setText(QString::number(state.CurSpeed) + appliedUnits().speed);
     }
     ui->encoderValue->setText(QString::number(state.EncPosition));
     ui->encoderValue->setVisible(slider->showSecondaryPosition);
@@ -1000,7 +1006,7 @@ QString MainWindow::stepsText(int step, int microstep, bool padded) const
 
 void MainWindow::setDivisorLabel(int divisor)
 {
-    ui->divisorLbl->setText(StatusDisplay::divisorLabelText(divisor, positionUnit));
+    ui->divisorLbl->setText(StatusDisplay::divisorLabelText(divisor, appliedUnits().position));
 }
 
 void MainWindow::disableDisplay(int mode)
@@ -1083,9 +1089,11 @@ void MainWindow::LoadPosition()
 
 void MainWindow::logIdentityFailure(const char* failed)
 {
-    if (failed)
+    // The flag of the set-up stays as it is: a passing failure must not cancel the exit save.
+    if (failed && !identityFailureLogged)
         Log(tr("Reading the controller identity failed: function %1 failed.").arg(QString::fromLatin1(failed)),
             programSource, 2);
+    identityFailureLogged = failed != nullptr;
 }
 
 void MainWindow::updateSettings()
@@ -1094,11 +1102,12 @@ void MainWindow::updateSettings()
         return;
     const MotorSettings* motor = settingsDlg->motorSettings;
     const unsigned int type = motor->entype.EngineType;
+    const QString unit = appliedUnits().position;
     for (StepSpinBox* box : {&moveToBox, &shiftOnBox}) {
         if (type == 1 || type == 2 || type == 5) {
-            box->setUnitMode(0, positionUnit, 0);
+            box->setUnitMode(0, unit, 0);
         } else if (type == ENGINE_TYPE_STEP) {
-            box->setUnitMode(1, positionUnit, 0);
+            box->setUnitMode(1, unit, 0);
             box->setStepFactor(motor->microstepDivisor());
         }
     }
@@ -1121,6 +1130,8 @@ void MainWindow::Log(QString string, QString source, int loglevel)
 
 void MainWindow::CommandErrorLog(const char* message, result_t result)
 {
+    if (!lastFailedCall)
+        lastFailedCall = message;
     if (initialized)
         Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
             programSource, 1);
@@ -1305,10 +1316,11 @@ void MainWindow::OnSettingsBtnPressed()
         settingsDlg->activateWindow();
         return;
     }
+    // The failed call is named from this read itself: lastFailedFunction belongs to the set-up.
+    lastFailedCall = nullptr;
     if (!settingsDlg->AllPagesFromDeviceToClassToUi(true, true)) {
-        const char* failed = lastFailedFunction.load();
         Log(tr("Failed to open Settings dialog because function %1 failed.")
-                .arg(QString::fromLatin1(failed ? failed : "")),
+                .arg(QString::fromLatin1(lastFailedCall ? lastFailedCall : "")),
             programSource, 1);
         return;
     }

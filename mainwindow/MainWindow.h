@@ -18,6 +18,7 @@
 #include "log/LogSettings.h"
 #include "mainwindow/InfoBox.h"
 #include "mainwindow/StepSpinBox.h"
+#include "settingsdlg/UnitTexts.h"
 #include "trov.h"
 
 class ChartDlg;
@@ -97,7 +98,7 @@ public:
     QLabel* indicator(const QString& text) const;
     QLabel* cyclicIndicator() const { return indicatorLabels[cyclicIndicatorIndex]; }
     bool isInitialized() const { return initialized; }
-    int slider_divisor() const { return sliderDivisor; }
+    int scaleDivisor() const { return sliderDivisor; }
     // The log settings in force: the settings dialog's, or the defaults before it exists.
     LogSettings currentLogSettings() const;
     // Deepest nesting of the refresh seen so far (1 when it never ran inside itself).
@@ -203,7 +204,9 @@ private:
     void appendLogRow(const QString& date, const QString& time, const QString& source, const QString& message,
                       int level);
     QWidget* stagePage(int index) const;
+    // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
     int engineType() const;
+    UnitTextSet appliedUnits() const;
 
     UpdateThread* updateThread = nullptr;
     ScriptThread* scriptThreadObject = nullptr;
@@ -257,8 +260,10 @@ private:
     int deepestRefreshDepth = 0;
     bool resizeModeSet = false;
     QString configFile;
-    // Set when the first sample after a loss or a pause is a sample of the firmware.
-    bool pausedSinceLastSample = false;
+    // A failing identity read is logged once until a read succeeds again.
+    bool identityFailureLogged = false;
+    // The first library call that failed in this thread since it was cleared.
+    const char* lastFailedCall = nullptr;
 };
 
 // The single-axis window and its script thread while they exist (GUI thread only).
