@@ -1189,9 +1189,10 @@ void MainWindow::showPendingLogLines()
     }
     if (!added)
         return;
-    if (table->rowCount() > maxLogRows) {
-        const int excess = table->rowCount() - maxLogRows;
-        const int drop = ((excess + rowDropBlock - 1) / rowDropBlock) * rowDropBlock;
+    if (table->rowCount() > logRowLimit) {
+        const int block = std::max(1, logRowDropBlock);
+        const int excess = table->rowCount() - logRowLimit;
+        const int drop = ((excess + block - 1) / block) * block;
         table->model()->removeRows(0, std::min(drop, table->rowCount()));
     }
     table->setUpdatesEnabled(true);

@@ -343,6 +343,17 @@ private slots:
         for (int row = 0; row < 200; ++row)
             QCOMPARE(table()->item(row, 3)->text(), QString::number(row));
         window->logClock = nullptr;
+
+        // Past the limit the oldest rows go, a block at a time.
+        window->logRowLimit = 205;
+        window->logRowDropBlock = 10;
+        for (int i = 200; i < 206; ++i)
+            log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
+        window->UpdateState();
+        QCOMPARE(table()->rowCount(), 196);
+        QCOMPARE(table()->item(0, 3)->text(), QStringLiteral("10"));
+        QCOMPARE(table()->item(195, 3)->text(), QStringLiteral("205"));
+        window->logRowLimit = 100000;
     }
 
     void logExport()
@@ -404,6 +415,23 @@ private slots:
         QFile::remove(file);
         window.reset();
         QVERIFY(QFileInfo::exists(file));
+    }
+
+    void missingConfigurationStopsTheSetUp()
+    {
+        QFile::remove(home->filePath(QStringLiteral("share/tolmodefault.cfg")));
+        QDir config(home->filePath(QStringLiteral(".config/Tolmo.conf")));
+        for (const QString& name : config.entryList({QStringLiteral("*.cfg")}))
+            QVERIFY(config.remove(name));
+        QVERIFY(!open(false));
+        QCOMPARE(prompter.texts, QStringList({"Couldn't find either saved or default configuration file."}));
+        QVERIFY(window->pollingThread()->isRunning());
+        const QString settingsIni = home->filePath(QStringLiteral(".config/Tolmo.conf/settings.ini"));
+        QFile::remove(settingsIni);
+        window.reset(); // stops both threads and saves nothing
+        QVERIFY(!QFileInfo::exists(settingsIni));
+        QFile defaults(home->filePath(QStringLiteral("share/tolmodefault.cfg")));
+        QVERIFY(defaults.open(QIODevice::WriteOnly));
     }
 
     void looksOnTheSimulator()
