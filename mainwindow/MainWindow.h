@@ -8,13 +8,17 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
+#include <QVector>
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "common/Timer.h"
 #include "device/TrovMetaTypes.h"
+#include "log/LogItem.h"
 #include "log/LogSettings.h"
 #include "mainwindow/InfoBox.h"
 #include "mainwindow/StepSpinBox.h"
@@ -77,6 +81,10 @@ public:
     void loadLogSettings(const QString& path, bool apply);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
+    // The window's stored place: from the file when it has "fullScreen", else from defaults;
+    // false when neither is to be used.
+    static bool storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
+                               QRect* geometry, bool* maximised);
 
     // The configuration file chosen from the identity read of init.
     QString configFileName() const { return configFile; }
@@ -113,8 +121,9 @@ public:
 
     std::atomic<device_t> deviceHandle;
     char deviceName[256];
-    // The clock of the log drain in milliseconds; the window's timer when empty.
-    std::function<double()> logClock;
+    // The clock of the log drain in milliseconds; the window's timer when empty. It starts
+    // without an estimate of the drain's closing work.
+    void setLogClock(std::function<double()> clock);
     // Rows the log table keeps (the daily file keeps every line); beyond this the oldest go,
     // logRowDropBlock at a time, so that the table is not shifted for every new line.
     int logRowLimit = 100000;
@@ -197,13 +206,13 @@ private:
     void showReadings(const status_t& state);
     void showIndicators(const status_t& state);
     void showEncoderHint(const status_t& state);
-    void showLimitMarks(const status_t& state);
+    // text with the limit mark when the engine record limits this value and it reached nominal.
+    QString limitMarked(const QString& text, unsigned int flag, int64_t value, unsigned int nominal) const;
     void showHomingBox(const status_t& state);
     void showScriptControls();
     void cyclicStep();
     void logIdentityFailure(const char* failed);
-    void appendLogRow(const QString& date, const QString& time, const QString& source, const QString& message,
-                      int level);
+    void appendLogRows(const std::vector<LogItem>& items);
     QWidget* stagePage(int index) const;
     // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
     int engineType() const;
@@ -259,7 +268,9 @@ private:
     std::deque<Sample> queuedSamples;
     int refreshDepth = 0;
     int deepestRefreshDepth = 0;
-    bool resizeModeSet = false;
+    std::function<double()> logClock;
+    // What the log drain's closing work (trimming, scrolling) took per new row the last time.
+    double logFinishPerRowMs = 0.005;
     QString configFile;
     // A failing identity read is logged once until a read succeeds again.
     bool identityFailureLogged = false;

@@ -335,14 +335,14 @@ private slots:
         for (int i = 0; i < 200; ++i)
             log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
         // Every line takes 1 ms.
-        window->logClock = [this] { return double(table()->rowCount()); };
+        window->setLogClock([ms = 0]() mutable { return double(ms++); });
         for (int refresh = 1; refresh <= 4; ++refresh) {
             window->UpdateState();
             QCOMPARE(table()->rowCount(), 50 * refresh);
         }
         for (int row = 0; row < 200; ++row)
             QCOMPARE(table()->item(row, 3)->text(), QString::number(row));
-        window->logClock = nullptr;
+        window->setLogClock(nullptr);
 
         // Past the limit the oldest rows go, a block at a time.
         window->logRowLimit = 205;
@@ -394,6 +394,44 @@ private slots:
             QCOMPARE(prompter.texts.size(), 2);
             QCOMPARE(readAll(chooser.answer), QByteArray("kept"));
         }
+    }
+
+    void geometryFromTheFiles_data()
+    {
+        QTest::addColumn<QString>("file");     // mainWindow_params of the controller's file
+        QTest::addColumn<QString>("defaults"); // and of the defaults file
+        QTest::addColumn<QRect>("geometry");
+        const QString small = QStringLiteral("fullScreen=false\nposition=@Point(10 20)\nsize=@Size(700 500)");
+        QTest::newRow("no position") << "fullScreen=false\nsize=@Size(700 380)" << "" << QRect(100, 200, 700, 380);
+        QTest::newRow("cut to the screen") << "fullScreen=false\nposition=@Point(50 60)\nsize=@Size(5000 5000)" << ""
+                                           << QRect(50, 60, 750, 540);
+        QTest::newRow("no fullScreen: all from defaults") << "position=@Point(0 0)\nsize=@Size(750 400)" << small
+                                                          << QRect(10, 20, 700, 500);
+        QTest::newRow("broken values") << "fullScreen=false\nposition=abc\nsize=x" << "" << QRect(100, 200, 633, 355);
+        QTest::newRow("off every screen") << "fullScreen=false\nposition=@Point(9000 9000)\nsize=@Size(700 380)" << ""
+                                          << QRect(100, 200, 700, 380);
+    }
+
+    void geometryFromTheFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, defaults);
+        QFETCH(QRect, geometry);
+        QTemporaryDir folder;
+        const auto write = [&](const QString& name, const QString& group) {
+            QFile out(folder.filePath(name));
+            out.open(QIODevice::WriteOnly);
+            out.write("[mainWindow_params]\n" + group.toUtf8() + "\n");
+            return folder.filePath(name);
+        };
+        QSettings fileSettings(write(QStringLiteral("a.cfg"), file), QSettings::IniFormat);
+        QSettings defaultSettings(write(QStringLiteral("b.cfg"), defaults), QSettings::IniFormat);
+        QRect placed;
+        bool maximised = true;
+        QVERIFY(MainWindow::storedGeometry(&fileSettings, &defaultSettings, {QRect(0, 0, 800, 600)}, &placed,
+                                           &maximised));
+        QVERIFY(!maximised);
+        QCOMPARE(placed, geometry);
     }
 
     void transientIdentityFailuresKeepTheSetUp()
