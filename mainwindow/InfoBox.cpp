@@ -29,7 +29,7 @@ InfoBox::InfoBox(QWidget* parent)
     form->movieLabel->setMovie(movie);
     movie->setSpeed(250);
     movie->start();
-    // A box built ahead of its use (the multi-axis exit's) decodes no frames until shown.
+    // Turns only while shown: a window keeps its boxes for its whole life, mostly hidden.
     movie->setPaused(true);
 
     form->buttonBox->setStandardButtons(QDialogButtonBox::NoButton);
