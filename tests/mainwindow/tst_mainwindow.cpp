@@ -481,6 +481,7 @@ private slots:
         Ui::MainWindowClass* form = window->form();
         window->settingsDialog()->sliderSettings->leftPoint = -2000000;
         window->settingsDialog()->sliderSettings->rightPoint = 2000000;
+        window->settingsDialog()->sliderSettings->loadFromDevice = false;  // the points above, not the borders
         window->show();
         QCOMPARE(window->objectName(), QStringLiteral("MainWindowClass"));
         QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), 5000);
