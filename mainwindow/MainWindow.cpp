@@ -1431,7 +1431,6 @@ bool MainWindow::completeExit()
     case ExitSequence::PowerOff::Done:
         exitRequested = false;
         closing = true;
-        // Hiding the box ends its exec; the window then deletes itself once that has returned.
         stoppingBox->hide();
         close();
         return false;
@@ -1652,6 +1651,8 @@ void MainWindow::OnExitBtnPressed()
     // Taken after the soft stop returned: a sample read before it cannot decide the exit.
     exitSequence.begin(updateThread->statusReadsBegun());
     exitRequested = true;
-    stoppingBox->exec();
-    // The window may be closing now: nothing is touched after the box's loop.
+    // Modal, but without a loop of its own: the samples that decide the exit arrive through the
+    // window's one event loop, never inside this slot.
+    stoppingBox->setWindowModality(Qt::ApplicationModal);
+    stoppingBox->show();
 }
