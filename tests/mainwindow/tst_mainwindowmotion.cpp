@@ -1,63 +1,16 @@
-#include <QtTest>
+#include "support/MotionWindowHarness.h"
 
-#include <QPointer>
-#include <QTemporaryDir>
-
-#include <cstring>
-#include <memory>
 #include <thread>
 
 #include "common/MessagePrompter.h"
-#include "device/DeviceInterface.h"
-#include "device/UpdateThread.h"
-#include "log/MessageLog.h"
-#include "mainwindow/LatestSample.h"
-#include "mainwindow/MainWindow.h"
-#include "mainwindow/MainWindowForm.h"
-#include "scriptdlg/ScriptThread.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settingsdlg/SliderSettings.h"
-#include "support/SimulatedAxis.h"
-#include "trovsim.h"
+
+using namespace motion_harness;
 
 namespace {
-
-const char* const axis = "sim:axis1";
-
-int journalSize() { return trovsim_journal_size(); }
-
-// The motion commands of the axis from journal index `from` on ("command_" left out).
-QStringList commandsSince(int from)
-{
-    QStringList sent;
-    for (int i = from; i < trovsim_journal_size(); ++i) {
-        trovsim_call_t call;
-        if (trovsim_journal_entry(i, &call) == 0 && std::strcmp(call.device, axis) == 0 &&
-            std::strncmp(call.function, "command_", 8) == 0)
-            sent << QString::fromLatin1(call.function + 8);
-    }
-    return sent;
-}
-
-int lastCall(const char* function)
-{
-    int at = -1;
-    for (int i = 0; i < trovsim_journal_size(); ++i) {
-        trovsim_call_t call;
-        if (trovsim_journal_entry(i, &call) == 0 && std::strcmp(call.function, function) == 0)
-            at = i;
-    }
-    return at;
-}
-
-double physicalPosition()
-{
-    double steps = 0;
-    trovsim_physical_position(axis, &steps);
-    return steps;
-}
 
 class CountingPrompter : public MessagePrompter
 {
@@ -73,104 +26,19 @@ public:
 
 } // namespace
 
-class TestMainWindowMotion : public QObject
+class TestMainWindowMotion : public QObject, public MotionWindowHarness
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> home;
-    std::unique_ptr<DeviceInterface> gateway;
-    std::unique_ptr<MessageLog> log;
-    QPointer<MainWindow> window;
-    QStringList lines;
-
-    // A set-up window on a fresh simulated stepper, polled every 10 ms, its controls enabled.
-    bool openWindow()
-    {
-        const device_t handle = openOnFreshSimulator(gateway, axis);
-        if (handle == -1)
-            return false;
-        window = new MainWindow(nullptr, handle, QString::fromLatin1(axis), gateway.get());
-        UpdateThread::Timing timing;
-        timing.firmwarePeriodMs = 10;
-        window->pollingThread()->setTiming(timing);
-        connect(window, &MainWindow::InsertLineSgn, this,
-                [this](const QDateTime&, const QString& message, const QString&, int, const LogSettings&) {
-                    lines << message;
-                });
-        if (window->init() != MainWindow::InitStatus::Ready)
-            return false;
-        window->show();
-        return QTest::qWaitFor([this] { return window->form()->moveBtn->isEnabled(); }, 5000);
-    }
-
-    // Simulated time in 20 ms steps, each with a short real wait for the samples to arrive.
-    void run(int simMs)
-    {
-        for (int t = 0; t < simMs && window; t += 20) {
-            trovsim_advance_ms(20);
-            QTest::qWait(3);
-        }
-    }
-
-    // Runs the simulation until done() or the bound; whether done() held.
-    template <typename Done>
-    bool runUntil(Done done, int simMs = 20000)
-    {
-        for (int t = 0; t < simMs; t += 20) {
-            if (done())
-                return true;
-            trovsim_advance_ms(20);
-            QTest::qWait(3);
-        }
-        return done();
-    }
-
-    bool logged(const QString& start) const
-    {
-        for (const QString& line : lines) {
-            if (line.startsWith(start))
-                return true;
-        }
-        return false;
-    }
-
-    void pressExit() { QTimer::singleShot(0, window.data(), &MainWindow::OnExitBtnPressed); }
-
 private slots:
-    void initTestCase()
-    {
-        home = std::make_unique<QTemporaryDir>();
-        QVERIFY(home->isValid());
-        qputenv("HOME", QFile::encodeName(home->path()));
-        qputenv("TOLMO_SHARE_DIR", QFile::encodeName(home->filePath(QStringLiteral("share"))));
-        QVERIFY(QDir().mkpath(home->filePath(QStringLiteral("share"))));
-        QFile defaults(home->filePath(QStringLiteral("share/tolmodefault.cfg")));
-        QVERIFY(defaults.open(QIODevice::WriteOnly));
-        defaults.close();
-        log = std::make_unique<MessageLog>();
-        messageLog = log.get();
-    }
-
-    void init()
-    {
-        lines.clear();
-        QVERIFY(openWindow());
-    }
-
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(openWindow()); }
     void cleanup()
     {
         MessagePrompter::install(nullptr);
-        trovsim_clear_faults();
-        delete window.data();
-        gateway.reset();
+        closeWindow();
     }
-
-    void cleanupTestCase()
-    {
-        messageLog = nullptr;
-        log.reset();
-    }
+    void cleanupTestCase() { tearDownHome(); }
 
     // Exit while border to border runs off the left border: soft stop, power off, nothing else.
     void exitDuringBorderToBorderSendsNothingAfterTheSoftStop()
@@ -334,26 +202,6 @@ private slots:
         QCOMPARE(lastCall("set_edges_settings") < afterZero, true);
     }
 
-    // Shut-down with a script in an endless loop and a run pending: bounded, the device closed
-    // once, no motion command after the quit.
-    void shutDownStopsTheScriptAndClosesOnce()
-    {
-        ScriptThread* script = window->scriptEngineThread();
-        QVERIFY(script->requestRun(QStringLiteral("while (true) { movr(100); msleep(200); }")));
-        QVERIFY(runUntil([] { return trovsim_call_count(axis, "command_movr") > 0; }, 5000));
-        const int closesBefore = trovsim_call_count(axis, "close_device");
-        QElapsedTimer clock;
-        clock.start();
-        const int from = journalSize();
-        delete window.data();
-        QVERIFY(clock.elapsed() < 5000);
-        QCOMPARE(trovsim_call_count(axis, "close_device") - closesBefore, 1);
-        QStringList after = commandsSince(from);
-        after.removeAll(QStringLiteral("movr")); // at most the one under way when the quit came
-        QCOMPARE(after, QStringList());
-        QVERIFY(commandsSince(from).count(QStringLiteral("movr")) <= 1);
-        QVERIFY(mainWindow == nullptr);
-    }
 };
 
 QTEST_MAIN(TestMainWindowMotion)
