@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopWidget>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -1582,15 +1583,13 @@ void MainWindow::OnGoHomeBtnPressed()
 void MainWindow::OnStopBtnPressed()
 {
     // The script first, so that no command of it follows the stop.
-    if (scriptThreadObject)
-        scriptThreadObject->requestStop();
+    stopScript();
     sendButtonCommand([this](device_t id) { return gateway->command_stop(id); });
 }
 
 void MainWindow::OnSstpBtnPressed()
 {
-    if (scriptThreadObject)
-        scriptThreadObject->requestStop();
+    stopScript();
     sendButtonCommand([this](device_t id) {
         // A fresh state: the last sample may be 100 ms old, and powering off a moving axis drops it.
         status_t state;
@@ -1600,6 +1599,17 @@ void MainWindow::OnSstpBtnPressed()
             return gateway->command_power_off(id);
         return gateway->command_sstp(id);
     });
+}
+
+void MainWindow::stopScript()
+{
+    if (!scriptThreadObject)
+        return;
+    scriptThreadObject->requestStop();
+    // A native past its stop check may still be waiting for the gateway: let it finish first.
+    QDeadlineTimer deadline(scriptStopWaitMs);
+    while (scriptThreadObject->isBusy() && !deadline.hasExpired())
+        QThread::msleep(2);
 }
 
 void MainWindow::stopHoming()
@@ -1637,8 +1647,7 @@ void MainWindow::OnExitBtnPressed()
     if (closing || exitSequence.active())
         return;
     switchCyclicOff();
-    if (scriptThreadObject)
-        scriptThreadObject->requestStop();
+    stopScript();
     homingBox.hide();
     if (!initialized || !stoppingBox || !deviceConnected || deviceMode != 2) {
         close();

@@ -62,6 +62,8 @@ public:
     static constexpr int logDrainMs = 50;
     // How long the shut-down waits for each worker thread.
     static constexpr int shutdownJoinMs = 5000;
+    // How long Stop, Soft stop and Exit wait for a script to end: one gateway call at most.
+    static constexpr int scriptStopWaitMs = 1500;
 
     // handle: the opened controller (-1: none); deviceName: the name it was opened by, which the
     // polling thread reopens it with. The gateway is not owned.
@@ -214,6 +216,9 @@ private:
     // A command from a button: cyclic motion off first, so that its next step cannot override it.
     void sendButtonCommand(const std::function<result_t(device_t)>& command);
     void showPowerOffFailure();
+    // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
+    // it can follow the caller's.
+    void stopScript();
     // After an identity read: another serial number than the one opened stops the script and
     // keeps the motion controls off (foreignController).
     void checkControllerIdentity(bool readOk);
