@@ -29,6 +29,8 @@ InfoBox::InfoBox(QWidget* parent)
     form->movieLabel->setMovie(movie);
     movie->setSpeed(250);
     movie->start();
+    // Turns only while shown: a window keeps its boxes for its whole life, mostly hidden.
+    movie->setPaused(true);
 
     form->buttonBox->setStandardButtons(QDialogButtonBox::NoButton);
     form->buttonBox->hide();

@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDesktopWidget>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -28,9 +27,11 @@
 #include "chartdlg/GraphSettings.h"
 #include "common/FieldText.h"
 #include "common/FileChooser.h"
+#include "common/Formatting.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
@@ -106,6 +107,33 @@ QFont weighted(int weight)
     return font;
 }
 
+// Setters that leave a widget alone when it already shows the value: a refresh ten times a
+// second would otherwise repaint the whole window (a palette change reaches every child).
+void showText(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void showPalette(QWidget* widget, const QPalette& palette)
+{
+    if (widget->palette() != palette)
+        widget->setPalette(palette);
+}
+
+void showWeight(QWidget* widget, int weight)
+{
+    const QFont font = weighted(weight);
+    if (widget->font() != font)
+        widget->setFont(font);
+}
+
+void showPixmap(QLabel* label, const QPixmap& pixmap)
+{
+    if (label->pixmap(Qt::ReturnByValue).cacheKey() != pixmap.cacheKey())
+        label->setPixmap(pixmap);
+}
+
 // The message cell's colour of a log level.
 QColor levelColour(int level)
 {
@@ -136,15 +164,6 @@ bool logLineShown(const QString& source, int level, const LogSettings& settings)
     else
         return false;
     return level <= threshold;
-}
-
-void appendCsvField(QString& line, const QString& field)
-{
-    line += QLatin1Char('"');
-    QString escaped = field;
-    escaped.replace(QLatin1String("\""), QLatin1String("\"\""));
-    line += escaped;
-    line += QLatin1Char('"');
 }
 
 } // namespace
@@ -268,6 +287,11 @@ void MainWindow::InitUI()
         icon.label->setEnabled(false);
     }
 
+    // Room for a stepper's speed from the start. The Motor box's own minimum width stands in for
+    // its contents' in the layout, so it has to cover them.
+    ui->speedValue->setMinimumWidth(
+        ui->speedValue->fontMetrics().horizontalAdvance(QStringLiteral("-10000 255/256 steps/s")));
+    ui->groupBox_3->setMinimumWidth(std::max(ui->groupBox_3->minimumWidth(), ui->groupBox_3->minimumSizeHint().width()));
     ui->positionSldr->setReadOnly(true);
     ui->encoderValue->setStyleSheet(QStringLiteral("QLabel { color : gray; }"));
     ui->centralWidget->setAutoFillBackground(true);
@@ -391,8 +415,6 @@ MainWindow::~MainWindow()
     if (mainWindow == this)
         mainWindow = nullptr;
     closing = true;
-    if (messageLog)
-        disconnect(this, nullptr, messageLog, nullptr);
 
     // The script first: it may drive the axis. A run requested and not started is dropped.
     bool scriptJoined = true;
@@ -414,6 +436,9 @@ MainWindow::~MainWindow()
             saveSettingsIni(settingsIniPath());
         }
     }
+    // Nothing after the save has anything to say to the log.
+    if (messageLog)
+        disconnect(this, nullptr, messageLog, nullptr);
 
     // Polling next, silenced so that its tick in flight ends before the stop; a firmware upload
     // that waits for a lost controller ends only once polling has stopped.
@@ -497,6 +522,12 @@ int MainWindow::engineType() const
     return settingsDlg ? static_cast<int>(settingsDlg->motorSettings->entype.EngineType) : 0;
 }
 
+UnitTextSet MainWindow::appliedUnits() const
+{
+    const UnitTextSet* units = unitTextsOf(static_cast<unsigned int>(engineType()));
+    return units ? *units : currentUnitTexts();
+}
+
 LogSettings MainWindow::currentLogSettings() const
 {
     return settingsDlg ? *settingsDlg->logSettings : LogSettings();
@@ -574,9 +605,9 @@ void MainWindow::FromUiToSettings(QSettings* settings)
     settings->endGroup();
 }
 
-void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
+bool MainWindow::storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
+                                QRect* geometry, bool* maximised)
 {
-    const QRect desktop = QApplication::desktop()->geometry();
     const QString group = QStringLiteral("mainWindow_params/");
     QSettings* source = nullptr;
     if (file->contains(group + QStringLiteral("fullScreen")))
@@ -584,17 +615,33 @@ void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
     else if (defaults)
         source = defaults;
     if (!source)
+        return false;
+    *maximised = source->value(group + QStringLiteral("fullScreen"), false).toBool();
+    // A value of another type (a broken file) counts as missing.
+    const QVariant storedPosition = source->value(group + QStringLiteral("position"));
+    const QVariant storedSize = source->value(group + QStringLiteral("size"));
+    const QPoint position = storedPosition.userType() == QMetaType::QPoint ? storedPosition.toPoint() : QPoint(100, 200);
+    QSize size = storedSize.userType() == QMetaType::QSize ? storedSize.toSize() : QSize(633, 355);
+    if (size.isEmpty())
+        size = QSize(633, 355);
+    // Cut to end on the screen; a position on no screen (a changed desktop, a broken value)
+    // goes back to the default one.
+    *geometry = placeWindow(position, size, QSize(1, 1), screens, QPoint(100, 200));
+    return true;
+}
+
+void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
+{
+    QRect geometry;
+    bool maximised = false;
+    if (!storedGeometry(file, defaults, screenGeometries(), &geometry, &maximised))
         return;
-    if (source->value(group + QStringLiteral("fullScreen"), false).toBool()) {
+    if (maximised) {
         showMaximized();
         return;
     }
-    const QPoint position = source->value(group + QStringLiteral("position"), QPoint(100, 200)).toPoint();
-    QSize stored = source->value(group + QStringLiteral("size"), QSize(633, 355)).toSize();
-    move(position);
-    const qint64 width = std::min<qint64>(stored.width(), qint64(desktop.width()) - position.x());
-    const qint64 height = std::min<qint64>(stored.height(), qint64(desktop.height()) - position.y());
-    resize(QSize(static_cast<int>(std::max<qint64>(width, 1)), static_cast<int>(std::max<qint64>(height, 1))));
+    move(geometry.topLeft());
+    resize(geometry.size());
 }
 
 void MainWindow::saveSettingsIni(const QString& path)
@@ -804,10 +851,11 @@ void MainWindow::showAlarm(bool alarm, Refresh kind)
 {
     QPalette palette = ui->centralWidget->palette();
     palette.setBrush(QPalette::All, QPalette::Window, alarm ? alarmBackground : normalBackground);
-    ui->centralWidget->setPalette(palette);
+    showPalette(ui->centralWidget, palette);
     QFont font = ui->stopBtn->font();
     font.setWeight(alarm ? QFont::Bold : QFont::Normal);
-    ui->stopBtn->setFont(font);
+    if (ui->stopBtn->font() != font)
+        ui->stopBtn->setFont(font);
     if (kind == Refresh::RenderOnly)
         return;
     if (alarm && !alarmLogged)
@@ -834,14 +882,17 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     showSlider(state);
 
     const SliderSettings* slider = settingsDlg->sliderSettings;
+    const engine_settings_t& engine = settingsDlg->motorSettings->engine;
+    QString speed;
     if (engineType() == ENGINE_TYPE_STEP) {
-        ui->positionValue->setText(stepsText(state.CurPosition, state.uCurPosition, true));
-        ui->speedValue->setText(stepsText(state.CurSpeed, state.uCurSpeed, false) + speedUnit);
+        showText(ui->positionValue, stepsText(state.CurPosition, state.uCurPosition, true));
+        speed = stepsText(state.CurSpeed, state.uCurSpeed, false) + appliedUnits().speed;
     } else {
-        ui->positionValue->setText(QString::number(state.CurPosition));
-        ui->speedValue->setText(QString::number(state.CurSpeed) + speedUnit);
+        showText(ui->positionValue, QString::number(state.CurPosition));
+        speed = QString::number(state.CurSpeed) + appliedUnits().speed;
     }
-    ui->encoderValue->setText(QString::number(state.EncPosition));
+    showText(ui->speedValue, limitMarked(speed, ENGINE_LIMIT_RPM, state.CurSpeed, engine.NomSpeed));
+    showText(ui->encoderValue, QString::number(state.EncPosition));
     ui->encoderValue->setVisible(slider->showSecondaryPosition);
 
     const struct
@@ -862,7 +913,6 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     showIndicators(state);
     if (kind == Refresh::Sample)
         showEncoderHint(state);
-    showLimitMarks(state);
     if (kind == Refresh::Sample && cyclicOn)
         cyclicStep();
     showHomingBox(state);
@@ -901,14 +951,16 @@ void MainWindow::showSlider(const status_t& state)
         bar->setScaleMaxMinor(10);
         bar->update();
     }
-    bar->setValue(state.CurPosition);
+    if (bar->value() != state.CurPosition)
+        bar->setValue(state.CurPosition);
     bar->setEnabled(edges.LeftBorder <= edges.RightBorder);
 }
 
 void MainWindow::showReadings(const status_t& state)
 {
-    const QPalette red = textPalette(QColor(255, 0, 0), false);
-    const QPalette blue = textPalette(QColor(0, 0, 255), false);
+    static const QPalette red = textPalette(QColor(255, 0, 0), false);
+    static const QPalette blue = textPalette(QColor(0, 0, 255), false);
+    const engine_settings_t& engine = settingsDlg->motorSettings->engine;
     const struct
     {
         QLabel* value;
@@ -918,9 +970,9 @@ void MainWindow::showReadings(const status_t& state)
         QString text;
     } rows[] = {
         {ui->pwrVoltageValue, ui->pwrVoltageLbl, STATE_OVERLOAD_POWER_VOLTAGE, STATE_LOW_POWER_VOLTAGE,
-         StatusDisplay::voltageText(state.Upwr)},
+         limitMarked(StatusDisplay::voltageText(state.Upwr), ENGINE_LIMIT_VOLT, state.Upwr, engine.NomVoltage)},
         {ui->pwrCurrentValue, ui->pwrCurrentLbl, STATE_OVERLOAD_POWER_CURRENT, 0,
-         QStringLiteral("%1 mA").arg(state.Ipwr)},
+         limitMarked(QStringLiteral("%1 mA").arg(state.Ipwr), ENGINE_LIMIT_CURR, state.Ipwr, engine.NomCurrent)},
         {ui->usbVoltageValue, ui->usbVoltageLbl, STATE_OVERLOAD_USB_VOLTAGE, STATE_LOW_USB_VOLTAGE,
          StatusDisplay::voltageText(state.Uusb)},
         {ui->usbCurrentValue, ui->usbCurrentLbl, STATE_OVERLOAD_USB_CURRENT, 0,
@@ -931,33 +983,33 @@ void MainWindow::showReadings(const status_t& state)
     for (const auto& row : rows) {
         const bool isRed = state.Flags & row.redBit;
         const bool isBlue = !isRed && row.blueBit && (state.Flags & row.blueBit);
-        row.value->setFont(weighted(isRed || isBlue ? QFont::Bold : QFont::Normal));
-        row.value->setPalette(isRed ? red : isBlue ? blue : row.caption->palette());
-        row.value->setText(row.text);
+        showWeight(row.value, isRed || isBlue ? QFont::Bold : QFont::Normal);
+        showPalette(row.value, isRed ? red : isBlue ? blue : row.caption->palette());
+        showText(row.value, row.text);
     }
     for (QWidget* widget : {static_cast<QWidget*>(ui->usbVoltageValue), static_cast<QWidget*>(ui->usbCurrentValue),
                             static_cast<QWidget*>(ui->usbVoltageLbl), static_cast<QWidget*>(ui->usbCurrentLbl),
                             static_cast<QWidget*>(ui->temperatureLbl), static_cast<QWidget*>(ui->temperatureValue)})
         widget->setEnabled(true);
 
-    ui->deviceValue->setFont(weighted(state.MvCmdSts & MVCMD_RUNNING ? QFont::Bold : QFont::Normal));
+    showWeight(ui->deviceValue, state.MvCmdSts & MVCMD_RUNNING ? QFont::Bold : QFont::Normal);
     QPalette command = ui->deviceLbl->palette();
     const QColor commandColour = state.MvCmdSts & MVCMD_ERROR ? QColor(255, 0, 0) : QColor(0, 0, 0);
     for (auto group : {QPalette::Active, QPalette::Inactive})
         command.setColor(group, QPalette::WindowText, commandColour);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         command.setColor(group, QPalette::Light, QColor(0, 0, 0, 0));
-    ui->deviceValue->setPalette(command);
-    ui->deviceValue->setText(tr(StatusDisplay::commandText(state.MvCmdSts)));
+    showPalette(ui->deviceValue, command);
+    showText(ui->deviceValue, tr(StatusDisplay::commandText(state.MvCmdSts)));
     ui->pwmValue->hide();
     ui->pwmLbl->hide();
 
-    ui->pwrValue->setText(tr(StatusDisplay::powerStateText(state.PWRSts)));
+    showText(ui->pwrValue, tr(StatusDisplay::powerStateText(state.PWRSts)));
     ui->pwrValue->setEnabled(true);
     ui->pwrLbl->setEnabled(true);
-    ui->sourceValue->setText(state.Flags & STATE_EXT_POWER ? tr("External") : QStringLiteral("USB"));
-    ui->lBdrInd->setPixmap(state.GPIOFlags & STATE_LEFT_EDGE ? indOnPixmap : indOffPixmap);
-    ui->rBdrInd->setPixmap(state.GPIOFlags & STATE_RIGHT_EDGE ? indOnPixmap : indOffPixmap);
+    showText(ui->sourceValue, state.Flags & STATE_EXT_POWER ? tr("External") : QStringLiteral("USB"));
+    showPixmap(ui->lBdrInd, state.GPIOFlags & STATE_LEFT_EDGE ? indOnPixmap : indOffPixmap);
+    showPixmap(ui->rBdrInd, state.GPIOFlags & STATE_RIGHT_EDGE ? indOnPixmap : indOffPixmap);
 }
 
 void MainWindow::showIndicators(const status_t& state)
@@ -977,18 +1029,18 @@ void MainWindow::showIndicators(const status_t& state)
 
     QLabel* encoder = indicator(QStringLiteral("ENCD"));
     encoder->setEnabled(true);
-    encoder->setPalette(state.EncSts == ENC_STATE_MALFUNC  ? redPalette
+    showPalette(encoder, state.EncSts == ENC_STATE_MALFUNC  ? redPalette
                         : state.EncSts == ENC_STATE_REVERS ? yellowPalette
                         : state.EncSts == ENC_STATE_OK     ? greenPalette
                                                            : greyPalette);
     QLabel* windingA = indicator(QStringLiteral("WndA"));
     windingA->setEnabled(true);
     const unsigned int a = state.WindSts & 0x3;
-    windingA->setPalette(a == WIND_A_STATE_MALFUNC ? redPalette : a == WIND_A_STATE_OK ? greenPalette : greyPalette);
+    showPalette(windingA, a == WIND_A_STATE_MALFUNC ? redPalette : a == WIND_A_STATE_OK ? greenPalette : greyPalette);
     QLabel* windingB = indicator(QStringLiteral("WndB"));
     windingB->setEnabled(true);
     const unsigned int b = state.WindSts & 0x30;
-    windingB->setPalette(b == WIND_B_STATE_MALFUNC ? redPalette : b == WIND_B_STATE_OK ? greenPalette : greyPalette);
+    showPalette(windingB, b == WIND_B_STATE_MALFUNC ? redPalette : b == WIND_B_STATE_OK ? greenPalette : greyPalette);
 }
 
 void MainWindow::showEncoderHint(const status_t& state)
@@ -1011,22 +1063,12 @@ void MainWindow::showEncoderHint(const status_t& state)
     encoderHintLogged = true;
 }
 
-void MainWindow::showLimitMarks(const status_t& state)
+QString MainWindow::limitMarked(const QString& text, unsigned int flag, int64_t value, unsigned int nominal) const
 {
     const engine_settings_t& engine = settingsDlg->motorSettings->engine;
-    const struct
-    {
-        QLabel* label;
-        unsigned int flag;
-        int64_t value;
-        unsigned int nominal;
-    } marks[] = {{ui->speedValue, ENGINE_LIMIT_RPM, state.CurSpeed, engine.NomSpeed},
-                 {ui->pwrVoltageValue, ENGINE_LIMIT_VOLT, state.Upwr, engine.NomVoltage},
-                 {ui->pwrCurrentValue, ENGINE_LIMIT_CURR, state.Ipwr, engine.NomCurrent}};
-    for (const auto& mark : marks) {
-        if ((engine.EngineFlags & mark.flag) && StatusDisplay::atLimit(mark.value, mark.nominal))
-            mark.label->setText(StatusDisplay::overlined(mark.label->text()));
-    }
+    if ((engine.EngineFlags & flag) && StatusDisplay::atLimit(value, nominal))
+        return StatusDisplay::overlined(text);
+    return text;
 }
 
 void MainWindow::showHomingBox(const status_t& state)
@@ -1053,8 +1095,9 @@ void MainWindow::showScriptControls()
     }
     if (scriptStopBtn)
         scriptStopBtn->setEnabled(running);
-    if (scriptCodeEdit)
-        scriptCodeEdit->setTextInteractionFlags(running ? Qt::NoTextInteraction : Qt::TextEditorInteraction);
+    const Qt::TextInteractionFlags interaction = running ? Qt::NoTextInteraction : Qt::TextEditorInteraction;
+    if (scriptCodeEdit && scriptCodeEdit->textInteractionFlags() != interaction)
+        scriptCodeEdit->setTextInteractionFlags(interaction);
 }
 
 QString MainWindow::stepsText(int step, int microstep, bool padded) const
@@ -1065,27 +1108,27 @@ QString MainWindow::stepsText(int step, int microstep, bool padded) const
 
 void MainWindow::setDivisorLabel(int divisor)
 {
-    ui->divisorLbl->setText(StatusDisplay::divisorLabelText(divisor, positionUnit));
+    showText(ui->divisorLbl, StatusDisplay::divisorLabelText(divisor, appliedUnits().position));
 }
 
 void MainWindow::disableDisplay(int mode)
 {
     if (mode == 2) {
-        ui->positionValue->setText(tr("No device"));
+        showText(ui->positionValue, tr("No device"));
     } else if (mode == 1 && settingsDlg) {
         ControllerSettings* identity = settingsDlg->controllerSettings;
         logIdentityFailure(identity->readDeviceIdentity(ControllerSettings::Read::Later));
-        ui->positionValue->setText(tr("Bootloader v%1.%2.%3")
-                                       .arg(identity->bootloaderMajor)
-                                       .arg(identity->bootloaderMinor)
-                                       .arg(identity->bootloaderRelease));
+        showText(ui->positionValue, tr("Bootloader v%1.%2.%3")
+                                        .arg(identity->bootloaderMajor)
+                                        .arg(identity->bootloaderMinor)
+                                        .arg(identity->bootloaderRelease));
     }
     for (QLabel* label : {ui->speedValue, ui->pwrVoltageValue, ui->pwrCurrentValue, ui->usbVoltageValue,
                           ui->usbCurrentValue, ui->temperatureValue, ui->deviceValue, ui->pwmValue, ui->pwrValue,
                           ui->sourceValue})
-        label->setText(tr("-"));
-    ui->lBdrInd->setPixmap(indOffPixmap);
-    ui->rBdrInd->setPixmap(indOffPixmap);
+        showText(label, tr("-"));
+    showPixmap(ui->lBdrInd, indOffPixmap);
+    showPixmap(ui->rBdrInd, indOffPixmap);
     for (int i = 0; i < indicatorCount; ++i) {
         if (i != cyclicIndicatorIndex)
             indicatorLabels[i]->setEnabled(false);
@@ -1100,8 +1143,8 @@ void MainWindow::disableDisplay(int mode)
                     {ui->usbVoltageValue, ui->usbVoltageLbl}, {ui->usbCurrentValue, ui->usbCurrentLbl},
                     {ui->temperatureValue, ui->temperatureLbl}, {ui->deviceValue, ui->deviceLbl}};
     for (const auto& reading : readings) {
-        reading.value->setFont(weighted(QFont::Normal));
-        reading.value->setPalette(reading.caption->palette());
+        showWeight(reading.value, QFont::Normal);
+        showPalette(reading.value, reading.caption->palette());
     }
     for (QWidget* button : {static_cast<QWidget*>(ui->leftBdrBtn), static_cast<QWidget*>(ui->leftBtn),
                             static_cast<QWidget*>(ui->stopBtn), static_cast<QWidget*>(ui->sstpBtn),
@@ -1150,9 +1193,11 @@ void MainWindow::LoadPosition()
 
 void MainWindow::logIdentityFailure(const char* failed)
 {
-    if (failed)
+    // The flag of the set-up stays as it is: a passing failure must not cancel the exit save.
+    if (failed && !identityFailureLogged)
         Log(tr("Reading the controller identity failed: function %1 failed.").arg(QString::fromLatin1(failed)),
             programSource, 2);
+    identityFailureLogged = failed != nullptr;
 }
 
 void MainWindow::updateSettings()
@@ -1161,11 +1206,12 @@ void MainWindow::updateSettings()
         return;
     const MotorSettings* motor = settingsDlg->motorSettings;
     const unsigned int type = motor->entype.EngineType;
+    const QString unit = appliedUnits().position;
     for (StepSpinBox* box : {&moveToBox, &shiftOnBox}) {
         if (type == 1 || type == 2 || type == 5) {
-            box->setUnitMode(0, positionUnit, 0);
+            box->setUnitMode(0, unit, 0);
         } else if (type == ENGINE_TYPE_STEP) {
-            box->setUnitMode(1, positionUnit, 0);
+            box->setUnitMode(1, unit, 0);
             box->setStepFactor(motor->microstepDivisor());
         }
     }
@@ -1188,6 +1234,8 @@ void MainWindow::Log(QString string, QString source, int loglevel)
 
 void MainWindow::CommandErrorLog(const char* message, result_t result)
 {
+    if (!lastFailedCall)
+        lastFailedCall = message;
     if (initialized)
         Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
             programSource, 1);
@@ -1216,10 +1264,18 @@ void MainWindow::initLogTable()
     table->verticalHeader()->hide();
     table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table->verticalHeader()->setDefaultSectionSize(QFontMetrics(table->font()).height() + 2);
+    // Rows of one height: the view need not measure them.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setStyleSheet(QStringLiteral("QTableWidget { gridline-color: #F0F0F0 }"));
     // Set once: per row it would measure the whole table again.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
+}
+
+void MainWindow::setLogClock(std::function<double()> clock)
+{
+    logClock = std::move(clock);
+    logFinishPerRowMs = 0;
 }
 
 void MainWindow::showPendingLogLines()
@@ -1229,47 +1285,69 @@ void MainWindow::showPendingLogLines()
     QTableWidget* table = ui->logEdit;
     QScrollBar* bar = table->verticalScrollBar();
     const bool atBottom = bar->value() == bar->maximum();
-    const double start = logClock ? logClock() : timer.getElapsedTimeInMilliSec();
+    const auto now = [this] { return logClock ? logClock() : timer.getElapsedTimeInMilliSec(); };
+    const double start = now();
     const LogSettings settings = currentLogSettings();
+    // Rows go in a block at a time: one insertion per row makes the view's bookkeeping grow
+    // with the table.
+    constexpr int rowsPerBlock = 64;
+    std::vector<LogItem> block;
+    block.reserve(rowsPerBlock);
     bool added = false;
-    LogItem item;
-    while ((logClock ? logClock() : timer.getElapsedTimeInMilliSec()) - start < logDrainMs) {
-        if (!messageLog->takeItem(&item))
-            break;
-        if (!logLineShown(item.source, item.loglevel, settings))
-            continue;
+    int rowsAdded = 0;
+    const auto flush = [&] {
+        if (block.empty())
+            return;
         if (!added) {
             table->setUpdatesEnabled(false);
             added = true;
         }
-        appendLogRow(item.datetime.toString(QStringLiteral("yyyy.MM.dd")),
-                     item.datetime.toString(QStringLiteral("hh:mm:ss.zzz")), item.source, item.message,
-                     item.loglevel);
+        appendLogRows(block);
+        rowsAdded += int(block.size());
+        block.clear();
+    };
+    LogItem item;
+    while (messageLog->takeItem(&item)) {
+        if (logLineShown(item.source, item.loglevel, settings)) {
+            block.push_back(std::move(item));
+            if (int(block.size()) == rowsPerBlock)
+                flush();
+        }
+        // The work after the loop (scrolling lays out the new rows) counts too: the budget keeps
+        // room for it at the rate of the last time.
+        if (now() - start + double(rowsAdded + block.size()) * logFinishPerRowMs >= logDrainMs)
+            break;
     }
+    flush();
     if (!added)
         return;
-    if (table->rowCount() > maxLogRows) {
-        const int excess = table->rowCount() - maxLogRows;
-        const int drop = ((excess + rowDropBlock - 1) / rowDropBlock) * rowDropBlock;
+    const double finishStart = now();
+    if (table->rowCount() > logRowLimit) {
+        const int dropBlock = std::max(1, logRowDropBlock);
+        const int excess = table->rowCount() - logRowLimit;
+        const int drop = ((excess + dropBlock - 1) / dropBlock) * dropBlock;
         table->model()->removeRows(0, std::min(drop, table->rowCount()));
     }
     table->setUpdatesEnabled(true);
     if (atBottom)
         table->scrollToBottom();
+    logFinishPerRowMs = std::clamp((now() - finishStart) / rowsAdded, 0.0, 0.1);
 }
 
-void MainWindow::appendLogRow(const QString& date, const QString& time, const QString& source,
-                              const QString& message, int level)
+void MainWindow::appendLogRows(const std::vector<LogItem>& items)
 {
     QTableWidget* table = ui->logEdit;
-    const int row = table->rowCount();
-    table->insertRow(row);
-    table->setItem(row, 0, new QTableWidgetItem(date));
-    table->setItem(row, 1, new QTableWidgetItem(time));
-    table->setItem(row, 2, new QTableWidgetItem(source));
-    auto* text = new QTableWidgetItem(message);
-    text->setForeground(levelColour(level));
-    table->setItem(row, 3, text);
+    int row = table->rowCount();
+    table->setRowCount(row + int(items.size()));
+    for (const LogItem& line : items) {
+        table->setItem(row, 0, new QTableWidgetItem(line.datetime.toString(QStringLiteral("yyyy.MM.dd"))));
+        table->setItem(row, 1, new QTableWidgetItem(line.datetime.toString(QStringLiteral("hh:mm:ss.zzz"))));
+        table->setItem(row, 2, new QTableWidgetItem(line.source));
+        auto* text = new QTableWidgetItem(line.message);
+        text->setForeground(levelColour(line.loglevel));
+        table->setItem(row, 3, text);
+        ++row;
+    }
 }
 
 void MainWindow::OnClearLogBtnPressed()
@@ -1372,10 +1450,11 @@ void MainWindow::OnSettingsBtnPressed()
         settingsDlg->activateWindow();
         return;
     }
+    // The failed call is named from this read itself: lastFailedFunction belongs to the set-up.
+    lastFailedCall = nullptr;
     if (!settingsDlg->AllPagesFromDeviceToClassToUi(true, true)) {
-        const char* failed = lastFailedFunction.load();
         Log(tr("Failed to open Settings dialog because function %1 failed.")
-                .arg(QString::fromLatin1(failed ? failed : "")),
+                .arg(QString::fromLatin1(lastFailedCall ? lastFailedCall : "")),
             programSource, 1);
         return;
     }

@@ -8,18 +8,23 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
+#include <QVector>
 #include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "common/Timer.h"
 #include "device/TrovMetaTypes.h"
+#include "log/LogItem.h"
 #include "log/LogSettings.h"
 #include "mainwindow/ExitSequence.h"
 #include "mainwindow/InfoBox.h"
 #include "mainwindow/StepSpinBox.h"
+#include "settingsdlg/UnitTexts.h"
 #include "trov.h"
 
 class ChartDlg;
@@ -55,9 +60,6 @@ public:
 
     // Samples waiting for the refresh; beyond this the oldest is dropped.
     static constexpr int maxQueuedSamples = 10;
-    // Rows the log table keeps; beyond this the oldest go, rowDropBlock at a time.
-    static constexpr int maxLogRows = 100000;
-    static constexpr int rowDropBlock = 1000;
     // Time one refresh may spend moving log lines into the table.
     static constexpr int logDrainMs = 50;
     // How long the shut-down waits for each worker thread.
@@ -86,6 +88,10 @@ public:
     void loadLogSettings(const QString& path, bool apply);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
+    // The window's stored place: from the file when it has "fullScreen", else from defaults;
+    // false when neither is to be used.
+    static bool storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
+                               QRect* geometry, bool* maximised);
 
     // The configuration file chosen from the identity read of init.
     QString configFileName() const { return configFile; }
@@ -104,7 +110,7 @@ public:
     QLabel* indicator(const QString& text) const;
     QLabel* cyclicIndicator() const { return indicatorLabels[cyclicIndicatorIndex]; }
     bool isInitialized() const { return initialized; }
-    int slider_divisor() const { return sliderDivisor; }
+    int scaleDivisor() const { return sliderDivisor; }
     // The log settings in force: the settings dialog's, or the defaults before it exists.
     LogSettings currentLogSettings() const;
     // Deepest nesting of the refresh seen so far (1 when it never ran inside itself).
@@ -122,8 +128,13 @@ public:
 
     std::atomic<device_t> deviceHandle;
     char deviceName[256];
-    // The clock of the log drain in milliseconds; the window's timer when empty.
-    std::function<double()> logClock;
+    // The clock of the log drain in milliseconds; the window's timer when empty. It starts
+    // without an estimate of the drain's closing work.
+    void setLogClock(std::function<double()> clock);
+    // Rows the log table keeps (the daily file keeps every line); beyond this the oldest go,
+    // logRowDropBlock at a time, so that the table is not shifted for every new line.
+    int logRowLimit = 100000;
+    int logRowDropBlock = 1000;
 
 signals:
     void InsertLineSgn(const QDateTime& datetime, const QString& message, const QString& source, int loglevel,
@@ -206,7 +217,8 @@ private:
     void showReadings(const status_t& state);
     void showIndicators(const status_t& state);
     void showEncoderHint(const status_t& state);
-    void showLimitMarks(const status_t& state);
+    // text with the limit mark when the engine record limits this value and it reached nominal.
+    QString limitMarked(const QString& text, unsigned int flag, int64_t value, unsigned int nominal) const;
     void showHomingBox(const status_t& state);
     void showScriptControls();
     void cyclicStep();
@@ -225,10 +237,11 @@ private:
     // Join a worker for at most ms; a timeout is logged straight to the message log.
     bool joinThread(QThread* thread, int ms, const QString& name);
     void logIdentityFailure(const char* failed);
-    void appendLogRow(const QString& date, const QString& time, const QString& source, const QString& message,
-                      int level);
+    void appendLogRows(const std::vector<LogItem>& items);
     QWidget* stagePage(int index) const;
+    // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
     int engineType() const;
+    UnitTextSet appliedUnits() const;
 
     UpdateThread* updateThread = nullptr;
     ScriptThread* scriptThreadObject = nullptr;
@@ -277,7 +290,9 @@ private:
     std::deque<Sample> queuedSamples;
     int refreshDepth = 0;
     int deepestRefreshDepth = 0;
-    bool resizeModeSet = false;
+    std::function<double()> logClock;
+    // What the log drain's closing work (trimming, scrolling) took per new row the last time.
+    double logFinishPerRowMs = 0.005;
     QString configFile;
     // Set when the first sample after a loss or a pause is a sample of the firmware.
     bool pausedSinceLastSample = false;
@@ -294,6 +309,10 @@ private:
     // keeps the motion controls off.
     uint32_t openedSerial = 0;
     bool foreignController = false;
+    // A failing identity read is logged once until a read succeeds again.
+    bool identityFailureLogged = false;
+    // The first library call that failed in this thread since it was cleared.
+    const char* lastFailedCall = nullptr;
 };
 
 // The single-axis window and its script thread while they exist (GUI thread only).
