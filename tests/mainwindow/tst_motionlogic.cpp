@@ -92,21 +92,6 @@ private slots:
         QCOMPARE(got.join(QLatin1String(" | ")), sent);
     }
 
-    void cyclicButtonRearmsWithoutAnotherMove()
-    {
-        CyclicSettings settings;
-        settings.type = 0;
-        CyclicMotion cyclic(gateway.get(), &handle);
-        QVERIFY(cyclic.start(settings));
-        cyclic.step(sample(0, 0, 0, 0, STATE_LEFT_EDGE), settings);
-        QVERIFY(!cyclic.start(settings));
-        QVERIFY(cyclic.stopPending() && cyclic.reversePending());
-        QCOMPARE(sentSince(), QStringLiteral("left stop right"));
-        cyclic.switchOff();
-        cyclic.step(sample(0, 0, 0, 0, STATE_RIGHT_EDGE), settings);
-        QCOMPARE(sentSince(), QStringLiteral("left stop right"));
-    }
-
     // Points 0 and 100. Samples: position, microsteps, MoveSts, MvCmdSts. "move" forced -1 once.
     void pointToPointStartsALegOnlyWhenStoppedExactlyOnThePoint_data()
     {
@@ -147,25 +132,6 @@ private slots:
         }
         QCOMPARE(got.join(QLatin1String(" | ")), sent);
         QCOMPARE(cyclic.lastTarget(), lastTarget);
-    }
-
-    void pointToPointFollowsAnEditedPoint()
-    {
-        CyclicSettings settings;
-        settings.type = 1;
-        settings.leftPoint = 0;
-        settings.rightPoint = 100;
-        CyclicMotion cyclic(gateway.get(), &handle);
-        cyclic.start(settings);
-        cyclic.step(sample(0, 0, 0, 0), settings);
-        settings.rightPoint = 80;
-        const int from = trovsim_journal_size();
-        cyclic.step(sample(60, 0, 1, 0x81), settings);
-        cyclic.step(sample(70, 0, 1, 0x81), settings);
-        QCOMPARE(sentSince(from), QStringLiteral("move move"));
-        QCOMPARE(cyclic.lastTarget(), 100);
-        cyclic.step(sample(80, 0, 0, 0x01), settings);
-        QCOMPARE(cyclic.lastLeg(), 1);
     }
 
     void softStopPowersOffOnlyAStandingAxis_data()
@@ -326,22 +292,6 @@ private slots:
         }
         QCOMPARE(got, actions);
         QCOMPARE(exit.active(), actions.endsWith('W') || actions.endsWith('P'));
-    }
-
-    void exitTriesThePowerOffThreeTimes()
-    {
-        ExitSequence exit;
-        exit.begin(0);
-        QCOMPARE(exit.powerOffResult(-1), ExitSequence::PowerOff::Retry);
-        QCOMPARE(exit.powerOffResult(-1), ExitSequence::PowerOff::Retry);
-        QVERIFY(exit.active());
-        QCOMPARE(exit.powerOffResult(-1), ExitSequence::PowerOff::GaveUp);
-        QVERIFY(!exit.active());
-        QCOMPARE(exit.onSample(true, 2, 5, MVCMD_SSTP, true), ExitSequence::Action::Wait);
-        exit.begin(0);
-        QCOMPARE(exit.powerOffResult(-1), ExitSequence::PowerOff::Retry);
-        QCOMPARE(exit.powerOffResult(0), ExitSequence::PowerOff::Done);
-        QVERIFY(!exit.active());
     }
 
 private:
