@@ -177,6 +177,18 @@ private slots:
         QVERIFY(!window->form()->cyclicBtn->isEnabled());
     }
 
+    // Beyond the slider's points the range follows the position; the border button still goes
+    // to the configured point.
+    void borderButtonsGoToTheConfiguredPoints()
+    {
+        SliderSettings* slider = window->settingsDialog()->sliderSettings;
+        *slider = SliderSettings(-300, 300, false, true, false);
+        QCOMPARE(gateway->command_move(window->deviceHandle, 500, 0), 0);
+        QVERIFY(runUntil([this] { return lastStatus.CurPosition == 500 && window->sliderMin == -100; }, 5000));
+        window->OnLeftBdrBtnPressed();
+        QVERIFY(runUntil([] { return lastStatus.CurPosition == -300 && !(lastStatus.MvCmdSts & MVCMD_RUNNING); }));
+    }
+
     // The borders shift with the zero; an open dialog's Apply afterwards writes nothing old back.
     void zeroShiftsTheBordersAndTheDialogFollows()
     {
