@@ -139,7 +139,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         deviceName[i][name.size()] = '\0';
 
         auto* thread = new UpdateThread(unsigned(i), this, &deviceHandle[i], deviceName[i], devices[i]);
-        connect(thread, &UpdateThread::finished, this, &Multiaxis::UpdateVars);
+        connect(thread, &UpdateThread::sampleRead, this, &Multiaxis::UpdateVars);
         updateThreads.append(thread);
         thread->start(QThread::HighestPriority);
 
@@ -371,12 +371,12 @@ void Multiaxis::saveLastGroup() const
     ProgramSettingsFile::writeControllerSet(file, serials);
 }
 
-void Multiaxis::UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t, analog_data_t, bool connect,
-                           int device_mode)
+void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, analog_data_t, bool connect,
+                           int device_mode, quint64 statusReadNumber)
 {
     if (shutDownDone || number < 0 || number >= n)
         return;
-    exitSequence.sample(number, int(state.MvCmdSts), connect, device_mode, msrTime.toMSecsSinceEpoch());
+    exitSequence.sample(number, int(state.MvCmdSts), connect, device_mode, statusReadNumber);
     samples[number].state = state;
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
@@ -1179,11 +1179,13 @@ void Multiaxis::OnExitBtnPressed()
         connected << samples[a].connected;
         modes << samples[a].deviceMode;
     }
-    const ExitSequence::Plan plan = exitSequence.begin(connected, modes, nowMs());
+    const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
     exitPending = true;
     // Every axis gets its soft stop, whatever another one answered.
-    for (int a : plan.softStop)
-        exitSequence.softStopSent(a, command(a, &DeviceInterface::command_sstp) == 0, nowMs());
+    for (int a : plan.softStop) {
+        const bool stopped = command(a, &DeviceInterface::command_sstp) == 0;
+        exitSequence.softStopSent(a, stopped, updateThreads[a]->statusReadsBegun());
+    }
     if (!plan.wait) {
         // A lost or bootloader axis can neither be waited for nor powered off.
         finishExit();
@@ -1232,24 +1234,24 @@ void Multiaxis::finishExit()
 bool Multiaxis::exitCheck()
 {
     switch (exitSequence.decide(nowMs())) {
-    case ExitSequence::Decision::Idle:
+    case MultiaxisExit::Decision::Idle:
         exitPending = false;
         return true;
-    case ExitSequence::Decision::Wait:
+    case MultiaxisExit::Decision::Wait:
         return true;
-    case ExitSequence::Decision::External:
+    case MultiaxisExit::Decision::External:
         abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."));
         return true;
-    case ExitSequence::Decision::Lost: {
+    case MultiaxisExit::Decision::Lost: {
         const QString serial = serialsOf({exitSequence.lostAxis()});
         abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial));
         return true;
     }
-    case ExitSequence::Decision::TimedOut:
+    case MultiaxisExit::Decision::TimedOut:
         abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
-                        .arg(ExitSequence::waitLimitMs / 1000));
+                        .arg(MultiaxisExit::waitLimitMs / 1000));
         return true;
-    case ExitSequence::Decision::PowerOff:
+    case MultiaxisExit::Decision::PowerOff:
         break;
     }
     for (int a : exitSequence.powerOffAxes())
@@ -1265,7 +1267,7 @@ bool Multiaxis::exitCheck()
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
                          tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
                              .arg(failed)
-                             .arg(ExitSequence::powerOffTries),
+                             .arg(MultiaxisExit::powerOffTries),
                          QMessageBox::NoButton, this);
     const QPushButton* closeAnyway = question.addButton(tr("Close anyway"), QMessageBox::AcceptRole);
     question.addButton(tr("Keep window open"), QMessageBox::RejectRole);

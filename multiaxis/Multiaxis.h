@@ -16,7 +16,7 @@
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
-#include "multiaxis/ExitSequence.h"
+#include "multiaxis/MultiaxisExit.h"
 #include "multiaxis/JogTracker.h"
 #include "multiaxis/UserUnits.h"
 #include "scriptdlg/ScriptAxisHost.h"
@@ -160,8 +160,9 @@ signals:
     void SgnDisableStagePages(bool set, int number);
 
 public slots:
+    // statusReadNumber: see UpdateThread::sampleRead.
     void UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
-                    analog_data_t analog_data, bool connect, int device_mode);
+                    analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber = 0);
     void UpdateState();
     void OnStopBtnPressed();
     void OnSstpBtnPressed();
@@ -231,7 +232,7 @@ private:
 
     std::unique_ptr<ScriptThreadMulti> scriptThread;
     std::unique_ptr<JogTracker> jogTracker;
-    ExitSequence exitSequence;
+    MultiaxisExit exitSequence;
     QShortcut* stopShortcut = nullptr;
     QShortcut* enterShortcut = nullptr;
 

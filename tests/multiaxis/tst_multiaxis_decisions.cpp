@@ -1,7 +1,7 @@
 // The window-free decisions of the multi-axis window: jog tracking and the exit.
 #include <QtTest>
 
-#include "multiaxis/ExitSequence.h"
+#include "multiaxis/MultiaxisExit.h"
 #include "multiaxis/JogTracker.h"
 #include "trov.h"
 
@@ -85,34 +85,34 @@ private slots:
     {
         QTest::addColumn<QStringList>("samples");
         QTest::addColumn<int>("decision");
-        const int wait = int(ExitSequence::Decision::Wait);
-        const int off = int(ExitSequence::Decision::PowerOff);
-        const int external = int(ExitSequence::Decision::External);
-        const int lost = int(ExitSequence::Decision::Lost);
-        QTest::newRow("running and finished stops wait") << QStringList{"0 0x88 100", "1 0x08 100", "2 0x08 100"} << wait;
-        QTest::newRow("all finished") << QStringList{"0 0x08 100", "1 0x08 120", "2 0x08 100"} << off;
-        QTest::newRow("not every axis sampled yet") << QStringList{"0 0x08 100", "1 0x08 100"} << wait;
+        const int wait = int(MultiaxisExit::Decision::Wait);
+        const int off = int(MultiaxisExit::Decision::PowerOff);
+        const int external = int(MultiaxisExit::Decision::External);
+        const int lost = int(MultiaxisExit::Decision::Lost);
+        QTest::newRow("running and finished stops wait") << QStringList{"0 0x88 1001", "1 0x08 1001", "2 0x08 1001"} << wait;
+        QTest::newRow("all finished") << QStringList{"0 0x08 1001", "1 0x08 1002", "2 0x08 1001"} << off;
+        QTest::newRow("not every axis sampled yet") << QStringList{"0 0x08 1001", "1 0x08 1001"} << wait;
         QTest::newRow("finished move after the stop")
-            << QStringList{"0 0x09 100", "1 0x08 100", "2 0x08 100"} << external;
-        QTest::newRow("external command") << QStringList{"0 0x08 100", "1 0x83 100", "2 0x08 100"} << external;
+            << QStringList{"0 0x09 1001", "1 0x08 1001", "2 0x08 1001"} << external;
+        QTest::newRow("external command") << QStringList{"0 0x08 1001", "1 0x83 1001", "2 0x08 1001"} << external;
         QTest::newRow("finished move read before the stop")
-            << QStringList{"0 0x01 10", "0 0x08 100", "1 0x08 100", "2 0x08 100"} << off;
-        QTest::newRow("stale sample alone") << QStringList{"0 0x01 10", "1 0x08 100", "2 0x08 100"} << wait;
-        QTest::newRow("unplugged during the wait") << QStringList{"0 0x88 100", "1 lost 120"} << lost;
+            << QStringList{"0 0x01 1000", "0 0x08 1001", "1 0x08 1001", "2 0x08 1001"} << off;
+        QTest::newRow("stale sample alone") << QStringList{"0 0x01 1000", "1 0x08 1001", "2 0x08 1001"} << wait;
+        QTest::newRow("unplugged during the wait") << QStringList{"0 0x88 1001", "1 lost 1002"} << lost;
     }
     void exitDecisions()
     {
         QFETCH(QStringList, samples);
-        ExitSequence exit;
-        const ExitSequence::Plan plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
+        MultiaxisExit exit;
+        const MultiaxisExit::Plan plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
         QCOMPARE(plan.softStop, (QVector<int>{0, 1, 2}));
         QVERIFY(plan.wait);
         for (int axis : plan.softStop)
-            exit.softStopSent(axis, true, 1000);
+            exit.softStopSent(axis, true, 1000);  // read numbers up to 1000 began before it
         for (const QString& sample : samples) {
             const QStringList part = sample.split(' ');
             const bool connected = part[1] != "lost";
-            exit.sample(part[0].toInt(), part[1].toInt(nullptr, 16), connected, connected ? 2 : 0, 1000 + part[2].toInt());
+            exit.sample(part[0].toInt(), part[1].toInt(nullptr, 16), connected, connected ? 2 : 0, part[2].toULongLong());
         }
         QFETCH(int, decision);
         QCOMPARE(int(exit.decide(2000)), decision);
@@ -120,9 +120,9 @@ private slots:
 
     void exitPlan()
     {
-        ExitSequence exit;
+        MultiaxisExit exit;
         // Axis 2 unplugged, axis 3 in its bootloader: the rest is soft-stopped, then the window closes.
-        ExitSequence::Plan plan = exit.begin({true, false, true}, {2, 0, 1}, 0);
+        MultiaxisExit::Plan plan = exit.begin({true, false, true}, {2, 0, 1}, 0);
         QCOMPARE(plan.softStop, QVector<int>{0});
         QVERIFY(!plan.wait);
 
@@ -133,33 +133,33 @@ private slots:
         QCOMPARE(exit.failedSoftStops(), QVector<int>{1});
 
         // Nothing ever ends: the wait gives up.
-        QCOMPARE(exit.decide(ExitSequence::waitLimitMs + 1), ExitSequence::Decision::TimedOut);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 1), MultiaxisExit::Decision::TimedOut);
         exit.cancel();
-        QCOMPARE(exit.decide(0), ExitSequence::Decision::Idle);
+        QCOMPARE(exit.decide(0), MultiaxisExit::Decision::Idle);
         // Cancelled, then a jog: samples decide nothing.
-        exit.sample(0, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 500);
-        QCOMPARE(exit.decide(600), ExitSequence::Decision::Idle);
+        exit.sample(0, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 2);
+        QCOMPARE(exit.decide(600), MultiaxisExit::Decision::Idle);
     }
 
     void powerOffRetries()
     {
-        ExitSequence exit;
+        MultiaxisExit exit;
         exit.begin({true, true}, {2, 2}, 0);
         exit.softStopSent(0, true, 0);
         exit.softStopSent(1, true, 0);
-        exit.sample(0, MVCMD_SSTP, true, 2, 100);
-        exit.sample(1, MVCMD_SSTP, true, 2, 100);
-        for (int round = 1; round <= ExitSequence::powerOffTries; ++round) {
-            QCOMPARE(exit.decide(200), ExitSequence::Decision::PowerOff);
+        exit.sample(0, MVCMD_SSTP, true, 2, 1);
+        exit.sample(1, MVCMD_SSTP, true, 2, 1);
+        for (int round = 1; round <= MultiaxisExit::powerOffTries; ++round) {
+            QCOMPARE(exit.decide(200), MultiaxisExit::Decision::PowerOff);
             QCOMPARE(exit.powerOffAxes(), (round == 1 ? QVector<int>{0, 1} : QVector<int>{1}));
             exit.powerOffResult(0, true);
             exit.powerOffResult(1, false);
             QVERIFY(!exit.finishRound());
-            QCOMPARE(exit.powerOffExhausted(), round == ExitSequence::powerOffTries);
+            QCOMPARE(exit.powerOffExhausted(), round == MultiaxisExit::powerOffTries);
         }
         // A later sample does not undo the power-off phase.
-        exit.sample(1, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 300);
-        QCOMPARE(exit.decide(300), ExitSequence::Decision::PowerOff);
+        exit.sample(1, MVCMD_LEFT | MVCMD_RUNNING, true, 2, 2);
+        QCOMPARE(exit.decide(300), MultiaxisExit::Decision::PowerOff);
         exit.powerOffResult(1, true);
         QVERIFY(exit.finishRound());
     }

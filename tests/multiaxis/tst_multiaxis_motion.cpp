@@ -1,6 +1,7 @@
 // The multi-axis window's commands against simulated controllers: jogging by keys and buttons,
 // soft stop, targets, scripts and the exit sequence. Polling runs but is detached from the
 // window, so the display sees only the samples a test hands in; the journal tells what was sent.
+#include <limits>
 #include <QtTest>
 
 #include <QDialog>
@@ -76,13 +77,14 @@ struct Rig
         window.reset();
         gateways.clear();
     }
-    // A sample of axis a as polling sends it; ageMs > 0 stamps it that long ago.
-    void sample(int a, int mvcmd, bool connected = true, int ageMs = -1000)
+    // A sample of axis a as polling sends it; a stale one carries a status read begun before
+    // the last soft stop.
+    void sample(int a, int mvcmd, bool connected = true, bool stale = false)
     {
         status_t state{};
         state.MvCmdSts = unsigned(mvcmd);
-        window->UpdateVars(a, QDateTime::currentDateTimeUtc().addMSecs(-ageMs), state, chart_data_t{}, analog_data_t{},
-                           connected, connected ? 2 : 0);
+        window->UpdateVars(a, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, connected,
+                           connected ? 2 : 0, stale ? 0 : std::numeric_limits<quint64>::max());
     }
 };
 
@@ -352,11 +354,11 @@ private slots:
             if (step == "refresh")
                 w.UpdateState();
             else if (step.startsWith("lost:"))
-                rig.sample(step.mid(5).toInt(), 0, false, 0);
+                rig.sample(step.mid(5).toInt(), 0, false);
             else if (step.startsWith("stale "))
-                rig.sample(step.mid(6, 1).toInt(), step.mid(8).toInt(nullptr, 16), true, 1000);
+                rig.sample(step.mid(6, 1).toInt(), step.mid(8).toInt(nullptr, 16), true, true);
             else
-                rig.sample(step.left(1).toInt(), step.mid(2).toInt(nullptr, 16), true, -1000);
+                rig.sample(step.left(1).toInt(), step.mid(2).toInt(nullptr, 16));
         }
         QTEST(commands(), "sent");
         QTEST(w.isShutDown(), "closed");
@@ -377,8 +379,8 @@ private slots:
         trovsim_force_result("sim:axis2", "command_power_off", -1, -1);
         w.exitWaitBox = nullptr;
         w.OnExitBtnPressed();
-        rig.sample(0, 0x08, true, -1000);
-        rig.sample(1, 0x08, true, -1000);
+        rig.sample(0, 0x08);
+        rig.sample(1, 0x08);
         bool asked = false;
         QTimer::singleShot(0, [&] {
             QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, boundMs);
@@ -409,7 +411,7 @@ private slots:
         });
         w.OnExitBtnPressed(); // returns once the box is cancelled
         QVERIFY(!w.exitPending);
-        rig.sample(0, MVCMD_LEFT | MVCMD_RUNNING, true, -1000);
+        rig.sample(0, MVCMD_LEFT | MVCMD_RUNNING);
         w.UpdateState();
         QVERIFY(rig.prompter.texts.isEmpty());
         QVERIFY(!w.isShutDown());

@@ -1,8 +1,8 @@
-#include "multiaxis/ExitSequence.h"
+#include "multiaxis/MultiaxisExit.h"
 
 #include "trov.h"
 
-ExitSequence::Plan ExitSequence::begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs)
+MultiaxisExit::Plan MultiaxisExit::begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs)
 {
     Plan plan;
     plan.wait = true;
@@ -24,16 +24,16 @@ ExitSequence::Plan ExitSequence::begin(const QVector<bool>& connected, const QVe
     return plan;
 }
 
-void ExitSequence::softStopSent(int axis, bool ok, qint64 sentMs)
+void MultiaxisExit::softStopSent(int axis, bool ok, quint64 readsBegun)
 {
     if (axis < 0 || axis >= axes.size())
         return;
     axes[axis].softStopFailed = !ok;
-    axes[axis].sentMs = sentMs;
+    axes[axis].readsBegunAtStop = readsBegun;
     axes[axis].sampled = false;
 }
 
-QVector<int> ExitSequence::failedSoftStops() const
+QVector<int> MultiaxisExit::failedSoftStops() const
 {
     QVector<int> failed;
     for (int axis = 0; axis < axes.size(); ++axis) {
@@ -43,13 +43,13 @@ QVector<int> ExitSequence::failedSoftStops() const
     return failed;
 }
 
-void ExitSequence::cancel()
+void MultiaxisExit::cancel()
 {
     isPending = false;
     poweringOff = false;
 }
 
-void ExitSequence::sample(int axis, int mvcmd, bool connected, int mode, qint64 stampMs)
+void MultiaxisExit::sample(int axis, int mvcmd, bool connected, int mode, quint64 statusReadNumber)
 {
     if (!isPending || axis < 0 || axis >= axes.size() || !axes[axis].waited)
         return;
@@ -59,13 +59,13 @@ void ExitSequence::sample(int axis, int mvcmd, bool connected, int mode, qint64 
             lost = axis;
         return;
     }
-    if (stampMs - readLeadMs < axes[axis].sentMs)
+    if (statusReadNumber <= axes[axis].readsBegunAtStop)
         return;
     axes[axis].sampled = true;
     axes[axis].mvcmd = mvcmd;
 }
 
-ExitSequence::Decision ExitSequence::decide(qint64 nowMs) const
+MultiaxisExit::Decision MultiaxisExit::decide(qint64 nowMs) const
 {
     if (!isPending)
         return Decision::Idle;
@@ -90,7 +90,7 @@ ExitSequence::Decision ExitSequence::decide(qint64 nowMs) const
     return Decision::Wait;
 }
 
-QVector<int> ExitSequence::powerOffAxes() const
+QVector<int> MultiaxisExit::powerOffAxes() const
 {
     QVector<int> remaining;
     for (int axis = 0; axis < axes.size(); ++axis) {
@@ -100,13 +100,13 @@ QVector<int> ExitSequence::powerOffAxes() const
     return remaining;
 }
 
-void ExitSequence::powerOffResult(int axis, bool ok)
+void MultiaxisExit::powerOffResult(int axis, bool ok)
 {
     if (axis >= 0 && axis < axes.size() && ok)
         axes[axis].poweredOff = true;
 }
 
-bool ExitSequence::finishRound()
+bool MultiaxisExit::finishRound()
 {
     poweringOff = true;
     ++rounds;

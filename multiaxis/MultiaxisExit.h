@@ -1,5 +1,5 @@
-#ifndef EXITSEQUENCE_H
-#define EXITSEQUENCE_H
+#ifndef MULTIAXISEXIT_H
+#define MULTIAXISEXIT_H
 
 #include <QVector>
 #include <QtGlobal>
@@ -7,17 +7,13 @@
 // The decisions of the multi-axis window's Exit, kept apart from its widgets: which axes get the
 // soft stop, which samples count afterwards, when to power off, when to give up. Times are
 // milliseconds on one clock of the caller's choosing.
-class ExitSequence
+class MultiaxisExit
 {
 public:
     // A wait longer than this gives up with a message.
     static constexpr qint64 waitLimitMs = 30000;
     // Power-off rounds before the user is asked.
     static constexpr int powerOffTries = 3;
-    // Polling stamps a sample after its reads, and the next tick reads a period (100 ms) later:
-    // a sample stamped less than half a period after a soft stop may carry a status read from
-    // before it. Such a sample decides nothing.
-    static constexpr qint64 readLeadMs = 50;
 
     enum class Decision {
         Idle,     // no exit pending
@@ -39,14 +35,16 @@ public:
     bool pending() const { return isPending; }
     // Exit pressed, with each open axis' last sample (one entry per axis).
     Plan begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs);
-    // After each soft stop, with its result; sentMs is taken once the call has returned.
-    void softStopSent(int axis, bool ok, qint64 sentMs);
+    // After each soft stop, with its result and the axis' UpdateThread::statusReadsBegun() taken
+    // once the call has returned: a sample whose status read began before that (one that held
+    // the gateway's lock while the soft stop waited) still shows the old command.
+    void softStopSent(int axis, bool ok, quint64 readsBegun);
     QVector<int> failedSoftStops() const;
     // Cancel, a failure or an abort: the exit is given up at once.
     void cancel();
 
-    // Every sample while pending; stampMs is when polling stamped it.
-    void sample(int axis, int mvcmd, bool connected, int mode, qint64 stampMs);
+    // Every sample while pending, with the number of its status read.
+    void sample(int axis, int mvcmd, bool connected, int mode, quint64 statusReadNumber);
     Decision decide(qint64 nowMs) const;
     // The axis that made decide() answer Lost, -1 for none.
     int lostAxis() const { return lost; }
@@ -64,7 +62,7 @@ private:
     {
         bool waited = false;
         bool softStopFailed = false;
-        qint64 sentMs = 0;
+        quint64 readsBegunAtStop = 0;
         bool sampled = false;
         int mvcmd = 0;
         bool poweredOff = false;
@@ -78,4 +76,4 @@ private:
     qint64 beganMs = 0;
 };
 
-#endif // EXITSEQUENCE_H
+#endif // MULTIAXISEXIT_H
