@@ -188,7 +188,6 @@ result_t MotorSettings::readFromDevice(bool all)
 {
     if (mode() != 2)
         return result_error;
-    deviceInitOk = true;
     PollingSilencer silencer;
     return firstFailureOf(deviceOrder, [&](Record index) {
         if (!all && !reRead[index])

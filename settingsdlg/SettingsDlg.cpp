@@ -527,17 +527,7 @@ void SettingsDlg::setEngineType()
 
 void SettingsDlg::motorTypeChanged(unsigned int entype)
 {
-    const UnitTextSet* chosen = nullptr;
-    static const UnitTextSet stepper{stepperPositionUnit, stepperSpeedUnit, stepperAccelUnit};
-    static const UnitTextSet dc{dcPositionUnit, dcSpeedUnit, dcAccelUnit};
-    static const UnitTextSet bldc{bldcPositionUnit, bldcSpeedUnit, bldcAccelUnit};
-    if (entype == stepperType)
-        chosen = &stepper;
-    else if (entype == dcType)
-        chosen = &dc;
-    else if (entype == bldcType)
-        chosen = &bldc;
-    if (chosen) {
+    if (const UnitTextSet* chosen = unitTextsOf(entype)) {
         dialogUnits = *chosen;
         positionUnit = chosen->position;
         speedUnit = chosen->speed;

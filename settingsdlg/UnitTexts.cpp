@@ -18,3 +18,20 @@ UnitTextSet currentUnitTexts()
 {
     return UnitTextSet{positionUnit, speedUnit, accelUnit};
 }
+
+const UnitTextSet* unitTextsOf(unsigned int engineType)
+{
+    static const UnitTextSet stepper{stepperPositionUnit, stepperSpeedUnit, stepperAccelUnit};
+    static const UnitTextSet dc{dcPositionUnit, dcSpeedUnit, dcAccelUnit};
+    static const UnitTextSet bldc{bldcPositionUnit, bldcSpeedUnit, bldcAccelUnit};
+    switch (engineType) {
+    case 1:
+        return &dc;
+    case 3:
+        return &stepper;
+    case 5:
+        return &bldc;
+    default:
+        return nullptr;
+    }
+}

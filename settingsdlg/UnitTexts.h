@@ -28,6 +28,9 @@ struct UnitTextSet
     QString accel;
 };
 
+// The texts of engine type 1, 3 or 5; null for any other type.
+const UnitTextSet* unitTextsOf(unsigned int engineType);
+
 // The program-wide current texts as a set.
 UnitTextSet currentUnitTexts();
 

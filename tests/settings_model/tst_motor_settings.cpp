@@ -92,7 +92,8 @@ private slots:
         deviceInitOk = false;
         QCOMPARE(settings.readFromDevice(true), result_ok);
         QCOMPARE(journalCalls(), readOrder);
-        QVERIFY(deviceInitOk);
+        // Only the set-up passes decide whether the controller set up well; a read leaves it.
+        QVERIFY(!deviceInitOk);
         for (int i = 0; i < MotorSettings::RecordCount; ++i) {
             QVERIFY(settings.valid[i]);
             QVERIFY(!settings.reRead[i]);
@@ -111,7 +112,7 @@ private slots:
         deviceInitOk = false;
         QCOMPARE(settings.readFromDevice(false), result_ok);
         QCOMPARE(journalCalls(), QStringList());
-        QVERIFY(deviceInitOk);
+        QVERIFY(!deviceInitOk);
 
         settings.reRead[MotorSettings::ControllerNameRecord] = true;
         settings.reRead[MotorSettings::EntypeRecord] = true;

@@ -1,0 +1,1388 @@
+#include "mainwindow/MainWindow.h"
+
+#include "mainwindow/MainWindowForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopWidget>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include <qwt_slider.h>
+
+#include "chartdlg/ChartDlg.h"
+#include "chartdlg/GraphSettings.h"
+#include "common/FieldText.h"
+#include "common/FileChooser.h"
+#include "common/IniSettings.h"
+#include "common/MessagePrompter.h"
+#include "common/Paths.h"
+#include "device/ControllerSettings.h"
+#include "device/DeviceInterface.h"
+#include "device/SharedFlags.h"
+#include "device/UpdateThread.h"
+#include "log/MessageLog.h"
+#include "mainwindow/LatestSample.h"
+#include "mainwindow/ProgramResources.h"
+#include "mainwindow/SliderScaleDraw.h"
+#include "mainwindow/StatusDisplay.h"
+#include "scriptdlg/ScriptDlg.h"
+#include "scriptdlg/ScriptThread.h"
+#include "settings_model/MotorSettings.h"
+#include "settings_model/StageSettings.h"
+#include "settingsdlg/PageLogSettingsWgt.h"
+#include "settingsdlg/ProgramPageWgt.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SliderSettings.h"
+#include "app/StartupGlobals.h"
+
+MainWindow* mainWindow = nullptr;
+ScriptThread* scriptThread = nullptr;
+
+namespace {
+
+const QString programSource = QStringLiteral("Tolmo");
+
+// The status-bar indicators in the order they stand; the cyclic one (index 3) has a picture.
+struct IndicatorRow
+{
+    const char* text;
+    const char* tip;
+};
+const IndicatorRow indicatorRows[] = {
+    {"L btn", QT_TRANSLATE_NOOP("MainWindow", "Lights up when left button on the controller is pressed.")},
+    {"R btn", QT_TRANSLATE_NOOP("MainWindow", "Lights up when right button on the controller is pressed.")},
+    {"EEPR", QT_TRANSLATE_NOOP("MainWindow", "Lights up when EEPROM is connected.")},
+    {"", QT_TRANSLATE_NOOP("MainWindow", "Cyclic mode off")},
+    {"WndA", QT_TRANSLATE_NOOP("MainWindow", "Winding A status.")},
+    {"WndB", QT_TRANSLATE_NOOP("MainWindow", "Winding B status.")},
+    {"ENCD", QT_TRANSLATE_NOOP("MainWindow", "Encoder status.")},
+    {"PWHT", QT_TRANSLATE_NOOP("MainWindow", "Lights up when power overheat is detected.")},
+    {"SLIP", QT_TRANSLATE_NOOP("MainWindow", "Lights up when engine slip error is detected.")},
+    {"ErrC", QT_TRANSLATE_NOOP("MainWindow", "Lights up when command error is detected.")},
+    {"ErrD", QT_TRANSLATE_NOOP("MainWindow", "Lights up when data error is detected.")},
+    {"ErrV", QT_TRANSLATE_NOOP("MainWindow", "Lights up when incorrect value error is detected.")},
+};
+
+const QString imagePath = QStringLiteral(":/mainwindow/images/mainwindow/");
+
+QPalette textPalette(const QColor& text, bool dimDisabled)
+{
+    QPalette palette;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Light, QColor(0, 0, 0, 0));
+        palette.setColor(group, QPalette::WindowText, text);
+    }
+    if (dimDisabled)
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0, 0, 0, 12));
+    return palette;
+}
+
+QFont weighted(int weight)
+{
+    QFont font = QApplication::font();
+    font.setWeight(weight);
+    return font;
+}
+
+// The message cell's colour of a log level.
+QColor levelColour(int level)
+{
+    switch (level) {
+    case 1:
+        return QColor(QStringLiteral("#FF0000"));
+    case 2:
+        return QColor(QStringLiteral("#B0A000"));
+    case 3:
+        return QColor(QStringLiteral("#008000"));
+    case 4:
+        return QColor(QStringLiteral("#0000FF"));
+    default:
+        return QColor(QStringLiteral("black"));
+    }
+}
+
+// Whether a line passes the threshold of its source; lines of other sources never show.
+bool logLineShown(const QString& source, int level, const LogSettings& settings)
+{
+    int threshold;
+    if (source == QLatin1String("Tolmo"))
+        threshold = settings.programLevel;
+    else if (source == QLatin1String("Script"))
+        threshold = settings.scriptLevel;
+    else if (source == QLatin1String("libtrov"))
+        threshold = settings.libraryLevel;
+    else
+        return false;
+    return level <= threshold;
+}
+
+void appendCsvField(QString& line, const QString& field)
+{
+    line += QLatin1Char('"');
+    QString escaped = field;
+    escaped.replace(QLatin1String("\""), QLatin1String("\"\""));
+    line += escaped;
+    line += QLatin1Char('"');
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, DeviceInterface* gatewayIn)
+    : QMainWindow(parent), deviceHandle(handle), gateway(gatewayIn), ui(new Ui::MainWindowClass)
+{
+    loadProgramResources();
+    registerTrovMetaTypes();
+    mainWindow = this;
+    for (int i = 0; i < indicatorCount; ++i)
+        indicatorLabels[i] = new QLabel();
+    timer.start();
+
+    const QByteArray nameBytes = name.toLocal8Bit();
+    std::memset(deviceName, 0, sizeof deviceName);
+    std::memcpy(deviceName, nameBytes.constData(), std::min<size_t>(nameBytes.size(), sizeof deviceName - 1));
+
+    ui->setupUi(this);
+
+    sliderDivisor = 1;
+    ui->divisorLbl->hide();
+    ui->divisorLbl->clear();
+
+    scaleDraw = new SliderScaleDraw(sliderDivisor);
+    ui->positionSldr->setScaleDraw(scaleDraw);
+    ui->positionSldr->setScalePosition(QwtSlider::TrailingScale);
+    ui->positionSldr->setTrough(false);
+    ui->positionSldr->setGroove(true);
+    ui->positionSldr->setHandleSize(QSize(30, 12));
+
+    programVersion = programVersionText();
+    connectButtons();
+    InitUI();
+
+    updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
+    connect(updateThread, &UpdateThread::finished, this, &MainWindow::UpdateVars);
+    updateThread->start(QThread::HighestPriority);
+
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void MainWindow::connectButtons()
+{
+    const struct
+    {
+        QAbstractButton* button;
+        void (MainWindow::*slot)();
+    } wiring[] = {
+        {ui->settingsBtn, &MainWindow::OnSettingsBtnPressed}, {ui->chartBtn, &MainWindow::OnChartBtnPressed},
+        {ui->scriptBtn, &MainWindow::OnScriptBtnPressed},     {ui->leftBdrBtn, &MainWindow::OnLeftBdrBtnPressed},
+        {ui->leftBtn, &MainWindow::OnLeftBtnPressed},         {ui->stopBtn, &MainWindow::OnStopBtnPressed},
+        {ui->sstpBtn, &MainWindow::OnSstpBtnPressed},         {ui->rightBtn, &MainWindow::OnRightBtnPressed},
+        {ui->rightBdrBtn, &MainWindow::OnRightBdrBtnPressed}, {ui->moveBtn, &MainWindow::OnMoveBtnPressed},
+        {ui->shiftBtn, &MainWindow::OnShiftBtnPressed},       {ui->homeBtn, &MainWindow::OnGoHomeBtnPressed},
+        {ui->cyclicBtn, &MainWindow::OnCyclicBtnPressed},     {ui->saveLogBtn, &MainWindow::OnSaveLogBtnPressed},
+        {ui->clearLogBtn, &MainWindow::OnClearLogBtnPressed},
+    };
+    for (const auto& row : wiring)
+        connect(row.button, &QAbstractButton::clicked, this, row.slot);
+    connect(ui->zeroBtn, &QAbstractButton::clicked, this, static_cast<void (MainWindow::*)()>(&MainWindow::OnZeroBtnPressed));
+    connect(gateway, &DeviceInterface::errorSignal, this, &MainWindow::CommandErrorLog);
+    connect(gateway, &DeviceInterface::warningSignal, this, &MainWindow::CommandWarningLog);
+}
+
+void MainWindow::InitUI()
+{
+    for (StepSpinBox* box : {&moveToBox, &shiftOnBox}) {
+        box->setSuffix(positionUnit);
+        box->setAlignment(Qt::AlignHCenter);
+        box->setMinimumStep(INT_MIN, 0);
+        box->setMaximumStep(INT_MAX, 0);
+    }
+    ui->gridLayout_4->addWidget(&moveToBox, 0, 2);
+    ui->gridLayout_4->addWidget(&shiftOnBox, 1, 2);
+    const int stretch[] = {1, 1, 2, 1};
+    for (int column = 0; column < 4; ++column)
+        ui->gridLayout_4->setColumnStretch(column, stretch[column]);
+
+    const QFont indicatorFont = weighted(QFont::Bold);
+    redPalette = textPalette(QColor(255, 0, 0), true);
+    greenPalette = textPalette(QColor(0, 208, 0), true);
+    yellowPalette = textPalette(QColor(255, 212, 0), true);
+    greyPalette = textPalette(QColor(0, 0, 0, 12), false);
+    indOnPixmap = QPixmap(imagePath + QStringLiteral("ind_on.svg"));
+    indOffPixmap = QPixmap(imagePath + QStringLiteral("ind_off.svg"));
+    cyclicOffPixmap = QPixmap(imagePath + QStringLiteral("cyclic_off.svg"));
+    cyclicOnPixmap = QPixmap(imagePath + QStringLiteral("cyclic.svg"));
+
+    for (int i = 0; i < indicatorCount; ++i) {
+        QLabel* label = indicatorLabels[i];
+        const IndicatorRow& row = indicatorRows[i];
+        label->setFixedWidth(50);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(indicatorFont);
+        label->setToolTip(tr(row.tip));
+        if (i == cyclicIndicatorIndex) {
+            label->setPixmap(cyclicOffPixmap);
+        } else {
+            label->setText(QString::fromLatin1(row.text));
+            const bool lamp = i < 3;
+            const bool alarm = i >= 7;
+            label->setPalette(lamp ? greenPalette : alarm ? redPalette : greyPalette);
+            label->setEnabled(!(lamp || alarm));
+        }
+        ui->statusBar->addPermanentWidget(label);
+    }
+
+    const struct
+    {
+        QLabel* label;
+        const char* picture;
+    } icons[] = {{ui->movingStateLbl, "state_moving.svg"}, {ui->targetSpeedLbl, "check.svg"},
+                 {ui->antiplayLbl, "antiplay.svg"}};
+    for (const auto& icon : icons) {
+        icon.label->setPixmap(QPixmap(imagePath + QLatin1String(icon.picture)));
+        QPalette palette = icon.label->palette();
+        palette.setColor(QPalette::Window, QColor(255, 255, 255, 0));
+        icon.label->setPalette(palette);
+        icon.label->setEnabled(false);
+    }
+
+    ui->positionSldr->setReadOnly(true);
+    ui->encoderValue->setStyleSheet(QStringLiteral("QLabel { color : gray; }"));
+    ui->centralWidget->setAutoFillBackground(true);
+
+    normalBackground = ui->centralWidget->palette().color(QPalette::Window);
+    int red, green, blue;
+    StatusDisplay::alarmTint(normalBackground.red(), normalBackground.green(), normalBackground.blue(), &red,
+                             &green, &blue);
+    alarmBackground = QColor(red, green, blue);
+
+    initLogTable();
+    disableDisplay(2);
+}
+
+MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
+{
+    deviceInitOk = true;
+    settingsDlg = new SettingsDlg(nullptr, updateThread, gateway, false);
+    settingsDlg->setWindowFlags(settingsDlg->windowFlags() | Qt::Tool);
+    const bool identityRead = deviceInitOk.load();
+    // The file name of the good identity read: a later failed read must not move the save.
+    configFile = settingsDlg->getDeviceConfigFileName();
+    lockStagePages();
+
+    ControllerSettings* identity = settingsDlg->controllerSettings;
+    const QString label =
+        readFieldText(identity->deviceInformation.ManufacturerId) + QString::number(identity->serialNumber);
+
+    chartDlg = new ChartDlg(nullptr, settingsDlg->motorSettings, label);
+    chartDlg->setWindowFlags(chartDlg->windowFlags() | Qt::Tool | Qt::WindowMaximizeButtonHint);
+    chartDlg->setHardware(settingsDlg->getCurrentMotorType());
+    connect(settingsDlg, &SettingsDlg::SgnHardwareChanged, chartDlg, &ChartDlg::setHardware);
+
+    scriptDlg = new ScriptDlg(nullptr, settingsDlg->motorSettings, label);
+    scriptDlg->setWindowFlags(scriptDlg->windowFlags() | Qt::Tool | Qt::WindowMaximizeButtonHint);
+    connect(scriptDlg, &QDialog::finished, this, &MainWindow::OnScriptStopBtnPressed);
+    connect(scriptDlg, &ScriptDlg::start, this, &MainWindow::OnScriptStartBtnPressed);
+    connect(scriptDlg, &ScriptDlg::stop, this, &MainWindow::OnScriptStopBtnPressed);
+    connect(scriptDlg, &ScriptDlg::script_exception, this, &MainWindow::ScriptExceptionLog);
+
+    scriptThreadObject = new ScriptThread(gateway, &deviceHandle);
+    scriptThread = scriptThreadObject;
+    connect(scriptThreadObject, &ScriptThread::logLine, this, &MainWindow::Log);
+    scriptThreadObject->startThread();
+
+    connect(settingsDlg, &SettingsDlg::SgnChangeSettings, chartDlg, &ChartDlg::updateSettings);
+    connect(settingsDlg, &SettingsDlg::SgnChangeSettings, this, &MainWindow::updateSettings);
+    connect(settingsDlg, &SettingsDlg::SgnChangeCritSettings, this, &MainWindow::critSettingsChanged);
+
+    QString chosen;
+    for (const QString& candidate : {configFile, defaultConfigPath(), appDirDefaultConfigPath()}) {
+        if (QFileInfo::exists(candidate)) {
+            chosen = candidate;
+            break;
+        }
+    }
+    if (chosen.isEmpty()) {
+        MessagePrompter::current()->prompt(messageParent ? messageParent : this, QMessageBox::Warning, tr("Error"),
+                                           tr("Couldn't find either saved or default configuration file."),
+                                           QMessageBox::Ok, QMessageBox::Ok);
+        return InitStatus::NoConfigurationFile;
+    }
+    loadAllSettings(chosen);
+
+    for (SettingsPage position : {SettingsPage::Cyclic, SettingsPage::ProgramConfiguration, SettingsPage::GraphSetup}) {
+        if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(position)))
+            page->FromUiToClass();
+    }
+    for (int index = static_cast<int>(SettingsPage::PositionCurve); index <= static_cast<int>(SettingsPage::PotCurve);
+         ++index) {
+        if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(static_cast<SettingsPage>(index))))
+            page->FromUiToClass();
+    }
+
+    for (int index = 0; index < 6; ++index) {
+        QWidget* page = stagePage(index);
+        if (page && page->metaObject()->indexOfSlot("SetDisabled(bool)") >= 0)
+            connect(this, SIGNAL(SgnDisableStagePages(bool)), page, SLOT(SetDisabled(bool)));
+    }
+    lockStagePages();
+
+    chartDlg->InitUI(settingsDlg->graphSettings);
+    scriptDlg->InitUI();
+    scriptStartBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("startBtn"));
+    scriptStopBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("stopBtn"));
+    scriptLoadBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("loadBtn"));
+    scriptSaveBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("saveBtn"));
+    scriptCodeEdit = scriptDlg->findChild<QTextEdit*>(QStringLiteral("codeEdit"));
+
+    updateSettings();
+
+    connect(updateThread, &UpdateThread::finished, chartDlg, &ChartDlg::InsertMeasure);
+    connect(settingsDlg, &SettingsDlg::SgnChangeSettings, chartDlg, &ChartDlg::ReinitPlots);
+
+    loadLogSettings(settingsIniPath(), true);
+    if (messageLog)
+        messageLog->setSerial(identity->serialNumber);
+
+    stoppingBox = new InfoBox(this);
+    stoppingBox->setIconType(1);
+    stoppingBox->setButtons(QDialogButtonBox::Cancel);
+    stoppingBox->setText(tr("Stopping, please wait..."));
+    stoppingBox->closeOnCancel = false;
+    homingBox.setButtonsVisible(true);
+    homingBox.setButtons(QDialogButtonBox::Cancel);
+    homingBox.setMovieVisible(true);
+    homingBox.setIconType(1);
+    connect(&homingBox, &InfoBox::cancelled, this, &MainWindow::stopHoming);
+    homingBox.setText(tr("Please wait while device is homing"));
+
+    alarmLogged = false;
+    exitRequested = false;
+    initialized = true;
+    return identityRead ? InitStatus::Ready : InitStatus::IdentityReadFailed;
+}
+
+MainWindow::~MainWindow()
+{
+    if (messageLog)
+        disconnect(this, nullptr, messageLog, nullptr);
+    if (initialized) {
+        if (chartDlg)
+            chartDlg->close();
+        chartDlg->hide();
+        scriptDlg->hide();
+        settingsDlg->hide();
+        if (deviceInitOk) {
+            saveAllSettings(configFile);
+            saveSettingsIni(settingsIniPath());
+        }
+    }
+    // The threads go first: the polling thread feeds the windows, the script thread drives the
+    // device through the handle below.
+    if (updateThread) {
+        disconnect(updateThread, nullptr, this, nullptr);
+        updateThread->stopRequest = true;
+        updateThread->wait();
+    }
+    if (scriptThreadObject) {
+        scriptThreadObject->requestQuit();
+        scriptThreadObject->wait();
+    }
+    delete chartDlg;
+    delete scriptDlg;
+    delete settingsDlg;
+    delete scriptThreadObject;
+    scriptThread = nullptr;
+    delete updateThread;
+    const device_t handle = deviceHandle.exchange(-1);
+    if (handle != -1)
+        gateway->close_device(handle);
+    delete stoppingBox;
+    delete ui;
+    if (mainWindow == this)
+        mainWindow = nullptr;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (scriptThreadObject)
+        scriptThreadObject->requestStop();
+    event->accept();
+}
+
+QLabel* MainWindow::indicator(const QString& text) const
+{
+    for (int i = 0; i < indicatorCount; ++i) {
+        if (indicatorRows[i].text == text && i != cyclicIndicatorIndex)
+            return indicatorLabels[i];
+    }
+    return nullptr;
+}
+
+QWidget* MainWindow::stagePage(int index) const
+{
+    static const SettingsPage pages[] = {SettingsPage::StageGear,     SettingsPage::StageEncoder,
+                                         SettingsPage::StageStepperMotor, SettingsPage::StageDcMotor,
+                                         SettingsPage::Stage,         SettingsPage::PositionerName};
+    return settingsDlg ? settingsDlg->page(pages[index]) : nullptr;
+}
+
+int MainWindow::engineType() const
+{
+    return settingsDlg ? static_cast<int>(settingsDlg->motorSettings->entype.EngineType) : 0;
+}
+
+UnitTextSet MainWindow::appliedUnits() const
+{
+    const UnitTextSet* units = unitTextsOf(static_cast<unsigned int>(engineType()));
+    return units ? *units : currentUnitTexts();
+}
+
+LogSettings MainWindow::currentLogSettings() const
+{
+    return settingsDlg ? *settingsDlg->logSettings : LogSettings();
+}
+
+// ---------------------------------------------------------------- configuration file
+
+QString MainWindow::defaultConfigPath()
+{
+    return sharePath() + QStringLiteral("tolmodefault.cfg");
+}
+
+QString MainWindow::appDirDefaultConfigPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tolmodefault.cfg");
+}
+
+namespace {
+
+// The program pages of the configuration file, in the order of its groups.
+QList<ProgramPageWgt*> configPages(SettingsDlg* dialog)
+{
+    QList<ProgramPageWgt*> list;
+    QList<SettingsPage> order = {SettingsPage::Cyclic, SettingsPage::ProgramConfiguration, SettingsPage::GraphSetup};
+    for (int index = static_cast<int>(SettingsPage::PositionCurve); index <= static_cast<int>(SettingsPage::PotCurve);
+         ++index)
+        order.append(static_cast<SettingsPage>(index));
+    for (SettingsPage position : order) {
+        if (auto* page = qobject_cast<ProgramPageWgt*>(dialog->page(position)))
+            list.append(page);
+    }
+    return list;
+}
+
+} // namespace
+
+void MainWindow::saveAllSettings(const QString& path)
+{
+    if (!settingsDlg || path.isEmpty())
+        return;
+    IniSettings file(path);
+    for (ProgramPageWgt* page : configPages(settingsDlg))
+        page->SaveToFile(&file);
+    FromUiToSettings(&file);
+    chartDlg->FromUiToSettings(&file);
+    scriptDlg->FromUiToSettings(&file);
+    settingsDlg->FromUiToSettings(&file);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        Log(tr("The configuration could not be written to %1.").arg(path), programSource, 1);
+}
+
+void MainWindow::loadAllSettings(const QString& path)
+{
+    if (!settingsDlg || !QFileInfo::exists(path))
+        return;
+    IniSettings file(path);
+    IniSettings defaults(defaultConfigPath());
+    for (ProgramPageWgt* page : configPages(settingsDlg))
+        page->RestoreFromFile(&file, &defaults);
+    FromSettingsToUi(&file, &defaults);
+    chartDlg->FromSettingsToUi(&file, &defaults);
+    scriptDlg->FromSettingsToUi(&file, &defaults);
+    settingsDlg->FromSettingsToUi(&file, &defaults);
+}
+
+void MainWindow::FromUiToSettings(QSettings* settings)
+{
+    settings->beginGroup(QStringLiteral("mainWindow_params"));
+    if (!isMaximized()) {
+        settings->setValue(QStringLiteral("position"), pos());
+        settings->setValue(QStringLiteral("size"), size());
+    }
+    settings->setValue(QStringLiteral("fullScreen"), isMaximized());
+    settings->endGroup();
+}
+
+void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
+{
+    const QRect desktop = QApplication::desktop()->geometry();
+    const QString group = QStringLiteral("mainWindow_params/");
+    QSettings* source = nullptr;
+    if (file->contains(group + QStringLiteral("fullScreen")))
+        source = file;
+    else if (defaults)
+        source = defaults;
+    if (!source)
+        return;
+    if (source->value(group + QStringLiteral("fullScreen"), false).toBool()) {
+        showMaximized();
+        return;
+    }
+    const QPoint position = source->value(group + QStringLiteral("position"), QPoint(100, 200)).toPoint();
+    QSize stored = source->value(group + QStringLiteral("size"), QSize(633, 355)).toSize();
+    move(position);
+    const qint64 width = std::min<qint64>(stored.width(), qint64(desktop.width()) - position.x());
+    const qint64 height = std::min<qint64>(stored.height(), qint64(desktop.height()) - position.y());
+    resize(QSize(static_cast<int>(std::max<qint64>(width, 1)), static_cast<int>(std::max<qint64>(height, 1))));
+}
+
+void MainWindow::saveSettingsIni(const QString& path)
+{
+    if (!settingsDlg)
+        return;
+    const QString serial = QString::number(settingsDlg->controllerSettings->serialNumber);
+    IniSettings ini(path);
+    ini.setValue(QStringLiteral("Multiaxis/last_group"), QStringLiteral("SN_") + serial);
+    ini.setValue(QStringLiteral("SN_") + serial + QStringLiteral("/0"), settingsDlg->controllerSettings->serialNumber);
+    if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings)))
+        page->SaveToFile(&ini);
+    ini.sync();
+}
+
+void MainWindow::loadLogSettings(const QString& path, bool apply)
+{
+    if (!apply || !settingsDlg || !QFileInfo::exists(path))
+        return;
+    auto* page = qobject_cast<PageLogSettingsWgt*>(settingsDlg->page(SettingsPage::LogSettings));
+    if (!page)
+        return;
+    IniSettings ini(path);
+    page->RestoreFromFile(&ini);
+    page->FromUiToClass();
+}
+
+// ---------------------------------------------------------------- status display
+
+void MainWindow::UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                            analog_data_t analog_data, bool connect, int device_mode)
+{
+    Q_UNUSED(number);
+    Q_UNUSED(chart_data);
+    if (queuedSamples.size() >= static_cast<size_t>(maxQueuedSamples))
+        queuedSamples.pop_front();
+    queuedSamples.push_back(Sample{msrTime, state, analog_data, connect, device_mode});
+    takeQueuedSamples();
+}
+
+void MainWindow::takeQueuedSamples()
+{
+    // A refresh under way (a slot it called let a queued sample in) takes this one after its own.
+    if (refreshDepth > 0)
+        return;
+    while (!queuedSamples.empty()) {
+        const Sample sample = queuedSamples.front();
+        queuedSamples.pop_front();
+        lastStatus = sample.state;
+        lastAnalogData = sample.analog;
+        deviceConnected = sample.connect;
+        deviceMode = sample.mode;
+        refresh(Refresh::Sample);
+    }
+}
+
+void MainWindow::UpdateState()
+{
+    if (refreshDepth > 0)
+        return;
+    refresh(Refresh::RenderOnly);
+    takeQueuedSamples();
+}
+
+void MainWindow::refresh(Refresh kind)
+{
+    struct Depth
+    {
+        MainWindow* w;
+        explicit Depth(MainWindow* window) : w(window)
+        {
+            ++w->refreshDepth;
+            w->deepestRefreshDepth = std::max(w->deepestRefreshDepth, w->refreshDepth);
+        }
+        ~Depth()
+        {
+            --w->refreshDepth;
+            emit w->SgnSampleShown(w->refreshDepth + 1);
+        }
+    } depth(this);
+
+    if (kind == Refresh::Sample && initialized && exitRequested && !completeExit())
+        return;
+
+    showPendingLogLines();
+
+    if (!initialized)
+        return;
+    if (!pollingAllowed) {
+        disableDisplay(2);
+        return;
+    }
+    const status_t state = lastStatus;
+    const bool connected = deviceConnected;
+
+    trackStageEeprom(state, connected);
+
+    const QString name = namePart(state);
+    const QString mainTitle = QStringLiteral("Tolmo - ") + name;
+    setTitles(name);
+
+    if (!connected) {
+        setWindowTitle(mainTitle + tr(" (disconnected)"));
+        if (kind == Refresh::Sample && !deviceLostLogged) {
+            Log(tr("Device lost."), programSource, 2);
+            deviceLostLogged = true;
+        }
+        ui->positionSldr->setEnabled(false);
+        disableDisplay(2);
+        return;
+    }
+
+    showAlarm((state.Flags & STATE_ALARM) != 0, kind);
+
+    if (deviceMode == 1) {
+        showBootloader(state, mainTitle);
+        return;
+    }
+
+    if (controlsDisabled) {
+        if (kind == Refresh::RenderOnly)
+            return;
+        controlsDisabled = false;
+        enableControls();
+        LoadPosition();
+        settingsDlg->motorSettings->readBasicFromDevice();
+        settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
+    }
+    setWindowTitle(mainTitle);
+    showFirmware(state, kind);
+}
+
+void MainWindow::trackStageEeprom(const status_t& state, bool connected)
+{
+    StageSettings* stage = settingsDlg->stageSettings;
+    const bool present = connected && (state.Flags & STATE_EEPROM_CONNECTED);
+    if (!present) {
+        if (!stageEepromAbsent) {
+            stage->stageName.PositionerName[0] = '\0';
+            emit SgnDisableStagePages(true);
+            if (!settingsDlg->isVisible())
+                stage->stageReloadPending = false;
+        }
+        stageEepromAbsent = true;
+        return;
+    }
+    if (!stageEepromAbsent || deviceMode != 2)
+        return;
+    stage_name_t name;
+    std::memset(&name, 0, sizeof name);
+    const result_t result = gateway->get_stage_name(deviceHandle.load(), &name);
+    if (result == result_ok) {
+        name.PositionerName[sizeof name.PositionerName - 1] = '\0';
+        stage->stageName = name;
+    }
+    stageEepromAbsent = result != result_ok;
+    if (stageEepromAbsent)
+        return;
+    if (!settingsDlg->isVisible()) {
+        stage->stageReloadPending = true;
+    } else {
+        settingsDlg->StageSettingsFromDeviceToClassToUi();
+        emit SgnDisableStagePages(false);
+    }
+}
+
+void MainWindow::lockStagePages()
+{
+    // The next sample with the EEPROM present reads the name again and unlocks them.
+    stageEepromAbsent = true;
+    emit SgnDisableStagePages(true);
+}
+
+QString MainWindow::namePart(const status_t& state) const
+{
+    const QString stageName = readFieldText(settingsDlg->stageSettings->stageName.PositionerName);
+    if (!stageName.isEmpty() && (state.Flags & STATE_EEPROM_CONNECTED))
+        return QLatin1Char('[') + stageName + QLatin1Char(']');
+    const QString controllerName = readFieldText(settingsDlg->motorSettings->controllerName.ControllerName);
+    if (!controllerName.isEmpty())
+        return controllerName;
+    const ControllerSettings* identity = settingsDlg->controllerSettings;
+    return readFieldText(identity->deviceInformation.ManufacturerId) + QString::number(identity->serialNumber);
+}
+
+void MainWindow::setTitles(const QString& name)
+{
+    settingsDlg->setWindowTitle(tr("Settings ") + name);
+    scriptDlg->setWindowTitle(tr("Scripting ") + name);
+    chartDlg->setWindowTitle(tr("Charts ") + name);
+}
+
+void MainWindow::showAlarm(bool alarm, Refresh kind)
+{
+    QPalette palette = ui->centralWidget->palette();
+    palette.setBrush(QPalette::All, QPalette::Window, alarm ? alarmBackground : normalBackground);
+    ui->centralWidget->setPalette(palette);
+    QFont font = ui->stopBtn->font();
+    font.setWeight(alarm ? QFont::Bold : QFont::Normal);
+    ui->stopBtn->setFont(font);
+    if (kind == Refresh::RenderOnly)
+        return;
+    if (alarm && !alarmLogged)
+        Log(tr("ALARM signal from device."), programSource, 1);
+    alarmLogged = alarm;
+}
+
+void MainWindow::showBootloader(const status_t& state, const QString& mainTitle)
+{
+    const ControllerSettings* identity = settingsDlg->controllerSettings;
+    setWindowTitle(mainTitle + tr(" (bootloader v%1.%2.%3)")
+                                   .arg(identity->bootloaderMajor)
+                                   .arg(identity->bootloaderMinor)
+                                   .arg(identity->bootloaderRelease));
+    ui->positionSldr->setEnabled(false);
+    disableDisplay(1);
+    indicator(QStringLiteral("ErrC"))->setEnabled(state.Flags & STATE_ERRC);
+    indicator(QStringLiteral("ErrD"))->setEnabled(state.Flags & STATE_ERRD);
+    indicator(QStringLiteral("ErrV"))->setEnabled(state.Flags & STATE_ERRV);
+}
+
+void MainWindow::showFirmware(const status_t& state, Refresh kind)
+{
+    showSlider(state);
+
+    const SliderSettings* slider = settingsDlg->sliderSettings;
+    if (engineType() == ENGINE_TYPE_STEP) {
+        ui->positionValue->setText(stepsText(state.CurPosition, state.uCurPosition, true));
+        ui->speedValue->setText(stepsText(state.CurSpeed, state.uCurSpeed, false) + appliedUnits().speed);
+    } else {
+        ui->positionValue->setText(QString::number(state.CurPosition));
+        ui->speedValue->setText(QString::number(state.CurSpeed) + appliedUnits().speed);
+    }
+    ui->encoderValue->setText(QString::number(state.EncPosition));
+    ui->encoderValue->setVisible(slider->showSecondaryPosition);
+
+    const struct
+    {
+        QLabel* label;
+        unsigned int bit;
+        const char* tip;
+    } motion[] = {{ui->movingStateLbl, MOVE_STATE_MOVING, QT_TR_NOOP("State is moving.")},
+                  {ui->targetSpeedLbl, MOVE_STATE_TARGET_SPEED, QT_TR_NOOP("Target speed reached.")},
+                  {ui->antiplayLbl, MOVE_STATE_ANTIPLAY, QT_TR_NOOP("Antiplay active.")}};
+    for (const auto& icon : motion) {
+        const bool on = state.MoveSts & icon.bit;
+        icon.label->setEnabled(on);
+        icon.label->setToolTip(on ? tr(icon.tip) : QString());
+    }
+
+    showReadings(state);
+    showIndicators(state);
+    if (kind == Refresh::Sample)
+        showEncoderHint(state);
+    showLimitMarks(state);
+    if (kind == Refresh::Sample && cyclicOn)
+        cyclicStep();
+    showHomingBox(state);
+    showScriptControls();
+}
+
+void MainWindow::showSlider(const status_t& state)
+{
+    const SliderSettings* slider = settingsDlg->sliderSettings;
+    const edges_settings_t& edges = settingsDlg->motorSettings->edges;
+    int left = slider->leftPoint, right = slider->rightPoint;
+    if (slider->loadFromDevice) {
+        left = edges.LeftBorder;
+        right = edges.RightBorder;
+    }
+    sliderLeftPoint = left;
+    sliderRightPoint = right;
+    const StatusDisplay::Range range =
+        StatusDisplay::shiftRangeToPosition(left, right, state.CurPosition, slider->watchOverLimits);
+    sliderMin = range.min;
+    sliderMax = range.max;
+    const int divisor = StatusDisplay::sliderDivisor(sliderMin, sliderMax);
+    ui->divisorLbl->setVisible(divisor > 1);
+    setDivisorLabel(divisor);
+    if (divisor != sliderDivisor || scaleDraw->divisor() != divisor) {
+        sliderDivisor = divisor;
+        scaleDraw->setDivisor(divisor);
+    }
+    QwtSlider* bar = ui->positionSldr;
+    if (bar->minimum() != sliderMin || bar->maximum() != sliderMax) {
+        bar->setScale(sliderMin, sliderMax);
+        const qint64 span = qint64(sliderMax) - sliderMin;
+        bar->setTotalSteps(static_cast<uint>(std::clamp<qint64>(span, 1, UINT_MAX)));
+        bar->setPageSteps(0);
+        bar->setScaleMaxMajor(8);
+        bar->setScaleMaxMinor(10);
+        bar->update();
+    }
+    bar->setValue(state.CurPosition);
+    bar->setEnabled(edges.LeftBorder <= edges.RightBorder);
+}
+
+void MainWindow::showReadings(const status_t& state)
+{
+    const QPalette red = textPalette(QColor(255, 0, 0), false);
+    const QPalette blue = textPalette(QColor(0, 0, 255), false);
+    const struct
+    {
+        QLabel* value;
+        QLabel* caption;
+        unsigned int redBit;
+        unsigned int blueBit;
+        QString text;
+    } rows[] = {
+        {ui->pwrVoltageValue, ui->pwrVoltageLbl, STATE_OVERLOAD_POWER_VOLTAGE, STATE_LOW_POWER_VOLTAGE,
+         StatusDisplay::voltageText(state.Upwr)},
+        {ui->pwrCurrentValue, ui->pwrCurrentLbl, STATE_OVERLOAD_POWER_CURRENT, 0,
+         QStringLiteral("%1 mA").arg(state.Ipwr)},
+        {ui->usbVoltageValue, ui->usbVoltageLbl, STATE_OVERLOAD_USB_VOLTAGE, STATE_LOW_USB_VOLTAGE,
+         StatusDisplay::voltageText(state.Uusb)},
+        {ui->usbCurrentValue, ui->usbCurrentLbl, STATE_OVERLOAD_USB_CURRENT, 0,
+         QStringLiteral("%1 mA").arg(state.Iusb)},
+        {ui->temperatureValue, ui->temperatureLbl, STATE_CONTROLLER_OVERHEAT, 0,
+         StatusDisplay::temperatureText(state.curT)},
+    };
+    for (const auto& row : rows) {
+        const bool isRed = state.Flags & row.redBit;
+        const bool isBlue = !isRed && row.blueBit && (state.Flags & row.blueBit);
+        row.value->setFont(weighted(isRed || isBlue ? QFont::Bold : QFont::Normal));
+        row.value->setPalette(isRed ? red : isBlue ? blue : row.caption->palette());
+        row.value->setText(row.text);
+    }
+    for (QWidget* widget : {static_cast<QWidget*>(ui->usbVoltageValue), static_cast<QWidget*>(ui->usbCurrentValue),
+                            static_cast<QWidget*>(ui->usbVoltageLbl), static_cast<QWidget*>(ui->usbCurrentLbl),
+                            static_cast<QWidget*>(ui->temperatureLbl), static_cast<QWidget*>(ui->temperatureValue)})
+        widget->setEnabled(true);
+
+    ui->deviceValue->setFont(weighted(state.MvCmdSts & MVCMD_RUNNING ? QFont::Bold : QFont::Normal));
+    QPalette command = ui->deviceLbl->palette();
+    const QColor commandColour = state.MvCmdSts & MVCMD_ERROR ? QColor(255, 0, 0) : QColor(0, 0, 0);
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        command.setColor(group, QPalette::WindowText, commandColour);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        command.setColor(group, QPalette::Light, QColor(0, 0, 0, 0));
+    ui->deviceValue->setPalette(command);
+    ui->deviceValue->setText(tr(StatusDisplay::commandText(state.MvCmdSts)));
+    ui->pwmValue->hide();
+    ui->pwmLbl->hide();
+
+    ui->pwrValue->setText(tr(StatusDisplay::powerStateText(state.PWRSts)));
+    ui->pwrValue->setEnabled(true);
+    ui->pwrLbl->setEnabled(true);
+    ui->sourceValue->setText(state.Flags & STATE_EXT_POWER ? tr("External") : QStringLiteral("USB"));
+    ui->lBdrInd->setPixmap(state.GPIOFlags & STATE_LEFT_EDGE ? indOnPixmap : indOffPixmap);
+    ui->rBdrInd->setPixmap(state.GPIOFlags & STATE_RIGHT_EDGE ? indOnPixmap : indOffPixmap);
+}
+
+void MainWindow::showIndicators(const status_t& state)
+{
+    const struct
+    {
+        const char* text;
+        bool lit;
+    } lamps[] = {
+        {"ErrC", (state.Flags & STATE_ERRC) != 0},          {"ErrD", (state.Flags & STATE_ERRD) != 0},
+        {"ErrV", (state.Flags & STATE_ERRV) != 0},          {"SLIP", (state.Flags & STATE_CTP_ERROR) != 0},
+        {"PWHT", (state.Flags & STATE_POWER_OVERHEAT) != 0}, {"R btn", (state.GPIOFlags & STATE_BUTTON_RIGHT) != 0},
+        {"L btn", (state.GPIOFlags & STATE_BUTTON_LEFT) != 0}, {"EEPR", (state.Flags & STATE_EEPROM_CONNECTED) != 0},
+    };
+    for (const auto& lamp : lamps)
+        indicator(QLatin1String(lamp.text))->setEnabled(lamp.lit);
+
+    QLabel* encoder = indicator(QStringLiteral("ENCD"));
+    encoder->setEnabled(true);
+    encoder->setPalette(state.EncSts == ENC_STATE_MALFUNC  ? redPalette
+                        : state.EncSts == ENC_STATE_REVERS ? yellowPalette
+                        : state.EncSts == ENC_STATE_OK     ? greenPalette
+                                                           : greyPalette);
+    QLabel* windingA = indicator(QStringLiteral("WndA"));
+    windingA->setEnabled(true);
+    const unsigned int a = state.WindSts & 0x3;
+    windingA->setPalette(a == WIND_A_STATE_MALFUNC ? redPalette : a == WIND_A_STATE_OK ? greenPalette : greyPalette);
+    QLabel* windingB = indicator(QStringLiteral("WndB"));
+    windingB->setEnabled(true);
+    const unsigned int b = state.WindSts & 0x30;
+    windingB->setPalette(b == WIND_B_STATE_MALFUNC ? redPalette : b == WIND_B_STATE_OK ? greenPalette : greyPalette);
+}
+
+void MainWindow::showEncoderHint(const status_t& state)
+{
+    const bool available = state.EncSts == ENC_STATE_OK || state.EncSts == ENC_STATE_REVERS;
+    if (!available) {
+        encoderHintLogged = false;
+        return;
+    }
+    if (settingsDlg->motorSettings->feedback.FeedbackType == FEEDBACK_ENCODER || encoderHintLogged)
+        return;
+    if (state.EncSts == ENC_STATE_OK)
+        Log(tr("Encoder is available. You may turn it on in Settings -> Device configuration -> [Motor type: DC or "
+               "stepper] -> Feedback -> Encoder"),
+            programSource, 3);
+    else
+        Log(tr("Encoder is available and reversed. You may turn it on in Settings -> Device configuration -> [Motor "
+               "type: DC or stepper] -> Feedback -> Encoder"),
+            programSource, 3);
+    encoderHintLogged = true;
+}
+
+void MainWindow::showLimitMarks(const status_t& state)
+{
+    const engine_settings_t& engine = settingsDlg->motorSettings->engine;
+    const struct
+    {
+        QLabel* label;
+        unsigned int flag;
+        int64_t value;
+        unsigned int nominal;
+    } marks[] = {{ui->speedValue, ENGINE_LIMIT_RPM, state.CurSpeed, engine.NomSpeed},
+                 {ui->pwrVoltageValue, ENGINE_LIMIT_VOLT, state.Upwr, engine.NomVoltage},
+                 {ui->pwrCurrentValue, ENGINE_LIMIT_CURR, state.Ipwr, engine.NomCurrent}};
+    for (const auto& mark : marks) {
+        if ((engine.EngineFlags & mark.flag) && StatusDisplay::atLimit(mark.value, mark.nominal))
+            mark.label->setText(StatusDisplay::overlined(mark.label->text()));
+    }
+}
+
+void MainWindow::showHomingBox(const status_t& state)
+{
+    // show(), not showNow(): the refresh never lets events in.
+    if (state.MvCmdSts == (MVCMD_HOME | MVCMD_RUNNING) && deviceConnected) {
+        if (!homingBox.isVisible())
+            homingBox.show();
+    } else if (homingBox.isVisible()) {
+        homingBox.close();
+    }
+}
+
+void MainWindow::showScriptControls()
+{
+    if (!scriptThreadObject)
+        return;
+    if (deviceConnected && scriptThreadObject->stoppedOnError)
+        scriptThreadObject->stoppedOnError = false;
+    const bool running = scriptThreadObject->isBusy();
+    for (QPushButton* button : {scriptStartBtn, scriptLoadBtn, scriptSaveBtn}) {
+        if (button)
+            button->setEnabled(!running);
+    }
+    if (scriptStopBtn)
+        scriptStopBtn->setEnabled(running);
+    if (scriptCodeEdit)
+        scriptCodeEdit->setTextInteractionFlags(running ? Qt::NoTextInteraction : Qt::TextEditorInteraction);
+}
+
+QString MainWindow::stepsText(int step, int microstep, bool padded) const
+{
+    const int divisor = settingsDlg ? settingsDlg->motorSettings->microstepDivisor() : 1;
+    return StatusDisplay::stepsText(step, microstep, divisor, padded);
+}
+
+void MainWindow::setDivisorLabel(int divisor)
+{
+    ui->divisorLbl->setText(StatusDisplay::divisorLabelText(divisor, appliedUnits().position));
+}
+
+void MainWindow::disableDisplay(int mode)
+{
+    if (mode == 2) {
+        ui->positionValue->setText(tr("No device"));
+    } else if (mode == 1 && settingsDlg) {
+        ControllerSettings* identity = settingsDlg->controllerSettings;
+        logIdentityFailure(identity->readDeviceIdentity(ControllerSettings::Read::Later));
+        ui->positionValue->setText(tr("Bootloader v%1.%2.%3")
+                                       .arg(identity->bootloaderMajor)
+                                       .arg(identity->bootloaderMinor)
+                                       .arg(identity->bootloaderRelease));
+    }
+    for (QLabel* label : {ui->speedValue, ui->pwrVoltageValue, ui->pwrCurrentValue, ui->usbVoltageValue,
+                          ui->usbCurrentValue, ui->temperatureValue, ui->deviceValue, ui->pwmValue, ui->pwrValue,
+                          ui->sourceValue})
+        label->setText(tr("-"));
+    ui->lBdrInd->setPixmap(indOffPixmap);
+    ui->rBdrInd->setPixmap(indOffPixmap);
+    for (int i = 0; i < indicatorCount; ++i) {
+        if (i != cyclicIndicatorIndex)
+            indicatorLabels[i]->setEnabled(false);
+    }
+    for (QLabel* icon : {ui->movingStateLbl, ui->targetSpeedLbl, ui->antiplayLbl})
+        icon->setEnabled(false);
+    const struct
+    {
+        QLabel* value;
+        QLabel* caption;
+    } readings[] = {{ui->pwrVoltageValue, ui->pwrVoltageLbl}, {ui->pwrCurrentValue, ui->pwrCurrentLbl},
+                    {ui->usbVoltageValue, ui->usbVoltageLbl}, {ui->usbCurrentValue, ui->usbCurrentLbl},
+                    {ui->temperatureValue, ui->temperatureLbl}, {ui->deviceValue, ui->deviceLbl}};
+    for (const auto& reading : readings) {
+        reading.value->setFont(weighted(QFont::Normal));
+        reading.value->setPalette(reading.caption->palette());
+    }
+    for (QWidget* button : {static_cast<QWidget*>(ui->leftBdrBtn), static_cast<QWidget*>(ui->leftBtn),
+                            static_cast<QWidget*>(ui->stopBtn), static_cast<QWidget*>(ui->sstpBtn),
+                            static_cast<QWidget*>(ui->rightBdrBtn), static_cast<QWidget*>(ui->rightBtn),
+                            static_cast<QWidget*>(ui->shiftBtn), static_cast<QWidget*>(ui->moveBtn),
+                            static_cast<QWidget*>(ui->zeroBtn), static_cast<QWidget*>(ui->cyclicBtn),
+                            static_cast<QWidget*>(ui->chartBtn), static_cast<QWidget*>(ui->homeBtn),
+                            static_cast<QWidget*>(&moveToBox), static_cast<QWidget*>(&shiftOnBox)})
+        button->setEnabled(false);
+    ui->encoderValue->hide();
+    ui->statusBar->clearMessage();
+    controlsDisabled = true;
+    lockStagePages();
+}
+
+void MainWindow::enableControls()
+{
+    for (QWidget* widget : {static_cast<QWidget*>(ui->movingStateLbl), static_cast<QWidget*>(ui->targetSpeedLbl),
+                            static_cast<QWidget*>(ui->antiplayLbl), static_cast<QWidget*>(ui->leftBdrBtn),
+                            static_cast<QWidget*>(ui->leftBtn), static_cast<QWidget*>(ui->stopBtn),
+                            static_cast<QWidget*>(ui->sstpBtn), static_cast<QWidget*>(ui->rightBdrBtn),
+                            static_cast<QWidget*>(ui->rightBtn), static_cast<QWidget*>(ui->shiftBtn),
+                            static_cast<QWidget*>(ui->moveBtn), static_cast<QWidget*>(ui->zeroBtn),
+                            static_cast<QWidget*>(ui->cyclicBtn), static_cast<QWidget*>(ui->chartBtn),
+                            static_cast<QWidget*>(ui->homeBtn), static_cast<QWidget*>(&moveToBox),
+                            static_cast<QWidget*>(&shiftOnBox)})
+        widget->setEnabled(true);
+}
+
+void MainWindow::LoadPosition()
+{
+    if (!settingsDlg)
+        return;
+    logIdentityFailure(settingsDlg->controllerSettings->readDeviceIdentity(ControllerSettings::Read::Later));
+    // Only a loss is announced again; a paused poll was no loss.
+    if (deviceLostLogged) {
+        QString name = QString::fromLocal8Bit(deviceName);
+        name.remove(QLatin1Char('.'));
+        name.remove(QLatin1Char('\\'));
+        Log(tr("Device found [%1].").arg(name), programSource, 3);
+    }
+    deviceLostLogged = false;
+}
+
+void MainWindow::logIdentityFailure(const char* failed)
+{
+    // The flag of the set-up stays as it is: a passing failure must not cancel the exit save.
+    if (failed && !identityFailureLogged)
+        Log(tr("Reading the controller identity failed: function %1 failed.").arg(QString::fromLatin1(failed)),
+            programSource, 2);
+    identityFailureLogged = failed != nullptr;
+}
+
+void MainWindow::updateSettings()
+{
+    if (!settingsDlg)
+        return;
+    const MotorSettings* motor = settingsDlg->motorSettings;
+    const unsigned int type = motor->entype.EngineType;
+    const QString unit = appliedUnits().position;
+    for (StepSpinBox* box : {&moveToBox, &shiftOnBox}) {
+        if (type == 1 || type == 2 || type == 5) {
+            box->setUnitMode(0, unit, 0);
+        } else if (type == ENGINE_TYPE_STEP) {
+            box->setUnitMode(1, unit, 0);
+            box->setStepFactor(motor->microstepDivisor());
+        }
+    }
+    moveToBox.update();
+}
+
+void MainWindow::critSettingsChanged()
+{
+    Log(tr("Essential settings changed: possible microstep rounding error and/or incorrect movement settings. "
+           "Please verify all settings are correct before issuing any movement commands."),
+        programSource, 2);
+}
+
+// ---------------------------------------------------------------- log table
+
+void MainWindow::Log(QString string, QString source, int loglevel)
+{
+    emit InsertLineSgn(QDateTime::currentDateTime(), string, source, loglevel, currentLogSettings());
+}
+
+void MainWindow::CommandErrorLog(const char* message, result_t result)
+{
+    if (!lastFailedCall)
+        lastFailedCall = message;
+    if (initialized)
+        Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
+            programSource, 1);
+}
+
+void MainWindow::CommandWarningLog(const char* message, result_t result)
+{
+    if (initialized)
+        Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
+            programSource, 2);
+}
+
+void MainWindow::ScriptExceptionLog(QString message)
+{
+    if (initialized)
+        Log(message, QStringLiteral("Script"), 1);
+}
+
+void MainWindow::initLogTable()
+{
+    QTableWidget* table = ui->logEdit;
+    table->setColumnCount(4);
+    logTitles.clear();
+    logTitles << tr("Date") << tr("Time") << tr("Source") << tr("Message");
+    table->setHorizontalHeaderLabels(logTitles);
+    table->verticalHeader()->hide();
+    table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    table->verticalHeader()->setDefaultSectionSize(QFontMetrics(table->font()).height() + 2);
+    table->setStyleSheet(QStringLiteral("QTableWidget { gridline-color: #F0F0F0 }"));
+    // Set once: per row it would measure the whole table again.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+}
+
+void MainWindow::showPendingLogLines()
+{
+    if (!messageLog)
+        return;
+    QTableWidget* table = ui->logEdit;
+    QScrollBar* bar = table->verticalScrollBar();
+    const bool atBottom = bar->value() == bar->maximum();
+    const double start = logClock ? logClock() : timer.getElapsedTimeInMilliSec();
+    const LogSettings settings = currentLogSettings();
+    bool added = false;
+    LogItem item;
+    while ((logClock ? logClock() : timer.getElapsedTimeInMilliSec()) - start < logDrainMs) {
+        if (!messageLog->takeItem(&item))
+            break;
+        if (!logLineShown(item.source, item.loglevel, settings))
+            continue;
+        if (!added) {
+            table->setUpdatesEnabled(false);
+            added = true;
+        }
+        appendLogRow(item.datetime.toString(QStringLiteral("yyyy.MM.dd")),
+                     item.datetime.toString(QStringLiteral("hh:mm:ss.zzz")), item.source, item.message,
+                     item.loglevel);
+    }
+    if (!added)
+        return;
+    if (table->rowCount() > maxLogRows) {
+        const int excess = table->rowCount() - maxLogRows;
+        const int drop = ((excess + rowDropBlock - 1) / rowDropBlock) * rowDropBlock;
+        table->model()->removeRows(0, std::min(drop, table->rowCount()));
+    }
+    table->setUpdatesEnabled(true);
+    if (atBottom)
+        table->scrollToBottom();
+}
+
+void MainWindow::appendLogRow(const QString& date, const QString& time, const QString& source,
+                              const QString& message, int level)
+{
+    QTableWidget* table = ui->logEdit;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    table->setItem(row, 0, new QTableWidgetItem(date));
+    table->setItem(row, 1, new QTableWidgetItem(time));
+    table->setItem(row, 2, new QTableWidgetItem(source));
+    auto* text = new QTableWidgetItem(message);
+    text->setForeground(levelColour(level));
+    table->setItem(row, 3, text);
+}
+
+void MainWindow::OnClearLogBtnPressed()
+{
+    if (messageLog)
+        messageLog->clearItems();
+    ui->logEdit->clear();
+    ui->logEdit->setRowCount(0);
+    initLogTable();
+}
+
+QByteArray MainWindow::logTableCsv() const
+{
+    const QTableWidget* table = ui->logEdit;
+    QString text;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            if (column > 0)
+                text += QLatin1Char(',');
+            const QTableWidgetItem* cell = table->item(row, column);
+            appendCsvField(text, cell ? cell->text() : QString());
+        }
+        text += QLatin1String("\r\n");
+    }
+    return text.toUtf8();
+}
+
+void MainWindow::OnSaveLogBtnPressed()
+{
+    const QString proposed = configDirPath() + QStringLiteral("/log_")
+                             + QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd_hh.mm.ss"))
+                             + QStringLiteral(".csv");
+    const QString path = FileChooser::current()->saveFileName(
+        nullptr, tr("Save log file"), proposed, tr("CSV files (*.csv);;Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    // Written beside the target and moved over it only when complete: a failure leaves an
+    // existing file as it was.
+    QSaveFile file(path);
+    const QByteArray content = logTableCsv();
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly))
+        reason = file.errorString();
+    else if (file.write(content) != content.size())
+        reason = file.errorString();
+    else if (!file.commit())
+        reason = file.errorString();
+    if (reason.isEmpty())
+        return;
+    file.cancelWriting();
+    MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
+                                       tr("The log could not be saved to %1:\n%2").arg(path, reason), QMessageBox::Ok,
+                                       QMessageBox::Ok);
+}
+
+// ---------------------------------------------------------------- other windows
+
+void MainWindow::OnChartBtnPressed()
+{
+    if (!chartDlg)
+        return;
+    if (chartDlg->timer())
+        chartDlg->timer()->blockSignals(false);
+    chartDlg->show();
+    chartDlg->raise();
+    chartDlg->activateWindow();
+}
+
+void MainWindow::OnScriptBtnPressed()
+{
+    if (!scriptDlg)
+        return;
+    scriptDlg->show();
+    scriptDlg->raise();
+    scriptDlg->activateWindow();
+}
+
+void MainWindow::OnScriptStartBtnPressed()
+{
+    if (!scriptThreadObject || !scriptCodeEdit)
+        return;
+    scriptCodeEdit->setTextInteractionFlags(Qt::NoTextInteraction);
+    scriptThreadObject->requestRun(scriptCodeEdit->toPlainText());
+}
+
+void MainWindow::OnScriptStopBtnPressed()
+{
+    if (scriptThreadObject)
+        scriptThreadObject->requestStop();
+    if (scriptCodeEdit)
+        scriptCodeEdit->setTextInteractionFlags(Qt::TextEditorInteraction);
+}
+
+void MainWindow::OnSettingsBtnPressed()
+{
+    if (!settingsDlg)
+        return;
+    if (settingsDlg->isVisible()) {
+        settingsDlg->raise();
+        settingsDlg->activateWindow();
+        return;
+    }
+    // The failed call is named from this read itself: lastFailedFunction belongs to the set-up.
+    lastFailedCall = nullptr;
+    if (!settingsDlg->AllPagesFromDeviceToClassToUi(true, true)) {
+        Log(tr("Failed to open Settings dialog because function %1 failed.")
+                .arg(QString::fromLatin1(lastFailedCall ? lastFailedCall : "")),
+            programSource, 1);
+        return;
+    }
+    QString source = configFile;
+    if (!QFileInfo::exists(source))
+        source = QFileInfo::exists(defaultConfigPath()) ? defaultConfigPath() : appDirDefaultConfigPath();
+    {
+        IniSettings file(source);
+        settingsDlg->FromSettingsToUi(&file, nullptr);
+    }
+    if (settingsDlg->stageSettings->stageReloadPending) {
+        settingsDlg->StageSettingsFromDeviceToClassToUi();
+        emit SgnDisableStagePages(false);
+    }
+    settingsDlg->show();
+    settingsDlg->raise();
+    settingsDlg->activateWindow();
+}
+
+void MainWindow::makeNewInstance()
+{
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());
+}
+
+// ---------------------------------------------------------------- motion commands
+// The motion commands, the cyclic motion and the exit with its soft stop.
+
+bool MainWindow::completeExit()
+{
+    return true;
+}
+
+void MainWindow::cyclicStep() {}
+
+void MainWindow::SetCyclicEnable(bool enable)
+{
+    Q_UNUSED(enable);
+}
+
+void MainWindow::OnCyclicBtnPressed() {}
+void MainWindow::OnLeftBdrBtnPressed() {}
+void MainWindow::OnLeftBtnPressed() {}
+void MainWindow::OnStopBtnPressed() {}
+void MainWindow::OnSstpBtnPressed() {}
+void MainWindow::OnRightBtnPressed() {}
+void MainWindow::OnRightBdrBtnPressed() {}
+void MainWindow::OnMoveBtnPressed() {}
+void MainWindow::OnShiftBtnPressed() {}
+void MainWindow::OnGoHomeBtnPressed() {}
+void MainWindow::stopHoming() {}
+
+void MainWindow::OnZeroBtnPressed(QString side)
+{
+    Q_UNUSED(side);
+}
+
+void MainWindow::OnZeroBtnPressed()
+{
+    OnZeroBtnPressed(QString());
+}
+
+void MainWindow::OnExitBtnPressed()
+{
+    close();
+}

@@ -1,0 +1,273 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QColor>
+#include <QDateTime>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPalette>
+#include <QPixmap>
+#include <QPointer>
+#include <QStringList>
+#include <atomic>
+#include <deque>
+#include <functional>
+
+#include "common/Timer.h"
+#include "device/TrovMetaTypes.h"
+#include "log/LogSettings.h"
+#include "mainwindow/InfoBox.h"
+#include "mainwindow/StepSpinBox.h"
+#include "settingsdlg/UnitTexts.h"
+#include "trov.h"
+
+class ChartDlg;
+class DeviceInterface;
+class QCloseEvent;
+class QPushButton;
+class QSettings;
+class QTextEdit;
+class ScriptDlg;
+class ScriptThread;
+class SettingsDlg;
+class SliderScaleDraw;
+class UpdateThread;
+namespace Ui { class MainWindowClass; }
+
+// The control window of one controller. Built in two steps: the constructor (form, indicators,
+// polling thread) and init (settings, chart and script windows, the script thread, the saved
+// configuration). Every status sample is shown by one refresh at a time: samples that arrive
+// while a refresh runs wait in a short queue and are taken in order.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum class InitStatus {
+        Ready,
+        // Neither the controller's own file nor a defaults file exists; a warning was shown.
+        NoConfigurationFile,
+        // A library call failed while the controller's identity was read (lastFailedFunction).
+        IdentityReadFailed
+    };
+
+    // Samples waiting for the refresh; beyond this the oldest is dropped.
+    static constexpr int maxQueuedSamples = 10;
+    // Rows the log table keeps; beyond this the oldest go, rowDropBlock at a time.
+    static constexpr int maxLogRows = 100000;
+    static constexpr int rowDropBlock = 1000;
+    // Time one refresh may spend moving log lines into the table.
+    static constexpr int logDrainMs = 50;
+
+    // handle: the opened controller (-1: none); deviceName: the name it was opened by, which the
+    // polling thread reopens it with. The gateway is not owned.
+    MainWindow(QWidget* parent, device_t handle, const QString& deviceName, DeviceInterface* gateway);
+    // Saves the configuration when the set-up succeeded, stops both threads, closes the device.
+    ~MainWindow() override;
+
+    // The second construction step. messageParent carries the warning about a missing
+    // configuration file (the search window, so that it shows in front); null: this window.
+    // The threads run after it whatever it returns; deleting the window stops them.
+    InitStatus init(QWidget* messageParent = nullptr);
+
+    // Per-controller configuration file (see saveAllSettings); the defaults file, and its copy
+    // beside the program.
+    static QString defaultConfigPath();
+    static QString appDirDefaultConfigPath();
+    void saveAllSettings(const QString& path);
+    void loadAllSettings(const QString& path);
+    void saveSettingsIni(const QString& path);
+    void loadLogSettings(const QString& path, bool apply);
+    void FromUiToSettings(QSettings* settings);
+    void FromSettingsToUi(QSettings* file, QSettings* defaults);
+
+    // The configuration file chosen from the identity read of init.
+    QString configFileName() const { return configFile; }
+
+    // Widgets and objects for the motion commands, the start-up and the tests.
+    Ui::MainWindowClass* form() const { return ui; }
+    SettingsDlg* settingsDialog() const { return settingsDlg; }
+    ChartDlg* chartDialog() const { return chartDlg; }
+    ScriptDlg* scriptDialog() const { return scriptDlg; }
+    ScriptThread* scriptEngineThread() const { return scriptThreadObject; }
+    UpdateThread* pollingThread() const { return updateThread; }
+    InfoBox* homingWaitBox() { return &homingBox; }
+    InfoBox* stoppingWaitBox() const { return stoppingBox; }
+    StepSpinBox* moveToSpinBox() { return &moveToBox; }
+    StepSpinBox* shiftOnSpinBox() { return &shiftOnBox; }
+    QLabel* indicator(const QString& text) const;
+    QLabel* cyclicIndicator() const { return indicatorLabels[cyclicIndicatorIndex]; }
+    bool isInitialized() const { return initialized; }
+    int scaleDivisor() const { return sliderDivisor; }
+    // The log settings in force: the settings dialog's, or the defaults before it exists.
+    LogSettings currentLogSettings() const;
+    // Deepest nesting of the refresh seen so far (1 when it never ran inside itself).
+    int deepestRefresh() const { return deepestRefreshDepth; }
+
+    // The pure texts of the display, with this window's divisor.
+    QString stepsText(int step, int microstep, bool padded) const;
+    void setDivisorLabel(int divisor);
+    void disableDisplay(int mode);
+    void enableControls();
+    void initLogTable();
+    void showPendingLogLines();
+    // The table as exported: one CSV line per row, CR LF ended.
+    QByteArray logTableCsv() const;
+
+    std::atomic<device_t> deviceHandle;
+    char deviceName[256];
+    // The clock of the log drain in milliseconds; the window's timer when empty.
+    std::function<double()> logClock;
+
+signals:
+    void InsertLineSgn(const QDateTime& datetime, const QString& message, const QString& source, int loglevel,
+                       const LogSettings& ls);
+    void SgnDisableStagePages(bool disable);
+    // After each sample's refresh, with the refresh's nesting depth.
+    void SgnSampleShown(int depth);
+
+public slots:
+    // Shows the latest sample again without its side effects (no notices, no cyclic step, no exit
+    // decision): for callers such as Zero.
+    void UpdateState();
+    void UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                    analog_data_t analog_data, bool connect, int device_mode);
+    void LoadPosition();
+    void Log(QString string, QString source, int loglevel);
+    void SetCyclicEnable(bool enable);
+    void updateSettings();
+    void critSettingsChanged();
+    void CommandErrorLog(const char* message, result_t result);
+    void CommandWarningLog(const char* message, result_t result);
+    void ScriptExceptionLog(QString message);
+    void OnSettingsBtnPressed();
+    void OnChartBtnPressed();
+    void OnCyclicBtnPressed();
+    void OnScriptBtnPressed();
+    void OnScriptStartBtnPressed();
+    void OnScriptStopBtnPressed();
+    void OnLeftBdrBtnPressed();
+    void OnLeftBtnPressed();
+    void OnStopBtnPressed();
+    void OnSstpBtnPressed();
+    void OnRightBtnPressed();
+    void OnRightBdrBtnPressed();
+    void OnMoveBtnPressed();
+    void OnShiftBtnPressed();
+    void OnGoHomeBtnPressed();
+    void stopHoming();
+    void OnZeroBtnPressed(QString side);
+    void OnZeroBtnPressed();
+    void OnClearLogBtnPressed();
+    void OnSaveLogBtnPressed();
+    void OnExitBtnPressed();
+    void makeNewInstance();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Sample
+    {
+        QDateTime time;
+        status_t state;
+        analog_data_t analog;
+        bool connect;
+        int mode;
+    };
+    enum class Refresh { Sample, RenderOnly };
+
+    void InitUI();
+    void connectButtons();
+    // One refresh of the latest sample; false when it ended early on purpose.
+    void refresh(Refresh kind);
+    // Runs the samples waiting in the queue, unless a refresh is under way.
+    void takeQueuedSamples();
+    // Exit completion; false when the rest of the refresh is to be skipped.
+    bool completeExit();
+    void trackStageEeprom(const status_t& state, bool connected);
+    void lockStagePages();
+    QString namePart(const status_t& state) const;
+    void setTitles(const QString& name);
+    void showAlarm(bool alarm, Refresh kind);
+    void showBootloader(const status_t& state, const QString& mainTitle);
+    void showFirmware(const status_t& state, Refresh kind);
+    void showSlider(const status_t& state);
+    void showReadings(const status_t& state);
+    void showIndicators(const status_t& state);
+    void showEncoderHint(const status_t& state);
+    void showLimitMarks(const status_t& state);
+    void showHomingBox(const status_t& state);
+    void showScriptControls();
+    void cyclicStep();
+    void logIdentityFailure(const char* failed);
+    void appendLogRow(const QString& date, const QString& time, const QString& source, const QString& message,
+                      int level);
+    QWidget* stagePage(int index) const;
+    // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
+    int engineType() const;
+    UnitTextSet appliedUnits() const;
+
+    UpdateThread* updateThread = nullptr;
+    ScriptThread* scriptThreadObject = nullptr;
+    ScriptDlg* scriptDlg = nullptr;
+    SettingsDlg* settingsDlg = nullptr;
+    bool initialized = false;
+    DeviceInterface* gateway;
+    Ui::MainWindowClass* ui;
+    ChartDlg* chartDlg = nullptr;
+    SliderScaleDraw* scaleDraw = nullptr;
+    InfoBox* stoppingBox = nullptr;
+    InfoBox homingBox;
+    StepSpinBox moveToBox;
+    StepSpinBox shiftOnBox;
+    int sliderDivisor = 1;
+    QPixmap indOnPixmap, indOffPixmap, cyclicOnPixmap, cyclicOffPixmap;
+    QPalette redPalette, greyPalette, greenPalette, yellowPalette;
+    QColor normalBackground, alarmBackground;
+
+    static constexpr int indicatorCount = 12;
+    static constexpr int cyclicIndicatorIndex = 3;
+    QLabel* indicatorLabels[indicatorCount] = {};
+
+public:
+    // Cyclic motion state.
+    bool cyclicOn = false;
+    bool edgeStopPending = true;
+    bool edgeReversePending = true;
+    int ptpDirection = 0;
+    int ptpTarget = 0;
+    // Display and exit state.
+    bool controlsDisabled = false;
+    bool exitRequested = false;
+    bool stageEepromAbsent = true;
+    bool deviceLostLogged = false;
+    bool alarmLogged = false;
+    bool encoderHintLogged = false;
+    int sliderMin = 0, sliderMax = 0, sliderLeftPoint = 0, sliderRightPoint = 0;
+
+private:
+    QPushButton* scriptStartBtn = nullptr;
+    QPushButton* scriptStopBtn = nullptr;
+    QPushButton* scriptLoadBtn = nullptr;
+    QPushButton* scriptSaveBtn = nullptr;
+    QTextEdit* scriptCodeEdit = nullptr;
+    QStringList logTitles;
+    Timer timer;
+
+    std::deque<Sample> queuedSamples;
+    int refreshDepth = 0;
+    int deepestRefreshDepth = 0;
+    bool resizeModeSet = false;
+    QString configFile;
+    // A failing identity read is logged once until a read succeeds again.
+    bool identityFailureLogged = false;
+    // The first library call that failed in this thread since it was cleared.
+    const char* lastFailedCall = nullptr;
+};
+
+// The single-axis window and its script thread while they exist (GUI thread only).
+extern MainWindow* mainWindow;
+extern ScriptThread* scriptThread;
+
+#endif // MAINWINDOW_H
