@@ -1,6 +1,7 @@
 #ifndef PROGRAMSTARTUP_H
 #define PROGRAMSTARTUP_H
 
+#include "app/StartWindow.h"
 #include "common/Timer.h"
 
 #include <QPointer>
@@ -11,7 +12,6 @@
 
 class ControlWindow;
 class ControlWindowMaker;
-class StartWindow;
 
 // The program's start and end: the log and its thread, the library's log callback, the search
 // passes until a control window stands, the event loop, and on every way out the windows
