@@ -29,6 +29,8 @@
 #include "common/FileChooser.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
+#include "common/ProgramSettingsFile.h"
+#include "common/WindowPlacement.h"
 #include "common/Paths.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -377,8 +379,6 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 
 MainWindow::~MainWindow()
 {
-    if (messageLog)
-        disconnect(this, nullptr, messageLog, nullptr);
     if (initialized) {
         if (chartDlg)
             chartDlg->close();
@@ -390,6 +390,9 @@ MainWindow::~MainWindow()
             saveSettingsIni(settingsIniPath());
         }
     }
+    // A failed save above still reaches the log.
+    if (messageLog)
+        disconnect(this, nullptr, messageLog, nullptr);
     // The threads go first: the polling thread feeds the windows, the script thread drives the
     // device through the handle below.
     if (updateThread) {
@@ -492,15 +495,28 @@ void MainWindow::saveAllSettings(const QString& path)
     if (!settingsDlg || path.isEmpty())
         return;
     IniSettings file(path);
-    for (ProgramPageWgt* page : configPages(settingsDlg))
+    // The pages write their widgets: they show the applied records first, so that an edit left
+    // unapplied in the dialog is not stored.
+    for (ProgramPageWgt* page : configPages(settingsDlg)) {
+        page->FromClassToUi();
         page->SaveToFile(&file);
+    }
     FromUiToSettings(&file);
     chartDlg->FromUiToSettings(&file);
     scriptDlg->FromUiToSettings(&file);
     settingsDlg->FromUiToSettings(&file);
+    syncOrReport(file);
+}
+
+bool MainWindow::syncOrReport(QSettings& file)
+{
     file.sync();
-    if (file.status() != QSettings::NoError)
-        Log(tr("The configuration could not be written to %1.").arg(path), programSource, 1);
+    if (file.status() == QSettings::NoError)
+        return true;
+    const QString text = tr("The configuration could not be written to %1.").arg(file.fileName());
+    Log(text, programSource, 1);
+    MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"), text, QMessageBox::Ok, QMessageBox::Ok);
+    return false;
 }
 
 void MainWindow::loadAllSettings(const QString& path)
@@ -530,7 +546,6 @@ void MainWindow::FromUiToSettings(QSettings* settings)
 
 void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
 {
-    const QRect desktop = QApplication::desktop()->geometry();
     const QString group = QStringLiteral("mainWindow_params/");
     QSettings* source = nullptr;
     if (file->contains(group + QStringLiteral("fullScreen")))
@@ -544,24 +559,24 @@ void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
         return;
     }
     const QPoint position = source->value(group + QStringLiteral("position"), QPoint(100, 200)).toPoint();
-    QSize stored = source->value(group + QStringLiteral("size"), QSize(633, 355)).toSize();
-    move(position);
-    const qint64 width = std::min<qint64>(stored.width(), qint64(desktop.width()) - position.x());
-    const qint64 height = std::min<qint64>(stored.height(), qint64(desktop.height()) - position.y());
-    resize(QSize(static_cast<int>(std::max<qint64>(width, 1)), static_cast<int>(std::max<qint64>(height, 1))));
+    const QSize stored = source->value(group + QStringLiteral("size"), QSize(633, 355)).toSize();
+    // A place on no screen (a monitor since removed) gives the default one; the size fits.
+    const QRect placed = placeWindow(position, stored, minimumSizeHint(), screenGeometries(), QPoint(100, 200));
+    move(placed.topLeft());
+    resize(placed.size());
 }
 
 void MainWindow::saveSettingsIni(const QString& path)
 {
     if (!settingsDlg)
         return;
-    const QString serial = QString::number(settingsDlg->controllerSettings->serialNumber);
     IniSettings ini(path);
-    ini.setValue(QStringLiteral("Multiaxis/last_group"), QStringLiteral("SN_") + serial);
-    ini.setValue(QStringLiteral("SN_") + serial + QStringLiteral("/0"), settingsDlg->controllerSettings->serialNumber);
-    if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings)))
+    ProgramSettingsFile::writeControllerSet(ini, {settingsDlg->controllerSettings->serialNumber});
+    if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings))) {
+        page->FromClassToUi();
         page->SaveToFile(&ini);
-    ini.sync();
+    }
+    syncOrReport(ini);
 }
 
 void MainWindow::loadLogSettings(const QString& path, bool apply)

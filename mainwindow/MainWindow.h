@@ -78,6 +78,8 @@ public:
     void loadAllSettings(const QString& path);
     void saveSettingsIni(const QString& path);
     void loadLogSettings(const QString& path, bool apply);
+    // Writes the file out; a failure is logged at level 1 and shown. False on failure.
+    bool syncOrReport(QSettings& file);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
 
