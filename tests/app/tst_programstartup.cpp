@@ -5,9 +5,11 @@
 
 #include "app/ControlWindow.h"
 #include "app/ProgramStartup.h"
+#include "app/ProgramWindowMaker.h"
 #include "app/StartWindow.h"
 #include "app/StartupGlobals.h"
 #include "common/MessagePrompter.h"
+#include "common/Paths.h"
 #include "device/DeviceInterface.h"
 #include "device/SharedFlags.h"
 #include "log/MessageLog.h"
@@ -162,6 +164,8 @@ private slots:
     void cleanup();
     void passes_data();
     void passes();
+    void realWindow_data();
+    void realWindow();
 };
 
 void TestProgramStartup::init()
@@ -280,6 +284,49 @@ void TestProgramStartup::passes()
     // The log and its thread ended on this way out too; no window or gateway is left.
     QCOMPARE(messageLog, nullptr);
     QCOMPARE(deviceInterface, nullptr);
+    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+}
+
+// The program's own window: a failed identity read and a missing defaults file.
+void TestProgramStartup::realWindow_data()
+{
+    QTest::addColumn<bool>("serialFails");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("searches");
+    QTest::newRow("serial read fails")
+        << true
+        << QStringList{"Error initializing controller: function <b>get_serial_number</b> failed."} << 2;
+    QTest::newRow("no configuration file")
+        << false << QStringList{"Couldn't find either saved or default configuration file."} << 1;
+}
+
+void TestProgramStartup::realWindow()
+{
+    QFETCH(bool, serialFails);
+    QFETCH(QStringList, messages);
+    QFETCH(int, searches);
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    // The defaults file beside the program, or an empty folder.
+    qputenv("TOLMO_SHARE_DIR", QFile::encodeName(serialFails ? QCoreApplication::applicationDirPath() + "/.."
+                                                             : home.path()));
+    QCOMPARE(trovsim_reset("axis1:10001:stepper:stage", home.filePath("trovsim").toUtf8().constData()), 0);
+    trovsim_clock_manual(1);
+    trovsim_journal_clear();
+    if (serialFails)
+        QCOMPARE(trovsim_force_result("sim:axis1", "get_serial_number", -1, -1), 0);
+    RecordingPrompter prompter;
+    MessagePrompter::install(&prompter);
+    ProgramWindowMaker maker;
+    User user({"auto", "cancel"});
+    QCOMPARE(runProgram(maker), 0);
+    qunsetenv("TOLMO_SHARE_DIR");
+    QCOMPARE(prompter.texts, messages);
+    QCOMPARE(user.searches, searches);
+    QCOMPARE(trovsim_call_count("sim:axis1", "close_device"), 1);
+    // A window that did not set up writes no configuration.
+    QCOMPARE(QDir(configDirPath()).entryList({"*.cfg", "settings.ini"}, QDir::Files), QStringList());
+    QCOMPARE(messageLog, nullptr);
     QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
 }
 
