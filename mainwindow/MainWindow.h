@@ -243,7 +243,8 @@ public:
     bool controlsDisabled = false;
     bool exitRequested = false;
     bool stageEepromAbsent = true;
-    bool deviceLostLogged = false;
+    // Set until the first sample of the firmware: the start announces the device as found.
+    bool deviceLostLogged = true;
     bool alarmLogged = false;
     bool encoderHintLogged = false;
     int sliderMin = 0, sliderMax = 0, sliderLeftPoint = 0, sliderRightPoint = 0;
