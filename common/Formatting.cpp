@@ -130,3 +130,16 @@ QString buildDateString()
 {
     return buildDateString(__DATE__);
 }
+
+void appendCsvField(QString& line, const QString& field)
+{
+    line += QLatin1Char('"');
+    if (field.contains(QLatin1Char('"'))) {
+        QString escaped = field;
+        escaped.replace(QLatin1String("\""), QLatin1String("\"\""));
+        line += escaped;
+    } else {
+        line += field;
+    }
+    line += QLatin1Char('"');
+}

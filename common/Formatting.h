@@ -28,6 +28,9 @@ void hexToBytes(const QString& hex, std::vector<uint8_t>& bytes);
 // Two upper-case hex digits per byte, high nibble first.
 void bytesToHex(const std::vector<uint8_t>& bytes, QString& hex);
 
+// Appends field in double quotes, a double quote inside it doubled (the log files' CSV rule).
+void appendCsvField(QString& line, const QString& field);
+
 // The build date as "yyyy-MM-dd".
 QString buildDateString();
 // The same from a compiler date text such as "Feb  8 2012".

@@ -1,5 +1,6 @@
 #include "log/MessageLog.h"
 
+#include "common/Formatting.h"
 #include "common/Paths.h"
 
 #include <QFile>
@@ -34,19 +35,6 @@ void appendDigits(QString& text, int value, int digits)
     text.append(buffer, digits);
 }
 
-void appendQuoted(QString& text, const QString& field)
-{
-    text += QLatin1Char('"');
-    if (field.contains(QLatin1Char('"'))) {
-        QString escaped = field;
-        escaped.replace(QLatin1String("\""), QLatin1String("\"\""));
-        text += escaped;
-    } else {
-        text += field;
-    }
-    text += QLatin1Char('"');
-}
-
 // "yyyy.MM.dd","hh:mm:ss.zzz","source","message" and CR LF; quotes inside a field are doubled.
 QByteArray csvLine(const QDateTime& datetime, const QString& source, const QString& message)
 {
@@ -75,9 +63,9 @@ QByteArray csvLine(const QDateTime& datetime, const QString& source, const QStri
         appendDigits(line, time.msec(), 3);
     }
     line += QLatin1String("\",");
-    appendQuoted(line, source);
+    appendCsvField(line, source);
     line += QLatin1Char(',');
-    appendQuoted(line, message);
+    appendCsvField(line, message);
     line += QLatin1String("\r\n");
     return line.toUtf8();
 }

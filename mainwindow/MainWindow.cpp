@@ -27,6 +27,7 @@
 #include "chartdlg/GraphSettings.h"
 #include "common/FieldText.h"
 #include "common/FileChooser.h"
+#include "common/Formatting.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/ProgramSettingsFile.h"
@@ -130,15 +131,6 @@ bool logLineShown(const QString& source, int level, const LogSettings& settings)
     else
         return false;
     return level <= threshold;
-}
-
-void appendCsvField(QString& line, const QString& field)
-{
-    line += QLatin1Char('"');
-    QString escaped = field;
-    escaped.replace(QLatin1String("\""), QLatin1String("\"\""));
-    line += escaped;
-    line += QLatin1Char('"');
 }
 
 } // namespace
@@ -261,6 +253,11 @@ void MainWindow::InitUI()
         icon.label->setEnabled(false);
     }
 
+    // Room for a stepper's speed from the start. The Motor box's own minimum width stands in for
+    // its contents' in the layout, so it has to cover them.
+    ui->speedValue->setMinimumWidth(
+        ui->speedValue->fontMetrics().horizontalAdvance(QStringLiteral("-10000 255/256 steps/s")));
+    ui->groupBox_3->setMinimumWidth(std::max(ui->groupBox_3->minimumWidth(), ui->groupBox_3->minimumSizeHint().width()));
     ui->positionSldr->setReadOnly(true);
     ui->encoderValue->setStyleSheet(QStringLiteral("QLabel { color : gray; }"));
     ui->centralWidget->setAutoFillBackground(true);
@@ -1207,9 +1204,10 @@ void MainWindow::showPendingLogLines()
     }
     if (!added)
         return;
-    if (table->rowCount() > maxLogRows) {
-        const int excess = table->rowCount() - maxLogRows;
-        const int drop = ((excess + rowDropBlock - 1) / rowDropBlock) * rowDropBlock;
+    if (table->rowCount() > logRowLimit) {
+        const int block = std::max(1, logRowDropBlock);
+        const int excess = table->rowCount() - logRowLimit;
+        const int drop = ((excess + block - 1) / block) * block;
         table->model()->removeRows(0, std::min(drop, table->rowCount()));
     }
     table->setUpdatesEnabled(true);

@@ -53,9 +53,6 @@ public:
 
     // Samples waiting for the refresh; beyond this the oldest is dropped.
     static constexpr int maxQueuedSamples = 10;
-    // Rows the log table keeps; beyond this the oldest go, rowDropBlock at a time.
-    static constexpr int maxLogRows = 100000;
-    static constexpr int rowDropBlock = 1000;
     // Time one refresh may spend moving log lines into the table.
     static constexpr int logDrainMs = 50;
 
@@ -120,6 +117,10 @@ public:
     char deviceName[256];
     // The clock of the log drain in milliseconds; the window's timer when empty.
     std::function<double()> logClock;
+    // Rows the log table keeps (the daily file keeps every line); beyond this the oldest go,
+    // logRowDropBlock at a time, so that the table is not shifted for every new line.
+    int logRowLimit = 100000;
+    int logRowDropBlock = 1000;
 
 signals:
     void InsertLineSgn(const QDateTime& datetime, const QString& message, const QString& source, int loglevel,

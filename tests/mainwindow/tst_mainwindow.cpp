@@ -1,22 +1,70 @@
 #include <QtTest>
 
+#include <QDialogButtonBox>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <memory>
+#include <unistd.h>
 
+#include "common/FileChooser.h"
+#include "common/MessagePrompter.h"
+#include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
+#include "device/PollingSilencer.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "mainwindow/LatestSample.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
+#include "settings_model/MotorSettings.h"
+#include "settings_model/StageSettings.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SliderSettings.h"
+#include "support/Screenshot.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
 
-const char* const stepperAxis = "sim:axis1";
+const char* const axis = "sim:axis1";
+
+class FixedChooser : public FileChooser
+{
+public:
+    QString answer;
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return answer; }
+};
+
+class CountingPrompter : public MessagePrompter
+{
+public:
+    QStringList texts;
+    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+    {
+        texts << text;
+        return QMessageBox::Ok;
+    }
+};
+
+status_t sample(int position, unsigned int flags = STATE_EEPROM_CONNECTED, unsigned int mvCmdSts = MVCMD_STOP)
+{
+    status_t state{};
+    state.CurPosition = position;
+    state.Flags = flags;
+    state.MvCmdSts = mvCmdSts;
+    state.PWRSts = PWR_STATE_NORM;
+    return state;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 } // namespace
 
@@ -28,29 +76,53 @@ private:
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<DeviceInterface> gateway;
     std::unique_ptr<MessageLog> log;
+    std::unique_ptr<MainWindow> window;
+    QStringList lines;
+    FixedChooser chooser;
+    CountingPrompter prompter;
 
-    // A window on a fresh simulated stepper, built and set up; null when the device did not open.
-    MainWindow* openWindow(MainWindow::InitStatus* status = nullptr)
+    // A window on a fresh simulated stepper, set up; with quiet set its polling thread is stopped
+    // so that the test alone hands it samples.
+    bool open(bool quiet)
     {
-        const device_t handle = openOnFreshSimulator(gateway, stepperAxis);
+        window.reset();
+        const device_t handle = openOnFreshSimulator(gateway, axis);
         if (handle == -1)
-            return nullptr;
-        auto* window = new MainWindow(nullptr, handle, QString::fromLatin1(stepperAxis), gateway.get());
-        connect(window, &MainWindow::InsertLineSgn, log.get(),
+            return false;
+        window = std::make_unique<MainWindow>(nullptr, handle, QString::fromLatin1(axis), gateway.get());
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        connect(window.get(), &MainWindow::InsertLineSgn, log.get(),
                 qOverload<const QDateTime&, const QString&, const QString&, int, const LogSettings&>(
                     &MessageLog::InsertLine),
                 Qt::DirectConnection);
-        const MainWindow::InitStatus result = window->init();
-        if (status)
-            *status = result;
-        return window;
+        connect(window.get(), &MainWindow::InsertLineSgn, this,
+                [this](const QDateTime&, const QString& text) { lines << text; });
+        if (window->init() != MainWindow::InitStatus::Ready)
+            return false;
+        if (quiet) {
+            window->pollingThread()->stopRequest = true;
+            window->pollingThread()->wait();
+            QCoreApplication::processEvents();
+        }
+        lines.clear();
+        return true;
     }
+
+    void feed(const status_t& state, bool connect = true, int mode = 2)
+    {
+        window->UpdateVars(0, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, connect, mode);
+    }
+
+    int count(const QString& text) const { return lines.count(text); }
+    QTableWidget* table() const { return window->form()->logEdit; }
 
 private slots:
     void initTestCase()
     {
         home = std::make_unique<QTemporaryDir>();
         QVERIFY(home->isValid());
+        // The pictures of the window stay in the home folder to be looked at.
+        home->setAutoRemove(!qEnvironmentVariableIsSet("TOLMO_KEEP_SCREENSHOTS"));
         qputenv("HOME", QFile::encodeName(home->path()));
         qputenv("TOLMO_SHARE_DIR", QFile::encodeName(home->filePath(QStringLiteral("share"))));
         QVERIFY(QDir().mkpath(home->filePath(QStringLiteral("share"))));
@@ -59,25 +131,364 @@ private slots:
         defaults.close();
         log = std::make_unique<MessageLog>();
         messageLog = log.get();
+        FileChooser::install(&chooser);
+        MessagePrompter::install(&prompter);
+        // One window serves the tests that hand it samples themselves: building one takes seconds.
+        QVERIFY(open(true));
+    }
+
+    // Back to a plain firmware sample with every notice armed.
+    void init()
+    {
+        if (!window)
+            return;
+        trovsim_clear_faults();
+        feed(sample(0));
+        window->alarmLogged = false;
+        window->deviceLostLogged = false;
+        window->OnClearLogBtnPressed();
+        lines.clear();
+        prompter.texts.clear();
     }
 
     void cleanupTestCase()
     {
+        window.reset();
+        std::atomic<device_t> none{-1};
+        closeAndRelease(gateway, none);
+        FileChooser::install(nullptr);
+        MessagePrompter::install(nullptr);
         messageLog = nullptr;
         log.reset();
     }
 
-    void buildsAndShutsDown()
+    void samplesNeverRefreshInsideARefresh()
     {
-        MainWindow::InitStatus status = MainWindow::InitStatus::NoConfigurationFile;
-        MainWindow* window = openWindow(&status);
-        QVERIFY(window);
-        QCOMPARE(status, MainWindow::InitStatus::Ready);
-        QVERIFY(window->isInitialized());
-        QCOMPARE(window->form()->positionValue->text(), QStringLiteral("No device"));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->form()->moveBtn->isEnabled() || deviceConnected, 5000);
-        delete window;
-        QVERIFY(QFileInfo::exists(home->filePath(QStringLiteral(".config/Tolmo.conf/settings.ini"))));
+        QObject scope;
+        // Whatever lets events in during a refresh (a wait box painting itself, a page): the
+        // samples queued meanwhile must wait for the refresh under way.
+        auto letEventsIn = [] { QCoreApplication::processEvents(); };
+        connect(window->settingsDialog(), &SettingsDlg::SgnChangeSettings, &scope, letEventsIn);
+        struct Filter : QObject
+        {
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Show)
+                    QCoreApplication::processEvents();
+                return false;
+            }
+        } filter;
+        window->homingWaitBox()->installEventFilter(&filter);
+        QList<int> shown, depths;
+        connect(window.get(), &MainWindow::SgnSampleShown, &scope, [&](int depth) {
+            shown << lastStatus.CurPosition;
+            depths << depth;
+        });
+        feed(sample(0), false);
+        const unsigned int flags[] = {STATE_EEPROM_CONNECTED, STATE_ALARM, 0, 0, 0};
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(QMetaObject::invokeMethod(window.get(), "UpdateVars", Qt::QueuedConnection, Q_ARG(int, 0),
+                                              Q_ARG(QDateTime, QDateTime::currentDateTimeUtc()),
+                                              Q_ARG(status_t, sample(i + 1, flags[i], i == 0 ? 0x86 : MVCMD_STOP)),
+                                              Q_ARG(chart_data_t, chart_data_t{}),
+                                              Q_ARG(analog_data_t, analog_data_t{}), Q_ARG(bool, true),
+                                              Q_ARG(int, 2)));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 6, 5000);
+        QCOMPARE(shown, QList<int>({0, 1, 2, 3, 4, 5}));
+        QCOMPARE(depths, QList<int>({1, 1, 1, 1, 1, 1}));
+        QCOMPARE(window->deepestRefresh(), 1);
+        QCOMPARE(count(QStringLiteral("ALARM signal from device.")), 1);
+        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 1);
+        QVERIFY(!window->homingWaitBox()->isVisible());
+        window->homingWaitBox()->removeEventFilter(&filter);
+    }
+
+    void notices_data()
+    {
+        QTest::addColumn<QString>("samples"); // f firmware, a alarm, l lost, p paused poll, b bootloader
+        QTest::addColumn<int>("alarms");
+        QTest::addColumn<int>("losses");
+        QTest::addColumn<int>("found");
+        QTest::newRow("alarm, alarm, none, alarm") << "aafa" << 2 << 0 << 0;
+        QTest::newRow("lost twice, back, lost") << "fllfl" << 0 << 2 << 1;
+        QTest::newRow("paused poll") << "fpff" << 0 << 0 << 0;
+        QTest::newRow("bootloader between") << "fbbf" << 0 << 0 << 0;
+        QTest::newRow("alarm while lost") << "ala" << 1 << 1 << 1;
+    }
+
+    void notices()
+    {
+        QFETCH(QString, samples);
+        QFETCH(int, alarms);
+        QFETCH(int, losses);
+        QFETCH(int, found);
+        for (const QChar kind : samples) {
+            if (kind == QLatin1Char('p')) {
+                PollingSilencer silencer;
+                feed(sample(0));
+            } else {
+                feed(sample(0, kind == QLatin1Char('a') ? STATE_ALARM : 0), kind != QLatin1Char('l'),
+                     kind == QLatin1Char('b') ? 1 : 2);
+            }
+        }
+        QCOMPARE(count(QStringLiteral("ALARM signal from device.")), alarms);
+        QCOMPARE(count(QStringLiteral("Device lost.")), losses);
+        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), found);
+        QVERIFY(!window->form()->moveBtn->isEnabled() == samples.endsWith(QLatin1Char('l')));
+    }
+
+    void stagePagesComeBack_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("paused poll") << 2;
+        QTest::newRow("bootloader") << 1;
+    }
+
+    void stagePagesComeBack()
+    {
+        QFETCH(int, mode);
+        QObject scope;
+        QList<bool> locks;
+        connect(window.get(), &MainWindow::SgnDisableStagePages, &scope, [&](bool lock) { locks << lock; });
+        window->OnSettingsBtnPressed();
+        QVERIFY(window->settingsDialog()->isVisible());
+        feed(sample(0));
+        for (int i = 0; i < 3; ++i) {
+            if (mode == 2) {
+                PollingSilencer silencer;
+                feed(sample(0));
+            } else {
+                feed(sample(0), true, 1);
+            }
+        }
+        QCOMPARE(locks.last(), true);
+        StageSettings* stage = window->settingsDialog()->stageSettings;
+        std::memset(stage->stageName.PositionerName, 0, sizeof stage->stageName.PositionerName);
+        trovsim_journal_clear();
+        feed(sample(0));
+        feed(sample(0));
+        QCOMPARE(locks.last(), false);
+        QCOMPARE(QByteArray(stage->stageName.PositionerName), QByteArray("LS-100"));
+        auto* buttons = window->settingsDialog()->findChild<QDialogButtonBox*>();
+        buttons->button(QDialogButtonBox::Ok)->click();
+        for (const char* call : {"set_stage_name", "set_stage_information", "set_stage_settings"})
+            QCOMPARE(trovsim_call_count(axis, call), 0);
+    }
+
+    void appliedDivisorRescalesTheTargets()
+    {
+        StepSpinBox* target = window->moveToSpinBox();
+        target->setValue(100, 128);
+        QVERIFY(target->text().contains(QLatin1String("/256")));
+        window->settingsDialog()->motorSettings->engine.MicrostepMode = 5;
+        emit window->settingsDialog()->SgnChangeSettings();
+        QCOMPARE(target->getStep(), 100);
+        QCOMPARE(target->getUStep(), 8);
+        QVERIFY2(target->text().contains(QLatin1String("/16")), qPrintable(target->text()));
+        // A type or mode only shown on the pages, not applied, changes nothing.
+        auto* dc = window->settingsDialog()->page(SettingsPage::MotorType)->findChild<QRadioButton*>(
+            QStringLiteral("dcMotorBtn"));
+        QVERIFY(dc);
+        dc->setChecked(true);
+        QVERIFY(target->text().contains(QLatin1String("/16")));
+        feed(sample(7));
+        QVERIFY(window->form()->speedValue->text().endsWith(QLatin1String(" steps/s")));
+    }
+
+    void logTableFiltersAndColours_data()
+    {
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("colour"); // empty: not shown
+        QTest::newRow("program warning") << 2 << "Tolmo" << 2 << "#b0a000";
+        QTest::newRow("program info above") << 2 << "Tolmo" << 3 << "";
+        QTest::newRow("threshold 0") << 0 << "Tolmo" << 1 << "";
+        QTest::newRow("script info") << 3 << "Script" << 3 << "#008000";
+        QTest::newRow("library error") << 3 << "libtrov" << 1 << "#ff0000";
+        QTest::newRow("detail at 4") << 4 << "Tolmo" << 4 << "#0000ff";
+        QTest::newRow("detail at 3") << 3 << "Tolmo" << 4 << "";
+        QTest::newRow("level 0") << 0 << "Script" << 0 << "#000000";
+        QTest::newRow("other source") << 4 << "main" << 0 << "";
+    }
+
+    void logTableFiltersAndColours()
+    {
+        QFETCH(int, threshold);
+        QFETCH(QString, source);
+        QFETCH(int, level);
+        QFETCH(QString, colour);
+        LogSettings* settings = window->settingsDialog()->logSettings;
+        settings->programLevel = settings->scriptLevel = settings->libraryLevel = threshold;
+        log->InsertLine(QDateTime::currentDateTime(), QStringLiteral("line"), source, level);
+        window->UpdateState();
+        QCOMPARE(table()->rowCount(), colour.isEmpty() ? 0 : 1);
+        if (!colour.isEmpty())
+            QCOMPARE(table()->item(0, 3)->foreground().color().name(), colour);
+    }
+
+    void logDrainIsBoundedAndKeepsOrder()
+    {
+        LogSettings* settings = window->settingsDialog()->logSettings;
+        settings->programLevel = settings->scriptLevel = settings->libraryLevel = 3;
+        for (int i = 0; i < 200; ++i)
+            log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
+        // Every line takes 1 ms.
+        window->logClock = [this] { return double(table()->rowCount()); };
+        for (int refresh = 1; refresh <= 4; ++refresh) {
+            window->UpdateState();
+            QCOMPARE(table()->rowCount(), 50 * refresh);
+        }
+        for (int row = 0; row < 200; ++row)
+            QCOMPARE(table()->item(row, 3)->text(), QString::number(row));
+        window->logClock = nullptr;
+
+        // Past the limit the oldest rows go, a block at a time.
+        window->logRowLimit = 205;
+        window->logRowDropBlock = 10;
+        for (int i = 200; i < 206; ++i)
+            log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
+        window->UpdateState();
+        QCOMPARE(table()->rowCount(), 196);
+        QCOMPARE(table()->item(0, 3)->text(), QStringLiteral("10"));
+        QCOMPARE(table()->item(195, 3)->text(), QStringLiteral("205"));
+        window->logRowLimit = 100000;
+    }
+
+    void logExport()
+    {
+        const QDateTime when(QDate(2026, 1, 31), QTime(14, 5, 9, 7));
+        log->InsertLine(when, QStringLiteral("25 °C, \"hot\""), QStringLiteral("Tolmo"), 1);
+        log->InsertLine(when, QStringLiteral("second"), QStringLiteral("Script"), 3);
+        window->UpdateState();
+        chooser.answer = home->filePath(QStringLiteral("export.csv"));
+        window->OnSaveLogBtnPressed();
+        QCOMPARE(readAll(chooser.answer),
+                 QByteArray("\"2026.01.31\",\"14:05:09.007\",\"Tolmo\",\"25 \xc2\xb0" "C, \"\"hot\"\"\"\r\n"
+                            "\"2026.01.31\",\"14:05:09.007\",\"Script\",\"second\"\r\n"));
+        window->OnClearLogBtnPressed();
+        window->OnSaveLogBtnPressed();
+        QCOMPARE(readAll(chooser.answer), QByteArray());
+        QVERIFY(prompter.texts.isEmpty());
+
+        // A folder that is missing, or one that cannot be written: a warning, nothing changed.
+        chooser.answer = home->filePath(QStringLiteral("missing/export.csv"));
+        window->OnSaveLogBtnPressed();
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY(prompter.texts.last().contains(chooser.answer));
+        QVERIFY(!QFileInfo::exists(chooser.answer));
+        if (geteuid() != 0) {
+            const QString folder = home->filePath(QStringLiteral("locked"));
+            QVERIFY(QDir().mkpath(folder));
+            chooser.answer = folder + QStringLiteral("/export.csv");
+            QFile existing(chooser.answer);
+            QVERIFY(existing.open(QIODevice::WriteOnly));
+            existing.write("kept");
+            existing.close();
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            log->InsertLine(when, QStringLiteral("new"), QStringLiteral("Tolmo"), 1);
+            window->UpdateState();
+            window->OnSaveLogBtnPressed();
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QCOMPARE(prompter.texts.size(), 2);
+            QCOMPARE(readAll(chooser.answer), QByteArray("kept"));
+        }
+    }
+
+    void transientIdentityFailuresKeepTheSetUp()
+    {
+        window->settingsDialog()->hide();
+        trovsim_force_result(axis, "get_serial_number", -1, -1);
+        feed(sample(0), false);
+        feed(sample(0)); // back: the identity is read again
+        feed(sample(0), true, 1);
+        window->OnSettingsBtnPressed();
+        QVERIFY(deviceInitOk);
+        QCOMPARE(count(QStringLiteral("Reading the controller identity failed: function get_serial_number failed.")),
+                 1);
+        QCOMPARE(count(QStringLiteral("Failed to open Settings dialog because function get_serial_number failed.")),
+                 1);
+        trovsim_clear_faults();
+        const QString file = window->configFileName();
+        QVERIFY(file.endsWith(QLatin1String("10001.cfg")));
+        QFile::remove(file);
+        window.reset();
+        QVERIFY(QFileInfo::exists(file));
+    }
+
+    void missingConfigurationStopsTheSetUp()
+    {
+        QFile::remove(home->filePath(QStringLiteral("share/tolmodefault.cfg")));
+        QDir config(home->filePath(QStringLiteral(".config/Tolmo.conf")));
+        for (const QString& name : config.entryList({QStringLiteral("*.cfg")}))
+            QVERIFY(config.remove(name));
+        QVERIFY(!open(false));
+        QCOMPARE(prompter.texts, QStringList({"Couldn't find either saved or default configuration file."}));
+        QVERIFY(window->pollingThread()->isRunning());
+        const QString settingsIni = home->filePath(QStringLiteral(".config/Tolmo.conf/settings.ini"));
+        QFile::remove(settingsIni);
+        window.reset(); // stops both threads and saves nothing
+        QVERIFY(!QFileInfo::exists(settingsIni));
+        QFile defaults(home->filePath(QStringLiteral("share/tolmodefault.cfg")));
+        QVERIFY(defaults.open(QIODevice::WriteOnly));
+    }
+
+    void looksOnTheSimulator()
+    {
+        // Library lines that come before the window is set up are shown after it.
+        for (int i = 0; i < 10; ++i)
+            MessageLog::insertLibraryLine(QDateTime::currentDateTime(), 3, QStringLiteral("early %1").arg(i));
+        QVERIFY(open(false));
+        Ui::MainWindowClass* form = window->form();
+        window->settingsDialog()->sliderSettings->leftPoint = -2000000;
+        window->settingsDialog()->sliderSettings->rightPoint = 2000000;
+        window->show();
+        QCOMPARE(window->objectName(), QStringLiteral("MainWindowClass"));
+        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), 5000);
+        QVERIFY(form->positionValue->text().contains(QLatin1String("/256")));
+        QVERIFY(form->pwrValue->text() != QLatin1String("-"));
+        QStringList early;
+        for (int row = 0; row < table()->rowCount(); ++row) {
+            if (table()->item(row, 3)->text().startsWith(QLatin1String("early")))
+                early << table()->item(row, 3)->text();
+        }
+        QCOMPARE(early.size(), 10);
+        QCOMPARE(early.last(), QStringLiteral("early 9"));
+        QVERIFY(!form->speedValue->text().contains(QLatin1String("15000")));
+        QCOMPARE(table()->horizontalHeaderItem(3)->text(), QStringLiteral("Message"));
+        QVERIFY(form->divisorLbl->isVisible());
+        QVERIFY(form->divisorLbl->text().contains(QLatin1String(">4</sup>&nbsp; steps")));
+        QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-firmware.png")));
+
+        const QColor normal = form->centralWidget->palette().color(QPalette::Window);
+        trovsim_set_input(axis, TROVSIM_TEMPERATURE, 900);
+        QTRY_VERIFY_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window) != normal, 5000);
+        QVERIFY(form->temperatureValue->font().bold());
+        QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-alarm.png")));
+        trovsim_set_input(axis, TROVSIM_TEMPERATURE, INT64_MIN);
+        gateway->command_stop(window->deviceHandle); // the alarm stays until a stop
+        QTRY_COMPARE_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window), normal, 5000);
+        QCOMPARE(count(QStringLiteral("ALARM signal from device.")), 1);
+
+        trovsim_unplug(axis);
+        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().endsWith(QLatin1String(" (disconnected)")), 5000);
+        QCOMPARE(form->positionValue->text(), QStringLiteral("No device"));
+        QCOMPARE(form->deviceValue->text(), QStringLiteral("-"));
+        QVERIFY(!form->divisorLbl->isVisible() || form->divisorLbl->text().isEmpty()
+                || !form->divisorLbl->text().contains(QLatin1String("123")));
+        QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-nostatus.png")));
+        trovsim_plug(axis, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), 10000);
+        QCOMPARE(count(QStringLiteral("Device lost.")), 1);
+        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 1);
+
+        trovsim_enter_bootloader(axis, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->positionValue->text().startsWith(QLatin1String("Bootloader v")), 10000);
+        QVERIFY(window->windowTitle().contains(QLatin1String(" (bootloader v")));
+        QVERIFY(!form->moveBtn->isEnabled());
+        QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-bootloader.png")));
+        QVERIFY(deviceInitOk);
     }
 };
 
