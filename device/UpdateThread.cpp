@@ -92,13 +92,17 @@ void UpdateThread::emitSample(bool connect, int deviceMode)
     status_t state;
     chart_data_t chart;
     analog_data_t analog;
+    quint64 readNumber = 0;
     {
         std::lock_guard<std::mutex> lock(recordsMutex);
         state = lastStatus;
         chart = lastChartData;
         analog = lastAnalogData;
+        readNumber = lastStatusReadNumber;
     }
-    emit finished(int(number), QDateTime::currentDateTimeUtc(), state, chart, analog, connect, deviceMode);
+    const QDateTime msrTime = QDateTime::currentDateTimeUtc();
+    emit finished(int(number), msrTime, state, chart, analog, connect, deviceMode);
+    emit sampleRead(int(number), msrTime, state, chart, analog, connect, deviceMode, readNumber);
 }
 
 void UpdateThread::update()
@@ -188,9 +192,16 @@ UpdateThread::Outcome UpdateThread::poll(device_t id, uint64_t handleSeen, int m
         return Outcome::Sampled;
     };
 
+    // Counted before the gateway's lock is asked for: a command that held the lock meanwhile
+    // finds this read already counted, so its sample never passes for a later one.
+    const quint64 readNumber = ++statusReads;
     Outcome outcome = read(&DeviceInterface::get_status, lastStatus);
     if (outcome != Outcome::Sampled)
         return outcome;
+    {
+        std::lock_guard<std::mutex> lock(recordsMutex);
+        lastStatusReadNumber = readNumber;
+    }
 
     if (mode == 2) {
         if (chartRecording.load() || joystickCalibrationOpen.load()) {

@@ -67,6 +67,10 @@ public:
     // Period the timer runs at now: 100 ms in firmware, 500 ms in the bootloader.
     int pollPeriod() const { return currentPeriodMs.load(); }
     int reconnectInterval() const { return reconnectIntervalMs.load(); }
+    // How many status reads this thread has begun. A read is counted before it asks for the
+    // gateway's lock, so a sample whose statusReadNumber is above the count taken just after a
+    // command returned read the controller after that command.
+    quint64 statusReadsBegun() const { return statusReads.load(); }
 
     // The handle of the open controller, -1 while none is open.
     std::atomic<device_t>* const deviceHandle;
@@ -79,6 +83,11 @@ public:
 signals:
     void finished(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
                   analog_data_t analog_data, bool connect, int device_mode);
+    // The same sample, right after finished(), with the number of its status read (see
+    // statusReadsBegun()). msrTime is taken after the reads, so it cannot tell whether a read
+    // began before or after a command sent meanwhile; this number can.
+    void sampleRead(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                    analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber);
 
 public slots:
     // Bounded to minReconnectIntervalMs .. maxReconnectIntervalMs.
@@ -108,6 +117,7 @@ private:
     std::atomic<int> bootloaderPeriodMs{500};
     std::atomic<int> busyPauseMs{1000};
     std::atomic<int> currentPeriodMs{100};
+    std::atomic<quint64> statusReads{0};
     QTimer* timer = nullptr;
 
     // One reconnection of this axis at a time; the count of successful ones tells a waiting
@@ -126,6 +136,7 @@ private:
     status_t lastStatus;
     chart_data_t lastChartData;
     analog_data_t lastAnalogData;
+    quint64 lastStatusReadNumber = 0;
 };
 
 #endif // UPDATETHREAD_H

@@ -35,10 +35,15 @@
 #include "common/Paths.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
+#include "device/FirmwareUpdateThread.h"
+#include "device/PollingSilencer.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
+#include "mainwindow/CyclicMotion.h"
 #include "mainwindow/LatestSample.h"
+#include "mainwindow/MotionRules.h"
+#include "mainwindow/ZeroCommand.h"
 #include "mainwindow/ProgramResources.h"
 #include "mainwindow/SliderScaleDraw.h"
 #include "mainwindow/StatusDisplay.h"
@@ -46,6 +51,8 @@
 #include "scriptdlg/ScriptThread.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
+#include "pages/ControllerPageWgt.h"
+#include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/PageLogSettingsWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -166,8 +173,9 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     connectButtons();
     InitUI();
 
+    cyclic = std::make_unique<CyclicMotion>(gateway, &deviceHandle);
     updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
-    connect(updateThread, &UpdateThread::finished, this, &MainWindow::UpdateVars);
+    connect(updateThread, &UpdateThread::sampleRead, this, &MainWindow::UpdateVarsRead);
     updateThread->start(QThread::HighestPriority);
 
     setAttribute(Qt::WA_DeleteOnClose);
@@ -283,6 +291,7 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
     lockStagePages();
 
     ControllerSettings* identity = settingsDlg->controllerSettings;
+    openedSerial = identity->serialNumber;
     const QString label =
         readFieldText(identity->deviceInformation.ManufacturerId) + QString::number(identity->serialNumber);
 
@@ -376,9 +385,23 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 
 MainWindow::~MainWindow()
 {
+    // Nothing reaches this window through the globals or its refresh while it goes.
+    if (mainWindow == this)
+        mainWindow = nullptr;
+    closing = true;
+
+    // The script first: it may drive the axis. A run requested and not started is dropped.
+    bool scriptJoined = true;
+    if (scriptThreadObject) {
+        scriptThreadObject->requestQuit();
+        scriptJoined = joinThread(scriptThreadObject, shutdownJoinMs, QStringLiteral("script"));
+    }
+
+    homingBox.hide();
+    if (stoppingBox)
+        stoppingBox->hide();
     if (initialized) {
-        if (chartDlg)
-            chartDlg->close();
+        chartDlg->close();
         chartDlg->hide();
         scriptDlg->hide();
         settingsDlg->hide();
@@ -390,36 +413,64 @@ MainWindow::~MainWindow()
     // A failed save above still reaches the log.
     if (messageLog)
         disconnect(this, nullptr, messageLog, nullptr);
-    // The threads go first: the polling thread feeds the windows, the script thread drives the
-    // device through the handle below.
+
+    // Polling next, silenced so that its tick in flight ends before the stop; a firmware upload
+    // that waits for a lost controller ends only once polling has stopped.
+    bool pollingJoined = true;
     if (updateThread) {
         disconnect(updateThread, nullptr, this, nullptr);
+        PollingSilencer silence;
         updateThread->stopRequest = true;
-        updateThread->wait();
+        pollingJoined = joinThread(updateThread, shutdownJoinMs, QStringLiteral("polling"));
     }
-    if (scriptThreadObject) {
-        scriptThreadObject->requestQuit();
-        scriptThreadObject->wait();
+    bool firmwareJoined = true;
+    if (settingsDlg && settingsDlg->firmwareThread)
+        firmwareJoined = joinThread(settingsDlg->firmwareThread, shutdownJoinMs, QStringLiteral("firmware update"));
+
+    if (updateThread) {
+        updateThread->closeDevice();
+    } else {
+        const device_t handle = deviceHandle.exchange(-1);
+        if (handle != -1)
+            gateway->close_device(handle);
     }
+
+    // A thread that did not end keeps its objects: deleting them under it would crash.
     delete chartDlg;
     delete scriptDlg;
-    delete settingsDlg;
-    delete scriptThreadObject;
-    scriptThread = nullptr;
-    delete updateThread;
-    const device_t handle = deviceHandle.exchange(-1);
-    if (handle != -1)
-        gateway->close_device(handle);
+    if (firmwareJoined && pollingJoined)
+        delete settingsDlg;
+    if (scriptJoined)
+        delete scriptThreadObject;
+    if (scriptThread == scriptThreadObject)
+        scriptThread = nullptr;
+    if (pollingJoined)
+        delete updateThread;
     delete stoppingBox;
     delete ui;
-    if (mainWindow == this)
-        mainWindow = nullptr;
+}
+
+bool MainWindow::joinThread(QThread* thread, int ms, const QString& name)
+{
+    if (thread->wait(static_cast<unsigned long>(ms)))
+        return true;
+    // The window's own log path is already cut; the line goes straight to the program log.
+    const QString line = tr("The %1 thread did not end within %2 s; it is left running.").arg(name).arg(ms / 1000);
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), line, programSource, 1, currentLogSettings());
+    qWarning("%s", qPrintable(line));
+    return false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The title bar's close stops the script but leaves the axis as it is.
     if (scriptThreadObject)
         scriptThreadObject->requestStop();
+    closing = true;
+    homingBox.hide();
+    if (stoppingBox)
+        stoppingBox->hide();
     event->accept();
 }
 
@@ -558,7 +609,7 @@ void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
     const QPoint position = source->value(group + QStringLiteral("position"), QPoint(100, 200)).toPoint();
     const QSize stored = source->value(group + QStringLiteral("size"), QSize(633, 355)).toSize();
     // A place on no screen (a monitor since removed) gives the default one; the size fits.
-    const QRect placed = placeWindow(position, stored, minimumSizeHint(), screenGeometries(), QPoint(100, 200));
+    const QRect placed = placeWindow(position, stored, minimumSize(), screenGeometries(), QPoint(100, 200));
     move(placed.topLeft());
     resize(placed.size());
 }
@@ -597,7 +648,7 @@ void MainWindow::UpdateVars(int number, QDateTime msrTime, status_t state, chart
     Q_UNUSED(chart_data);
     if (queuedSamples.size() >= static_cast<size_t>(maxQueuedSamples))
         queuedSamples.pop_front();
-    queuedSamples.push_back(Sample{msrTime, state, analog_data, connect, device_mode});
+    queuedSamples.push_back(Sample{msrTime, state, analog_data, connect, device_mode, incomingReadNumber});
     takeQueuedSamples();
 }
 
@@ -613,6 +664,7 @@ void MainWindow::takeQueuedSamples()
         lastAnalogData = sample.analog;
         deviceConnected = sample.connect;
         deviceMode = sample.mode;
+        currentReadNumber = sample.readNumber;
         refresh(Refresh::Sample);
     }
 }
@@ -642,6 +694,8 @@ void MainWindow::refresh(Refresh kind)
         }
     } depth(this);
 
+    if (closing)
+        return;
     if (kind == Refresh::Sample && initialized && exitRequested && !completeExit())
         return;
 
@@ -650,6 +704,8 @@ void MainWindow::refresh(Refresh kind)
     if (!initialized)
         return;
     if (!pollingAllowed) {
+        if (kind == Refresh::Sample)
+            stopMotionOnLoss(tr("polling paused"));
         disableDisplay(2);
         return;
     }
@@ -668,6 +724,8 @@ void MainWindow::refresh(Refresh kind)
             Log(tr("Device lost."), programSource, 2);
             deviceLostLogged = true;
         }
+        if (kind == Refresh::Sample)
+            stopMotionOnLoss(tr("device lost"));
         ui->positionSldr->setEnabled(false);
         disableDisplay(2);
         return;
@@ -676,6 +734,8 @@ void MainWindow::refresh(Refresh kind)
     showAlarm((state.Flags & STATE_ALARM) != 0, kind);
 
     if (deviceMode == 1) {
+        if (kind == Refresh::Sample)
+            stopMotionOnLoss(tr("device in its bootloader"));
         showBootloader(state, mainTitle);
         return;
     }
@@ -684,10 +744,14 @@ void MainWindow::refresh(Refresh kind)
         if (kind == Refresh::RenderOnly)
             return;
         controlsDisabled = false;
-        enableControls();
         LoadPosition();
-        settingsDlg->motorSettings->readBasicFromDevice();
-        settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
+        // Another controller answering under this name keeps the controls off: nothing may move
+        // it from here, and its settings are not taken for ours.
+        if (!foreignController) {
+            enableControls();
+            settingsDlg->motorSettings->readBasicFromDevice();
+            settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
+        }
     }
     setWindowTitle(mainTitle);
     showFirmware(state, kind);
@@ -1088,7 +1152,9 @@ void MainWindow::LoadPosition()
 {
     if (!settingsDlg)
         return;
-    logIdentityFailure(settingsDlg->controllerSettings->readDeviceIdentity(ControllerSettings::Read::Later));
+    const char* failed = settingsDlg->controllerSettings->readDeviceIdentity(ControllerSettings::Read::Later);
+    logIdentityFailure(failed);
+    checkControllerIdentity(failed == nullptr);
     // Only a loss is announced again; a paused poll was no loss.
     if (deviceLostLogged) {
         QString name = QString::fromLocal8Bit(deviceName);
@@ -1361,33 +1427,229 @@ void MainWindow::makeNewInstance()
 // ---------------------------------------------------------------- motion commands
 // The motion commands, the cyclic motion and the exit with its soft stop.
 
-bool MainWindow::completeExit()
+void MainWindow::UpdateVarsRead(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                                analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber)
 {
-    return true;
+    incomingReadNumber = statusReadNumber;
+    UpdateVars(number, msrTime, state, chart_data, analog_data, connect, device_mode);
+    incomingReadNumber = 0;
 }
 
-void MainWindow::cyclicStep() {}
+bool MainWindow::completeExit()
+{
+    const bool boxShown = stoppingBox && stoppingBox->isVisible();
+    switch (exitSequence.onSample(deviceConnected, deviceMode, currentReadNumber, lastStatus.MvCmdSts, boxShown)) {
+    case ExitSequence::Action::Wait:
+        return true;
+    case ExitSequence::Action::Cancelled:
+        exitRequested = false;
+        return true;
+    case ExitSequence::Action::Aborted:
+        Log(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), programSource, 2);
+        exitRequested = false;
+        stoppingBox->hide();
+        return true;
+    case ExitSequence::Action::PowerOff:
+        break;
+    }
+    switch (exitSequence.powerOffResult(gateway->command_power_off(deviceHandle))) {
+    case ExitSequence::PowerOff::Done:
+        exitRequested = false;
+        closing = true;
+        stoppingBox->hide();
+        close();
+        return false;
+    case ExitSequence::PowerOff::Retry:
+        Log(tr("Error sending power off command on exit."), programSource, 2);
+        return false;
+    case ExitSequence::PowerOff::GaveUp:
+        Log(tr("Error sending power off command on exit."), programSource, 2);
+        exitRequested = false;
+        stoppingBox->hide();
+        // Not from inside the refresh: the message box runs an event loop of its own.
+        QTimer::singleShot(0, this, &MainWindow::showPowerOffFailure);
+        return false;
+    }
+    return false;
+}
+
+void MainWindow::showPowerOffFailure()
+{
+    MessagePrompter::current()->prompt(
+        this, QMessageBox::Warning, tr("Exit"),
+        tr("The motor could not be powered off (%1 tries). The axis is soft-stopped; the window stays open.")
+            .arg(ExitSequence::maxPowerOffTries),
+        QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void MainWindow::cyclicStep()
+{
+    if (settingsDlg)
+        cyclic->step(lastStatus, *settingsDlg->cyclicSettings);
+}
+
+void MainWindow::switchCyclicOff()
+{
+    cyclic->switchOff();
+    cyclicOn = false;
+    QLabel* lamp = cyclicIndicator();
+    lamp->setToolTip(tr("Cyclic off"));
+    lamp->setPixmap(cyclicOffPixmap);
+    ui->statusBar->update();
+}
+
+void MainWindow::stopMotionOnLoss(const QString& why)
+{
+    if (cyclicOn) {
+        switchCyclicOff();
+        Log(tr("Cyclic motion stopped: %1.").arg(why), programSource, 2);
+    }
+    if (homingBox.isVisible())
+        homingBox.hide();
+}
+
+void MainWindow::checkControllerIdentity(bool readOk)
+{
+    const uint32_t serial = settingsDlg->controllerSettings->serialNumber;
+    if (!readOk)
+        return;
+    if (openedSerial == 0) {
+        openedSerial = serial;
+        return;
+    }
+    const bool foreign = serial != openedSerial;
+    if (foreign && !foreignController) {
+        Log(tr("Another controller (serial number %1) answers as %2, opened with serial number %3: the script is "
+               "stopped and the motion controls stay disabled.")
+                .arg(serial)
+                .arg(QString::fromLocal8Bit(deviceName))
+                .arg(openedSerial),
+            programSource, 1);
+        if (scriptThreadObject)
+            scriptThreadObject->requestStop();
+    }
+    foreignController = foreign;
+}
 
 void MainWindow::SetCyclicEnable(bool enable)
 {
-    Q_UNUSED(enable);
+    ui->cyclicBtn->setEnabled(enable);
+    if (enable) {
+        ui->cyclicBtn->setToolTip(QString());
+    } else {
+        ui->cyclicBtn->setToolTip(tr("Set Motor->Fine tuneup on to allow Cyclic mode"));
+        switchCyclicOff();
+    }
 }
 
-void MainWindow::OnCyclicBtnPressed() {}
-void MainWindow::OnLeftBdrBtnPressed() {}
-void MainWindow::OnLeftBtnPressed() {}
-void MainWindow::OnStopBtnPressed() {}
-void MainWindow::OnSstpBtnPressed() {}
-void MainWindow::OnRightBtnPressed() {}
-void MainWindow::OnRightBdrBtnPressed() {}
-void MainWindow::OnMoveBtnPressed() {}
-void MainWindow::OnShiftBtnPressed() {}
-void MainWindow::OnGoHomeBtnPressed() {}
-void MainWindow::stopHoming() {}
+void MainWindow::OnCyclicBtnPressed()
+{
+    if (!settingsDlg || closing)
+        return;
+    if (!cyclic->start(*settingsDlg->cyclicSettings))
+        return;
+    cyclicOn = true;
+    QLabel* lamp = cyclicIndicator();
+    lamp->setPixmap(cyclicOnPixmap);
+    lamp->setToolTip(tr("Cyclic mode on"));
+    ui->statusBar->update();
+}
+
+void MainWindow::sendButtonCommand(const std::function<result_t(device_t)>& command)
+{
+    if (closing)
+        return;
+    switchCyclicOff();
+    command(deviceHandle);
+}
+
+void MainWindow::OnLeftBtnPressed()
+{
+    sendButtonCommand([this](device_t id) { return gateway->command_left(id); });
+}
+
+void MainWindow::OnRightBtnPressed()
+{
+    sendButtonCommand([this](device_t id) { return gateway->command_right(id); });
+}
+
+void MainWindow::OnMoveBtnPressed()
+{
+    const int step = moveToBox.getStep();
+    const int ustep = moveToBox.getUStep();
+    sendButtonCommand([=](device_t id) { return gateway->command_move(id, step, ustep); });
+}
+
+void MainWindow::OnShiftBtnPressed()
+{
+    const int step = shiftOnBox.getStep();
+    const int ustep = shiftOnBox.getUStep();
+    sendButtonCommand([=](device_t id) { return gateway->command_movr(id, step, ustep); });
+}
+
+void MainWindow::OnLeftBdrBtnPressed()
+{
+    const int point = sliderLeftPoint;
+    sendButtonCommand([=](device_t id) { return gateway->command_move(id, point, 0); });
+}
+
+void MainWindow::OnRightBdrBtnPressed()
+{
+    const int point = sliderRightPoint;
+    sendButtonCommand([=](device_t id) { return gateway->command_move(id, point, 0); });
+}
+
+void MainWindow::OnGoHomeBtnPressed()
+{
+    sendButtonCommand([this](device_t id) { return gateway->command_home(id); });
+}
+
+void MainWindow::OnStopBtnPressed()
+{
+    // The script first, so that no command of it follows the stop.
+    if (scriptThreadObject)
+        scriptThreadObject->requestStop();
+    sendButtonCommand([this](device_t id) { return gateway->command_stop(id); });
+}
+
+void MainWindow::OnSstpBtnPressed()
+{
+    if (scriptThreadObject)
+        scriptThreadObject->requestStop();
+    sendButtonCommand([this](device_t id) {
+        // A fresh state: the last sample may be 100 ms old, and powering off a moving axis drops it.
+        status_t state;
+        std::memset(&state, 0, sizeof state);
+        const result_t read = gateway->get_status(id, &state);
+        if (MotionRules::softStopAction(read, state) == MotionRules::SoftStopAction::PowerOff)
+            return gateway->command_power_off(id);
+        return gateway->command_sstp(id);
+    });
+}
+
+void MainWindow::stopHoming()
+{
+    if (!closing)
+        gateway->command_stop(deviceHandle);
+}
 
 void MainWindow::OnZeroBtnPressed(QString side)
 {
-    Q_UNUSED(side);
+    if (!settingsDlg || closing)
+        return;
+    ui->positionSldr->setUpdatesEnabled(false);
+    ZeroCommand zero(gateway, &deviceHandle, settingsDlg->motorSettings, settingsDlg->sliderSettings);
+    const ZeroCommand::Outcome outcome = zero.run(side, sliderMin, sliderMax, [this] { switchCyclicOff(); });
+    if (outcome != ZeroCommand::Outcome::Zeroed)
+        Log(ZeroCommand::message(outcome), programSource, ZeroCommand::messageLevel(outcome));
+    // The pages show what the records now hold: an open dialog must not write old borders back,
+    // and the slider page is what the configuration file is saved from.
+    if (auto* borders = qobject_cast<ControllerPageWgt*>(settingsDlg->page(SettingsPage::Borders)))
+        borders->FromClassToUi();
+    if (auto* sliderPage = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::ProgramConfiguration)))
+        sliderPage->FromClassToUi();
+    UpdateState();
+    ui->positionSldr->setUpdatesEnabled(true);
 }
 
 void MainWindow::OnZeroBtnPressed()
@@ -1397,5 +1659,25 @@ void MainWindow::OnZeroBtnPressed()
 
 void MainWindow::OnExitBtnPressed()
 {
-    close();
+    if (closing || exitSequence.active())
+        return;
+    switchCyclicOff();
+    if (scriptThreadObject)
+        scriptThreadObject->requestStop();
+    homingBox.hide();
+    if (!initialized || !stoppingBox || !deviceConnected || deviceMode != 2) {
+        close();
+        return;
+    }
+    if (gateway->command_sstp(deviceHandle) != result_ok) {
+        Log(tr("Error sending soft stop command on exit."), programSource, 2);
+        return;
+    }
+    // Taken after the soft stop returned: a sample read before it cannot decide the exit.
+    exitSequence.begin(updateThread->statusReadsBegun());
+    exitRequested = true;
+    // Modal, but without a loop of its own: the samples that decide the exit arrive through the
+    // window's one event loop, never inside this slot.
+    stoppingBox->setWindowModality(Qt::ApplicationModal);
+    stoppingBox->show();
 }

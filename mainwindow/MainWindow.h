@@ -12,16 +12,19 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 
 #include "common/Timer.h"
 #include "device/TrovMetaTypes.h"
 #include "log/LogSettings.h"
+#include "mainwindow/ExitSequence.h"
 #include "mainwindow/InfoBox.h"
 #include "mainwindow/StepSpinBox.h"
 #include "settingsdlg/UnitTexts.h"
 #include "trov.h"
 
 class ChartDlg;
+class CyclicMotion;
 class DeviceInterface;
 class QCloseEvent;
 class QPushButton;
@@ -55,6 +58,8 @@ public:
     static constexpr int maxQueuedSamples = 10;
     // Time one refresh may spend moving log lines into the table.
     static constexpr int logDrainMs = 50;
+    // How long the shut-down waits for each worker thread.
+    static constexpr int shutdownJoinMs = 5000;
 
     // handle: the opened controller (-1: none); deviceName: the name it was opened by, which the
     // polling thread reopens it with. The gateway is not owned.
@@ -135,6 +140,9 @@ public slots:
     void UpdateState();
     void UpdateVars(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
                     analog_data_t analog_data, bool connect, int device_mode);
+    // The polling thread's sample with the number of its status read (UpdateThread::sampleRead).
+    void UpdateVarsRead(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
+                        analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber);
     void LoadPosition();
     void Log(QString string, QString source, int loglevel);
     void SetCyclicEnable(bool enable);
@@ -177,6 +185,7 @@ private:
         analog_data_t analog;
         bool connect;
         int mode;
+        quint64 readNumber;
     };
     enum class Refresh { Sample, RenderOnly };
 
@@ -203,6 +212,17 @@ private:
     void showHomingBox(const status_t& state);
     void showScriptControls();
     void cyclicStep();
+    // Motion: cyclic motion off (indicator too); everything that stops on a loss or a pause.
+    void switchCyclicOff();
+    void stopMotionOnLoss(const QString& why);
+    // A command from a button: cyclic motion off first, so that its next step cannot override it.
+    void sendButtonCommand(const std::function<result_t(device_t)>& command);
+    void showPowerOffFailure();
+    // After an identity read: another serial number than the one opened stops the script and
+    // keeps the motion controls off (foreignController).
+    void checkControllerIdentity(bool readOk);
+    // Join a worker for at most ms; a timeout is logged straight to the message log.
+    bool joinThread(QThread* thread, int ms, const QString& name);
     void logIdentityFailure(const char* failed);
     void appendLogRow(const QString& date, const QString& time, const QString& source, const QString& message,
                       int level);
@@ -221,7 +241,8 @@ private:
     ChartDlg* chartDlg = nullptr;
     SliderScaleDraw* scaleDraw = nullptr;
     InfoBox* stoppingBox = nullptr;
-    InfoBox homingBox;
+    // Parented: a shown box without a parent would keep the process alive after the window.
+    InfoBox homingBox{this};
     StepSpinBox moveToBox;
     StepSpinBox shiftOnBox;
     int sliderDivisor = 1;
@@ -234,12 +255,8 @@ private:
     QLabel* indicatorLabels[indicatorCount] = {};
 
 public:
-    // Cyclic motion state.
+    // Cyclic motion is on (its state lives in `cyclic`).
     bool cyclicOn = false;
-    bool edgeStopPending = true;
-    bool edgeReversePending = true;
-    int ptpDirection = 0;
-    int ptpTarget = 0;
     // Display and exit state.
     bool controlsDisabled = false;
     bool exitRequested = false;
@@ -268,6 +285,18 @@ private:
     bool identityFailureLogged = false;
     // The first library call that failed in this thread since it was cleared.
     const char* lastFailedCall = nullptr;
+    // Motion commands and exit.
+    std::unique_ptr<CyclicMotion> cyclic;
+    ExitSequence exitSequence;
+    // Status read number of the sample being refreshed; of the next one UpdateVars queues.
+    quint64 currentReadNumber = 0;
+    quint64 incomingReadNumber = 0;
+    // Set once the window closes: no refresh and no command after it.
+    bool closing = false;
+    // Serial number of the controller init opened; another one answering under the same name
+    // keeps the motion controls off.
+    uint32_t openedSerial = 0;
+    bool foreignController = false;
 };
 
 // The single-axis window and its script thread while they exist (GUI thread only).

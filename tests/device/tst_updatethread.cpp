@@ -263,6 +263,47 @@ private slots:
         QCOMPARE(openHandles(axis), 1);
     }
 
+    // A command that waited for the gateway while a status read held it must not take that
+    // read's sample for its answer: the read was counted before the command went out.
+    void aReadCountedBeforeACommandStaysOlderThanIt()
+    {
+        QVector<quint64> readNumbers;
+        std::mutex numbersLock;
+        connect(thread.get(), &UpdateThread::sampleRead, thread.get(),
+                [&](int, QDateTime, status_t, chart_data_t, analog_data_t, bool connect, int, quint64 number) {
+                    std::lock_guard<std::mutex> lock(numbersLock);
+                    if (connect)
+                        readNumbers.append(number);
+                },
+                Qt::DirectConnection);
+        thread->update();
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        std::thread ticker([&] { thread->update(); });
+        std::future<quint64> command;
+        const Finally release([&] {
+            trovsim_clear_faults();
+            if (ticker.joinable())
+                ticker.join();
+            if (command.valid())
+                command.wait();
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        command = std::async(std::launch::async, [&] {
+            return gateway->command_sstp(handle) == result_ok ? thread->statusReadsBegun() : 0;
+        });
+        QTest::qWait(50); // the command now waits for the gateway
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        ticker.join();
+        const quint64 readsAtCommand = command.get();
+        QVERIFY(readsAtCommand > 0);
+        thread->update();
+        std::lock_guard<std::mutex> lock(numbersLock);
+        QCOMPARE(readNumbers.size(), 3);
+        QVERIFY(readNumbers[0] < readNumbers[1]);
+        QVERIFY2(readNumbers[1] <= readsAtCommand, "the held read passed for one after the command");
+        QVERIFY(readNumbers[2] > readsAtCommand);
+    }
+
     void silencingWaitsForTheReadInFlight()
     {
         chartRecording = true;

@@ -1,0 +1,42 @@
+#ifndef MOTIONRULES_H
+#define MOTIONRULES_H
+
+#include <QString>
+
+#include <cstdint>
+
+#include "trov.h"
+
+// Decisions of the single-axis window's motion commands, kept apart from the widgets.
+namespace MotionRules {
+
+// The axis stands still: neither MOVE_STATE_MOVING nor the running bit of the command state.
+// A soft stop that has ended its ramp (MoveSts without the moving bit but the command still
+// running) still moves.
+bool axisStopped(const status_t& status);
+
+// The axis stands exactly on a whole-step point, microsteps included.
+bool standsOn(const status_t& status, int point);
+
+enum class SoftStopAction { SoftStop, PowerOff };
+// Soft stop on a fresh status read: power off only when the read worked and the axis stands
+// still; anything else (a failed read included) soft-stops.
+SoftStopAction softStopAction(result_t statusResult, const status_t& status);
+
+struct Borders
+{
+    int32_t left;
+    int32_t right;
+    bool operator==(const Borders& o) const { return left == o.left && right == o.right; }
+};
+
+// The borders after the position counter is set to 0 at `position`, so that they keep their
+// physical place. At or beyond the slider's left end (or side "left") the left border becomes 0
+// and the right one keeps the width; at or beyond the right end (or "right") likewise; otherwise
+// both shift by -position. Worked in 64 bits and clamped to the 32-bit range.
+Borders zeroedBorders(Borders borders, int32_t position, int32_t sliderMin, int32_t sliderMax,
+                      const QString& side);
+
+} // namespace MotionRules
+
+#endif // MOTIONRULES_H

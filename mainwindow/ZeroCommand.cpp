@@ -1,0 +1,86 @@
+#include "mainwindow/ZeroCommand.h"
+
+#include <QCoreApplication>
+
+#include <cstring>
+
+#include "device/DeviceInterface.h"
+#include "mainwindow/MotionRules.h"
+#include "settings_model/MotorSettings.h"
+#include "settingsdlg/SliderSettings.h"
+
+ZeroCommand::ZeroCommand(DeviceInterface* gateway, const std::atomic<device_t>* handle, MotorSettings* motor,
+                         SliderSettings* slider)
+    : gateway(gateway), handle(handle), motor(motor), slider(slider)
+{
+}
+
+ZeroCommand::Outcome ZeroCommand::run(const QString& side, int sliderMin, int sliderMax,
+                                      const std::function<void()>& beforeChange)
+{
+    status_t status;
+    std::memset(&status, 0, sizeof status);
+    if (gateway->get_status(handle->load(), &status) != result_ok)
+        return Outcome::StatusUnread;
+    if (!MotionRules::axisStopped(status))
+        return Outcome::Moving;
+    if (beforeChange)
+        beforeChange();
+
+    const int32_t position = status.CurPosition;
+    if (!slider->loadFromDevice) {
+        const SliderSettings old = *slider;
+        const MotionRules::Borders shifted = MotionRules::zeroedBorders(
+            {slider->leftPoint, slider->rightPoint}, position, sliderMin, sliderMax, side);
+        slider->leftPoint = shifted.left;
+        slider->rightPoint = shifted.right;
+        if (gateway->command_zero(handle->load()) != result_ok) {
+            *slider = old;
+            return Outcome::ZeroFailed;
+        }
+        return Outcome::Zeroed;
+    }
+
+    const edges_settings_t old = motor->edges;
+    const MotionRules::Borders shifted = MotionRules::zeroedBorders({old.LeftBorder, old.RightBorder}, position,
+                                                                    sliderMin, sliderMax, side);
+    motor->edges.LeftBorder = shifted.left;
+    motor->edges.RightBorder = shifted.right;
+    const result_t written = motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+    if (written != result_ok) {
+        motor->edges = old;
+        // A corrected value (-3) did reach the controller: put the old borders back there too.
+        if (written == result_value_error)
+            motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+        return Outcome::BordersUnsent;
+    }
+    if (gateway->command_zero(handle->load()) != result_ok) {
+        motor->edges = old;
+        motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+        return Outcome::ZeroFailed;
+    }
+    return Outcome::Zeroed;
+}
+
+QString ZeroCommand::message(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Zeroed:
+        break;
+    case Outcome::StatusUnread:
+        return QCoreApplication::translate("MainWindow", "Zero refused: the controller's state could not be read.");
+    case Outcome::Moving:
+        return QCoreApplication::translate("MainWindow", "Zero refused: the axis is moving. Stop it first.");
+    case Outcome::BordersUnsent:
+        return QCoreApplication::translate("MainWindow",
+                                           "Zero failed: the shifted borders could not be written; position kept.");
+    case Outcome::ZeroFailed:
+        return QCoreApplication::translate("MainWindow", "Zero failed: the position was not reset; borders kept.");
+    }
+    return QString();
+}
+
+int ZeroCommand::messageLevel(Outcome outcome)
+{
+    return outcome == Outcome::Moving ? 2 : 1;
+}
