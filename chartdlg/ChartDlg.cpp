@@ -862,7 +862,7 @@ void ChartDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     if (position.isValid() || size.isValid()) {
         // A place on no screen gives the default one; the size fits the screen and the form.
         const QRect placed = placeWindow(position.isValid() ? position.toPoint() : pos(),
-                                         size.isValid() ? size.toSize() : this->size(), minimumSizeHint(),
+                                         size.isValid() ? size.toSize() : this->size(), minimumSize(),
                                          screenGeometries(), QPoint(100, 200));
         move(placed.topLeft());
         resize(placed.size());

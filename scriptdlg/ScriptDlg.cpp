@@ -164,7 +164,7 @@ void ScriptDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     if (pickValue(settings, defaults, QStringLiteral("size"), QSize(615, 260), &value))
         size = boundedWindowSize(value.toSize());
     // A place on no screen gives the default one; the size fits the screen and the form.
-    const QRect placed = placeWindow(position, size, minimumSizeHint(), screenGeometries(), QPoint(100, 200));
+    const QRect placed = placeWindow(position, size, minimumSize(), screenGeometries(), QPoint(100, 200));
     move(placed.topLeft());
     resize(placed.size());
     if (pickValue(settings, defaults, QStringLiteral("last_visible"), false, &value))
