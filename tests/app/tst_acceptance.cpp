@@ -86,6 +86,7 @@ private:
     SavingChooser chooser;
     QRect firstGeometry;
     QElapsedTimer exitClock;
+    bool stoppingSeen = false;
 };
 
 void TestAcceptance::initTestCase()
@@ -316,12 +317,17 @@ void TestAcceptance::firstRun()
     form->rightBtn->click();
     waitFor([] { return lastStatus.CurSpeed != 0; });
     exitClock.start();
-    QTimer::singleShot(50, this, [this] {
-        if (mainWindow && mainWindow->stoppingWaitBox()) {
-            check(mainWindow->stoppingWaitBox()->isVisible(), QStringLiteral("Stopping, please wait..."));
+    // The wait box stands while the soft stop runs.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this, watch] {
+        if (!mainWindow) {
+            watch->deleteLater();
+        } else if (!stoppingSeen && mainWindow->stoppingWaitBox() && mainWindow->stoppingWaitBox()->isVisible()) {
+            stoppingSeen = true;
             pictures(checkpoint);
         }
     });
+    watch->start(5);
     form->exitBtn->click();
 }
 
@@ -357,6 +363,7 @@ void TestAcceptance::run()
     whenShown([this] { firstRun(); });
     QCOMPARE(runProgram(maker), 0);
     check(exitClock.isValid() && exitClock.elapsed() < 2000, QStringLiteral("closed within 2 s"));
+    check(stoppingSeen, QStringLiteral("Stopping, please wait..."));
     check(QFileInfo::exists(configDirPath() + QStringLiteral("/SM10001.cfg")), QStringLiteral("SM10001.cfg"));
     {
         IniSettings ini(settingsIniPath());
