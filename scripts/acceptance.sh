@@ -8,5 +8,7 @@ cmake --build "$build" -j "$(nproc)" --target tst_acceptance
 pictures=${TOLMO_ACCEPTANCE_PICTURES:-$PWD/$build/acceptance-pictures}
 export TOLMO_ACCEPTANCE_PICTURES=$pictures
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0
-xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/tst_acceptance"
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/tst_acceptance" || status=$?
 echo "Pictures of every checkpoint: $pictures"
+exit "$status"
