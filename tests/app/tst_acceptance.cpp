@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
@@ -23,7 +25,9 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "scriptdlg/ScriptDlg.h"
+#include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsPageIndex.h"
 #include "trovsim.h"
 
 namespace {
@@ -308,9 +312,15 @@ void TestAcceptance::firstRun()
         check(w->windowFlags().testFlag(Qt::Tool), QStringLiteral("tool window ") + w->objectName());
     }
     pictures(checkpoint);
-    window->settingsDialog()->hide();
     window->chartDialog()->hide();
     window->scriptDialog()->hide();
+    // An applied cyclic point, then an edit left unapplied in the open dialog at exit.
+    SettingsDlg* dialog = window->settingsDialog();
+    QWidget* cyclicPage = dialog->page(SettingsPage::Cyclic);
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(3000);
+    dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Apply)->click();
+    check(dialog->cyclicSettings->rightPoint == 3000, QStringLiteral("applied right point"));
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("leftPointValue"))->setValue(777);
 
     checkpoint = QStringLiteral("11_exit");
     firstGeometry = QRect(window->pos(), window->size());
@@ -348,6 +358,9 @@ void TestAcceptance::secondRun()
                                                  .arg(window->x()).arg(window->y()).arg(window->width()).arg(window->height())
                                                  .arg(firstGeometry.x()).arg(firstGeometry.y())
                                                  .arg(firstGeometry.width()).arg(firstGeometry.height()));
+    const CyclicSettings* cyclic = window->settingsDialog()->cyclicSettings;
+    check(cyclic->rightPoint == 3000 && cyclic->leftPoint == 0,
+          QStringLiteral("applied cyclic points, not %1..%2").arg(cyclic->leftPoint).arg(cyclic->rightPoint));
     pictures(checkpoint);
     window->form()->exitBtn->click();
 }
