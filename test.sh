@@ -13,15 +13,36 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=suppressions=$PWD/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1
 
+# Every CTest run adds to one count, printed as the last line however the script ends.
+passed=0
+failed=0
+status=0
+trap 'echo "tests: $passed passed, $failed failed"' EXIT
+run_ctest() {
+  local log line total fails
+  log=$(mktemp)
+  ctest "$@" 2>&1 | tee "$log" || status=1
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [ -z "$line" ]; then
+    status=1
+    return
+  fi
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  fails=$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+}
+
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
       -DTOLMO_SANITIZE=address,undefined -DTOLMO_WERROR=ON
 cmake --build build-test -j "$jobs"
-ctest --test-dir build-test --output-on-failure -j "$jobs"
+run_ctest --test-dir build-test --output-on-failure -j "$jobs"
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
       -DTOLMO_WITH_QT=OFF -DTOLMO_SANITIZE=thread -DTOLMO_WERROR=ON
 cmake --build build-tsan -j "$jobs"
-ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+run_ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 # The polling, gateway and log threads under ThreadSanitizer. Qt is not instrumented: tests/tsan.supp
 # names the few of its internals whose locking the sanitizer cannot see. Only these tests are built.
@@ -29,7 +50,7 @@ qt_thread_tests="tst_pollingsilencer tst_updatethread tst_deviceinterface tst_li
 cmake -S . -B build-tsan-qt -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
       -DTOLMO_SANITIZE=thread -DTOLMO_WERROR=ON
 cmake --build build-tsan-qt -j "$jobs" --target $qt_thread_tests
-ctest --test-dir build-tsan-qt --output-on-failure -j "$jobs" -R "^(${qt_thread_tests// /|})\$"
+run_ctest --test-dir build-tsan-qt --output-on-failure -j "$jobs" -R "^(${qt_thread_tests// /|})\$"
 
 # The file loaders' fuzz targets: built with clang, each run briefly on its own corpus.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
@@ -54,3 +75,4 @@ if [ -n "$fuzzers" ]; then
     tail -n 4 "build-fuzz/$f.log"
   done
 fi
+exit "$status"

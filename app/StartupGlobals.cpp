@@ -2,6 +2,7 @@
 
 #include "common/ProgramVersion.h"
 
+DeviceInterface* deviceInterface = nullptr;
 bool autoSelectSingleDevice = true;
 QString programVersion;
 

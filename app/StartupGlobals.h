@@ -3,8 +3,12 @@
 
 #include <QString>
 
+class DeviceInterface;
+
 // Values of the start-up unit that other windows read; main thread only.
 
+// The program-wide gateway: the single chosen controller is opened through it.
+extern DeviceInterface* deviceInterface;
 // While set, a search that finds exactly one usable controller chooses it without asking;
 // start-up clears it after the first failed single-axis set-up.
 extern bool autoSelectSingleDevice;

@@ -11,6 +11,7 @@
 #include "common/FileChooser.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 #include "device/SharedFlags.h"
 #include "mainwindow/ProgramResources.h"
 #include "settings_model/MotorSettings.h"
@@ -857,11 +858,15 @@ void ChartDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
             checkBox(i)->setChecked(v.toBool());
     }
     const QVariant position = value(QStringLiteral("position"), QPoint(100, 200));
-    if (position.isValid())
-        move(position.toPoint());
     const QVariant size = value(QStringLiteral("size"), QSize(615, 260));
-    if (size.isValid())
-        resize(size.toSize());
+    if (position.isValid() || size.isValid()) {
+        // A place on no screen gives the default one; the size fits the screen and the form.
+        const QRect placed = placeWindow(position.isValid() ? position.toPoint() : pos(),
+                                         size.isValid() ? size.toSize() : this->size(), minimumSize(),
+                                         screenGeometries(), QPoint(100, 200));
+        move(placed.topLeft());
+        resize(placed.size());
+    }
     loadPath = settings->value(QStringLiteral("load_path"), QString()).toString();
     savePath = settings->value(QStringLiteral("save_path"), QString()).toString();
     settings->endGroup();

@@ -1,6 +1,8 @@
 #include "common/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 
 #include <pwd.h>
@@ -52,7 +54,11 @@ QString sharePath()
     const QByteArray overridden = qgetenv("TOLMO_SHARE_DIR");
     if (!overridden.isEmpty())
         return QFile::decodeName(overridden) + QLatin1Char('/');
-    return QStringLiteral("/usr/share/tolmo/");
+    // Installed data first; a program run from its build folder finds the copies beside itself.
+    const QString installed = QStringLiteral("/usr/share/tolmo/");
+    if (QFileInfo(installed).isDir() || !QCoreApplication::instance())
+        return installed;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
 }
 
 QString scriptsPath()

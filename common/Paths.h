@@ -8,6 +8,8 @@ QString configDirPath();
 // Creates the configuration folder when it is missing; true when it exists afterwards.
 bool createConfigDir();
 QString settingsIniPath();
+// The shared data folder, ending in a slash: TOLMO_SHARE_DIR when set, else /usr/share/tolmo/ when
+// installed, else the executable's folder.
 QString sharePath();
 QString scriptsPath();
 QString profilesPath();

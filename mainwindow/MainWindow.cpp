@@ -31,6 +31,7 @@
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/ProgramSettingsFile.h"
 #include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -436,7 +437,7 @@ MainWindow::~MainWindow()
             saveSettingsIni(settingsIniPath());
         }
     }
-    // Nothing after the save has anything to say to the log.
+    // A failed save above still reaches the log.
     if (messageLog)
         disconnect(this, nullptr, messageLog, nullptr);
 
@@ -569,15 +570,28 @@ void MainWindow::saveAllSettings(const QString& path)
     if (!settingsDlg || path.isEmpty())
         return;
     IniSettings file(path);
-    for (ProgramPageWgt* page : configPages(settingsDlg))
+    // The pages write their widgets: they show the applied records first, so that an edit left
+    // unapplied in the dialog is not stored.
+    for (ProgramPageWgt* page : configPages(settingsDlg)) {
+        page->FromClassToUi();
         page->SaveToFile(&file);
+    }
     FromUiToSettings(&file);
     chartDlg->FromUiToSettings(&file);
     scriptDlg->FromUiToSettings(&file);
     settingsDlg->FromUiToSettings(&file);
+    syncOrReport(file);
+}
+
+bool MainWindow::syncOrReport(QSettings& file)
+{
     file.sync();
-    if (file.status() != QSettings::NoError)
-        Log(tr("The configuration could not be written to %1.").arg(path), programSource, 1);
+    if (file.status() == QSettings::NoError)
+        return true;
+    const QString text = tr("The configuration could not be written to %1.").arg(file.fileName());
+    Log(text, programSource, 1);
+    MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"), text, QMessageBox::Ok, QMessageBox::Ok);
+    return false;
 }
 
 void MainWindow::loadAllSettings(const QString& path)
@@ -640,21 +654,24 @@ void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
         showMaximized();
         return;
     }
-    move(geometry.topLeft());
-    resize(geometry.size());
+    // The stored place, kept on a screen, not below the window's minimum size.
+    const QRect placed = placeWindow(geometry.topLeft(), geometry.size(), minimumSize(), screenGeometries(),
+                                     QPoint(100, 200));
+    move(placed.topLeft());
+    resize(placed.size());
 }
 
 void MainWindow::saveSettingsIni(const QString& path)
 {
     if (!settingsDlg)
         return;
-    const QString serial = QString::number(settingsDlg->controllerSettings->serialNumber);
     IniSettings ini(path);
-    ini.setValue(QStringLiteral("Multiaxis/last_group"), QStringLiteral("SN_") + serial);
-    ini.setValue(QStringLiteral("SN_") + serial + QStringLiteral("/0"), settingsDlg->controllerSettings->serialNumber);
-    if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings)))
+    ProgramSettingsFile::writeControllerSet(ini, {settingsDlg->controllerSettings->serialNumber});
+    if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings))) {
+        page->FromClassToUi();
         page->SaveToFile(&ini);
-    ini.sync();
+    }
+    syncOrReport(ini);
 }
 
 void MainWindow::loadLogSettings(const QString& path, bool apply)

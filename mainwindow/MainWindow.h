@@ -86,6 +86,8 @@ public:
     void loadAllSettings(const QString& path);
     void saveSettingsIni(const QString& path);
     void loadLogSettings(const QString& path, bool apply);
+    // Writes the file out; a failure is logged at level 1 and shown. False on failure.
+    bool syncOrReport(QSettings& file);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
     // The window's stored place: from the file when it has "fullScreen", else from defaults;
@@ -273,7 +275,8 @@ public:
     bool controlsDisabled = false;
     bool exitRequested = false;
     bool stageEepromAbsent = true;
-    bool deviceLostLogged = false;
+    // Set until the first sample of the firmware: the start announces the device as found.
+    bool deviceLostLogged = true;
     bool alarmLogged = false;
     bool encoderHintLogged = false;
     int sliderMin = 0, sliderMax = 0, sliderLeftPoint = 0, sliderRightPoint = 0;

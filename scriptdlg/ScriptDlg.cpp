@@ -15,6 +15,7 @@
 
 #include "common/FileChooser.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 #include "scriptdlg/Highlighter.h"
 #include "ui_scriptdlg.h"
 
@@ -156,10 +157,16 @@ void ScriptDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     if (defaults)
         defaults->beginGroup(settingsGroup);
     QVariant value;
+    QPoint position = pos();
+    QSize size = this->size();
     if (pickValue(settings, defaults, QStringLiteral("position"), QPoint(100, 200), &value))
-        move(value.toPoint());
+        position = value.toPoint();
     if (pickValue(settings, defaults, QStringLiteral("size"), QSize(615, 260), &value))
-        resize(boundedWindowSize(value.toSize()));
+        size = boundedWindowSize(value.toSize());
+    // A place on no screen gives the default one; the size fits the screen and the form.
+    const QRect placed = placeWindow(position, size, minimumSize(), screenGeometries(), QPoint(100, 200));
+    move(placed.topLeft());
+    resize(placed.size());
     if (pickValue(settings, defaults, QStringLiteral("last_visible"), false, &value))
         setVisible(value.toBool());
     load_path = settings->value(QStringLiteral("load_path"), QString()).toString();

@@ -368,6 +368,11 @@ ControllerSet parseIniControllers(const std::string& text, const std::string& or
             if (!ok)
                 set.problems.push_back(where + ": bad value '" + v + "' of " + k + ", using the default");
         }
+        bool serialKey = false;
+        for (const auto& kv : s.entries)
+            serialKey = serialKey || kv.first == "serial";
+        if (!serialKey)
+            set.problems.push_back(where + ": no serial number, using another");
         addController(set, c, where, serialGiven);
     }
     return set;

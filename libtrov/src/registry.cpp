@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "logsink.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,6 +65,9 @@ void Registry::load(const char* controllerSet, const char* dataDir)
         controllers_.push_back(c);
     }
     problems_ = set.problems;
+    // Also on standard error: without a log callback a mistyped configuration would pass unseen.
+    for (const std::string& p : set.problems)
+        std::fprintf(stderr, "trovsim: controller configuration: %s\n", p.c_str());
     ++generation_;
 }
 

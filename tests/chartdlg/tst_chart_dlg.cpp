@@ -375,6 +375,8 @@ void TestChartDlg::windowState()
     QVERIFY(!rig.dlg->checkBox(19)->isChecked() && rig.dlg->checkBox(17)->isChecked());
     QCOMPARE(rig.dlg->size(), QSize(615, 260));
     rig.dlg->checkBox(19)->setChecked(true);
+    // A place where that size fits the (800x600) screen: a larger one is cut to it.
+    rig.dlg->move(50, 50);
     rig.dlg->resize(700, 500);
     QSettings out(dir.filePath("b.cfg"), QSettings::IniFormat);
     rig.dlg->FromUiToSettings(&out);

@@ -59,9 +59,16 @@ void TestCommonHelpers::paths()
     qputenv("HOME", "/home/somebody");
     QCOMPARE(configDirPath(), QStringLiteral("/home/somebody/.config/Tolmo.conf"));
     QCOMPARE(settingsIniPath(), QStringLiteral("/home/somebody/.config/Tolmo.conf/settings.ini"));
-    QCOMPARE(sharePath(), QStringLiteral("/usr/share/tolmo/"));
-    QCOMPARE(scriptsPath(), QStringLiteral("/usr/share/tolmo//scripts/"));
-    QCOMPARE(profilesPath(), QStringLiteral("/usr/share/tolmo//profiles/"));
+    // Installed data when present, else the copies the build puts beside the executable.
+    const QString share = QFileInfo(QStringLiteral("/usr/share/tolmo")).isDir()
+                              ? QStringLiteral("/usr/share/tolmo/")
+                              : QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    QCOMPARE(sharePath(), share);
+    QCOMPARE(scriptsPath(), share + QStringLiteral("/scripts/"));
+    QCOMPARE(profilesPath(), share + QStringLiteral("/profiles/"));
+    qputenv("TOLMO_SHARE_DIR", "/opt/data");
+    QCOMPARE(sharePath(), QStringLiteral("/opt/data/"));
+    qunsetenv("TOLMO_SHARE_DIR");
     qputenv("HOME", savedHome);
 }
 

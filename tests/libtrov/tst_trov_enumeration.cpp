@@ -3,6 +3,9 @@
 #include "simtestkit.h"
 
 #include <QFile>
+#include <QTemporaryFile>
+
+#include <unistd.h>
 
 using namespace simtest;
 
@@ -44,6 +47,24 @@ QStringList names(const QVector<Row>& rows)
     return l;
 }
 
+// What the calls write to standard error while f runs.
+template <typename F>
+QByteArray standardError(F f)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return "cannot capture";
+    std::fflush(stderr);
+    const int saved = dup(2);
+    dup2(file.handle(), 2);
+    f();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
 void writeFile(const QString& path, const QByteArray& text)
 {
     QFile f(path);
@@ -65,6 +86,8 @@ private slots:
     void inlineBadEntries();
     void iniConfiguration();
     void configFileFromEnvironment();
+    void configurationErrorsOnStandardError_data();
+    void configurationErrorsOnStandardError();
     void namesValidUntilFree();
     void badEnumerationHandles();
 };
@@ -329,6 +352,47 @@ void TestTrovEnumeration::badEnumerationHandles()
     QCOMPARE(get_enumerate_device_serial(h, 0, nullptr), -1);
     QCOMPARE(get_enumerate_device_information(h, 0, nullptr), -1);
     free_enumerate_devices(h);
+}
+
+
+void TestTrovEnumeration::configurationErrorsOnStandardError_data()
+{
+    QTest::addColumn<QByteArray>("inlineSet");  // empty: the INI text below
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("expected");  // each once on standard error
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("inline servo") << QByteArray("a:1:servo;b:2:dc") << QByteArray()
+                                  << QStringList{"'a:1:servo': unknown motor 'servo'"}
+                                  << QStringList{"sim:a", "sim:b"};
+    QTest::newRow("inline serials") << QByteArray("a::dc;b:5:dc;c:5:dc") << QByteArray()
+                                    << QStringList{"'a::dc': bad serial number", "'c:5:dc': duplicate serial 5"}
+                                    << QStringList{"sim:a", "sim:b", "sim:c"};
+    QTest::newRow("ini") << QByteArray() << QByteArray("[a]\nserial = 3\nmotor = servo\n[b]\nmotor = dc\n"
+                                                       "[c]\nserial = 3\ncolour = red\n")
+                         << QStringList{"[a]: unknown motor 'servo'", "[b]: no serial number",
+                                        "[c]: unknown key 'colour'", "[c]: duplicate serial 3"}
+                         << QStringList{"sim:a", "sim:b", "sim:c"};
+}
+
+void TestTrovEnumeration::configurationErrorsOnStandardError()
+{
+    QFETCH(QByteArray, inlineSet);
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, listed);
+    Sim sim;
+    set_logging_callback(nullptr);  // nobody listens: the mistakes must still be seen
+    if (inlineSet.isEmpty())
+        writeFile(sim.path("controllers.ini"), ini);
+    const QString err = QString::fromUtf8(standardError([&] { sim.reset(inlineSet.isEmpty() ? nullptr : inlineSet.constData()); }));
+    set_logging_callback(&LogRecorder::callback);
+    for (const QString& text : expected)
+        QVERIFY2(err.count(text) == 1, qPrintable(text + " in:\n" + err));
+    QCOMPARE(err.count(QLatin1Char('\n')), expected.size());
+    // the entries that were understood are there, and a search does not repeat the report
+    const QString again = QString::fromUtf8(standardError([] { listAll(ENUMERATE_PROBE); }));
+    QCOMPARE(names(listAll(ENUMERATE_PROBE)), listed);
+    QCOMPARE(again, QString());
 }
 
 QTEST_GUILESS_MAIN(TestTrovEnumeration)

@@ -1,0 +1,416 @@
+// The acceptance run: the real program (the search passes and the program's windows) on three
+// simulated controllers, driven by object name the way a user would, with a picture of every
+// window and box at each checkpoint. The pictures go to $TOLMO_ACCEPTANCE_PICTURES, else to
+// "acceptance" in the test's own home folder.
+#include <QtTest>
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QSpinBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <functional>
+
+#include "app/ProgramStartup.h"
+#include "app/ProgramWindowMaker.h"
+#include "app/StartWindow.h"
+#include "chartdlg/ChartDlg.h"
+#include "common/FileChooser.h"
+#include "common/IniSettings.h"
+#include "common/MessagePrompter.h"
+#include "common/Paths.h"
+#include "mainwindow/LatestSample.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "scriptdlg/ScriptDlg.h"
+#include "settingsdlg/CyclicSettings.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsPageIndex.h"
+#include "trovsim.h"
+
+namespace {
+
+class SavingChooser : public FileChooser
+{
+public:
+    QString path;
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return path; }
+};
+
+// Records the message boxes and takes a picture of each, as it would have stood.
+class PictureTakingPrompter : public MessagePrompter
+{
+public:
+    std::function<void(const QString&)> picture;
+    QStringList texts;
+    QMessageBox::StandardButton prompt(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                       const QString& text, QMessageBox::StandardButtons buttons,
+                                       QMessageBox::StandardButton) override
+    {
+        texts << text;
+        QMessageBox box(icon, title, text, buttons, parent);
+        box.show();
+        picture(QStringLiteral("box%1").arg(texts.size()));
+        return QMessageBox::Ok;
+    }
+};
+
+} // namespace
+
+class TestAcceptance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void run();
+
+private:
+    // The user's part of one run of the program; failures are collected, the program is left
+    // by its Exit button.
+    void firstRun();
+    void secondRun();
+
+    bool waitFor(const std::function<bool()>& done, int ms = 10000);
+    void check(bool ok, const QString& what);
+    void pictures(const QString& checkpoint);
+    void choose(const std::function<void(StartWindow*)>& action);
+    // Runs the user's part once the main window is shown, that is inside the event loop.
+    void whenShown(const std::function<void()>& part);
+    MainWindow* waitForMainWindow();
+    QStringList logLines() const;
+
+    QTemporaryDir home;
+    QDir pictureDir;
+    QStringList failures;
+    QString checkpoint;
+    PictureTakingPrompter prompter;
+    SavingChooser chooser;
+    QRect firstGeometry;
+    QElapsedTimer exitClock;
+    bool stoppingSeen = false;
+};
+
+void TestAcceptance::initTestCase()
+{
+    QVERIFY(home.isValid());
+    const QByteArray chosen = qgetenv("TOLMO_ACCEPTANCE_PICTURES");
+    pictureDir.setPath(chosen.isEmpty() ? QDir::home().filePath(QStringLiteral("acceptance")) : QString::fromLocal8Bit(chosen));
+    pictureDir.removeRecursively();
+    QVERIFY(pictureDir.mkpath(QStringLiteral(".")));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("TOLMO_SHARE_DIR", QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
+    qputenv("TROVSIM_NOISE", "0");
+    qputenv("TROVSIM_TIME_SCALE", "10");
+    qputenv("TROVSIM_DATA_DIR", QFile::encodeName(home.filePath(QStringLiteral("trovsim"))));
+    QCOMPARE(trovsim_reset(nullptr, nullptr), 0);
+    trovsim_clock_manual(0);
+    trovsim_set_time_scale(10);
+    // settings.ini with nothing but the log's group: everything at level 3, saved each day into
+    // the configuration folder.
+    QVERIFY(createConfigDir());
+    IniSettings ini(settingsIniPath());
+    ini.beginGroup(QStringLiteral("Log_setup"));
+    for (const char* key : {"Tolmo_loglevel", "script_loglevel", "library_loglevel"})
+        ini.setValue(QLatin1String(key), 3);
+    ini.setValue(QStringLiteral("Autosave_enabled"), true);
+    ini.setValue(QStringLiteral("Autosave_path"), configDirPath());
+    ini.endGroup();
+    ini.sync();
+    prompter.picture = [this](const QString& name) { pictures(checkpoint + QLatin1Char('_') + name); };
+    MessagePrompter::install(&prompter);
+    chooser.path = home.filePath(QStringLiteral("exported.csv"));
+    FileChooser::install(&chooser);
+}
+
+bool TestAcceptance::waitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void TestAcceptance::check(bool ok, const QString& what)
+{
+    if (!ok)
+        failures << checkpoint + QStringLiteral(": ") + what;
+}
+
+void TestAcceptance::pictures(const QString& name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->width() > 0)
+            w->grab().save(pictureDir.filePath(name + QLatin1Char('_') + w->metaObject()->className() + ".png"));
+    }
+}
+
+void TestAcceptance::choose(const std::function<void(StartWindow*)>& action)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* search = qobject_cast<StartWindow*>(w);
+            auto* list = search ? search->findChild<QListWidget*>(QStringLiteral("deviceList")) : nullptr;
+            if (list && search->isVisible() && list->isVisibleTo(search) && list->count() == 3) {
+                timer->deleteLater();
+                timer->stop();
+                action(search);
+                return;
+            }
+        }
+    });
+    timer->start(20);
+}
+
+void TestAcceptance::whenShown(const std::function<void()>& part)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, part] {
+        if (mainWindow && mainWindow->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            part();
+        }
+    });
+    timer->start(20);
+}
+
+MainWindow* TestAcceptance::waitForMainWindow()
+{
+    waitFor([] { return mainWindow && mainWindow->isVisible() && deviceConnected; });
+    return mainWindow;
+}
+
+QStringList TestAcceptance::logLines() const
+{
+    QStringList lines;
+    QTableWidget* table = mainWindow->form()->logEdit;
+    for (int row = 0; row < table->rowCount(); ++row)
+        lines << (table->item(row, 3) ? table->item(row, 3)->text() : QString());
+    return lines;
+}
+
+void TestAcceptance::firstRun()
+{
+    checkpoint = QStringLiteral("01_select");
+    MainWindow* window = waitForMainWindow();
+    if (!window) {
+        check(false, QStringLiteral("no main window"));
+        QApplication::exit(1);
+        return;
+    }
+    Ui::MainWindowClass* form = window->form();
+    check(waitFor([&] { return window->windowTitle() == QLatin1String("Tolmo - [LS-100]"); }),
+          QStringLiteral("title ") + window->windowTitle());
+    check(waitFor([&] { return logLines().contains(QStringLiteral("Device found [sim:axis1].")); }),
+          QStringLiteral("Device found line"));
+    check(form->positionValue->text() == QLatin1String("0 000/256"), QStringLiteral("position ") + form->positionValue->text());
+    check(form->pwrVoltageValue->text().startsWith(QLatin1String("12")), QStringLiteral("voltage ") + form->pwrVoltageValue->text());
+    check(form->temperatureValue->text().contains(QLatin1String("25.0")), QStringLiteral("temperature ") + form->temperatureValue->text());
+    pictures(checkpoint);
+
+    const auto idle = [] { return !(lastStatus.MvCmdSts & MVCMD_RUNNING); };
+    checkpoint = QStringLiteral("02_move");
+    window->moveToSpinBox()->setValue(1000, 0);
+    form->moveBtn->click();
+    check(waitFor([&] { return form->deviceValue->text() == QLatin1String("Move to position") && form->deviceValue->font().bold(); }),
+          QStringLiteral("bold Move to position, not ") + form->deviceValue->text());
+    pictures(checkpoint);
+    check(waitFor([&] { return idle() && form->positionValue->text() == QLatin1String("1000 000/256"); }),
+          QStringLiteral("ends on 1000, not ") + form->positionValue->text());
+
+    checkpoint = QStringLiteral("03_shift_stop");
+    window->shiftOnSpinBox()->setValue(-500, 0);
+    form->shiftBtn->click();
+    check(waitFor([&] { return idle() && form->positionValue->text() == QLatin1String("500 000/256"); }),
+          QStringLiteral("ends on 500, not ") + form->positionValue->text());
+    form->leftBtn->click();
+    waitFor([] { return lastStatus.CurSpeed != 0; });
+    form->stopBtn->click();
+    check(waitFor([&] { return idle() && form->deviceValue->text() == QLatin1String("Stop"); }), QStringLiteral("Stop"));
+    form->rightBtn->click();
+    waitFor([] { return lastStatus.CurSpeed != 0; });
+    form->sstpBtn->click();
+    check(waitFor([&] { return idle() && form->deviceValue->text() == QLatin1String("Soft stop"); }),
+          QStringLiteral("Soft stop, not ") + form->deviceValue->text());
+    check(form->pwrValue->text() != QLatin1String("Off"), QStringLiteral("power stays on"));
+    pictures(checkpoint);
+
+    checkpoint = QStringLiteral("04_home");
+    form->homeBtn->click();
+    check(waitFor([&] { return window->homingWaitBox()->isVisible(); }), QStringLiteral("homing box opens"));
+    pictures(checkpoint);
+    check(waitFor([&] { return !window->homingWaitBox()->isVisible() && idle(); }, 30000), QStringLiteral("homing box closes"));
+
+    checkpoint = QStringLiteral("05_zero");
+    trovsim_journal_clear();
+    form->zeroBtn->click();
+    check(waitFor([&] { return form->positionValue->text() == QLatin1String("0 000/256"); }),
+          QStringLiteral("zero, not ") + form->positionValue->text());
+    QStringList writes;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call;
+        if (trovsim_journal_entry(i, &call) == 0
+            && (QByteArray(call.function).startsWith("set_") || QByteArray(call.function).startsWith("command_")))
+            writes << QString::fromLatin1(call.function);
+    }
+    writes.removeDuplicates();
+    // The borders move with the zero only when the slider follows the controller's borders.
+    writes.removeAll(QStringLiteral("set_edges_settings"));
+    check(writes == QStringList({"command_zero"}), QStringLiteral("zero writes ") + writes.join(','));
+    pictures(checkpoint);
+
+    checkpoint = QStringLiteral("07_unplug");
+    form->rightBtn->click();
+    trovsim_unplug("sim:axis1");
+    check(waitFor([&] { return window->windowTitle().endsWith(QLatin1String(" (disconnected)")); }), QStringLiteral("disconnected title"));
+    check(waitFor([&] { return !form->moveBtn->isEnabled(); }), QStringLiteral("greyed buttons"));
+    pictures(checkpoint);
+    trovsim_plug("sim:axis1", 0);
+    check(waitFor([&] { return form->moveBtn->isEnabled(); }, 20000), QStringLiteral("back"));
+    check(logLines().count(QStringLiteral("Device lost.")) == 1, QStringLiteral("Device lost once"));
+    check(waitFor([&] { return logLines().count(QStringLiteral("Device found [sim:axis1].")) == 2; }),
+          QStringLiteral("Device found again: %1").arg(logLines().count(QStringLiteral("Device found [sim:axis1]."))));
+    form->stopBtn->click();
+    waitFor(idle);
+
+    checkpoint = QStringLiteral("08_alarm");
+    trovsim_set_input("sim:axis1", TROVSIM_TEMPERATURE, 900);
+    check(waitFor([&] { return logLines().count(QStringLiteral("ALARM signal from device.")) == 1; }), QStringLiteral("alarm line"));
+    pictures(checkpoint);
+    trovsim_set_input("sim:axis1", TROVSIM_TEMPERATURE, INT64_MIN);
+    form->stopBtn->click();
+    check(waitFor([] { return !(lastStatus.Flags & STATE_ALARM); }), QStringLiteral("Stop clears the alarm"));
+    check(logLines().count(QStringLiteral("ALARM signal from device.")) == 1, QStringLiteral("alarm once"));
+
+    checkpoint = QStringLiteral("09_log");
+    form->saveLogBtn->click();
+    QFile exported(chooser.path);
+    check(exported.open(QIODevice::ReadOnly), QStringLiteral("log export"));
+    const QByteArray csv = exported.readAll();
+    check(csv.contains("\r\n") && csv.split('\n').first().count("\",\"") == 3, QStringLiteral("CSV lines"));
+    form->clearLogBtn->click();
+    check(form->logEdit->rowCount() == 0, QStringLiteral("cleared table"));
+    pictures(checkpoint);
+
+    checkpoint = QStringLiteral("10_windows");
+    form->settingsBtn->click();
+    form->chartBtn->click();
+    form->scriptBtn->click();
+    for (QWidget* w : {static_cast<QWidget*>(window->settingsDialog()), static_cast<QWidget*>(window->chartDialog()),
+                       static_cast<QWidget*>(window->scriptDialog())}) {
+        check(waitFor([w] { return w->isVisible(); }), QStringLiteral("shown ") + w->objectName());
+        check(w->windowTitle().contains(QLatin1String("[LS-100]")), QStringLiteral("title ") + w->windowTitle());
+        check(w->windowFlags().testFlag(Qt::Tool), QStringLiteral("tool window ") + w->objectName());
+    }
+    pictures(checkpoint);
+    window->chartDialog()->hide();
+    window->scriptDialog()->hide();
+    // An applied cyclic point, then an edit left unapplied in the open dialog at exit.
+    SettingsDlg* dialog = window->settingsDialog();
+    QWidget* cyclicPage = dialog->page(SettingsPage::Cyclic);
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(3000);
+    dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Apply)->click();
+    check(dialog->cyclicSettings->rightPoint == 3000, QStringLiteral("applied right point"));
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("leftPointValue"))->setValue(777);
+
+    checkpoint = QStringLiteral("11_exit");
+    firstGeometry = QRect(window->pos(), window->size());
+    // Away from the right border, where the earlier moves left the axis.
+    form->leftBtn->click();
+    waitFor([] { return lastStatus.CurSpeed != 0; });
+    exitClock.start();
+    // The wait box stands while the soft stop runs.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this, watch] {
+        if (!mainWindow) {
+            watch->deleteLater();
+        } else if (!stoppingSeen && mainWindow->stoppingWaitBox() && mainWindow->stoppingWaitBox()->isVisible()) {
+            stoppingSeen = true;
+            pictures(checkpoint);
+        }
+    });
+    watch->start(5);
+    form->exitBtn->click();
+}
+
+void TestAcceptance::secondRun()
+{
+    checkpoint = QStringLiteral("12_restart");
+    MainWindow* window = waitForMainWindow();
+    if (!window) {
+        check(false, QStringLiteral("no main window"));
+        QApplication::exit(1);
+        return;
+    }
+    // The same place and height; the width may differ by what the form's texts need.
+    check(waitFor([&] { return window->pos() == firstGeometry.topLeft() && window->height() == firstGeometry.height()
+                               && qAbs(window->width() - firstGeometry.width()) <= firstGeometry.width() / 20; }, 2000),
+          QStringLiteral("same geometry: %1,%2 %3x%4 after %5,%6 %7x%8")
+                                                 .arg(window->x()).arg(window->y()).arg(window->width()).arg(window->height())
+                                                 .arg(firstGeometry.x()).arg(firstGeometry.y())
+                                                 .arg(firstGeometry.width()).arg(firstGeometry.height()));
+    const CyclicSettings* cyclic = window->settingsDialog()->cyclicSettings;
+    check(cyclic->rightPoint == 3000 && cyclic->leftPoint == 0,
+          QStringLiteral("applied cyclic points, not %1..%2").arg(cyclic->leftPoint).arg(cyclic->rightPoint));
+    pictures(checkpoint);
+    window->form()->exitBtn->click();
+}
+
+void TestAcceptance::run()
+{
+    QElapsedTimer clock;
+    clock.start();
+    ProgramWindowMaker maker;
+    choose([](StartWindow* search) {
+        search->findChild<QListWidget*>(QStringLiteral("deviceList"))->item(0)->setSelected(true);
+        search->findChild<QPushButton*>(QStringLiteral("selectBtn"))->click();
+    });
+    whenShown([this] { firstRun(); });
+    QCOMPARE(runProgram(maker), 0);
+    check(exitClock.isValid() && exitClock.elapsed() < 2000, QStringLiteral("closed within 2 s"));
+    check(stoppingSeen, QStringLiteral("Stopping, please wait..."));
+    check(QFileInfo::exists(configDirPath() + QStringLiteral("/SM10001.cfg")), QStringLiteral("SM10001.cfg"));
+    {
+        IniSettings ini(settingsIniPath());
+        check(ini.value(QStringLiteral("Multiaxis/last_group")).toString() == QLatin1String("SN_10001"),
+              QStringLiteral("last_group"));
+    }
+
+    bool openLast = false;
+    choose([&openLast](StartWindow* search) {
+        auto* button = search->findChild<QPushButton*>(QStringLiteral("openLastConfigBtn"));
+        openLast = button->isEnabled();
+        button->click();
+    });
+    whenShown([this] { secondRun(); });
+    QCOMPARE(runProgram(maker), 0);
+    check(openLast, QStringLiteral("Open last offered"));
+
+    // The day's log file holds the run from its first line.
+    const QStringList logs = QDir(configDirPath()).entryList({QStringLiteral("tolmo_log_*.csv")}, QDir::Files);
+    QString text;
+    for (const QString& name : logs) {
+        QFile file(QDir(configDirPath()).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    checkpoint = QStringLiteral("log file");
+    check(text.contains(QLatin1String("Starting")), QStringLiteral("Starting in the daily file"));
+    check(text.contains(QLatin1String("Device found [sim:axis1].")), QStringLiteral("Device found in the daily file"));
+    if (!failures.isEmpty())
+        QFAIL(qPrintable(failures.join(QLatin1Char('\n'))));
+    QVERIFY(clock.elapsed() < 180000);
+    qInfo("pictures in %s", qPrintable(pictureDir.path()));
+}
+
+QTEST_MAIN(TestAcceptance)
+#include "tst_acceptance.moc"
