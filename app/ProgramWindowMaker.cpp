@@ -1,7 +1,10 @@
 #include "app/ProgramWindowMaker.h"
 
 #include "log/MessageLog.h"
+#include "device/DeviceInterface.h"
+#include "device/SharedFlags.h"
 #include "mainwindow/MainWindow.h"
+#include "multiaxis/Multiaxis.h"
 
 #include <QPointer>
 
@@ -42,6 +45,33 @@ private:
     QPointer<MainWindow> window;
 };
 
+// The window for two or three axes. It uses the gateways but does not own them: they are
+// deleted after the window, whose shut-down still closes its controllers through them.
+class MultiAxisWindow : public ControlWindow
+{
+public:
+    MultiAxisWindow(const QList<int>& handles, const QStringList& names, const QList<DeviceInterface*>& gateways)
+        : gateways(gateways)
+        , window(new Multiaxis(nullptr, Qt::WindowFlags(), handles, names, gateways))
+    {
+    }
+    ~MultiAxisWindow() override
+    {
+        delete window.data();
+        qDeleteAll(gateways);
+    }
+
+    QWidget* widget() override { return window; }
+    // The window logs nothing of its own.
+    void connectLog(MessageLog*) override {}
+    // The per-axis settings dialogs read each controller's identity while the window is built.
+    Init init(QWidget*) override { return deviceInitOk ? Init::Ready : Init::Failed; }
+
+private:
+    const QList<DeviceInterface*> gateways;
+    QPointer<Multiaxis> window;
+};
+
 } // namespace
 
 std::unique_ptr<ControlWindow> ProgramWindowMaker::makeSingleAxis(device_t handle, const QString& name,
@@ -50,9 +80,8 @@ std::unique_ptr<ControlWindow> ProgramWindowMaker::makeSingleAxis(device_t handl
     return std::make_unique<SingleAxisWindow>(handle, name, gateway);
 }
 
-std::unique_ptr<ControlWindow> ProgramWindowMaker::makeMultiAxis(const QList<int>&, const QStringList&,
-                                                                 const QList<DeviceInterface*>&)
+std::unique_ptr<ControlWindow> ProgramWindowMaker::makeMultiAxis(const QList<int>& handles, const QStringList& names,
+                                                                 const QList<DeviceInterface*>& gateways)
 {
-    // The multi-axis window is not part of this build yet.
-    return nullptr;
+    return std::make_unique<MultiAxisWindow>(handles, names, gateways);
 }

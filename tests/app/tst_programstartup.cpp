@@ -6,6 +6,7 @@
 #include "app/ControlWindow.h"
 #include "app/ProgramStartup.h"
 #include "app/ProgramWindowMaker.h"
+#include "multiaxis/Multiaxis.h"
 #include "app/StartWindow.h"
 #include "app/StartupGlobals.h"
 #include "common/MessagePrompter.h"
@@ -117,7 +118,7 @@ protected:
     void timerEvent(QTimerEvent*) override
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == QLatin1String("doubleWindow") && w->isVisible()) {
+            if ((w->objectName() == QLatin1String("doubleWindow") || qobject_cast<Multiaxis*>(w)) && w->isVisible()) {
                 QApplication::exit(7);
                 return;
             }
@@ -166,6 +167,7 @@ private slots:
     void passes();
     void realWindow_data();
     void realWindow();
+    void realMultiAxisWindow();
 };
 
 void TestProgramStartup::init()
@@ -326,6 +328,27 @@ void TestProgramStartup::realWindow()
     QCOMPARE(trovsim_call_count("sim:axis1", "close_device"), 1);
     // A window that did not set up writes no configuration.
     QCOMPARE(QDir(configDirPath()).entryList({"*.cfg", "settings.ini"}, QDir::Files), QStringList());
+    QCOMPARE(messageLog, nullptr);
+    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+}
+
+// Two controllers chosen: the window for several axes opens; at the end it closes each
+// controller once, and its gateways go with it.
+void TestProgramStartup::realMultiAxisWindow()
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QCOMPARE(trovsim_reset("axis1:10001:stepper;axis2:10002:stepper", home.filePath("trovsim").toUtf8().constData()), 0);
+    trovsim_clock_manual(1);
+    trovsim_journal_clear();
+    RecordingPrompter prompter;
+    MessagePrompter::install(&prompter);
+    ProgramWindowMaker maker;
+    User user({"0,1"});
+    QCOMPARE(runProgram(maker), 7);
+    QCOMPARE(prompter.texts, QStringList());
+    QCOMPARE(trovsim_call_count("sim:axis1", "close_device"), 1);
+    QCOMPARE(trovsim_call_count("sim:axis2", "close_device"), 1);
     QCOMPARE(messageLog, nullptr);
     QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
 }
