@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "support/RecordingPrompter.h"
 #include "app/ControlWindow.h"
 #include "app/ProgramStartup.h"
 #include "app/ProgramWindowMaker.h"
@@ -89,18 +90,6 @@ public:
         if (!multiAxisWindow)
             return nullptr;
         return std::make_unique<DoubleWindow>(made, result, handles, gateways, true);
-    }
-};
-
-class RecordingPrompter : public MessagePrompter
-{
-public:
-    QStringList texts;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        texts << text;
-        return QMessageBox::Ok;
     }
 };
 

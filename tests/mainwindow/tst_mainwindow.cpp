@@ -9,6 +9,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "support/RecordingPrompter.h"
 #include "common/FileChooser.h"
 #include "common/MessagePrompter.h"
 #include "device/ControllerSettings.h"
@@ -36,18 +37,6 @@ class FixedChooser : public FileChooser
 public:
     QString answer;
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return answer; }
-};
-
-class CountingPrompter : public MessagePrompter
-{
-public:
-    QStringList texts;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        texts << text;
-        return QMessageBox::Ok;
-    }
 };
 
 status_t sample(int position, unsigned int flags = STATE_EEPROM_CONNECTED, unsigned int mvCmdSts = MVCMD_STOP)
@@ -79,7 +68,7 @@ private:
     std::unique_ptr<MainWindow> window;
     QStringList lines;
     FixedChooser chooser;
-    CountingPrompter prompter;
+    RecordingPrompter prompter;
 
     // A window on a fresh simulated stepper, set up; with quiet set its polling thread is stopped
     // so that the test alone hands it samples.

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "support/RecordingPrompter.h"
 #include "chartdlg/ChartDlg.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
@@ -20,18 +21,6 @@
 namespace {
 
 using Entries = QList<QPair<QString, QVariant>>;
-
-class RecordingPrompter : public MessagePrompter
-{
-public:
-    QStringList texts;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        texts << text;
-        return QMessageBox::Ok;
-    }
-};
 
 void write(const QString& path, const Entries& entries, bool fresh)
 {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
@@ -36,7 +37,6 @@
 
 namespace {
 
-const char* const axisNames[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
 // Three steppers at 1/256: the Z slot then counts microsteps too.
 const char* const threeSteppers = "axis1:10001:stepper:stage;axis2:10002:stepper:stage;axis3:10003:stepper";
 
@@ -83,32 +83,9 @@ void captureMessage(QtMsgType, const QMessageLogContext&, const QString& text)
     capturedMessages.append(text);
 }
 
-// Two or three simulated controllers opened as start-up opens them, and the window on them.
-struct Rig
+struct Rig : MultiaxisWindowRig
 {
-    std::vector<std::unique_ptr<DeviceInterface>> gateways;
-    std::unique_ptr<Multiaxis> window;
-
-    explicit Rig(int axes, const char* controllers = nullptr)
-    {
-        trovsim_reset(controllers, "");
-        trovsim_clear_faults();
-        QList<int> handles;
-        QStringList names;
-        QList<DeviceInterface*> list;
-        for (int i = 0; i < axes; ++i) {
-            gateways.push_back(std::make_unique<DeviceInterface>());
-            handles.append(gateways.back()->open_device(axisNames[i]));
-            names.append(QString::fromLatin1(axisNames[i]));
-            list.append(gateways.back().get());
-        }
-        window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
-    }
-    ~Rig()
-    {
-        window.reset();
-        gateways.clear();
-    }
+    using MultiaxisWindowRig::MultiaxisWindowRig;
     // The display then changes only through samples the test hands in.
     void detachPolling()
     {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "support/MultiaxisWindowRig.h"
+#include "support/RecordingPrompter.h"
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
@@ -28,40 +30,14 @@
 namespace {
 
 constexpr int boundMs = 5000;
-const char* const axisNames[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
 
-class RecordingPrompter : public MessagePrompter
+struct Rig : MultiaxisWindowRig
 {
-public:
-    QStringList texts;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        texts << text;
-        return QMessageBox::Ok;
-    }
-};
-
-struct Rig
-{
-    std::vector<std::unique_ptr<DeviceInterface>> gateways;
-    std::unique_ptr<Multiaxis> window;
     RecordingPrompter prompter;
 
     explicit Rig(int axes)
+        : MultiaxisWindowRig(axes)
     {
-        trovsim_reset(nullptr, "");
-        trovsim_clear_faults();
-        QList<int> handles;
-        QStringList names;
-        QList<DeviceInterface*> list;
-        for (int i = 0; i < axes; ++i) {
-            gateways.push_back(std::make_unique<DeviceInterface>());
-            handles.append(gateways.back()->open_device(axisNames[i]));
-            names.append(QString::fromLatin1(axisNames[i]));
-            list.append(gateways.back().get());
-        }
-        window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
         window->refreshTimer->stop();
         for (UpdateThread* thread : window->updateThreads)
             QObject::disconnect(thread, nullptr, window.get(), nullptr);
@@ -74,8 +50,6 @@ struct Rig
     {
         MessagePrompter::install(nullptr);
         trovsim_clear_faults();
-        window.reset();
-        gateways.clear();
     }
     // A sample of axis a as polling sends it; a stale one carries a status read begun before
     // the last soft stop.

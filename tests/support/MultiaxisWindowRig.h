@@ -1,0 +1,42 @@
+#ifndef MULTIAXISWINDOWRIG_H
+#define MULTIAXISWINDOWRIG_H
+
+#include "device/DeviceInterface.h"
+#include "multiaxis/Multiaxis.h"
+#include "trovsim.h"
+
+#include <memory>
+#include <vector>
+
+const char* const axisNames[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
+
+// Two or three simulated controllers opened as start-up opens them, each through its own
+// gateway, and the window on them; the window goes first, then the gateways.
+struct MultiaxisWindowRig
+{
+    std::vector<std::unique_ptr<DeviceInterface>> gateways;
+    std::unique_ptr<Multiaxis> window;
+
+    explicit MultiaxisWindowRig(int axes, const char* controllers = nullptr)
+    {
+        trovsim_reset(controllers, "");
+        trovsim_clear_faults();
+        QList<int> handles;
+        QStringList names;
+        QList<DeviceInterface*> list;
+        for (int i = 0; i < axes; ++i) {
+            gateways.push_back(std::make_unique<DeviceInterface>());
+            handles.append(gateways.back()->open_device(axisNames[i]));
+            names.append(QString::fromLatin1(axisNames[i]));
+            list.append(gateways.back().get());
+        }
+        window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
+    }
+    ~MultiaxisWindowRig()
+    {
+        window.reset();
+        gateways.clear();
+    }
+};
+
+#endif // MULTIAXISWINDOWRIG_H
