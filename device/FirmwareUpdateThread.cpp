@@ -80,7 +80,9 @@ void FirmwareUpdateThread::run()
         // reconnection of this axis out.
         emit awaitingController();
         if (result == result_ok) {
-            for (int left = restartWaitMs.load(); left > 0 && !cancelRequested.load(); left -= 20)
+            // A stopping polling thread ends the wait too: the window's shut-down joins this thread.
+            for (int left = restartWaitMs.load();
+                 left > 0 && !cancelRequested.load() && !pollingThread->stopRequest.load(); left -= 20)
                 QThread::msleep(unsigned(std::min(left, 20)));
         }
         if (!pollingThread->reconnectHeld(held, &cancelRequested) && result == result_ok)

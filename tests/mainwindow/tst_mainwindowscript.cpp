@@ -2,9 +2,41 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
+
+#include "device/FirmwareUpdateThread.h"
 #include "scriptdlg/ScriptThread.h"
+#include "settingsdlg/SettingsDlg.h"
 
 using namespace motion_harness;
+
+namespace {
+
+// Qt's messages about threads, caught while the window goes.
+QStringList threadMessages;
+QtMessageHandler previousHandler = nullptr;
+
+void catchThreadMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("thread"), Qt::CaseInsensitive))
+        threadMessages << message;
+    previousHandler(type, context, message);
+}
+
+// The journal's calls of `function` with a result other than -1, on any device.
+int journalCount(const char* function, bool successfulOnly)
+{
+    int count = 0;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call;
+        if (trovsim_journal_entry(i, &call) == 0 && std::strcmp(call.function, function) == 0 &&
+            (!successfulOnly || call.result != -1))
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
 
 // The window's motion commands against a running script (the slow leak unwinder runs here).
 class TestMainWindowScript : public QObject, public MotionWindowHarness
@@ -48,6 +80,60 @@ private slots:
         after.removeAll(QStringLiteral("movr")); // at most the one under way when the quit came
         QCOMPARE(after, QStringList());
         QVERIFY(commandsSince(from).count(QStringLiteral("movr")) <= 1);
+        QVERIFY(mainWindow == nullptr);
+    }
+
+    void shutDownWhileAwaitingALostController_data()
+    {
+        QTest::addColumn<int>("restartWaitMs"); // -1: no upload; a script waits on its error instead
+        QTest::newRow("script waiting on its error") << -1;
+        QTest::newRow("upload awaiting the controller") << 0;
+        QTest::newRow("upload in the restart wait") << 60000;
+    }
+
+    // The controller is unplugged while a script or a firmware upload waits for it: the window
+    // still goes within the bound, every thread joined, each handle closed once, nothing sent.
+    void shutDownWhileAwaitingALostController()
+    {
+        QFETCH(int, restartWaitMs);
+        if (restartWaitMs < 0) {
+            ScriptThread* script = window->scriptEngineThread();
+            QVERIFY(script->requestRun(QStringLiteral("while (true) { movr(100); msleep(200); }")));
+            QVERIFY(runUntil([] { return trovsim_call_count(axis, "command_movr") > 0; }, 5000));
+            QCOMPARE(trovsim_unplug(axis), 0);
+            QVERIFY(runUntil([script] { return !deviceConnected && script->stoppedOnError.load(); }, 5000));
+        } else {
+            FirmwareUpdateThread* upload = window->settingsDialog()->firmwareThread;
+            const QString image = QCoreApplication::applicationDirPath() + "/../firmware/trov-4.2.0.cod";
+            QVERIFY2(QFile::exists(image), qPrintable(image));
+            // Unplugged in the upload's own thread, before it starts to wait.
+            std::atomic<bool> awaiting{false};
+            QObject::connect(
+                upload, &FirmwareUpdateThread::awaitingController, upload,
+                [&awaiting] {
+                    trovsim_unplug(axis);
+                    awaiting = true;
+                },
+                Qt::DirectConnection);
+            upload->setRestartWait(restartWaitMs);
+            upload->setFirmwareFileName(image);
+            upload->start();
+            QVERIFY(runUntil([&awaiting] { return awaiting.load(); }, 60000));
+            run(200);
+            QVERIFY(upload->isRunning());
+        }
+        threadMessages.clear();
+        previousHandler = qInstallMessageHandler(catchThreadMessages);
+        const int from = journalSize();
+        QElapsedTimer clock;
+        clock.start();
+        delete window.data();
+        const qint64 took = clock.elapsed();
+        qInstallMessageHandler(previousHandler);
+        QVERIFY2(took < 5000, qPrintable(QString::number(took)));
+        QCOMPARE(threadMessages, QStringList());
+        QCOMPARE(journalCount("close_device", false), journalCount("open_device", true));
+        QCOMPARE(commandsSince(from), QStringList());
         QVERIFY(mainWindow == nullptr);
     }
 };
