@@ -49,6 +49,7 @@
 #include "mainwindow/StatusDisplay.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
+#include "scriptdlg/scriptAgent.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "pages/ControllerPageWgt.h"
@@ -337,6 +338,9 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
     scriptThreadObject = new ScriptThread(gateway, &deviceHandle);
     scriptThread = scriptThreadObject;
     connect(scriptThreadObject, &ScriptThread::logLine, this, &MainWindow::Log);
+    // The agent reports from the script thread: the mark of the running line is queued.
+    connect(scriptThreadObject->agent(), &scriptAgent::positionChanged, scriptDlg,
+            &ScriptDlg::OnScriptExecPositionChanged, Qt::QueuedConnection);
     scriptThreadObject->startThread();
 
     connect(settingsDlg, &SettingsDlg::SgnChangeSettings, chartDlg, &ChartDlg::updateSettings);

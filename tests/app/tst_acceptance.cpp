@@ -9,7 +9,9 @@
 #include <QSpinBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
+#include <QTextEdit>
 
 #include <functional>
 
@@ -28,6 +30,8 @@
 #include "settingsdlg/CyclicSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settingsdlg/SettingsPageIndex.h"
+#include "settingsdlg/SliderSettings.h"
+#include "trov.h"
 #include "trovsim.h"
 
 namespace {
@@ -81,6 +85,11 @@ private:
     void whenShown(const std::function<void()>& part);
     MainWindow* waitForMainWindow();
     QStringList logLines() const;
+    // The controller commands in the journal without "command_", from the last call of `from` on
+    // (everything when `from` is empty; "missing <from>" when it is not there).
+    static QStringList journalCommands(const QByteArray& from = QByteArray());
+    static int borderPage(SettingsDlg* dialog, const char* getter);
+    static void apply(SettingsDlg* dialog);
 
     QTemporaryDir home;
     QDir pictureDir;
@@ -198,6 +207,37 @@ QStringList TestAcceptance::logLines() const
     return lines;
 }
 
+QStringList TestAcceptance::journalCommands(const QByteArray& from)
+{
+    QStringList commands;
+    bool found = from.isEmpty();
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call;
+        if (trovsim_journal_entry(i, &call) != 0)
+            continue;
+        const QByteArray function(call.function);
+        if (!from.isEmpty() && function == from) {
+            commands.clear();
+            found = true;
+        }
+        if (function.startsWith("command_"))
+            commands << QString::fromLatin1(function.mid(8));
+    }
+    return found ? commands : QStringList{QStringLiteral("missing ") + QString::fromLatin1(from)};
+}
+
+int TestAcceptance::borderPage(SettingsDlg* dialog, const char* getter)
+{
+    int value = INT_MIN;
+    QMetaObject::invokeMethod(dialog->page(SettingsPage::Borders), getter, Qt::DirectConnection, Q_RETURN_ARG(int, value));
+    return value;
+}
+
+void TestAcceptance::apply(SettingsDlg* dialog)
+{
+    dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Apply)->click();
+}
+
 void TestAcceptance::firstRun()
 {
     checkpoint = QStringLiteral("01_select");
@@ -262,11 +302,59 @@ void TestAcceptance::firstRun()
             && (QByteArray(call.function).startsWith("set_") || QByteArray(call.function).startsWith("command_")))
             writes << QString::fromLatin1(call.function);
     }
-    writes.removeDuplicates();
-    // The borders move with the zero only when the slider follows the controller's borders.
-    writes.removeAll(QStringLiteral("set_edges_settings"));
-    check(writes == QStringList({"command_zero"}), QStringLiteral("zero writes ") + writes.join(','));
+    // The slider follows the controller's borders ("LoadFromDevice_enable"): they move with the zero.
+    check(writes == QStringList({"set_edges_settings", "command_zero"}), QStringLiteral("zero writes ") + writes.join(','));
+    SettingsDlg* dialog = window->settingsDialog();
+    form->settingsBtn->click();
+    check(waitFor([&] { return dialog->isVisible(); }), QStringLiteral("settings shown"));
+    // Homing leaves the axis left of the left border -9500: the borders become 0 and 19000.
+    const int left = borderPage(dialog, "leftBorderSteps"), right = borderPage(dialog, "rightBorderSteps");
+    check(left == 0 && right == 19000, QStringLiteral("borders %1..%2").arg(left).arg(right));
     pictures(checkpoint);
+    dialog->hide();
+
+    checkpoint = QStringLiteral("06_cyclic");
+    // Border to border (the defaults' type), three cycles: six border changes.
+    uint32_t edge = lastStatus.GPIOFlags & (STATE_LEFT_EDGE | STATE_RIGHT_EDGE);
+    int edgeChanges = 0;
+    form->cyclicBtn->click();
+    check(window->cyclicIndicator()->toolTip() == QLatin1String("Cyclic mode on"), QStringLiteral("indicator on"));
+    check(waitFor([&] {
+              const uint32_t now = lastStatus.GPIOFlags & (STATE_LEFT_EDGE | STATE_RIGHT_EDGE);
+              if (now && now != edge) {
+                  edge = now;
+                  ++edgeChanges;
+              }
+              return edgeChanges == 6;
+          }, 40000),
+          QStringLiteral("three cycles, border changes %1").arg(edgeChanges));
+    pictures(checkpoint);
+    form->homeBtn->click();
+    check(window->cyclicIndicator()->toolTip() == QLatin1String("Cyclic off"), QStringLiteral("Home switches cyclic off"));
+    check(waitFor([&] { return !window->homingWaitBox()->isVisible() && idle(); }, 30000), QStringLiteral("homed"));
+    // Point to point 0 <-> 2000, chosen on the cyclic page.
+    QWidget* cyclicPage = dialog->page(SettingsPage::Cyclic);
+    cyclicPage->findChild<QRadioButton*>(QStringLiteral("ptpFineBtn"))->click();
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("leftPointValue"))->setValue(0);
+    cyclicPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(2000);
+    apply(dialog);
+    check(dialog->cyclicSettings->type == 1, QStringLiteral("point to point applied"));
+    form->cyclicBtn->click();
+    // A turning point shown with no microsteps is a stop exactly on it.
+    QStringList stops;
+    for (const char* point : {"2000 000/256", "0 000/256", "2000 000/256"}) {
+        if (waitFor([&] { return form->positionValue->text() == QLatin1String(point) && lastStatus.CurSpeed == 0; }, 15000))
+            stops << QLatin1String(point);
+    }
+    check(stops.size() == 3, QStringLiteral("stops on the points: ") + stops.join(';'));
+    pictures(checkpoint + QStringLiteral("_ptp"));
+    waitFor([] { return lastStatus.CurSpeed != 0; });
+    form->stopBtn->click();
+    check(waitFor(idle), QStringLiteral("Stop ends point to point"));
+    waitFor([] { return false; }, 300);
+    check(window->cyclicIndicator()->toolTip() == QLatin1String("Cyclic off"), QStringLiteral("Stop switches cyclic off"));
+    check(journalCommands("command_stop") == QStringList{"stop"},
+          QStringLiteral("after Stop: ") + journalCommands("command_stop").join(','));
 
     checkpoint = QStringLiteral("07_unplug");
     form->rightBtn->click();
@@ -313,14 +401,46 @@ void TestAcceptance::firstRun()
     }
     pictures(checkpoint);
     window->chartDialog()->hide();
-    window->scriptDialog()->hide();
-    // An applied cyclic point, then an edit left unapplied in the open dialog at exit.
-    SettingsDlg* dialog = window->settingsDialog();
-    QWidget* cyclicPage = dialog->page(SettingsPage::Cyclic);
+
+    // One line, marked while its move is held in the controller.
+    ScriptDlg* script = window->scriptDialog();
+    auto* startScript = script->findChild<QPushButton*>(QStringLiteral("startBtn"));
+    script->editor()->setPlainText(QStringLiteral("move(300)"));
+    trovsim_hold_call("sim:axis1", "command_move");
+    startScript->click();
+    check(trovsim_wait_held("sim:axis1", "command_move", 5000) == 0, QStringLiteral("script move sent"));
+    check(waitFor([&] {
+              const QList<QTextEdit::ExtraSelection> marks = script->editor()->extraSelections();
+              return marks.size() == 1 && marks.first().cursor.blockNumber() == 0;
+          }),
+          QStringLiteral("line marked: %1 marks, line %2")
+              .arg(script->editor()->extraSelections().size())
+              .arg(script->editor()->extraSelections().value(0).cursor.blockNumber()));
+    pictures(checkpoint + QStringLiteral("_script"));
+    trovsim_release_call("sim:axis1", "command_move");
+    check(waitFor([&] { return startScript->isEnabled() && idle() && form->positionValue->text() == QLatin1String("300 000/256"); }),
+          QStringLiteral("script ends on 300, not ") + form->positionValue->text());
+    // A looping script ends with the main Stop, and nothing of it moves the axis afterwards.
+    script->editor()->setPlainText(QStringLiteral("while (true) {\n  move(2000);\n  msleep(200);\n  move(0);\n  msleep(200);\n}"));
+    startScript->click();
+    check(waitFor([] { return lastStatus.CurSpeed != 0; }), QStringLiteral("looping script moves"));
+    form->stopBtn->click();
+    check(waitFor([&] { return startScript->isEnabled(); }), QStringLiteral("Stop ends the script"));
+    waitFor([] { return false; }, 500);
+    check(journalCommands("command_stop") == QStringList{"stop"},
+          QStringLiteral("after Stop: ") + journalCommands("command_stop").join(','));
+    script->hide();
+
+    // Applied cyclic and slider settings, then edits left unapplied in the open dialog at exit.
     cyclicPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(3000);
-    dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Apply)->click();
+    QWidget* sliderPage = dialog->page(SettingsPage::ProgramConfiguration);
+    sliderPage->findChild<QSpinBox*>(QStringLiteral("leftPointValue"))->setValue(-7000);
+    sliderPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(7000);
+    apply(dialog);
     check(dialog->cyclicSettings->rightPoint == 3000, QStringLiteral("applied right point"));
+    check(dialog->sliderSettings->leftPoint == -7000, QStringLiteral("applied slider bound"));
     cyclicPage->findChild<QSpinBox*>(QStringLiteral("leftPointValue"))->setValue(777);
+    sliderPage->findChild<QSpinBox*>(QStringLiteral("rightPointValue"))->setValue(4444);
 
     checkpoint = QStringLiteral("11_exit");
     firstGeometry = QRect(window->pos(), window->size());
@@ -339,6 +459,7 @@ void TestAcceptance::firstRun()
         }
     });
     watch->start(5);
+    trovsim_journal_clear();
     form->exitBtn->click();
 }
 
@@ -359,8 +480,11 @@ void TestAcceptance::secondRun()
                                                  .arg(firstGeometry.x()).arg(firstGeometry.y())
                                                  .arg(firstGeometry.width()).arg(firstGeometry.height()));
     const CyclicSettings* cyclic = window->settingsDialog()->cyclicSettings;
-    check(cyclic->rightPoint == 3000 && cyclic->leftPoint == 0,
+    check(cyclic->rightPoint == 3000 && cyclic->leftPoint == 0 && cyclic->type == 1,
           QStringLiteral("applied cyclic points, not %1..%2").arg(cyclic->leftPoint).arg(cyclic->rightPoint));
+    const SliderSettings* slider = window->settingsDialog()->sliderSettings;
+    check(slider->leftPoint == -7000 && slider->rightPoint == 7000 && slider->loadFromDevice,
+          QStringLiteral("applied slider bounds, not %1..%2").arg(slider->leftPoint).arg(slider->rightPoint));
     pictures(checkpoint);
     window->form()->exitBtn->click();
 }
@@ -376,6 +500,22 @@ void TestAcceptance::run()
     });
     whenShown([this] { firstRun(); });
     QCOMPARE(runProgram(maker), 0);
+    checkpoint = QStringLiteral("11_exit");
+    check(journalCommands("command_sstp") == QStringList({"sstp", "power_off"}),
+          QStringLiteral("after the soft stop: ") + journalCommands("command_sstp").join(','));
+    {
+        // The window closes on the power-off answer: the controller itself shows the power off.
+        device_t axis = open_device("sim:axis1");
+        status_t status{};
+        check(axis >= 0 && get_status(axis, &status) == result_ok && status.PWRSts == PWR_STATE_OFF,
+              QStringLiteral("power Off: state %1").arg(status.PWRSts));
+        double before = 0, after = 1;
+        trovsim_physical_position("sim:axis1", &before);
+        waitFor([] { return false; }, 200);
+        trovsim_physical_position("sim:axis1", &after);
+        check(before == after, QStringLiteral("stands after the exit"));
+        close_device(&axis);
+    }
     check(exitClock.isValid() && exitClock.elapsed() < 2000, QStringLiteral("closed within 2 s"));
     check(stoppingSeen, QStringLiteral("Stopping, please wait..."));
     check(QFileInfo::exists(configDirPath() + QStringLiteral("/SM10001.cfg")), QStringLiteral("SM10001.cfg"));
