@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
@@ -55,8 +56,7 @@ void phase(const char* name, MainWindow& window, int seconds)
     loop.exec();
     const double cpu = cpuSeconds() - cpuStart;
     QObject::disconnect(connection);
-    std::sort(times.begin(), times.end());
-    const auto at = [&](double share) { return times.empty() ? 0.0 : times[std::min(times.size() - 1, size_t(times.size() * share))]; };
+    const auto at = [&](double share) { return bench::percentile(times, share); };
     std::printf("%-8s CPU %6.2f %% of one core   refresh: %zu samples, median %.3f ms, p99 %.3f ms\n", name,
                 100.0 * cpu / (double(clock.elapsed()) / 1000.0), times.size(), at(0.5), at(0.99));
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "device/DeviceInterface.h"
 #include "multiaxis/Multiaxis.h"
 #include "trovsim.h"
@@ -80,9 +81,8 @@ int main(int argc, char** argv)
     const double cpu = processCpuSeconds() - cpuStart;
     const double elapsed = double(wall.elapsed()) / 1000.0;
 
-    std::sort(refreshMs.begin(), refreshMs.end());
-    const double median = refreshMs.empty() ? 0 : refreshMs[refreshMs.size() / 2];
-    const double p99 = refreshMs.empty() ? 0 : refreshMs[std::min(refreshMs.size() - 1, refreshMs.size() * 99 / 100)];
+    const double median = bench::median(refreshMs);
+    const double p99 = bench::percentile(refreshMs, 0.99);
     std::printf("three axes, idle %d s: CPU %.2f %% of one core (target < 1 %%)\n", seconds, 100.0 * cpu / elapsed);
     std::printf("UpdateState: %zu refreshes, median %.3f ms, p99 %.3f ms (target median < 1 ms)\n", refreshMs.size(),
                 median, p99);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "device/DeviceInterface.h"
 #include "multiaxis/Multiaxis.h"
 #include "trovsim.h"
@@ -65,9 +66,8 @@ int main(int argc, char** argv)
         // Let polling run between presses, as between a user's.
         QTest::qWait(20);
     }
-    std::sort(latencies.begin(), latencies.end());
-    const double median = latencies[latencies.size() / 2];
-    const double maximum = latencies.back();
+    const double median = bench::median(latencies);
+    const double maximum = bench::maximum(latencies);
     std::printf("Return to command_stop on 3 axes over %d presses (target: under 20 ms)\n", presses);
     std::printf("  median %7.2f ms   maximum %7.2f ms   presses without all stops: %d\n", median, maximum, missed);
     std::printf("%s\n", maximum < 20 && missed == 0 ? "target met" : "target missed");

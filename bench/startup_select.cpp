@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "device/DeviceInterface.h"
 #include "mainwindow/MainWindow.h"
 #include "trovsim.h"
@@ -49,8 +50,7 @@ int main(int argc, char** argv)
         times.push_back(double(clock.nsecsElapsed()) / 1e6);
         delete window;  // saves the file the next round starts from
     }
-    std::sort(times.begin(), times.end());
     std::printf("Select to first full display, %d rounds: median %8.1f ms  max %8.1f ms  (target 1000 ms)\n", rounds,
-                times[times.size() / 2], times.back());
+                bench::median(times), bench::maximum(times));
     return 0;
 }
