@@ -624,7 +624,7 @@ void MainWindow::FromUiToSettings(QSettings* settings)
 }
 
 bool MainWindow::storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
-                                QRect* geometry, bool* maximised, const QSize& minimum)
+                                QRect* geometry, bool* maximised)
 {
     const QString group = QStringLiteral("mainWindow_params/");
     QSettings* source = nullptr;
@@ -644,7 +644,7 @@ bool MainWindow::storedGeometry(QSettings* file, QSettings* defaults, const QVec
         size = QSize(633, 355);
     // Cut to end on the screen; a position on no screen (a changed desktop, a broken value)
     // goes back to the default one.
-    *geometry = placeWindow(position, size, minimum, screens, QPoint(100, 200));
+    *geometry = placeWindow(position, size, QSize(1, 1), screens, QPoint(100, 200));
     return true;
 }
 
@@ -652,14 +652,17 @@ void MainWindow::FromSettingsToUi(QSettings* file, QSettings* defaults)
 {
     QRect geometry;
     bool maximised = false;
-    if (!storedGeometry(file, defaults, screenGeometries(), &geometry, &maximised, minimumSize()))
+    if (!storedGeometry(file, defaults, screenGeometries(), &geometry, &maximised))
         return;
     if (maximised) {
         showMaximized();
         return;
     }
-    move(geometry.topLeft());
-    resize(geometry.size());
+    // The stored place, kept on a screen, not below the window's minimum size.
+    const QRect placed = placeWindow(geometry.topLeft(), geometry.size(), minimumSize(), screenGeometries(),
+                                     QPoint(100, 200));
+    move(placed.topLeft());
+    resize(placed.size());
 }
 
 void MainWindow::saveSettingsIni(const QString& path)

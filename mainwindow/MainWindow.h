@@ -90,10 +90,10 @@ public:
     bool syncOrReport(QSettings& file);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
-    // The window's stored place: from the file when it has "fullScreen", else from defaults,
-    // kept on a screen and not below minimum; false when neither is to be used.
+    // The window's stored place: from the file when it has "fullScreen", else from defaults;
+    // false when neither is to be used.
     static bool storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
-                               QRect* geometry, bool* maximised, const QSize& minimum = QSize(1, 1));
+                               QRect* geometry, bool* maximised);
 
     // The configuration file chosen from the identity read of init.
     QString configFileName() const { return configFile; }
