@@ -100,6 +100,8 @@ private:
     QRect firstGeometry;
     QElapsedTimer exitClock;
     bool stoppingSeen = false;
+    bool exitRetried = false;
+    qint64 closedAtMs = -1;
 };
 
 void TestAcceptance::initTestCase()
@@ -448,15 +450,29 @@ void TestAcceptance::firstRun()
 
     checkpoint = QStringLiteral("11_exit");
     firstGeometry = QRect(window->pos(), window->size());
-    // Away from the right border, where the earlier moves left the axis.
+    // From the middle of the borders 0..19000: a soft stop that ran into a border would end with
+    // an error, and that keeps the window open.
+    window->moveToSpinBox()->setValue(9500, 0);
+    form->moveBtn->click();
+    check(waitFor([&] { return idle() && form->positionValue->text() == QLatin1String("9500 000/256"); }),
+          QStringLiteral("ends on 9500, not ") + form->positionValue->text());
     form->leftBtn->click();
     waitFor([] { return lastStatus.CurSpeed != 0; });
     exitClock.start();
     // The wait box stands while the soft stop runs.
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this, watch] {
+        if (mainWindow && !mainWindow->isVisible() && closedAtMs < 0)
+            closedAtMs = exitClock.elapsed();
         if (!mainWindow) {
             watch->deleteLater();
+        } else if (stoppingSeen && !exitRetried && mainWindow->isVisible()
+                   && !mainWindow->stoppingWaitBox()->isVisible()) {
+            // The exit gave up: say why, and leave by a second Exit rather than hang.
+            exitRetried = true;
+            const QStringList lines = logLines();
+            check(false, QStringLiteral("exit aborted: ") + lines.value(lines.size() - 1));
+            QTimer::singleShot(500, mainWindow, [] { mainWindow->form()->exitBtn->click(); });
         } else if (!stoppingSeen && mainWindow->stoppingWaitBox() && mainWindow->stoppingWaitBox()->isVisible()) {
             stoppingSeen = true;
             pictures(checkpoint);
@@ -520,7 +536,12 @@ void TestAcceptance::run()
         check(before == after, QStringLiteral("stands after the exit"));
         close_device(&axis);
     }
-    check(exitClock.isValid() && exitClock.elapsed() < 2000, QStringLiteral("closed within 2 s"));
+    // The window closes within 2 s. The teardown after it (every dialog and page deleted) is
+    // timed only loosely: under the sanitizers and a loaded machine it alone can take seconds.
+    qInfo("exit while moving: window closed after %lld ms, program ended after %lld ms", closedAtMs,
+          exitClock.elapsed());
+    check(closedAtMs >= 0 && closedAtMs < 2000, QStringLiteral("closed within 2 s, not %1 ms").arg(closedAtMs));
+    check(exitClock.elapsed() < 10000, QStringLiteral("ended within 10 s, not %1 ms").arg(exitClock.elapsed()));
     check(stoppingSeen, QStringLiteral("Stopping, please wait..."));
     check(QFileInfo::exists(configDirPath() + QStringLiteral("/SM10001.cfg")), QStringLiteral("SM10001.cfg"));
     {
