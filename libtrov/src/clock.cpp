@@ -1,5 +1,7 @@
 #include "clock.h"
 
+#include <cmath>
+
 namespace trovsim {
 
 Clock& Clock::instance()
@@ -39,8 +41,12 @@ void Clock::setManual(bool on)
     if (on == b.manual)
         return;
     double now = nowFrom(b);
-    if (on)
+    if (on) {
+        // stepped time starts on the next whole millisecond: from a fraction of real time, whole
+        // steps added one by one could fall a rounding short of a deadline set a sum ahead
+        now = std::ceil(now);
         manualMs_.store(now, std::memory_order_release);
+    }
     publish({on, b.scale, now, std::chrono::steady_clock::now()});
 }
 

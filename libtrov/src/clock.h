@@ -16,7 +16,7 @@ public:
     static Clock& instance();
 
     double nowMs() const;
-    void setManual(bool on);  // switching keeps the current time, so time never jumps back
+    void setManual(bool on);  // switching keeps the current time (stepped: the next whole ms), never going back
     bool manual() const;
     void advance(uint64_t ms); // manual mode only
     void setScale(double scale);
