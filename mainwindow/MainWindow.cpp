@@ -927,7 +927,9 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     for (const auto& icon : motion) {
         const bool on = state.MoveSts & icon.bit;
         icon.label->setEnabled(on);
-        icon.label->setToolTip(on ? tr(icon.tip) : QString());
+        const QString tip = on ? tr(icon.tip) : QString();
+        if (icon.label->toolTip() != tip)
+            icon.label->setToolTip(tip);
     }
 
     showReadings(state);

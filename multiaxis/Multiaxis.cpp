@@ -503,17 +503,25 @@ void Multiaxis::refreshSlot(int s, QString* title)
         title->append(QStringLiteral(", "));
 
     const status_t& st = sample.state;
-    const ControllerSettings* identity = settingsDlgs[a]->controllerSettings;
-    groupBox[s]->setTitle(tr("Motor ") + QLatin1String(slotLetters[s]) + QStringLiteral(", SN ")
-                          + QString::number(identity->serialNumber));
-
     const bool alarm = (st.Flags & STATE_ALARM) != 0;
     if (alarm != alarmShown[a]) {
         showAlarm(s, alarm);
         alarmShown[a] = alarm;
     }
 
+    const ControllerSettings* identity = settingsDlgs[a]->controllerSettings;
     const int d = divisor(a);
+    SlotInputs inputs{a,           identity->serialNumber, d,           units.recalcEnabled, units.units,
+                      units.coeff1, units.coeff2,           units.precision, st.CurPosition, st.uCurPosition,
+                      st.CurSpeed, st.uCurSpeed,           st.Upwr,     st.Ipwr,             st.MvCmdSts,
+                      st.PWRSts};
+    if (inputs == shownInputs[s])
+        return;
+    shownInputs[s] = std::move(inputs);
+
+    groupBox[s]->setTitle(tr("Motor ") + QLatin1String(slotLetters[s]) + QStringLiteral(", SN ")
+                          + QString::number(identity->serialNumber));
+
     curPos[s]->setText(units.recalcEnabled ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)
                                            : UserUnits::positionToString(st.CurPosition, st.uCurPosition, d));
     voltageValue[s]->setText(QStringLiteral("%1 V").arg(st.Upwr / 100.0));

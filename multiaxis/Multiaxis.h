@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
@@ -91,6 +92,11 @@ public:
     // Per slot: the axis index shown in it; always a permutation of the open axes.
     int axisOrder[maxAxes] = {0, 1, 2};
     bool alarmShown[maxAxes] = {false, false, false};
+    // Per slot: what its texts were last made from. The refresh runs three times per sample;
+    // with the same inputs it formats and sets nothing.
+    using SlotInputs = std::tuple<int, uint32_t, int, bool, QString, unsigned int, unsigned int, unsigned int, int32_t,
+                                  int32_t, int32_t, int32_t, int32_t, int32_t, uint32_t, uint32_t>;
+    SlotInputs shownInputs[maxAxes];
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
     QPushButton* startBtn = nullptr;

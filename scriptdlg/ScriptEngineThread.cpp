@@ -45,6 +45,7 @@ bool ScriptEngineThread::requestRun(const QString& text)
     pendingText = text;
     stopToken.store(false);
     runRequested.store(true);
+    wakeTick();
     return true;
 }
 
@@ -73,6 +74,23 @@ void ScriptEngineThread::requestQuit()
 {
     quitToken.store(true);
     requestStop();
+    QMutexLocker locker(&stateLock);
+    wakeTick();
+}
+
+void ScriptEngineThread::wakeTick()
+{
+    // Called under stateLock. Before run() has set up its receiver there is nothing to wake:
+    // run() looks at the flags itself.
+    if (!stopReceiver)
+        return;
+    QMetaObject::invokeMethod(
+        stopReceiver,
+        [this] {
+            if (tickTimer && !tickTimer->isActive())
+                tickTimer->start();
+        },
+        Qt::QueuedConnection);
 }
 
 bool ScriptEngineThread::isBusy() const
@@ -157,17 +175,22 @@ void ScriptEngineThread::registerRecordTypes()
 void ScriptEngineThread::run()
 {
     QObject receiver;
+    QTimer timer;
+    timer.setInterval(tickMs);
+    connect(&timer, &QTimer::timeout, &timer, [this] { tick(); }, Qt::DirectConnection);
+    tickTimer = &timer;
     {
         QMutexLocker locker(&stateLock);
         stopReceiver = &receiver;
+        // A request made before the receiver was there has woken nothing.
+        if (runRequested.load() || quitToken.load())
+            timer.start();
     }
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, &timer, [this] { tick(); }, Qt::DirectConnection);
-    timer.start(tickMs);
     exec();
     timer.stop();
     QMutexLocker locker(&stateLock);
     stopReceiver = nullptr;
+    tickTimer = nullptr;
 }
 
 void ScriptEngineThread::tick()
@@ -182,8 +205,11 @@ void ScriptEngineThread::tick()
     QString text;
     {
         QMutexLocker locker(&stateLock);
-        if (!runRequested.load())
+        if (!runRequested.load()) {
+            // Nothing pending: an idle thread does not wake up; the next request starts the tick.
+            tickTimer->stop();
             return;
+        }
         text = pendingText;
         pendingText.clear();
         startedRuns.fetch_add(1);

@@ -9,10 +9,12 @@
 #include <atomic>
 #include <functional>
 
+class QTimer;
 class scriptAgent;
 
 // The engine thread of both script windows. The engine, its agent and the global object are
-// made in the GUI thread; scripts are evaluated only in this thread, inside its 100 ms tick.
+// made in the GUI thread; scripts are evaluated only in this thread, inside its 100 ms tick,
+// which runs only while a run or a quit is pending.
 //
 // GUI side: requestRun, requestStop, requestQuit, isBusy, waitFinished.
 // Script side (natives and object methods, in this thread): stopRequested, stopIfRequested,
@@ -92,6 +94,8 @@ protected:
 
 private:
     void tick();
+    // Starts the tick in this thread; the caller holds stateLock.
+    void wakeTick();
 
     QScriptEngine* scriptEngine;
     scriptAgent* engineAgent;
@@ -100,6 +104,8 @@ private:
     mutable QMutex stateLock;
     QString pendingText;
     QObject* stopReceiver = nullptr;
+    // The thread's tick timer; touched only in this thread.
+    QTimer* tickTimer = nullptr;
 
     std::atomic<bool> runRequested{false};
     std::atomic<bool> evaluating{false};

@@ -109,6 +109,8 @@ private slots:
     void lostAxisIsShownOnceAndReReadOnce();
     void displayRows();
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
+    void refreshFollowsInputsBesideTheSample_data();
+    void refreshFollowsInputsBesideTheSample();
     void unitsInTheWindow();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
@@ -347,6 +349,58 @@ void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
     w.UpdateState();
     QCOMPARE(calls(0, "get_stage_name"), nameReads + 2);
     QVERIFY(stage->stageReloadPending);
+}
+
+void tst_multiaxis::refreshFollowsInputsBesideTheSample_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::addColumn<QString>("curPos");
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("nothing") << 0 << "10 128/256" << "3 64/256 steps/s" << "Motor X, SN 10001";
+    QTest::newRow("units") << 1 << "10.50 mm" << "3 64/256 steps/s" << "Motor X, SN 10001";
+    QTest::newRow("divisor") << 2 << "10 128/128" << "3 64/128 steps/s" << "Motor X, SN 10001";
+    QTest::newRow("order") << 3 << "-4 -000/256" << "0 0/256 steps/s" << "Motor X, SN 10002";
+    QTest::newRow("alarm") << 4 << "10 128/256" << "3 64/256 steps/s" << "Motor X, SN 10001";
+}
+
+// The slot texts are set again only when what they show changed: a refresh between samples
+// must still follow the units, the divisor, the slot order and the alarm bit.
+void tst_multiaxis::refreshFollowsInputsBesideTheSample()
+{
+    QFETCH(int, change);
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    status_t first = status(10, 128);
+    first.CurSpeed = 3;
+    first.uCurSpeed = 64;
+    feed(w, 0, first);
+    feed(w, 1, status(-4, 0));
+    feed(w, 2, status(0, 0));
+    w.UpdateState();
+    w.UpdateState();
+    switch (change) {
+    case 1:
+        // The coefficients stay as they were: only the switch and the unit text change.
+        w.receiveUnits(true, QStringLiteral("mm"), w.units.coeff1, w.units.coeff2, w.units.precision);
+        break;
+    case 2:
+        w.settingsDlgs[0]->motorSettings->engine.MicrostepMode = MICROSTEP_MODE_FRAC_128;
+        break;
+    case 3:
+        w.receiveSerials({QStringLiteral("10002"), QStringLiteral("10001"), QStringLiteral("10003")});
+        break;
+    case 4:
+        first.Flags = STATE_ALARM;
+        feed(w, 0, first);
+        break;
+    }
+    w.UpdateState();
+    QTEST(w.curPos[0]->text(), "curPos");
+    QTEST(w.speedValue[0]->text(), "speed");
+    QTEST(w.groupBox[0]->title(), "title");
+    QCOMPARE(w.groupBox[0]->styleSheet().contains(w.alarmColor.name()), change == 4);
 }
 
 void tst_multiaxis::unitsInTheWindow()

@@ -111,6 +111,36 @@ private slots:
             QCOMPARE(thread->enterCalls.load(), entered * cycles);
     }
 
+    // The tick stops while nothing is pending; a request must start it again, also one made
+    // before the thread runs.
+    void wakesFromIdle_data()
+    {
+        QTest::addColumn<bool>("beforeStart");
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("run requested before the thread starts") << true << false;
+        QTest::newRow("run after idle ticks") << false << false;
+        QTest::newRow("quit after idle ticks") << false << true;
+    }
+
+    void wakesFromIdle()
+    {
+        QFETCH(bool, beforeStart);
+        QFETCH(bool, quit);
+        if (beforeStart)
+            thread = std::make_unique<ProbeScriptThread>();
+        else
+            QTest::qWait(3 * ScriptEngineThread::tickMs);
+        if (quit) {
+            thread->requestQuit();
+            QVERIFY(thread->waitFinished(2000));
+            return;
+        }
+        QVERIFY(thread->requestRun("enter(7)"));
+        if (beforeStart)
+            thread->startThread();
+        QTRY_COMPARE_WITH_TIMEOUT(thread->lastEntered.load(), 7, 2000);
+    }
+
     void exceptionsArriveAsTextsInOrder()
     {
         QList<int> lines;
