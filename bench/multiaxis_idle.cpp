@@ -13,13 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <vector>
 
 #include "bench/BenchStats.h"
-#include "device/DeviceInterface.h"
-#include "multiaxis/Multiaxis.h"
-#include "trovsim.h"
+#include "tests/support/MultiaxisWindowRig.h"
 
 namespace {
 
@@ -36,21 +33,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-    trovsim_reset(nullptr, "");
 
-    const char* const names[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
-    std::vector<std::unique_ptr<DeviceInterface>> gateways;
-    QList<int> handles;
-    QStringList nameList;
-    QList<DeviceInterface*> list;
-    for (const char* name : names) {
-        gateways.push_back(std::make_unique<DeviceInterface>());
-        handles.append(gateways.back()->open_device(name));
-        nameList.append(QString::fromLatin1(name));
-        list.append(gateways.back().get());
-    }
-    auto window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, nameList, list);
-    Multiaxis& w = *window;
+    MultiaxisWindowRig rig(3);
+    Multiaxis& w = *rig.window;
 
     // The refresh is timed from the window's own timer.
     std::vector<double> refreshMs;
@@ -87,6 +72,5 @@ int main(int argc, char** argv)
     std::printf("UpdateState: %zu refreshes, median %.3f ms, p99 %.3f ms (target median < 1 ms)\n", refreshMs.size(),
                 median, p99);
     w.close();
-    window.reset();
     return 0;
 }

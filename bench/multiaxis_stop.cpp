@@ -15,30 +15,18 @@
 #include <vector>
 
 #include "bench/BenchStats.h"
-#include "device/DeviceInterface.h"
-#include "multiaxis/Multiaxis.h"
+#include "tests/support/MultiaxisWindowRig.h"
 #include "trovsim.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-    const char* const names[] = {"sim:axis1", "sim:axis2", "sim:axis3"};
-    trovsim_reset(nullptr, "");
-    std::vector<std::unique_ptr<DeviceInterface>> gateways;
-    QList<int> handles;
-    QStringList nameList;
-    QList<DeviceInterface*> list;
-    for (const char* name : names) {
-        gateways.push_back(std::make_unique<DeviceInterface>());
-        handles << gateways.back()->open_device(name);
-        nameList << QString::fromLatin1(name);
-        list << gateways.back().get();
-    }
-    auto window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, nameList, list);
+    MultiaxisWindowRig rig(3);
+    Multiaxis* window = rig.window.get();
     window->show();
     window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get())) {
+    if (!QTest::qWaitForWindowActive(window)) {
         std::printf("the window did not become active\n");
         return 1;
     }
@@ -52,7 +40,7 @@ int main(int argc, char** argv)
         clock.start();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         auto stopped = [&] {
-            for (const char* name : names) {
+            for (const char* name : axisNames) {
                 if (trovsim_call_count(name, "command_stop") < 1)
                     return false;
             }
@@ -72,7 +60,5 @@ int main(int argc, char** argv)
     std::printf("  median %7.2f ms   maximum %7.2f ms   presses without all stops: %d\n", median, maximum, missed);
     std::printf("%s\n", maximum < 20 && missed == 0 ? "target met" : "target missed");
     window->close();
-    window.reset();
-    gateways.clear();
     return 0;
 }
