@@ -1,6 +1,5 @@
 // The multi-axis script engine and its axis objects against three simulated controllers (and a
 // fourth that is open but not the window's), reached through a stand-in host.
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
@@ -190,14 +189,13 @@ private slots:
 
     void stopEndsALoopWithNoCommandAfter()
     {
-        QVERIFY(thread->requestRun("x = newaxis(10001); while (true) { x.movr(10); msleep(300) }"));
+        QVERIFY(thread->requestRun("x = newaxis(10001); while (true) { x.movr(10); msleep(1); x.movr(10); msleep(600000) }"));
         QVERIFY(QTest::qWaitFor([] { return trovsim_call_count("sim:axis1", "command_movr") >= 2; }, boundMs));
-        QElapsedTimer clock;
-        clock.start();
         thread->requestStop();
         const int sent = trovsim_call_count("sim:axis1", "command_movr");
-        QVERIFY(QTest::qWaitFor([this] { return !thread->isBusy(); }, boundMs));
-        QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+        // Ten minutes of sleep are left: a stop that does not cut it short would hang the run.
+        if (!QTest::qWaitFor([this] { return !thread->isBusy(); }, boundMs))
+            qFatal("the stop did not end the script's sleep within %d ms", boundMs);
         QCOMPARE(trovsim_call_count("sim:axis1", "command_movr"), sent);
     }
 };
