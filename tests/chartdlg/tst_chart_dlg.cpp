@@ -303,6 +303,7 @@ void TestChartDlg::files()
     QCOMPARE(QFile(good).size(), qint64(16 + 192 * 30));
     QVERIFY(rig.dlg->isRunning());
     rig.dlg->OnSaveBtnClicked();  // run.grf exists: asked, answered Ok (not Yes): nothing written
+    QCOMPARE(rig.prompter.seen.size(), 1);
     QVERIFY(rig.prompter.seen.last().contains("already exists"));
     QCOMPARE(rig.dlg->statusText(), QStringLiteral("Saving cancelled"));
 
@@ -311,6 +312,7 @@ void TestChartDlg::files()
         chmod(QFile::encodeName(dir.filePath("ro")).constData(), 0555);
         rig.chooser.answer = dir.filePath("ro/x.GRF");
         rig.dlg->OnSaveBtnClicked();
+        QCOMPARE(rig.prompter.seen.size(), 2);
         QVERIFY(rig.prompter.seen.last().startsWith("Save graph file: Could not save"));
         QCOMPARE(rig.dlg->statusText(), QStringLiteral("Saving failed"));
         QVERIFY(rig.dlg->isRunning());
