@@ -251,6 +251,7 @@ private slots:
                 feed(sample(0), true, 1);
             }
         }
+        QVERIFY(!locks.isEmpty());
         QCOMPARE(locks.last(), true);
         StageSettings* stage = window->settingsDialog()->stageSettings;
         std::memset(stage->stageName.PositionerName, 0, sizeof stage->stageName.PositionerName);

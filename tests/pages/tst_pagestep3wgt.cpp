@@ -131,6 +131,7 @@ private slots:
         page->OnWriteSNBtnPressed();
         if (text.isEmpty()) {
             QCOMPARE(calls("set_serial_number"), 0);
+            QCOMPARE(prompter.asked.size(), 1);
             QCOMPARE(prompter.icons.last(), QMessageBox::Warning);
             return;
         }

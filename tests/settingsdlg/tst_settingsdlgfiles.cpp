@@ -259,6 +259,7 @@ private slots:
         chooser.answers = QStringList{dcProfile};
         d->OnRestoreFileBtnClicked();
         QCOMPARE(rows, 3);
+        QVERIFY(!observed.isEmpty());
         QCOMPARE(observed.last(), 3u);
         for (int i = 0; i < MotorSettings::RecordCount; ++i)
             QVERIFY2(d->motorSettings->sameRecord(before, i), MotorSettings::recordSetName(i));
@@ -478,7 +479,7 @@ private slots:
         trovsim_journal_clear();
         d->OnSaveFlashBtnClicked();
         calls = journalFunctions();
-        QCOMPARE(calls.last(), QString("command_save_settings"));
+        QCOMPARE(calls.value(calls.size() - 1), QString("command_save_settings"));
         QVERIFY(calls.indexOf("get_entype_settings") < calls.indexOf("command_save_settings"));
 
         QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
