@@ -111,31 +111,38 @@ void TestTrovControls::delayIsRealTimeOutsideLocks()
 {
     Sim sim;
     device_t d = openOrFail("sim:axis1");
-    QCOMPARE(trovsim_delay_call("sim:axis1", "get_status", 150, 1), 0);
+    // Long against a stall of a busy machine, so that neither passes for the other.
+    constexpr int delayMs = 1000;
+    const uint64_t simStart = trovsim_now_ms();
+    // A hold on the same call tells when it is under way; its delay comes right after.
+    QCOMPARE(trovsim_hold_call("sim:axis1", "get_status"), 0);
+    QCOMPARE(trovsim_delay_call("sim:axis1", "get_status", delayMs, 1), 0);
     std::atomic<int> result{99};
-    QElapsedTimer timer;
-    timer.start();
     std::thread slow([&] {
         status_t st;
         result = get_status(d, &st);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QCOMPARE(trovsim_wait_held("sim:axis1", "get_status", 10000), 0);
+    QElapsedTimer delayed;
+    delayed.start();
+    QCOMPARE(trovsim_release_call("sim:axis1", "get_status"), 0);
     // the delayed call holds no lock: the same controller answers meanwhile
     QElapsedTimer quick;
     quick.start();
     move_settings_t m;
     QCOMPARE(get_move_settings(d, &m), 0);
-    QVERIFY(quick.elapsed() < 100);
-    QCOMPARE(result.load(), 99);
+    const qint64 quickMs = quick.elapsed();
     slow.join();
+    const qint64 delayedMs = delayed.elapsed();
     QCOMPARE(result.load(), 0);
-    QVERIFY(timer.elapsed() >= 140);
-    // the manual clock did not move
+    QVERIFY2(quickMs < delayMs / 2, qPrintable(QString::number(quickMs)));
+    QVERIFY2(delayedMs >= delayMs, qPrintable(QString::number(delayedMs)));
+    QCOMPARE(trovsim_now_ms(), simStart); // wall time: the manual clock did not move
     QElapsedTimer second;
     second.start();
     status_t st;
     QCOMPARE(get_status(d, &st), 0); // count was 1
-    QVERIFY(second.elapsed() < 100);
+    QVERIFY2(second.elapsed() < delayMs / 2, qPrintable(QString::number(second.elapsed())));
     close_device(&d);
 }
 
