@@ -132,6 +132,7 @@ void TestTrovControls::delayIsRealTimeOutsideLocks()
     move_settings_t m;
     QCOMPARE(get_move_settings(d, &m), 0);
     const qint64 quickMs = quick.elapsed();
+    QCOMPARE(result.load(), 99);
     slow.join();
     const qint64 delayedMs = delayed.elapsed();
     QCOMPARE(result.load(), 0);
