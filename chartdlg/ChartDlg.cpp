@@ -17,6 +17,7 @@
 #include "settings_model/MotorSettings.h"
 #include "ui_chartdlg.h"
 
+#include <qwt_interval.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
@@ -25,6 +26,7 @@
 
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalMapper>
@@ -41,6 +43,29 @@ constexpr int messageMs = 2000;
 constexpr int firstSampleWaitMs = 250;
 const char* const groupName = "graphWindow_params";
 const char* const fileFilter = "Graph files (*.grf);;All files (*.*)";
+
+QString recordsText(int64_t n)
+{
+    return n == 1 ? ChartDlg::tr("1 record") : ChartDlg::tr("%1 records").arg(n);
+}
+
+// What a load left out of the file and why; empty when it took every byte.
+QString leftOutText(const ChartFile::Loaded& loaded, const QString& fileName)
+{
+    QStringList reasons;
+    const int64_t damagedValues = loaded.skippedRecords - loaded.damagedTimes;
+    if (loaded.damagedTimes > 0)
+        reasons << ChartDlg::tr("%1 with a damaged time").arg(recordsText(loaded.damagedTimes));
+    if (damagedValues > 0)
+        reasons << ChartDlg::tr("%1 with a damaged value").arg(recordsText(damagedValues));
+    if (loaded.partialBytes > 0)
+        reasons << ChartDlg::tr("the last record, cut short after %1 bytes").arg(loaded.partialBytes);
+    if (reasons.isEmpty())
+        return QString();
+    const int64_t total = loaded.skippedRecords + (loaded.partialBytes > 0 ? 1 : 0);
+    return ChartDlg::tr("%1 loaded with %2; %3 left out:\n%4.")
+        .arg(fileName, recordsText(loaded.log.count()), recordsText(total), reasons.join(QStringLiteral(";\n")));
+}
 
 } // namespace
 
@@ -107,6 +132,9 @@ ChartDlg::ChartDlg(QWidget* parent, MotorSettings* motorSettings_, const QString
     checkBox(4)->hide();
     for (int i = 0; i < plotCount; ++i)
         anyPlot(i)->setVisible(checkBox(i)->isChecked());
+    scrollCheckBoxes();
+    // Never narrower than the time labels need, whatever the form says.
+    ui->mainVLayout->setSizeConstraint(QLayout::SetMinimumSize);
 
     updateTimer = new QTimer(this);
     connect(updateTimer, &QTimer::timeout, this, qOverload<>(&ChartDlg::update));
@@ -144,6 +172,24 @@ ChartDlg::~ChartDlg()
     for (GraphPlot* p : plots)
         delete p;
     delete flagsPlot;
+}
+
+void ChartDlg::scrollCheckBoxes()
+{
+    // The column of check boxes is taller than a small screen: it scrolls where the window is
+    // shorter than it, so that the window fits any screen that holds its plots and buttons.
+    auto* area = new QScrollArea(this);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidgetResizable(true);
+    delete ui->gridLayout_2->replaceWidget(ui->groupBox, area);
+    area->setWidget(ui->groupBox);
+    ui->groupBox->ensurePolished();  // measured in the style it is shown in
+    const QSize full = ui->groupBox->sizeHint();
+    area->setFixedWidth(full.width() + area->verticalScrollBar()->sizeHint().width());
+    area->setMaximumHeight(full.height());
+    area->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    ui->gridLayout_2->setRowStretch(0, 1);  // its full height first, then the room below the buttons
 }
 
 QCheckBox* ChartDlg::checkBox(int index) const
@@ -289,10 +335,12 @@ void ChartDlg::showSinglePoint()
 
 void ChartDlg::resetTimeAxes(QwtPlot* plot)
 {
+    const QwtInterval empty(-(windowLength - 1) * ChartTimeline::samplePeriod, 0.0);
     for (int axis : {QwtPlot::xTop, QwtPlot::xBottom}) {
         ChartPlotLook::timeEngine(*plot, axis)->clearPoints();
-        plot->setAxisScale(axis, -(windowLength - 1) * ChartTimeline::samplePeriod, 0.0);
+        plot->setAxisScale(axis, empty.minValue(), empty.maxValue());
     }
+    ChartPlotLook::fitTimeTicks(*plot, empty);
     ChartPlotLook::refreshTimeAxes(*plot);
     plot->replot();
 }
@@ -389,6 +437,9 @@ void ChartDlg::OnClearBtnClicked()
     const bool wasRunning = running;
     running = false;
     updateTimer->blockSignals(true);
+    // The first sample of a new window would land in the chart cleared (or loaded) since.
+    firstSampleTimer->stop();
+    extraSampleRequested = false;
     chartLog->clear();
     gapLines_.clear();
     timeline.reset();
@@ -397,7 +448,6 @@ void ChartDlg::OnClearBtnClicked()
     historySlider->blockSignals(false);
     timeBaseStarted = false;
     gapMap.clear();
-    setMinTime(0.0);
     emptyCurves();
     invalidate();
     fileLabel.hide();
@@ -491,6 +541,7 @@ void ChartDlg::update(int int_offset)
         if (on) {
             p->setAxisScale(QwtPlot::xTop, t1, t0);
             p->setAxisScale(QwtPlot::xBottom, t1, t0);
+            ChartPlotLook::fitTimeTicks(*p, QwtInterval(t1, t0));
         }
         if (i == flagsIndex) {
             for (int k = 0; k < GraphPlotMulti::flagCount; ++k)
@@ -556,17 +607,6 @@ void ChartDlg::sliderReleased()
 {
     followLatest = true;
     updateTimer->blockSignals(false);
-}
-
-void ChartDlg::setMinTime(double t)
-{
-    for (int i = 0; i < plotCount; ++i) {
-        QwtPlot* p = anyPlot(i);
-        for (int axis : {QwtPlot::xTop, QwtPlot::xBottom})
-            ChartPlotLook::timeScaleDraw(*p, axis)->setMinTime(t);
-        ChartPlotLook::refreshTimeAxes(*p);
-    }
-    invalidate();
 }
 
 void ChartDlg::updatePlotsVisible()
@@ -799,6 +839,7 @@ void ChartDlg::OnLoadBtnClicked()
     }
 
     OnClearBtnClicked();
+    const QString leftOut = leftOutText(loaded, fileNameFromPath(name));
     *chartLog = std::move(loaded.log);
     chartLog->setStartTime(&startTime);
     gapMap = std::move(loaded.map);
@@ -808,12 +849,12 @@ void ChartDlg::OnLoadBtnClicked()
     for (const TimeGapMap::Break& b : gaps)
         gapLines_.push_back(GapLine{b.start, b.length / threshold});
     std::sort(gapLines_.begin(), gapLines_.end(), [](const GapLine& a, const GapLine& b) { return a.x < b.x; });
-    for (int i = 0; i < plotCount; ++i)
+    for (int i = 0; i < plotCount; ++i) {
         for (int axis : {QwtPlot::xTop, QwtPlot::xBottom})
             for (const TimeGapMap::Break& b : gaps)
                 ChartPlotLook::timeEngine(*anyPlot(i), axis)->appendPoint(b.start);
-    // No label left of the oldest record: the limit is in elapsed time, as the labels are.
-    setMinTime(std::min(gapMap.mapTime(loaded.minTime), 0.0));
+        ChartPlotLook::refreshTimeAxes(*anyPlot(i));
+    }
     fileLabel.setText(fileNameFromPath(name) + QLatin1Char(' '));
     fileLabel.show();
     resetSliderRange(true);
@@ -822,6 +863,9 @@ void ChartDlg::OnLoadBtnClicked()
     update(0);
     alignRightAxes();
     statusBar->showMessage(tr("Graphics loaded"), messageMs);
+    if (!leftOut.isEmpty())
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Open graph file"), leftOut,
+                                           QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void ChartDlg::FromUiToSettings(QSettings* settings) const
@@ -860,10 +904,12 @@ void ChartDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
     const QVariant position = value(QStringLiteral("position"), QPoint(100, 200));
     const QVariant size = value(QStringLiteral("size"), QSize(615, 260));
     if (position.isValid() || size.isValid()) {
-        // A place on no screen gives the default one; the size fits the screen and the form.
+        // A place on no screen gives the default one; the window fits the screen, frame and
+        // status bar included, and is never smaller than its plots and check boxes need.
         const QRect placed = placeWindow(position.isValid() ? position.toPoint() : pos(),
-                                         size.isValid() ? size.toSize() : this->size(), minimumSize(),
-                                         screenGeometries(), QPoint(100, 200));
+                                         size.isValid() ? size.toSize() : this->size(),
+                                         minimumSize().expandedTo(minimumSizeHint()), screenGeometries(),
+                                         QPoint(100, 200), windowFrame(*this));
         move(placed.topLeft());
         resize(placed.size());
     }

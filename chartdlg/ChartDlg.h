@@ -65,7 +65,6 @@ public:
     void FromUiToSettings(QSettings* settings) const;
     void FromSettingsToUi(QSettings* settings, QSettings* defaults);
 
-    void setMinTime(double t);
     void updateTimeAxes();
     void replotVisible();
 
@@ -130,6 +129,7 @@ private:
     };
 
     QwtPlot* anyPlot(int index) const;
+    void scrollCheckBoxes();
     int visibleSeconds() const;
     int updateIntervalMs() const;
     int currentDivisor() const;

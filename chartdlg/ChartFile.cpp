@@ -98,6 +98,7 @@ bool ChartFile::adopt(ChartFileContent&& content, Loaded& loaded, std::string* e
     result.log = std::move(content.records);
     result.partialBytes = content.partialBytes;
     result.skippedRecords = content.skippedRecords;
+    result.damagedTimes = content.damagedTimes;
     result.gaps = result.timeline.adoptLoaded(result.log, result.map, &result.shift);
     // Whatever is loaded must save into a file that loads again.
     for (int64_t i = 0; i < result.log.count(); ++i) {
@@ -107,7 +108,6 @@ bool ChartFile::adopt(ChartFileContent&& content, Loaded& loaded, std::string* e
                 *error = "The chart's times span too long a period";
             return false;
         }
-        result.minTime = i == 0 ? time : std::min(result.minTime, time);
     }
     loaded = std::move(result);
     return true;

@@ -28,9 +28,9 @@ public:
         ChartTimeline timeline;
         std::vector<TimeGapMap::Break> gaps;  // for the gap markers
         double shift = 0;                     // ms the records were moved to the left
-        double minTime = 0;                   // the earliest axis time
         int64_t partialBytes = 0;
         int64_t skippedRecords = 0;
+        int64_t damagedTimes = 0;
     };
 
     // Reads a regular file (not a device or a pipe): the size is checked before anything is

@@ -124,6 +124,8 @@ bool ChartFileParser::decode(const char* bytes)
         if (content_.version == ChartFileContent::Legacy)
             return refuse(notChart);
         ++content_.skippedRecords;
+        if (!(std::fabs(r.Time) <= timeLimit))
+            ++content_.damagedTimes;
     } else {
         content_.records.append(r);
     }

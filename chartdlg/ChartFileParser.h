@@ -19,6 +19,7 @@ struct ChartFileContent
     ChartLog records;
     int64_t partialBytes = 0;     // a cut last record, dropped
     int64_t skippedRecords = 0;   // records with values no chart can hold, left out
+    int64_t damagedTimes = 0;     // those of them whose time is no time
 };
 
 // Decodes a chart file of any version from its bytes, in pieces of any size, without reading

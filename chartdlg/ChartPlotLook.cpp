@@ -1,14 +1,22 @@
 #include "chartdlg/ChartPlotLook.h"
 
+#include "chartdlg/TimeGapMap.h"
 #include "chartdlg/TimeScaleDraw.h"
 #include "chartdlg/myScaleEngine.h"
 #include "chartdlg/voidScaleDraw.h"
 
+#include <qwt_interval.h>
 #include <qwt_plot.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_layout.h>
+#include <qwt_scale_engine.h>
 #include <qwt_scale_widget.h>
+
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ChartPlotLook {
 
@@ -47,9 +55,13 @@ void build(QwtPlot& plot, const TimeGapMap* gapMap)
     plot.canvas()->setCursor(Qt::ArrowCursor);
 
     for (int axis : {QwtPlot::xBottom, QwtPlot::xTop, QwtPlot::yLeft}) {
-        plot.setAxisMaxMajor(axis, 4);
+        plot.setAxisMaxMajor(axis, axis == QwtPlot::yLeft ? 4 : sparseTimeTicks);
         plot.setAxisMaxMinor(axis, 8);
     }
+    // Room for the sparse time labels side by side, up to hours of elapsed time.
+    const QFontMetrics metrics(plot.axisFont(QwtPlot::xBottom));
+    plot.canvas()->setMinimumWidth(sparseTimeTicks *
+                                   (metrics.horizontalAdvance(QStringLiteral("-0000")) + metrics.height() / 2));
 
     auto* grid = new QwtPlotGrid;
     QPen major(QColor(200, 200, 200), 0, Qt::SolidLine);
@@ -80,6 +92,33 @@ void resetDivision(QwtPlot& plot, int axis)
     // The widget only takes a division that differs from its own.
     widget->setScaleDiv(QwtScaleDiv());
     widget->setScaleDiv(div);
+}
+
+bool fitTimeTicks(QwtPlot& plot, const QwtInterval& interval)
+{
+    const QwtInterval shown = interval.normalized();
+    if (!shown.isValid() || !std::isfinite(shown.width()) || !(shown.width() > 0))
+        return false;
+    const TimeScaleDraw* draw = timeScaleDraw(plot, QwtPlot::xBottom);
+    const TimeGapMap* map = draw ? draw->gapMap() : nullptr;
+    const double step = QwtScaleArithmetic::divideInterval(shown.width(), denseTimeTicks, 10);
+    const QFontMetrics metrics(plot.axisFont(QwtPlot::xBottom));
+    // The dense labels are multiples of the dense step; the widest lies at one end.
+    int widest = 0;
+    for (double end : {shown.minValue(), shown.maxValue()}) {
+        const double elapsed = map ? map->mapTime(end) : end;
+        if (step > 0 && std::isfinite(elapsed))
+            widest = std::max(widest, metrics.horizontalAdvance(TimeScaleDraw::secondsText(
+                                          std::floor(elapsed / step) * step)));
+    }
+    const int spacing = widest + metrics.height();
+    const int ticks = plot.canvas()->width() >= denseTimeTicks * spacing ? denseTimeTicks : sparseTimeTicks;
+    bool changed = false;
+    for (int axis : {QwtPlot::xBottom, QwtPlot::xTop}) {
+        changed = changed || plot.axisMaxMajor(axis) != ticks;
+        plot.setAxisMaxMajor(axis, ticks);
+    }
+    return changed;
 }
 
 void refreshTimeAxes(QwtPlot& plot)

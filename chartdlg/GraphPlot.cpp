@@ -109,3 +109,10 @@ void GraphPlot::refreshTimeAxes()
 {
     ChartPlotLook::refreshTimeAxes(*this);
 }
+
+void GraphPlot::resizeEvent(QResizeEvent* event)
+{
+    QwtPlot::resizeEvent(event);
+    if (ChartPlotLook::fitTimeTicks(*this, axisInterval(QwtPlot::xBottom)))
+        replot();
+}

@@ -43,8 +43,12 @@ public:
     void setSizeHint(const QSize& size) { sizeHint_ = size; }
     QSize sizeHint() const override { return sizeHint_; }
 
-    // For the window after every change of the gap map or of a start limit.
+    // For the window after every change of the gap map or of the pause markers.
     void refreshTimeAxes();
+
+protected:
+    // The time ticks follow the width.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void updateYTitle();

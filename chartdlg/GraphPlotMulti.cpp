@@ -76,6 +76,13 @@ void GraphPlotMulti::refreshTimeAxes()
     ChartPlotLook::refreshTimeAxes(*this);
 }
 
+void GraphPlotMulti::resizeEvent(QResizeEvent* event)
+{
+    QwtPlot::resizeEvent(event);
+    if (ChartPlotLook::fitTimeTicks(*this, axisInterval(QwtPlot::xBottom)))
+        replot();
+}
+
 int GraphPlotMulti::namePointSize(int h)
 {
     return qMax(8, int(h * 0.2 / 10));

@@ -46,6 +46,8 @@ public:
 
 protected:
     void drawCanvas(QPainter* painter) override;
+    // The time ticks follow the width.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void setCurveLooks(const CurveSettings& settings);

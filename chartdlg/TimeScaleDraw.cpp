@@ -15,22 +15,13 @@ TimeScaleDraw::TimeScaleDraw(const TimeGapMap* gapMap, const myScaleEngine* engi
     setLength(100);
 }
 
-void TimeScaleDraw::setMinTime(double ms)
-{
-    if (ms != minTime_) {
-        minTime_ = ms;
-        invalidateCache();
-    }
-}
-
 QwtText TimeScaleDraw::label(double value) const
 {
     if ((engine_ && !engine_->isLabelled(value)) || (map_ && !map_->isLabelled(value)))
         return QwtText();
-    const double t = map_ ? map_->mapTime(value) : value;
-    if (minTime_ > t)
-        return QwtText();
-    return QwtText(secondsText(t));
+    // Every tick in view is labelled, those before the first record too: an axis that names
+    // only the times holding data leaves a short chart unreadable.
+    return QwtText(secondsText(map_ ? map_->mapTime(value) : value));
 }
 
 QString TimeScaleDraw::secondsText(double ms)

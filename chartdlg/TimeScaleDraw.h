@@ -13,10 +13,7 @@ public:
     // engine: the axis's engine, which tells the markers that stay unlabelled (may be null).
     explicit TimeScaleDraw(const TimeGapMap* gapMap, const myScaleEngine* engine = nullptr);
 
-    // Ticks before the start limit (elapsed ms) stay unlabelled. A change drops the cached labels;
-    // the axis widget still needs its division set again (GraphPlot::refreshTimeAxes).
-    void setMinTime(double ms);
-    double minTime() const { return minTime_; }
+    const TimeGapMap* gapMap() const { return map_; }
     // Drops the cached labels after a change of the gap map.
     void refresh() { invalidateCache(); }
 
@@ -29,7 +26,6 @@ public:
 private:
     const TimeGapMap* map_;
     const myScaleEngine* engine_;
-    double minTime_ = 0.0;
 };
 
 #endif // TIMESCALEDRAW_H

@@ -1,18 +1,26 @@
 #ifndef WINDOWPLACEMENT_H
 #define WINDOWPLACEMENT_H
 
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QVector>
 
+class QWidget;
+
 // Where a window with a stored position and size goes: on the screen that holds the point, cut
-// so that it ends on that screen, never below minimum. A point on no screen is replaced by
-// fallback (on the first screen that holds it). Pure, so that every window can reuse it.
+// so that it ends on that screen, never below minimum; one that its minimum makes too large for
+// the room moves back towards the screen's top left corner. A point on no screen is replaced by
+// fallback (on the first screen that holds it). The position is that of the window's frame, the
+// size that of its inside, which the frame surrounds. Pure, so that every window can reuse it.
 QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRect>& screens,
-                  QPoint fallback = QPoint(300, 0));
+                  QPoint fallback = QPoint(300, 0), QMargins frame = QMargins());
 
 // The available geometry of every screen of the application.
 QVector<QRect> screenGeometries();
+
+// The frame around a window's inside; for a window not framed yet, the style's title bar and border.
+QMargins windowFrame(const QWidget& window);
 
 #endif // WINDOWPLACEMENT_H

@@ -1,21 +1,31 @@
 #include <QtTest>
 
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
+
+#include <qwt_plot_curve.h>
 
 #include <memory>
 
 #include "support/RecordingPrompter.h"
 #include "chartdlg/ChartDlg.h"
+#include "chartdlg/GraphPlot.h"
+#include "chartdlg/GraphPlotMulti.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "device/DeviceInterface.h"
+#include "device/PollingSilencer.h"
+#include "device/UpdateThread.h"
 #include "mainwindow/MainWindow.h"
 #include "scriptdlg/ScriptDlg.h"
+#include "settings_model/MotorSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settingsdlg/SettingsPageIndex.h"
+#include "support/DialogCalls.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -131,6 +141,49 @@ private slots:
             QCOMPARE(tool->pos(), toolPosition);
             QVERIFY2(onAScreen(*tool, tool->minimumSize()), qPrintable(tool->objectName()));
         }
+        window->chartDialog()->show();  // frame and status bar on the screen
+        QVERIFY(window->chartDialog()->screen()->availableGeometry().contains(window->chartDialog()->frameGeometry()));
+    }
+
+    // The chart as the main window wires it: every field of a polled sample reaches a curve of its
+    // own, and what the settings dialog applies reaches the chart.
+    void chartWiring()
+    {
+        std::unique_ptr<MainWindow> window(openWindow());
+        QVERIFY(window);
+        ChartDlg* chart = window->chartDialog();
+        for (int i = 0; i < ChartDlg::plotCount; ++i)
+            chart->checkBox(i)->setChecked(true);
+        chart->OnStartBtnClicked();
+        status_t s{};
+        chart_data_t c{};
+        analog_data_t a{};
+        s.CurPosition = 1001, s.uCurPosition = 3, s.EncPosition = 2002, s.CurSpeed = 303, s.uCurSpeed = 5;
+        s.Ipwr = 404, s.Upwr = 1205, s.Iusb = 506, s.Uusb = 507, s.curT = 258, s.MoveSts = MOVE_STATE_MOVING;
+        c.WindingVoltageA = 609, c.WindingVoltageB = 710, c.WindingVoltageC = 811, c.WindingCurrentA = 912;
+        c.WindingCurrentB = 1013, c.WindingCurrentC = 1114, c.Joy = 1215, c.Pot = 1316, a.DutyCycle = 4217;
+        const double d = window->settingsDialog()->motorSettings->microstepDivisor();
+        const double plotted[ChartDlg::valuePlotCount] = {1001 + 3 / d, 303 + 5 / d, 2002, 12.05, 404, 12.05, 404,
+                                                          5.07, 506, 6.09, 7.1, 8.11, 912, 1013, 1114, 42.17, 25.8,
+                                                          1215, 1316};
+        const unsigned flags[] = {0, STATE_RIGHT_EDGE, STATE_LEFT_EDGE, STATE_BUTTON_RIGHT, STATE_BUTTON_LEFT,
+                                  STATE_GPIO_LEVEL, STATE_BRAKE, STATE_REV_SENSOR, STATE_SYNC_INPUT, STATE_SYNC_OUTPUT};
+        PollingSilencer silencer;  // only these samples, each with one flag set, reach the chart
+        for (int on = 0; on < 10; ++on) {
+            s.GPIOFlags = flags[on];
+            emit window->pollingThread()->finished(0, QDateTime::currentDateTimeUtc(), s, c, a, true, 2);
+            chart->update();
+            for (int i = 0; on > 0 && i < ChartDlg::valuePlotCount; ++i)
+                QVERIFY2(qFuzzyCompare(chart->plot(i)->curve()->sample(0).y(), plotted[i]), ChartDlg::plotRows[i].text);
+            for (int k = 0; on > 0 && k < GraphPlotMulti::flagCount; ++k)
+                QCOMPARE(chart->flagPlot()->curve(k)->sample(0).y(), k + (k == on - 1 ? 1.9 : 1.0));
+        }
+        SettingsDlg* settings = window->settingsDialog();
+        settings->page(SettingsPage::GraphSetup)->findChild<QSpinBox*>(QStringLiteral("datapointsValue"))->setValue(7);
+        settings->page(SettingsPage::MotorType)->findChild<QRadioButton*>(QStringLiteral("dcMotorBtn"))->click();
+        click(*settings, QDialogButtonBox::Apply);
+        QCOMPARE(chart->windowSamples(), 70);
+        QVERIFY(!chart->checkBox(9)->isEnabled() && chart->checkBox(15)->isEnabled());  // winding A, PWM
     }
 
     // An edit left unapplied in the open dialog is not what the exit stores.
