@@ -7,8 +7,6 @@
 #include <QTextEdit>
 
 #include <memory>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "chartdlg/ChartDlg.h"
 #include "common/FileChooser.h"
@@ -21,6 +19,7 @@
 #include "settingsdlg/SettingsDlg.h"
 #include "settingsdlg/SettingsPageIndex.h"
 #include "support/DialogCalls.h"
+#include "support/FullDisk.h"
 #include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
 
@@ -46,28 +45,8 @@ QByteArray bytesOf(const QString& path)
 void put(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
 }
-
-// A disk that takes only a few bytes more than a file holds, without root and on any file
-// system: writes beyond the limit fail with EFBIG.
-class FullDisk
-{
-public:
-    explicit FullDisk(qint64 room)
-    {
-        signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = rlim_t(room);
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &old); }
-
-private:
-    rlimit old{};
-};
 
 // Files of a few kilobytes, as a user has them: the new bytes fit in part, which is where
 // buffered writers fail without a word.
@@ -78,7 +57,6 @@ QByteArray oldBytes(bool ini)
         bytes += (ini ? "kept" + QByteArray::number(i) + "=" : QByteArray()) + "old text of the file\n";
     return bytes;
 }
-const QByteArray oldIni = oldBytes(true);
 
 } // namespace
 
@@ -127,8 +105,7 @@ private slots:
         QVERIFY(home.isValid());
         qputenv("HOME", QFile::encodeName(home.path()));
         qputenv("TOLMO_SHARE_DIR", QFile::encodeName(home.filePath("share")));
-        QVERIFY(QDir().mkpath(home.filePath("share")));
-        QVERIFY(createConfigDir());
+        QVERIFY(QDir().mkpath(home.filePath("share")) && createConfigDir());
         put(home.filePath("share/tolmodefault.cfg"), QByteArray());
         log = std::make_unique<MessageLog>();
         messageLog = log.get();
@@ -201,7 +178,7 @@ private slots:
         put(path, old);
         chooser.answer = path;
         const QStringList before = QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden);
-        {
+        { // two attempts
             FullDisk disk(old.size() + 16);
             act(action);
             act(action);
@@ -219,14 +196,15 @@ private slots:
     // The exit writes the controller's file and settings.ini: neither is cut, both are said.
     void exitKeepsTheSettingsFiles()
     {
-        put(controllerFile(), oldIni);
-        put(settingsIniPath(), oldIni);
+        const QByteArray old = oldBytes(true);
+        put(controllerFile(), old);
+        put(settingsIniPath(), old);
         {
-            FullDisk disk(oldIni.size() + 16);
+            FullDisk disk(old.size() + 16);
             window.reset();
         }
-        QCOMPARE(bytesOf(controllerFile()), oldIni);
-        QCOMPARE(bytesOf(settingsIniPath()), oldIni);
+        QCOMPARE(bytesOf(controllerFile()), old);
+        QCOMPARE(bytesOf(settingsIniPath()), old);
         QCOMPARE(prompter.texts,
                  QStringList({"The configuration could not be written to " + controllerFile() + ".\nFile too large",
                               "The configuration could not be written to " + settingsIniPath() + ".\nFile too large"}));
