@@ -7,6 +7,7 @@
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
+#include "common/SettingsWriteReport.h"
 #include "common/Waits.h"
 #include "device/DeviceInterface.h"
 #include "device/SharedFlags.h"
@@ -53,6 +54,8 @@ void ProgramStartup::start()
 {
     loadProgramResources();
     stopwatch.start();
+    // Made before the log opens its first file in it.
+    const QString folderProblem = SettingsWriteReport::checkFolder(configDirPath());
     deviceInterface = new DeviceInterface;
     messageLog = new MessageLog;
     logThread = new QThread;
@@ -60,6 +63,11 @@ void ProgramStartup::start()
     logThread->start(QThread::InheritPriority);
     messageLog->setSerial(0);
     messageLog->InsertLine(QDateTime::currentDateTime(), QStringLiteral("Starting"), QStringLiteral("main"), 0);
+    if (!folderProblem.isEmpty()) {
+        SettingsWriteReport::folderFailed(nullptr, configDirPath(), folderProblem, [](const QString& line) {
+            messageLog->InsertLine(QDateTime::currentDateTime(), line, QStringLiteral("main"), 1);
+        });
+    }
     set_logging_callback(libraryLogCallback);
     IniSettings settings(settingsIniPath());
     enumerationFlags = uint32_t(ProgramSettingsFile::readSearchOptions(settings).enumerationFlags());

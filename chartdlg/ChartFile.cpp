@@ -1,7 +1,8 @@
 #include "chartdlg/ChartFile.h"
 
+#include "common/FileSaver.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -136,21 +137,16 @@ std::string ChartFile::serialise(const ChartLog& log, const TimeGapMap& map)
 
 bool ChartFile::save(const QString& path, const ChartLog& log, const TimeGapMap& map, QString* error)
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.write(header, qint64(ChartFileParser::headerSize)) == qint64(ChartFileParser::headerSize);
+    FileSaver file(path);
+    bool ok = file.open() && file.write(header, qint64(ChartFileParser::headerSize));
     std::string chunk;
     for (int64_t from = 0; ok && from < log.count(); from += ChartLog::blockSize) {
         chunk.clear();
         appendRecords(chunk, log, map, from, std::min(log.count(), from + ChartLog::blockSize));
-        ok = file.write(chunk.data(), qint64(chunk.size())) == qint64(chunk.size());
+        ok = file.write(chunk.data(), qint64(chunk.size()));
     }
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
+    ok = ok && file.commit();
     if (!ok && error)
-        *error = file.errorString().isEmpty() ? QStringLiteral("Cannot write the file") : file.errorString();
+        *error = file.errorString();
     return ok;
 }

@@ -300,7 +300,21 @@ bool MessageLog::writeOnce()
     const qint64 written = file->write(outBuffer);
     if (written > 0)
         outBuffer.remove(0, static_cast<int>(written));
+    if (!outBuffer.isEmpty())
+        lastWriteError = file->errorString();
     return outBuffer.isEmpty();
+}
+
+void MessageLog::reportWriteFailure(const QString& name, const QString& reason)
+{
+    // The file is tried again and again: one line a session says so.
+    if (writeFailureSaid)
+        return;
+    writeFailureSaid = true;
+    queueItem(QDateTime::currentDateTime(),
+              tr("The log file %1 cannot be written (%2); its lines are kept and written when it can be.")
+                  .arg(name, reason),
+              QStringLiteral("Tolmo"), 1);
 }
 
 bool MessageLog::writeOut()
@@ -318,6 +332,7 @@ bool MessageLog::writeOut()
     openLogFile(folder, date);
     if (writeOnce())
         return true;
+    reportWriteFailure(fileNameFor(folder, date), lastWriteError);
     closeLogFile();
     return false;
 }
@@ -337,6 +352,9 @@ bool MessageLog::openLogFile(const QDir& folder, const QDate& date)
     auto* next = new QFile(fileNameFor(folder, date));
     // Unbuffered: the log collects its own batches and must see every failed write.
     if (!next->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        // A folder that is not there yet (the first run) is no failure.
+        if (folder.exists())
+            reportWriteFailure(next->fileName(), next->errorString());
         delete next;
         return false;
     }

@@ -74,6 +74,7 @@ private:
     void releasePending();
     bool writeOut();
     bool writeOnce();
+    void reportWriteFailure(const QString& name, const QString& reason);
     QString fileNameFor(const QDir& folder, const QDate& date) const;
     bool openLogFile(const QDir& folder, const QDate& date);
     void closeLogFile();
@@ -94,6 +95,8 @@ private:
     QDateTime lastDroppedPendingTime;
     // Lines given to the open file but not yet written into it.
     QByteArray outBuffer;
+    QString lastWriteError;
+    bool writeFailureSaid = false;
     bool hasSettings = false;
     LogSettings currentSettings;
     // The folder text of the latest settings and whether it named the open folder: spares

@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -27,11 +26,14 @@
 #include "chartdlg/GraphSettings.h"
 #include "common/FieldText.h"
 #include "common/FileChooser.h"
+#include "common/FileSaver.h"
 #include "common/Formatting.h"
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
+#include "common/SettingsWriteReport.h"
 #include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -573,28 +575,28 @@ void MainWindow::saveAllSettings(const QString& path)
 {
     if (!settingsDlg || path.isEmpty())
         return;
-    IniSettings file(path);
+    IniSaver saver(path);
+    QSettings* file = &saver.settings();
     // The pages write their widgets: they show the applied records first, so that an edit left
     // unapplied in the dialog is not stored.
     for (ProgramPageWgt* page : configPages(settingsDlg)) {
         page->FromClassToUi();
-        page->SaveToFile(&file);
+        page->SaveToFile(file);
     }
-    FromUiToSettings(&file);
-    chartDlg->FromUiToSettings(&file);
-    scriptDlg->FromUiToSettings(&file);
-    settingsDlg->FromUiToSettings(&file);
-    syncOrReport(file);
+    FromUiToSettings(file);
+    chartDlg->FromUiToSettings(file);
+    scriptDlg->FromUiToSettings(file);
+    settingsDlg->FromUiToSettings(file);
+    commitOrReport(saver);
 }
 
-bool MainWindow::syncOrReport(QSettings& file)
+bool MainWindow::commitOrReport(IniSaver& file)
 {
-    file.sync();
-    if (file.status() == QSettings::NoError)
+    QString reason;
+    if (file.commit(&reason))
         return true;
-    const QString text = tr("The configuration could not be written to %1.").arg(file.fileName());
-    Log(text, programSource, 1);
-    MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"), text, QMessageBox::Ok, QMessageBox::Ok);
+    SettingsWriteReport::fileFailed(this, file.path(), reason,
+                                    [this](const QString& line) { Log(line, programSource, 1); });
     return false;
 }
 
@@ -669,13 +671,13 @@ void MainWindow::saveSettingsIni(const QString& path)
 {
     if (!settingsDlg)
         return;
-    IniSettings ini(path);
-    ProgramSettingsFile::writeControllerSet(ini, {settingsDlg->controllerSettings->serialNumber});
+    IniSaver saver(path);
+    ProgramSettingsFile::writeControllerSet(saver.settings(), {settingsDlg->controllerSettings->serialNumber});
     if (auto* page = qobject_cast<ProgramPageWgt*>(settingsDlg->page(SettingsPage::LogSettings))) {
         page->FromClassToUi();
-        page->SaveToFile(&ini);
+        page->SaveToFile(&saver.settings());
     }
-    syncOrReport(ini);
+    commitOrReport(saver);
 }
 
 void MainWindow::loadLogSettings(const QString& path, bool apply)
@@ -1409,18 +1411,9 @@ void MainWindow::OnSaveLogBtnPressed()
         return;
     // Written beside the target and moved over it only when complete: a failure leaves an
     // existing file as it was.
-    QSaveFile file(path);
-    const QByteArray content = logTableCsv();
     QString reason;
-    if (!file.open(QIODevice::WriteOnly))
-        reason = file.errorString();
-    else if (file.write(content) != content.size())
-        reason = file.errorString();
-    else if (!file.commit())
-        reason = file.errorString();
-    if (reason.isEmpty())
+    if (FileSaver::save(path, logTableCsv(), &reason))
         return;
-    file.cancelWriting();
     MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
                                        tr("The log could not be saved to %1:\n%2").arg(path, reason), QMessageBox::Ok,
                                        QMessageBox::Ok);

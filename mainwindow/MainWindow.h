@@ -32,6 +32,7 @@ class CyclicMotion;
 class DeviceInterface;
 class QCloseEvent;
 class QPushButton;
+class IniSaver;
 class QSettings;
 class QTextEdit;
 class ScriptDlg;
@@ -86,8 +87,9 @@ public:
     void loadAllSettings(const QString& path);
     void saveSettingsIni(const QString& path);
     void loadLogSettings(const QString& path, bool apply);
-    // Writes the file out; a failure is logged at level 1 and shown. False on failure.
-    bool syncOrReport(QSettings& file);
+    // Writes the file out; a failure is logged at level 1 and shown, once a session for each
+    // file. False on failure.
+    bool commitOrReport(IniSaver& file);
     void FromUiToSettings(QSettings* settings);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
     // The window's stored place: from the file when it has "fullScreen", else from defaults;

@@ -27,9 +27,11 @@
 #include <limits>
 
 #include "common/FieldText.h"
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/SettingsWriteReport.h"
 #include "common/ProgramSettingsFile.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -340,7 +342,7 @@ void Multiaxis::loadUnitSettings()
     units.precision = options.precision;
 }
 
-void Multiaxis::saveUnitSettings() const
+void Multiaxis::saveUnitSettings()
 {
     ProgramSettingsFile::UnitOptions options;
     options.recalcEnabled = units.recalcEnabled;
@@ -348,8 +350,9 @@ void Multiaxis::saveUnitSettings() const
     options.coeff1 = units.coeff1;
     options.coeff2 = units.coeff2;
     options.precision = units.precision;
-    IniSettings file(settingsIniPath());
-    ProgramSettingsFile::writeUnitOptions(file, options);
+    IniSaver file(settingsIniPath());
+    ProgramSettingsFile::writeUnitOptions(file.settings(), options);
+    commitOrReport(file);
 }
 
 QStringList Multiaxis::serialList() const
@@ -360,15 +363,27 @@ QStringList Multiaxis::serialList() const
     return serials;
 }
 
-void Multiaxis::saveLastGroup() const
+void Multiaxis::saveLastGroup()
 {
     QVector<unsigned int> serials;
     for (int s = 0; s < n; ++s)
         serials.append(settingsDlgs[axisOrder[s]]->controllerSettings->serialNumber);
     if (serials.isEmpty())
         return;
-    IniSettings file(settingsIniPath());
-    ProgramSettingsFile::writeControllerSet(file, serials);
+    IniSaver file(settingsIniPath());
+    ProgramSettingsFile::writeControllerSet(file.settings(), serials);
+    commitOrReport(file);
+}
+
+void Multiaxis::commitOrReport(IniSaver& file)
+{
+    QString reason;
+    if (file.commit(&reason))
+        return;
+    SettingsWriteReport::fileFailed(this, file.path(), reason, [](const QString& line) {
+        if (messageLog)
+            messageLog->InsertLine(QDateTime::currentDateTime(), line, QStringLiteral("Tolmo"), 1);
+    });
 }
 
 void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, analog_data_t, bool connect,

@@ -27,6 +27,7 @@ class DeviceInterface;
 class QShortcut;
 class ScriptThreadMulti;
 class InfoBox;
+class IniSaver;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -71,10 +72,11 @@ public:
     // "12 005/256" for axis `axis` (an axis index), with its microstep divisor.
     QString positionToString(int steps, int usteps, int axis) const;
     void loadUnitSettings();
-    void saveUnitSettings() const;
+    // Both write settings.ini; a failure is logged and shown once a session.
+    void saveUnitSettings();
     // Serial numbers of the axes in slot order, as decimal text.
     QStringList serialList() const;
-    void saveLastGroup() const;
+    void saveLastGroup();
     // Microstep divisor of axis `axis` (an axis index), from its settings dialog.
     int divisor(int axis) const;
     int axisCount() const { return n; }
@@ -213,6 +215,7 @@ private:
     // Lets the targets of a slot's boxes go out in the unit of axis `axis`.
     void giveBoxesDivisor(int slot, int axis);
     void logLine(const QString& text) const;
+    void commitOrReport(IniSaver& file);
 
     // Hooks of the script engine and the exit sequence, filled in with them.
     void startScriptEngine();

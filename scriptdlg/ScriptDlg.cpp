@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -14,6 +13,7 @@
 #include <QTextEdit>
 
 #include "common/FileChooser.h"
+#include "common/FileSaver.h"
 #include "common/Paths.h"
 #include "common/WindowPlacement.h"
 #include "scriptdlg/Highlighter.h"
@@ -282,17 +282,7 @@ bool ScriptDlg::loadInto(const QString& path, QString* reason)
 
 bool ScriptDlg::writeFile(const QString& path, QString* reason)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = ui->codeEdit->toPlainText().toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return FileSaver::save(path, ui->codeEdit->toPlainText().toUtf8(), reason);
 }
 
 void ScriptDlg::showMessage(const QString& text)

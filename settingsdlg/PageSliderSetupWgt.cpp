@@ -4,6 +4,7 @@
 
 #include <QSettings>
 
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
@@ -133,17 +134,19 @@ void PageSliderSetupWgt::readSearchOptions()
     form->enumChk->setChecked(options.allPorts);
 }
 
-void PageSliderSetupWgt::saveSearchOptions()
+bool PageSliderSetupWgt::saveSearchOptions(QString* reason)
 {
     ProgramSettingsFile::SearchOptions options;
     options.probe = form->probeChk->isChecked();
     options.allPorts = form->enumChk->isChecked();
-    createConfigDir();
-    IniSettings ini(settingsIniPath());
-    // An unchanged option leaves the file as it is.
-    const ProgramSettingsFile::SearchOptions held = ProgramSettingsFile::readSearchOptions(ini);
-    if (held.probe == options.probe && held.allPorts == options.allPorts)
-        return;
-    ProgramSettingsFile::writeSearchOptions(ini, options);
-    ini.sync();
+    {
+        // An unchanged option leaves the file as it is.
+        IniSettings ini(settingsIniPath());
+        const ProgramSettingsFile::SearchOptions held = ProgramSettingsFile::readSearchOptions(ini);
+        if (held.probe == options.probe && held.allPorts == options.allPorts)
+            return true;
+    }
+    IniSaver ini(settingsIniPath());
+    ProgramSettingsFile::writeSearchOptions(ini.settings(), options);
+    return ini.commit(reason);
 }

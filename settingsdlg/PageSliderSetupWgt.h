@@ -32,8 +32,9 @@ public:
 
     // The two search boxes from settings.ini (missing keys: probe on, all ports off).
     void readSearchOptions();
-    // The two search boxes into settings.ini, synced, when they differ from what it holds.
-    void saveSearchOptions();
+    // The two search boxes into settings.ini, when they differ from what it holds. False, with
+    // the reason, when the file could not be written (it is then as it was).
+    bool saveSearchOptions(QString* reason = nullptr);
 
     QPushButton* UpdateBtn;
 

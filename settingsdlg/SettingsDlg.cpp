@@ -16,8 +16,10 @@
 #include "common/FieldText.h"
 #include "common/FileChooser.h"
 #include "common/MessagePrompter.h"
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
+#include "common/SettingsWriteReport.h"
 #include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -635,8 +637,10 @@ void SettingsDlg::saveSearchOptions()
 {
     if (multiaxis)
         return;
-    if (auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration)))
-        slider->saveSearchOptions();
+    QString reason;
+    auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration));
+    if (slider && !slider->saveSearchOptions(&reason))
+        SettingsWriteReport::fileFailed(this, settingsIniPath(), reason, [](const QString& line) { logLine(line, 1); });
 }
 
 void SettingsDlg::giveEngineType(unsigned int engineType)
@@ -839,9 +843,10 @@ void SettingsDlg::OnSaveFileBtnClicked()
         if (!name.endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive))
             name += QStringLiteral(".cfg");
 
-        bool written = false;
+        QString reason;
         {
-            IniSettings file(name);
+            IniSaver saver(name);
+            QSettings& file = saver.settings();
             if (file.value(QStringLiteral("Protection/original"), false).toBool()) {
                 MessagePrompter::current()->prompt(
                     nullptr, QMessageBox::Information, tr("Tolmo"),
@@ -851,11 +856,13 @@ void SettingsDlg::OnSaveFileBtnClicked()
                 continue;
             }
             ProgramSettingsToFile(&file);
-            written = motorSettings->saveToFile(file);
+            // A write that failed here fails the commit too, which gives the reason.
+            motorSettings->saveToFile(file);
+            saver.commit(&reason);
         }
-        if (!written) {
+        if (!reason.isEmpty()) {
             MessagePrompter::current()->prompt(this, QMessageBox::Critical, tr("Error"),
-                                               tr("The settings could not be written to %1.").arg(name),
+                                               tr("The settings could not be written to %1.\n%2").arg(name, reason),
                                                QMessageBox::Ok, QMessageBox::Ok);
             return;
         }
@@ -932,6 +939,8 @@ void SettingsDlg::updateModifiedMark()
                     IniSettings written(scratch.fileName());
                     ProgramSettingsToFile(&written);
                     written.sync();
+                    // Unable to compare: the file is taken as changed.
+                    modified = written.status() == QSettings::AccessError;
                 }
                 // Reopened, so both sides are read back as text from a file.
                 const IniSettings shown(scratch.fileName());
@@ -1026,9 +1035,11 @@ void SettingsDlg::saveWindowParams()
 {
     if (multiaxis)
         return;
-    IniSettings file(getDeviceConfigFileName());
-    FromUiToSettings(&file);
-    file.sync();
+    IniSaver file(getDeviceConfigFileName());
+    FromUiToSettings(&file.settings());
+    QString reason;
+    if (!file.commit(&reason))
+        SettingsWriteReport::fileFailed(this, file.path(), reason, [](const QString& line) { logLine(line, 1); });
 }
 
 void SettingsDlg::reject()

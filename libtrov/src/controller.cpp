@@ -317,10 +317,19 @@ void Controller::loadFlash()
     flash_ = loaded;
 }
 
-void Controller::writeFlash()
+bool Controller::writeOrSay(const char* suffix, const std::string& text)
+{
+    std::string error;
+    if (writeFileAtomic(path(suffix), text, &error))
+        return true;
+    log(1, name_ + ": cannot write " + path(suffix) + ": " + error);
+    return false;
+}
+
+bool Controller::writeFlash()
 {
     if (!persistent())
-        return;
+        return true;
     std::string text = "# flash memory of " + name_ + "\n[identity]\n";
     text += "serial = " + std::to_string(identity_.serial) + "\n";
     text += "key = " + hexBytes(identity_.key, sizeof identity_.key) + "\n";
@@ -332,8 +341,7 @@ void Controller::writeFlash()
         if (describe(id).store == Store::RAM)
             text += writeSection(id, flash_.bytes(id));
     }
-    if (!writeFileAtomic(path(".flash"), text))
-        log(2, name_ + ": cannot write " + path(".flash"));
+    return writeOrSay(".flash", text);
 }
 
 void Controller::loadEeprom()
@@ -387,10 +395,10 @@ void Controller::loadEeprom()
     log(2, name_ + ": positioner memory unreadable (" + error + "), using the positioner's defaults");
 }
 
-void Controller::writeEeprom()
+bool Controller::writeEeprom()
 {
     if (!persistent())
-        return;
+        return true;
     std::string text = "# positioner memory of " + name_ + "\n";
     for (int i = 0; i < kRecordCount; ++i) {
         RecordId id = static_cast<RecordId>(i);
@@ -403,8 +411,7 @@ void Controller::writeEeprom()
             if (describe(id).store == Store::RAM)
                 text += "[ee_" + writeSection(id, eepromSettingsCopy_.bytes(id)).substr(1);
         }
-    if (!writeFileAtomic(path(".stage"), text))
-        log(2, name_ + ": cannot write " + path(".stage"));
+    return writeOrSay(".stage", text);
 }
 
 // --- position memory
@@ -464,10 +471,10 @@ FramState Controller::restoredFram()
     return f;
 }
 
-void Controller::writeFram()
+bool Controller::writeFram()
 {
     if (!poweredBefore_ || !persistent())
-        return;
+        return true;
     FramState f = motion_.fram();
     if (framCleared_) {
         f.position = 0;
@@ -475,16 +482,15 @@ void Controller::writeFram()
     }
     if (framWritten_ && f.position == lastFram_.position && f.encoder == lastFram_.encoder &&
         f.physical == lastFram_.physical)
-        return;
+        return true;
     char buf[256];
     std::snprintf(buf, sizeof buf, "# position memory of %s\n[fram]\nposition = %.17g\nencoder = %lld\nphysical = %.17g\n",
                   name_.c_str(), f.position, static_cast<long long>(f.encoder), f.physical);
-    if (!writeFileAtomic(path(".fram"), buf)) {
-        log(2, name_ + ": cannot write " + path(".fram"));
-        return;
-    }
+    if (!writeOrSay(".fram", buf))
+        return false;
     framWritten_ = true;
     lastFram_ = f;
+    return true;
 }
 
 // --- records
@@ -545,8 +551,11 @@ result_t Controller::setRecord(RecordId id, const void* in, size_t size, Fn fn)
     if (id == RecordId::engine_settings)
         rescaleForMicrostepChange(oldMode, newMode);
     std::memcpy(target.bytes(id), rec.bytes, size);
-    if (eeprom)
-        writeEeprom();
+    // The positioner's memory is written through: a write that failed changed nothing.
+    if (eeprom && !writeEeprom()) {
+        std::memcpy(target.bytes(id), before.bytes, size);
+        return result_error;
+    }
     motion_.settingsChanged(id, before.bytes, context());
 
     errv_ = corrected;
@@ -705,13 +714,20 @@ result_t Controller::getPosition(get_position_t& pos)
 
 result_t Controller::saveSettings()
 {
+    // A flash that could not be written keeps what it held: that is what the next power-up reads.
+    const RecordSet held = flash_;
+    const bool heldErrd = errd_;
     for (int i = 0; i < kRecordCount; ++i) {
         RecordId id = static_cast<RecordId>(i);
         if (describe(id).store == Store::RAM)
             std::memcpy(flash_.bytes(id), ram_.bytes(id), describe(id).size);
     }
     errd_ = false;
-    writeFlash();
+    if (!writeFlash()) {
+        flash_ = held;
+        errd_ = heldErrd;
+        return result_error;
+    }
     log(3, name_ + ": settings saved to flash");
     return result_ok;
 }
@@ -741,9 +757,15 @@ result_t Controller::eepromSaveSettings()
 {
     if (!positionerAttached_)
         return result_error;
+    const RecordSet held = eepromSettingsCopy_;
+    const bool heldAny = eepromHasSettings_;
     eepromSettingsCopy_ = ram_;
     eepromHasSettings_ = true;
-    writeEeprom();
+    if (!writeEeprom()) {
+        eepromSettingsCopy_ = held;
+        eepromHasSettings_ = heldAny;
+        return result_error;
+    }
     return result_ok;
 }
 
@@ -758,8 +780,12 @@ result_t Controller::eepromReadSettings()
 result_t Controller::clearFram()
 {
     // the live counters go on; the next power-on starts them at zero
+    const bool held = framCleared_;
     framCleared_ = true;
-    writeFram();
+    if (!writeFram()) {
+        framCleared_ = held;
+        return result_error;
+    }
     return result_ok;
 }
 
@@ -798,8 +824,12 @@ result_t Controller::setSerialNumber(const serial_number_t& sn)
         log(2, name_ + ": serial number not changed: key mismatch");
         return result_ok;
     }
+    const uint32_t held = identity_.serial;
     identity_.serial = sn.SN;
-    writeFlash();
+    if (!writeFlash()) {
+        identity_.serial = held;
+        return result_error;
+    }
     return result_ok;
 }
 
@@ -828,8 +858,13 @@ result_t Controller::writeKey(const uint8_t* key)
 {
     if (!answers() || heldOpen())
         return result_error;
+    uint8_t held[sizeof identity_.key];
+    std::memcpy(held, identity_.key, sizeof held);
     std::memcpy(identity_.key, key, sizeof identity_.key);
-    writeFlash();
+    if (!writeFlash()) {
+        std::memcpy(identity_.key, held, sizeof held);
+        return result_error;
+    }
     return result_ok;
 }
 
@@ -870,9 +905,14 @@ result_t Controller::finishUpload(const uint8_t* data, uint32_t size)
         log(1, name_ + ": firmware image rejected: " + reason);
         return result_error;
     }
+    const Identity held = identity_;
     std::copy(version, version + 3, identity_.firmware);
     identity_.firmwareValid = true;
-    writeFlash();
+    if (!writeFlash()) {
+        // Not stored: the controller stays in its bootloader with the firmware it had.
+        identity_ = held;
+        return result_error;
+    }
     return restart(false);
 }
 

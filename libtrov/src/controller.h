@@ -130,13 +130,15 @@ private:
     // What the controller comes up with: the file at the first power-on, the live state later.
     FramState restoredFram();
     bool readFram(FramState& out);
-    void writeFram();
+    // The writers return false, after a level-1 log line, when their file could not be written.
+    bool writeFram();
     // The controller reboots: the motion stops and starts afresh from the position memory.
     void reboot(double atMs);
     void loadFlash();
-    void writeFlash();
+    bool writeFlash();
     void loadEeprom();
-    void writeEeprom();
+    bool writeEeprom();
+    bool writeOrSay(const char* suffix, const std::string& text);
     std::string path(const char* suffix) const;
     bool persistent() const;
     void refuseOpen(const std::string& cause);

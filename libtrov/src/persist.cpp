@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -122,17 +123,24 @@ bool fileExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
-bool writeFileAtomic(const std::string& path, const std::string& text)
+bool writeFileAtomic(const std::string& path, const std::string& text, std::string* error)
 {
     std::string tmp = path + ".tmp" + std::to_string(::getpid());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmp.c_str());
+    int cause = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (!writeAll(fd, text) || ::fsync(fd) != 0)
+            cause = errno;
+        if (::close(fd) != 0 && cause == 0)
+            cause = errno;
+        if (cause == 0 && ::rename(tmp.c_str(), path.c_str()) == 0)
+            return true;
+        if (cause == 0)
+            cause = errno;
+        ::unlink(tmp.c_str());
+    }
+    if (error)
+        *error = std::strerror(cause);
     return false;
 }
 

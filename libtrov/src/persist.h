@@ -19,8 +19,9 @@ bool parseIni(const std::string& text, std::vector<IniSection>& sections, std::s
 
 bool readWholeFile(const std::string& path, std::string& out);
 bool fileExists(const std::string& path);
-// Writes a temporary file beside path, syncs it and renames it over path.
-bool writeFileAtomic(const std::string& path, const std::string& text);
+// Writes a temporary file beside path, syncs it and renames it over path. On failure path is as
+// it was and *error (when given) holds the system's reason.
+bool writeFileAtomic(const std::string& path, const std::string& text, std::string* error = nullptr);
 // Creates the folder and its parents (mode 0700 for the ones it makes).
 bool makeFolder(const std::string& path);
 // Takes an exclusive lock on path without waiting. Returns the descriptor, -1 if another open

@@ -157,6 +157,7 @@ private slots:
     void realWindow_data();
     void realWindow();
     void realMultiAxisWindow();
+    void unusableConfigFolderIsSaidAtStart();
 };
 
 void TestProgramStartup::init()
@@ -340,6 +341,32 @@ void TestProgramStartup::realMultiAxisWindow()
     QCOMPARE(trovsim_call_count("sim:axis2", "close_device"), 1);
     QCOMPARE(messageLog, nullptr);
     QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+}
+
+// A file where the configuration folder should be: one message at the start, and the program
+// runs on.
+void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
+{
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config"))));
+    QFile blocker(configDirPath());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QCOMPARE(trovsim_reset("axis1:10001:stepper", home.path().toUtf8().constData()), 0);
+    trovsim_clock_manual(1);
+    RecordingPrompter prompter;
+    MessagePrompter::install(&prompter);
+    DoubleMaker maker;
+    User user({QStringLiteral("auto")});
+    const int code = runProgram(maker);
+    qputenv("HOME", savedHome);
+    QCOMPARE(code, 7);  // the window came up
+    QCOMPARE(maker.made.windows, 1);
+    QCOMPARE(prompter.texts, QStringList{"The configuration folder " + home.path()
+                                         + "/.config/Tolmo.conf cannot be used: a file has its name.\n"
+                                           "Settings and the log will not be kept this session."});
 }
 
 QTEST_MAIN(TestProgramStartup)

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 using namespace simtest;
 
 namespace {
@@ -50,6 +53,8 @@ private slots:
     void badValueInFlash();
     void positionerMemory();
     void inMemoryWritesNoFiles();
+    void unwritableMemoryIsAnError_data();
+    void unwritableMemoryIsAnError();
 };
 
 void TestTrovPersistence::unsavedSettingsAreLost()
@@ -282,6 +287,48 @@ void TestTrovPersistence::inMemoryWritesNoFiles()
     close_device(&d);
     qunsetenv("TROVSIM_PERSIST");
     QCOMPARE(QDir(QString::fromStdString(sim.folder())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+}
+
+// A memory file that cannot be written (here: beyond the file size limit) fails the call, and
+// the next power-up finds what was stored before.
+void TestTrovPersistence::unwritableMemoryIsAnError_data()
+{
+    QTest::addColumn<QString>("memory");
+    QTest::newRow("flash") << "flash";
+    QTest::newRow("positioner record") << "stage";
+    QTest::newRow("settings copy in the positioner") << "eesave";
+}
+
+void TestTrovPersistence::unwritableMemoryIsAnError()
+{
+    QFETCH(QString, memory);
+    Sim sim;
+    device_t d = openOrFail("sim:axis2");
+    stage_name_t name{};
+    std::strcpy(name.PositionerName, "Old");
+    QVERIFY(set_stage_name(d, &name) == 0 && setSpeed(d, 1100) == 0);
+    QVERIFY(command_save_settings(d) == 0 && command_eesave_settings(d) == 0 && setSpeed(d, 2200) == 0);
+    std::strcpy(name.PositionerName, "New");
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit tiny{16, old.rlim_max};
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const result_t result = memory == "flash" ? command_save_settings(d)
+                            : memory == "stage" ? set_stage_name(d, &name)
+                                                : command_eesave_settings(d);
+    setrlimit(RLIMIT_FSIZE, &old);
+    QCOMPARE(result, result_error);
+    QCOMPARE(LogRecorder::instance().count(1, "cannot write"), 1);
+    close_device(&d);
+
+    sim.reset();
+    d = openOrFail("sim:axis2");
+    QCOMPARE(speedOf(d), 1100u);
+    QVERIFY(get_stage_name(d, &name) == 0 && command_eeread_settings(d) == 0);
+    QCOMPARE(QByteArray(name.PositionerName), QByteArray("Old"));
+    QCOMPARE(speedOf(d), 1100u);
+    close_device(&d);
 }
 
 QTEST_GUILESS_MAIN(TestTrovPersistence)

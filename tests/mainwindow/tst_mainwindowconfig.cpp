@@ -218,8 +218,11 @@ private slots:
         delete window;
         QDir(controllerFile()).removeRecursively();
         QDir(settingsIniPath()).removeRecursively();
-        QCOMPARE(prompter.texts, QStringList({"The configuration could not be written to " + controllerFile() + ".",
-                                              "The configuration could not be written to " + settingsIniPath() + "."}));
+        QCOMPARE(prompter.texts,
+                 QStringList({"The configuration could not be written to " + controllerFile() + ".\n"
+                                  + controllerFile() + " is a folder",
+                              "The configuration could not be written to " + settingsIniPath() + ".\n"
+                                  + settingsIniPath() + " is a folder"}));
         int errors = 0;
         for (const QList<QVariant>& line : lines)
             errors += line.at(3).toInt() == 1 && line.at(1).toString().startsWith(QLatin1String("The configuration"));

@@ -27,8 +27,11 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "support/FullDisk.h"
+#include "support/RecordingPrompter.h"
 #include "support/Screenshot.h"
 #include "common/IniSettings.h"
+#include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "device/FirmwareUpdateThread.h"
 #include "multiaxis/DimensionalUnitsDlg.h"
@@ -116,6 +119,7 @@ private slots:
     void reorderingMovesTargetsAndIsSaved();
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
+    void closeOnAFullDiskKeepsSettingsIni();
 };
 
 void tst_multiaxis::init()
@@ -595,6 +599,31 @@ void tst_multiaxis::shutDownEndsEveryThread()
     for (const QString& message : capturedMessages)
         QVERIFY2(!message.contains(QStringLiteral("Destroyed while thread")) && !message.contains(QStringLiteral("did not end")),
                  qPrintable(message));
+}
+
+// The close writes the units and the controller set into settings.ini: on a full disk the file
+// stays as it was, and the user hears of it once.
+void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
+{
+    QVERIFY(createConfigDir());
+    QByteArray old = "[Old]\n";
+    while (old.size() < 2000)
+        old += "kept" + QByteArray::number(old.size()) + "=old text of the file\n";
+    QFile file(settingsIniPath());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+    RecordingPrompter prompter;
+    MessagePrompter::install(&prompter);
+    {
+        Rig rig(2);
+        FullDisk disk(old.size() + 16);
+        rig.window->close();
+    }
+    MessagePrompter::install(nullptr);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+    QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
+                                         + ".\nFile too large"});
 }
 
 QTEST_MAIN(tst_multiaxis)

@@ -1,0 +1,88 @@
+#include "common/SettingsWriteReport.h"
+
+#include "common/FileSaver.h"
+#include "common/MessagePrompter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <cerrno>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("SettingsWriteReport", text);
+}
+
+QSet<QString>& reportedFiles()
+{
+    static QSet<QString> files;
+    return files;
+}
+
+QSet<QString>& reportedFolders()
+{
+    static QSet<QString> folders;
+    return folders;
+}
+
+QString cleanFolder(const QString& folder)
+{
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+} // namespace
+
+void SettingsWriteReport::fileFailed(QWidget* parent, const QString& path, const QString& reason, const LogLine& log)
+{
+    const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (reportedFiles().contains(file) || reportedFolders().contains(QFileInfo(file).absolutePath()))
+        return;
+    reportedFiles().insert(file);
+    if (log)
+        log(tr("The configuration could not be written to %1: %2").arg(path, reason));
+    MessagePrompter::current()->prompt(parent, QMessageBox::Warning, tr("Error"),
+                                       tr("The configuration could not be written to %1.\n%2").arg(path, reason),
+                                       QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QString SettingsWriteReport::checkFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return tr("a file has its name");
+    errno = 0;
+    if (!QDir().mkpath(folder))
+        return errno != 0 ? qt_error_string(errno) : tr("it cannot be created");
+    const QString probe = folder + QStringLiteral("/.write-check");
+    const QString reason = FileSaver::writeProblem(probe);
+    QFile::remove(probe);
+    return reason;
+}
+
+void SettingsWriteReport::folderFailed(QWidget* parent, const QString& folder, const QString& reason,
+                                       const LogLine& log)
+{
+    const QString clean = cleanFolder(folder);
+    if (reportedFolders().contains(clean))
+        return;
+    reportedFolders().insert(clean);
+    if (log)
+        log(tr("The configuration folder %1 cannot be used (%2): settings and the log will not be kept this session.")
+                .arg(folder, reason));
+    MessagePrompter::current()->prompt(
+        parent, QMessageBox::Warning, QStringLiteral("Tolmo"),
+        tr("The configuration folder %1 cannot be used: %2.\nSettings and the log will not be kept this session.")
+            .arg(folder, reason),
+        QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void SettingsWriteReport::forget()
+{
+    reportedFiles().clear();
+    reportedFolders().clear();
+}
