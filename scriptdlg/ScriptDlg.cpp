@@ -66,6 +66,11 @@ QString ScriptDlg::defaultScriptPath()
     return scriptsPath() + QStringLiteral("cyclic.txt");
 }
 
+QString ScriptDlg::defaultMultiaxisScriptPath()
+{
+    return scriptsPath() + QStringLiteral("cyclic_multiaxis.txt");
+}
+
 ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName, const QString& scratchPath,
                      const QString& defaultScript)
     : QDialog(parent),
@@ -103,9 +108,13 @@ void ScriptDlg::InitUI()
     const bool fromScratch = QFileInfo::exists(scratchFile);
     const QString startFile = fromScratch ? scratchFile : defaultScriptFile;
     QString reason;
-    if (QFileInfo::exists(startFile) && !loadInto(startFile, &reason)) {
-        keepUnreadScratch = fromScratch;
-        showMessage(tr("Loading failed: %1").arg(reason));
+    if (QFileInfo::exists(startFile)) {
+        if (loadInto(startFile, &reason)) {
+            defaultShown = !fromScratch;
+        } else {
+            keepUnreadScratch = fromScratch;
+            showMessage(tr("Loading failed: %1").arg(reason));
+        }
     }
 
     new Highlighter(ui->codeEdit->document());
@@ -237,11 +246,16 @@ void ScriptDlg::OnScriptExecPositionChanged(int line)
     ui->codeEdit->setExtraSelections(marks);
 }
 
-void ScriptDlg::OnExceptionThrown(const QString& text)
+void ScriptDlg::OnExceptionThrown(const QString& text, int line)
 {
-    showMessage(text);
-    emit script_exception(text);
-    OnScriptExecPositionChanged(0);
+    // A thrown empty string, or an object whose toString fails, has no text of its own.
+    const QString shown = text.isEmpty() ? tr("exception with no text") : text;
+    const QString message = line > 0 ? tr("Line %1: %2").arg(line).arg(shown) : shown;
+    // An error stays until the next message, whole on hover: it is often longer than the bar.
+    showMessage(message, 0);
+    statusBar->setToolTip(message);
+    emit script_exception(message);
+    OnScriptExecPositionChanged(qMax(0, line));
 }
 
 bool ScriptDlg::loadInto(const QString& path, QString* reason)
@@ -295,7 +309,8 @@ bool ScriptDlg::writeFile(const QString& path, QString* reason)
     return true;
 }
 
-void ScriptDlg::showMessage(const QString& text)
+void ScriptDlg::showMessage(const QString& text, int timeoutMs)
 {
-    statusBar->showMessage(text, messageMs);
+    statusBar->setToolTip(QString());
+    statusBar->showMessage(text, timeoutMs);
 }

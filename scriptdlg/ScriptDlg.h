@@ -28,6 +28,8 @@ public:
 
     static QString defaultScratchPath();
     static QString defaultScriptPath();
+    // The multi-axis engine has no global motion functions: its windows start from this one.
+    static QString defaultMultiaxisScriptPath();
 
     // settings: the axis' container, kept for the owner (null in the multi-axis window).
     ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName,
@@ -40,6 +42,8 @@ public:
     void InitUI();
 
     QTextEdit* editor() const;
+    // The editor was filled from the default script, there being no scratch file.
+    bool showsDefaultScript() const { return defaultShown; }
     // The text shown in the status bar, empty when none.
     QString statusMessage() const;
 
@@ -66,14 +70,17 @@ public slots:
     void OnSaveBtnClicked();
     // Marks the line being executed (1 = first); 0 only clears the mark.
     void OnScriptExecPositionChanged(int line);
-    void OnExceptionThrown(const QString& text);
+    // Shows the exception (with its line when known, 1 = first), marks that line and emits
+    // script_exception with the same text.
+    void OnExceptionThrown(const QString& text, int line);
 
 private:
     // Replaces the editor's text with the file's; on failure the editor keeps its text and the
     // reason comes back.
     bool loadInto(const QString& path, QString* reason);
     bool writeFile(const QString& path, QString* reason);
-    void showMessage(const QString& text);
+    // A message for messageMs; with timeoutMs 0 it stays until the next one.
+    void showMessage(const QString& text, int timeoutMs = messageMs);
 
     std::unique_ptr<Ui::ScriptDlgClass> ui;
     MotorSettings* const motorSettings;
@@ -83,6 +90,7 @@ private:
     const QString defaultScriptFile;
     // A scratch file that could not be read is not overwritten by an editor the user left alone.
     bool keepUnreadScratch = false;
+    bool defaultShown = false;
 };
 
 #endif // SCRIPTDLG_H

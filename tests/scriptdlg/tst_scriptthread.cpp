@@ -42,7 +42,8 @@ public:
         dialog = std::make_unique<ScriptDlg>(nullptr, nullptr, QStringLiteral("axis1"),
                                              home.filePath(QStringLiteral("scratch.txt")), QString());
         dialog->InitUI();
-        control = std::make_unique<ScriptControl>(dialog.get(), gateway.get(), &handle);
+        control = std::make_unique<ScriptControl>(dialog.get(), std::make_unique<ScriptThread>(gateway.get(), &handle),
+                                                  ScriptControl::LineMarks::Running);
         connect(control.get(), &ScriptControl::logLine, this,
                 [this](const QString& text, const QString& source, int level) { log.append({text, source, level}); });
         connect(gateway.get(), &DeviceInterface::warningSignal, this,
@@ -60,6 +61,9 @@ public:
         QVERIFY(control->startScript());
     }
     bool finished() { return QTest::qWaitFor([this] { return !control->isBusy(); }, boundMs); }
+    ScriptThread* thread() const { return static_cast<ScriptThread*>(control->engine()); }
+    // A connected sample, as the window's refresh sees it.
+    void connectedSample() { thread()->stoppedOnError = false; }
     QStringList texts() const
     {
         QStringList out;
@@ -122,7 +126,7 @@ private slots:
         const QString result = moves ? QStringLiteral("null") : QStringLiteral("undefined");
         QTRY_VERIFY_WITH_TIMEOUT(!owner.log.isEmpty() && owner.log.last().text == result, boundMs);
         QCOMPARE(calls("command_move") + calls("command_movr"), moves ? 1 : 0);
-        QVERIFY(!owner.control->thread()->stoppedOnError);
+        QVERIFY(!owner.thread()->stoppedOnError);
         if (!moves) {
             QCOMPARE(owner.log.size(), 2); // the warning, then the result
             QCOMPARE(owner.log.first().level, 2);
@@ -179,13 +183,10 @@ private slots:
         const QStringList before = {"set_move_settings", "undefined", "undefined", "object"};
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before, boundMs);
         QCOMPARE(owner.log[0].source, QStringLiteral("warning"));
-        QVERIFY(owner.control->thread()->stoppedOnError);
+        QVERIFY(owner.thread()->stoppedOnError);
         QTest::qWait(50);
         QCOMPARE(calls("command_move"), 1); // the second waits for a connected sample
-        owner.control->onSample(false);
-        QTest::qWait(30);
-        QCOMPARE(calls("command_move"), 1);
-        owner.control->onSample(true);
+        owner.connectedSample();
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before + QStringList("null"), boundMs);
         QCOMPARE(calls("command_move"), 2);
@@ -202,7 +203,7 @@ private slots:
         QCOMPARE(calls("command_home") + calls("command_zero"), 0);
         QVERIFY(owner.control->isBusy()); // zero() waits
         owner.handle = opened;
-        owner.control->onSample(true);
+        owner.connectedSample();
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts().last(), QStringLiteral("null"), boundMs);
         QCOMPARE(calls("command_home"), 0);
@@ -216,14 +217,13 @@ private slots:
         owner.start("log(String(gets())); log(String(move(30)))");
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined"}), boundMs);
         QVERIFY(owner.control->isBusy());
-        owner.control->onSample(false);
         QCOMPARE(trovsim_plug(axis, 0), 0);
         // The polling thread's reconnect: close, -1, then the new handle.
         const device_t old = owner.handle.exchange(-1);
         owner.gateway->close_device(old);
         owner.handle = owner.gateway->open_device(axis);
         QVERIFY(owner.handle != -1);
-        owner.control->onSample(true);
+        owner.connectedSample();
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined", "null"}), boundMs);
         trovsim_advance_ms(600000);
@@ -249,7 +249,7 @@ private slots:
         StandInOwner owner;
         QCOMPARE(trovsim_unplug(axis), 0);
         owner.start("gets(); move(5)");
-        QTRY_VERIFY_WITH_TIMEOUT(owner.control->thread()->stoppedOnError, boundMs);
+        QTRY_VERIFY_WITH_TIMEOUT(owner.thread()->stoppedOnError, boundMs);
         owner.control->stopScript();
         QVERIFY(owner.finished());
         QElapsedTimer clock;
@@ -276,7 +276,7 @@ private slots:
         owner.control->stopScript();
         QVERIFY(owner.finished());
         QTest::qWait(2 * ScriptEngineThread::tickMs);
-        QCOMPARE(owner.control->thread()->runCount(), quint64(0));
+        QCOMPARE(owner.thread()->runCount(), quint64(0));
         QCOMPARE(calls("command_movr"), 0);
     }
 
@@ -287,9 +287,11 @@ private slots:
         owner.start("\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}");
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
-        QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Error: boom"));
-        QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Error: boom"));
-        QVERIFY(owner.dialog->editor()->extraSelections().isEmpty());
+        QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Line 3: Error: boom"));
+        QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Line 3: Error: boom"));
+        const QList<QTextEdit::ExtraSelection> marks = owner.dialog->editor()->extraSelections();
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks[0].cursor.blockNumber(), 2);
     }
 };
 
