@@ -251,9 +251,10 @@ void ScriptDlg::OnExceptionThrown(const QString& text, int line)
     // A thrown empty string, or an object whose toString fails, has no text of its own.
     const QString shown = text.isEmpty() ? tr("exception with no text") : text;
     const QString message = line > 0 ? tr("Line %1: %2").arg(line).arg(shown) : shown;
-    // An error stays until the next message, whole on hover: it is often longer than the bar.
-    showMessage(message, 0);
-    statusBar->setToolTip(message);
+    // An error stays until the next message: it is often longer than the bar, so it is cut
+    // visibly there and shown whole on hover.
+    shownError = message;
+    showError();
     emit script_exception(message);
     OnScriptExecPositionChanged(qMax(0, line));
 }
@@ -309,8 +310,25 @@ bool ScriptDlg::writeFile(const QString& path, QString* reason)
     return true;
 }
 
-void ScriptDlg::showMessage(const QString& text, int timeoutMs)
+void ScriptDlg::showMessage(const QString& text)
 {
+    shownError.clear();
     statusBar->setToolTip(QString());
-    statusBar->showMessage(text, timeoutMs);
+    statusBar->showMessage(text, messageMs);
+}
+
+void ScriptDlg::showError()
+{
+    // Where the bar draws its message: from 6 pixels in to 2 before the status label.
+    const int right = statusLabel && statusLabel->isVisible() ? statusLabel->x() - 2 : statusBar->width() - 12;
+    const int room = qMax(0, right - 6);
+    statusBar->showMessage(statusBar->fontMetrics().elidedText(shownError.simplified(), Qt::ElideRight, room));
+    statusBar->setToolTip(shownError);
+}
+
+void ScriptDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!shownError.isEmpty())
+        showError();
 }

@@ -16,8 +16,9 @@ class ScriptDlgClass;
 }
 
 // The window in which the user writes, loads, saves, starts and stops a script. It runs nothing
-// itself: Start and Stop go out as start() and stop() to the owner, which also keeps the
-// buttons in step with its engine. The editor's text survives the program in the scratch file.
+// itself: Start and Stop go out as start() and stop() to the owner's ScriptControl, which also
+// keeps the buttons in step with its engine. The editor's text survives the program in the
+// scratch file.
 class ScriptDlg : public QDialog
 {
     Q_OBJECT
@@ -46,6 +47,8 @@ public:
     bool showsDefaultScript() const { return defaultShown; }
     // The text shown in the status bar, empty when none.
     QString statusMessage() const;
+    // The whole text of the script error on show, empty when none.
+    QString errorMessage() const { return shownError; }
 
     // Writes the editor's text to the scratch file; false (and a message) when it failed.
     bool saveScratch();
@@ -74,13 +77,18 @@ public slots:
     // script_exception with the same text.
     void OnExceptionThrown(const QString& text, int line);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     // Replaces the editor's text with the file's; on failure the editor keeps its text and the
     // reason comes back.
     bool loadInto(const QString& path, QString* reason);
     bool writeFile(const QString& path, QString* reason);
-    // A message for messageMs; with timeoutMs 0 it stays until the next one.
-    void showMessage(const QString& text, int timeoutMs = messageMs);
+    // A message for messageMs; it takes the place of a shown error.
+    void showMessage(const QString& text);
+    // The error on one line, cut with an ellipsis to the bar; whole on hover.
+    void showError();
 
     std::unique_ptr<Ui::ScriptDlgClass> ui;
     MotorSettings* const motorSettings;
@@ -91,6 +99,7 @@ private:
     // A scratch file that could not be read is not overwritten by an editor the user left alone.
     bool keepUnreadScratch = false;
     bool defaultShown = false;
+    QString shownError;
 };
 
 #endif // SCRIPTDLG_H

@@ -16,6 +16,7 @@
 
 #include "support/MultiaxisWindowRig.h"
 #include "support/RecordingPrompter.h"
+#include "support/Screenshot.h"
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
@@ -321,6 +322,7 @@ private slots:
         qunsetenv("TOLMO_SHARE_DIR");
         ScriptDlg* dialog = rig.window->scriptDlg;
         QVERIFY(dialog->editor()->toPlainText().contains("var serials = [10001, 10002];"));
+        QVERIFY(keepScreenshot(*dialog, "multiaxis default script.png"));
         QSignalSpy exceptions(dialog, &ScriptDlg::script_exception);
         dialog->findChild<QPushButton*>("startBtn")->click();
         QVERIFY(QTest::qWaitFor([] { return trovsim_call_count("sim:axis2", "command_move") > 0; }, boundMs));

@@ -12,6 +12,7 @@
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
 #include "scriptdlg/ScriptThreadMulti.h"
+#include "support/Screenshot.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -47,6 +48,7 @@ struct Rig
         dialog = std::make_unique<ScriptDlg>(nullptr, nullptr, QStringLiteral("axis1"),
                                              home.filePath(QStringLiteral("scratch.txt")), QString());
         dialog->InitUI();
+        dialog->show();
         std::unique_ptr<ScriptEngineThread> engine;
         if (multiaxis)
             engine = std::make_unique<ScriptThreadMulti>(&host);
@@ -101,8 +103,9 @@ private slots:
                                               << "Line 2: exception with no text" << 2;
     }
 
-    // The error reaches the window whole: its text with the line in the status bar (the whole of
-    // it on hover), the line marked, script_exception for the owner's log; the buttons go idle.
+    // The error reaches the window whole: its text with the line in the status bar (cut visibly
+    // when too long, whole on hover), the line marked, script_exception for the owner's log; the
+    // buttons go idle.
     void errors()
     {
         QFETCH(bool, multiaxis);
@@ -117,12 +120,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.controls(), QStringLiteral("+-++e"), boundMs);
         QTRY_VERIFY_WITH_TIMEOUT(!exceptions.isEmpty(), boundMs);
         QCOMPARE(exceptions.last()[0].toString(), message);
-        QCOMPARE(rig.dialog->statusMessage(), message);
+        QCOMPARE(rig.dialog->errorMessage(), message);
         QCOMPARE(rig.dialog->findChild<QStatusBar*>("statusBar")->toolTip(), message);
+        const QString bar = rig.dialog->statusMessage();
+        QVERIFY2(bar == message.simplified()
+                     || (bar.endsWith(QChar(0x2026)) && message.simplified().startsWith(bar.chopped(1))),
+                 qPrintable(bar));
         const QList<QTextEdit::ExtraSelection> marks = rig.dialog->editor()->extraSelections();
         QCOMPARE(marks.size(), line > 0 ? 1 : 0);
         if (line > 0)
             QCOMPARE(marks[0].cursor.blockNumber(), line - 1);
+        QVERIFY(keepScreenshot(*rig.dialog, QStringLiteral("error %1.png").arg(QTest::currentDataTag())));
         // The error stays until the next message.
         rig.dialog->findChild<QPushButton*>("startBtn")->click();
         QCOMPARE(rig.dialog->statusMessage(), QStringLiteral("Script started"));

@@ -288,7 +288,7 @@ private slots:
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
         QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Line 3: Error: boom"));
-        QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Line 3: Error: boom"));
+        QCOMPARE(owner.dialog->errorMessage(), QStringLiteral("Line 3: Error: boom"));
         const QList<QTextEdit::ExtraSelection> marks = owner.dialog->editor()->extraSelections();
         QCOMPARE(marks.size(), 1);
         QCOMPARE(marks[0].cursor.blockNumber(), 2);
