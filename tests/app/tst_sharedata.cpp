@@ -28,7 +28,6 @@ class TestShareData : public QObject
 
 private slots:
     void defaultsFileHoldsEveryKey();
-    void defaultScriptIsValid_data();
     void defaultScriptIsValid();
 };
 
@@ -71,17 +70,9 @@ void TestShareData::defaultsFileHoldsEveryKey()
     QCOMPARE(file.value(QStringLiteral("mainWindow_params/position")).toPoint(), QPoint(100, 200));
 }
 
-void TestShareData::defaultScriptIsValid_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::newRow("single-axis") << "scripts/cyclic.txt";
-    QTest::newRow("multi-axis") << "scripts/cyclic_multiaxis.txt";
-}
-
 void TestShareData::defaultScriptIsValid()
 {
-    QFETCH(QString, file);
-    QFile script(shared(file));
+    QFile script(shared(QStringLiteral("scripts/cyclic.txt")));
     QVERIFY(script.open(QIODevice::ReadOnly));
     const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(QString::fromUtf8(script.readAll()));
     QVERIFY2(check.state() == QScriptSyntaxCheckResult::Valid, qPrintable(check.errorMessage()));

@@ -2,6 +2,7 @@
 // single-axis window that wires ScriptDlg, ScriptControl and the gateway as the window does.
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -62,8 +63,6 @@ public:
     }
     bool finished() { return QTest::qWaitFor([this] { return !control->isBusy(); }, boundMs); }
     ScriptThread* thread() const { return static_cast<ScriptThread*>(control->engine()); }
-    // A connected sample, as the window's refresh sees it.
-    void connectedSample() { thread()->stoppedOnError = false; }
     QStringList texts() const
     {
         QStringList out;
@@ -186,7 +185,7 @@ private slots:
         QVERIFY(owner.thread()->stoppedOnError);
         QTest::qWait(50);
         QCOMPARE(calls("command_move"), 1); // the second waits for a connected sample
-        owner.connectedSample();
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before + QStringList("null"), boundMs);
         QCOMPARE(calls("command_move"), 2);
@@ -203,7 +202,7 @@ private slots:
         QCOMPARE(calls("command_home") + calls("command_zero"), 0);
         QVERIFY(owner.control->isBusy()); // zero() waits
         owner.handle = opened;
-        owner.connectedSample();
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts().last(), QStringLiteral("null"), boundMs);
         QCOMPARE(calls("command_home"), 0);
@@ -223,7 +222,7 @@ private slots:
         owner.gateway->close_device(old);
         owner.handle = owner.gateway->open_device(axis);
         QVERIFY(owner.handle != -1);
-        owner.connectedSample();
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined", "null"}), boundMs);
         trovsim_advance_ms(600000);
@@ -280,18 +279,37 @@ private slots:
         QCOMPARE(calls("command_movr"), 0);
     }
 
+    void exceptionReachesWindow_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("line"); // marked afterwards
+        QTest::newRow("caught") << "\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}" << "Line 3: Error: boom" << 3;
+        QTest::newRow("reference") << "\nfoo();" << "Line 2: ReferenceError: Can't find variable: foo" << 2;
+        QTest::newRow("syntax") << "var a = 1;\n\nvar b = ;" << "Line 3: SyntaxError: Parse error" << 3;
+        QTest::newRow("thrown text") << "msleep(1);\n\nthrow 'halt'" << "Line 3: halt" << 3;
+        // Reports nested in its own report would never end.
+        QTest::newRow("toString that throws") << "\nthrow {toString: function() { throw this }}"
+                                              << "Line 2: exception with no text" << 2;
+    }
+
+    // The text with its line in the status bar (whole on hover) and to the owner's log, the line
+    // marked, the buttons idle again.
     void exceptionReachesWindow()
     {
+        QFETCH(QString, script);
+        QFETCH(QString, message);
+        QFETCH(int, line);
         StandInOwner owner;
         QSignalSpy exceptions(owner.dialog.get(), &ScriptDlg::script_exception);
-        owner.start("\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}");
+        owner.start(script);
         QVERIFY(owner.finished());
-        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
-        QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Line 3: Error: boom"));
-        QCOMPARE(owner.dialog->errorMessage(), QStringLiteral("Line 3: Error: boom"));
-        const QList<QTextEdit::ExtraSelection> marks = owner.dialog->editor()->extraSelections();
-        QCOMPARE(marks.size(), 1);
-        QCOMPARE(marks[0].cursor.blockNumber(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(owner.dialog->findChild<QPushButton*>("startBtn")->isEnabled(), boundMs);
+        QVERIFY(!exceptions.isEmpty());
+        QCOMPARE(exceptions.last()[0].toString(), message);
+        QCOMPARE(owner.dialog->errorMessage(), message);
+        QCOMPARE(owner.dialog->findChild<QStatusBar*>()->toolTip(), message);
+        QCOMPARE(owner.dialog->editor()->extraSelections().value(0).cursor.blockNumber(), line - 1);
     }
 };
 
