@@ -10,10 +10,8 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -49,9 +47,9 @@
 #include "mainwindow/ProgramResources.h"
 #include "mainwindow/SliderScaleDraw.h"
 #include "mainwindow/StatusDisplay.h"
+#include "scriptdlg/ScriptControl.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
-#include "scriptdlg/scriptAgent.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "pages/ControllerPageWgt.h"
@@ -332,18 +330,14 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 
     scriptDlg = new ScriptDlg(nullptr, settingsDlg->motorSettings, label);
     scriptDlg->setWindowFlags(scriptDlg->windowFlags() | Qt::Tool | Qt::WindowMaximizeButtonHint);
-    connect(scriptDlg, &QDialog::finished, this, &MainWindow::OnScriptStopBtnPressed);
-    connect(scriptDlg, &ScriptDlg::start, this, &MainWindow::OnScriptStartBtnPressed);
-    connect(scriptDlg, &ScriptDlg::stop, this, &MainWindow::OnScriptStopBtnPressed);
     connect(scriptDlg, &ScriptDlg::script_exception, this, &MainWindow::ScriptExceptionLog);
 
-    scriptThreadObject = new ScriptThread(gateway, &deviceHandle);
+    auto engine = std::make_unique<ScriptThread>(gateway, &deviceHandle);
+    scriptThreadObject = engine.get();
     scriptThread = scriptThreadObject;
-    connect(scriptThreadObject, &ScriptThread::logLine, this, &MainWindow::Log);
-    // The agent reports from the script thread: the mark of the running line is queued.
-    connect(scriptThreadObject->agent(), &scriptAgent::positionChanged, scriptDlg,
-            &ScriptDlg::OnScriptExecPositionChanged, Qt::QueuedConnection);
-    scriptThreadObject->startThread();
+    // Not parented: a script thread that does not end at shut-down keeps it.
+    scriptWiring = new ScriptControl(scriptDlg, std::move(engine), ScriptControl::LineMarks::Running);
+    connect(scriptWiring, &ScriptControl::logLine, this, &MainWindow::Log);
 
     connect(settingsDlg, &SettingsDlg::SgnChangeSettings, chartDlg, &ChartDlg::updateSettings);
     connect(settingsDlg, &SettingsDlg::SgnChangeSettings, this, &MainWindow::updateSettings);
@@ -383,11 +377,6 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 
     chartDlg->InitUI(settingsDlg->graphSettings);
     scriptDlg->InitUI();
-    scriptStartBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("startBtn"));
-    scriptStopBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("stopBtn"));
-    scriptLoadBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("loadBtn"));
-    scriptSaveBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("saveBtn"));
-    scriptCodeEdit = scriptDlg->findChild<QTextEdit*>(QStringLiteral("codeEdit"));
 
     updateSettings();
 
@@ -425,7 +414,7 @@ MainWindow::~MainWindow()
 
     // The script first: it may drive the axis. A run requested and not started is dropped.
     bool scriptJoined = true;
-    if (scriptThreadObject) {
+    if (scriptWiring) {
         scriptThreadObject->requestQuit();
         scriptJoined = joinThread(scriptThreadObject, shutdownJoinMs, QStringLiteral("script"));
     }
@@ -474,7 +463,7 @@ MainWindow::~MainWindow()
     if (firmwareJoined && pollingJoined)
         delete settingsDlg;
     if (scriptJoined)
-        delete scriptThreadObject;
+        delete scriptWiring;
     if (scriptThread == scriptThreadObject)
         scriptThread = nullptr;
     if (pollingJoined)
@@ -498,8 +487,8 @@ bool MainWindow::joinThread(QThread* thread, int ms, const QString& name)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The title bar's close stops the script but leaves the axis as it is.
-    if (scriptThreadObject)
-        scriptThreadObject->requestStop();
+    if (scriptWiring)
+        scriptWiring->stopScript();
     closing = true;
     homingBox.hide();
     if (stoppingBox)
@@ -941,7 +930,7 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     if (kind == Refresh::Sample && cyclicOn)
         cyclicStep();
     showHomingBox(state);
-    showScriptControls();
+    releaseScriptHold();
 }
 
 void MainWindow::showSlider(const status_t& state)
@@ -1107,22 +1096,10 @@ void MainWindow::showHomingBox(const status_t& state)
     }
 }
 
-void MainWindow::showScriptControls()
+void MainWindow::releaseScriptHold()
 {
-    if (!scriptThreadObject)
-        return;
-    if (deviceConnected && scriptThreadObject->stoppedOnError)
+    if (scriptThreadObject && deviceConnected && scriptThreadObject->stoppedOnError)
         scriptThreadObject->stoppedOnError = false;
-    const bool running = scriptThreadObject->isBusy();
-    for (QPushButton* button : {scriptStartBtn, scriptLoadBtn, scriptSaveBtn}) {
-        if (button)
-            button->setEnabled(!running);
-    }
-    if (scriptStopBtn)
-        scriptStopBtn->setEnabled(running);
-    const Qt::TextInteractionFlags interaction = running ? Qt::NoTextInteraction : Qt::TextEditorInteraction;
-    if (scriptCodeEdit && scriptCodeEdit->textInteractionFlags() != interaction)
-        scriptCodeEdit->setTextInteractionFlags(interaction);
 }
 
 QString MainWindow::stepsText(int step, int microstep, bool padded) const
@@ -1441,22 +1418,6 @@ void MainWindow::OnScriptBtnPressed()
     scriptDlg->activateWindow();
 }
 
-void MainWindow::OnScriptStartBtnPressed()
-{
-    if (!scriptThreadObject || !scriptCodeEdit)
-        return;
-    scriptCodeEdit->setTextInteractionFlags(Qt::NoTextInteraction);
-    scriptThreadObject->requestRun(scriptCodeEdit->toPlainText());
-}
-
-void MainWindow::OnScriptStopBtnPressed()
-{
-    if (scriptThreadObject)
-        scriptThreadObject->requestStop();
-    if (scriptCodeEdit)
-        scriptCodeEdit->setTextInteractionFlags(Qt::TextEditorInteraction);
-}
-
 void MainWindow::OnSettingsBtnPressed()
 {
     if (!settingsDlg)
@@ -1596,8 +1557,8 @@ void MainWindow::checkControllerIdentity(bool readOk)
                 .arg(QString::fromLocal8Bit(deviceName))
                 .arg(openedSerial),
             programSource, 1);
-        if (scriptThreadObject)
-            scriptThreadObject->requestStop();
+        if (scriptWiring)
+            scriptWiring->stopScript();
     }
     foreignController = foreign;
 }
@@ -1698,9 +1659,9 @@ void MainWindow::OnSstpBtnPressed()
 
 void MainWindow::stopScript()
 {
-    if (!scriptThreadObject)
+    if (!scriptWiring)
         return;
-    scriptThreadObject->requestStop();
+    scriptWiring->stopScript();
     // A native past its stop check may still be waiting for the gateway: let it finish first.
     QDeadlineTimer deadline(scriptStopWaitMs);
     while (scriptThreadObject->isBusy() && !deadline.hasExpired())

@@ -31,10 +31,9 @@ class ChartDlg;
 class CyclicMotion;
 class DeviceInterface;
 class QCloseEvent;
-class QPushButton;
 class IniSaver;
 class QSettings;
-class QTextEdit;
+class ScriptControl;
 class ScriptDlg;
 class ScriptThread;
 class SettingsDlg;
@@ -168,8 +167,6 @@ public slots:
     void OnChartBtnPressed();
     void OnCyclicBtnPressed();
     void OnScriptBtnPressed();
-    void OnScriptStartBtnPressed();
-    void OnScriptStopBtnPressed();
     void OnLeftBdrBtnPressed();
     void OnLeftBtnPressed();
     void OnStopBtnPressed();
@@ -224,7 +221,8 @@ private:
     // text with the limit mark when the engine record limits this value and it reached nominal.
     QString limitMarked(const QString& text, unsigned int flag, int64_t value, unsigned int nominal) const;
     void showHomingBox(const status_t& state);
-    void showScriptControls();
+    // A connected sample releases the script's commands held after a failure.
+    void releaseScriptHold();
     void cyclicStep();
     // Motion: cyclic motion off (indicator too); everything that stops on a loss or a pause.
     void switchCyclicOff();
@@ -248,7 +246,9 @@ private:
     UnitTextSet appliedUnits() const;
 
     UpdateThread* updateThread = nullptr;
+    // The script's engine thread, owned by its wiring.
     ScriptThread* scriptThreadObject = nullptr;
+    ScriptControl* scriptWiring = nullptr;
     ScriptDlg* scriptDlg = nullptr;
     SettingsDlg* settingsDlg = nullptr;
     bool initialized = false;
@@ -284,11 +284,6 @@ public:
     int sliderMin = 0, sliderMax = 0, sliderLeftPoint = 0, sliderRightPoint = 0;
 
 private:
-    QPushButton* scriptStartBtn = nullptr;
-    QPushButton* scriptStopBtn = nullptr;
-    QPushButton* scriptLoadBtn = nullptr;
-    QPushButton* scriptSaveBtn = nullptr;
-    QTextEdit* scriptCodeEdit = nullptr;
     QStringList logTitles;
     Timer timer;
 

@@ -42,9 +42,9 @@
 #include "mainwindow/ProgramResources.h"
 #include "mainwindow/StepSpinBox.h"
 #include "multiaxis/DimensionalUnitsDlg.h"
+#include "scriptdlg/ScriptControl.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThreadMulti.h"
-#include "scriptdlg/scriptAgent.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -151,18 +151,12 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         settingsDlgs.append(dialog);
     }
 
-    scriptDlg = new ScriptDlg(nullptr, nullptr, QString());
+    scriptDlg = new ScriptDlg(nullptr, nullptr, QString(), ScriptDlg::defaultScratchPath(),
+                              ScriptDlg::defaultMultiaxisScriptPath());
     scriptDlg->setWindowFlags(scriptDlg->windowFlags() | Qt::Tool | Qt::WindowMaximizeButtonHint);
     scriptDlg->InitUI();
-    startBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("startBtn"));
-    stopBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("stopBtn"));
-    loadBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("loadBtn"));
-    saveBtn = scriptDlg->findChild<QPushButton*>(QStringLiteral("saveBtn"));
-    codeEdit = scriptDlg->findChild<QTextEdit*>(QStringLiteral("codeEdit"));
+    fillDefaultScript();
     startScriptEngine();
-    connect(scriptDlg, &QDialog::finished, this, &Multiaxis::OnScriptStopBtnPressed);
-    connect(scriptDlg, &ScriptDlg::start, this, &Multiaxis::OnScriptStartBtnPressed);
-    connect(scriptDlg, &ScriptDlg::stop, this, &Multiaxis::OnScriptStopBtnPressed);
 
     for (int i = 0; i < n; ++i) {
         for (const SettingsPage page : stagePages) {
@@ -474,8 +468,6 @@ void Multiaxis::UpdateState()
         if (n == maxAxes)
             plotZ->replot();
     }
-
-    refreshScriptControls();
 }
 
 void Multiaxis::showLost(int s, bool lost)
@@ -817,8 +809,6 @@ void Multiaxis::shutDown()
     updateThreads.clear();
     delete scriptDlg;
     scriptDlg = nullptr;
-    startBtn = stopBtn = loadBtn = saveBtn = nullptr;
-    codeEdit = nullptr;
     delete refreshTimer;
     refreshTimer = nullptr;
 }
@@ -857,8 +847,8 @@ qint64 Multiaxis::nowMs() const
 void Multiaxis::OnStopBtnPressed()
 {
     // The script first: none of its commands may follow the stop.
-    if (scriptThread)
-        scriptThread->requestStop();
+    if (scriptWiring)
+        scriptWiring->stopScript();
     jogTracker->releaseAll();
     for (int a = 0; a < n; ++a)
         command(a, &DeviceInterface::command_stop);
@@ -866,8 +856,8 @@ void Multiaxis::OnStopBtnPressed()
 
 void Multiaxis::OnSstpBtnPressed()
 {
-    if (scriptThread)
-        scriptThread->requestStop();
+    if (scriptWiring)
+        scriptWiring->stopScript();
     jogTracker->releaseAll();
     // Pressed again and again: soft stop, then hard stop, then power off.
     for (int a = 0; a < n; ++a) {
@@ -1115,12 +1105,10 @@ void Multiaxis::startScriptEngine()
     connect(stopShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
     connect(enterShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
 
-    scriptThread = std::make_unique<ScriptThreadMulti>(this);
-    connect(scriptThread->agent(), &scriptAgent::exceptionThrown, scriptDlg, &ScriptDlg::OnExceptionThrown,
-            Qt::QueuedConnection);
-    connect(scriptThread.get(), &ScriptEngineThread::runFinished, this, [this] { refreshScriptControls(); },
-            Qt::QueuedConnection);
-    scriptThread->startThread();
+    // This window shows no running line (its scripts drive several axes at once).
+    scriptWiring = std::make_unique<ScriptControl>(scriptDlg, std::make_unique<ScriptThreadMulti>(this),
+                                                   ScriptControl::LineMarks::ExceptionsOnly);
+    connect(scriptDlg, &ScriptDlg::script_exception, this, &Multiaxis::logScriptException);
 }
 
 void Multiaxis::quitScriptEngine()
@@ -1129,46 +1117,40 @@ void Multiaxis::quitScriptEngine()
     // release ever coming.
     if (jogTracker)
         releaseJogs();
-    if (!scriptThread)
+    if (!scriptWiring)
         return;
-    scriptThread->requestQuit();
-    if (scriptThread->waitFinished(scriptQuitMs)) {
-        scriptThread.reset();
+    if (scriptWiring->quit(scriptQuitMs)) {
+        scriptWiring.reset();
         return;
     }
     // Deleting it would wait for the script for ever.
     logLine(QStringLiteral("The script thread did not end within %1 ms; it is left running").arg(scriptQuitMs));
-    (void)scriptThread.release();
+    (void)scriptWiring.release();
 }
 
-void Multiaxis::refreshScriptControls()
+ScriptEngineThread* Multiaxis::scriptEngine() const
 {
-    if (!scriptThread || !startBtn)
-        return;
-    const bool busy = scriptThread->isBusy();
-    startBtn->setEnabled(!busy);
-    loadBtn->setEnabled(!busy);
-    saveBtn->setEnabled(!busy);
-    stopBtn->setEnabled(busy);
-    codeEdit->setTextInteractionFlags(busy ? Qt::NoTextInteraction : Qt::TextEditorInteraction);
+    return scriptWiring ? scriptWiring->engine() : nullptr;
 }
 
-void Multiaxis::OnScriptStartBtnPressed()
+void Multiaxis::fillDefaultScript()
 {
-    if (!scriptThread)
+    const QString emptyList = QStringLiteral("var serials = [];");
+    QTextEdit* editor = scriptDlg->editor();
+    QString text = editor->toPlainText();
+    if (!scriptDlg->showsDefaultScript() || !text.contains(emptyList))
         return;
-    codeEdit->setTextInteractionFlags(Qt::NoTextInteraction);
-    scriptThread->requestRun(codeEdit->toPlainText());
-    refreshScriptControls();
+    QVector<int> axes;
+    for (int a = 0; a < n; ++a)
+        axes << a;
+    text.replace(emptyList, QStringLiteral("var serials = [%1];").arg(serialsOf(axes)));
+    editor->setPlainText(text);
 }
 
-void Multiaxis::OnScriptStopBtnPressed()
+void Multiaxis::logScriptException(const QString& text)
 {
-    if (!scriptThread)
-        return;
-    scriptThread->requestStop();
-    codeEdit->setTextInteractionFlags(Qt::TextEditorInteraction);
-    refreshScriptControls();
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Script"), 1);
 }
 
 void Multiaxis::OnScriptingBtnPressed()
@@ -1193,8 +1175,8 @@ void Multiaxis::OnExitBtnPressed()
     if (shutDownDone || exitSequence.pending())
         return;
     // The script first: none of its commands may follow the soft stops.
-    if (scriptThread)
-        scriptThread->requestStop();
+    if (scriptWiring)
+        scriptWiring->stopScript();
     jogTracker->releaseAll();
     QVector<bool> connected;
     QVector<int> modes;

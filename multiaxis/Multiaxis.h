@@ -25,13 +25,13 @@
 
 class DeviceInterface;
 class QShortcut;
-class ScriptThreadMulti;
+class ScriptControl;
+class ScriptEngineThread;
 class InfoBox;
 class IniSaver;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QTextEdit;
 class QTimer;
 class QwtPlot;
 class QwtPlotCurve;
@@ -101,11 +101,6 @@ public:
     SlotInputs shownInputs[maxAxes];
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
-    QPushButton* startBtn = nullptr;
-    QPushButton* stopBtn = nullptr;
-    QPushButton* loadBtn = nullptr;
-    QPushButton* saveBtn = nullptr;
-    QTextEdit* codeEdit = nullptr;
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
@@ -152,7 +147,7 @@ public:
     std::function<qint64()> clockMs;
 
     // ---- motion, jogging, script engine and exit
-    ScriptThreadMulti* scriptEngine() const { return scriptThread.get(); }
+    ScriptEngineThread* scriptEngine() const;
     // The script's view of the axes: the open ones only, by axis index.
     int scriptAxisCount() const override { return n; }
     DeviceInterface* scriptAxisGateway(int axis) const override;
@@ -179,8 +174,6 @@ public slots:
     void OnHomeBtnPressed();
     void OnZeroBtnPressed();
     void OnExitBtnPressed();
-    void OnScriptStartBtnPressed();
-    void OnScriptStopBtnPressed();
     void OnScriptingBtnPressed();
     void OnCalibrationBtnPressed();
     void OnSettings1BtnClicked();
@@ -220,7 +213,9 @@ private:
     // Hooks of the script engine and the exit sequence, filled in with them.
     void startScriptEngine();
     void quitScriptEngine();
-    void refreshScriptControls();
+    // Fills the serial numbers of the open axes into the default script.
+    void fillDefaultScript();
+    void logScriptException(const QString& text);
     // The exit check of each refresh while an exit is pending; false ends the refresh.
     bool exitCheck();
 
@@ -239,7 +234,7 @@ private:
     void finishExit();
     qint64 nowMs() const;
 
-    std::unique_ptr<ScriptThreadMulti> scriptThread;
+    std::unique_ptr<ScriptControl> scriptWiring;
     std::unique_ptr<JogTracker> jogTracker;
     MultiaxisExit exitSequence;
     QShortcut* stopShortcut = nullptr;

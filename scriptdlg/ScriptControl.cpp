@@ -4,31 +4,32 @@
 #include <QTextEdit>
 
 #include "scriptdlg/ScriptDlg.h"
-#include "scriptdlg/ScriptThread.h"
+#include "scriptdlg/ScriptEngineThread.h"
 #include "scriptdlg/scriptAgent.h"
 
-ScriptControl::ScriptControl(ScriptDlg* scriptDialog, DeviceInterface* gateway, std::atomic<device_t>* handle,
+ScriptControl::ScriptControl(ScriptDlg* scriptDialog, std::unique_ptr<ScriptEngineThread> engine, LineMarks marks,
                              QObject* parent)
-    : QObject(parent), dialog(scriptDialog), engineThread(std::make_unique<ScriptThread>(gateway, handle))
+    : QObject(parent), dialog(scriptDialog), engineThread(std::move(engine))
 {
     // The agent and the thread emit in the script thread: queued into the GUI thread.
-    connect(engineThread->agent(), &scriptAgent::positionChanged, dialog, &ScriptDlg::OnScriptExecPositionChanged,
+    if (marks == LineMarks::Running)
+        connect(engineThread->agent(), &scriptAgent::positionChanged, scriptDialog,
+                &ScriptDlg::OnScriptExecPositionChanged, Qt::QueuedConnection);
+    connect(engineThread->agent(), &scriptAgent::exceptionThrown, scriptDialog, &ScriptDlg::OnExceptionThrown,
             Qt::QueuedConnection);
-    connect(engineThread->agent(), &scriptAgent::exceptionThrown, dialog, &ScriptDlg::OnExceptionThrown,
+    connect(engineThread.get(), &ScriptEngineThread::logLine, this, &ScriptControl::logLine, Qt::QueuedConnection);
+    // The buttons follow the end of a run, not the polling: a lost controller stops the polling's
+    // refresh, not the engine.
+    connect(engineThread.get(), &ScriptEngineThread::runFinished, this, &ScriptControl::showState,
             Qt::QueuedConnection);
-    connect(engineThread.get(), &ScriptThread::logLine, this, &ScriptControl::logLine, Qt::QueuedConnection);
-    connect(engineThread.get(), &ScriptThread::runFinished, this, &ScriptControl::refreshControls,
-            Qt::QueuedConnection);
-    connect(dialog, &ScriptDlg::start, this, &ScriptControl::startScript);
-    connect(dialog, &ScriptDlg::stop, this, &ScriptControl::stopScript);
-    connect(dialog, &QDialog::finished, this, &ScriptControl::stopScript);
+    connect(scriptDialog, &ScriptDlg::start, this, &ScriptControl::startScript);
+    connect(scriptDialog, &ScriptDlg::stop, this, &ScriptControl::stopScript);
+    connect(scriptDialog, &QDialog::finished, this, &ScriptControl::stopScript);
     engineThread->startThread();
+    showState();
 }
 
-ScriptControl::~ScriptControl()
-{
-    engineThread->requestQuit();
-}
+ScriptControl::~ScriptControl() = default;
 
 bool ScriptControl::isBusy() const
 {
@@ -41,33 +42,25 @@ bool ScriptControl::quit(int ms)
     return engineThread->waitFinished(ms);
 }
 
-void ScriptControl::onSample(bool connected)
-{
-    if (connected)
-        engineThread->stoppedOnError = false;
-}
-
-void ScriptControl::endWaitingRun()
-{
-    if (engineThread->stoppedOnError.load())
-        stopScript();
-}
-
 bool ScriptControl::startScript()
 {
+    if (!dialog)
+        return false;
     const bool started = engineThread->requestRun(dialog->editor()->toPlainText());
-    refreshControls();
+    showState();
     return started;
 }
 
 void ScriptControl::stopScript()
 {
     engineThread->requestStop();
-    refreshControls();
+    showState();
 }
 
-void ScriptControl::refreshControls()
+void ScriptControl::showState()
 {
+    if (!dialog)
+        return;
     const bool busy = isBusy();
     for (const char* name : {"startBtn", "loadBtn", "saveBtn"}) {
         if (auto* button = dialog->findChild<QPushButton*>(QLatin1String(name)))
@@ -75,5 +68,7 @@ void ScriptControl::refreshControls()
     }
     if (auto* button = dialog->findChild<QPushButton*>(QStringLiteral("stopBtn")))
         button->setEnabled(busy);
-    dialog->editor()->setTextInteractionFlags(busy ? Qt::NoTextInteraction : Qt::TextEditorInteraction);
+    const Qt::TextInteractionFlags interaction = busy ? Qt::NoTextInteraction : Qt::TextEditorInteraction;
+    if (dialog->editor()->textInteractionFlags() != interaction)
+        dialog->editor()->setTextInteractionFlags(interaction);
 }

@@ -2,58 +2,56 @@
 #define SCRIPTCONTROL_H
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
-#include "trov.h"
-
-class DeviceInterface;
 class ScriptDlg;
-class ScriptThread;
+class ScriptEngineThread;
 
-// The single-axis window's side of scripting, so that the window only connects: it owns the
-// engine thread (started at low priority), wires the script window to it and keeps the window's
-// buttons and editor in step with the engine.
+// Ties a script window to its engine thread, for the single-axis and the multi-axis window
+// alike: Start, Stop and closing the window reach the engine, the agent's reports reach the
+// window, and the window's buttons and editor follow the engine's own started and finished
+// state, whatever the controller or its polling does.
 class ScriptControl : public QObject
 {
     Q_OBJECT
 public:
-    // dialog: already built, not owned, must outlive this object; handle: the polling thread's.
-    ScriptControl(ScriptDlg* dialog, DeviceInterface* gateway, std::atomic<device_t>* handle,
+    // Whether the window marks the line under execution, or only the line of an exception.
+    enum class LineMarks { Running, ExceptionsOnly };
+
+    // dialog: built, not owned; engine: not yet started, owned and started here
+    // at low priority.
+    ScriptControl(ScriptDlg* dialog, std::unique_ptr<ScriptEngineThread> engine, LineMarks marks,
                   QObject* parent = nullptr);
-    // Quits the engine thread and waits for it.
+    // Quits the engine thread and waits for it: an owner that must not wait for ever calls
+    // quit() first and, when that fails, leaves this object alive.
     ~ScriptControl() override;
 
-    ScriptThread* thread() const { return engineThread.get(); }
+    ScriptEngineThread* engine() const { return engineThread.get(); }
     // Running, or a run requested and not yet started.
     bool isBusy() const;
-
     // Ends the engine thread; false when it did not end within ms.
     bool quit(int ms);
-
-    // Every sample of the polling thread: a connected one releases commands held after a failure.
-    void onSample(bool connected);
-    // In place of onSample when the controller that came back is another one: a run waiting to
-    // move the old controller is stopped instead of moving this one.
-    void endWaitingRun();
 
 public slots:
     // Runs a copy of the editor's text; false while busy.
     bool startScript();
-    // Makes the stop request; the window's Stop and Soft stop call this before their command.
+    // The window's Stop; the owner's motion Stop, Soft stop and exit call it before their command.
     void stopScript();
-    // Buttons and editor after the engine's state.
-    void refreshControls();
 
 signals:
-    // One log line of the script (text, "Script", level), delivered queued in the GUI thread.
+    // One log line of the script (text, "Script", level), delivered in the GUI thread.
     void logLine(const QString& text, const QString& source, int level);
 
 private:
-    ScriptDlg* const dialog;
-    std::unique_ptr<ScriptThread> engineThread;
+    // Buttons and editor after the engine's state.
+    void showState();
+
+    // The window may go first at shut-down while a thread that did not end keeps this object.
+    const QPointer<ScriptDlg> dialog;
+    std::unique_ptr<ScriptEngineThread> engineThread;
 };
 
 #endif // SCRIPTCONTROL_H

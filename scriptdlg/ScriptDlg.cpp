@@ -66,6 +66,11 @@ QString ScriptDlg::defaultScriptPath()
     return scriptsPath() + QStringLiteral("cyclic.txt");
 }
 
+QString ScriptDlg::defaultMultiaxisScriptPath()
+{
+    return scriptsPath() + QStringLiteral("cyclic_multiaxis.txt");
+}
+
 ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName, const QString& scratchPath,
                      const QString& defaultScript)
     : QDialog(parent),
@@ -103,9 +108,13 @@ void ScriptDlg::InitUI()
     const bool fromScratch = QFileInfo::exists(scratchFile);
     const QString startFile = fromScratch ? scratchFile : defaultScriptFile;
     QString reason;
-    if (QFileInfo::exists(startFile) && !loadInto(startFile, &reason)) {
-        keepUnreadScratch = fromScratch;
-        showMessage(tr("Loading failed: %1").arg(reason));
+    if (QFileInfo::exists(startFile)) {
+        if (loadInto(startFile, &reason)) {
+            defaultShown = !fromScratch;
+        } else {
+            keepUnreadScratch = fromScratch;
+            showMessage(tr("Loading failed: %1").arg(reason));
+        }
     }
 
     new Highlighter(ui->codeEdit->document());
@@ -237,11 +246,17 @@ void ScriptDlg::OnScriptExecPositionChanged(int line)
     ui->codeEdit->setExtraSelections(marks);
 }
 
-void ScriptDlg::OnExceptionThrown(const QString& text)
+void ScriptDlg::OnExceptionThrown(const QString& text, int line)
 {
-    showMessage(text);
-    emit script_exception(text);
-    OnScriptExecPositionChanged(0);
+    // A thrown empty string, or an object whose toString fails, has no text of its own.
+    const QString shown = text.isEmpty() ? tr("exception with no text") : text;
+    const QString message = line > 0 ? tr("Line %1: %2").arg(line).arg(shown) : shown;
+    // An error stays until the next message: it is often longer than the bar, so it is cut
+    // visibly there and shown whole on hover.
+    shownError = message;
+    showError();
+    emit script_exception(message);
+    OnScriptExecPositionChanged(qMax(0, line));
 }
 
 bool ScriptDlg::loadInto(const QString& path, QString* reason)
@@ -287,5 +302,23 @@ bool ScriptDlg::writeFile(const QString& path, QString* reason)
 
 void ScriptDlg::showMessage(const QString& text)
 {
+    shownError.clear();
+    statusBar->setToolTip(QString());
     statusBar->showMessage(text, messageMs);
+}
+
+void ScriptDlg::showError()
+{
+    // Where the bar draws its message: from 6 pixels in to 2 before the status label.
+    const int right = statusLabel && statusLabel->isVisible() ? statusLabel->x() - 2 : statusBar->width() - 12;
+    const int room = qMax(0, right - 6);
+    statusBar->showMessage(statusBar->fontMetrics().elidedText(shownError.simplified(), Qt::ElideRight, room));
+    statusBar->setToolTip(shownError);
+}
+
+void ScriptDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!shownError.isEmpty())
+        showError();
 }

@@ -16,8 +16,9 @@ class ScriptDlgClass;
 }
 
 // The window in which the user writes, loads, saves, starts and stops a script. It runs nothing
-// itself: Start and Stop go out as start() and stop() to the owner, which also keeps the
-// buttons in step with its engine. The editor's text survives the program in the scratch file.
+// itself: Start and Stop go out as start() and stop() to the owner's ScriptControl, which also
+// keeps the buttons in step with its engine. The editor's text survives the program in the
+// scratch file.
 class ScriptDlg : public QDialog
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
 
     static QString defaultScratchPath();
     static QString defaultScriptPath();
+    // The multi-axis engine has no global motion functions: its windows start from this one.
+    static QString defaultMultiaxisScriptPath();
 
     // settings: the axis' container, kept for the owner (null in the multi-axis window).
     ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& axisName,
@@ -40,8 +43,12 @@ public:
     void InitUI();
 
     QTextEdit* editor() const;
+    // The editor was filled from the default script, there being no scratch file.
+    bool showsDefaultScript() const { return defaultShown; }
     // The text shown in the status bar, empty when none.
     QString statusMessage() const;
+    // The whole text of the script error on show, empty when none.
+    QString errorMessage() const { return shownError; }
 
     // Writes the editor's text to the scratch file; false (and a message) when it failed.
     bool saveScratch();
@@ -66,14 +73,22 @@ public slots:
     void OnSaveBtnClicked();
     // Marks the line being executed (1 = first); 0 only clears the mark.
     void OnScriptExecPositionChanged(int line);
-    void OnExceptionThrown(const QString& text);
+    // Shows the exception (with its line when known, 1 = first), marks that line and emits
+    // script_exception with the same text.
+    void OnExceptionThrown(const QString& text, int line);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Replaces the editor's text with the file's; on failure the editor keeps its text and the
     // reason comes back.
     bool loadInto(const QString& path, QString* reason);
     bool writeFile(const QString& path, QString* reason);
+    // A message for messageMs; it takes the place of a shown error.
     void showMessage(const QString& text);
+    // The error on one line, cut with an ellipsis to the bar; whole on hover.
+    void showError();
 
     std::unique_ptr<Ui::ScriptDlgClass> ui;
     MotorSettings* const motorSettings;
@@ -83,6 +98,8 @@ private:
     const QString defaultScriptFile;
     // A scratch file that could not be read is not overwritten by an editor the user left alone.
     bool keepUnreadScratch = false;
+    bool defaultShown = false;
+    QString shownError;
 };
 
 #endif // SCRIPTDLG_H

@@ -216,6 +216,7 @@ void ScriptEngineThread::tick()
         evaluating.store(true);
         runRequested.store(false);
     }
+    engineAgent->beginRun();
     scriptEngine->evaluate(text, QString(), 1);
     scriptEngine->clearExceptions();
     evaluating.store(false);

@@ -81,6 +81,9 @@ public:
 signals:
     // After every evaluation, however it ended.
     void runFinished();
+    // One log line of the script (text, source "Script", level); emitted in this thread, so GUI
+    // receivers get it queued. The multi-axis engine writes none.
+    void logLine(const QString& text, const QString& source, int level);
 
 protected:
     void run() override;

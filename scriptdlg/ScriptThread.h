@@ -36,11 +36,6 @@ public:
     // Waits while stoppedOnError is set; false when a stop ended the wait.
     bool waitForClearedError();
 
-signals:
-    // One log line (text, source "Script", level); emitted in this thread, so GUI receivers get
-    // it queued.
-    void logLine(const QString& text, const QString& source, int level);
-
 private:
     void registerGlobals();
     template <typename Record>

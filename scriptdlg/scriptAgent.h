@@ -21,16 +21,24 @@ public:
 
     explicit scriptAgent(QScriptEngine* engine);
 
+    // Before each evaluation, in the engine's thread: no line is known yet.
+    void beginRun();
+
     void positionChange(qint64 scriptId, int lineNumber, int columnNumber) override;
     void exceptionThrow(qint64 scriptId, const QScriptValue& exception, bool hasHandler) override;
 
 signals:
     void positionChanged(int line);
-    void exceptionThrown(const QString& text);
+    // line: where the exception was thrown (1 = first), 0 when not known.
+    void exceptionThrown(const QString& text, int line);
 
 private:
     // Invalid until the first report, so the first line is always reported.
     QElapsedTimer lineThrottle;
+    // The statement last begun, reported or not; engine thread only.
+    int currentLine = 0;
+    // Set while an exception is turned into text: the script's own toString may throw again.
+    bool reporting = false;
     std::atomic<int> pendingExceptions{0};
 };
 

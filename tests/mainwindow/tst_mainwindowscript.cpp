@@ -1,10 +1,12 @@
 #include "support/MotionWindowHarness.h"
 
 #include <QElapsedTimer>
+#include <QTextEdit>
 
 #include <atomic>
 
 #include "device/FirmwareUpdateThread.h"
+#include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
 #include "settingsdlg/SettingsDlg.h"
 
@@ -60,6 +62,25 @@ private slots:
         run(1000);
         QTest::qWait(300);
         QCOMPARE(commandsSince(stop), QStringList{"stop"});
+    }
+
+    // Through the window's own wiring: an error reaches the log with its line; with the controller
+    // lost the polling's refresh stops, and the buttons follow the engine's Stop all the same.
+    void scriptErrorAndStopWithTheControllerLost()
+    {
+        ScriptDlg* dialog = window->scriptDialog();
+        auto button = [dialog](const char* name) { return dialog->findChild<QPushButton*>(QLatin1String(name)); };
+        dialog->editor()->setPlainText(QStringLiteral("var a = 1;\nfoo();"));
+        button("startBtn")->click();
+        QVERIFY(runUntil([this] { return logged("Line 2: ReferenceError: Can't find variable: foo"); }, 5000));
+        dialog->editor()->setPlainText(QStringLiteral("while (true) { movr(100); msleep(200); }"));
+        button("startBtn")->click();
+        QVERIFY(runUntil([] { return trovsim_call_count(axis, "command_movr") > 0; }, 5000));
+        QCOMPARE(trovsim_unplug(axis), 0);
+        QVERIFY(runUntil([] { return !deviceConnected; }, 5000));
+        button("stopBtn")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(button("startBtn")->isEnabled() && button("loadBtn")->isEnabled(), 5000);
+        QVERIFY(!button("stopBtn")->isEnabled() && !deviceConnected);
     }
 
     // Shut-down with a script in an endless loop and a run pending: bounded, the device closed

@@ -19,9 +19,11 @@
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
+#include "log/MessageLog.h"
 #include "mainwindow/InfoBox.h"
 #include "mainwindow/StepSpinBox.h"
 #include "multiaxis/Multiaxis.h"
+#include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThreadMulti.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -270,11 +272,12 @@ private slots:
     {
         Rig rig(2);
         Multiaxis& w = *rig.window;
-        w.codeEdit->setPlainText("x = newaxis(10001); y = newaxis(10002); while (true) { x.movr(10); y.movr(-10); msleep(20); }");
-        w.OnScriptStartBtnPressed();
+        auto* startBtn = w.scriptDlg->findChild<QPushButton*>("startBtn");
+        auto* stopBtn = w.scriptDlg->findChild<QPushButton*>("stopBtn");
+        w.scriptDlg->editor()->setPlainText("x = newaxis(10001); y = newaxis(10002); while (true) { x.movr(10); y.movr(-10); msleep(20); }");
+        startBtn->click();
         QVERIFY(QTest::qWaitFor([] { return trovsim_call_count("sim:axis2", "command_movr") >= 2; }, boundMs));
-        w.UpdateState();
-        QVERIFY(!w.startBtn->isEnabled() && w.stopBtn->isEnabled());
+        QVERIFY(!startBtn->isEnabled() && stopBtn->isEnabled());
         w.OnStopBtnPressed();
         QVERIFY(QTest::qWaitFor([&] { return !w.scriptEngine()->isBusy(); }, boundMs));
         QTest::qWait(50);
@@ -282,8 +285,37 @@ private slots:
         const int firstStop = sent.indexOf(QStringLiteral("stop@axis1"));
         QVERIFY(firstStop > 0);
         QCOMPARE(sent.mid(firstStop), (QStringList{"stop@axis1", "stop@axis2"}));
-        w.UpdateState();
-        QVERIFY(w.startBtn->isEnabled() && !w.stopBtn->isEnabled());
+        QVERIFY(startBtn->isEnabled() && !stopBtn->isEnabled());
+    }
+
+    // With no scratch file the window opens with a default script of its own, filled with its
+    // axes, and runs it; then an error reaches the program log with its line.
+    void defaultScriptAndScriptError()
+    {
+        MessageLog log;
+        messageLog = &log;
+        QFile::remove(ScriptDlg::defaultScratchPath());
+        qputenv("TOLMO_SHARE_DIR", QFile::encodeName(QCoreApplication::applicationDirPath() + "/.."));
+        Rig rig(2);
+        qunsetenv("TOLMO_SHARE_DIR");
+        ScriptDlg* dialog = rig.window->scriptDlg;
+        auto* startBtn = dialog->findChild<QPushButton*>("startBtn");
+        QVERIFY(dialog->editor()->toPlainText().contains("var serials = [10001, 10002];"));
+        startBtn->click();
+        QVERIFY(QTest::qWaitFor([] { return trovsim_call_count("sim:axis2", "command_move") == 1; }, boundMs));
+        QCOMPARE(trovsim_call_count("sim:axis1", "command_move"), 1);
+        dialog->findChild<QPushButton*>("stopBtn")->click();
+        QVERIFY(QTest::qWaitFor([&] { return startBtn->isEnabled(); }, boundMs));
+        dialog->editor()->setPlainText("var a = newaxis(10001);\na.move('abc', {x: 1});");
+        startBtn->click();
+        QVERIFY(QTest::qWaitFor([&] { return !dialog->errorMessage().isEmpty(); }, boundMs));
+        messageLog = nullptr;
+        LogItem item;
+        QStringList scriptLines;
+        while (log.takeItem(&item))
+            if (item.source == QLatin1String("Script"))
+                scriptLines << QStringLiteral("%1 %2").arg(item.loglevel).arg(item.message);
+        QCOMPARE(scriptLines, QStringList("1 Line 2: TypeError: move(): the target must be finite and within the 32-bit range"));
     }
 
     // Rows run with the wait box out of the way; samples come after the soft stops unless "stale".

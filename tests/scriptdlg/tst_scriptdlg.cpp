@@ -191,7 +191,7 @@ private slots:
             dialog.OnScriptExecPositionChanged(i % 3);
         QCOMPARE(dialog.editor()->document()->availableUndoSteps(), steps);
         QVERIFY(!dialog.editor()->document()->isModified());
-        dialog.OnExceptionThrown("ReferenceError: x");
+        dialog.OnExceptionThrown("ReferenceError: x", 0);
         QVERIFY(markedLines(dialog).isEmpty());
     }
 

@@ -2,6 +2,7 @@
 // single-axis window that wires ScriptDlg, ScriptControl and the gateway as the window does.
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -42,7 +43,8 @@ public:
         dialog = std::make_unique<ScriptDlg>(nullptr, nullptr, QStringLiteral("axis1"),
                                              home.filePath(QStringLiteral("scratch.txt")), QString());
         dialog->InitUI();
-        control = std::make_unique<ScriptControl>(dialog.get(), gateway.get(), &handle);
+        control = std::make_unique<ScriptControl>(dialog.get(), std::make_unique<ScriptThread>(gateway.get(), &handle),
+                                                  ScriptControl::LineMarks::Running);
         connect(control.get(), &ScriptControl::logLine, this,
                 [this](const QString& text, const QString& source, int level) { log.append({text, source, level}); });
         connect(gateway.get(), &DeviceInterface::warningSignal, this,
@@ -60,6 +62,7 @@ public:
         QVERIFY(control->startScript());
     }
     bool finished() { return QTest::qWaitFor([this] { return !control->isBusy(); }, boundMs); }
+    ScriptThread* thread() const { return static_cast<ScriptThread*>(control->engine()); }
     QStringList texts() const
     {
         QStringList out;
@@ -126,7 +129,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(answered, boundMs));
         QCOMPARE(owner.log.last().text, moves ? QStringLiteral("null") : QStringLiteral("undefined"));
         QCOMPARE(calls("command_move") + calls("command_movr"), moves ? 1 : 0);
-        QVERIFY(!owner.control->thread()->stoppedOnError);
+        QVERIFY(!owner.thread()->stoppedOnError);
         if (!moves) {
             QCOMPARE(owner.log.size(), 2); // the warning, then the result
             QCOMPARE(owner.log.first().level, 2);
@@ -183,13 +186,10 @@ private slots:
         const QStringList before = {"set_move_settings", "undefined", "undefined", "object"};
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before, boundMs);
         QCOMPARE(owner.log[0].source, QStringLiteral("warning"));
-        QVERIFY(owner.control->thread()->stoppedOnError);
+        QVERIFY(owner.thread()->stoppedOnError);
         QTest::qWait(50);
         QCOMPARE(calls("command_move"), 1); // the second waits for a connected sample
-        owner.control->onSample(false);
-        QTest::qWait(30);
-        QCOMPARE(calls("command_move"), 1);
-        owner.control->onSample(true);
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), before + QStringList("null"), boundMs);
         QCOMPARE(calls("command_move"), 2);
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(calls("command_home") + calls("command_zero"), 0);
         QVERIFY(owner.control->isBusy()); // zero() waits
         owner.handle = opened;
-        owner.control->onSample(true);
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts().last(), QStringLiteral("null"), boundMs);
         QCOMPARE(calls("command_home"), 0);
@@ -220,14 +220,13 @@ private slots:
         owner.start("log(String(gets())); log(String(move(30)))");
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined"}), boundMs);
         QVERIFY(owner.control->isBusy());
-        owner.control->onSample(false);
         QCOMPARE(trovsim_plug(axis, 0), 0);
         // The polling thread's reconnect: close, -1, then the new handle.
         const device_t old = owner.handle.exchange(-1);
         owner.gateway->close_device(old);
         owner.handle = owner.gateway->open_device(axis);
         QVERIFY(owner.handle != -1);
-        owner.control->onSample(true);
+        owner.thread()->stoppedOnError = false; // a connected sample
         QVERIFY(owner.finished());
         QTRY_COMPARE_WITH_TIMEOUT(owner.texts(), QStringList({"undefined", "null"}), boundMs);
         trovsim_advance_ms(600000);
@@ -253,7 +252,7 @@ private slots:
         StandInOwner owner;
         QCOMPARE(trovsim_unplug(axis), 0);
         owner.start("gets(); move(5)");
-        QTRY_VERIFY_WITH_TIMEOUT(owner.control->thread()->stoppedOnError, boundMs);
+        QTRY_VERIFY_WITH_TIMEOUT(owner.thread()->stoppedOnError, boundMs);
         owner.control->stopScript();
         QVERIFY(owner.finished());
         QElapsedTimer clock;
@@ -280,20 +279,41 @@ private slots:
         owner.control->stopScript();
         QVERIFY(owner.finished());
         QTest::qWait(2 * ScriptEngineThread::tickMs);
-        QCOMPARE(owner.control->thread()->runCount(), quint64(0));
+        QCOMPARE(owner.thread()->runCount(), quint64(0));
         QCOMPARE(calls("command_movr"), 0);
     }
 
+    void exceptionReachesWindow_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("line"); // marked afterwards
+        QTest::newRow("caught") << "\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}" << "Line 3: Error: boom" << 3;
+        QTest::newRow("reference") << "\nfoo();" << "Line 2: ReferenceError: Can't find variable: foo" << 2;
+        QTest::newRow("syntax") << "var a = 1;\n\nvar b = ;" << "Line 3: SyntaxError: Parse error" << 3;
+        QTest::newRow("thrown text") << "msleep(1);\n\nthrow 'halt'" << "Line 3: halt" << 3;
+        // Reports nested in its own report would never end.
+        QTest::newRow("toString that throws") << "\nthrow {toString: function() { throw this }}"
+                                              << "Line 2: exception with no text" << 2;
+    }
+
+    // The text with its line in the status bar (whole on hover) and to the owner's log, the line
+    // marked, the buttons idle again.
     void exceptionReachesWindow()
     {
+        QFETCH(QString, script);
+        QFETCH(QString, message);
+        QFETCH(int, line);
         StandInOwner owner;
         QSignalSpy exceptions(owner.dialog.get(), &ScriptDlg::script_exception);
-        owner.start("\nvar a = 1;\ntry { throw new Error('boom') } catch (e) {}");
+        owner.start(script);
         QVERIFY(owner.finished());
-        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1, boundMs);
-        QCOMPARE(exceptions[0][0].toString(), QStringLiteral("Error: boom"));
-        QCOMPARE(owner.dialog->statusMessage(), QStringLiteral("Error: boom"));
-        QVERIFY(owner.dialog->editor()->extraSelections().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(owner.dialog->findChild<QPushButton*>("startBtn")->isEnabled(), boundMs);
+        QVERIFY(!exceptions.isEmpty());
+        QCOMPARE(exceptions.last()[0].toString(), message);
+        QCOMPARE(owner.dialog->errorMessage(), message);
+        QCOMPARE(owner.dialog->findChild<QStatusBar*>()->toolTip(), message);
+        QCOMPARE(owner.dialog->editor()->extraSelections().value(0).cursor.blockNumber(), line - 1);
     }
 };
 
