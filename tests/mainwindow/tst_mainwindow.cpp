@@ -265,6 +265,181 @@ private slots:
             QCOMPARE(trovsim_call_count(axis, call), 0);
     }
 
+    // A status whose every field differs: each label shows its own field.
+    void statusFieldsEachShowTheirOwn()
+    {
+        status_t state{};
+        state.CurPosition = 1111;
+        state.uCurPosition = 22;
+        state.CurSpeed = 333;
+        state.uCurSpeed = 44;
+        state.EncPosition = 5555;
+        state.Upwr = 6666;
+        state.Ipwr = 777;
+        state.Uusb = 888;
+        state.Iusb = 999;
+        state.curT = 321;
+        state.MvCmdSts = MVCMD_MOVR;
+        state.PWRSts = PWR_STATE_REDUCT;
+        feed(state);
+        Ui::MainWindowClass* form = window->form();
+        const QList<QPair<QLabel*, QString>> shown = {
+            {form->positionValue, "1111 022/256"},   {form->speedValue, "333 44/256 steps/s"},
+            {form->encoderValue, "5555"},            {form->pwrVoltageValue, "66.66 V"},
+            {form->pwrCurrentValue, "777 mA"},       {form->usbVoltageValue, "8.88 V"},
+            {form->usbCurrentValue, "999 mA"},       {form->deviceValue, "Shift on offset"},
+            {form->pwrValue, "Reduc"},               {form->sourceValue, "USB"},
+        };
+        for (const auto& label : shown)
+            QCOMPARE(label.first->objectName() + ": " + label.first->text(), label.first->objectName() + ": " + label.second);
+        QVERIFY(form->temperatureValue->text().startsWith(QLatin1String("32.1 ")));
+    }
+
+    // One flag or state at a time lights exactly its own lamp, icon or mark.
+    void statusFlagsEachLightTheirOwn_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<uint>("value");
+        QTest::addColumn<QStringList>("lit");
+        const struct { const char* field; uint value; QStringList lit; } rows[] = {
+            {"Flags", STATE_ERRC, {"ErrC"}},
+            {"Flags", STATE_ERRD, {"ErrD"}},
+            {"Flags", STATE_ERRV, {"ErrV"}},
+            {"Flags", STATE_CTP_ERROR, {"SLIP"}},
+            {"Flags", STATE_POWER_OVERHEAT, {"PWHT"}},
+            {"Flags", STATE_EEPROM_CONNECTED, {"EEPR"}},
+            {"Flags", STATE_ALARM, {"alarm"}},
+            {"Flags", STATE_EXT_POWER, {"external power"}},
+            {"Flags", STATE_OVERLOAD_POWER_VOLTAGE, {"pwrVoltageValue red"}},
+            {"Flags", STATE_LOW_POWER_VOLTAGE, {"pwrVoltageValue blue"}},
+            {"Flags", STATE_OVERLOAD_POWER_CURRENT, {"pwrCurrentValue red"}},
+            {"Flags", STATE_OVERLOAD_USB_VOLTAGE, {"usbVoltageValue red"}},
+            {"Flags", STATE_LOW_USB_VOLTAGE, {"usbVoltageValue blue"}},
+            {"Flags", STATE_OVERLOAD_USB_CURRENT, {"usbCurrentValue red"}},
+            {"Flags", STATE_CONTROLLER_OVERHEAT, {"temperatureValue red"}},
+            {"GPIOFlags", STATE_BUTTON_LEFT, {"L btn"}},
+            {"GPIOFlags", STATE_BUTTON_RIGHT, {"R btn"}},
+            {"GPIOFlags", STATE_LEFT_EDGE, {"left border"}},
+            {"GPIOFlags", STATE_RIGHT_EDGE, {"right border"}},
+            {"MoveSts", MOVE_STATE_MOVING, {"movingStateLbl"}},
+            {"MoveSts", MOVE_STATE_TARGET_SPEED, {"targetSpeedLbl"}},
+            {"MoveSts", MOVE_STATE_ANTIPLAY, {"antiplayLbl"}},
+            {"MvCmdSts", MVCMD_RUNNING, {"command bold"}},
+            {"MvCmdSts", MVCMD_ERROR, {"command red"}},
+            {"EncSts", ENC_STATE_MALFUNC, {"ENCD red"}},
+            {"EncSts", ENC_STATE_REVERS, {"ENCD yellow"}},
+            {"EncSts", ENC_STATE_OK, {"ENCD green"}},
+            {"WindSts", WIND_A_STATE_MALFUNC, {"WndA red"}},
+            {"WindSts", WIND_A_STATE_OK, {"WndA green"}},
+            {"WindSts", WIND_B_STATE_MALFUNC, {"WndB red"}},
+            {"WindSts", WIND_B_STATE_OK, {"WndB green"}},
+            {"Flags", 0, {}},
+        };
+        for (const auto& row : rows)
+            QTest::addRow("%s 0x%x", row.field, row.value) << row.field << row.value << row.lit;
+    }
+
+    void statusFlagsEachLightTheirOwn()
+    {
+        QFETCH(QString, field);
+        QFETCH(uint, value);
+        status_t state{};
+        state.PWRSts = PWR_STATE_NORM;
+        uint32_t* fields[] = {&state.Flags, &state.GPIOFlags, &state.MoveSts, &state.MvCmdSts, &state.EncSts,
+                              &state.WindSts};
+        const QStringList names{"Flags", "GPIOFlags", "MoveSts", "MvCmdSts", "EncSts", "WindSts"};
+        *fields[names.indexOf(field)] = value;
+        feed(state);
+
+        Ui::MainWindowClass* form = window->form();
+        const auto colour = [](const QWidget* w) {
+            const QColor c = w->palette().color(QPalette::Active, QPalette::WindowText);
+            return c == QColor(255, 0, 0) ? "red" : c == QColor(0, 0, 255) ? "blue" : c == QColor(0, 208, 0) ? "green"
+                   : c == QColor(255, 212, 0) ? "yellow" : "";
+        };
+        const QImage on = QPixmap(QStringLiteral(":/mainwindow/images/mainwindow/ind_on.svg")).toImage();
+        QStringList lit;
+        for (const char* lamp : {"ErrC", "ErrD", "ErrV", "SLIP", "PWHT", "EEPR", "L btn", "R btn"}) {
+            if (window->indicator(lamp)->isEnabled())
+                lit << lamp;
+        }
+        for (QLabel* icon : {form->movingStateLbl, form->targetSpeedLbl, form->antiplayLbl}) {
+            if (icon->isEnabled())
+                lit << icon->objectName();
+        }
+        for (QLabel* reading : {form->pwrVoltageValue, form->pwrCurrentValue, form->usbVoltageValue,
+                                form->usbCurrentValue, form->temperatureValue}) {
+            if (reading->font().bold())
+                lit << reading->objectName() + " " + colour(reading);
+        }
+        for (const char* state : {"ENCD", "WndA", "WndB"}) {
+            if (*colour(window->indicator(state)))
+                lit << QStringLiteral("%1 %2").arg(state, colour(window->indicator(state)));
+        }
+        if (form->lBdrInd->pixmap(Qt::ReturnByValue).toImage() == on)
+            lit << "left border";
+        if (form->rBdrInd->pixmap(Qt::ReturnByValue).toImage() == on)
+            lit << "right border";
+        if (form->stopBtn->font().bold())
+            lit << "alarm";
+        if (form->sourceValue->text() == QLatin1String("External"))
+            lit << "external power";
+        if (form->deviceValue->font().bold())
+            lit << "command bold";
+        if (QLatin1String(colour(form->deviceValue)) == QLatin1String("red"))
+            lit << "command red";
+        QTEST(lit, "lit");
+    }
+
+    // A number typed over the selected target, then the button clicked: the axis goes there.
+    // A text that is no target sends nothing and stays for the operator to mend.
+    void typedTargets_data()
+    {
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("at");      // NaN: nothing sent
+        QTest::newRow("plain steps") << false << "2000" << 2000.0;
+        QTest::newRow("steps and microsteps") << false << "-150 128/256" << -150.5;
+        QTest::newRow("no divisor typed") << false << "300 64" << 300.25;
+        QTest::newRow("shift, plain steps") << true << "-250" << -250.0;
+        QTest::newRow("a sign only") << false << "-" << qQNaN();
+        QTest::newRow("shift, emptied") << true << "" << qQNaN();
+    }
+
+    void typedTargets()
+    {
+        QFETCH(bool, shift);
+        QFETCH(QString, typed);
+        QFETCH(double, at);
+        QCOMPARE(gateway->command_zero(window->deviceHandle), 0);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        StepSpinBox* box = shift ? window->shiftOnSpinBox() : window->moveToSpinBox();
+        box->setValue(0, 0);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, typed);
+        const int sent = trovsim_call_count(axis, shift ? "command_movr" : "command_move");
+        QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
+        trovsim_advance_ms(30000);
+        status_t state{};
+        QCOMPARE(gateway->get_status(window->deviceHandle, &state), 0);
+        const double position = state.CurPosition + state.uCurPosition / 256.0;
+        if (qIsNaN(at)) {
+            QCOMPARE(trovsim_call_count(axis, shift ? "command_movr" : "command_move"), sent);
+            QCOMPARE(position, 0.0);
+            QCOMPARE(box->text(), typed + QStringLiteral(" steps"));
+            QCOMPARE(count(QStringLiteral("%1: \"%2\" is not a target; nothing was sent.")
+                               .arg(shift ? "Shift on" : "Move to", typed)),
+                     1);
+        } else {
+            QCOMPARE(trovsim_call_count(axis, shift ? "command_movr" : "command_move"), sent + 1);
+            QCOMPARE(position, at);
+        }
+    }
+
     void appliedDivisorRescalesTheTargets()
     {
         StepSpinBox* target = window->moveToSpinBox();

@@ -35,8 +35,8 @@ struct Rig : MultiaxisWindowRig
 {
     RecordingPrompter prompter;
 
-    explicit Rig(int axes)
-        : MultiaxisWindowRig(axes)
+    explicit Rig(int axes, const char* controllers = nullptr)
+        : MultiaxisWindowRig(axes, controllers)
     {
         window->refreshTimer->stop();
         for (UpdateThread* thread : window->updateThreads)
@@ -371,6 +371,81 @@ private slots:
         QCOMPARE(trovsim_call_count("sim:axis2", "command_power_off"), 3);
         QCOMPARE(trovsim_call_count("sim:axis1", "command_power_off"), 1);
         QVERIFY(!w.isShutDown() && !w.exitPending);
+    }
+
+    // Each group button, clicked, reaches every axis once, in axis order.
+    void groupButtonsReachEveryAxis_data()
+    {
+        QTest::addColumn<int>("axes");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("command");
+        for (int axes : {2, 3}) {
+            const QString n = QStringLiteral(" of %1").arg(axes);
+            QTest::newRow(qPrintable("Move to" + n)) << axes << "pushButton_moveTo" << "move";
+            QTest::newRow(qPrintable("Shift on" + n)) << axes << "pushButton_shiftOn" << "movr";
+            QTest::newRow(qPrintable("Home" + n)) << axes << "pushButton_home" << "home";
+            QTest::newRow(qPrintable("Zero" + n)) << axes << "pushButton_zero" << "zero";
+            QTest::newRow(qPrintable("Stop" + n)) << axes << "pushButton_STOP" << "stop";
+        }
+    }
+    void groupButtonsReachEveryAxis()
+    {
+        QFETCH(int, axes);
+        QFETCH(QString, button);
+        QFETCH(QString, command);
+        Rig rig(axes);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.findChild<QPushButton*>(button), Qt::LeftButton);
+        QStringList expected;
+        for (int a = 1; a <= axes; ++a)
+            expected << QStringLiteral("%1@axis%2").arg(command).arg(a);
+        QCOMPARE(commands(), expected);
+    }
+
+    // Targets typed over each box's value go to that box's axis; a box that holds no target
+    // stops the whole group before anything is sent.
+    void typedTargetsGoToTheirOwnAxis_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QList<double>>("positions");    // empty: nothing sent
+        QTest::newRow("Move to") << "pushButton_moveTo" << QStringList{"1000", "-2000 128/256", "300 64"}
+                                 << QList<double>{1000, -2000.5, 300.25};
+        QTest::newRow("Shift on") << "pushButton_shiftOn" << QStringList{"-40", "70", "5 128"}
+                                  << QList<double>{-40, 70, 5.5};
+        QTest::newRow("Y holds a sign only") << "pushButton_moveTo" << QStringList{"1000", "-", "300"}
+                                             << QList<double>{};
+        QTest::newRow("Z emptied") << "pushButton_shiftOn" << QStringList{"10", "20", ""} << QList<double>{};
+    }
+    void typedTargetsGoToTheirOwnAxis()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, typed);
+        QFETCH(QList<double>, positions);
+        Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
+        trovsim_clock_manual(1);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int s = 0; s < 3; ++s) {
+            StepSpinBox* box = button.endsWith("moveTo") ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s];
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_Delete);
+            QTest::keyClicks(box, typed[s]);
+        }
+        if (positions.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(" is not a target; nothing was sent\\.$"));
+        QTest::mouseClick(w.findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(commands().size(), positions.size());
+        trovsim_advance_ms(60000);
+        for (int a = 0; a < 3; ++a) {
+            double at = 0;
+            QCOMPARE(trovsim_physical_position(axisNames[a], &at), 0);
+            QCOMPARE(at, positions.value(a, 0.0));
+        }
     }
 
     void cancelThenJogWarnsNothing()
