@@ -108,6 +108,7 @@ private slots:
     void rendersWithTwoAndThreeAxes();
     void lostAxisIsShownOnceAndReReadOnce();
     void displayRows();
+    void everySlotShowsItsOwnAxis();
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
     void refreshFollowsInputsBesideTheSample_data();
     void refreshFollowsInputsBesideTheSample();
@@ -300,6 +301,51 @@ void tst_multiaxis::displayRows()
     w.UpdateState();
     QVERIFY(w.leftLimit[0]->isVisible());
     QVERIFY(!w.rightLimit[0]->isVisible());
+}
+
+// Three axes whose every field differs, through the window's own refresh: each slot shows its
+// own axis in every label, mark and line.
+void tst_multiaxis::everySlotShowsItsOwnAxis()
+{
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    const uint32_t commands[] = {MVCMD_MOVE | MVCMD_RUNNING, MVCMD_MOVR, MVCMD_STOP};
+    const uint32_t flags[] = {0, STATE_ALARM, 0};
+    const uint32_t switches[] = {STATE_LEFT_EDGE, 0, STATE_RIGHT_EDGE};
+    for (int a = 0; a < 3; ++a) {
+        status_t st = status(11 * (a + 1), 128 >> a, flags[a], commands[a], 3 + a);
+        st.Upwr = 1200 + 100 * a;
+        st.Ipwr = 51 + a;
+        st.CurSpeed = 7 + a;
+        st.uCurSpeed = 1 + a;
+        st.GPIOFlags = switches[a];
+        feed(w, a, st);
+    }
+    w.UpdateState();
+
+    const auto texts = [&](const QList<QLabel*>& labels) {
+        return QStringList{labels[0]->text(), labels[1]->text(), labels[2]->text()};
+    };
+    QStringList titles, bold, alarms, lines;
+    for (int s = 0; s < 3; ++s) {
+        titles << w.groupBox[s]->title();
+        bold << (w.commandValue[s]->font().bold() ? "bold" : "");
+        alarms << (w.groupBox[s]->styleSheet().contains(w.alarmColor.name()) ? "alarm" : "");
+        lines << QStringLiteral("%1%2").arg(w.leftLimit[s]->isVisible() ? "L" : "", w.rightLimit[s]->isVisible() ? "R" : "");
+    }
+    QCOMPARE(titles, (QStringList{"Motor X, SN 10001", "Motor Y, SN 10002", "Motor Z, SN 10003"}));
+    QCOMPARE(texts(w.curPos), (QStringList{"11 128/256", "22 064/256", "33 032/256"}));
+    QCOMPARE(texts(w.voltageValue), (QStringList{"12 V", "13 V", "14 V"}));
+    QCOMPARE(texts(w.currentValue), (QStringList{"51 mA", "52 mA", "53 mA"}));
+    QCOMPARE(texts(w.speedValue), (QStringList{"7 1/256 steps/s", "8 2/256 steps/s", "9 3/256 steps/s"}));
+    QCOMPARE(texts(w.commandValue), (QStringList{"Move to", "Shift on", "Stop"}));
+    QCOMPARE(texts(w.powerValue), (QStringList{"Norm", "Reduc", "Max"}));
+    QCOMPARE(bold, (QStringList{"bold", "", ""}));
+    QCOMPARE(alarms, (QStringList{"", "alarm", ""}));
+    QCOMPARE(lines, (QStringList{"L", "", "R"}));
+    QCOMPARE(w.curveXY->sample(0), QPointF(11.5, 22.25));
+    QCOMPARE(w.curveZ->sample(0).y(), 33.0);
 }
 
 void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
