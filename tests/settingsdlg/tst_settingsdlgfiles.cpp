@@ -270,6 +270,45 @@ private slots:
         QCOMPARE(d->motorSettings->entype.EngineType, 1u);
     }
 
+    // A file holding no controller group is no profile: one report line, and nothing changes.
+    void noControllerGroupChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("program groups only") << QByteArray("[Cyclic]\nLeft_point=-99\nRight_point=99\n[Log_setup]\n");
+        QTest::newRow("not a profile") << QByteArray("just some text\n");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void noControllerGroupChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+        auto d = open("sim:axis1");
+        QFile file(path("other.cfg"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        const MotorSettings before(*d->motorSettings);
+        const QStringList program = programState(*d);
+        label(*d)->setText("applied.cfg");
+        QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
+        QStringList rows;
+        QString title;
+        whenModal([&](QDialog* report) {
+            title = report->windowTitle();
+            for (int i = 0; i < report->findChild<QListWidget*>("listWidget")->count(); ++i)
+                rows << report->findChild<QListWidget*>("listWidget")->item(i)->text();
+        });
+        chooser.answers = QStringList{path("other.cfg")};
+        d->OnRestoreFileBtnClicked();
+        QCOMPARE(rows, (QStringList{"No controller settings groups found in the file", ""}));
+        QCOMPARE(title, QString("Restore from file: what was not restored"));
+        QCOMPARE(label(*d)->text(), QString("applied.cfg"));
+        QCOMPARE(programState(*d), program);
+        QCOMPARE(changed.count(), 0);
+        for (int i = 0; i < MotorSettings::RecordCount; ++i)
+            QVERIFY2(d->motorSettings->sameRecord(before, i), MotorSettings::recordSetName(i));
+    }
+
     void modifiedMarkFollowsTheLoadedFile()
     {
         auto d = open("sim:axis1");
@@ -522,6 +561,41 @@ private slots:
         if (QTest::currentDataTag() == QByteArray("code-unit order"))
             QVERIFY(!renderPage(shown, "comparesettingsdialog").isEmpty());
         shown->close();
+    }
+
+    // The compare window is modal over the settings dialog: Escape closes it alone.
+    void escapeClosesOnlyTheCompareWindow()
+    {
+        auto d = open("sim:axis1");
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        for (const QString& name : {QString("1.cfg"), QString("2.cfg")}) {
+            QFile file(path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("[A]\nx=" + name.toLatin1() + "\n");
+        }
+        chooser.multiple = QStringList{path("1.cfg"), path("2.cfg")};
+        bool modal = false;
+        bool closedByEscape = false;
+        QTimer::singleShot(0, [&] {
+            QPointer<QWidget> compare = QApplication::activeModalWidget();
+            modal = dynamic_cast<CompareSettingsDialog*>(compare.data()) != nullptr;
+            // Keys as the window system delivers them: first to the dialog beneath, then to Compare.
+            QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+            if (compare) {
+                QTest::keyClick(compare->windowHandle(), Qt::Key_Escape);
+                closedByEscape = !compare->isVisible();
+            }
+            // Whatever the keys did, the compare window's loop ends here.
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* open = dynamic_cast<CompareSettingsDialog*>(top))
+                    open->reject();
+            }
+        });
+        d->OnCompareFileBtnClicked();
+        QVERIFY(modal);
+        QVERIFY(closedByEscape);
+        QVERIFY(d->isVisible());
     }
 
     void compareSurvivesJunkAndWrongCounts()
