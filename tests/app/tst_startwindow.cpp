@@ -95,6 +95,8 @@ private slots:
     void singleUsableControllerIsChosenAlone();
     void clearedAutoSelectWaitsForTheUser();
     void unreadablePortCannotBeChosen();
+    void enterPressesTheFocusedButtonElseSelect_data();
+    void enterPressesTheFocusedButtonElseSelect();
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
@@ -232,9 +234,35 @@ void TestStartWindow::unreadablePortCannotBeChosen()
     searchUntilListed(window, 1);   // listed, not chosen by itself
     QListWidgetItem* item = list(window)->item(0);
     QCOMPARE(item->flags(), Qt::NoItemFlags);
+    QCOMPARE(item->text(), QStringLiteral("1. sim:axis1 - busy or not answering"));   // why it is greyed
     window.itemDoubleClicked(item);
     child<QPushButton>(window, "selectBtn")->click();
     QVERIFY(window.getResultList().isEmpty());
+}
+
+void TestStartWindow::enterPressesTheFocusedButtonElseSelect_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QStringList>("result");
+    QTest::newRow("in the list") << "deviceList" << QStringList{"sim:axis2"};
+    QTest::newRow("on Select") << "selectBtn" << QStringList{"sim:axis2"};
+    QTest::newRow("on Cancel") << "cancelBtn" << QStringList{"nodevices"};
+}
+
+void TestStartWindow::enterPressesTheFocusedButtonElseSelect()
+{
+    QCOMPARE(trovsim_reset(threeControllers, ""), 0);
+    StartWindow window(1);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    searchUntilListed(window, 3);
+    list(window)->setCurrentRow(1);
+    selectRows(window, {1});
+    QFETCH(QString, focus);
+    child<QWidget>(window, qPrintable(focus))->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTEST(window.getResultList(), "result");
 }
 
 void TestStartWindow::noDevicesAsksRetryOrCancel()
