@@ -199,7 +199,7 @@ void StartWindow::deviceListRecieved(QStringList names, QStringList descriptions
         for (int i = 0; i < count; ++i) {
             const Qt::ItemFlags itemFlags = names.at(i).isEmpty() ? Qt::NoItemFlags : flags.at(i);
             // A greyed row says why it cannot be chosen.
-            const QString why = itemFlags & Qt::ItemIsEnabled ? QString() : QStringLiteral(" - busy or not answering");
+            const QString why = itemFlags & Qt::ItemIsEnabled ? QString() : QStringLiteral(" (busy)");
             auto* item = new QListWidgetItem(descriptions.at(i) + why, form->deviceList);
             // A port without a name can be listed but never chosen.
             item->setFlags(itemFlags);
