@@ -11,6 +11,7 @@
 #include "mainwindow/ProgramResources.h"
 #include "ui_startwindow.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -455,10 +456,10 @@ void StartWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     // Enter presses the focused button, else Select, as in a dialog; the list passes it on.
-    auto* focused = qobject_cast<QPushButton*>(focusWidget());
-    if (focused && focused->isVisible() && focused->isEnabled()) {
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (focused && isAncestorOf(focused) && focused->isEnabled()) {
         focused->click();
-    } else if (form->selectBtn->isVisible() && form->selectBtn->isEnabled()) {
+    } else if (form->selectBtn->isVisibleTo(this) && form->selectBtn->isEnabled()) {
         form->selectBtn->click();
     }
 }

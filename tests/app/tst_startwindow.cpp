@@ -95,8 +95,6 @@ private slots:
     void singleUsableControllerIsChosenAlone();
     void clearedAutoSelectWaitsForTheUser();
     void unreadablePortCannotBeChosen();
-    void enterPressesTheFocusedButtonElseSelect_data();
-    void enterPressesTheFocusedButtonElseSelect();
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
@@ -225,6 +223,12 @@ void TestStartWindow::clearedAutoSelectWaitsForTheUser()
     QTRY_VERIFY(list(window)->isVisibleTo(&window));
     window.itemDoubleClicked(list(window)->item(0));
     QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
+
+    // And Enter in the list, Select being the default button.
+    child<QPushButton>(window, "retryBtn")->click();
+    QTRY_VERIFY(list(window)->isVisibleTo(&window));
+    QTest::keyClick(list(window), Qt::Key_Return);
+    QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
 }
 
 void TestStartWindow::unreadablePortCannotBeChosen()
@@ -238,31 +242,6 @@ void TestStartWindow::unreadablePortCannotBeChosen()
     window.itemDoubleClicked(item);
     child<QPushButton>(window, "selectBtn")->click();
     QVERIFY(window.getResultList().isEmpty());
-}
-
-void TestStartWindow::enterPressesTheFocusedButtonElseSelect_data()
-{
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<QStringList>("result");
-    QTest::newRow("in the list") << "deviceList" << QStringList{"sim:axis2"};
-    QTest::newRow("on Select") << "selectBtn" << QStringList{"sim:axis2"};
-    QTest::newRow("on Cancel") << "cancelBtn" << QStringList{"nodevices"};
-}
-
-void TestStartWindow::enterPressesTheFocusedButtonElseSelect()
-{
-    QCOMPARE(trovsim_reset(threeControllers, ""), 0);
-    StartWindow window(1);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    searchUntilListed(window, 3);
-    list(window)->setCurrentRow(1);
-    selectRows(window, {1});
-    QFETCH(QString, focus);
-    child<QWidget>(window, qPrintable(focus))->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTEST(window.getResultList(), "result");
 }
 
 void TestStartWindow::noDevicesAsksRetryOrCancel()

@@ -311,39 +311,26 @@ void tst_multiaxis::everySlotShowsItsOwnAxis()
     rig.detachPolling();
     Multiaxis& w = *rig.window;
     const uint32_t commands[] = {MVCMD_MOVE | MVCMD_RUNNING, MVCMD_MOVR, MVCMD_STOP};
-    const uint32_t flags[] = {0, STATE_ALARM, 0};
-    const uint32_t switches[] = {STATE_LEFT_EDGE, 0, STATE_RIGHT_EDGE};
     for (int a = 0; a < 3; ++a) {
-        status_t st = status(11 * (a + 1), 128 >> a, flags[a], commands[a], 3 + a);
-        st.Upwr = 1200 + 100 * a;
-        st.Ipwr = 51 + a;
-        st.CurSpeed = 7 + a;
-        st.uCurSpeed = 1 + a;
-        st.GPIOFlags = switches[a];
+        status_t st = status(11 * (a + 1), 128 >> a, a == 1 ? STATE_ALARM : 0, commands[a], 3 + a);
+        st.Upwr = 1200 + 100 * a, st.Ipwr = 51 + a, st.CurSpeed = 7 + a, st.uCurSpeed = 1 + a;
+        st.GPIOFlags = a == 0 ? STATE_LEFT_EDGE : a == 2 ? STATE_RIGHT_EDGE : 0;
         feed(w, a, st);
     }
     w.UpdateState();
-
-    const auto texts = [&](const QList<QLabel*>& labels) {
-        return QStringList{labels[0]->text(), labels[1]->text(), labels[2]->text()};
-    };
-    QStringList titles, bold, alarms, lines;
+    QStringList shown;
     for (int s = 0; s < 3; ++s) {
-        titles << w.groupBox[s]->title();
-        bold << (w.commandValue[s]->font().bold() ? "bold" : "");
-        alarms << (w.groupBox[s]->styleSheet().contains(w.alarmColor.name()) ? "alarm" : "");
-        lines << QStringLiteral("%1%2").arg(w.leftLimit[s]->isVisible() ? "L" : "", w.rightLimit[s]->isVisible() ? "R" : "");
+        shown << QStringList{w.groupBox[s]->title(), w.curPos[s]->text(), w.voltageValue[s]->text(),
+                             w.currentValue[s]->text(), w.speedValue[s]->text(), w.commandValue[s]->text(),
+                             w.powerValue[s]->text()}.join(", ")
+                     + (w.commandValue[s]->font().bold() ? " bold" : "")
+                     + (w.groupBox[s]->styleSheet().contains(w.alarmColor.name()) ? " alarm" : "")
+                     + (w.leftLimit[s]->isVisible() ? " L" : "") + (w.rightLimit[s]->isVisible() ? " R" : "");
     }
-    QCOMPARE(titles, (QStringList{"Motor X, SN 10001", "Motor Y, SN 10002", "Motor Z, SN 10003"}));
-    QCOMPARE(texts(w.curPos), (QStringList{"11 128/256", "22 064/256", "33 032/256"}));
-    QCOMPARE(texts(w.voltageValue), (QStringList{"12 V", "13 V", "14 V"}));
-    QCOMPARE(texts(w.currentValue), (QStringList{"51 mA", "52 mA", "53 mA"}));
-    QCOMPARE(texts(w.speedValue), (QStringList{"7 1/256 steps/s", "8 2/256 steps/s", "9 3/256 steps/s"}));
-    QCOMPARE(texts(w.commandValue), (QStringList{"Move to", "Shift on", "Stop"}));
-    QCOMPARE(texts(w.powerValue), (QStringList{"Norm", "Reduc", "Max"}));
-    QCOMPARE(bold, (QStringList{"bold", "", ""}));
-    QCOMPARE(alarms, (QStringList{"", "alarm", ""}));
-    QCOMPARE(lines, (QStringList{"L", "", "R"}));
+    QCOMPARE(shown, (QStringList{
+        "Motor X, SN 10001, 11 128/256, 12 V, 51 mA, 7 1/256 steps/s, Move to, Norm bold L",
+        "Motor Y, SN 10002, 22 064/256, 13 V, 52 mA, 8 2/256 steps/s, Shift on, Reduc alarm",
+        "Motor Z, SN 10003, 33 032/256, 14 V, 53 mA, 9 3/256 steps/s, Stop, Max R"}));
     QCOMPARE(w.curveXY->sample(0), QPointF(11.5, 22.25));
     QCOMPARE(w.curveZ->sample(0).y(), 33.0);
 }
