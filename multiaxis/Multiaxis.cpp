@@ -885,7 +885,7 @@ void Multiaxis::moveAll(bool shift)
     for (int s = 0; s < n; ++s) {
         StepSpinBox* box = shift ? spinBox_shiftOn[s] : spinBox_moveTo[s];
         if (!box->commitText()) {
-            logLine(tr("%1 of motor %2: \"%3\" is not a target; nothing was sent.")
+            logLine(tr("Motor %2, %1: \"%3\" is not a target; nothing was sent.")
                         .arg(shift ? tr("Shift on") : tr("Move to"), QLatin1String(slotLetters[s]), box->cleanText()));
             box->setFocus();
             return;

@@ -413,7 +413,7 @@ private slots:
             QTest::keyClicks(box, typed[s]);
         }
         if (command.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, "Move to of motor Y: \"-\" is not a target; nothing was sent.");
+            QTest::ignoreMessage(QtWarningMsg, "Motor Y, Move to: \"-\" is not a target; nothing was sent.");
         QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
         QStringList sent;
         for (int a = 1; a <= 3 && !command.isEmpty(); ++a)
