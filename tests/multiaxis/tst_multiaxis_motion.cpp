@@ -380,7 +380,7 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<bool>("units");
-        QTest::addColumn<QString>("command");    // empty: nothing sent
+        QTest::addColumn<QString>("command");    // for each button clicked; empty: nothing sent
         QTest::addColumn<QList<double>>("at");    // empty: not looked at
         QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << false << "move"
                                  << QList<double>{1000, -2000.5, 300.25};
@@ -388,9 +388,8 @@ private slots:
                                               << QList<double>{-40, 70.5, 5};
         QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << false << ""
                                              << QList<double>{0, 0, 0};
-        QTest::newRow("Home") << "home" << QStringList{} << false << "home" << QList<double>{};
-        QTest::newRow("Zero") << "zero" << QStringList{} << false << "zero" << QList<double>{};
-        QTest::newRow("Stop") << "STOP" << QStringList{} << false << "stop" << QList<double>{};
+        QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << false << "home stop zero"
+                                          << QList<double>{};
     }
     void groupButtons()
     {
@@ -414,10 +413,13 @@ private slots:
         }
         if (command.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, "Motor Y, Move to: \"-\" is not a target; nothing was sent.");
-        QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
         QStringList sent;
-        for (int a = 1; a <= 3 && !command.isEmpty(); ++a)
-            sent << QStringLiteral("%1@axis%2").arg(command).arg(a);
+        for (const QString& name : button.split(' '))
+            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + name), Qt::LeftButton);
+        for (const QString& name : command.split(' ', Qt::SkipEmptyParts)) {
+            for (int a = 1; a <= 3; ++a)
+                sent << QStringLiteral("%1@axis%2").arg(name).arg(a);
+        }
         QCOMPARE(commands(), sent);
         trovsim_advance_ms(60000);
         for (int a = 0; a < at.size(); ++a) {
