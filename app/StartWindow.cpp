@@ -11,6 +11,7 @@
 #include "mainwindow/ProgramResources.h"
 #include "ui_startwindow.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -62,6 +63,7 @@ StartWindow::StartWindow(uint32_t flags, QWidget* parent)
 
     form->buttonsFrame->hide();
     form->selectBtn->hide();
+    form->selectBtn->setDefault(true);
     form->openLastConfigBtn->hide();
     form->deviceList->hide();
 
@@ -196,9 +198,12 @@ void StartWindow::deviceListRecieved(QStringList names, QStringList descriptions
         form->openLastConfigBtn->show();
         form->deviceList->clear();
         for (int i = 0; i < count; ++i) {
-            auto* item = new QListWidgetItem(descriptions.at(i), form->deviceList);
+            const Qt::ItemFlags itemFlags = names.at(i).isEmpty() ? Qt::NoItemFlags : flags.at(i);
+            // A greyed row says why it cannot be chosen.
+            const QString why = itemFlags & Qt::ItemIsEnabled ? QString() : QStringLiteral(" (busy)");
+            auto* item = new QListWidgetItem(descriptions.at(i) + why, form->deviceList);
             // A port without a name can be listed but never chosen.
-            item->setFlags(names.at(i).isEmpty() ? Qt::NoItemFlags : flags.at(i));
+            item->setFlags(itemFlags);
             item->setData(Qt::ToolTipRole, names.at(i));
             item->setData(Qt::StatusTipRole, uint(serials.at(i)));
         }
@@ -445,5 +450,16 @@ void StartWindow::keyPressEvent(QKeyEvent* event)
     const Qt::KeyboardModifiers all = Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier;
     if ((event->modifiers() & all) == all) {
         form->titleLbl->setText(QStringLiteral("Happy New Year!!!"));
+        return;
+    }
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        return;
+    }
+    // Enter presses the focused button, else Select, as in a dialog; the list passes it on.
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (focused && isAncestorOf(focused) && focused->isEnabled()) {
+        focused->click();
+    } else if (form->selectBtn->isVisibleTo(this) && form->selectBtn->isEnabled()) {
+        form->selectBtn->click();
     }
 }

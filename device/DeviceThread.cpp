@@ -1,7 +1,6 @@
 #include "device/DeviceThread.h"
 
 #include <QByteArray>
-#include <QDebug>
 
 #include <cstring>
 
@@ -76,7 +75,6 @@ void DeviceThread::run()
             continue;
         found.append({i, QByteArray(name, int(qstrnlen(name, maxNameLength)))});
     }
-    qDebug() << "Found " << count << " devices";
 
     for (const Found& device : found) {
         if (stopRequest.load())

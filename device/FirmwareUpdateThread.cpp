@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "device/DeviceInterface.h"
 #include "device/PollingSilencer.h"
 #include "device/UpdateThread.h"
+#include "log/LibraryErrorCapture.h"
 
 FirmwareUpdateThread::FirmwareUpdateThread(QObject* /*parent*/, UpdateThread* pollingThread, DeviceInterface* gateway)
     : QThread(nullptr), pollingThread(pollingThread), gateway(gateway)
@@ -37,18 +39,45 @@ void FirmwareUpdateThread::setRestartWait(int ms)
     restartWaitMs.store(std::clamp(ms, 0, 60000));
 }
 
-int FirmwareUpdateThread::readImage(const QString& name, QByteArray* image)
+int FirmwareUpdateThread::readImage(const QString& name, QByteArray* image, QString* reason)
 {
     QFile file(name);
-    if (name.isEmpty() || !file.exists())
+    const QString shown = QFileInfo(name).fileName();
+    if (name.isEmpty() || !file.exists()) {
+        *reason = QStringLiteral("The file %1 does not exist.").arg(shown);
         return fileError;
+    }
     const qint64 size = file.size();
-    if (size <= 0 || size > maxImageSize || !file.open(QIODevice::ReadOnly))
+    if (size <= 0) {
+        *reason = QStringLiteral("The file %1 is empty.").arg(shown);
         return fileError;
+    }
+    if (size > maxImageSize) {
+        *reason = QStringLiteral("The file %1 is too large for a firmware image (%2 bytes).").arg(shown).arg(size);
+        return fileError;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = QStringLiteral("The file %1 cannot be read: %2.").arg(shown, file.errorString());
+        return fileError;
+    }
     *image = file.read(size);
-    if (image->size() != size || file.error() != QFileDevice::NoError)
+    if (image->size() != size || file.error() != QFileDevice::NoError) {
+        *reason = QStringLiteral("The file %1 cannot be read: %2.").arg(shown, file.errorString());
         return fileError;
+    }
     return result_ok;
+}
+
+QString FirmwareUpdateThread::failureReason() const
+{
+    QMutexLocker lock(&fileNameMutex);
+    return reason;
+}
+
+void FirmwareUpdateThread::setFailureReason(const QString& text)
+{
+    QMutexLocker lock(&fileNameMutex);
+    reason = text;
 }
 
 void FirmwareUpdateThread::cancelWait()
@@ -59,9 +88,11 @@ void FirmwareUpdateThread::cancelWait()
 void FirmwareUpdateThread::run()
 {
     cancelRequested.store(false);
+    setFailureReason(QString());
     // A file that cannot be used leaves the controller and the polling alone.
     QByteArray image;
-    int result = readImage(firmwareFileName(), &image);
+    QString why;
+    int result = readImage(firmwareFileName(), &image, &why);
     if (result == result_ok) {
         // The polling thread's own reconnection waits until this one is done. Taken before
         // polling is silenced, so that a reconnection already waiting for a missing
@@ -71,9 +102,13 @@ void FirmwareUpdateThread::run()
             // No polling tick of any axis is under way while the image goes out.
             PollingSilencer silencer;
             pollingThread->closeDevice();
+            // The library says why it refuses an image only in its log.
+            const LibraryErrorCapture refusal;
             result = gateway->command_update_firmware(pollingThread->deviceName,
                                                       reinterpret_cast<const uint8_t*>(image.constData()),
                                                       uint32_t(image.size()));
+            if (result == result_error)
+                why = refusal.lastError();
         }
         image.clear();
         // The other axes poll again while this one restarts; the held lock keeps a second
@@ -88,5 +123,6 @@ void FirmwareUpdateThread::run()
         if (!pollingThread->reconnectHeld(held, &cancelRequested) && result == result_ok)
             result = result_nodevice;
     }
+    setFailureReason(result == result_ok ? QString() : why);
     emit update_finished(result);
 }

@@ -36,6 +36,9 @@ public:
     // Gives up waiting for the controller after the upload; the run ends with result_nodevice
     // and the axis' polling reconnects it by itself.
     void cancelWait();
+    // What was wrong with the last run's file, in words: why it could not be read, or why the
+    // controller refused it when the library said so. Empty otherwise.
+    QString failureReason() const;
 
 signals:
     // The image was sent (or refused); the run now waits for the controller to come back.
@@ -46,13 +49,16 @@ protected:
     void run() override;
 
 private:
-    // Reads the whole image; fileError when it cannot be used.
-    static int readImage(const QString& fileName, QByteArray* image);
+    // Reads the whole image; fileError, with the reason, when it cannot be used.
+    static int readImage(const QString& fileName, QByteArray* image, QString* reason);
+    void setFailureReason(const QString& reason);
 
     UpdateThread* const pollingThread;
     DeviceInterface* const gateway;
+    // Guards the file name and the reason, which the GUI thread reads.
     mutable QMutex fileNameMutex;
     QString fileName;
+    QString reason;
     std::atomic<int> restartWaitMs{1000};
     std::atomic<bool> cancelRequested{false};
 };

@@ -257,7 +257,11 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held, const
         int interval = reconnectIntervalMs.load();
         if (deadlineMs >= 0)
             interval = int(std::min<qint64>(interval, std::max<qint64>(0, deadlineMs - clock.elapsed())));
-        qDebug() << "waiting for reconnect " << interval << " ms";
+        // Once an outage: a controller away for long would write a line every interval.
+        if (!reconnectAnnounced) {
+            qDebug() << "waiting for reconnect " << interval << " ms";
+            reconnectAnnounced = true;
+        }
         emitSample(false, -1);
         pause(interval, cancel);
         if (cancel && cancel->load())
@@ -267,6 +271,7 @@ bool UpdateThread::reconnectHeld(const std::unique_lock<std::mutex>& held, const
         replaceHandle(id);
         if (id != -1) {
             ++reconnections;
+            reconnectAnnounced = false;
             return true;
         }
         if (givenUp())

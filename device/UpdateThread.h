@@ -124,6 +124,8 @@ private:
     // caller that the work is already done.
     std::mutex reconnectMutex;
     std::atomic<uint64_t> reconnections{0};
+    // Guarded by reconnectMutex: the outage under way has been announced.
+    bool reconnectAnnounced = false;
     // Held by a tick for each library call on its handle and by every change of the handle;
     // handleChanges counts the changes, so a tick knows whether the handle it read still holds.
     // Recursive: the gateway reports a failure while its caller still holds it, and a slot

@@ -1,5 +1,6 @@
 #include "log/LibraryLog.h"
 
+#include "log/LibraryErrorCapture.h"
 #include "log/MessageLog.h"
 
 #include <QDateTime>
@@ -35,8 +36,9 @@ QDateTime localNow()
 
 void libraryLogCallback(int level, const wchar_t* message)
 {
-    MessageLog::insertLibraryLine(localNow(), level,
-                                  message ? QString::fromWCharArray(message) : QString());
+    const QString text = message ? QString::fromWCharArray(message) : QString();
+    LibraryErrorCapture::offer(level, text);
+    MessageLog::insertLibraryLine(localNow(), level, text);
 }
 
 void stopMessageLog(MessageLog*& log, QThread*& thread)

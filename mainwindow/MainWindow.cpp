@@ -239,6 +239,7 @@ void MainWindow::InitUI()
         box->setAlignment(Qt::AlignHCenter);
         box->setMinimumStep(INT_MIN, 0);
         box->setMaximumStep(INT_MAX, 0);
+        box->setKeepsUnfinishedText(true);
     }
     ui->gridLayout_4->addWidget(&moveToBox, 0, 2);
     ui->gridLayout_4->addWidget(&shiftOnBox, 1, 2);
@@ -1605,8 +1606,19 @@ void MainWindow::OnRightBtnPressed()
     sendButtonCommand([this](device_t id) { return gateway->command_right(id); });
 }
 
+bool MainWindow::takeTarget(StepSpinBox& box, const QString& command)
+{
+    if (box.commitText())
+        return true;
+    Log(tr("%1: \"%2\" is not a target; nothing was sent.").arg(command, box.cleanText()), programSource, 2);
+    box.setFocus();
+    return false;
+}
+
 void MainWindow::OnMoveBtnPressed()
 {
+    if (!takeTarget(moveToBox, tr("Move to")))
+        return;
     const int step = moveToBox.getStep();
     const int ustep = moveToBox.getUStep();
     sendButtonCommand([=](device_t id) { return gateway->command_move(id, step, ustep); });
@@ -1614,6 +1626,8 @@ void MainWindow::OnMoveBtnPressed()
 
 void MainWindow::OnShiftBtnPressed()
 {
+    if (!takeTarget(shiftOnBox, tr("Shift on")))
+        return;
     const int step = shiftOnBox.getStep();
     const int ustep = shiftOnBox.getUStep();
     sendButtonCommand([=](device_t id) { return gateway->command_movr(id, step, ustep); });

@@ -229,6 +229,8 @@ private:
     void stopMotionOnLoss(const QString& why);
     // A command from a button: cyclic motion off first, so that its next step cannot override it.
     void sendButtonCommand(const std::function<result_t(device_t)>& command);
+    // The box's text as a whole target; false, logged, when it is none.
+    bool takeTarget(StepSpinBox& box, const QString& command);
     void showPowerOffFailure();
     // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
     // it can follow the caller's.

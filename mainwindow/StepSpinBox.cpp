@@ -1,9 +1,9 @@
 #include "mainwindow/StepSpinBox.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
-#include <QRegularExpressionValidator>
 
 #include <cfloat>
 #include <cmath>
@@ -65,7 +65,8 @@ StepSpinBox::StepSpinBox(QWidget* parent)
       minPair{-99999, 0},
       maxPair{99999, 0},
       stepFactor(256),
-      unitDecimals(0)
+      unitDecimals(0),
+      keepsUnfinishedText(false)
 {
     QDoubleSpinBox::setDecimals(keyDecimals);
     QDoubleSpinBox::setRange(keyOf(minPair), keyOf(maxPair));
@@ -268,25 +269,25 @@ QString StepSpinBox::stripSuffix(const QString& text) const
 
 bool StepSpinBox::parsePair(const QString& text, Pair* pair) const
 {
+    const QString body = stripSuffix(text);
+    QRegularExpressionMatch match;
     if (unitMode == 1) {
-        const QRegularExpression re(QRegularExpression::anchoredPattern(
-            QStringLiteral("(-)?(\\d*)\\s(\\d{0,3})/") + QString::number(stepFactor)
-            + QRegularExpression::escape(suffix())));
-        const QRegularExpressionMatch match = re.match(text);
-        if (!match.hasMatch()) {
-            return false;
+        match = QRegularExpression(QRegularExpression::anchoredPattern(
+                                       QStringLiteral("(-)?(\\d*)\\s(\\d{0,3})/") + QString::number(stepFactor)))
+                    .match(body);
+        if (match.hasMatch()) {
+            qint64 step = saturatingDigits(match.captured(2));
+            qint64 uStep = saturatingDigits(match.captured(3));
+            if (match.captured(1) == QLatin1String("-")) {
+                step = -step;
+                uStep = -uStep;
+            }
+            *pair = normalised(step, uStep);
+            return true;
         }
-        qint64 step = saturatingDigits(match.captured(2));
-        qint64 uStep = saturatingDigits(match.captured(3));
-        if (match.captured(1) == QLatin1String("-")) {
-            step = -step;
-            uStep = -uStep;
-        }
-        *pair = normalised(step, uStep);
-        return true;
     }
-    const QRegularExpression re(QRegularExpression::anchoredPattern(QStringLiteral("(-)?(\\d+)")));
-    const QRegularExpressionMatch match = re.match(stripSuffix(text));
+    // A plain whole number: that many steps and no microsteps, in every whole-step mode.
+    match = QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral("(-)?(\\d+)"))).match(body);
     if (!match.hasMatch()) {
         return false;
     }
@@ -318,23 +319,127 @@ double StepSpinBox::valueFromText(const QString& text) const
     return keyOf(held);
 }
 
+QValidator::State StepSpinBox::bodyState(const QString& body) const
+{
+    const auto anchored = [](const QString& pattern) {
+        return QRegularExpression(QRegularExpression::anchoredPattern(pattern));
+    };
+    const bool hasDigit = body.contains(QRegularExpression(QStringLiteral("\\d")));
+    if (unitMode == 2) {
+        const QRegularExpressionMatch match = anchored(QStringLiteral("-?\\d*(?:\\.(\\d*))?")).match(body);
+        if (!match.hasMatch() || match.captured(1).size() > unitDecimals) {
+            return QValidator::Invalid;
+        }
+        return hasDigit ? QValidator::Acceptable : QValidator::Intermediate;
+    }
+    if (anchored(QStringLiteral("-?\\d*")).match(body).hasMatch()) {
+        return hasDigit ? QValidator::Acceptable : QValidator::Intermediate;
+    }
+    if (unitMode != 1) {
+        return QValidator::Invalid;
+    }
+    // Steps, a blank, microsteps, a slash and the divisor, typed from the left.
+    const QRegularExpressionMatch match = anchored(QStringLiteral("-?\\d*\\s\\d{0,3}(/(\\d*))?")).match(body);
+    if (!match.hasMatch()) {
+        return QValidator::Invalid;
+    }
+    const QString divisor = QString::number(stepFactor);
+    if (match.capturedStart(1) < 0) {
+        return QValidator::Intermediate;
+    }
+    if (match.captured(2) == divisor) {
+        return QValidator::Acceptable;
+    }
+    return divisor.startsWith(match.captured(2)) ? QValidator::Intermediate : QValidator::Invalid;
+}
+
 QValidator::State StepSpinBox::validate(QString& text, int& pos) const
 {
-    QString pattern;
-    switch (unitMode) {
-    case 0:
-        pattern = QStringLiteral("-?\\d+");
-        break;
-    case 2:
-        pattern = QStringLiteral("-?\\d+\\.?\\d{0,%1}").arg(unitDecimals);
-        break;
-    default:
-        pattern = QStringLiteral("(-?\\d*)\\s(\\d{0,3})/") + QString::number(stepFactor);
-        break;
+    Q_UNUSED(pos);
+    const QString unit = suffix();
+    if (unit.isEmpty() || text.endsWith(unit)) {
+        return bodyState(text.left(text.size() - unit.size()));
     }
-    pattern += QRegularExpression::escape(suffix());
-    const QRegularExpressionValidator validator{QRegularExpression(pattern)};
-    return validator.validate(text, pos);
+    // The unit is partly there: the number before it can still be finished.
+    for (int cut = text.size(); cut >= 0; --cut) {
+        if (unit.startsWith(text.midRef(cut)) && bodyState(text.left(cut)) != QValidator::Invalid) {
+            return QValidator::Intermediate;
+        }
+    }
+    return QValidator::Invalid;
+}
+
+void StepSpinBox::fixup(QString& text) const
+{
+    QString body = stripSuffix(text).trimmed();
+    if (unitMode == 1) {
+        // "100 5" or "100 5/2" is 100 5/256; "100 " is 100 steps.
+        const QRegularExpressionMatch match =
+            QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral("(-?)(\\d*)\\s+(\\d{0,3})(/\\d*)?")))
+                .match(body);
+        if (match.hasMatch() && !(match.captured(2) + match.captured(3)).isEmpty()) {
+            const QString step = match.captured(2).isEmpty() ? QStringLiteral("0") : match.captured(2);
+            const QString uStep = match.captured(3).isEmpty() ? QStringLiteral("0") : match.captured(3);
+            body = match.captured(1) + step + QLatin1Char(' ') + uStep + QLatin1Char('/') + QString::number(stepFactor);
+        }
+    }
+    text = body + suffix();
+}
+
+bool StepSpinBox::wholeText(QString* text) const
+{
+    int pos = 0;
+    if (validate(*text, pos) == QValidator::Acceptable) {
+        return true;
+    }
+    fixup(*text);
+    return validate(*text, pos) == QValidator::Acceptable;
+}
+
+bool StepSpinBox::commitText()
+{
+    QString text = lineEdit()->displayText();
+    if (!wholeText(&text)) {
+        return false;
+    }
+    if (text != lineEdit()->displayText()) {
+        lineEdit()->setText(text);
+    }
+    interpretText();
+    return true;
+}
+
+void StepSpinBox::setKeepsUnfinishedText(bool keep)
+{
+    keepsUnfinishedText = keep;
+}
+
+void StepSpinBox::focusOutEvent(QFocusEvent* event)
+{
+    const QString typed = lineEdit()->displayText();
+    QString completed = typed;
+    const bool whole = wholeText(&completed);
+    QDoubleSpinBox::focusOutEvent(event);
+    keepUnfinished(typed, whole);
+}
+
+void StepSpinBox::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const QString typed = lineEdit()->displayText();
+    QString completed = typed;
+    const bool whole = !enter || wholeText(&completed);
+    QDoubleSpinBox::keyPressEvent(event);
+    keepUnfinished(typed, whole);
+}
+
+void StepSpinBox::keepUnfinished(const QString& typed, bool whole)
+{
+    // The spin box shows its previous value again; a target box keeps what was typed, so that
+    // the command refuses it rather than going to a target nobody asked for.
+    if (keepsUnfinishedText && !whole && lineEdit()->displayText() != typed) {
+        lineEdit()->setText(typed);
+    }
 }
 
 void StepSpinBox::stepBy(int steps)

@@ -33,13 +33,28 @@ public:
     double minimumStep() const;
     double maximumStep() const;
 
+    // A partly typed value is Intermediate; a plain whole number is that many steps (or user
+    // units) and no microsteps.
     QValidator::State validate(QString& text, int& pos) const override;
+    // Completes "100 5" to "100 5/256" and drops blanks around the number.
+    void fixup(QString& text) const override;
     double valueFromText(const QString& text) const override;
     QString textFromValue(double value) const override;
     void stepBy(int steps) override;
 
+    // A box whose value is a motion target keeps a text that is no value when the editing ends,
+    // instead of showing its previous value again.
+    void setKeepsUnfinishedText(bool keep);
+    // Takes the shown text as the value, completed where it can be; false, with the text left
+    // as it is, when the text is no value.
+    bool commitText();
+
     // Display mode, read by the owners.
     int unitMode;
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     struct Pair
@@ -58,6 +73,10 @@ private:
     bool parsePair(const QString& text, Pair* pair) const;
     QString stripSuffix(const QString& text) const;
     void applyPair(const Pair& pair);
+    QValidator::State bodyState(const QString& body) const;
+    // Whether the text is a value, after completing it.
+    bool wholeText(QString* text) const;
+    void keepUnfinished(const QString& typed, bool whole);
 
     // Set by valueFromText, which the spin box calls only to take over an acceptable text.
     mutable Pair held;
@@ -65,6 +84,7 @@ private:
     Pair maxPair;
     int stepFactor;
     int unitDecimals;
+    bool keepsUnfinishedText;
 };
 
 #endif // STEPSPINBOX_H

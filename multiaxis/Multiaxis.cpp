@@ -247,6 +247,7 @@ void Multiaxis::setUpSpinBoxes()
             box->setMinimumStep(std::numeric_limits<int>::min(), 0);
             box->setMaximumStep(std::numeric_limits<int>::max(), 0);
             box->setStepFactor(divisor(k));
+            box->setKeepsUnfinishedText(true);
         }
     }
 }
@@ -885,7 +886,16 @@ bool Multiaxis::slotTarget(int slot, double value, bool plotClick, UserUnits::St
 
 void Multiaxis::moveAll(bool shift)
 {
-    // Every box is read before the first command goes out.
+    // Every box is read before the first command goes out; one that holds no target stops all.
+    for (int s = 0; s < n; ++s) {
+        StepSpinBox* box = shift ? spinBox_shiftOn[s] : spinBox_moveTo[s];
+        if (!box->commitText()) {
+            logLine(tr("Motor %2, %1: \"%3\" is not a target; nothing was sent.")
+                        .arg(shift ? tr("Shift on") : tr("Move to"), QLatin1String(slotLetters[s]), box->cleanText()));
+            box->setFocus();
+            return;
+        }
+    }
     UserUnits::StepPair targets[maxAxes];
     bool valid[maxAxes] = {false, false, false};
     for (int s = 0; s < n; ++s) {

@@ -3,7 +3,6 @@
 #include "common/FieldText.h"
 #include "common/FileChooser.h"
 #include "common/Formatting.h"
-#include "common/Paths.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
@@ -12,6 +11,7 @@
 #include "ui_pageaboutdevicewgt.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 PageAboutDeviceWgt::PageAboutDeviceWgt(QWidget* parent, MotorSettings* settings, ControllerSettings* identity,
@@ -65,10 +65,15 @@ void PageAboutDeviceWgt::defaultLocationChanged(bool isDefault)
 
 QString PageAboutDeviceWgt::startFolder() const
 {
-    if (useDefaultLocation || !firmwareFolder || firmwareFolder->isEmpty()) {
-        return configDirPath();
+    QString folder;
+    if (!useDefaultLocation && firmwareFolder) {
+        folder = *firmwareFolder;
     }
-    return *firmwareFolder;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::homePath();
+    }
+    // An existing folder, ending in a slash: the chooser then fills in no file name.
+    return QDir(folder).absolutePath() + QLatin1Char('/');
 }
 
 QString PageAboutDeviceWgt::resultText(int result)
@@ -133,7 +138,9 @@ void PageAboutDeviceWgt::OnUpdateFirmwareFinished(int result)
         FromClassToUi();
     }
     infoBox.setIconType(result == result_ok ? 1 : 3);
-    infoBox.setText(resultText(result));
+    // What was wrong with the file, when that is known, rather than the bare result.
+    const QString reason = result == result_ok || !firmwareThread ? QString() : firmwareThread->failureReason();
+    infoBox.setText(reason.isEmpty() ? resultText(result) : QStringLiteral("Firmware update error.\n") + reason);
     infoBox.show();
 }
 

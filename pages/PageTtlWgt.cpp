@@ -18,6 +18,8 @@ PageTtlWgt::PageTtlWgt(QWidget* parent, MotorSettings* settings)
     form->speedBox->setMinimumStep(0, 0);
     form->speedBox->setMaximumStep(1000000, 0);
     form->clutterTimeBox->setSingleStep(1000);
+    // Rounded once the value is entered: rounding every keystroke turns a typed 2500 into 0.
+    form->clutterTimeBox->setKeyboardTracking(false);
     connect(form->clutterTimeBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &PageTtlWgt::RewriteClutterValue);
 
     // The enabled state is set here, whatever the form holds and in whatever order connections

@@ -253,12 +253,13 @@ bool MotorSettings::saveToFile(QSettings& file) const
     return profileLayout().save(file, this);
 }
 
-void MotorSettings::loadFromFile(QSettings& file, QString& report)
+bool MotorSettings::loadFromFile(QSettings& file, QString& report)
 {
     const ProfileLayout& layout = profileLayout();
     std::vector<bool> keyRead;
     if (!layout.load(file, report, this, &keyRead))
-        return;
+        return false;
 
     markLoadedRecords(records, *this, layout, keyRead, valid);
+    return true;
 }

@@ -78,7 +78,8 @@ public:
     // Writes the fifteen controller groups and syncs the file; true when the file was written.
     bool saveToFile(QSettings& file) const;
     // Reads the fifteen controller groups, appending a report line per key that did not load.
-    void loadFromFile(QSettings& file, QString& report);
+    // A file with none of the groups changes nothing, gives one report line and false.
+    bool loadFromFile(QSettings& file, QString& report);
 
     engine_settings_t engine;
     entype_settings_t entype;

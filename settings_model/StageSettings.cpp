@@ -97,6 +97,13 @@ result_t StageSettings::loadFromDevice()
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
+    // Without a positioner every read fails, as expected: none is tried, none is logged.
+    status_t state{};
+    if (gateway->get_status(*handle, &state) != result_ok || !(state.Flags & STATE_EEPROM_CONNECTED)) {
+        for (bool& read : valid)
+            read = false;
+        return result_error;
+    }
     result_t outcome = result_ok;
     for (int i = 0; i < RecordCount; ++i) {
         void* record = records[i].record(*this);

@@ -38,7 +38,8 @@ public:
 
     // Reads the eleven records once each. Every text ends inside its field afterwards, whatever
     // the call answered; a record counts as valid when its read succeeded. 0 when all were read,
-    // else the last failure, or -1 when the controller does not run its firmware.
+    // else the last failure, or -1, with nothing read, when the controller does not run its
+    // firmware or has no positioner attached.
     result_t loadFromDevice();
     // The result of each record's write: 0 for a record not flagged.
     using WriteResults = std::array<result_t, RecordCount>;

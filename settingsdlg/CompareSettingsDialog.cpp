@@ -86,7 +86,9 @@ CompareSettingsDialog::CompareSettingsDialog(QWidget* parent, const QStringList&
         ui->verticalLayout->addWidget(table);
         setMinimumWidth(table->horizontalHeader()->length() + 100);
     }
-    show();
+    // Sized, not shown: shown before the caller's exec() it would not be modal, and the
+    // settings dialog beneath would take the keys (Escape would close it).
+    adjustSize();
     setMinimumWidth(0);
     setWindowTitle(tr("Compare settings"));
 }

@@ -12,15 +12,16 @@ class PageAboutWgt : public QWidget
     Q_OBJECT
 
 public:
-    explicit PageAboutWgt(QWidget* parent);
+    // An empty address shows no link.
+    explicit PageAboutWgt(QWidget* parent, const QString& pageAddress = projectPageUrl());
     ~PageAboutWgt() override;
 
-    // Where the link goes.
-    static const char* const projectPageUrl;
+    // The download page the build was given; empty when it has none.
+    static QString projectPageUrl();
 
 private:
     Ui::PageAboutWgtClass* form;
-    QLabel* link;
+    QLabel* link = nullptr;
 };
 
 #endif // PAGEABOUTWGT_H

@@ -289,8 +289,6 @@ void SettingsDlg::OnCurItemChanged(QTreeWidgetItem* curItem, QTreeWidgetItem*)
         layout->removeWidget(shownPage);
         shownPage->hide();
     }
-    const int extra = 2 * (layout->contentsMargins().left() + layout->spacing() + 5);
-    ui->scrollArea->setMinimumWidth(next->minimumSizeHint().width() + extra);
     layout->addWidget(next);
     next->show();
     shownPage = next;
@@ -881,14 +879,18 @@ void SettingsDlg::OnRestoreFileBtnClicked()
         this, tr("Open config file"), profileFolder(loadConfigPath, profilesPath()), profileFilter());
     if (name.isEmpty())
         return;
-    loadedConfigFile = name;
-    showLabel(fileNameFromPath(name), true);
 
     QString report;
     {
         IniSettings file(name);
         const MotorSettings kept(*motorSettings);
-        motorSettings->loadFromFile(file, report);
+        if (!motorSettings->loadFromFile(file, report)) {
+            // Not a profile: its one report line says so, and nothing changes.
+            showRestoreReport(report);
+            return;
+        }
+        loadedConfigFile = name;
+        showLabel(fileNameFromPath(name), true);
         loadPages(false, false);
         // The restored values live in the pages until Ok or Apply; observers go back to what
         // the controller holds.
@@ -902,10 +904,15 @@ void SettingsDlg::OnRestoreFileBtnClicked()
         }
     }
     rememberFolder(&loadConfigPath, name);
-    if (!report.isEmpty()) {
-        auto* shown = new RestoreErrorsDialog(this, report.split(QLatin1Char('\n')));
-        shown->exec();
-    }
+    showRestoreReport(report);
+}
+
+void SettingsDlg::showRestoreReport(const QString& report)
+{
+    if (report.isEmpty())
+        return;
+    auto* shown = new RestoreErrorsDialog(this, report.split(QLatin1Char('\n')));
+    shown->exec();
 }
 
 void SettingsDlg::OnCompareFileBtnClicked()
@@ -1057,8 +1064,21 @@ void SettingsDlg::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void SettingsDlg::fitWidestPage()
+{
+    // As wide as the widest page from the start: a dialog that widened for a wide page would
+    // move its buttons under the mouse and stay wide.
+    QLayout* layout = ui->scrollAreaWidgetContents->layout();
+    const int extra = 2 * (layout->contentsMargins().left() + layout->spacing() + 5);
+    int widest = 0;
+    for (QWidget* shown : pages)
+        widest = std::max(widest, shown->minimumSizeHint().width());
+    ui->scrollArea->setMinimumWidth(widest + extra);
+}
+
 void SettingsDlg::showEvent(QShowEvent* event)
 {
+    fitWidestPage();
     analogDataWanted = false;
     updateModifiedMark();
     updateApplyEnabled();

@@ -145,6 +145,8 @@ private:
     void showLabel(const QString& text, bool restored);
     QString profileFolder(const QString& remembered, const QString& fallback) const;
     void rememberFolder(QString* remembered, const QString& file) const;
+    void showRestoreReport(const QString& report);
+    void fitWidestPage();
     void retranslateTree();
     int controllerMode() const;
 

@@ -223,6 +223,12 @@ void TestStartWindow::clearedAutoSelectWaitsForTheUser()
     QTRY_VERIFY(list(window)->isVisibleTo(&window));
     window.itemDoubleClicked(list(window)->item(0));
     QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
+
+    // And Enter in the list, Select being the default button.
+    child<QPushButton>(window, "retryBtn")->click();
+    QTRY_VERIFY(list(window)->isVisibleTo(&window));
+    QTest::keyClick(list(window), Qt::Key_Return);
+    QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
 }
 
 void TestStartWindow::unreadablePortCannotBeChosen()
@@ -232,6 +238,7 @@ void TestStartWindow::unreadablePortCannotBeChosen()
     searchUntilListed(window, 1);   // listed, not chosen by itself
     QListWidgetItem* item = list(window)->item(0);
     QCOMPARE(item->flags(), Qt::NoItemFlags);
+    QCOMPARE(item->text(), QStringLiteral("1. sim:axis1 (busy)"));   // why it is greyed
     window.itemDoubleClicked(item);
     child<QPushButton>(window, "selectBtn")->click();
     QVERIFY(window.getResultList().isEmpty());

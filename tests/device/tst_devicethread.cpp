@@ -16,9 +16,10 @@ namespace {
 QStringList debugLines;
 QtMessageHandler previousHandler = nullptr;
 
+// A search writes nothing to the error output.
 void keepFoundLines(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (text.startsWith(QLatin1String("Found")))
+    if (type == QtDebugMsg)
         debugLines.append(text);
     else if (previousHandler)
         previousHandler(type, context, text);
@@ -79,7 +80,7 @@ private slots:
         QVERIFY(result.at(1).toStringList().isEmpty());
         QVERIFY(result.at(2).value<QList<uint32_t>>().isEmpty());
         QVERIFY(result.at(3).value<QList<Qt::ItemFlags>>().isEmpty());
-        QCOMPARE(debugLines, QStringList() << "Found  0  devices");
+        QCOMPARE(debugLines, QStringList());
     }
 
     void deviceHeldElsewhereIsListedUnreadable()
@@ -103,7 +104,7 @@ private slots:
         QCOMPARE(serials.at(1), 0u);
         QCOMPARE(int(flags.at(1)), 0);
         QCOMPARE(descriptions.at(2), QString("3. TROV s/n: SM10003 on sim:axis3"));
-        QCOMPARE(debugLines, QStringList() << "Found  3  devices");
+        QCOMPARE(debugLines, QStringList());
     }
 
     void listsArriveQueuedInTheReceiversThread()
@@ -183,7 +184,8 @@ private slots:
         QVERIFY(result.at(0).toStringList().isEmpty());
         QVERIFY(result.at(1).toStringList().isEmpty());
         QCOMPARE(callsOf("enumerate_devices"), 0);
-        QCOMPARE(debugLines, QStringList() << "Found  0  devices");
+        // Only the gateway's one note of its lock held too long.
+        QCOMPARE(debugLines, QStringList{"DeviceInterface::lock() Mutex is already locked!"});
     }
 
     void cleanPortNameDropsDotsAndBackslashes_data()

@@ -246,7 +246,7 @@ private slots:
             ++attempts;
         }
         QVERIFY(attempts >= 3);
-        QCOMPARE(attempts, ReconnectLineCounter::count());
+        QCOMPARE(ReconnectLineCounter::count(), 1);   // said once, not once an attempt
         for (; i < s.size(); ++i) {
             QVERIFY(s[i].connect);
             QCOMPARE(s[i].mode, 2);

@@ -266,6 +266,110 @@ private slots:
             QCOMPARE(trovsim_call_count(axis, call), 0);
     }
 
+    // A status whose every field differs, through the window's own slot: each label its own.
+    void statusFieldsEachShowTheirOwn()
+    {
+        status_t state{};
+        state.CurPosition = 1111, state.uCurPosition = 22, state.CurSpeed = 333, state.uCurSpeed = 44;
+        state.EncPosition = 5555, state.Upwr = 6666, state.Ipwr = 777, state.Uusb = 888, state.Iusb = 999;
+        state.curT = 321, state.MvCmdSts = MVCMD_MOVR, state.PWRSts = PWR_STATE_REDUCT;
+        feed(state);
+        QStringList shown;
+        Ui::MainWindowClass* f = window->form();
+        for (QLabel* label : {f->positionValue, f->speedValue, f->encoderValue, f->pwrVoltageValue, f->pwrCurrentValue,
+                              f->usbVoltageValue, f->usbCurrentValue, f->temperatureValue, f->deviceValue, f->pwrValue})
+            shown << label->text().section(QLatin1Char(' '), 0, 1);
+        QCOMPARE(shown, (QStringList{"1111 022/256", "333 44/256", "5555", "66.66 V", "777 mA", "8.88 V", "999 mA",
+                                     "32.1 <span", "Shift on", "Reduc"}));
+    }
+
+    // One flag or state at a time lights exactly its own lamp or icon.
+    void statusFlagsEachLightTheirOwn_data()
+    {
+        QTest::addColumn<int>("field");    // Flags, GPIOFlags, MoveSts, EncSts, WindSts
+        QTest::addColumn<uint>("value");
+        QTest::addColumn<QString>("lit");
+        const struct { int field; uint value; const char* lit; } rows[] = {
+            {0, STATE_ERRC, "ErrC"}, {0, STATE_ERRD, "ErrD"}, {0, STATE_ERRV, "ErrV"}, {0, STATE_CTP_ERROR, "SLIP"},
+            {0, STATE_POWER_OVERHEAT, "PWHT"}, {0, STATE_EEPROM_CONNECTED, "EEPR"}, {1, STATE_BUTTON_LEFT, "L btn"},
+            {1, STATE_BUTTON_RIGHT, "R btn"}, {1, STATE_LEFT_EDGE, "lBdrInd"}, {1, STATE_RIGHT_EDGE, "rBdrInd"},
+            {2, MOVE_STATE_MOVING, "movingStateLbl"}, {2, MOVE_STATE_TARGET_SPEED, "targetSpeedLbl"},
+            {2, MOVE_STATE_ANTIPLAY, "antiplayLbl"}, {3, ENC_STATE_MALFUNC, "ENCD #ff0000"},
+            {3, ENC_STATE_REVERS, "ENCD #ffd400"}, {3, ENC_STATE_OK, "ENCD #00d000"},
+            {4, WIND_A_STATE_MALFUNC, "WndA #ff0000"}, {4, WIND_A_STATE_OK, "WndA #00d000"},
+            {4, WIND_B_STATE_MALFUNC, "WndB #ff0000"}, {4, WIND_B_STATE_OK, "WndB #00d000"}, {0, 0, ""}};
+        for (const auto& row : rows)
+            QTest::addRow("%d: 0x%x", row.field, row.value) << row.field << row.value << row.lit;
+    }
+
+    void statusFlagsEachLightTheirOwn()
+    {
+        QFETCH(int, field);
+        QFETCH(uint, value);
+        status_t state{};
+        uint32_t* fields[] = {&state.Flags, &state.GPIOFlags, &state.MoveSts, &state.EncSts, &state.WindSts};
+        *fields[field] = value;
+        feed(state);
+        QStringList lit;
+        for (const char* lamp : {"ErrC", "ErrD", "ErrV", "SLIP", "PWHT", "EEPR", "L btn", "R btn"})
+            lit << (window->indicator(lamp)->isEnabled() ? lamp : "");
+        Ui::MainWindowClass* f = window->form();
+        for (QLabel* icon : {f->movingStateLbl, f->targetSpeedLbl, f->antiplayLbl})
+            lit << (icon->isEnabled() ? icon->objectName() : "");
+        const QImage on = QPixmap(":/mainwindow/images/mainwindow/ind_on.svg").toImage();
+        for (QLabel* edge : {f->lBdrInd, f->rBdrInd})
+            lit << (edge->pixmap(Qt::ReturnByValue).toImage() == on ? edge->objectName() : "");
+        for (const char* lamp : {"ENCD", "WndA", "WndB"}) {
+            const QColor colour = window->indicator(lamp)->palette().color(QPalette::Active, QPalette::WindowText);
+            lit << (colour.alpha() == 255 ? QStringLiteral("%1 %2").arg(lamp, colour.name()) : "");
+        }
+        lit.removeAll(QString());
+        QTEST(lit.join(", "), "lit");
+    }
+
+    // A number typed over the selected target, then the button clicked: the axis goes there.
+    // A text that is no target sends nothing and stays for the operator to mend.
+    void typedTargets_data()
+    {
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("at");    // NaN: nothing sent
+        QTest::newRow("plain steps") << false << "2000" << 2000.0;
+        QTest::newRow("no divisor typed") << false << "300 64" << 300.25;
+        QTest::newRow("shift, pair") << true << "-150 128/256" << -150.5;
+        QTest::newRow("a sign only") << false << "-" << qQNaN();
+        QTest::newRow("shift, emptied") << true << "" << qQNaN();
+    }
+
+    void typedTargets()
+    {
+        QFETCH(bool, shift);
+        QFETCH(QString, typed);
+        QFETCH(double, at);
+        QCOMPARE(gateway->command_zero(window->deviceHandle), 0);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        StepSpinBox* box = shift ? window->shiftOnSpinBox() : window->moveToSpinBox();
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, typed);
+        const char* call = shift ? "command_movr" : "command_move";
+        const int sent = trovsim_call_count(axis, call);
+        QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
+        trovsim_advance_ms(30000);
+        status_t state{};
+        QCOMPARE(gateway->get_status(window->deviceHandle, &state), 0);
+        QCOMPARE(state.CurPosition + state.uCurPosition / 256.0, qIsNaN(at) ? 0.0 : at);
+        QCOMPARE(trovsim_call_count(axis, call), sent + (qIsNaN(at) ? 0 : 1));
+        if (qIsNaN(at)) {
+            QCOMPARE(box->text(), typed + " steps");
+            QCOMPARE(count(QStringLiteral("%1: \"%2\" is not a target; nothing was sent.")
+                               .arg(shift ? "Shift on" : "Move to", typed)), 1);
+        }
+    }
+
     void appliedDivisorRescalesTheTargets()
     {
         StepSpinBox* target = window->moveToSpinBox();

@@ -111,6 +111,7 @@ private slots:
     void rendersWithTwoAndThreeAxes();
     void lostAxisIsShownOnceAndReReadOnce();
     void displayRows();
+    void everySlotShowsItsOwnAxis();
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
     void refreshFollowsInputsBesideTheSample_data();
     void refreshFollowsInputsBesideTheSample();
@@ -304,6 +305,38 @@ void tst_multiaxis::displayRows()
     w.UpdateState();
     QVERIFY(w.leftLimit[0]->isVisible());
     QVERIFY(!w.rightLimit[0]->isVisible());
+}
+
+// Three axes whose every field differs, through the window's own refresh: each slot shows its
+// own axis in every label, mark and line.
+void tst_multiaxis::everySlotShowsItsOwnAxis()
+{
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    const uint32_t commands[] = {MVCMD_MOVE | MVCMD_RUNNING, MVCMD_MOVR, MVCMD_STOP};
+    for (int a = 0; a < 3; ++a) {
+        status_t st = status(11 * (a + 1), 128 >> a, a == 1 ? STATE_ALARM : 0, commands[a], 3 + a);
+        st.Upwr = 1200 + 100 * a, st.Ipwr = 51 + a, st.CurSpeed = 7 + a, st.uCurSpeed = 1 + a;
+        st.GPIOFlags = a == 0 ? STATE_LEFT_EDGE : a == 2 ? STATE_RIGHT_EDGE : 0;
+        feed(w, a, st);
+    }
+    w.UpdateState();
+    QStringList shown;
+    for (int s = 0; s < 3; ++s) {
+        shown << QStringList{w.groupBox[s]->title(), w.curPos[s]->text(), w.voltageValue[s]->text(),
+                             w.currentValue[s]->text(), w.speedValue[s]->text(), w.commandValue[s]->text(),
+                             w.powerValue[s]->text()}.join(", ")
+                     + (w.commandValue[s]->font().bold() ? " bold" : "")
+                     + (w.groupBox[s]->styleSheet().contains(w.alarmColor.name()) ? " alarm" : "")
+                     + (w.leftLimit[s]->isVisible() ? " L" : "") + (w.rightLimit[s]->isVisible() ? " R" : "");
+    }
+    QCOMPARE(shown, (QStringList{
+        "Motor X, SN 10001, 11 128/256, 12 V, 51 mA, 7 1/256 steps/s, Move to, Norm bold L",
+        "Motor Y, SN 10002, 22 064/256, 13 V, 52 mA, 8 2/256 steps/s, Shift on, Reduc alarm",
+        "Motor Z, SN 10003, 33 032/256, 14 V, 53 mA, 9 3/256 steps/s, Stop, Max R"}));
+    QCOMPARE(w.curveXY->sample(0), QPointF(11.5, 22.25));
+    QCOMPARE(w.curveZ->sample(0).y(), 33.0);
 }
 
 void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()

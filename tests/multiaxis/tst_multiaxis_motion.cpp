@@ -37,8 +37,8 @@ struct Rig : MultiaxisWindowRig
 {
     RecordingPrompter prompter;
 
-    explicit Rig(int axes)
-        : MultiaxisWindowRig(axes)
+    explicit Rig(int axes, const char* controllers = nullptr)
+        : MultiaxisWindowRig(axes, controllers)
     {
         window->refreshTimer->stop();
         for (UpdateThread* thread : window->updateThreads)
@@ -403,6 +403,62 @@ private slots:
         QCOMPARE(trovsim_call_count("sim:axis2", "command_power_off"), 3);
         QCOMPARE(trovsim_call_count("sim:axis1", "command_power_off"), 1);
         QVERIFY(!w.isShutDown() && !w.exitPending);
+    }
+
+    // A group button, clicked, reaches every axis once, in axis order; targets typed over the
+    // boxes go to their own axis; a box that holds no target stops the group, nothing is sent.
+    void groupButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<bool>("units");
+        QTest::addColumn<QString>("command");    // for each button clicked; empty: nothing sent
+        QTest::addColumn<QList<double>>("at");    // empty: not looked at
+        QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << false << "move"
+                                 << QList<double>{1000, -2000.5, 300.25};
+        QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << true << "movr"
+                                              << QList<double>{-40, 70.5, 5};
+        QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << false << ""
+                                             << QList<double>{0, 0, 0};
+        QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << false << "home stop zero"
+                                          << QList<double>{};
+    }
+    void groupButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, command);
+        QFETCH(QList<double>, at);
+        Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
+        trovsim_clock_manual(1);
+        Multiaxis& w = *rig.window;
+        QFETCH(bool, units);
+        w.receiveUnits(units, QStringLiteral("mm"), 1, 1, 2);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int s = 0; s < typed.size(); ++s) {
+            StepSpinBox* box = button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s];
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_Delete);
+            QTest::keyClicks(box, typed[s]);
+        }
+        if (command.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, "Motor Y, Move to: \"-\" is not a target; nothing was sent.");
+        QStringList sent;
+        for (const QString& name : button.split(' '))
+            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + name), Qt::LeftButton);
+        for (const QString& name : command.split(' ', Qt::SkipEmptyParts)) {
+            for (int a = 1; a <= 3; ++a)
+                sent << QStringLiteral("%1@axis%2").arg(name).arg(a);
+        }
+        QCOMPARE(commands(), sent);
+        trovsim_advance_ms(60000);
+        for (int a = 0; a < at.size(); ++a) {
+            double steps = 0;
+            trovsim_physical_position(axisNames[a], &steps);
+            QCOMPARE(steps, at[a]);
+        }
     }
 
     void cancelThenJogWarnsNothing()

@@ -533,12 +533,14 @@ void TestMotionPages::ttlClutter_data()
     QTest::addColumn<uint>("held");
     QTest::addColumn<int>("shown");
     QTest::addColumn<uint>("afterStepUp");
-    QTest::newRow("0") << 0u << 0 << 1000u;
-    QTest::newRow("999") << 999u << 0 << 1000u;
-    QTest::newRow("1000") << 1000u << 1000 << 2000u;
-    QTest::newRow("1500") << 1500u << 1000 << 2000u;
-    QTest::newRow("65535") << 65535u << 65000 << 65535u;    // stepping up lands where it was
-    QTest::newRow("70000") << 70000u << 65000 << 70000u;
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<uint>("afterTyping");    // rounded once, when the editing ends
+    QTest::newRow("0") << 0u << 0 << 1000u << "2500" << 2000u;
+    QTest::newRow("999") << 999u << 0 << 1000u << "2999" << 2000u;
+    QTest::newRow("1000") << 1000u << 1000 << 2000u << "65535" << 65000u;
+    QTest::newRow("1500") << 1500u << 1000 << 2000u << "3000" << 3000u;
+    QTest::newRow("65535") << 65535u << 65000 << 65535u << "30001" << 30000u;    // stepping up lands where it was
+    QTest::newRow("70000") << 70000u << 65000 << 70000u << "7" << 0u;
 }
 
 void TestMotionPages::ttlClutter()
@@ -556,6 +558,13 @@ void TestMotionPages::ttlClutter()
     QCOMPARE(f.stored().syncIn.ClutterTime, afterStepUp);
     clutter->setValue(2999);
     QCOMPARE(f.stored().syncIn.ClutterTime, 2000u);
+
+    QFETCH(QString, typed);
+    clutter->selectAll();
+    QTest::keyClicks(clutter, typed);
+    QCOMPARE(clutter->cleanText(), typed);    // no keystroke rounded away
+    QTest::keyClick(clutter, Qt::Key_Return);
+    QTEST(f.stored().syncIn.ClutterTime, "afterTyping");
 }
 
 void TestMotionPages::ttlPeriodBox_data()

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -12,6 +13,7 @@
 #include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
+#include "log/LibraryLog.h"
 #include "pages/PageAboutDeviceWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "support/PageRender.h"
@@ -92,25 +94,29 @@ private slots:
         QCOMPARE(PageAboutDeviceWgt::resultText(result), text);
     }
 
+    // Never the configuration folder, never a file name filled in: a folder ending in a slash.
     void startFolder_data()
     {
         QTest::addColumn<bool>("useDefault");
-        QTest::addColumn<QString>("remembered");
-        QTest::addColumn<bool>("inConfig");
-        QTest::newRow("default, folder remembered") << true << "/somewhere" << true;
+        QTest::addColumn<QString>("remembered");    // "files": the test's folder
+        QTest::addColumn<bool>("inHome");
+        QTest::newRow("default, folder remembered") << true << "files" << true;
         QTest::newRow("not default, none remembered") << false << "" << true;
-        QTest::newRow("not default, remembered") << false << "/somewhere" << false;
+        QTest::newRow("not default, remembered") << false << "files" << false;
+        QTest::newRow("not default, remembered folder gone") << false << "/no/such/folder" << true;
     }
 
     void startFolder()
     {
         QFETCH(bool, useDefault);
         QFETCH(QString, remembered);
-        QFETCH(bool, inConfig);
+        QFETCH(bool, inHome);
+        if (remembered == "files")
+            remembered = files.path();
         folder = remembered;
         page->defaultLocationChanged(useDefault);
         page->OnUpdateFirmwareBtnClicked();    // cancelled: nothing starts
-        QCOMPARE(chooser.folders, QStringList{inConfig ? configDirPath() : remembered});
+        QCOMPARE(chooser.folders, QStringList{(inHome ? QDir::homePath() : remembered) + "/"});
         QVERIFY(!firmware->isRunning());
         QCOMPARE(folder, remembered);
     }
@@ -159,8 +165,9 @@ private slots:
     void unusableFileNeverClosesTheDevice_data()
     {
         QTest::addColumn<QByteArray>("content");    // null: no file at all
-        QTest::newRow("empty") << QByteArray("");
-        QTest::newRow("missing") << QByteArray();
+        QTest::addColumn<QString>("told");
+        QTest::newRow("empty") << QByteArray("") << "The file image.cod is empty.";
+        QTest::newRow("missing") << QByteArray() << "The file image.cod does not exist.";
     }
 
     void unusableFileNeverClosesTheDevice()
@@ -168,6 +175,7 @@ private slots:
         QFETCH(QByteArray, content);
         QDir(files.path()).mkpath("sub");
         chooser.answer = files.filePath("sub/image.cod");
+        QFile::remove(chooser.answer);
         if (!content.isNull()) {
             QFile file(chooser.answer);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -184,10 +192,28 @@ private slots:
         // The box tells why, and the next dialog opens where that file was.
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
         QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), 2000);
+        QFETCH(QString, told);
+        QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(), "Firmware update error.\n" + told);
         page->waitBox().hide();
         chooser.answer.clear();
         page->OnUpdateFirmwareBtnClicked();
-        QCOMPARE(chooser.folders.last(), files.filePath("sub"));
+        QCOMPARE(chooser.folders.last(), files.filePath("sub/"));
+    }
+
+    // The controller refuses a damaged image: the box gives the library's reason.
+    void refusedImageSaysWhy()
+    {
+        set_logging_callback(libraryLogCallback);
+        chooser.answer = files.filePath("damaged.cod");
+        QFile file(chooser.answer);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(64, 'x')) == 64);
+        file.close();
+        page->OnUpdateFirmwareBtnClicked();
+        auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
+        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), 10000);
+        set_logging_callback(nullptr);
+        QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(),
+                 QStringLiteral("Firmware update error.\nsim:axis1: firmware image rejected: not a firmware image"));
     }
 
     void controllerThatNeverReturns()

@@ -19,6 +19,8 @@ inline QStringList journalCalls(bool withIdentity = false)
         if (trovsim_journal_entry(i, &call) != 0)
             continue;
         const QString name = QString::fromLatin1(call.function);
+        if (name == QLatin1String("get_status"))
+            continue;
         if (withIdentity || name != QLatin1String("get_device_information"))
             calls << name;
     }

@@ -41,21 +41,31 @@ private slots:
         programVersion.clear();
     }
 
+    void formAndLink_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("the build's: none") << PageAboutWgt::projectPageUrl();
+        QTest::newRow("given") << "https://downloads.example.net/tolmo";
+    }
     void formAndLink()
     {
-        PageAboutWgt page(nullptr);
-        QCOMPARE(missingObjectNames(&page, {"PageAboutWgtClass", "gridLayout", "label", "versionValue", "linkLbl"}),
-                 QString());
+        QFETCH(QString, address);
+        PageAboutWgt page(nullptr, address);
+        QCOMPARE(missingObjectNames(&page, {"PageAboutWgtClass", "gridLayout", "label", "versionValue"}), QString());
         QVERIFY(!renderPage(&page, "pageaboutwgt").isEmpty());
         auto* link = page.findChild<QLabel*>("linkLbl");
+        // No link to a site that does not exist.
+        QCOMPARE(link != nullptr, !address.isEmpty());
+        if (!link)
+            return;
         QVERIFY(link->text().contains("Latest Tolmo software can be found here"));
 
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("https", &catcher, "open");
         // As a click on the link does.
-        QMetaObject::invokeMethod(link, "linkActivated", Q_ARG(QString, QString::fromLatin1(PageAboutWgt::projectPageUrl)));
+        QMetaObject::invokeMethod(link, "linkActivated", Q_ARG(QString, address));
         QDesktopServices::unsetUrlHandler("https");
-        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(PageAboutWgt::projectPageUrl)});
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(address)});
     }
 };
 

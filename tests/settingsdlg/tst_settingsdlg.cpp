@@ -465,6 +465,46 @@ private slots:
         QVERIFY(shown->getDeviceConfigFileName().endsWith(QStringLiteral("/_10001.cfg")));
     }
 
+    // Positioner records are read only when one is attached: without it each read fails, an error.
+    void positionerRecordsOnlyWithAPositioner_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("reads");
+        QTest::newRow("with a positioner") << QByteArray(stepperAxis) << 11;
+        QTest::newRow("without") << QByteArray(dcAxis) << 0;
+    }
+
+    void positionerRecordsOnlyWithAPositioner()
+    {
+        QFETCH(QByteArray, name);
+        open(name.constData());
+        dialog();
+        int reads = 0;
+        for (const char* record : {"stage_name", "stage_information", "stage_settings", "dc_information",
+                                   "dc_settings", "step_information", "step_settings", "encoder_information",
+                                   "encoder_settings", "gear_information", "gear_settings"})
+            reads += trovsim_call_count(axis, QByteArray("get_").append(record).constData());
+        QTEST(reads, "reads");
+    }
+
+    // Visiting every page leaves the dialog's size, and so its buttons, where they were.
+    void visitingThePagesKeepsTheSize()
+    {
+        open(stepperAxis);
+        auto shown = dialog();
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+        const QSize size = shown->size();
+        QStringList grown;
+        for (QTreeWidgetItem* item : shown->treeItems) {
+            shown->findChild<QTreeWidget*>()->setCurrentItem(item);
+            QCoreApplication::processEvents();
+            if (shown->size() != size)
+                grown << item->text(0);
+        }
+        QCOMPARE(grown, QStringList());
+    }
+
     void formRendersWithItsNames()
     {
         open(stepperAxis);

@@ -271,6 +271,40 @@ private slots:
         QCOMPARE(d->motorSettings->entype.EngineType, 1u);
     }
 
+    // A file holding no controller group is no profile: one report line, and nothing changes.
+    void noControllerGroupChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("program groups only") << QByteArray("[Cyclic]\nLeft_point=-99\n[Log_setup]\n");
+        QTest::newRow("not a profile") << QByteArray("just some text\n");
+    }
+
+    void noControllerGroupChangesNothing()
+    {
+        auto d = open("sim:axis1");
+        QFile file(path("other.cfg"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QFETCH(QByteArray, content);
+        file.write(content);
+        file.close();
+        const QStringList program = programState(*d);
+        label(*d)->setText("applied.cfg");
+        QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
+        QStringList shown;
+        whenModal([&](QDialog* report) {
+            shown << report->windowTitle();
+            for (int i = 0; i < report->findChild<QListWidget*>("listWidget")->count(); ++i)
+                shown << report->findChild<QListWidget*>("listWidget")->item(i)->text();
+        });
+        chooser.answers = QStringList{path("other.cfg")};
+        d->OnRestoreFileBtnClicked();
+        QCOMPARE(shown, (QStringList{"Restore from file: what was not restored",
+                                     "No controller settings groups found in the file", ""}));
+        QCOMPARE(label(*d)->text(), QString("applied.cfg"));
+        QCOMPARE(programState(*d), program);
+        QCOMPARE(changed.count(), 0);
+    }
+
     void modifiedMarkFollowsTheLoadedFile()
     {
         auto d = open("sim:axis1");
@@ -523,6 +557,32 @@ private slots:
         if (QTest::currentDataTag() == QByteArray("code-unit order"))
             QVERIFY(!renderPage(shown, "comparesettingsdialog").isEmpty());
         shown->close();
+    }
+
+    // The compare window is modal over the settings dialog: Escape closes it alone.
+    void escapeClosesOnlyTheCompareWindow()
+    {
+        auto d = open("sim:axis1");
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        chooser.multiple = QStringList{path("1.cfg"), path("2.cfg")};
+        bool modal = false, closed = false;
+        QTimer::singleShot(0, [&] {
+            QPointer<QWidget> compare = QApplication::activeModalWidget();
+            modal = dynamic_cast<CompareSettingsDialog*>(compare.data()) != nullptr;
+            // As the window system delivers keys: first to the dialog beneath, then to Compare.
+            QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+            if (compare)
+                QTest::keyClick(compare->windowHandle(), Qt::Key_Escape);
+            closed = compare && !compare->isVisible();
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* open = dynamic_cast<CompareSettingsDialog*>(top))
+                    open->reject();    // whatever the keys did, the compare loop ends
+            }
+        });
+        d->OnCompareFileBtnClicked();
+        QVERIFY(modal && closed);
+        QVERIFY(d->isVisible());
     }
 
     void compareSurvivesJunkAndWrongCounts()
