@@ -111,6 +111,7 @@ private slots:
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
     void refreshFollowsInputsBesideTheSample_data();
     void refreshFollowsInputsBesideTheSample();
+    void slotValuesShowWholeWithoutReLayout();
     void unitsInTheWindow();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
@@ -401,6 +402,47 @@ void tst_multiaxis::refreshFollowsInputsBesideTheSample()
     QTEST(w.speedValue[0]->text(), "speed");
     QTEST(w.groupBox[0]->title(), "title");
     QCOMPARE(w.groupBox[0]->styleSheet().contains(w.alarmColor.name()), change == 4);
+}
+
+// A slot's value labels repaint alone at a fixed size; one wider than any before grows once.
+void tst_multiaxis::slotValuesShowWholeWithoutReLayout()
+{
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    w.show();
+    const auto showAndSettle = [&w](const status_t& st) {
+        feed(w, 0, st);
+        w.UpdateState();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    };
+    status_t wide = status(-2147483647, -255, 0, 0x81);
+    wide.Upwr = -2147483647;
+    wide.Ipwr = -2147483647;
+    wide.CurSpeed = -2147483647;
+    wide.uCurSpeed = -255;
+    showAndSettle(wide);
+    for (QLabel* label : {w.curPos[0], w.voltageValue[0], w.currentValue[0], w.speedValue[0], w.commandValue[0]})
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    QCOMPARE(w.currentValue[0]->text(), QStringLiteral("-2147483647 mA"));
+
+    int requests = 0;
+    struct Filter : QObject
+    {
+        int* count;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            *count += event->type() == QEvent::LayoutRequest;
+            return false;
+        }
+    } filter;
+    filter.count = &requests;
+    w.groupBox[0]->installEventFilter(&filter);
+    showAndSettle(status(12, 3, 0, 0x81));
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
+    QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
+    QCOMPARE(requests, 0);
 }
 
 void tst_multiaxis::unitsInTheWindow()
