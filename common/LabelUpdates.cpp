@@ -11,13 +11,21 @@ namespace {
 
 const char* const heldSize = "tolmoHeldSize";
 
-// Sets the alignment of the widget's item in layout or in one of its nested layouts.
+// Aligns the widget's item in layout or in one of its nested layouts; a direction the form
+// aligns already keeps its alignment.
 bool alignIn(QLayout* layout, QWidget* widget, Qt::Alignment alignment)
 {
     for (int i = 0; i < layout->count(); ++i) {
         QLayoutItem* item = layout->itemAt(i);
-        if (item->widget() == widget)
-            return layout->setAlignment(widget, alignment);
+        if (item->widget() == widget) {
+            const Qt::Alignment given = item->alignment();
+            Qt::Alignment merged = given;
+            if (!(given & Qt::AlignHorizontal_Mask))
+                merged |= alignment & Qt::AlignHorizontal_Mask;
+            if (!(given & Qt::AlignVertical_Mask))
+                merged |= alignment & Qt::AlignVertical_Mask;
+            return layout->setAlignment(widget, merged);
+        }
         if (item->layout() && alignIn(item->layout(), widget, alignment))
             return true;
     }
