@@ -6,8 +6,6 @@
 #include <QMovie>
 #include <QPushButton>
 
-#include <memory>
-
 #include "app/StartWindow.h"
 #include "app/StartupGlobals.h"
 #include "common/IniSettings.h"
@@ -100,8 +98,7 @@ private slots:
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
-    void waitForResultEndsOnTheUsersAnswer_data();
-    void waitForResultEndsOnTheUsersAnswer();
+    void waitForResultEndsOnCancelInsideTheMessage();
     void selectUsesRememberedOrderOnlyForTheSameSet_data();
     void selectUsesRememberedOrderOnlyForTheSameSet();
     void selectTakesOneToThree();
@@ -280,44 +277,16 @@ void TestStartWindow::cancelEndsWithNoDevices()
     QCOMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
 }
 
-void TestStartWindow::waitForResultEndsOnTheUsersAnswer_data()
+// Cancel in the message that waits inside start-up's wait ends both.
+void TestStartWindow::waitForResultEndsOnCancelInsideTheMessage()
 {
-    QTest::addColumn<QByteArray>("controllers");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("first");
-    QTest::newRow("select") << QByteArray(threeControllers) << "select" << "sim:axis1";
-    QTest::newRow("cancel") << QByteArray(threeControllers) << "cancel" << "nodevices";
-    QTest::newRow("window deleted") << QByteArray(threeControllers) << "delete" << "nodevices";
-    QTest::newRow("message, cancel") << QByteArray("none") << "message" << "nodevices";
-}
-
-// The start-up's wait: the user's answer, also one given inside the waiting message, ends it.
-void TestStartWindow::waitForResultEndsOnTheUsersAnswer()
-{
-    QFETCH(QByteArray, controllers);
-    QFETCH(QString, answer);
-    QCOMPARE(trovsim_reset(controllers.constData(), ""), 0);
-    QPointer<StartWindow> window = new StartWindow(1);
-    struct Drop
-    {
-        QPointer<StartWindow>& window;
-        ~Drop() { delete window.data(); }
-    } drop{window};
-    window->show();
-    std::unique_ptr<MessageAnswerer> answerer;
-    if (answer == QLatin1String("message")) {
-        answerer = std::make_unique<MessageAnswerer>(*window, 0);
-        window->startSearch();
-    } else {
-        searchUntilListed(*window, 3);
-        QTimer::singleShot(0, window, [&] {
-            if (answer == QLatin1String("delete"))
-                window->deleteLater();
-            else
-                child<QPushButton>(*window, answer == QLatin1String("select") ? "selectBtn" : "cancelBtn")->click();
-        });
-    }
-    QTEST(window->waitForResult().value(0), "first");
+    QCOMPARE(trovsim_reset("none", ""), 0);
+    StartWindow window(1);
+    window.show();
+    MessageAnswerer answerer(window, 0);
+    window.startSearch();
+    QCOMPARE(window.waitForResult().value(0), QStringLiteral("nodevices"));
+    QCOMPARE(answerer.messages, 1);
 }
 
 void TestStartWindow::selectUsesRememberedOrderOnlyForTheSameSet_data()
