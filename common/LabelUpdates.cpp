@@ -1,5 +1,7 @@
 #include "common/LabelUpdates.h"
 
+#include "common/BoxBackground.h"
+
 #include <QLabel>
 #include <QLayout>
 #include <QPixmap>
@@ -116,6 +118,7 @@ void holdSize(QLabel* label, const QStringList& widest)
     // The text keeps its place when the cell is wider or taller than the label.
     if (QWidget* parent = label->parentWidget(); parent && parent->layout())
         alignIn(parent->layout(), label, label->alignment());
+    BoxBackground::keep(label);
 }
 
 } // namespace LabelUpdates

@@ -24,7 +24,8 @@ bool setFont(QWidget* widget, const QFont& font);
 // Gives a value label a fixed size, wide enough for its current text, the widest of `widest`
 // and its minimum width, and aligns it in its layout cell as its text is aligned. A new text
 // then repaints the label alone instead of laying out the whole window; setText above widens it
-// (never narrows it) when a text needs more room.
+// (never narrows it) when a text needs more room. In a group box it paints its own background
+// (BoxBackground), so the box is not drawn again beneath it either.
 void holdSize(QLabel* label, const QStringList& widest = QStringList());
 
 } // namespace LabelUpdates

@@ -430,6 +430,16 @@ void tst_multiaxis::slotValuesShowWholeWithoutReLayout()
     QCOMPARE(requests.count, 0);
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
     QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
+
+    // The label paints the box's own background, the alarm's too.
+    QLabel* label = w.voltageValue[0];
+    for (const uint32_t flags : {uint32_t(STATE_ALARM), 0u}) {
+        feed(w, 0, status(12, 3, flags, 0x81));
+        w.UpdateState();
+        const QImage shot = w.grab().toImage();
+        const QPoint inside = label->mapTo(&w, QPoint(label->width() - 2, 2));
+        QCOMPARE(shot.pixel(inside), shot.pixel(inside + QPoint(12, 0)));
+    }
 }
 
 void tst_multiaxis::unitsInTheWindow()
