@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPixmap>
+#include <QTextDocument>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace LabelUpdates {
 
@@ -47,6 +50,17 @@ void fit(QWidget* widget)
     if (!label || !label->property(heldSize).toBool())
         return;
     const QSize held = label->minimumSize();
+    // A plain text that fits on one line, with a pixel to spare, needs no full size hint: that
+    // lays the text out and would cost more than showing it.
+    const QString text = label->text();
+    if (!Qt::mightBeRichText(text) && !text.contains(QLatin1Char('\n')) && label->textFormat() != Qt::RichText) {
+        const QFontMetrics metrics = label->fontMetrics();
+        const int sides = 2 * (label->margin() + std::max(label->indent(), 0)) + label->width()
+                          - label->contentsRect().width();
+        const int ends = 2 * label->margin() + label->height() - label->contentsRect().height();
+        if (metrics.horizontalAdvance(text) + sides + 1 <= held.width() && metrics.height() + ends <= held.height())
+            return;
+    }
     const QSize size = held.expandedTo(label->sizeHint());
     if (size != held)
         label->setFixedSize(size);
