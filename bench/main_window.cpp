@@ -41,12 +41,12 @@ void phase(const char* name, MainWindow& window, int seconds, const char* goal)
 {
     std::vector<double> times;
     QElapsedTimer clock;
-    auto connection = QObject::connect(window.pollingThread(), &UpdateThread::finished, &window,
+    auto connection = QObject::connect(window.pollingThread(), &UpdateThread::sampleRead, &window,
                                        [&](int n, QDateTime t, status_t s, chart_data_t c, analog_data_t a, bool on,
-                                           int mode) {
+                                           int mode, quint64 read) {
                                            QElapsedTimer one;
                                            one.start();
-                                           window.UpdateVars(n, t, s, c, a, on, mode);
+                                           window.UpdateVarsRead(n, t, s, c, a, on, mode, read);
                                            times.push_back(double(one.nsecsElapsed()) / 1e6);
                                        });
     const double cpuStart = cpuSeconds();
@@ -90,8 +90,9 @@ int main(int argc, char** argv)
                              &MessageLog::InsertLine));
         if (window.init() != MainWindow::InitStatus::Ready)
             return 1;
-        // Every sample goes through the timing slot.
-        QObject::disconnect(window.pollingThread(), &UpdateThread::finished, &window, &MainWindow::UpdateVars);
+        // Every sample goes through the timing slot, and only there: the window takes its samples
+        // from sampleRead.
+        QObject::disconnect(window.pollingThread(), &UpdateThread::sampleRead, &window, &MainWindow::UpdateVarsRead);
         if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
             window.show();
         phase("idle", window, seconds, " (goal <= 0.6 %)");
