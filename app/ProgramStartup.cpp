@@ -95,11 +95,7 @@ ProgramStartup::Pass ProgramStartup::searchPass()
     search = new StartWindow(enumerationFlags);
     search->show();
     search->startSearch();
-    QStringList chosen;
-    while ((chosen = search->getResultList()).isEmpty()) {
-        QCoreApplication::processEvents();
-        sleepMs(10);
-    }
+    const QStringList chosen = search->waitForResult();
     if (chosen.first() == QLatin1String("nodevices"))
         return Pass::Quit;
     return chosen.size() > 1 ? multiAxis(chosen) : singleAxis(chosen.first());

@@ -135,6 +135,16 @@ QStringList StartWindow::getResultList()
     return resultList;
 }
 
+QStringList StartWindow::waitForResult()
+{
+    // The animation has its own timer; waiting itself wakes nothing up.
+    QPointer<StartWindow> self(this);
+    runEventsUntil([&self] { return !self || !self->resultList.isEmpty(); });
+    if (!self || resultList.isEmpty())
+        return QStringList{noDevices};
+    return resultList;
+}
+
 bool StartWindow::usable(const QListWidgetItem* item)
 {
     const Qt::ItemFlags flags = item->flags();
@@ -245,10 +255,8 @@ int StartWindow::showMessage(const QString& text)
     fitContents();
     pressedButton = -1;
     QPointer<StartWindow> self(this);
-    while (self && pressedButton < 0) {
-        waitProcessingEvents(10);
-    }
-    if (!self) {
+    runEventsUntil([&self] { return !self || self->pressedButton >= 0; });
+    if (!self || pressedButton < 0) {
         return QMessageBox::Cancel;
     }
     targetSpeed = 200;

@@ -31,6 +31,9 @@ public:
     void startSearch();
     // Lets the window animate and react once, then returns what has been chosen so far.
     QStringList getResultList();
+    // Runs the event loop until the user has chosen or cancelled and returns the result list;
+    // a window that went away, or a loop ended from outside, counts as Cancel.
+    QStringList waitForResult();
 
     // "Open last" is offered when the set that settings.ini names last is among the usable
     // controllers found.

@@ -1,7 +1,7 @@
-// Multi-axis window with three simulated axes, shown and left idle: the process's CPU share of
-// one core (target below 1 %) and the time of one display refresh (UpdateState), median and p99
-// (target median below 1 ms).
-// Usage: QT_QPA_PLATFORM=offscreen bench_multiaxis_idle [seconds]   (default 60)
+// Multi-axis window with three simulated axes, shown and left idle: the whole process's CPU share
+// of one core, from its own CPU time (goal at most 0.8 %), and the time of one display refresh
+// (UpdateState), median and p99 (target median below 1 ms).
+// Usage: QT_QPA_PLATFORM=offscreen bench_multiaxis_idle [seconds]   (default 60, at least 20)
 // BENCH_HIDDEN=1 leaves the window hidden, BENCH_NO_REFRESH=1 stops its refresh: the polling
 // threads' share alone.
 
@@ -32,7 +32,7 @@ double processCpuSeconds()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    const int seconds = argc > 1 ? std::max(20, std::atoi(argv[1])) : 60;
 
     MultiaxisWindowRig rig(3);
     Multiaxis& w = *rig.window;
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
 
     const double median = bench::median(refreshMs);
     const double p99 = bench::percentile(refreshMs, 0.99);
-    std::printf("three axes, idle %d s: CPU %.2f %% of one core (target < 1 %%)\n", seconds, 100.0 * cpu / elapsed);
+    std::printf("three axes, idle %d s: CPU %.2f %% of one core (goal <= 0.8 %%)\n", seconds, 100.0 * cpu / elapsed);
     std::printf("UpdateState: %zu refreshes, median %.3f ms, p99 %.3f ms (target median < 1 ms)\n", refreshMs.size(),
                 median, p99);
     w.close();

@@ -2,7 +2,9 @@
 
 #include "common/ElapsedTimer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
 
 #include <cerrno>
@@ -43,4 +45,26 @@ void waitProcessingEvents(int ms)
             break;
         QThread::msleep(left < 2 ? static_cast<unsigned long>(left) : 2ul);
     }
+}
+
+bool runEventsUntil(const std::function<bool()>& done)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    bool ended = false;
+    // Every change that can make done() hold comes with an event; the loop looks after each
+    // batch of them, just before it would sleep. Quitting wakes the dispatcher, so only once: a
+    // loop nested in this one would otherwise never get to sleep.
+    const QMetaObject::Connection watch =
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                         [&loop, &done, &ended] {
+                             if (!ended && done()) {
+                                 ended = true;
+                                 loop.quit();
+                             }
+                         });
+    loop.exec();
+    QObject::disconnect(watch);
+    return done();
 }

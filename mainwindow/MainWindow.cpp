@@ -28,6 +28,7 @@
 #include "common/Formatting.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
+#include "common/LabelUpdates.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
@@ -109,31 +110,9 @@ QFont weighted(int weight)
     return font;
 }
 
-// Setters that leave a widget alone when it already shows the value: a refresh ten times a
-// second would otherwise repaint the whole window (a palette change reaches every child).
-void showText(QLabel* label, const QString& text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-void showPalette(QWidget* widget, const QPalette& palette)
-{
-    if (widget->palette() != palette)
-        widget->setPalette(palette);
-}
-
 void showWeight(QWidget* widget, int weight)
 {
-    const QFont font = weighted(weight);
-    if (widget->font() != font)
-        widget->setFont(font);
-}
-
-void showPixmap(QLabel* label, const QPixmap& pixmap)
-{
-    if (label->pixmap(Qt::ReturnByValue).cacheKey() != pixmap.cacheKey())
-        label->setPixmap(pixmap);
+    LabelUpdates::setFont(widget, weighted(weight));
 }
 
 // The message cell's colour of a log level.
@@ -294,6 +273,15 @@ void MainWindow::InitUI()
     // its contents' in the layout, so it has to cover them.
     ui->speedValue->setMinimumWidth(
         ui->speedValue->fontMetrics().horizontalAdvance(QStringLiteral("-10000 255/256 steps/s")));
+    // A new value repaints its label alone, without laying out the window again. The position
+    // has room for its widest value from the start, so the window keeps its size as it moves.
+    const QStringList widestPosition{StatusDisplay::stepsText(INT_MIN, -255, 256, true), QString::number(INT_MIN)};
+    LabelUpdates::holdSize(ui->positionValue, widestPosition);
+    LabelUpdates::holdSize(ui->encoderValue, {QString::number(INT_MIN)});
+    for (QLabel* label : {ui->speedValue, ui->pwrVoltageValue, ui->pwrCurrentValue, ui->usbVoltageValue,
+                          ui->usbCurrentValue, ui->temperatureValue, ui->deviceValue, ui->pwmValue, ui->pwrValue,
+                          ui->sourceValue, ui->divisorLbl})
+        LabelUpdates::holdSize(label);
     ui->groupBox_3->setMinimumWidth(std::max(ui->groupBox_3->minimumWidth(), ui->groupBox_3->minimumSizeHint().width()));
     ui->positionSldr->setReadOnly(true);
     ui->encoderValue->setStyleSheet(QStringLiteral("QLabel { color : gray; }"));
@@ -864,11 +852,10 @@ void MainWindow::showAlarm(bool alarm, Refresh kind)
 {
     QPalette palette = ui->centralWidget->palette();
     palette.setBrush(QPalette::All, QPalette::Window, alarm ? alarmBackground : normalBackground);
-    showPalette(ui->centralWidget, palette);
+    LabelUpdates::setPalette(ui->centralWidget, palette);
     QFont font = ui->stopBtn->font();
     font.setWeight(alarm ? QFont::Bold : QFont::Normal);
-    if (ui->stopBtn->font() != font)
-        ui->stopBtn->setFont(font);
+    LabelUpdates::setFont(ui->stopBtn, font);
     if (kind == Refresh::RenderOnly)
         return;
     if (alarm && !alarmLogged)
@@ -898,14 +885,14 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     const engine_settings_t& engine = settingsDlg->motorSettings->engine;
     QString speed;
     if (engineType() == ENGINE_TYPE_STEP) {
-        showText(ui->positionValue, stepsText(state.CurPosition, state.uCurPosition, true));
+        LabelUpdates::setText(ui->positionValue, stepsText(state.CurPosition, state.uCurPosition, true));
         speed = stepsText(state.CurSpeed, state.uCurSpeed, false) + appliedUnits().speed;
     } else {
-        showText(ui->positionValue, QString::number(state.CurPosition));
+        LabelUpdates::setText(ui->positionValue, QString::number(state.CurPosition));
         speed = QString::number(state.CurSpeed) + appliedUnits().speed;
     }
-    showText(ui->speedValue, limitMarked(speed, ENGINE_LIMIT_RPM, state.CurSpeed, engine.NomSpeed));
-    showText(ui->encoderValue, QString::number(state.EncPosition));
+    LabelUpdates::setText(ui->speedValue, limitMarked(speed, ENGINE_LIMIT_RPM, state.CurSpeed, engine.NomSpeed));
+    LabelUpdates::setText(ui->encoderValue, QString::number(state.EncPosition));
     ui->encoderValue->setVisible(slider->showSecondaryPosition);
 
     const struct
@@ -919,9 +906,7 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
     for (const auto& icon : motion) {
         const bool on = state.MoveSts & icon.bit;
         icon.label->setEnabled(on);
-        const QString tip = on ? tr(icon.tip) : QString();
-        if (icon.label->toolTip() != tip)
-            icon.label->setToolTip(tip);
+        LabelUpdates::setToolTip(icon.label, on ? tr(icon.tip) : QString());
     }
 
     showReadings(state);
@@ -999,8 +984,8 @@ void MainWindow::showReadings(const status_t& state)
         const bool isRed = state.Flags & row.redBit;
         const bool isBlue = !isRed && row.blueBit && (state.Flags & row.blueBit);
         showWeight(row.value, isRed || isBlue ? QFont::Bold : QFont::Normal);
-        showPalette(row.value, isRed ? red : isBlue ? blue : row.caption->palette());
-        showText(row.value, row.text);
+        LabelUpdates::setPalette(row.value, isRed ? red : isBlue ? blue : row.caption->palette());
+        LabelUpdates::setText(row.value, row.text);
     }
     for (QWidget* widget : {static_cast<QWidget*>(ui->usbVoltageValue), static_cast<QWidget*>(ui->usbCurrentValue),
                             static_cast<QWidget*>(ui->usbVoltageLbl), static_cast<QWidget*>(ui->usbCurrentLbl),
@@ -1014,17 +999,17 @@ void MainWindow::showReadings(const status_t& state)
         command.setColor(group, QPalette::WindowText, commandColour);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         command.setColor(group, QPalette::Light, QColor(0, 0, 0, 0));
-    showPalette(ui->deviceValue, command);
-    showText(ui->deviceValue, tr(StatusDisplay::commandText(state.MvCmdSts)));
+    LabelUpdates::setPalette(ui->deviceValue, command);
+    LabelUpdates::setText(ui->deviceValue, tr(StatusDisplay::commandText(state.MvCmdSts)));
     ui->pwmValue->hide();
     ui->pwmLbl->hide();
 
-    showText(ui->pwrValue, tr(StatusDisplay::powerStateText(state.PWRSts)));
+    LabelUpdates::setText(ui->pwrValue, tr(StatusDisplay::powerStateText(state.PWRSts)));
     ui->pwrValue->setEnabled(true);
     ui->pwrLbl->setEnabled(true);
-    showText(ui->sourceValue, state.Flags & STATE_EXT_POWER ? tr("External") : QStringLiteral("USB"));
-    showPixmap(ui->lBdrInd, state.GPIOFlags & STATE_LEFT_EDGE ? indOnPixmap : indOffPixmap);
-    showPixmap(ui->rBdrInd, state.GPIOFlags & STATE_RIGHT_EDGE ? indOnPixmap : indOffPixmap);
+    LabelUpdates::setText(ui->sourceValue, state.Flags & STATE_EXT_POWER ? tr("External") : QStringLiteral("USB"));
+    LabelUpdates::setPixmap(ui->lBdrInd, state.GPIOFlags & STATE_LEFT_EDGE ? indOnPixmap : indOffPixmap);
+    LabelUpdates::setPixmap(ui->rBdrInd, state.GPIOFlags & STATE_RIGHT_EDGE ? indOnPixmap : indOffPixmap);
 }
 
 void MainWindow::showIndicators(const status_t& state)
@@ -1044,18 +1029,18 @@ void MainWindow::showIndicators(const status_t& state)
 
     QLabel* encoder = indicator(QStringLiteral("ENCD"));
     encoder->setEnabled(true);
-    showPalette(encoder, state.EncSts == ENC_STATE_MALFUNC  ? redPalette
+    LabelUpdates::setPalette(encoder, state.EncSts == ENC_STATE_MALFUNC  ? redPalette
                         : state.EncSts == ENC_STATE_REVERS ? yellowPalette
                         : state.EncSts == ENC_STATE_OK     ? greenPalette
                                                            : greyPalette);
     QLabel* windingA = indicator(QStringLiteral("WndA"));
     windingA->setEnabled(true);
     const unsigned int a = state.WindSts & 0x3;
-    showPalette(windingA, a == WIND_A_STATE_MALFUNC ? redPalette : a == WIND_A_STATE_OK ? greenPalette : greyPalette);
+    LabelUpdates::setPalette(windingA, a == WIND_A_STATE_MALFUNC ? redPalette : a == WIND_A_STATE_OK ? greenPalette : greyPalette);
     QLabel* windingB = indicator(QStringLiteral("WndB"));
     windingB->setEnabled(true);
     const unsigned int b = state.WindSts & 0x30;
-    showPalette(windingB, b == WIND_B_STATE_MALFUNC ? redPalette : b == WIND_B_STATE_OK ? greenPalette : greyPalette);
+    LabelUpdates::setPalette(windingB, b == WIND_B_STATE_MALFUNC ? redPalette : b == WIND_B_STATE_OK ? greenPalette : greyPalette);
 }
 
 void MainWindow::showEncoderHint(const status_t& state)
@@ -1111,17 +1096,17 @@ QString MainWindow::stepsText(int step, int microstep, bool padded) const
 
 void MainWindow::setDivisorLabel(int divisor)
 {
-    showText(ui->divisorLbl, StatusDisplay::divisorLabelText(divisor, appliedUnits().position));
+    LabelUpdates::setText(ui->divisorLbl, StatusDisplay::divisorLabelText(divisor, appliedUnits().position));
 }
 
 void MainWindow::disableDisplay(int mode)
 {
     if (mode == 2) {
-        showText(ui->positionValue, tr("No device"));
+        LabelUpdates::setText(ui->positionValue, tr("No device"));
     } else if (mode == 1 && settingsDlg) {
         ControllerSettings* identity = settingsDlg->controllerSettings;
         logIdentityFailure(identity->readDeviceIdentity(ControllerSettings::Read::Later));
-        showText(ui->positionValue, tr("Bootloader v%1.%2.%3")
+        LabelUpdates::setText(ui->positionValue, tr("Bootloader v%1.%2.%3")
                                         .arg(identity->bootloaderMajor)
                                         .arg(identity->bootloaderMinor)
                                         .arg(identity->bootloaderRelease));
@@ -1129,9 +1114,9 @@ void MainWindow::disableDisplay(int mode)
     for (QLabel* label : {ui->speedValue, ui->pwrVoltageValue, ui->pwrCurrentValue, ui->usbVoltageValue,
                           ui->usbCurrentValue, ui->temperatureValue, ui->deviceValue, ui->pwmValue, ui->pwrValue,
                           ui->sourceValue})
-        showText(label, tr("-"));
-    showPixmap(ui->lBdrInd, indOffPixmap);
-    showPixmap(ui->rBdrInd, indOffPixmap);
+        LabelUpdates::setText(label, tr("-"));
+    LabelUpdates::setPixmap(ui->lBdrInd, indOffPixmap);
+    LabelUpdates::setPixmap(ui->rBdrInd, indOffPixmap);
     for (int i = 0; i < indicatorCount; ++i) {
         if (i != cyclicIndicatorIndex)
             indicatorLabels[i]->setEnabled(false);
@@ -1147,7 +1132,7 @@ void MainWindow::disableDisplay(int mode)
                     {ui->temperatureValue, ui->temperatureLbl}, {ui->deviceValue, ui->deviceLbl}};
     for (const auto& reading : readings) {
         showWeight(reading.value, QFont::Normal);
-        showPalette(reading.value, reading.caption->palette());
+        LabelUpdates::setPalette(reading.value, reading.caption->palette());
     }
     for (QWidget* button : {static_cast<QWidget*>(ui->leftBdrBtn), static_cast<QWidget*>(ui->leftBtn),
                             static_cast<QWidget*>(ui->stopBtn), static_cast<QWidget*>(ui->sstpBtn),

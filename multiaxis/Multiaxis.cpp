@@ -29,6 +29,7 @@
 #include "common/FieldText.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
+#include "common/LabelUpdates.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/SettingsWriteReport.h"
@@ -177,6 +178,11 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     // The status column is as wide as a long speed text, so the texts set later are not cut.
     for (QLabel* label : speedValue)
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-000000 -000/256 steps/s")));
+    // A new value repaints its label alone: no re-layout of the slot's box for every sample.
+    for (const QList<QLabel*>& column : {curPos, voltageValue, currentValue, speedValue, commandValue, powerValue}) {
+        for (QLabel* label : column)
+            LabelUpdates::holdSize(label);
+    }
     ui->frame_Right->setMinimumWidth(std::max(ui->frame_Right->minimumWidth(), ui->verticalLayout->minimumSize().width()));
     setUpSpinBoxes();
     font = ui->label_curPos->font();
@@ -482,7 +488,8 @@ void Multiaxis::showLost(int s, bool lost)
 void Multiaxis::showAlarm(int s, bool alarm)
 {
     const QColor& colour = alarm ? alarmColor : normalColor;
-    groupBox[s]->setStyleSheet(QStringLiteral("QGroupBox { background-color: ") + colour.name() + QStringLiteral(" ; }"));
+    LabelUpdates::setStyleSheet(groupBox[s], QStringLiteral("QGroupBox { background-color: ") + colour.name()
+                                                 + QStringLiteral(" ; }"));
 }
 
 void Multiaxis::refreshSlot(int s, QString* title)
@@ -530,20 +537,21 @@ void Multiaxis::refreshSlot(int s, QString* title)
     groupBox[s]->setTitle(tr("Motor ") + QLatin1String(slotLetters[s]) + QStringLiteral(", SN ")
                           + QString::number(identity->serialNumber));
 
-    curPos[s]->setText(units.recalcEnabled ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)
-                                           : UserUnits::positionToString(st.CurPosition, st.uCurPosition, d));
-    voltageValue[s]->setText(QStringLiteral("%1 V").arg(st.Upwr / 100.0));
-    currentValue[s]->setText(QStringLiteral("%1 mA").arg(st.Ipwr));
-    speedValue[s]->setText(QStringLiteral("%1 %2/%3 steps/s").arg(st.CurSpeed).arg(st.uCurSpeed).arg(d));
+    LabelUpdates::setText(curPos[s], units.recalcEnabled
+                                         ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)
+                                         : UserUnits::positionToString(st.CurPosition, st.uCurPosition, d));
+    LabelUpdates::setText(voltageValue[s], QStringLiteral("%1 V").arg(st.Upwr / 100.0));
+    LabelUpdates::setText(currentValue[s], QStringLiteral("%1 mA").arg(st.Ipwr));
+    LabelUpdates::setText(speedValue[s],
+                          QStringLiteral("%1 %2/%3 steps/s").arg(st.CurSpeed).arg(st.uCurSpeed).arg(d));
 
     static const char* const commandTexts[] = {"Unknown", "Move to", "Shift on", "Move left", "Move right",
                                                "Stop",    "Homing",  "Loft",     "Soft stop"};
     const unsigned int command = st.MvCmdSts & MVCMD_NAME_BITS;
-    commandValue[s]->setText(tr(commandTexts[command <= 8 ? command : 0]));
+    LabelUpdates::setText(commandValue[s], tr(commandTexts[command <= 8 ? command : 0]));
     QFont commandFont = font;
     commandFont.setWeight((st.MvCmdSts & MVCMD_RUNNING) ? 75 : 50);
-    if (commandValue[s]->font() != commandFont)
-        commandValue[s]->setFont(commandFont);
+    LabelUpdates::setFont(commandValue[s], commandFont);
 
     const char* power = "Unknown";
     switch (st.PWRSts) {
@@ -565,7 +573,7 @@ void Multiaxis::refreshSlot(int s, QString* title)
     default:
         break;
     }
-    powerValue[s]->setText(tr(power));
+    LabelUpdates::setText(powerValue[s], tr(power));
 }
 
 void Multiaxis::detectStage(int a)

@@ -98,6 +98,7 @@ private slots:
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
+    void waitForResultEndsOnCancelInsideTheMessage();
     void selectUsesRememberedOrderOnlyForTheSameSet_data();
     void selectUsesRememberedOrderOnlyForTheSameSet();
     void selectTakesOneToThree();
@@ -281,6 +282,18 @@ void TestStartWindow::cancelEndsWithNoDevices()
     searchUntilListed(window, 3);
     child<QPushButton>(window, "cancelBtn")->click();
     QCOMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
+}
+
+// Cancel in the message that waits inside start-up's wait ends both.
+void TestStartWindow::waitForResultEndsOnCancelInsideTheMessage()
+{
+    QCOMPARE(trovsim_reset("none", ""), 0);
+    StartWindow window(1);
+    window.show();
+    MessageAnswerer answerer(window, 0);
+    window.startSearch();
+    QCOMPARE(window.waitForResult().value(0), QStringLiteral("nodevices"));
+    QCOMPARE(answerer.messages, 1);
 }
 
 void TestStartWindow::selectUsesRememberedOrderOnlyForTheSameSet_data()

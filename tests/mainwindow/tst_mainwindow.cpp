@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -103,6 +104,12 @@ private:
     }
 
     int count(const QString& text) const { return lines.count(text); }
+    // Lets the layouts and the painting of a shown window catch up.
+    static void settle()
+    {
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    }
     QTableWidget* table() const { return window->form()->logEdit; }
 
 private slots:
@@ -488,6 +495,47 @@ private slots:
             QCOMPARE(prompter.texts.size(), 2);
             QCOMPARE(readAll(chooser.answer), QByteArray("kept"));
         }
+    }
+
+    // The buttons stay under the mouse while the position gains digits, up to the widest.
+    void positionKeepsTheWindowWidth()
+    {
+        window->show();
+        settle();
+        const int width = window->width();
+        QLabel* shown = window->form()->positionValue;
+        for (const auto& [step, microstep] : {std::pair{1234567, 12}, {INT_MAX, 255}, {INT_MIN, -255}}) {
+            status_t state = sample(step);
+            state.uCurPosition = microstep;
+            feed(state);
+            settle();
+            QCOMPARE(shown->text(), window->stepsText(step, microstep, true));
+            QVERIFY(shown->width() >= shown->sizeHint().width());
+            QCOMPARE(window->width(), width);
+        }
+        window->hide();
+    }
+
+    // Readings wider or bolder than any before still show whole, and the next ones still show.
+    void readingsShowEverySampleWhole()
+    {
+        window->show();
+        Ui::MainWindowClass* form = window->form();
+        status_t wide = sample(0, STATE_OVERLOAD_POWER_VOLTAGE | STATE_OVERLOAD_POWER_CURRENT);
+        wide.Upwr = wide.Uusb = 99999;
+        wide.Ipwr = wide.Iusb = -7654321;
+        wide.curT = -12345;
+        wide.CurSpeed = INT_MIN;
+        feed(wide);
+        settle();
+        for (QLabel* label : {form->pwrVoltageValue, form->pwrCurrentValue, form->usbVoltageValue,
+                              form->usbCurrentValue, form->temperatureValue, form->speedValue})
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        QVERIFY(form->pwrCurrentValue->text().contains(QLatin1String("-7654321 mA")));
+        wide.Upwr = 1200;
+        feed(wide);
+        QCOMPARE(form->pwrVoltageValue->text(), QStringLiteral("12 V"));
+        window->hide();
     }
 
     void geometryFromTheFiles_data()

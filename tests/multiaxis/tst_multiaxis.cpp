@@ -66,15 +66,19 @@ int calls(int axis, const char* function)
     return trovsim_call_count(axisNames[axis], function);
 }
 
-// Counts the enabled-state changes of a widget.
-class EnabledChanges : public QObject
+// Counts the events of one type a widget gets: enabled-state changes by default.
+class EventCounter : public QObject
 {
 public:
-    explicit EnabledChanges(QWidget* widget) { widget->installEventFilter(this); }
+    explicit EventCounter(QWidget* widget, QEvent::Type type = QEvent::EnabledChange) : type(type)
+    {
+        widget->installEventFilter(this);
+    }
     int count = 0;
+    QEvent::Type type;
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::EnabledChange)
+        if (event->type() == type)
             ++count;
         return false;
     }
@@ -115,6 +119,7 @@ private slots:
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
     void refreshFollowsInputsBesideTheSample_data();
     void refreshFollowsInputsBesideTheSample();
+    void slotValuesShowWholeWithoutReLayout();
     void unitsInTheWindow();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
@@ -205,7 +210,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     Rig rig(2);
     rig.detachPolling();
     Multiaxis& w = *rig.window;
-    EnabledChanges changes(w.spinBox_moveTo[0]);
+    EventCounter changes(w.spinBox_moveTo[0]);
     const int reads = calls(0, "get_engine_settings");
     feed(w, 0, status(1, 0));
     feed(w, 1, status(2, 0));
@@ -438,6 +443,40 @@ void tst_multiaxis::refreshFollowsInputsBesideTheSample()
     QTEST(w.speedValue[0]->text(), "speed");
     QTEST(w.groupBox[0]->title(), "title");
     QCOMPARE(w.groupBox[0]->styleSheet().contains(w.alarmColor.name()), change == 4);
+}
+
+// A slot's values show whole; one that fits repaints its label and lays nothing out again.
+void tst_multiaxis::slotValuesShowWholeWithoutReLayout()
+{
+    Rig rig(3, threeSteppers);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    w.show();
+    status_t wide = status(-2147483647, -255, 0, 0x81);
+    wide.Upwr = wide.Ipwr = wide.CurSpeed = -2147483647;
+    EventCounter requests(w.groupBox[0], QEvent::LayoutRequest);
+    for (const status_t& st : {wide, status(12, 3, 0, 0x81)}) {
+        requests.count = 0;
+        feed(w, 0, st);
+        w.UpdateState();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+        for (QLabel* label : {w.curPos[0], w.voltageValue[0], w.currentValue[0], w.speedValue[0], w.commandValue[0]})
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    }
+    QCOMPARE(requests.count, 0);
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
+    QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
+
+    // The label paints the box's own background, the alarm's too.
+    QLabel* label = w.voltageValue[0];
+    for (const uint32_t flags : {uint32_t(STATE_ALARM), 0u}) {
+        feed(w, 0, status(12, 3, flags, 0x81));
+        w.UpdateState();
+        const QImage shot = w.grab().toImage();
+        const QPoint inside = label->mapTo(&w, QPoint(label->width() - 2, 2));
+        QCOMPARE(shot.pixel(inside), shot.pixel(inside + QPoint(12, 0)));
+    }
 }
 
 void tst_multiaxis::unitsInTheWindow()
