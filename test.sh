@@ -34,6 +34,14 @@ run_ctest() {
   failed=$((failed + fails))
 }
 
+# Includes go only downward through the folders' floors.
+if scripts/check-includes.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
+
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
       -DTOLMO_SANITIZE=address,undefined -DTOLMO_WERROR=ON
 cmake --build build-test -j "$jobs"

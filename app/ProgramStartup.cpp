@@ -2,7 +2,7 @@
 
 #include "app/ControlWindow.h"
 #include "app/StartWindow.h"
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
@@ -13,7 +13,7 @@
 #include "device/SharedFlags.h"
 #include "log/LibraryLog.h"
 #include "log/MessageLog.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "app/StartWindow.h"
 
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "common/Formatting.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
@@ -8,7 +8,7 @@
 #include "common/Waits.h"
 #include "device/DeviceInterface.h"
 #include "device/DeviceThread.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 #include "ui_startwindow.h"
 
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "common/Paths.h"
 #include "common/WindowPlacement.h"
 #include "device/SharedFlags.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 #include "settings_model/MotorSettings.h"
 #include "ui_chartdlg.h"
 

@@ -2,7 +2,7 @@
 
 #include "device/DeviceInterface.h"
 #include "mainwindow/MotionRules.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include "log/LogItem.h"
 #include "log/LogSettings.h"
 #include "mainwindow/ExitSequence.h"
-#include "mainwindow/InfoBox.h"
-#include "mainwindow/StepSpinBox.h"
-#include "settingsdlg/UnitTexts.h"
+#include "widgets/InfoBox.h"
+#include "widgets/StepSpinBox.h"
+#include "settings_model/UnitTexts.h"
 #include "trov.h"
 
 class ChartDlg;

@@ -7,7 +7,7 @@
 #include "device/DeviceInterface.h"
 #include "mainwindow/MotionRules.h"
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 ZeroCommand::ZeroCommand(DeviceInterface* gateway, const std::atomic<device_t>* handle, MotorSettings* motor,
                          SliderSettings* slider)

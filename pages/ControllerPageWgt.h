@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "pages/FieldBinder.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 
 class MotorSettings;
 

@@ -1,7 +1,7 @@
 #include "pages/FieldBinder.h"
 
 #include "common/FieldText.h"
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

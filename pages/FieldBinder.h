@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 
 class QAbstractButton;
 class QComboBox;

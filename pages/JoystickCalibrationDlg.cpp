@@ -1,7 +1,7 @@
 #include "pages/JoystickCalibrationDlg.h"
 
-#include "mainwindow/DeadZoneSlider.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/DeadZoneSlider.h"
+#include "widgets/ProgramResources.h"
 #include "ui_joystickcalibrationdlg.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #ifndef PAGEABOUTDEVICEWGT_H
 #define PAGEABOUTDEVICEWGT_H
 
-#include "mainwindow/InfoBox.h"
+#include "widgets/InfoBox.h"
 #include "pages/ControllerPageWgt.h"
 
 class ControllerSettings;

@@ -1,7 +1,7 @@
 #ifndef PAGEBORDERSWGT_H
 #define PAGEBORDERSWGT_H
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/ControllerPageWgt.h"
 
 namespace Ui { class PageBordersWgtClass; }

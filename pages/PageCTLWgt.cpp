@@ -4,7 +4,7 @@
 #include "device/UpdateThread.h"
 #include "pages/JoystickCalibrationDlg.h"
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 #include "ui_pagectlwgt.h"
 
 #include <QLayout>

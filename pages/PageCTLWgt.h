@@ -3,7 +3,7 @@
 
 #include <QSpinBox>
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/ControllerPageWgt.h"
 
 class UpdateThread;

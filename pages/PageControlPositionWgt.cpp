@@ -1,7 +1,7 @@
 #include "pages/PageControlPositionWgt.h"
 
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 #include "ui_pagecontrolpositionwgt.h"
 
 #include <QStandardItemModel>

@@ -1,7 +1,7 @@
 #ifndef PAGEHOMEPOSITIONWGT_H
 #define PAGEHOMEPOSITIONWGT_H
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/ControllerPageWgt.h"
 
 namespace Ui { class PageHomePositionWgtClass; }

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "mainwindow/InfoBox.h"
+#include "widgets/InfoBox.h"
 
 class ControllerSettings;
 class DeviceInterface;

@@ -1,7 +1,7 @@
 #ifndef PAGESTEPPERMOTORWGT_H
 #define PAGESTEPPERMOTORWGT_H
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/ControllerPageWgt.h"
 
 namespace Ui { class PageStepperMotorWgtClass; }

@@ -1,7 +1,7 @@
 #include "settingsdlg/CurveWidgets.h"
 
 #include "chartdlg/CurveSettings.h"
-#include "mainwindow/ColorButton.h"
+#include "widgets/ColorButton.h"
 #include "settingsdlg/PageFileReader.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "settingsdlg/PageAboutWgt.h"
 
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "common/ProgramVersion.h"
 #include "ui_pageaboutwgt.h"
 

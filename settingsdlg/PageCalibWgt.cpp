@@ -4,7 +4,7 @@
 
 #include <QTimer>
 
-#include "mainwindow/LatestSample.h"
+#include "device/LatestSample.h"
 
 namespace {
 

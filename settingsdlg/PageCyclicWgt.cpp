@@ -1,7 +1,7 @@
 #include "settingsdlg/PageCyclicWgt.h"
 
-#include "settingsdlg/CyclicSettings.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/CyclicSettings.h"
+#include "settings_model/UnitTexts.h"
 #include "ui_pagecyclicwgt.h"
 
 #include "settingsdlg/PageReports.h"

@@ -10,8 +10,8 @@
 #include "common/ProgramSettingsFile.h"
 #include "settingsdlg/PageFileReader.h"
 #include "settingsdlg/PageReports.h"
-#include "settingsdlg/SliderSettings.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/SliderSettings.h"
+#include "settings_model/UnitTexts.h"
 
 namespace {
 

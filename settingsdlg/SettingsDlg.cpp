@@ -28,8 +28,8 @@
 #include "device/UpdateThread.h"
 #include "log/LogSettings.h"
 #include "log/MessageLog.h"
-#include "mainwindow/LatestSample.h"
-#include "mainwindow/ProgramResources.h"
+#include "device/LatestSample.h"
+#include "widgets/ProgramResources.h"
 #include "pages/ControllerPageWgt.h"
 #include "pages/PageMotorTypeWgt.h"
 #include "pages/PagePositionerNameWgt.h"
@@ -37,14 +37,14 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/CompareSettingsDialog.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/RestoreErrorsDialog.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"
 #include "settingsdlg/SettingsTreeState.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 namespace {
 

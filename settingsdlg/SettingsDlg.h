@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "settingsdlg/SettingsPageIndex.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 
 class ControllerPageWgt;
 class ControllerSettings;

@@ -9,7 +9,7 @@
 #include "app/ProgramWindowMaker.h"
 #include "multiaxis/Multiaxis.h"
 #include "app/StartWindow.h"
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "device/DeviceInterface.h"

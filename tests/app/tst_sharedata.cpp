@@ -4,7 +4,7 @@
 
 #include "chartdlg/GraphSettings.h"
 #include "common/IniSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/GraphPageTable.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageGraphCommonWgt.h"

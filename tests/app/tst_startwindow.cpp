@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "app/StartWindow.h"
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "support/Screenshot.h"

@@ -5,7 +5,7 @@
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 #include <QApplication>
 #include <QFile>

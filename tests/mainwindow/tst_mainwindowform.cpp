@@ -13,7 +13,7 @@
 #include <qwt_slider.h>
 
 #include "mainwindow/MainWindowForm.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 #include "support/Screenshot.h"
 
 // The form alone, on a window that has the one slot the form connects itself.

@@ -4,9 +4,9 @@
 
 #include "common/MessagePrompter.h"
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/SettingsDlg.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 using namespace motion_harness;
 

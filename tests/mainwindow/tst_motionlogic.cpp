@@ -9,8 +9,8 @@
 #include "mainwindow/MotionRules.h"
 #include "mainwindow/ZeroCommand.h"
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/CyclicSettings.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/CyclicSettings.h"
+#include "settings_model/SliderSettings.h"
 #include "support/SimulatedAxis.h"
 #include "trovsim.h"
 

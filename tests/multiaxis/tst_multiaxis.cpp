@@ -22,7 +22,7 @@
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "multiaxis/Multiaxis.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"

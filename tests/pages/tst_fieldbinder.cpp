@@ -12,7 +12,7 @@
 #include <functional>
 #include <limits>
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "support/RandomRecords.h"

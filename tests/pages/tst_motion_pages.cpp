@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "pages/PageBLDCMotorWgt.h"
 #include "pages/PageBordersWgt.h"
 #include "pages/PageDCMotorWgt.h"

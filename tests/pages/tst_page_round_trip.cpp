@@ -7,7 +7,7 @@
 #include "log/LogSettings.h"
 #include "pages/ControllerPageWgt.h"
 #include "pages/StagePageWgt.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/SettingsPageFactory.h"
 #include "support/RandomRecords.h"
 #include "support/SameMotorRecords.h"

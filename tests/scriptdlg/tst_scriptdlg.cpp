@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "common/FileChooser.h"
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "support/PageRender.h"
 

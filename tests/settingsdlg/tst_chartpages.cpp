@@ -11,7 +11,7 @@
 
 #include "chartdlg/GraphSettings.h"
 #include "common/IniSettings.h"
-#include "mainwindow/ColorButton.h"
+#include "widgets/ColorButton.h"
 #include "settingsdlg/GraphPageTable.h"
 #include "settingsdlg/PageGraphCommonWgt.h"
 #include "settingsdlg/PageGraphWgt.h"

@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 #include "settingsdlg/PageAboutWgt.h"
 #include "support/PageRender.h"
 

@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "mainwindow/LatestSample.h"
+#include "device/LatestSample.h"
 #include "settingsdlg/PageCalibWgt.h"
 #include "support/PageRender.h"
 

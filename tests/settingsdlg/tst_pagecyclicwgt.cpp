@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 
 #include "common/IniSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/PageCyclicWgt.h"
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 #include "support/Screenshot.h"
 
 #include <limits>

@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "common/MessagePrompter.h"
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/PageDebugWgt.h"
 #include "support/PageRender.h"

@@ -8,7 +8,7 @@
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 #include "support/PageRender.h"
 
 namespace {

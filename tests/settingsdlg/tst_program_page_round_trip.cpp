@@ -7,7 +7,7 @@
 #include "log/LogSettings.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/GraphPageTable.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageGraphCommonWgt.h"

@@ -17,7 +17,7 @@
 #include "device/UpdateThread.h"
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/PageRender.h"

@@ -10,7 +10,7 @@
 #include "pages/StagePageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/PageGraphWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsPageFactory.h"

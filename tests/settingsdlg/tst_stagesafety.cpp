@@ -16,7 +16,7 @@
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
-#include "mainwindow/LatestSample.h"
+#include "device/LatestSample.h"
 #include "settings_model/MotorSettings.h"
 #include "pages/StagePageWgt.h"
 #include "settings_model/StageSettings.h"

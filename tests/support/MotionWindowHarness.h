@@ -15,7 +15,7 @@
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
-#include "mainwindow/LatestSample.h"
+#include "device/LatestSample.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "support/SimulatedAxis.h"

@@ -5,9 +5,9 @@
 #include "log/LogSettings.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
-#include "settingsdlg/CyclicSettings.h"
+#include "settings_model/CyclicSettings.h"
 #include "settingsdlg/SettingsPageFactory.h"
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 // The records a settings dialog hands its pages, without a controller behind them.
 struct PageRecords

@@ -1,4 +1,4 @@
-#include "mainwindow/ColorButton.h"
+#include "widgets/ColorButton.h"
 
 #include <QColorDialog>
 #include <QPainter>

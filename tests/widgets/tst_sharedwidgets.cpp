@@ -6,9 +6,9 @@
 #include <qwt_slider.h>
 #include <qwt_text.h>
 
-#include "mainwindow/ColorButton.h"
-#include "mainwindow/DeadZoneSlider.h"
-#include "mainwindow/SliderScaleDraw.h"
+#include "widgets/ColorButton.h"
+#include "widgets/DeadZoneSlider.h"
+#include "widgets/SliderScaleDraw.h"
 #include "support/Screenshot.h"
 
 #include <limits>

@@ -1,4 +1,4 @@
-#include "app/StartupGlobals.h"
+#include "device/StartupGlobals.h"
 
 #include "common/ProgramVersion.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/LongLongSpinBox.h"
+#include "widgets/LongLongSpinBox.h"
 
 #include <QLineEdit>
 

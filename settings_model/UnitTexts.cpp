@@ -1,4 +1,4 @@
-#include "settingsdlg/UnitTexts.h"
+#include "settings_model/UnitTexts.h"
 
 QString positionUnit;
 QString speedUnit;

@@ -1,4 +1,4 @@
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/StepSpinBox.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

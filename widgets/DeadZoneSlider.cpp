@@ -1,4 +1,4 @@
-#include "mainwindow/DeadZoneSlider.h"
+#include "widgets/DeadZoneSlider.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

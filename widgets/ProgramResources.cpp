@@ -1,4 +1,4 @@
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 
 #include <QtGlobal>
 

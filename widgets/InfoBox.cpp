@@ -1,6 +1,6 @@
-#include "mainwindow/InfoBox.h"
+#include "widgets/InfoBox.h"
 
-#include "mainwindow/ProgramResources.h"
+#include "widgets/ProgramResources.h"
 #include "ui_infobox.h"
 
 #include <QAbstractButton>

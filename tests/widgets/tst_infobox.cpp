@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "mainwindow/InfoBox.h"
+#include "widgets/InfoBox.h"
 #include "support/Screenshot.h"
 
 namespace {

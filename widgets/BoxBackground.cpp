@@ -1,4 +1,4 @@
-#include "common/BoxBackground.h"
+#include "widgets/BoxBackground.h"
 
 #include <QEvent>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "mainwindow/SliderScaleDraw.h"
+#include "widgets/SliderScaleDraw.h"
 
 #include <qwt_text.h>
 

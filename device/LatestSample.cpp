@@ -1,4 +1,4 @@
-#include "mainwindow/LatestSample.h"
+#include "device/LatestSample.h"
 
 status_t lastStatus{};
 analog_data_t lastAnalogData{};

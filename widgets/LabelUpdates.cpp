@@ -1,6 +1,6 @@
-#include "common/LabelUpdates.h"
+#include "widgets/LabelUpdates.h"
 
-#include "common/BoxBackground.h"
+#include "widgets/BoxBackground.h"
 
 #include <QLabel>
 #include <QLayout>

@@ -3,8 +3,8 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 
-#include "mainwindow/LongLongSpinBox.h"
-#include "mainwindow/StepSpinBox.h"
+#include "widgets/LongLongSpinBox.h"
+#include "widgets/StepSpinBox.h"
 
 #include <limits>
 

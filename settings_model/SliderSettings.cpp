@@ -1,4 +1,4 @@
-#include "settingsdlg/SliderSettings.h"
+#include "settings_model/SliderSettings.h"
 
 SliderSettings::SliderSettings() : SliderSettings(0, 0, false, false, false) {}
 
