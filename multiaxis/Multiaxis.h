@@ -1,9 +1,7 @@
 #ifndef MULTIAXIS_H
 #define MULTIAXIS_H
 
-#include <QColor>
 #include <QDateTime>
-#include <QFont>
 #include <QList>
 #include <QPointF>
 #include <QStringList>
@@ -11,32 +9,28 @@
 #include <QWidget>
 
 #include <atomic>
-#include <functional>
 #include <memory>
-#include <tuple>
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
 #include "multiaxis/MultiaxisExit.h"
-#include "multiaxis/JogTracker.h"
 #include "multiaxis/UserUnits.h"
 #include "scriptdlg/ScriptAxisHost.h"
 #include "trov.h"
 
+class AxisSlotStatus;
 class DeviceInterface;
+class MultiaxisConfig;
+class MultiaxisMotion;
+class PositionPlot;
 class QShortcut;
 class ScriptControl;
 class ScriptEngineThread;
 class InfoBox;
-class IniSaver;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimer;
-class QwtPlot;
-class QwtPlotCurve;
-class QwtPlotMarker;
-class QwtPlotPicker;
 class ScriptDlg;
 class SettingsDlg;
 class StepSpinBox;
@@ -46,7 +40,8 @@ namespace Ui { class multiaxisClass; }
 // The control window of two or three controllers opened together, shown in the slots X, Y and
 // Z. Each axis (a controller, indexed in opening order) has its own polling thread and settings
 // dialog; axisOrder says which axis each slot shows. The display is rebuilt from the latest
-// samples by a 33 ms timer.
+// samples by a 33 ms timer. The slots' status, the position plot, the motion commands and the
+// window's configuration are each kept by a helper of their own.
 class Multiaxis : public QWidget, public ScriptAxisHost
 {
     Q_OBJECT
@@ -59,6 +54,7 @@ public:
     static constexpr int threadJoinMs = 2000;
     // A failed read of the positioner name is tried again after this long.
     static constexpr int stageRetryMs = 1000;
+    static constexpr const char* slotLetters[maxAxes] = {"X", "Y", "Z"};
 
     // One entry per opened controller, in the same order: the handle open_device gave through
     // the gateway, the name it was opened by, the gateway. Controllers beyond the third are
@@ -71,15 +67,13 @@ public:
 
     // "12 005/256" for axis `axis` (an axis index), with its microstep divisor.
     QString positionToString(int steps, int usteps, int axis) const;
-    void loadUnitSettings();
-    // Both write settings.ini; a failure is logged and shown once a session.
-    void saveUnitSettings();
-    // Serial numbers of the axes in slot order, as decimal text.
-    QStringList serialList() const;
-    void saveLastGroup();
     // Microstep divisor of axis `axis` (an axis index), from its settings dialog.
     int divisor(int axis) const;
+    // Lets the targets of a slot's boxes go out in the unit of axis `axis`.
+    void giveBoxesDivisor(int slot, int axis);
     int axisCount() const { return n; }
+    // A line in the message log (or on stderr without one).
+    void logLine(const QString& text) const;
     // Stops the refresh and every thread and closes the controllers; closeEvent runs it after
     // its saves. Safe to call more than once.
     void shutDown();
@@ -93,12 +87,6 @@ public:
     UserUnits units;
     // Per slot: the axis index shown in it; always a permutation of the open axes.
     int axisOrder[maxAxes] = {0, 1, 2};
-    bool alarmShown[maxAxes] = {false, false, false};
-    // Per slot: what its texts were last made from. The refresh runs three times per sample;
-    // with the same inputs it formats and sets nothing.
-    using SlotInputs = std::tuple<int, uint32_t, int, bool, QString, unsigned int, unsigned int, unsigned int, int32_t,
-                                  int32_t, int32_t, int32_t, int32_t, int32_t, uint32_t, uint32_t>;
-    SlotInputs shownInputs[maxAxes];
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
     QList<DeviceInterface*> devices;
@@ -117,44 +105,23 @@ public:
     QList<QLabel*> speedValue;
     QList<QLabel*> commandValue;
     QList<QLabel*> powerValue;
-    // Per slot: the plot and its axis showing the slot's position.
-    int plotAxis[maxAxes];
-    QwtPlot* slotPlot[maxAxes];
 
-    QColor normalColor;
-    QColor alarmColor;
-    QFont font;
-    // Per axis: the left and right border last set on the plot scale, in display units.
-    double borderCache[maxAxes][2];
-    // Per axis: no positioner memory known; its stage pages are disabled.
-    bool stageAbsent[maxAxes];
-    // Per axis: its slot's controls are disabled because it is lost.
-    bool lostShown[maxAxes];
     bool exitPending = false;
     InfoBox* exitWaitBox = nullptr;
-    QwtPlot* plotXY = nullptr;
-    QwtPlot* plotZ = nullptr;
-    QwtPlotCurve* curveXY = nullptr;
-    QwtPlotCurve* curveZ = nullptr;
-    // Per slot; positionLine[2] is null with two axes.
-    QwtPlotMarker* leftLimit[maxAxes];
-    QwtPlotMarker* rightLimit[maxAxes];
-    QwtPlotMarker* positionLine[maxAxes] = {nullptr, nullptr, nullptr};
-    QwtPlotPicker* pickerXY = nullptr;
-    QwtPlotPicker* pickerZ = nullptr;
     QTimer* refreshTimer = nullptr;
-    // Monotonic milliseconds; tests replace it to step the stage retry.
-    std::function<qint64()> clockMs;
 
-    // ---- motion, jogging, script engine and exit
+    std::unique_ptr<AxisSlotStatus> slotStatus;
+    std::unique_ptr<PositionPlot> plot;
+    std::unique_ptr<MultiaxisConfig> config;
+    // Made with the script engine, as the arrows and jog buttons start to count.
+    std::unique_ptr<MultiaxisMotion> motion;
+
+    // ---- script engine
     ScriptEngineThread* scriptEngine() const;
     // The script's view of the axes: the open ones only, by axis index.
     int scriptAxisCount() const override { return n; }
     DeviceInterface* scriptAxisGateway(int axis) const override;
     std::atomic<device_t>* scriptAxisHandle(int axis) const override;
-    // The target of a slot's box value or plot coordinate, in display units, for the axis shown in
-    // the slot; false (nothing to send) when it is not finite.
-    bool slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const;
     // How long the shut-down waits for a running script.
     static constexpr int scriptQuitMs = 5000;
 
@@ -184,7 +151,6 @@ public slots:
     void updateSettings();
     void receiveUnits(bool enabled, QString unitText, uint coeff1, uint coeff2, uint precision);
     void receiveSerials(QStringList serials);
-    void rescalePlots();
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
@@ -195,20 +161,6 @@ protected:
 private:
     void findSlotWidgets();
     void setUpSpinBoxes();
-    void buildPlots();
-    void refreshSlot(int slot, QString* title);
-    // The slot's controls and position line as for a lost (or present) axis.
-    void showLost(int slot, bool lost);
-    void showAlarm(int slot, bool alarm);
-    void detectStage(int axis);
-    QString axisName(int axis) const;
-    // Left and right border of axis `axis` in display units (microsteps from whole steps on).
-    void borders(int axis, double* left, double* right) const;
-    void applyScale(int slot, double left, double right);
-    // Lets the targets of a slot's boxes go out in the unit of axis `axis`.
-    void giveBoxesDivisor(int slot, int axis);
-    void logLine(const QString& text) const;
-    void commitOrReport(IniSaver& file);
 
     // Hooks of the script engine and the exit sequence, filled in with them.
     void startScriptEngine();
@@ -219,14 +171,7 @@ private:
     // The exit check of each refresh while an exit is pending; false ends the refresh.
     bool exitCheck();
 
-    // Motion and exit helpers.
-    result_t command(int axis, result_t (DeviceInterface::*call)(device_t));
-    void sendJog(const JogTracker::Action& action);
-    // Focus left the window: every held jog soft-stops now.
-    void releaseJogs();
-    bool handleJogKey(QObject* object, QKeyEvent* event);
-    void handleJogButton(QObject* object, QEvent* event);
-    void moveAll(bool shift);
+    // Settings buttons and exit helpers.
     void openSettings(int slot);
     QString serialsOf(const QVector<int>& axes) const;
     // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
@@ -235,7 +180,6 @@ private:
     qint64 nowMs() const;
 
     std::unique_ptr<ScriptControl> scriptWiring;
-    std::unique_ptr<JogTracker> jogTracker;
     MultiaxisExit exitSequence;
     QShortcut* stopShortcut = nullptr;
     QShortcut* enterShortcut = nullptr;
@@ -246,10 +190,6 @@ private slots:
 private:
     int n = 0;
     bool shutDownDone = false;
-    // What the plots showed at their last replot.
-    QVector<double> plottedState;
-    // Per axis: when the positioner name was last asked for.
-    qint64 stageReadAt[maxAxes];
 };
 
 #endif // MULTIAXIS_H

@@ -23,7 +23,10 @@
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "widgets/StepSpinBox.h"
+#include "multiaxis/AxisSlotStatus.h"
 #include "multiaxis/Multiaxis.h"
+#include "multiaxis/MultiaxisConfig.h"
+#include "multiaxis/PositionPlot.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -176,9 +179,9 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     for (QWidget* z : std::initializer_list<QWidget*>{w.spinBox_moveTo[2], w.spinBox_shiftOn[2], w.pushButton_joyDec[2],
                                                       w.pushButton_joyInc[2], w.groupBox[2]})
         QCOMPARE(z->isEnabled(), three);
-    QCOMPARE(w.positionLine[2] != nullptr, three);
-    QCOMPARE(w.pickerZ != nullptr, three);
-    QCOMPARE(w.leftLimit[2]->isVisible(), three);
+    QCOMPARE(w.plot->positionLine[2] != nullptr, three);
+    QCOMPARE(w.plot->pickerZ != nullptr, three);
+    QCOMPARE(w.plot->leftLimit[2]->isVisible(), three);
 
     // Every stage page starts disabled; one axis' signal reaches only its own dialog.
     auto stageFieldsEnabled = [&w](int axis) {
@@ -217,7 +220,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     w.UpdateState();
     QCOMPARE(calls(0, "get_engine_settings"), reads + 1);
     QVERIFY(w.groupBox[0]->isEnabled());
-    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::SolidLine);
+    QCOMPARE(w.plot->positionLine[0]->linePen().style(), Qt::SolidLine);
 
     feed(w, 0, status(1, 0), false);
     const int before = changes.count;
@@ -225,7 +228,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
         w.UpdateState();
     QCOMPARE(changes.count, before + 1);
     QVERIFY(!w.spinBox_moveTo[0]->isEnabled() && !w.groupBox[0]->isEnabled() && !w.pushButton_joyInc[0]->isEnabled());
-    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::DashLine);
+    QCOMPARE(w.plot->positionLine[0]->linePen().style(), Qt::DashLine);
     QVERIFY(!w.windowTitle().contains(QStringLiteral("10001")));
 
     // Back with another divisor: the boxes take it, so typed targets go out in the new unit.
@@ -239,7 +242,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     w.UpdateState();
     QCOMPARE(calls(0, "get_engine_settings"), reads + 3);  // our get above, and one re-read
     QVERIFY(w.spinBox_moveTo[0]->isEnabled() && w.groupBox[0]->isEnabled());
-    QCOMPARE(w.positionLine[0]->linePen().style(), Qt::SolidLine);
+    QCOMPARE(w.plot->positionLine[0]->linePen().style(), Qt::SolidLine);
     QCOMPARE(w.spinBox_moveTo[0]->getStepFactor(), 128);
     QCOMPARE(w.spinBox_moveTo[0]->getUStep(), 64);
 }
@@ -265,14 +268,14 @@ void tst_multiaxis::displayRows()
         feed(w, a, status(10, 128, 0, 0x88, 2));
     w.UpdateState();
 
-    QCOMPARE(w.curveXY->sample(0), QPointF(10.5, 10.5));
-    QCOMPARE(w.curveZ->sample(0).y(), 10.0);
-    QCOMPARE(w.positionLine[2]->yValue(), 10.0);
-    QCOMPARE(w.leftLimit[0]->xValue(), -5.0);
-    QCOMPARE(w.plotXY->axisScaleDiv(QwtPlot::xBottom).lowerBound(), -5.0);
-    QCOMPARE(w.plotXY->axisScaleDiv(QwtPlot::xBottom).upperBound(), 100.0);
-    QVERIFY(w.plotXY->axisAutoScale(QwtPlot::yLeft));
-    QVERIFY(!w.plotXY->axisAutoScale(QwtPlot::xBottom));
+    QCOMPARE(w.plot->curveXY->sample(0), QPointF(10.5, 10.5));
+    QCOMPARE(w.plot->curveZ->sample(0).y(), 10.0);
+    QCOMPARE(w.plot->positionLine[2]->yValue(), 10.0);
+    QCOMPARE(w.plot->leftLimit[0]->xValue(), -5.0);
+    QCOMPARE(w.plot->plotXY->axisScaleDiv(QwtPlot::xBottom).lowerBound(), -5.0);
+    QCOMPARE(w.plot->plotXY->axisScaleDiv(QwtPlot::xBottom).upperBound(), 100.0);
+    QVERIFY(w.plot->plotXY->axisAutoScale(QwtPlot::yLeft));
+    QVERIFY(!w.plot->plotXY->axisAutoScale(QwtPlot::xBottom));
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("10 128/256"));
     QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
     QCOMPARE(w.currentValue[0]->text(), QStringLiteral("56 mA"));
@@ -295,21 +298,21 @@ void tst_multiaxis::displayRows()
     // The alarm background is set on a change only.
     feed(w, 1, status(0, 0, STATE_ALARM));
     w.UpdateState();
-    QVERIFY(w.groupBox[1]->styleSheet().contains(w.alarmColor.name()));
+    QVERIFY(w.groupBox[1]->styleSheet().contains(w.slotStatus->alarmColor.name()));
     w.groupBox[1]->setStyleSheet(QStringLiteral("QGroupBox { }"));
     w.UpdateState();
     QCOMPARE(w.groupBox[1]->styleSheet(), QStringLiteral("QGroupBox { }"));
     feed(w, 1, status(0, 0));
     w.UpdateState();
-    QVERIFY(w.groupBox[1]->styleSheet().contains(w.normalColor.name()));
+    QVERIFY(w.groupBox[1]->styleSheet().contains(w.slotStatus->normalColor.name()));
 
     // Limit lines follow the switches.
     status_t atLeft = status(0, 0);
     atLeft.GPIOFlags = STATE_LEFT_EDGE;
     feed(w, 0, atLeft);
     w.UpdateState();
-    QVERIFY(w.leftLimit[0]->isVisible());
-    QVERIFY(!w.rightLimit[0]->isVisible());
+    QVERIFY(w.plot->leftLimit[0]->isVisible());
+    QVERIFY(!w.plot->rightLimit[0]->isVisible());
 }
 
 // Three axes whose every field differs, through the window's own refresh: each slot shows its
@@ -333,15 +336,15 @@ void tst_multiaxis::everySlotShowsItsOwnAxis()
                              w.currentValue[s]->text(), w.speedValue[s]->text(), w.commandValue[s]->text(),
                              w.powerValue[s]->text()}.join(", ")
                      + (w.commandValue[s]->font().bold() ? " bold" : "")
-                     + (w.groupBox[s]->styleSheet().contains(w.alarmColor.name()) ? " alarm" : "")
-                     + (w.leftLimit[s]->isVisible() ? " L" : "") + (w.rightLimit[s]->isVisible() ? " R" : "");
+                     + (w.groupBox[s]->styleSheet().contains(w.slotStatus->alarmColor.name()) ? " alarm" : "")
+                     + (w.plot->leftLimit[s]->isVisible() ? " L" : "") + (w.plot->rightLimit[s]->isVisible() ? " R" : "");
     }
     QCOMPARE(shown, (QStringList{
         "Motor X, SN 10001, 11 128/256, 12 V, 51 mA, 7 1/256 steps/s, Move to, Norm bold L",
         "Motor Y, SN 10002, 22 064/256, 13 V, 52 mA, 8 2/256 steps/s, Shift on, Reduc alarm",
         "Motor Z, SN 10003, 33 032/256, 14 V, 53 mA, 9 3/256 steps/s, Stop, Max R"}));
-    QCOMPARE(w.curveXY->sample(0), QPointF(11.5, 22.25));
-    QCOMPARE(w.curveZ->sample(0).y(), 33.0);
+    QCOMPARE(w.plot->curveXY->sample(0), QPointF(11.5, 22.25));
+    QCOMPARE(w.plot->curveZ->sample(0).y(), 33.0);
 }
 
 void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
@@ -350,7 +353,7 @@ void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
     rig.detachPolling();
     Multiaxis& w = *rig.window;
     qint64 now = 5000;
-    w.clockMs = [&now] { return now; };
+    w.slotStatus->clockMs = [&now] { return now; };
     StageSettings* stage = w.settingsDlgs[0]->stageSettings;
 
     // Dialog hidden: only the mark.
@@ -442,7 +445,7 @@ void tst_multiaxis::refreshFollowsInputsBesideTheSample()
     QTEST(w.curPos[0]->text(), "curPos");
     QTEST(w.speedValue[0]->text(), "speed");
     QTEST(w.groupBox[0]->title(), "title");
-    QCOMPARE(w.groupBox[0]->styleSheet().contains(w.alarmColor.name()), change == 4);
+    QCOMPARE(w.groupBox[0]->styleSheet().contains(w.slotStatus->alarmColor.name()), change == 4);
 }
 
 // A slot's values show whole; one that fits repaints its label and lays nothing out again.
@@ -580,7 +583,7 @@ void tst_multiaxis::reorderingMovesTargetsAndIsSaved()
         Rig rig(2);
         rig.detachPolling();
         Multiaxis& w = *rig.window;
-        QCOMPARE(w.serialList(), QStringList({QStringLiteral("10001"), QStringLiteral("10002")}));
+        QCOMPARE(w.config->serialList(), QStringList({QStringLiteral("10001"), QStringLiteral("10002")}));
         w.spinBox_moveTo[0]->setValue(100, 5);
         w.spinBox_shiftOn[0]->setValue(-2, -7);
         // Slot Y counts in 1/128: its pair must come back whole in slot X.

@@ -23,6 +23,7 @@
 #include "widgets/InfoBox.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/Multiaxis.h"
+#include "multiaxis/MultiaxisMotion.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThreadMulti.h"
 #include "settings_model/MotorSettings.h"
@@ -230,7 +231,7 @@ private slots:
         w.units.coeff1 = 1;
         w.units.coeff2 = 2;
         UserUnits::StepPair target{7, 7};
-        QTEST(w.slotTarget(slot, value, click, &target), "sent");
+        QTEST(w.motion->slotTarget(slot, value, click, &target), "sent");
         QFETCH(bool, sent);
         if (sent) {
             QTEST(target.step, "step");
@@ -251,7 +252,7 @@ private slots:
         w.axisOrder[0] = 1;
         w.axisOrder[1] = 0;
         UserUnits::StepPair target;
-        QVERIFY(w.slotTarget(0, 10.0, true, &target));
+        QVERIFY(w.motion->slotTarget(0, 10.0, true, &target));
         QCOMPARE(target.uStep, 8); // half a step at 1/16
         w.OnPickerXYPointSelected(QPointF(10, -3));
         QCOMPARE(commands(), (QStringList{"move@axis2", "move@axis1"}));

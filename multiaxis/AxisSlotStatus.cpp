@@ -1,0 +1,199 @@
+#include "multiaxis/AxisSlotStatus.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPen>
+#include <QPushButton>
+
+#include <qwt_plot_marker.h>
+
+#include <cstring>
+
+#include "common/FieldText.h"
+#include "device/ControllerSettings.h"
+#include "device/DeviceInterface.h"
+#include "multiaxis/PositionPlot.h"
+#include "settings_model/MotorSettings.h"
+#include "settings_model/StageSettings.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "widgets/LabelUpdates.h"
+#include "widgets/StepSpinBox.h"
+
+namespace {
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+QPen withStyle(QPen pen, Qt::PenStyle style)
+{
+    pen.setStyle(style);
+    return pen;
+}
+
+} // namespace
+
+AxisSlotStatus::AxisSlotStatus(Multiaxis& window) : clockMs(monotonicMs), window(window)
+{
+    for (int i = 0; i < Multiaxis::maxAxes; ++i) {
+        stageAbsent[i] = true;
+        lostShown[i] = true;
+        stageReadAt[i] = 0;
+    }
+}
+
+void AxisSlotStatus::showLost(int s, bool lost)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{window.groupBox[s], window.curPos[s], window.pushButton_joyDec[s],
+                                                      window.pushButton_joyInc[s], window.spinBox_moveTo[s],
+                                                      window.spinBox_shiftOn[s]})
+        w->setEnabled(!lost);
+    QwtPlotMarker* positionLine = window.plot->positionLine[s];
+    positionLine->setLinePen(withStyle(positionLine->linePen(), lost ? Qt::DashLine : Qt::SolidLine));
+}
+
+void AxisSlotStatus::showAlarm(int s, bool alarm)
+{
+    const QColor& colour = alarm ? alarmColor : normalColor;
+    LabelUpdates::setStyleSheet(window.groupBox[s], QStringLiteral("QGroupBox { background-color: ") + colour.name()
+                                                        + QStringLiteral(" ; }"));
+}
+
+void AxisSlotStatus::refreshSlot(int s, QString* title)
+{
+    const int a = window.axisOrder[s];
+    const AxisSample& sample = window.samples[a];
+    if (!sample.connected) {
+        if (!lostShown[a]) {
+            showLost(s, true);
+            lostShown[a] = true;
+        }
+        return;
+    }
+    if (lostShown[a]) {
+        showLost(s, false);
+        window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
+        // Targets typed before go out in the unit the controller counts in now.
+        window.giveBoxesDivisor(s, a);
+        lostShown[a] = false;
+    }
+
+    detectStage(a);
+
+    title->append(axisName(a));
+    if (s != window.axisCount() - 1)
+        title->append(QStringLiteral(", "));
+
+    const status_t& st = sample.state;
+    const bool alarm = (st.Flags & STATE_ALARM) != 0;
+    if (alarm != alarmShown[a]) {
+        showAlarm(s, alarm);
+        alarmShown[a] = alarm;
+    }
+
+    const UserUnits& units = window.units;
+    const ControllerSettings* identity = window.settingsDlgs[a]->controllerSettings;
+    const int d = window.divisor(a);
+    SlotInputs inputs{a,           identity->serialNumber, d,           units.recalcEnabled, units.units,
+                      units.coeff1, units.coeff2,           units.precision, st.CurPosition, st.uCurPosition,
+                      st.CurSpeed, st.uCurSpeed,           st.Upwr,     st.Ipwr,             st.MvCmdSts,
+                      st.PWRSts};
+    if (inputs == shownInputs[s])
+        return;
+    shownInputs[s] = std::move(inputs);
+
+    window.groupBox[s]->setTitle(Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s])
+                                 + QStringLiteral(", SN ") + QString::number(identity->serialNumber));
+
+    LabelUpdates::setText(window.curPos[s], units.recalcEnabled
+                                                ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)
+                                                : UserUnits::positionToString(st.CurPosition, st.uCurPosition, d));
+    LabelUpdates::setText(window.voltageValue[s], QStringLiteral("%1 V").arg(st.Upwr / 100.0));
+    LabelUpdates::setText(window.currentValue[s], QStringLiteral("%1 mA").arg(st.Ipwr));
+    LabelUpdates::setText(window.speedValue[s],
+                          QStringLiteral("%1 %2/%3 steps/s").arg(st.CurSpeed).arg(st.uCurSpeed).arg(d));
+
+    static const char* const commandTexts[] = {"Unknown", "Move to", "Shift on", "Move left", "Move right",
+                                               "Stop",    "Homing",  "Loft",     "Soft stop"};
+    const unsigned int command = st.MvCmdSts & MVCMD_NAME_BITS;
+    LabelUpdates::setText(window.commandValue[s], Multiaxis::tr(commandTexts[command <= 8 ? command : 0]));
+    QFont commandFont = font;
+    commandFont.setWeight((st.MvCmdSts & MVCMD_RUNNING) ? 75 : 50);
+    LabelUpdates::setFont(window.commandValue[s], commandFont);
+
+    const char* power = "Unknown";
+    switch (st.PWRSts) {
+    case 0:
+        power = "Uknwn";
+        break;
+    case 1:
+        power = "Off";
+        break;
+    case 3:
+        power = "Norm";
+        break;
+    case 4:
+        power = "Reduc";
+        break;
+    case 5:
+        power = "Max";
+        break;
+    default:
+        break;
+    }
+    LabelUpdates::setText(window.powerValue[s], Multiaxis::tr(power));
+}
+
+void AxisSlotStatus::detectStage(int a)
+{
+    SettingsDlg* dialog = window.settingsDlgs[a];
+    StageSettings* stage = dialog->stageSettings;
+    const bool present = (window.samples[a].state.Flags & STATE_EEPROM_CONNECTED) != 0;
+    if (!present) {
+        if (!stageAbsent[a]) {
+            std::memset(&stage->stageName, 0, sizeof stage->stageName);
+            emit window.SgnDisableStagePages(true, a);
+            if (!dialog->isVisible())
+                stage->stageReloadPending = false;
+        }
+        stageAbsent[a] = true;
+        stageReadAt[a] = 0;
+        return;
+    }
+    if (!stageAbsent[a])
+        return;
+    // A failed read is tried again once a second, not on every refresh.
+    const qint64 now = clockMs();
+    if (stageReadAt[a] != 0 && now - stageReadAt[a] < Multiaxis::stageRetryMs)
+        return;
+    stageReadAt[a] = now == 0 ? 1 : now;
+    stage_name_t name{};
+    if (window.devices[a]->get_stage_name(window.deviceHandle[a].load(), &name) != 0)
+        return;
+    stage->stageName = name;
+    stageAbsent[a] = false;
+    if (!dialog->isVisible()) {
+        stage->stageReloadPending = true;
+    } else {
+        dialog->StageSettingsFromDeviceToClassToUi();
+        emit window.SgnDisableStagePages(false, a);
+    }
+}
+
+QString AxisSlotStatus::axisName(int a) const
+{
+    const SettingsDlg* dialog = window.settingsDlgs[a];
+    const QString positioner = readFieldText(dialog->stageSettings->stageName.PositionerName);
+    if (!positioner.isEmpty() && (window.samples[a].state.Flags & STATE_EEPROM_CONNECTED))
+        return QLatin1Char('[') + positioner + QLatin1Char(']');
+    const QString controller = readFieldText(dialog->motorSettings->controllerName.ControllerName);
+    if (!controller.isEmpty())
+        return controller;
+    return readFieldText(dialog->controllerSettings->deviceInformation.ManufacturerId)
+           + QString::number(dialog->controllerSettings->serialNumber);
+}

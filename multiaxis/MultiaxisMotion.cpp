@@ -1,0 +1,202 @@
+#include "multiaxis/MultiaxisMotion.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "device/DeviceInterface.h"
+#include "widgets/StepSpinBox.h"
+
+MultiaxisMotion::MultiaxisMotion(Multiaxis& window) : jogTracker(window.axisCount()), window(window) {}
+
+result_t MultiaxisMotion::command(int axis, result_t (DeviceInterface::*call)(device_t))
+{
+    return (window.devices[axis]->*call)(window.deviceHandle[axis].load());
+}
+
+void MultiaxisMotion::commandAll(result_t (DeviceInterface::*call)(device_t))
+{
+    for (int a = 0; a < window.axisCount(); ++a)
+        command(a, call);
+}
+
+void MultiaxisMotion::stop()
+{
+    jogTracker.releaseAll();
+    commandAll(&DeviceInterface::command_stop);
+}
+
+void MultiaxisMotion::softStop()
+{
+    jogTracker.releaseAll();
+    for (int a = 0; a < window.axisCount(); ++a) {
+        const unsigned int m = window.samples[a].state.MvCmdSts;
+        if (!(m & MVCMD_RUNNING))
+            command(a, &DeviceInterface::command_power_off);
+        else if (m == (MVCMD_SSTP | MVCMD_RUNNING))
+            command(a, &DeviceInterface::command_stop);
+        else
+            command(a, &DeviceInterface::command_sstp);
+    }
+}
+
+bool MultiaxisMotion::slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const
+{
+    if (slot < 0 || slot >= window.axisCount())
+        return false;
+    const double factor = window.units.displayFactor();
+    if (!std::isfinite(value / factor))
+        return false;
+    const int d = window.divisor(window.axisOrder[slot]);
+    *target = plotClick ? UserUnits::clickToStepPair(value, factor, d) : UserUnits::toStepPair(value, factor, d);
+    return true;
+}
+
+void MultiaxisMotion::moveAll(bool shift)
+{
+    const int n = window.axisCount();
+    // Every box is read before the first command goes out; one that holds no target stops all.
+    for (int s = 0; s < n; ++s) {
+        StepSpinBox* box = shift ? window.spinBox_shiftOn[s] : window.spinBox_moveTo[s];
+        if (!box->commitText()) {
+            window.logLine(Multiaxis::tr("Motor %2, %1: \"%3\" is not a target; nothing was sent.")
+                               .arg(shift ? Multiaxis::tr("Shift on") : Multiaxis::tr("Move to"),
+                                    QLatin1String(Multiaxis::slotLetters[s]), box->cleanText()));
+            box->setFocus();
+            return;
+        }
+    }
+    UserUnits::StepPair targets[Multiaxis::maxAxes];
+    bool valid[Multiaxis::maxAxes] = {false, false, false};
+    for (int s = 0; s < n; ++s) {
+        const StepSpinBox* box = shift ? window.spinBox_shiftOn[s] : window.spinBox_moveTo[s];
+        if (window.units.recalcEnabled) {
+            valid[s] = slotTarget(s, box->value(), false, &targets[s]);
+        } else {
+            targets[s] = {box->getStep(), box->getUStep()};
+            valid[s] = true;
+        }
+    }
+    for (int s = 0; s < n; ++s) {
+        if (!valid[s])
+            continue;
+        const int a = window.axisOrder[s];
+        if (shift)
+            window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
+        else
+            window.devices[a]->command_move(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
+    }
+}
+
+void MultiaxisMotion::pickXY(const QPointF& point)
+{
+    const double coordinates[2] = {point.x(), point.y()};
+    for (int s = 0; s < 2 && s < window.axisCount(); ++s) {
+        UserUnits::StepPair target;
+        if (!slotTarget(s, coordinates[s], true, &target))
+            continue;
+        const int a = window.axisOrder[s];
+        window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
+    }
+}
+
+void MultiaxisMotion::pickZ(const QPointF& point)
+{
+    UserUnits::StepPair target;
+    if (window.axisCount() < 3 || !slotTarget(2, point.y(), true, &target))
+        return;
+    const int a = window.axisOrder[2];
+    window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
+}
+
+// ---- jogging
+
+void MultiaxisMotion::sendJog(const JogTracker::Action& action)
+{
+    if (action.slot < 0 || action.slot >= window.axisCount())
+        return;
+    const int a = window.axisOrder[action.slot];
+    switch (action.command) {
+    case JogTracker::Command::Left: command(a, &DeviceInterface::command_left); break;
+    case JogTracker::Command::Right: command(a, &DeviceInterface::command_right); break;
+    case JogTracker::Command::SoftStop: command(a, &DeviceInterface::command_sstp); break;
+    case JogTracker::Command::None: break;
+    }
+}
+
+void MultiaxisMotion::releaseJogs()
+{
+    for (int slot : jogTracker.releaseAll())
+        sendJog({slot, JogTracker::Command::SoftStop});
+}
+
+bool MultiaxisMotion::handleJogKey(QObject* object, QKeyEvent* event)
+{
+    const auto* widget = qobject_cast<QWidget*>(object);
+    int slot = -1;
+    JogTracker::Command direction = JogTracker::Command::None;
+    if (!widget || widget->window() != &window || !jogTracker.keyJog(event->key(), &slot, &direction))
+        return false;
+    // Arrows typed into a box edit it and move nothing.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool editing = focus
+                         && (qobject_cast<const QAbstractSpinBox*>(focus)
+                             || qobject_cast<const QAbstractSpinBox*>(focus->parentWidget()));
+    if (event->type() == QEvent::KeyPress) {
+        if (editing)
+            return false;
+        sendJog(jogTracker.keyPressed(event->key(), false));
+        return true;
+    }
+    sendJog(jogTracker.keyReleased(event->key()));
+    return !editing;
+}
+
+void MultiaxisMotion::handleJogButton(QObject* object, QEvent* event)
+{
+    for (int s = 0; s < window.axisCount(); ++s) {
+        const bool decrease = object == window.pushButton_joyDec[s];
+        if (!decrease && object != window.pushButton_joyInc[s])
+            continue;
+        auto* button = static_cast<QPushButton*>(object);
+        if (event->type() == QEvent::MouseButtonRelease)
+            sendJog(jogTracker.buttonReleased(button));
+        else
+            sendJog(jogTracker.buttonPressed(button, s, !decrease, button->isEnabled()));
+        return;
+    }
+}
+
+bool MultiaxisMotion::filterEvent(QObject* object, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        // Handled and consumed here whatever has the focus: a button would take the arrows.
+        if (handleJogKey(object, static_cast<QKeyEvent*>(event)))
+            return true;
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        handleJogButton(object, event);
+        break;
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+    case QEvent::Hide:
+        // No release may ever come (a modal takes the mouse, the window is gone).
+        if (object == &window)
+            releaseJogs();
+        break;
+    case QEvent::ApplicationStateChange:
+        if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive)
+            releaseJogs();
+        break;
+    default:
+        break;
+    }
+    return false;
+}

@@ -1,0 +1,52 @@
+#ifndef MULTIAXISMOTION_H
+#define MULTIAXISMOTION_H
+
+#include "multiaxis/JogTracker.h"
+#include "multiaxis/Multiaxis.h"
+#include "multiaxis/UserUnits.h"
+#include "trov.h"
+
+class DeviceInterface;
+class QEvent;
+class QKeyEvent;
+class QObject;
+class QPointF;
+
+// The motion commands of the multi-axis window: stop and soft stop of every axis, move to and
+// shift on from the slots' boxes, a click on the position plot, and the jogs of the arrow keys
+// and jog buttons. The window stops a running script before it calls in.
+class MultiaxisMotion
+{
+public:
+    explicit MultiaxisMotion(Multiaxis& window);
+
+    // Sends a command without arguments to axis `axis` (an axis index).
+    result_t command(int axis, result_t (DeviceInterface::*call)(device_t));
+    // The same command to every open axis, in axis order.
+    void commandAll(result_t (DeviceInterface::*call)(device_t));
+    void stop();
+    // Pressed again and again: soft stop, then hard stop, then power off.
+    void softStop();
+    void moveAll(bool shift);
+    void pickXY(const QPointF& point);
+    void pickZ(const QPointF& point);
+    // The target of a slot's box value or plot coordinate, in display units, for the axis shown in
+    // the slot; false (nothing to send) when it is not finite.
+    bool slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const;
+
+    // The jog part of the window's application-wide event filter: true when the event is used up.
+    bool filterEvent(QObject* object, QEvent* event);
+    // Focus left the window: every held jog soft-stops now.
+    void releaseJogs();
+
+    JogTracker jogTracker;
+
+private:
+    void sendJog(const JogTracker::Action& action);
+    bool handleJogKey(QObject* object, QKeyEvent* event);
+    void handleJogButton(QObject* object, QEvent* event);
+
+    Multiaxis& window;
+};
+
+#endif // MULTIAXISMOTION_H
