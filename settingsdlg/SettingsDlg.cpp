@@ -6,18 +6,13 @@
 #include <QColor>
 #include <QPalette>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QSettings>
 
 #include "chartdlg/GraphSettings.h"
 #include "common/FieldText.h"
-#include "common/FileChooser.h"
-#include "common/MessagePrompter.h"
 #include "common/IniSaver.h"
-#include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "common/SettingsWriteReport.h"
 #include "common/WindowPlacement.h"
@@ -28,17 +23,13 @@
 #include "device/UpdateThread.h"
 #include "log/LogSettings.h"
 #include "log/MessageLog.h"
-#include "device/LatestSample.h"
 #include "widgets/ProgramResources.h"
 #include "pages/ControllerPageWgt.h"
 #include "pages/PageMotorTypeWgt.h"
 #include "pages/PagePositionerNameWgt.h"
-#include "pages/StagePageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
-#include "settingsdlg/CompareSettingsDialog.h"
 #include "settings_model/CyclicSettings.h"
-#include "settingsdlg/RestoreErrorsDialog.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
@@ -71,9 +62,6 @@ const P programPages[] = {P::Cyclic,           P::ProgramConfiguration, P::LogSe
                           P::WindingBCurrentCurve, P::WindingCCurrentCurve, P::PwmCurve,
                           P::TemperatureCurve, P::JoyCurve,             P::PotCurve};
 static_assert(sizeof programPages / sizeof *programPages == 24, "four pages and twenty curves");
-
-const P stagePages[] = {P::PositionerName, P::Stage,        P::StageDcMotor,
-                        P::StageStepperMotor, P::StageEncoder, P::StageGear};
 
 // Pages whose display follows the engine type.
 const P engineTypePages[] = {P::TtlSync, P::Cyclic, P::ProgramConfiguration, P::HomePosition, P::Borders, P::Control};
@@ -329,39 +317,11 @@ void SettingsDlg::AllPagesFromUiToClass(MotorSettings* target)
     }
 }
 
-void SettingsDlg::StageSettingsFromUiToClass(StageSettings* target)
-{
-    // A disabled page may show emptied fields: its records stay the target's.
-    for (P position : stagePages) {
-        auto* found = qobject_cast<StagePageWgt*>(page(position));
-        if (found && found->isCurrent())
-            found->FromUiToClass(target);
-    }
-}
-
-bool SettingsDlg::stagePagesCurrent() const
-{
-    for (P position : stagePages) {
-        auto* found = qobject_cast<StagePageWgt*>(page(position));
-        if (!found || !found->isCurrent())
-            return false;
-    }
-    return true;
-}
-
 void SettingsDlg::dropProgramEdits()
 {
     redrawProgramPages();
     if (auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration)))
         slider->readSearchOptions();
-}
-
-void SettingsDlg::showStagePages()
-{
-    for (P position : stagePages) {
-        if (auto* found = qobject_cast<StagePageWgt*>(page(position)))
-            found->FromClassToUi();
-    }
 }
 
 void SettingsDlg::StageSettingsFromDeviceToClassToUi()
@@ -370,13 +330,7 @@ void SettingsDlg::StageSettingsFromDeviceToClassToUi()
         putOff.stage = true;
         return;
     }
-    loadStagePages();
-}
-
-void SettingsDlg::loadStagePages()
-{
-    stageSettings->loadFromDevice();
-    showStagePages();
+    stagePages.load();
 }
 
 int SettingsDlg::controllerMode() const
@@ -428,7 +382,7 @@ void SettingsDlg::runPutOffReloads()
     else if (asked.pages)
         loadPages(asked.loadSettings, asked.loadAllSettings);
     if (asked.stage)
-        loadStagePages();
+        stagePages.load();
 }
 
 bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_all_settings)
@@ -459,8 +413,8 @@ bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
         bool stageChanged = false;
         for (int index = 0; index < StageSettings::RecordCount; ++index)
             stageChanged = stageChanged || !stageSettings->sameBytes(stageBefore, index);
-        if (stageChanged && stagePagesCurrent())
-            showStagePages();
+        if (stageChanged && stagePages.current())
+            stagePages.showRecords();
         // A record whose page holds an edit not yet applied is read back too.
         MotorSettings shown(*motorSettings);
         AllPagesFromUiToClass(&shown);
@@ -541,7 +495,7 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
     // Only what reached the controller changes how it counts.
     const bool critical = isCriticalChange(before, *motorSettings);
 
-    applyStagePages();
+    stagePages.apply();
 
     QPalette palette = ui->configLbl->palette();
     palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 0, 255));
@@ -558,77 +512,6 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
     } else {
         emit SgnChangeSettings();
     }
-}
-
-void SettingsDlg::applyStagePages()
-{
-    StageSettings edited(*stageSettings);
-    StageSettingsFromUiToClass(&edited);
-    bool anyChanged = false;
-    for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        // The name is the one edit; the read-only records go back only when their bytes moved.
-        const bool changed = index == StageSettings::StageNameRecord ? !stageSettings->sameRecord(edited, index)
-                                                                     : !stageSettings->sameBytes(edited, index);
-        stageSettings->toWrite[index] = changed;
-        anyChanged = anyChanged || changed;
-    }
-    auto* namePage = qobject_cast<PagePositionerNameWgt*>(page(P::PositionerName));
-    const bool nameEdited =
-        stageSettings->toWrite[StageSettings::StageNameRecord] || (namePage && namePage->fieldBinder().edited());
-
-    // Written only to the positioner the pages were loaded from, while its memory is present.
-    const bool writable =
-        !multiaxis && (lastStatus.Flags & STATE_EEPROM_CONNECTED) && deviceConnected && stagePagesCurrent();
-    if (!writable) {
-        for (bool& flag : stageSettings->toWrite)
-            flag = false;
-        if (nameEdited)
-            logLine(tr("The positioner name \"%1\" was kept but not written: no positioner memory was loaded and connected")
-                        .arg(namePage ? namePage->shownName() : QString()),
-                    1);
-        return;
-    }
-    if (!anyChanged)
-        return;
-
-    const StageSettings before(*stageSettings);
-    for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (stageSettings->toWrite[index])
-            stageSettings->takeRecord(edited, index);
-    }
-    StageSettings::WriteResults results;
-    stageSettings->saveToDevice(&results);
-    for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (index == StageSettings::StageNameRecord || !stageSettings->toWrite[index] || results[index] == result_ok
-            || results[index] == result_value_error)
-            continue;
-        stageSettings->takeRecord(before, index);
-        logLine(QStringLiteral("%1 failed (result %2); the positioner keeps its record")
-                    .arg(QString::fromLatin1(StageSettings::recordSetName(index)))
-                    .arg(results[index]),
-                1);
-    }
-    const result_t nameResult = results[StageSettings::StageNameRecord];
-    if (!stageSettings->toWrite[StageSettings::StageNameRecord])
-        return;
-    if (nameResult != result_ok) {
-        // Failed or corrected: what the positioner holds now is what the page shows.
-        stageSettings->takeRecord(before, StageSettings::StageNameRecord);
-        stage_name_t held{};
-        if (gateway->get_stage_name(updateThread->deviceHandle->load(), &held) == result_ok) {
-            held.PositionerName[sizeof held.PositionerName - 1] = 0;
-            stageSettings->stageName = held;
-            stageSettings->valid[StageSettings::StageNameRecord] = true;
-        }
-        if (nameResult != result_value_error)
-            logLine(tr("set_stage_name failed (result %1); the positioner name is \"%2\"")
-                        .arg(nameResult)
-                        .arg(readFieldText(stageSettings->stageName.PositionerName)),
-                    1);
-    }
-    // The name applied (or held) is the page's new starting point: no edit is pending.
-    if (namePage)
-        namePage->FromClassToUi();
 }
 
 void SettingsDlg::saveSearchOptions()
@@ -755,38 +638,6 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
     }
 }
 
-namespace {
-
-QString profileFilter()
-{
-    // "*.*" would hide names without a dot.
-    return QCoreApplication::translate("SettingsDlg", "Config files (*.cfg);;All files (*)");
-}
-
-} // namespace
-
-void SettingsDlg::showLabel(const QString& text, bool restored)
-{
-    QPalette palette = ui->configLbl->palette();
-    palette.setColor(QPalette::Active, QPalette::WindowText,
-                     restored ? QColor(127, 127, 127) : QColor(0, 0, 0, 255));
-    ui->configLbl->setPalette(palette);
-    ui->configLbl->setText(text);
-    if (restored)
-        ui->configLbl->setToolTip(tr("Settings will be saved into the device when you click OK or Apply button"));
-}
-
-QString SettingsDlg::profileFolder(const QString& remembered, const QString& fallback) const
-{
-    return !remembered.isEmpty() && !ui->defaultLocationChk->isChecked() ? remembered : fallback;
-}
-
-void SettingsDlg::rememberFolder(QString* remembered, const QString& file) const
-{
-    if (!ui->defaultLocationChk->isChecked())
-        *remembered = QFileInfo(file).absolutePath();
-}
-
 void SettingsDlg::OnRestoreFlashBtnClicked()
 {
     if (!canUseController())
@@ -816,58 +667,24 @@ void SettingsDlg::ProgramSettingsToFile(QSettings* file)
     }
 }
 
+QString SettingsDlg::ProgramSettingsFromFile(QSettings* file)
+{
+    QString report;
+    if (multiaxis)
+        return report;
+    for (P position : programPages) {
+        if (ProgramPageWgt* program = programPage(position))
+            report += program->RestoreFromFile(file, nullptr);
+    }
+    return report;
+}
+
 void SettingsDlg::OnSaveFileBtnClicked()
 {
     if (!canUseController())
         return;
     const OperationScope operation(this);
-    bool anyValid = false;
-    for (bool read : motorSettings->valid)
-        anyValid = anyValid || read;
-    if (!anyValid) {
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
-                                           tr("The settings were not read from the controller, so there is nothing to save."),
-                                           QMessageBox::Ok, QMessageBox::Ok);
-        return;
-    }
-    // A manufacturer's profile is refused and the user asked again, until a name is taken or
-    // the user cancels.
-    for (;;) {
-        QString name = FileChooser::current()->saveFileNameWithSuffix(
-            this, tr("Save config file"), profileFolder(saveConfigPath, profilesPath()), profileFilter(),
-            QStringLiteral("cfg"));
-        if (name.isEmpty())
-            return;
-        if (!name.endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive))
-            name += QStringLiteral(".cfg");
-
-        QString reason;
-        {
-            IniSaver saver(name);
-            QSettings& file = saver.settings();
-            if (file.value(QStringLiteral("Protection/original"), false).toBool()) {
-                MessagePrompter::current()->prompt(
-                    nullptr, QMessageBox::Information, tr("Tolmo"),
-                    tr("Can not change manufacturer installation-specific settings file.\n"
-                       "Please choose different name for your installation-specific settings file."),
-                    QMessageBox::Ok, QMessageBox::Ok);
-                continue;
-            }
-            ProgramSettingsToFile(&file);
-            // A write that failed here fails the commit too, which gives the reason.
-            motorSettings->saveToFile(file);
-            saver.commit(&reason);
-        }
-        if (!reason.isEmpty()) {
-            MessagePrompter::current()->prompt(this, QMessageBox::Critical, tr("Error"),
-                                               tr("The settings could not be written to %1.\n%2").arg(name, reason),
-                                               QMessageBox::Ok, QMessageBox::Ok);
-            return;
-        }
-        showLabel(fileNameFromPath(name), false);
-        rememberFolder(&saveConfigPath, name);
-        return;
-    }
+    profileFiles.saveToFile();
 }
 
 void SettingsDlg::OnRestoreFileBtnClicked()
@@ -875,99 +692,18 @@ void SettingsDlg::OnRestoreFileBtnClicked()
     if (!canUseController())
         return;
     const OperationScope operation(this);
-    const QString name = FileChooser::current()->openFileName(
-        this, tr("Open config file"), profileFolder(loadConfigPath, profilesPath()), profileFilter());
-    if (name.isEmpty())
-        return;
-
-    QString report;
-    {
-        IniSettings file(name);
-        const MotorSettings kept(*motorSettings);
-        if (!motorSettings->loadFromFile(file, report)) {
-            // Not a profile: its one report line says so, and nothing changes.
-            showRestoreReport(report);
-            return;
-        }
-        loadedConfigFile = name;
-        showLabel(fileNameFromPath(name), true);
-        loadPages(false, false);
-        // The restored values live in the pages until Ok or Apply; observers go back to what
-        // the controller holds.
-        *motorSettings = kept;
-        emit SgnChangeSettings();
-        if (!multiaxis) {
-            for (P position : programPages) {
-                if (ProgramPageWgt* program = programPage(position))
-                    report += program->RestoreFromFile(&file, nullptr);
-            }
-        }
-    }
-    rememberFolder(&loadConfigPath, name);
-    showRestoreReport(report);
-}
-
-void SettingsDlg::showRestoreReport(const QString& report)
-{
-    if (report.isEmpty())
-        return;
-    auto* shown = new RestoreErrorsDialog(this, report.split(QLatin1Char('\n')));
-    shown->exec();
+    profileFiles.restoreFromFile();
 }
 
 void SettingsDlg::OnCompareFileBtnClicked()
 {
     const OperationScope operation(this);
-    const QStringList files = FileChooser::current()->openFileNames(
-        this, tr("Open two config files"), profileFolder(loadConfigPath, configDirPath()), profileFilter());
-    if (files.isEmpty())
-        return;
-    if (files.size() != 2) {
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, tr("Error"),
-                                           tr("Please select exactly two settings files to compare."),
-                                           QMessageBox::Ok, QMessageBox::Ok);
-        return;
-    }
-    auto* shown = new CompareSettingsDialog(this, files);
-    shown->exec();
+    profileFiles.compareFiles();
 }
 
 void SettingsDlg::updateModifiedMark()
 {
-    bool modified = false;
-    if (!multiaxis) {
-        // Nothing restored yet: every program key counts as different, no file needs opening.
-        modified = loadedConfigFile.isEmpty();
-        if (!modified) {
-            QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/tolmo-mark-XXXXXX.ini"));
-            if (scratch.open()) {
-                scratch.close();
-                {
-                    IniSettings written(scratch.fileName());
-                    ProgramSettingsToFile(&written);
-                    written.sync();
-                    // Unable to compare: the file is taken as changed.
-                    modified = written.status() == QSettings::AccessError;
-                }
-                // Reopened, so both sides are read back as text from a file.
-                const IniSettings shown(scratch.fileName());
-                const IniSettings loaded(loadedConfigFile);
-                for (const QString& key : shown.allKeys()) {
-                    if (!loaded.contains(key)
-                        || settingsValueText(loaded.value(key)) != settingsValueText(shown.value(key))) {
-                        modified = true;
-                        break;
-                    }
-                }
-            }
-        }
-    }
-    QString text = ui->configLbl->text();
-    if (!modified && text.startsWith(QLatin1Char('*')))
-        text.remove(0, 1);
-    else if (modified && !text.isEmpty() && !text.startsWith(QLatin1Char('*')))
-        text.prepend(QLatin1Char('*'));
-    ui->configLbl->setText(text);
+    profileFiles.updateModifiedMark();
 }
 
 void SettingsDlg::firmwareUploaded(int result)

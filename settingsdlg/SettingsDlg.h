@@ -5,7 +5,9 @@
 #include <QList>
 #include <QString>
 
+#include "settingsdlg/ProfileFileOperations.h"
 #include "settingsdlg/SettingsPageIndex.h"
+#include "settingsdlg/StagePages.h"
 #include "settings_model/UnitTexts.h"
 
 class ControllerPageWgt;
@@ -44,10 +46,8 @@ public:
     // The pages into target, the motor page of the type the Motor & Driver type page has just
     // written into target.
     void AllPagesFromUiToClass(MotorSettings* target);
-    // The stage pages that are current into target; disabled or unloaded pages leave it alone.
-    void StageSettingsFromUiToClass(StageSettings* target);
     // Every stage page shows what it loaded from the positioner present now.
-    bool stagePagesCurrent() const;
+    bool stagePagesCurrent() const { return stagePages.current(); }
     // The search options of the Program configuration page into settings.ini: Ok, Apply and
     // the owning window's exit save (nothing for a multi-axis dialog).
     void saveSearchOptions();
@@ -120,9 +120,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Works on the pages, the label and the remembered folders as the dialog's own file buttons.
+    friend class ProfileFileOperations;
     class OperationScope;
     bool loadPages(bool load_settings, bool load_all_settings);
-    void loadStagePages();
     void takeBackFirmware();
     void runPutOffReloads();
     void initPages();
@@ -133,19 +134,13 @@ private:
     void redrawProgramPages();
     // Cancel: the program pages show their records, the search boxes settings.ini.
     void dropProgramEdits();
-    void showStagePages();
-    // The stage part of an Apply: only records the operator changed, only to the positioner
-    // the pages were loaded from.
-    void applyStagePages();
+    // The program pages' groups from file; the report lines of what was not taken.
+    QString ProgramSettingsFromFile(QSettings* file);
     void giveEngineType(unsigned int engineType);
     // Every item's flags from the controller's mode, the engine type and the dialog's kind.
     void applyTreeState(unsigned int engineType);
     void makeCurrent(SettingsPage position);
     void updateApplyEnabled();
-    void showLabel(const QString& text, bool restored);
-    QString profileFolder(const QString& remembered, const QString& fallback) const;
-    void rememberFolder(QString* remembered, const QString& file) const;
-    void showRestoreReport(const QString& report);
     void fitWidestPage();
     void retranslateTree();
     int controllerMode() const;
@@ -154,6 +149,8 @@ private:
     UnitTextSet dialogUnits;
     unsigned int lastKnownEngineType = 0;
     bool controllerReachable = true;
+    ProfileFileOperations profileFiles{*this};
+    StagePages stagePages{*this};
     QWidget* shownPage = nullptr;
     // File operations under way, and the reloads asked for meanwhile.
     int operationDepth = 0;

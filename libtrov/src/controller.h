@@ -1,6 +1,9 @@
 // One simulated controller: identity, memories (RAM, flash, positioner EEPROM), modes, the open
 // handle, and the dispatch of every call to its parts (Motion, Electrical).
 //
+// controller.cpp holds the life cycle and the calls; memories.cpp the flash, the positioner's
+// EEPROM and the position memory in their files.
+//
 // Locking: every member function except the const accessors of the configuration and the call
 // counters requires mutex() to be held by the caller. Nothing here sleeps or calls the log
 // callback (log lines are queued and delivered after the call).

@@ -11,6 +11,9 @@
 // revolution sensor) are found at their exact position and time.
 //
 // Homing does not reset the position counter; the program has its own Zero.
+//
+// motion.cpp holds the settings, the power, the programs and the commands; kinematics.cpp the
+// pieces and the signals crossed inside them.
 #pragma once
 
 #include "configuration.h"
@@ -101,6 +104,8 @@ public:
     double electricalAngle(const MotionContext& ctx) const;
 
 private:
+    static constexpr double kCounterLimit = 2147483647.0; // the counter is reported as 32 bits
+
     enum class Program { None, Move, Movr, Left, Right, Sstp, Home, Loft };
     enum class Stage { None, Goto, Run, Brake };
     enum class HomeStep { Phase1, Half, Phase2, Standoff };

@@ -1,0 +1,34 @@
+#ifndef STAGEPAGES_H
+#define STAGEPAGES_H
+
+#include <QCoreApplication>
+
+class SettingsDlg;
+class StageSettings;
+
+// The settings dialog's positioner pages: they show the dialog's stage records, give them back
+// and write the operator's edits to the positioner at Apply.
+class StagePages
+{
+    // The dialog's texts, translated as the dialog's.
+    Q_DECLARE_TR_FUNCTIONS(SettingsDlg)
+
+public:
+    explicit StagePages(SettingsDlg& dialog) : dialog(dialog) {}
+
+    // The stage pages that are current into target; disabled or unloaded pages leave it alone.
+    void fromUiToClass(StageSettings* target);
+    // Every stage page shows what it loaded from the positioner present now.
+    bool current() const;
+    void showRecords();
+    // The records read from the positioner, then shown.
+    void load();
+    // The stage part of an Apply: only records the operator changed, only to the positioner
+    // the pages were loaded from.
+    void apply();
+
+private:
+    SettingsDlg& dialog;
+};
+
+#endif // STAGEPAGES_H
