@@ -1,43 +1,32 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QColor>
 #include <QDateTime>
 #include <QLabel>
 #include <QMainWindow>
-#include <QPalette>
-#include <QPixmap>
 #include <QPointer>
-#include <QRect>
-#include <QStringList>
-#include <QVector>
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <memory>
-#include <vector>
 
-#include "common/Timer.h"
 #include "device/TrovMetaTypes.h"
-#include "log/LogItem.h"
 #include "log/LogSettings.h"
-#include "mainwindow/ExitSequence.h"
+#include "mainwindow/LogTable.h"
+#include "mainwindow/MotionCommands.h"
+#include "mainwindow/StatusView.h"
 #include "widgets/InfoBox.h"
 #include "widgets/StepSpinBox.h"
 #include "settings_model/UnitTexts.h"
 #include "trov.h"
 
 class ChartDlg;
-class CyclicMotion;
+class ConfigurationFiles;
 class DeviceInterface;
 class QCloseEvent;
-class IniSaver;
-class QSettings;
 class ScriptControl;
 class ScriptDlg;
 class ScriptThread;
 class SettingsDlg;
-class SliderScaleDraw;
 class UpdateThread;
 namespace Ui { class MainWindowClass; }
 
@@ -60,8 +49,6 @@ public:
 
     // Samples waiting for the refresh; beyond this the oldest is dropped.
     static constexpr int maxQueuedSamples = 10;
-    // Time one refresh may spend moving log lines into the table.
-    static constexpr int logDrainMs = 50;
     // How long the shut-down waits for each worker thread.
     static constexpr int shutdownJoinMs = 5000;
     // How long Stop, Soft stop and Exit wait for a script to end: one gateway call at most.
@@ -78,24 +65,6 @@ public:
     // The threads run after it whatever it returns; deleting the window stops them.
     InitStatus init(QWidget* messageParent = nullptr);
 
-    // Per-controller configuration file (see saveAllSettings); the defaults file, and its copy
-    // beside the program.
-    static QString defaultConfigPath();
-    static QString appDirDefaultConfigPath();
-    void saveAllSettings(const QString& path);
-    void loadAllSettings(const QString& path);
-    void saveSettingsIni(const QString& path);
-    void loadLogSettings(const QString& path, bool apply);
-    // Writes the file out; a failure is logged at level 1 and shown, once a session for each
-    // file. False on failure.
-    bool commitOrReport(IniSaver& file);
-    void FromUiToSettings(QSettings* settings);
-    void FromSettingsToUi(QSettings* file, QSettings* defaults);
-    // The window's stored place: from the file when it has "fullScreen", else from defaults;
-    // false when neither is to be used.
-    static bool storedGeometry(QSettings* file, QSettings* defaults, const QVector<QRect>& screens,
-                               QRect* geometry, bool* maximised);
-
     // The configuration file chosen from the identity read of init.
     QString configFileName() const { return configFile; }
 
@@ -110,10 +79,12 @@ public:
     InfoBox* stoppingWaitBox() const { return stoppingBox; }
     StepSpinBox* moveToSpinBox() { return &moveToBox; }
     StepSpinBox* shiftOnSpinBox() { return &shiftOnBox; }
-    QLabel* indicator(const QString& text) const;
-    QLabel* cyclicIndicator() const { return indicatorLabels[cyclicIndicatorIndex]; }
+    QLabel* indicator(const QString& text) const { return status->indicator(text); }
+    QLabel* cyclicIndicator() const { return status->cyclicIndicator(); }
+    StatusView* statusView() const { return status.get(); }
+    MotionCommands* motionCommands() const { return motion.get(); }
+    LogTable* logTable() const { return logs.get(); }
     bool isInitialized() const { return initialized; }
-    int scaleDivisor() const { return sliderDivisor; }
     // The log settings in force: the settings dialog's, or the defaults before it exists.
     LogSettings currentLogSettings() const;
     // Deepest nesting of the refresh seen so far (1 when it never ran inside itself).
@@ -121,23 +92,16 @@ public:
 
     // The pure texts of the display, with this window's divisor.
     QString stepsText(int step, int microstep, bool padded) const;
-    void setDivisorLabel(int divisor);
+    // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
+    int engineType() const;
+    UnitTextSet appliedUnits() const;
     void disableDisplay(int mode);
-    void enableControls();
-    void initLogTable();
-    void showPendingLogLines();
-    // The table as exported: one CSV line per row, CR LF ended.
-    QByteArray logTableCsv() const;
+    // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
+    // it can follow the caller's.
+    void stopScript();
 
     std::atomic<device_t> deviceHandle;
     char deviceName[256];
-    // The clock of the log drain in milliseconds; the window's timer when empty. It starts
-    // without an estimate of the drain's closing work.
-    void setLogClock(std::function<double()> clock);
-    // Rows the log table keeps (the daily file keeps every line); beyond this the oldest go,
-    // logRowDropBlock at a time, so that the table is not shifted for every new line.
-    int logRowLimit = 100000;
-    int logRowDropBlock = 1000;
 
 signals:
     void InsertLineSgn(const QDateTime& datetime, const QString& message, const QString& source, int loglevel,
@@ -157,7 +121,7 @@ public slots:
                         analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber);
     void LoadPosition();
     void Log(QString string, QString source, int loglevel);
-    void SetCyclicEnable(bool enable);
+    void SetCyclicEnable(bool enable) { motion->SetCyclicEnable(enable); }
     void updateSettings();
     void critSettingsChanged();
     void CommandErrorLog(const char* message, result_t result);
@@ -165,23 +129,23 @@ public slots:
     void ScriptExceptionLog(QString message);
     void OnSettingsBtnPressed();
     void OnChartBtnPressed();
-    void OnCyclicBtnPressed();
+    void OnCyclicBtnPressed() { motion->OnCyclicBtnPressed(); }
     void OnScriptBtnPressed();
-    void OnLeftBdrBtnPressed();
-    void OnLeftBtnPressed();
-    void OnStopBtnPressed();
-    void OnSstpBtnPressed();
-    void OnRightBtnPressed();
-    void OnRightBdrBtnPressed();
-    void OnMoveBtnPressed();
-    void OnShiftBtnPressed();
-    void OnGoHomeBtnPressed();
-    void stopHoming();
-    void OnZeroBtnPressed(QString side);
-    void OnZeroBtnPressed();
-    void OnClearLogBtnPressed();
-    void OnSaveLogBtnPressed();
-    void OnExitBtnPressed();
+    void OnLeftBdrBtnPressed() { motion->OnLeftBdrBtnPressed(); }
+    void OnLeftBtnPressed() { motion->OnLeftBtnPressed(); }
+    void OnStopBtnPressed() { motion->OnStopBtnPressed(); }
+    void OnSstpBtnPressed() { motion->OnSstpBtnPressed(); }
+    void OnRightBtnPressed() { motion->OnRightBtnPressed(); }
+    void OnRightBdrBtnPressed() { motion->OnRightBdrBtnPressed(); }
+    void OnMoveBtnPressed() { motion->OnMoveBtnPressed(); }
+    void OnShiftBtnPressed() { motion->OnShiftBtnPressed(); }
+    void OnGoHomeBtnPressed() { motion->OnGoHomeBtnPressed(); }
+    void stopHoming() { motion->stopHoming(); }
+    void OnZeroBtnPressed(QString side) { motion->OnZeroBtnPressed(side); }
+    void OnZeroBtnPressed() { OnZeroBtnPressed(QString()); }
+    void OnClearLogBtnPressed() { logs->OnClearLogBtnPressed(); }
+    void OnSaveLogBtnPressed() { logs->OnSaveLogBtnPressed(this); }
+    void OnExitBtnPressed() { motion->OnExitBtnPressed(); }
     void makeNewInstance();
 
 protected:
@@ -197,7 +161,7 @@ private:
         int mode;
         quint64 readNumber;
     };
-    enum class Refresh { Sample, RenderOnly };
+    using Refresh = StatusView::Refresh;
 
     void InitUI();
     void connectButtons();
@@ -205,47 +169,22 @@ private:
     void refresh(Refresh kind);
     // Runs the samples waiting in the queue, unless a refresh is under way.
     void takeQueuedSamples();
-    // Exit completion; false when the rest of the refresh is to be skipped.
-    bool completeExit();
     void trackStageEeprom(const status_t& state, bool connected);
     void lockStagePages();
     QString namePart(const status_t& state) const;
     void setTitles(const QString& name);
-    void showAlarm(bool alarm, Refresh kind);
     void showBootloader(const status_t& state, const QString& mainTitle);
     void showFirmware(const status_t& state, Refresh kind);
-    void showSlider(const status_t& state);
-    void showReadings(const status_t& state);
-    void showIndicators(const status_t& state);
-    void showEncoderHint(const status_t& state);
-    // text with the limit mark when the engine record limits this value and it reached nominal.
-    QString limitMarked(const QString& text, unsigned int flag, int64_t value, unsigned int nominal) const;
     void showHomingBox(const status_t& state);
     // A connected sample releases the script's commands held after a failure.
     void releaseScriptHold();
-    void cyclicStep();
-    // Motion: cyclic motion off (indicator too); everything that stops on a loss or a pause.
-    void switchCyclicOff();
-    void stopMotionOnLoss(const QString& why);
-    // A command from a button: cyclic motion off first, so that its next step cannot override it.
-    void sendButtonCommand(const std::function<result_t(device_t)>& command);
-    // The box's text as a whole target; false, logged, when it is none.
-    bool takeTarget(StepSpinBox& box, const QString& command);
-    void showPowerOffFailure();
-    // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
-    // it can follow the caller's.
-    void stopScript();
     // After an identity read: another serial number than the one opened stops the script and
     // keeps the motion controls off (foreignController).
     void checkControllerIdentity(bool readOk);
     // Join a worker for at most ms; a timeout is logged straight to the message log.
     bool joinThread(QThread* thread, int ms, const QString& name);
     void logIdentityFailure(const char* failed);
-    void appendLogRows(const std::vector<LogItem>& items);
     QWidget* stagePage(int index) const;
-    // The applied engine type and its unit texts (not the motor-type page's unapplied choice).
-    int engineType() const;
-    UnitTextSet appliedUnits() const;
 
     UpdateThread* updateThread = nullptr;
     // The script's engine thread, owned by its wiring.
@@ -257,51 +196,33 @@ private:
     DeviceInterface* gateway;
     Ui::MainWindowClass* ui;
     ChartDlg* chartDlg = nullptr;
-    SliderScaleDraw* scaleDraw = nullptr;
     InfoBox* stoppingBox = nullptr;
     // Parented: a shown box without a parent would keep the process alive after the window.
     InfoBox homingBox{this};
     StepSpinBox moveToBox;
     StepSpinBox shiftOnBox;
-    int sliderDivisor = 1;
-    QPixmap indOnPixmap, indOffPixmap, cyclicOnPixmap, cyclicOffPixmap;
-    QPalette redPalette, greyPalette, greenPalette, yellowPalette;
-    QColor normalBackground, alarmBackground;
-
-    static constexpr int indicatorCount = 12;
-    static constexpr int cyclicIndicatorIndex = 3;
-    QLabel* indicatorLabels[indicatorCount] = {};
+    // The seams of the window: the display of a sample, the motion commands, the log table and
+    // the configuration files.
+    std::unique_ptr<StatusView> status;
+    std::unique_ptr<MotionCommands> motion;
+    std::unique_ptr<LogTable> logs;
+    std::unique_ptr<ConfigurationFiles> configuration;
 
 public:
-    // Cyclic motion is on (its state lives in `cyclic`).
-    bool cyclicOn = false;
-    // Display and exit state.
+    // Display state.
     bool controlsDisabled = false;
-    bool exitRequested = false;
     bool stageEepromAbsent = true;
     // Set until the first sample of the firmware: the start announces the device as found.
     bool deviceLostLogged = true;
-    bool alarmLogged = false;
-    bool encoderHintLogged = false;
-    int sliderMin = 0, sliderMax = 0, sliderLeftPoint = 0, sliderRightPoint = 0;
 
 private:
-    QStringList logTitles;
-    Timer timer;
-
     std::deque<Sample> queuedSamples;
     int refreshDepth = 0;
     int deepestRefreshDepth = 0;
-    std::function<double()> logClock;
-    // What the log drain's closing work (trimming, scrolling) took per new row the last time.
-    double logFinishPerRowMs = 0.005;
     QString configFile;
     // Set when the first sample after a loss or a pause is a sample of the firmware.
     bool pausedSinceLastSample = false;
 
-    // Motion commands and exit.
-    std::unique_ptr<CyclicMotion> cyclic;
-    ExitSequence exitSequence;
     // Status read number of the sample being refreshed; of the next one UpdateVars queues.
     quint64 currentReadNumber = 0;
     quint64 incomingReadNumber = 0;

@@ -20,6 +20,7 @@
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "device/LatestSample.h"
+#include "mainwindow/ConfigurationFiles.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "settings_model/MotorSettings.h"
@@ -140,7 +141,7 @@ private slots:
             return;
         trovsim_clear_faults();
         feed(sample(0));
-        window->alarmLogged = false;
+        window->statusView()->alarmLogged = false;
         window->deviceLostLogged = false;
         window->OnClearLogBtnPressed();
         lines.clear();
@@ -436,25 +437,25 @@ private slots:
         for (int i = 0; i < 200; ++i)
             log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
         // Every line takes 1 ms.
-        window->setLogClock([ms = 0]() mutable { return double(ms++); });
+        window->logTable()->setLogClock([ms = 0]() mutable { return double(ms++); });
         for (int refresh = 1; refresh <= 4; ++refresh) {
             window->UpdateState();
             QCOMPARE(table()->rowCount(), 50 * refresh);
         }
         for (int row = 0; row < 200; ++row)
             QCOMPARE(table()->item(row, 3)->text(), QString::number(row));
-        window->setLogClock(nullptr);
+        window->logTable()->setLogClock(nullptr);
 
         // Past the limit the oldest rows go, a block at a time.
-        window->logRowLimit = 205;
-        window->logRowDropBlock = 10;
+        window->logTable()->logRowLimit = 205;
+        window->logTable()->logRowDropBlock = 10;
         for (int i = 200; i < 206; ++i)
             log->InsertLine(QDateTime::currentDateTime(), QString::number(i), QStringLiteral("Tolmo"), 3);
         window->UpdateState();
         QCOMPARE(table()->rowCount(), 196);
         QCOMPARE(table()->item(0, 3)->text(), QStringLiteral("10"));
         QCOMPARE(table()->item(195, 3)->text(), QStringLiteral("205"));
-        window->logRowLimit = 100000;
+        window->logTable()->logRowLimit = 100000;
     }
 
     void logExport()
@@ -570,8 +571,8 @@ private slots:
         QSettings defaultSettings(write(QStringLiteral("b.cfg"), defaults), QSettings::IniFormat);
         QRect placed;
         bool maximised = true;
-        QVERIFY(MainWindow::storedGeometry(&fileSettings, &defaultSettings, {QRect(0, 0, 800, 600)}, &placed,
-                                           &maximised));
+        QVERIFY(ConfigurationFiles::storedGeometry(&fileSettings, &defaultSettings, {QRect(0, 0, 800, 600)}, &placed,
+                                                   &maximised));
         QVERIFY(!maximised);
         QCOMPARE(placed, geometry);
     }

@@ -86,7 +86,7 @@ private slots:
         QVERIFY(runUntil([this] { return logged(QStringLiteral("Exit aborted")); }, 2000));
         QVERIFY(window);
         QVERIFY(!window->stoppingWaitBox()->isVisible());
-        QVERIFY(!window->exitRequested);
+        QVERIFY(!window->motionCommands()->exitRequested);
     }
 
     void anUnplugKeepsTheWaitUntilTheControllerIsBack()
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(trovsim_call_count(axis, "command_power_off"), 3);
         QCOMPARE(prompter.prompts, 1);
         QVERIFY(window);
-        QVERIFY(!window->exitRequested);
+        QVERIFY(!window->motionCommands()->exitRequested);
     }
 
     // Soft stop decides on a fresh status: a moving axis is soft-stopped, a standing one powered off.
@@ -140,7 +140,7 @@ private slots:
         window->OnCyclicBtnPressed();
         run(300);
         window->OnGoHomeBtnPressed();
-        QVERIFY(!window->cyclicOn);
+        QVERIFY(!window->motionCommands()->cyclicOn);
         const int from = journalSize();
         QVERIFY(runUntil([this] { return window->homingWaitBox()->isVisible(); }, 2000));
         QVERIFY(runUntil([this] { return !window->homingWaitBox()->isVisible(); }, 60000));
@@ -158,7 +158,7 @@ private slots:
         QVERIFY(runUntil([] { return lastStatus.CurPosition > 100; }, 5000));
         QCOMPARE(trovsim_unplug(axis), 0);
         QVERIFY(runUntil([this] { return logged(QStringLiteral("Cyclic motion stopped: device lost.")); }, 5000));
-        QVERIFY(!window->cyclicOn);
+        QVERIFY(!window->motionCommands()->cyclicOn);
         QCOMPARE(trovsim_plug(axis, 1), 0);
         const int from = journalSize();
         QVERIFY(runUntil([this] { return window->form()->moveBtn->isEnabled(); }, 20000));
@@ -184,7 +184,8 @@ private slots:
         SliderSettings* slider = window->settingsDialog()->sliderSettings;
         *slider = SliderSettings(-300, 300, false, true, false);
         QCOMPARE(gateway->command_move(window->deviceHandle, 500, 0), 0);
-        QVERIFY(runUntil([this] { return lastStatus.CurPosition == 500 && window->sliderMin == -100; }, 5000));
+        QVERIFY(runUntil(
+            [this] { return lastStatus.CurPosition == 500 && window->statusView()->sliderMin == -100; }, 5000));
         window->OnLeftBdrBtnPressed();
         QVERIFY(runUntil([] { return lastStatus.CurPosition == -300 && !(lastStatus.MvCmdSts & MVCMD_RUNNING); }));
     }
