@@ -592,7 +592,7 @@ private slots:
         status_t widest = sample(INT_MAX);
         widest.uCurPosition = 255;
         status_t normal = sample(1234567);
-        normal.Upwr = 1200;
+        normal.Upwr = 2345;
         for (const status_t& state : {sample(1234567), wide, widest, normal}) {
             feed(state);
             settle();
@@ -602,7 +602,7 @@ private slots:
                 QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
             QCOMPARE(window->width(), width);
         }
-        QCOMPARE(f->pwrVoltageValue->text(), QStringLiteral("12 V"));
+        QCOMPARE(f->pwrVoltageValue->text(), QStringLiteral("23.45 V"));
         window->hide();
     }
 
