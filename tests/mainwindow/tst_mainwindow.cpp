@@ -581,7 +581,10 @@ private slots:
     // width, so the buttons stay under the mouse.
     void readingsShowWholeInAWindowOfFixedWidth()
     {
-        auto settle = [] { for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(); };  // layouts, painting
+        const auto settle = [] {  // the layouts and the painting catch up
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents();
+        };
         window->show();
         settle();
         const int width = window->width();
