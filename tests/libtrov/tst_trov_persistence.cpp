@@ -5,8 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include <signal.h>
-#include <sys/resource.h>
+#include "../support/FullDisk.h"
 
 using namespace simtest;
 
@@ -53,7 +52,6 @@ private slots:
     void badValueInFlash();
     void positionerMemory();
     void inMemoryWritesNoFiles();
-    void unwritableMemoryIsAnError_data();
     void unwritableMemoryIsAnError();
 };
 
@@ -291,17 +289,8 @@ void TestTrovPersistence::inMemoryWritesNoFiles()
 
 // A memory file that cannot be written (here: beyond the file size limit) fails the call, and
 // the next power-up finds what was stored before.
-void TestTrovPersistence::unwritableMemoryIsAnError_data()
-{
-    QTest::addColumn<QString>("memory");
-    QTest::newRow("flash") << "flash";
-    QTest::newRow("positioner record") << "stage";
-    QTest::newRow("settings copy in the positioner") << "eesave";
-}
-
 void TestTrovPersistence::unwritableMemoryIsAnError()
 {
-    QFETCH(QString, memory);
     Sim sim;
     device_t d = openOrFail("sim:axis2");
     stage_name_t name{};
@@ -309,17 +298,13 @@ void TestTrovPersistence::unwritableMemoryIsAnError()
     QVERIFY(set_stage_name(d, &name) == 0 && setSpeed(d, 1100) == 0);
     QVERIFY(command_save_settings(d) == 0 && command_eesave_settings(d) == 0 && setSpeed(d, 2200) == 0);
     std::strcpy(name.PositionerName, "New");
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit tiny{16, old.rlim_max};
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const result_t result = memory == "flash" ? command_save_settings(d)
-                            : memory == "stage" ? set_stage_name(d, &name)
-                                                : command_eesave_settings(d);
-    setrlimit(RLIMIT_FSIZE, &old);
-    QCOMPARE(result, result_error);
-    QCOMPARE(LogRecorder::instance().count(1, "cannot write"), 1);
+    {
+        FullDisk disk(16);
+        QCOMPARE(command_save_settings(d), result_error);    // flash
+        QCOMPARE(set_stage_name(d, &name), result_error);    // the positioner's record
+        QCOMPARE(command_eesave_settings(d), result_error);  // the settings copy in the positioner
+    }
+    QCOMPARE(LogRecorder::instance().count(1, "cannot write"), 3);
     close_device(&d);
 
     sim.reset();

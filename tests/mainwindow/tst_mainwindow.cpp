@@ -1,18 +1,24 @@
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
 #include "support/RecordingPrompter.h"
+#include "chartdlg/ChartDlg.h"
 #include "common/FileChooser.h"
 #include "common/MessagePrompter.h"
+#include "common/Paths.h"
+#include "common/SettingsWriteReport.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/PollingSilencer.h"
@@ -25,8 +31,12 @@
 #include "mainwindow/MainWindowForm.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
+#include "scriptdlg/ScriptDlg.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settings_model/SliderSettings.h"
+#include "settingsdlg/SettingsPageIndex.h"
+#include "support/DialogCalls.h"
+#include "support/FullDisk.h"
 #include "support/Screenshot.h"
 #include "support/SimulatedAxis.h"
 
@@ -39,6 +49,10 @@ class FixedChooser : public FileChooser
 public:
     QString answer;
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return answer; }
+    QString saveFileNameWithSuffix(QWidget*, const QString&, const QString&, const QString&, const QString&) override
+    {
+        return answer;
+    }
 };
 
 status_t sample(int position, unsigned int flags = STATE_EEPROM_CONNECTED, unsigned int mvCmdSts = MVCMD_STOP)
@@ -105,12 +119,6 @@ private:
     }
 
     int count(const QString& text) const { return lines.count(text); }
-    // Lets the layouts and the painting of a shown window catch up.
-    static void settle()
-    {
-        for (int i = 0; i < 10; ++i)
-            QCoreApplication::processEvents();
-    }
     QTableWidget* table() const { return window->form()->logEdit; }
 
 private slots:
@@ -498,44 +506,107 @@ private slots:
         }
     }
 
-    // The buttons stay under the mouse while the position gains digits, up to the widest.
-    void positionKeepsTheWindowWidth()
+    // Every save over an existing file, on a disk that refuses the new bytes: the old file stays
+    // as it was and the user is told why.
+    void failedSaveKeepsTheFile_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("file");    // under the home folder; "config/" stands for the configuration folder
+        QTest::addColumn<QString>("told");    // the start of what the user sees
+        QTest::addColumn<int>("prompts");     // message boxes after two attempts
+        QTest::newRow("script Save") << "script Save" << "old.js" << "Saving failed: " << 0;
+        QTest::newRow("scratch autosave") << "scratch" << "config/scratch.txt" << "Saving failed: " << 0;
+        QTest::newRow("chart Save") << "chart Save" << "old.grf" << "Could not save " << 2;
+        QTest::newRow("log Save") << "log Save" << "old.csv" << "The log could not be saved to " << 2;
+        QTest::newRow("profile Save to file") << "profile" << "old.cfg" << "The settings could not be written to " << 2;
+        // The settings files are written over and over: said once a session.
+        QTest::newRow("search options") << "search options" << "config/settings.ini"
+                                        << "The configuration could not be written to " << 1;
+        QTest::newRow("settings window state") << "settings window" << "config/SM10001.cfg"
+                                               << "The configuration could not be written to " << 1;
+    }
+
+    void failedSaveKeepsTheFile()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, file);
+        QFETCH(QString, told);
+        QFETCH(int, prompts);
+        // Something to save in every window, more than the old file holds.
+        window->OnSettingsBtnPressed();
+        ScriptDlg* script = window->scriptDialog();
+        script->editor()->setPlainText(QString(3000, QLatin1Char('x')));
+        ChartDlg* chart = window->chartDialog();
+        chart->OnStartBtnClicked();
+        status_t moving{};
+        moving.MoveSts = MOVE_STATE_MOVING;
+        for (int i = 0; i < 20; ++i)
+            chart->InsertMeasure(0, QDateTime::currentDateTime().addMSecs(100 * i), moving, {}, {}, true);
+        for (int i = 0; i < 100; ++i)
+            log->InsertLine(QDateTime::currentDateTime(), QStringLiteral("a line of the log"), QStringLiteral("Tolmo"), 1);
+        window->UpdateState();
+        SettingsDlg* settings = window->settingsDialog();
+        auto* probe = settings->page(SettingsPage::ProgramConfiguration)->findChild<QCheckBox*>("probeChk");
+        auto press = [](QWidget* in, const char* name) { in->findChild<QPushButton*>(name)->click(); };
+        const QMap<QString, std::function<void()>> acts{
+            {"script Save", [&] { press(script, "saveBtn"); }},
+            {"scratch", [&] { script->saveScratch(); }},
+            {"chart Save", [&] { press(chart, "saveBtn"); }},
+            {"log Save", [&] { press(window.get(), "saveLogBtn"); }},
+            {"profile", [&] { press(settings, "saveFileBtn"); }},
+            {"search options", [&] { probe->toggle(), click(*settings, QDialogButtonBox::Apply); }},
+            {"settings window", [&] { window->OnSettingsBtnPressed(), click(*settings, QDialogButtonBox::Cancel); }}};
+        const QString path = file.startsWith("config/") ? configDirPath() + file.mid(6) : home->filePath(file);
+        QVERIFY(createConfigDir());
+        const QByteArray old = putOldFile(path);
+        QVERIFY(!old.isEmpty());
+        chooser.answer = path;
+        const QStringList before = QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden);
+        prompter.texts.clear();
+        SettingsWriteReport::forget();
+        { // two attempts
+            FullDisk disk(old.size() + 16);
+            acts[action]();
+            acts[action]();
+        }
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden), before);
+        QCOMPARE(prompter.texts.size(), prompts);
+        const QString seen = prompts ? prompter.texts.value(0) : script->statusMessage();
+        QVERIFY2(seen.startsWith(told) && seen.contains("File too large"), qPrintable(seen));
+        acts[action]();  // with room the same save goes through
+        QVERIFY(readAll(path) != old);
+    }
+
+    // Readings up to the widest show whole and the next ones still show; the window keeps its
+    // width, so the buttons stay under the mouse.
+    void readingsShowWholeInAWindowOfFixedWidth()
+    {
+        const auto settle = [] {  // the layouts and the painting catch up
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents();
+        };
         window->show();
         settle();
         const int width = window->width();
-        QLabel* shown = window->form()->positionValue;
-        for (const auto& [step, microstep] : {std::pair{1234567, 12}, {INT_MAX, 255}, {INT_MIN, -255}}) {
-            status_t state = sample(step);
-            state.uCurPosition = microstep;
+        Ui::MainWindowClass* f = window->form();
+        status_t wide = sample(INT_MIN, STATE_OVERLOAD_POWER_VOLTAGE | STATE_OVERLOAD_POWER_CURRENT);
+        wide.uCurPosition = -255, wide.Upwr = wide.Uusb = 99999, wide.Ipwr = wide.Iusb = -7654321;
+        wide.curT = -12345, wide.CurSpeed = INT_MIN;
+        status_t widest = sample(INT_MAX);
+        widest.uCurPosition = 255;
+        status_t normal = sample(1234567);
+        normal.Upwr = 2345;
+        for (const status_t& state : {sample(1234567), wide, widest, normal}) {
             feed(state);
             settle();
-            QCOMPARE(shown->text(), window->stepsText(step, microstep, true));
-            QVERIFY(shown->width() >= shown->sizeHint().width());
+            QCOMPARE(f->positionValue->text(), window->stepsText(state.CurPosition, state.uCurPosition, true));
+            for (QLabel* label : {f->positionValue, f->pwrVoltageValue, f->pwrCurrentValue, f->usbVoltageValue,
+                                  f->usbCurrentValue, f->temperatureValue, f->speedValue})
+                QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
             QCOMPARE(window->width(), width);
         }
-        window->hide();
-    }
-
-    // Readings wider or bolder than any before still show whole, and the next ones still show.
-    void readingsShowEverySampleWhole()
-    {
-        window->show();
-        Ui::MainWindowClass* form = window->form();
-        status_t wide = sample(0, STATE_OVERLOAD_POWER_VOLTAGE | STATE_OVERLOAD_POWER_CURRENT);
-        wide.Upwr = wide.Uusb = 99999;
-        wide.Ipwr = wide.Iusb = -7654321;
-        wide.curT = -12345;
-        wide.CurSpeed = INT_MIN;
-        feed(wide);
-        settle();
-        for (QLabel* label : {form->pwrVoltageValue, form->pwrCurrentValue, form->usbVoltageValue,
-                              form->usbCurrentValue, form->temperatureValue, form->speedValue})
-            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-        QVERIFY(form->pwrCurrentValue->text().contains(QLatin1String("-7654321 mA")));
-        wide.Upwr = 1200;
-        feed(wide);
-        QCOMPARE(form->pwrVoltageValue->text(), QStringLiteral("12 V"));
+        QCOMPARE(f->pwrVoltageValue->text(), QStringLiteral("23.45 V"));
         window->hide();
     }
 

@@ -34,7 +34,6 @@
 #include "support/RecordingPrompter.h"
 #include "support/Screenshot.h"
 #include "common/IniSettings.h"
-#include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "device/FirmwareUpdateThread.h"
 #include "multiaxis/DimensionalUnitsDlg.h"
@@ -69,19 +68,15 @@ int calls(int axis, const char* function)
     return trovsim_call_count(axisNames[axis], function);
 }
 
-// Counts the events of one type a widget gets: enabled-state changes by default.
-class EventCounter : public QObject
+// Counts the enabled-state changes of a widget.
+class EnabledChanges : public QObject
 {
 public:
-    explicit EventCounter(QWidget* widget, QEvent::Type type = QEvent::EnabledChange) : type(type)
-    {
-        widget->installEventFilter(this);
-    }
+    explicit EnabledChanges(QWidget* widget) { widget->installEventFilter(this); }
     int count = 0;
-    QEvent::Type type;
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == type)
+        if (event->type() == QEvent::EnabledChange)
             ++count;
         return false;
     }
@@ -122,7 +117,7 @@ private slots:
     void stageMemoryIsAnnouncedAndRetriedOnceASecond();
     void refreshFollowsInputsBesideTheSample_data();
     void refreshFollowsInputsBesideTheSample();
-    void slotValuesShowWholeWithoutReLayout();
+    void slotValuesShowWhole();
     void unitsInTheWindow();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
@@ -213,7 +208,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     Rig rig(2);
     rig.detachPolling();
     Multiaxis& w = *rig.window;
-    EventCounter changes(w.spinBox_moveTo[0]);
+    EnabledChanges changes(w.spinBox_moveTo[0]);
     const int reads = calls(0, "get_engine_settings");
     feed(w, 0, status(1, 0));
     feed(w, 1, status(2, 0));
@@ -448,8 +443,9 @@ void tst_multiaxis::refreshFollowsInputsBesideTheSample()
     QCOMPARE(w.groupBox[0]->styleSheet().contains(w.slotStatus->alarmColor.name()), change == 4);
 }
 
-// A slot's values show whole; one that fits repaints its label and lays nothing out again.
-void tst_multiaxis::slotValuesShowWholeWithoutReLayout()
+// A slot's values show whole and the next ones still show; the label paints the box's own
+// background, the alarm's too.
+void tst_multiaxis::slotValuesShowWhole()
 {
     Rig rig(3, threeSteppers);
     rig.detachPolling();
@@ -457,29 +453,20 @@ void tst_multiaxis::slotValuesShowWholeWithoutReLayout()
     w.show();
     status_t wide = status(-2147483647, -255, 0, 0x81);
     wide.Upwr = wide.Ipwr = wide.CurSpeed = -2147483647;
-    EventCounter requests(w.groupBox[0], QEvent::LayoutRequest);
-    for (const status_t& st : {wide, status(12, 3, 0, 0x81)}) {
-        requests.count = 0;
+    QLabel* voltage = w.voltageValue[0];
+    for (const status_t& st : {wide, status(12, 3, STATE_ALARM, 0x81), status(12, 3, 0, 0x81)}) {
         feed(w, 0, st);
         w.UpdateState();
         for (int i = 0; i < 10; ++i)
             QCoreApplication::processEvents();
-        for (QLabel* label : {w.curPos[0], w.voltageValue[0], w.currentValue[0], w.speedValue[0], w.commandValue[0]})
+        for (QLabel* label : {w.curPos[0], voltage, w.currentValue[0], w.speedValue[0], w.commandValue[0]})
             QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-    }
-    QCOMPARE(requests.count, 0);
-    QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
-    QCOMPARE(w.voltageValue[0]->text(), QStringLiteral("12.34 V"));
-
-    // The label paints the box's own background, the alarm's too.
-    QLabel* label = w.voltageValue[0];
-    for (const uint32_t flags : {uint32_t(STATE_ALARM), 0u}) {
-        feed(w, 0, status(12, 3, flags, 0x81));
-        w.UpdateState();
         const QImage shot = w.grab().toImage();
-        const QPoint inside = label->mapTo(&w, QPoint(label->width() - 2, 2));
+        const QPoint inside = voltage->mapTo(&w, QPoint(voltage->width() - 2, 2));
         QCOMPARE(shot.pixel(inside), shot.pixel(inside + QPoint(12, 0)));
     }
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
+    QCOMPARE(voltage->text(), QStringLiteral("12.34 V"));
 }
 
 void tst_multiaxis::unitsInTheWindow()
@@ -681,12 +668,7 @@ void tst_multiaxis::shutDownEndsEveryThread()
 void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
 {
     QVERIFY(createConfigDir());
-    QByteArray old = "[Old]\n";
-    while (old.size() < 2000)
-        old += "kept" + QByteArray::number(old.size()) + "=old text of the file\n";
-    QFile file(settingsIniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    file.close();
+    const QByteArray old = putOldFile(settingsIniPath());
     RecordingPrompter prompter;
     MessagePrompter::install(&prompter);
     {
@@ -695,6 +677,7 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
         rig.window->close();
     }
     MessagePrompter::install(nullptr);
+    QFile file(settingsIniPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), old);
     QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
