@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 
+#include "device/DeviceInterface.h"
 #include "scriptdlg/ScriptConstants.h"
 #include "scriptdlg/ScriptRecords.h"
 #include "scriptdlg/scriptAgent.h"
@@ -174,6 +175,8 @@ void ScriptEngineThread::registerRecordTypes()
 
 void ScriptEngineThread::run()
 {
+    // Every stop and quit sets stopToken: from then on no call of this thread reaches a controller.
+    DeviceInterface::setThreadCallBar(&stopToken);
     QObject receiver;
     QTimer timer;
     timer.setInterval(tickMs);
@@ -188,6 +191,7 @@ void ScriptEngineThread::run()
     }
     exec();
     timer.stop();
+    DeviceInterface::setThreadCallBar(nullptr);
     QMutexLocker locker(&stateLock);
     stopReceiver = nullptr;
     tickTimer = nullptr;

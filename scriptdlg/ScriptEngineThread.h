@@ -19,7 +19,8 @@ class scriptAgent;
 // GUI side: requestRun, requestStop, requestQuit, isBusy, waitFinished.
 // Script side (natives and object methods, in this thread): stopRequested, stopIfRequested,
 // sleepMs, waitUntil, waitWhileSet, abortNow. A stop reaches a native at once through a stop
-// token; the engine itself is only ever aborted from this thread.
+// token, which also bars this thread's gateway calls: a call that has not reached the library
+// when Stop is pressed never does. The engine is only ever aborted from this thread.
 //
 // A subclass registers its globals in its constructor with registerFunction,
 // registerConstants and registerRecordTypes, in the order its script interface wants.

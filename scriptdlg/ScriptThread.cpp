@@ -56,8 +56,10 @@ QScriptValue runMotion(ScriptThread* thread, Call&& call)
     }
     if (thread->stopIfRequested())
         return failure();
+    // A call refused for a stop is no controller failure.
     if (call(handle) != 0) {
-        thread->stoppedOnError = true;
+        if (!thread->stopIfRequested())
+            thread->stoppedOnError = true;
         return failure();
     }
     return success();
@@ -104,7 +106,8 @@ QScriptValue script_gets(QScriptContext*, QScriptEngine* engine, void* host)
         return failure();
     status_t status{};
     if (thread->gateway()->get_status(thread->currentHandle(), &status) != 0) {
-        thread->stoppedOnError = true;
+        if (!thread->stopIfRequested())
+            thread->stoppedOnError = true;
         return failure();
     }
     return toScriptValue(engine, status);

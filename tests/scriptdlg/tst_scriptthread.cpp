@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <future>
 
 #include "scriptdlg/ScriptControl.h"
 #include "scriptdlg/ScriptDlg.h"
@@ -90,6 +91,18 @@ int lastJournalIndex(const char* function)
             found = i;
     }
     return found;
+}
+
+// The gateway says so once a call has waited its first slice for the lock.
+std::atomic<int> gatewayWaits{0};
+QtMessageHandler previousHandler = nullptr;
+
+void countGatewayWaits(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text == QLatin1String("DeviceInterface::lock() Mutex is already locked!"))
+        ++gatewayWaits;
+    else if (previousHandler)
+        previousHandler(type, context, text);
 }
 
 } // namespace
@@ -270,6 +283,33 @@ private slots:
         owner.stopAxis();
         QVERIFY(owner.finished());
         QVERIFY(lastJournalIndex("command_movr") < lastJournalIndex("command_stop"));
+    }
+
+    // A motion held after a failure, released while the polling thread has the gateway and
+    // stopped while it waits for the gateway, never goes out.
+    void stopAtReleaseSendsNothing()
+    {
+        StandInOwner owner;
+        QCOMPARE(trovsim_force_result(axis, "get_status", -1, 1), 0);
+        owner.start("gets(); move(5)");
+        QTRY_VERIFY_WITH_TIMEOUT(owner.thread()->stoppedOnError, boundMs);
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        auto sample = std::async(std::launch::async, [&owner] {
+            status_t status{};
+            return owner.gateway->get_status(owner.handle, &status);
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", boundMs), 0);
+        gatewayWaits = 0;
+        previousHandler = qInstallMessageHandler(countGatewayWaits);
+        owner.thread()->stoppedOnError = false;
+        QVERIFY(QTest::qWaitFor([] { return gatewayWaits.load() > 0; }, boundMs));
+        qInstallMessageHandler(previousHandler);
+        owner.dialog->findChild<QPushButton*>("stopBtn")->click();
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        QCOMPARE(sample.get(), result_ok);
+        QVERIFY(owner.finished());
+        QCOMPARE(calls("command_move"), 0);
+        QVERIFY(!owner.thread()->stoppedOnError); // a refused call is no controller failure
     }
 
     void startThenStopRunsNothing()
