@@ -145,6 +145,17 @@ bool ScriptEngineThread::waitWhileSet(const std::atomic<bool>& flag)
     return waitUntil([&flag] { return !flag.load(); });
 }
 
+bool ScriptEngineThread::postLogLine(const QString& text, const QString& source, int level)
+{
+    if (!waitUntil([this] { return undelivered.load() < maxUndeliveredLines; }))
+        return false;
+    ++undelivered;
+    emit logLine(text, source, level);
+    // Queued behind the line into this object's (the GUI) thread: runs once the line is taken.
+    QMetaObject::invokeMethod(this, [this] { --undelivered; }, Qt::QueuedConnection);
+    return true;
+}
+
 void ScriptEngineThread::abortNow()
 {
     Q_ASSERT(QThread::currentThread() == this);

@@ -148,8 +148,7 @@ QScriptValue script_log(QScriptContext* context, QScriptEngine*, void* host)
         const double value = context->argument(1).toInteger();
         level = value <= double(INT_MIN) ? INT_MIN : value >= double(INT_MAX) ? INT_MAX : static_cast<int>(value);
     }
-    hostOf(host)->log(context->argument(0).toString(), level);
-    return success();
+    return hostOf(host)->log(context->argument(0).toString(), level) ? success() : failure();
 }
 
 } // namespace
@@ -166,9 +165,9 @@ ScriptThread::~ScriptThread()
     wait();
 }
 
-void ScriptThread::log(const QString& text, int level)
+bool ScriptThread::log(const QString& text, int level)
 {
-    emit logLine(text, scriptSource, level);
+    return postLogLine(text, scriptSource, level);
 }
 
 bool ScriptThread::waitForClearedError()

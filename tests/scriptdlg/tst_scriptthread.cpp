@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <future>
 
 #include "scriptdlg/ScriptControl.h"
@@ -91,6 +92,15 @@ int lastJournalIndex(const char* function)
             found = i;
     }
     return found;
+}
+
+// Waits for done without handling the test (GUI) thread's events.
+bool waitWithoutEvents(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(boundMs);
+    while (!done() && !deadline.hasExpired())
+        QThread::msleep(1);
+    return done();
 }
 
 // The gateway says so once a call has waited its first slice for the lock.
@@ -310,6 +320,37 @@ private slots:
         QVERIFY(owner.finished());
         QCOMPARE(calls("command_move"), 0);
         QVERIFY(!owner.thread()->stoppedOnError); // a refused call is no controller failure
+    }
+
+    // A script that logs in a loop while the GUI takes no events waits at the bound; once the GUI
+    // takes them every line arrives, in order. Stop ends the run while it waits.
+    void logFloodWaitsForGui_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("drained") << false;
+        QTest::newRow("stopped") << true;
+    }
+
+    void logFloodWaitsForGui()
+    {
+        QFETCH(bool, stop);
+        StandInOwner owner;
+        const int bound = ScriptEngineThread::maxUndeliveredLines;
+        // Few enough calls that the engine collects no garbage: QtScript's collector leaves
+        // 8 bytes behind in each thread it runs in.
+        const int total = 3 * bound / 2;
+        owner.start(QStringLiteral("for (var i = 0; i < %1; ++i) log(i)").arg(total));
+        ScriptEngineThread* engine = owner.control->engine();
+        QVERIFY(waitWithoutEvents([engine, bound] { return engine->undeliveredLines() >= bound; }));
+        QCOMPARE(engine->undeliveredLines(), bound);
+        if (stop) {
+            owner.dialog->findChild<QPushButton*>("stopBtn")->click();
+            QVERIFY(waitWithoutEvents([&owner] { return !owner.control->isBusy(); }));
+        }
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.log.size(), stop ? bound : total, boundMs);
+        for (int i = 0; i < owner.log.size(); ++i)
+            QCOMPARE(owner.log[i].text, QString::number(i));
     }
 
     void startThenStopRunsNothing()
