@@ -15,6 +15,10 @@ constexpr uint64_t modeMask = 0xff;
 int modeOf(uint64_t state) { return int(state & modeMask); }
 uint64_t generationOf(uint64_t state) { return state >> 8; }
 
+thread_local const std::atomic<bool>* callBar = nullptr;
+
+bool callsBarred() { return callBar && callBar->load(); }
+
 } // namespace
 
 DeviceInterface::DeviceInterface()
@@ -25,11 +29,21 @@ DeviceInterface::DeviceInterface()
 
 DeviceInterface::~DeviceInterface() = default;
 
+void DeviceInterface::setThreadCallBar(const std::atomic<bool>* bar)
+{
+    callBar = bar;
+}
+
 bool DeviceInterface::lock()
 {
-    for (int attempt = 0; attempt < lockAttempts; ++attempt) {
-        if (mutex.tryLock(lockAttemptMs))
-            return true;
+    for (int attempt = 0; attempt < lockAttempts && !callsBarred(); ++attempt) {
+        if (mutex.tryLock(lockAttemptMs)) {
+            // Read under the lock: a bar set before this call got the lock stops it here.
+            if (!callsBarred())
+                return true;
+            mutex.unlock();
+            return false;
+        }
         if (attempt == 0)
             qDebug("DeviceInterface::lock() Mutex is already locked!");
     }

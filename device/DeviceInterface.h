@@ -112,6 +112,12 @@ public:
     result_t goto_firmware(device_t id, uint8_t* ret);
     result_t has_firmware(const char* name, uint8_t* ret);
 
+    // While *bar is set, every call the calling thread makes through any gateway is refused:
+    // result_error (null, -1), no signal, nothing reaches the library; only close_device still
+    // goes through. The flag is read once the gateway's lock is held, so a call that is still
+    // waiting for the lock when the flag is set never reaches the controller. Null lifts it.
+    static void setThreadCallBar(const std::atomic<bool>* bar);
+
     // 0 no device (or not readable now), 1 bootloader, 2 firmware. Cached per gateway until
     // the next open or close; once cached it takes no lock and calls nothing.
     int getMode(device_t id);

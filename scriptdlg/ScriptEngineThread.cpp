@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 
+#include "device/DeviceInterface.h"
 #include "scriptdlg/ScriptConstants.h"
 #include "scriptdlg/ScriptRecords.h"
 #include "scriptdlg/scriptAgent.h"
@@ -144,6 +145,17 @@ bool ScriptEngineThread::waitWhileSet(const std::atomic<bool>& flag)
     return waitUntil([&flag] { return !flag.load(); });
 }
 
+bool ScriptEngineThread::postLogLine(const QString& text, const QString& source, int level)
+{
+    if (!waitUntil([this] { return undelivered.load() < maxUndeliveredLines; }))
+        return false;
+    ++undelivered;
+    emit logLine(text, source, level);
+    // Queued behind the line into this object's (the GUI) thread: runs once the line is taken.
+    QMetaObject::invokeMethod(this, [this] { --undelivered; }, Qt::QueuedConnection);
+    return true;
+}
+
 void ScriptEngineThread::abortNow()
 {
     Q_ASSERT(QThread::currentThread() == this);
@@ -174,6 +186,8 @@ void ScriptEngineThread::registerRecordTypes()
 
 void ScriptEngineThread::run()
 {
+    // Every stop and quit sets stopToken: from then on no call of this thread reaches a controller.
+    DeviceInterface::setThreadCallBar(&stopToken);
     QObject receiver;
     QTimer timer;
     timer.setInterval(tickMs);
@@ -188,6 +202,7 @@ void ScriptEngineThread::run()
     }
     exec();
     timer.stop();
+    DeviceInterface::setThreadCallBar(nullptr);
     QMutexLocker locker(&stateLock);
     stopReceiver = nullptr;
     tickTimer = nullptr;

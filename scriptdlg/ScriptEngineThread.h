@@ -18,8 +18,9 @@ class scriptAgent;
 //
 // GUI side: requestRun, requestStop, requestQuit, isBusy, waitFinished.
 // Script side (natives and object methods, in this thread): stopRequested, stopIfRequested,
-// sleepMs, waitUntil, waitWhileSet, abortNow. A stop reaches a native at once through a stop
-// token; the engine itself is only ever aborted from this thread.
+// sleepMs, waitUntil, waitWhileSet, abortNow, postLogLine. A stop reaches a native at once
+// through a stop token, which also bars this thread's gateway calls: a call that has not reached
+// the library when Stop is pressed never does. The engine is only ever aborted from this thread.
 //
 // A subclass registers its globals in its constructor with registerFunction,
 // registerConstants and registerRecordTypes, in the order its script interface wants.
@@ -32,6 +33,9 @@ public:
     static constexpr int processEventsIntervalMs = 20;
     // Sleeps and flag waits look at the stop token at least this often.
     static constexpr int sliceMs = 10;
+    // Log lines sent and not yet taken by the GUI thread, at most: a script that logs in a loop
+    // waits rather than fill that thread's event queue.
+    static constexpr int maxUndeliveredLines = 1000;
 
     explicit ScriptEngineThread(QObject* parent = nullptr);
     // Quits and waits for the thread: the engine cannot go while a script still runs on it.
@@ -62,6 +66,8 @@ public:
     bool waitFinished(int ms);
     // How many evaluations have started.
     quint64 runCount() const { return startedRuns.load(); }
+    // Log lines emitted and not yet delivered to this object's (the GUI) thread.
+    int undeliveredLines() const { return undelivered.load(); }
 
     // --- script side, in this thread
     // Set by a stop or quit for the current run.
@@ -77,12 +83,15 @@ public:
     bool waitWhileSet(const std::atomic<bool>& flag);
     // Aborts the running evaluation; only ever from this thread.
     void abortNow();
+    // Emits logLine once fewer than maxUndeliveredLines are undelivered; false, with the line
+    // dropped and the evaluation aborted, when a stop ended the wait.
+    bool postLogLine(const QString& text, const QString& source, int level);
 
 signals:
     // After every evaluation, however it ended.
     void runFinished();
     // One log line of the script (text, source "Script", level); emitted in this thread, so GUI
-    // receivers get it queued. The multi-axis engine writes none.
+    // receivers get it queued. Only through postLogLine. The multi-axis engine writes none.
     void logLine(const QString& text, const QString& source, int level);
 
 protected:
@@ -115,6 +124,7 @@ private:
     std::atomic<bool> stopToken{false};
     std::atomic<bool> quitToken{false};
     std::atomic<quint64> startedRuns{0};
+    std::atomic<int> undelivered{0};
 };
 
 #endif // SCRIPTENGINETHREAD_H

@@ -56,8 +56,10 @@ QScriptValue runMotion(ScriptThread* thread, Call&& call)
     }
     if (thread->stopIfRequested())
         return failure();
+    // A call refused for a stop is no controller failure.
     if (call(handle) != 0) {
-        thread->stoppedOnError = true;
+        if (!thread->stopIfRequested())
+            thread->stoppedOnError = true;
         return failure();
     }
     return success();
@@ -104,7 +106,8 @@ QScriptValue script_gets(QScriptContext*, QScriptEngine* engine, void* host)
         return failure();
     status_t status{};
     if (thread->gateway()->get_status(thread->currentHandle(), &status) != 0) {
-        thread->stoppedOnError = true;
+        if (!thread->stopIfRequested())
+            thread->stoppedOnError = true;
         return failure();
     }
     return toScriptValue(engine, status);
@@ -145,8 +148,7 @@ QScriptValue script_log(QScriptContext* context, QScriptEngine*, void* host)
         const double value = context->argument(1).toInteger();
         level = value <= double(INT_MIN) ? INT_MIN : value >= double(INT_MAX) ? INT_MAX : static_cast<int>(value);
     }
-    hostOf(host)->log(context->argument(0).toString(), level);
-    return success();
+    return hostOf(host)->log(context->argument(0).toString(), level) ? success() : failure();
 }
 
 } // namespace
@@ -163,9 +165,9 @@ ScriptThread::~ScriptThread()
     wait();
 }
 
-void ScriptThread::log(const QString& text, int level)
+bool ScriptThread::log(const QString& text, int level)
 {
-    emit logLine(text, scriptSource, level);
+    return postLogLine(text, scriptSource, level);
 }
 
 bool ScriptThread::waitForClearedError()

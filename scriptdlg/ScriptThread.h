@@ -31,8 +31,8 @@ public:
     DeviceInterface* gateway() const { return device; }
     device_t currentHandle() const { return deviceHandle->load(); }
 
-    // For the natives, in this thread.
-    void log(const QString& text, int level);
+    // For the natives, in this thread; false when a stop came first.
+    bool log(const QString& text, int level);
     // Waits while stoppedOnError is set; false when a stop ended the wait.
     bool waitForClearedError();
 

@@ -8,6 +8,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
+#include <future>
 
 #include "scriptdlg/ScriptControl.h"
 #include "scriptdlg/ScriptDlg.h"
@@ -90,6 +92,27 @@ int lastJournalIndex(const char* function)
             found = i;
     }
     return found;
+}
+
+// Waits for done without handling the test (GUI) thread's events.
+bool waitWithoutEvents(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(boundMs);
+    while (!done() && !deadline.hasExpired())
+        QThread::msleep(1);
+    return done();
+}
+
+// The gateway says so once a call has waited its first slice for the lock.
+std::atomic<int> gatewayWaits{0};
+QtMessageHandler previousHandler = nullptr;
+
+void countGatewayWaits(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text == QLatin1String("DeviceInterface::lock() Mutex is already locked!"))
+        ++gatewayWaits;
+    else if (previousHandler)
+        previousHandler(type, context, text);
 }
 
 } // namespace
@@ -270,6 +293,64 @@ private slots:
         owner.stopAxis();
         QVERIFY(owner.finished());
         QVERIFY(lastJournalIndex("command_movr") < lastJournalIndex("command_stop"));
+    }
+
+    // A motion held after a failure, released while the polling thread has the gateway and
+    // stopped while it waits for the gateway, never goes out.
+    void stopAtReleaseSendsNothing()
+    {
+        StandInOwner owner;
+        QCOMPARE(trovsim_force_result(axis, "get_status", -1, 1), 0);
+        owner.start("gets(); move(5)");
+        QTRY_VERIFY_WITH_TIMEOUT(owner.thread()->stoppedOnError, boundMs);
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        auto sample = std::async(std::launch::async, [&owner] {
+            status_t status{};
+            return owner.gateway->get_status(owner.handle, &status);
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", boundMs), 0);
+        gatewayWaits = 0;
+        previousHandler = qInstallMessageHandler(countGatewayWaits);
+        owner.thread()->stoppedOnError = false;
+        QVERIFY(QTest::qWaitFor([] { return gatewayWaits.load() > 0; }, boundMs));
+        qInstallMessageHandler(previousHandler);
+        owner.dialog->findChild<QPushButton*>("stopBtn")->click();
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        QCOMPARE(sample.get(), result_ok);
+        QVERIFY(owner.finished());
+        QCOMPARE(calls("command_move"), 0);
+        QVERIFY(!owner.thread()->stoppedOnError); // a refused call is no controller failure
+    }
+
+    // A script that logs in a loop while the GUI takes no events waits at the bound; once the GUI
+    // takes them every line arrives, in order. Stop ends the run while it waits.
+    void logFloodWaitsForGui_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("drained") << false;
+        QTest::newRow("stopped") << true;
+    }
+
+    void logFloodWaitsForGui()
+    {
+        QFETCH(bool, stop);
+        StandInOwner owner;
+        const int bound = ScriptEngineThread::maxUndeliveredLines;
+        // Few enough calls that the engine collects no garbage: QtScript's collector leaves
+        // 8 bytes behind in each thread it runs in.
+        const int total = 3 * bound / 2;
+        owner.start(QStringLiteral("for (var i = 0; i < %1; ++i) log(i)").arg(total));
+        ScriptEngineThread* engine = owner.control->engine();
+        QVERIFY(waitWithoutEvents([engine, bound] { return engine->undeliveredLines() >= bound; }));
+        QCOMPARE(engine->undeliveredLines(), bound);
+        if (stop) {
+            owner.dialog->findChild<QPushButton*>("stopBtn")->click();
+            QVERIFY(waitWithoutEvents([&owner] { return !owner.control->isBusy(); }));
+        }
+        QVERIFY(owner.finished());
+        QTRY_COMPARE_WITH_TIMEOUT(owner.log.size(), stop ? bound : total, boundMs);
+        for (int i = 0; i < owner.log.size(); ++i)
+            QCOMPARE(owner.log[i].text, QString::number(i));
     }
 
     void startThenStopRunsNothing()
