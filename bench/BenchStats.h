@@ -4,6 +4,9 @@
 // Figures the benchmarks print: order statistics of measured times.
 
 #include <QElapsedTimer>
+#include <QFile>
+
+#include <cstring>
 
 #include <algorithm>
 #include <vector>
@@ -42,6 +45,19 @@ std::vector<double> timeRoundsMs(int rounds, F&& f)
         times.push_back(elapsedMs(timer));
     }
     return times;
+}
+
+// A "VmRSS:"-style field of /proc/self/status in kB; -1 when it cannot be read.
+inline long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(static_cast<int>(std::strlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
 }
 
 } // namespace bench

@@ -1,5 +1,6 @@
 // The message log under load: lines per second from four threads with autosave on into a file
 // on local disk, and the memory held over a million lines with autosave off.
+#include "bench/BenchStats.h"
 #include "log/LibraryLog.h"
 #include "log/MessageLog.h"
 
@@ -15,18 +16,6 @@
 #include <vector>
 
 namespace {
-
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<int>(strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 // Time stamps are taken once per thousand lines: Qt's local time costs more than the log itself
 // (the library callback below shows the whole road).
@@ -91,15 +80,15 @@ int main(int argc, char** argv)
     {
         MessageLog log;
         const LogSettings off(3, 3, 3, false, QDir(folder));
-        const long startKb = statusKb("VmRSS:");
+        const long startKb = bench::statusKb("VmRSS:");
         std::printf("autosave off, 1,000,000 lines, resident memory:\n");
         const QDateTime when = QDateTime::currentDateTime();
         for (int n = 1; n <= 1000000; ++n) {
             log.InsertLine(when, QStringLiteral("kept while autosave is off, line %1").arg(n), QStringLiteral("Tolmo"), 3, off);
             if (n % 100000 == 0)
-                std::printf("  after %7d lines: %6ld kB (+%ld kB)\n", n, statusKb("VmRSS:"), statusKb("VmRSS:") - startKb);
+                std::printf("  after %7d lines: %6ld kB (+%ld kB)\n", n, bench::statusKb("VmRSS:"), bench::statusKb("VmRSS:") - startKb);
         }
-        std::printf("peak resident: %ld kB\n", statusKb("VmHWM:"));
+        std::printf("peak resident: %ld kB\n", bench::statusKb("VmHWM:"));
     }
     return 0;
 }
