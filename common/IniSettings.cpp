@@ -1,7 +1,8 @@
 #include "common/IniSettings.h"
 
 IniSettings::IniSettings(const QString& fileName, QObject* parent)
-    : QSettings(fileName, QSettings::IniFormat, parent)
+    : IniReadSource(fileName)
+    , QSettings(readPath, QSettings::IniFormat, parent)
 {
     setIniCodec("UTF-8");
 }

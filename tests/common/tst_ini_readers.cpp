@@ -1,7 +1,9 @@
 #include "common/IniReaders.h"
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 
 #include <QFile>
+#include <QPoint>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,6 +31,8 @@ private slots:
     void strings();
     void enums();
     void utf8SharedBetweenObjects();
+    void serializedValuesReadAsText_data();
+    void serializedValuesReadAsText();
 
 private:
     // A store on an INI file with the given bytes, entered at group "G".
@@ -271,6 +275,58 @@ void TestIniReaders::utf8SharedBetweenObjects()
     second.beginGroup(QStringLiteral("G"));
     QVERIFY(readSettingString(&second, nullptr, "Units", field, sizeof(field)));
     QCOMPARE(QString::fromUtf8(field), units);
+}
+
+void TestIniReaders::serializedValuesReadAsText_data()
+{
+    // A byte-array list of 2147483647 entries: decoding it asks for more memory than there is,
+    // and the program ends.
+    const QByteArray list("(\\0\\0\\0\\x31\\x7f\\xff\\xff\\xff)");
+    const QString payload = QStringLiteral("(") + QString(3, QChar(0)) + QStringLiteral("1") + QChar(0x7f)
+                            + QString(3, QChar(0xff)) + QStringLiteral(")");
+    const QString text = QStringLiteral("Variant") + payload;
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QVariant>("read");
+
+    QTest::newRow("plain") << "@Variant" + list << QVariant("@" + text);
+    QTest::newRow("quoted") << "\"@Variant" + list + "\"" << QVariant("@" + text);
+    QTest::newRow("hex @") << "\\x40Variant" + list << QVariant("@" + text);
+    QTest::newRow("wide hex @") << "\\x10040Variant" + list << QVariant("@" + text);
+    QTest::newRow("octal @") << "\\100Variant" + list << QVariant("@" + text);
+    QTest::newRow("escaped letter") << "@\\126ariant" + list << QVariant("@" + text);
+    QTest::newRow("dropped escape") << "@Var\\qiant" + list << QVariant("@" + text);
+    QTest::newRow("joined by quotes") << "\"@Var\"  iant" + list << QVariant("@" + text);
+    QTest::newRow("list entry") << "a, @Variant" + list << QVariant(QStringList{"a", "@" + text});
+    QTest::newRow("date") << "@DateTime" + list << QVariant("@DateTime" + payload);
+    // What the program writes itself reads as before.
+    QTest::newRow("escaped text") << QByteArray("@@Variant(x)") << QVariant("@Variant(x)");
+    QTest::newRow("wrapped text") << QByteArray("@String(@Variant(\\0))") << QVariant(QStringLiteral("@Variant(") + QChar(0) + ")");
+    QTest::newRow("bytes") << QByteArray("@ByteArray(\\x1\\x61V)") << QVariant(QByteArray("\x01" "aV"));
+    QTest::newRow("point") << QByteArray("@Point(1 2)") << QVariant(QPoint(1, 2));
+}
+
+void TestIniReaders::serializedValuesReadAsText()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QVariant, read);
+    IniSettings* s = store("V=" + stored + "\nW=2\n");
+    QCOMPARE(s->value(QStringLiteral("V")), read);
+    QCOMPARE(s->value(QStringLiteral("W")).toInt(), 2);
+    const QString path = dir->filePath(QStringLiteral("f%1.ini").arg(files));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), "[G]\nV=" + stored + "\nW=2\n");  // reading leaves the file alone
+    file.close();
+
+    // A change saved to such a file keeps the value as the text it read as.
+    settings.reset();
+    IniSaver saver(path);
+    saver.settings().setValue(QStringLiteral("G/W"), 3);
+    QString error;
+    QVERIFY2(saver.commit(&error), qPrintable(error));
+    const IniSettings after(path);
+    QCOMPARE(after.value(QStringLiteral("G/V")), read);
+    QCOMPARE(after.value(QStringLiteral("G/W")).toInt(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestIniReaders)

@@ -4,6 +4,7 @@
 // containers, so no stale or mangled value survives a save over a hostile file.
 #include "tests/fuzz/FuzzInput.h"
 #include "tests/support/SameMotorRecords.h"
+#include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/RecordEquality.h"
@@ -19,15 +20,19 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-void check(bool condition)
+// Says which check failed: a fuzz find is read from its log.
+void check(bool condition, int line = __builtin_LINE())
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "fuzz_profile: the check at line %d failed\n", line);
         std::abort();
+    }
 }
 
 // A text of ASCII letters; everything else a byte pattern.
@@ -222,9 +227,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check((motor.control.Flags & ~0xFu) == (motorBefore.control.Flags & ~0xFu));
         check((motor.power.PowerFlags & ~0x7u) == (motorBefore.power.PowerFlags & ~0x7u));
         check(file.group().isEmpty());
-
-        check(motor.saveToFile(file));
-        check(stage.saveToFile(file));
+    }
+    {
+        // Saved as the settings dialog saves a profile: over the file, through its saver. A file
+        // that Qt cannot write back whole is refused and left as it was.
+        const auto readFile = [](const QString& name) {
+            QFile file(name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = readFile(path);
+        IniSaver saver(path);
+        check(motor.saveToFile(saver.settings()));
+        check(stage.saveToFile(saver.settings()));
+        if (!saver.commit(nullptr)) {
+            check(readFile(path) == before);
+            return 0;
+        }
     }
     {
         IniSettings file(path);
