@@ -40,6 +40,16 @@ Motion::Piece Motion::plan(const Params& P, double rem)
         pc.p1 = p + v * t + 0.5 * a * t * t;
         pc.v1 = v + a * t;
     };
+    // Accelerates by a for up to t, ending exactly at v1 when t fits in the time left.
+    auto reach = [&](double t, double a, double v1) {
+        if (t > rem) {
+            piece(rem, a);
+            return false;
+        }
+        piece(t, a);
+        pc.v1 = v1;
+        return true;
+    };
 
     switch (seg_.stage) {
     case Stage::None:
@@ -53,13 +63,8 @@ Motion::Piece Motion::plan(const Params& P, double rem)
             return pc;
         }
         double sg = sign(v), t0 = std::abs(v) / P.decel;
-        if (t0 <= rem) {
-            piece(t0, -sg * P.decel);
-            pc.v1 = 0;
+        if (reach(t0, -sg * P.decel, 0))
             pc.done = true;
-        } else {
-            piece(rem, -sg * P.decel);
-        }
         return pc;
     }
 
@@ -74,28 +79,13 @@ Motion::Piece Motion::plan(const Params& P, double rem)
         }
         if (u < 0) { // running the other way: slow down first
             double t0 = -u / P.decel;
-            if (t0 <= rem) {
-                piece(t0, dir * P.decel);
-                pc.v1 = 0;
-            } else {
-                piece(rem, dir * P.decel);
-            }
+            reach(t0, dir * P.decel, 0);
         } else if (u < vc) {
             double t1 = (vc - u) / P.accel;
-            if (t1 <= rem) {
-                piece(t1, dir * P.accel);
-                pc.v1 = dir * vc;
-            } else {
-                piece(rem, dir * P.accel);
-            }
+            reach(t1, dir * P.accel, dir * vc);
         } else if (u > vc) {
             double t1 = (u - vc) / P.decel;
-            if (t1 <= rem) {
-                piece(t1, -dir * P.decel);
-                pc.v1 = dir * vc;
-            } else {
-                piece(rem, -dir * P.decel);
-            }
+            reach(t1, -dir * P.decel, dir * vc);
         } else {
             piece(rem, 0);
         }
@@ -151,22 +141,12 @@ Motion::Piece Motion::plan(const Params& P, double rem)
     seg_.braking = false;
     if (u < 0) { // moving away: turn round smoothly
         double t0 = -u / P.decel;
-        if (t0 <= rem) {
-            piece(t0, sg * P.decel);
-            pc.v1 = 0;
-        } else {
-            piece(rem, sg * P.decel);
-        }
+        reach(t0, sg * P.decel, 0);
         return pc;
     }
     if (u > vc) { // faster than the speed now set
         double t1 = (u - vc) / P.decel;
-        if (t1 <= rem) {
-            piece(t1, -sg * P.decel);
-            pc.v1 = sg * vc;
-        } else {
-            piece(rem, -sg * P.decel);
-        }
+        reach(t1, -sg * P.decel, sg * vc);
         return pc;
     }
     if (u < vc) {
@@ -175,19 +155,12 @@ Motion::Piece Motion::plan(const Params& P, double rem)
         double w = std::sqrt((2 * P.accel * P.decel * dist + P.decel * u * u) / (P.accel + P.decel));
         double tb = (w - u) / P.accel;
         if (tb < t1) {
-            if (tb <= rem) {
-                piece(tb, sg * P.accel);
-                pc.v1 = sg * w;
+            if (reach(tb, sg * P.accel, sg * w)) {
                 pc.p1 = T - sg * w * w / (2 * P.decel);
                 seg_.braking = true;
-            } else {
-                piece(rem, sg * P.accel);
             }
-        } else if (t1 <= rem) {
-            piece(t1, sg * P.accel);
-            pc.v1 = sg * vc;
         } else {
-            piece(rem, sg * P.accel);
+            reach(t1, sg * P.accel, sg * vc);
         }
         return pc;
     }

@@ -6,26 +6,17 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <thread>
 
 #include "device/DeviceInterface.h"
+#include "tests/support/GatewayWaits.h"
 #include "trovsim.h"
 
 namespace {
 
 const char* const axis = "sim:axis1";
-
-std::atomic<int> debugLockLines{0};
-QtMessageHandler previousHandler = nullptr;
-
-void countLockMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (text == QLatin1String("DeviceInterface::lock() Mutex is already locked!"))
-        ++debugLockLines;
-    else if (previousHandler)
-        previousHandler(type, context, text);
-}
 
 int calls(const char* function) { return trovsim_call_count(axis, function); }
 
@@ -101,8 +92,7 @@ private slots:
         });
         QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
 
-        debugLockLines = 0;
-        previousHandler = qInstallMessageHandler(countLockMessages);
+        auto waits = std::make_unique<GatewayWaits>();
         // A close must wait for the lock however long it takes, never be given up.
         std::atomic<result_t> closeResult{99};
         std::thread closer([&] { closeResult = gateway->close_device(handle); });
@@ -113,14 +103,14 @@ private slots:
         const result_t blocked = gateway->get_status(handle, &status);
         const qint64 blockedMs = waited.elapsed();
         QCOMPARE(gateway->enumerate_devices(ENUMERATE_PROBE), nullptr);
-        qInstallMessageHandler(previousHandler);
+        waits.reset();
         trovsim_release_call(axis, "get_status");
         holder.join();
         closer.join();
 
         QCOMPARE(blocked, -1);
         QVERIFY2(blockedMs >= 900 && blockedMs < 3000, qPrintable(QString::number(blockedMs)));
-        QCOMPARE(debugLockLines.load(), 3); // once per waiting call: the close, the status and the enumeration
+        QCOMPARE(GatewayWaits::count(), 3); // once per waiting call: the close, the status and the enumeration
         QCOMPARE(calls("get_status"), 1);
         QCOMPARE(calls("enumerate_devices"), 0);
         QCOMPARE(heldResult.load(), 0);

@@ -15,6 +15,7 @@
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "tests/device/PollingTestSupport.h"
+#include "tests/support/GatewayWaits.h"
 #include "trovsim.h"
 
 namespace {
@@ -22,18 +23,6 @@ namespace {
 const char* const axis = "sim:axis1";
 
 int calls(const char* function) { return trovsim_call_count(axis, function); }
-
-// The gateway says so once a call has waited its first slice for the lock.
-std::atomic<int> gatewayWaits{0};
-QtMessageHandler previousHandler = nullptr;
-
-void countGatewayWaits(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (text == QLatin1String("DeviceInterface::lock() Mutex is already locked!"))
-        ++gatewayWaits;
-    else if (previousHandler)
-        previousHandler(type, context, text);
-}
 
 UpdateThread::Timing fastTiming()
 {
@@ -300,14 +289,12 @@ private slots:
                 command.wait();
         });
         QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
-        gatewayWaits = 0;
-        previousHandler = qInstallMessageHandler(countGatewayWaits);
-        const Finally restoreHandler([] { qInstallMessageHandler(previousHandler); });
+        const GatewayWaits waits;
         command = std::async(std::launch::async, [&] {
             return gateway->command_sstp(handle) == result_ok ? thread->statusReadsBegun() : 0;
         });
         // The command waits for the gateway now; it gives up after about a second.
-        QVERIFY(QTest::qWaitFor([] { return gatewayWaits.load() > 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([] { return GatewayWaits::count() > 0; }, 5000));
         QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
         ticker.join();
         const quint64 readsAtCommand = command.get();

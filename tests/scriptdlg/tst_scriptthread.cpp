@@ -14,6 +14,7 @@
 #include "scriptdlg/ScriptControl.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
+#include "support/GatewayWaits.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -101,18 +102,6 @@ bool waitWithoutEvents(const std::function<bool()>& done)
     while (!done() && !deadline.hasExpired())
         QThread::msleep(1);
     return done();
-}
-
-// The gateway says so once a call has waited its first slice for the lock.
-std::atomic<int> gatewayWaits{0};
-QtMessageHandler previousHandler = nullptr;
-
-void countGatewayWaits(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (text == QLatin1String("DeviceInterface::lock() Mutex is already locked!"))
-        ++gatewayWaits;
-    else if (previousHandler)
-        previousHandler(type, context, text);
 }
 
 } // namespace
@@ -309,11 +298,11 @@ private slots:
             return owner.gateway->get_status(owner.handle, &status);
         });
         QCOMPARE(trovsim_wait_held(axis, "get_status", boundMs), 0);
-        gatewayWaits = 0;
-        previousHandler = qInstallMessageHandler(countGatewayWaits);
         owner.thread()->stoppedOnError = false;
-        QVERIFY(QTest::qWaitFor([] { return gatewayWaits.load() > 0; }, boundMs));
-        qInstallMessageHandler(previousHandler);
+        {
+            const GatewayWaits waits;
+            QVERIFY(QTest::qWaitFor([] { return GatewayWaits::count() > 0; }, boundMs));
+        }
         owner.dialog->findChild<QPushButton*>("stopBtn")->click();
         QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
         QCOMPARE(sample.get(), result_ok);
