@@ -1,7 +1,7 @@
 #include "mainwindow/CyclicMotion.h"
 
 #include "device/DeviceInterface.h"
-#include "mainwindow/MotionRules.h"
+#include "device/MotionRules.h"
 #include "settings_model/CyclicSettings.h"
 
 namespace {

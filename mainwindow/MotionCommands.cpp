@@ -13,7 +13,7 @@
 #include "device/UpdateThread.h"
 #include "mainwindow/CyclicMotion.h"
 #include "mainwindow/MainWindow.h"
-#include "mainwindow/MotionRules.h"
+#include "device/MotionRules.h"
 #include "mainwindow/StatusView.h"
 #include "mainwindow/ZeroCommand.h"
 #include "pages/ControllerPageWgt.h"
@@ -157,11 +157,7 @@ void MotionCommands::OnSstpBtnPressed()
 {
     window.stopScript();
     sendButtonCommand([this](device_t id) {
-        // A fresh state: the last sample may be 100 ms old, and powering off a moving axis drops it.
-        status_t state;
-        std::memset(&state, 0, sizeof state);
-        const result_t read = gateway->get_status(id, &state);
-        if (MotionRules::softStopAction(read, state) == MotionRules::SoftStopAction::PowerOff)
+        if (MotionRules::softStopActionNow(*gateway, id) == MotionRules::SoftStopAction::PowerOff)
             return gateway->command_power_off(id);
         return gateway->command_sstp(id);
     });

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "device/DeviceInterface.h"
-#include "mainwindow/MotionRules.h"
+#include "device/MotionRules.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/SliderSettings.h"
 

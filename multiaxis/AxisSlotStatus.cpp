@@ -42,19 +42,40 @@ AxisSlotStatus::AxisSlotStatus(Multiaxis& window) : clockMs(monotonicMs), window
 {
     for (int i = 0; i < Multiaxis::maxAxes; ++i) {
         stageAbsent[i] = true;
-        lostShown[i] = true;
+        useShown[i] = AxisUse::Unknown;
         stageReadAt[i] = 0;
     }
 }
 
-void AxisSlotStatus::showLost(int s, bool lost)
+void AxisSlotStatus::showUse(int s, AxisUse use)
 {
+    const bool disabled = use == AxisUse::Lost || use == AxisUse::Bootloader;
     for (QWidget* w : std::initializer_list<QWidget*>{window.groupBox[s], window.curPos[s], window.pushButton_joyDec[s],
                                                       window.pushButton_joyInc[s], window.spinBox_moveTo[s],
                                                       window.spinBox_shiftOn[s]})
-        w->setEnabled(!lost);
+        w->setEnabled(!disabled);
     QwtPlotMarker* positionLine = window.plot->positionLine[s];
-    positionLine->setLinePen(withStyle(positionLine->linePen(), lost ? Qt::DashLine : Qt::SolidLine));
+    positionLine->setLinePen(withStyle(positionLine->linePen(), disabled ? Qt::DashLine : Qt::SolidLine));
+    if (disabled)
+        window.groupBox[s]->setTitle(slotTitle(s, window.axisOrder[s]));
+    // A working axis gets its title from the next refresh.
+    shownInputs[s] = SlotInputs();
+}
+
+QString AxisSlotStatus::slotTitle(int s, int a) const
+{
+    const ControllerSettings* identity = window.settingsDlgs[a]->controllerSettings;
+    QString title = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]) + QStringLiteral(", SN ")
+                    + QString::number(identity->serialNumber);
+    // As the single-axis window says it in its title.
+    if (useShown[a] == AxisUse::Lost)
+        title += Multiaxis::tr(" (disconnected)");
+    else if (useShown[a] == AxisUse::Bootloader)
+        title += Multiaxis::tr(" (bootloader v%1.%2.%3)")
+                     .arg(identity->bootloaderMajor)
+                     .arg(identity->bootloaderMinor)
+                     .arg(identity->bootloaderRelease);
+    return title;
 }
 
 void AxisSlotStatus::showAlarm(int s, bool alarm)
@@ -64,30 +85,27 @@ void AxisSlotStatus::showAlarm(int s, bool alarm)
                                                         + QStringLiteral(" ; }"));
 }
 
-void AxisSlotStatus::refreshSlot(int s, QString* title)
+void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 {
     const int a = window.axisOrder[s];
     const AxisSample& sample = window.samples[a];
-    if (!sample.connected) {
-        if (!lostShown[a]) {
-            showLost(s, true);
-            lostShown[a] = true;
+    const AxisUse use = sample.use();
+    if (use != useShown[a] && use != AxisUse::Unknown) {
+        const bool cameBack = use == AxisUse::Working;
+        useShown[a] = use;
+        showUse(s, use);
+        if (cameBack) {
+            window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
+            // Targets typed before go out in the unit the controller counts in now.
+            window.giveBoxesDivisor(s, a);
         }
+    }
+    if (use != AxisUse::Working)
         return;
-    }
-    if (lostShown[a]) {
-        showLost(s, false);
-        window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
-        // Targets typed before go out in the unit the controller counts in now.
-        window.giveBoxesDivisor(s, a);
-        lostShown[a] = false;
-    }
 
     detectStage(a);
 
-    title->append(axisName(a));
-    if (s != window.axisCount() - 1)
-        title->append(QStringLiteral(", "));
+    names->append(axisName(a));
 
     const status_t& st = sample.state;
     const bool alarm = (st.Flags & STATE_ALARM) != 0;
@@ -107,8 +125,7 @@ void AxisSlotStatus::refreshSlot(int s, QString* title)
         return;
     shownInputs[s] = std::move(inputs);
 
-    window.groupBox[s]->setTitle(Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s])
-                                 + QStringLiteral(", SN ") + QString::number(identity->serialNumber));
+    window.groupBox[s]->setTitle(slotTitle(s, a));
 
     LabelUpdates::setText(window.curPos[s], units.recalcEnabled
                                                 ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -12,16 +13,21 @@
 #include "multiaxis/Multiaxis.h"
 
 // What the slots X, Y and Z show of the axes in them: the status texts, the alarm colour, the
-// controls of a lost axis, and the positioner found on each axis. The window's refresh runs
+// controls and title of an axis that is lost or in its bootloader, and the positioner found on
+// each axis. The window's refresh runs
 // refreshSlot for every open slot.
 class AxisSlotStatus
 {
 public:
     explicit AxisSlotStatus(Multiaxis& window);
 
-    void refreshSlot(int slot, QString* title);
-    // The slot's controls and position line as for a lost (or present) axis.
-    void showLost(int slot, bool lost);
+    // Adds the name of a working axis to `names`, for the window's title.
+    void refreshSlot(int slot, QStringList* names);
+    // The slot's controls, title and position line for an axis in that use: the controls are
+    // disabled while it is lost or in its bootloader.
+    void showUse(int slot, AxisUse use);
+    // Axis `axis`'s slot shows it lost or in its bootloader.
+    bool outOfUse(int axis) const { return useShown[axis] == AxisUse::Lost || useShown[axis] == AxisUse::Bootloader; }
     void showAlarm(int slot, bool alarm);
 
     QColor normalColor;
@@ -35,14 +41,15 @@ public:
     SlotInputs shownInputs[Multiaxis::maxAxes];
     // Per axis: no positioner memory known; its stage pages are disabled.
     bool stageAbsent[Multiaxis::maxAxes];
-    // Per axis: its slot's controls are disabled because it is lost.
-    bool lostShown[Multiaxis::maxAxes];
+    // Per axis: the use its slot shows.
+    AxisUse useShown[Multiaxis::maxAxes];
     // Monotonic milliseconds; tests replace it to step the stage retry.
     std::function<qint64()> clockMs;
 
 private:
     void detectStage(int axis);
     QString axisName(int axis) const;
+    QString slotTitle(int slot, int axis) const;
 
     Multiaxis& window;
     // Per axis: when the positioner name was last asked for.

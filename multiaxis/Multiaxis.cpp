@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <limits>
 
@@ -136,8 +137,12 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     // The status column is as wide as a long speed text, so the texts set later are not cut.
     for (QLabel* label : speedValue)
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-000000 -000/256 steps/s")));
-    // A new value repaints its label alone: no re-layout of the slot's box for every sample.
-    for (const QList<QLabel*>& column : {curPos, voltageValue, currentValue, speedValue, commandValue, powerValue}) {
+    // A new value repaints its label alone: no re-layout of the slot's box for every sample. The
+    // positions have room for their widest value in steps from the start, so the window keeps
+    // its width as they move and as the units are switched.
+    for (QLabel* label : curPos)
+        LabelUpdates::holdSize(label, {UserUnits::positionToString(INT_MIN, -255, 256)});
+    for (const QList<QLabel*>& column : {voltageValue, currentValue, speedValue, commandValue, powerValue}) {
         for (QLabel* label : column)
             LabelUpdates::holdSize(label);
     }
@@ -205,6 +210,8 @@ void Multiaxis::setUpSpinBoxes()
             box->setMaximumStep(std::numeric_limits<int>::max(), 0);
             box->setStepFactor(divisor(k));
             box->setKeepsUnfinishedText(true);
+            // As wide as its widest target in steps: switching to user units keeps the width.
+            box->setMinimumWidth(box->sizeHint().width());
         }
     }
 }
@@ -214,6 +221,20 @@ int Multiaxis::divisor(int axis) const
     if (axis < 0 || axis >= settingsDlgs.size())
         return 1;
     return std::max(1, settingsDlgs[axis]->motorSettings->microstepDivisor());
+}
+
+int Multiaxis::targetDivisor(int axis) const
+{
+    if (axis < 0 || axis >= settingsDlgs.size())
+        return 1;
+    switch (settingsDlgs[axis]->motorSettings->entype.EngineType) {
+    case ENGINE_TYPE_DC:
+    case ENGINE_TYPE_2DC:
+    case ENGINE_TYPE_BRUSHLESS:
+        return 1;
+    default:
+        return divisor(axis);
+    }
 }
 
 QString Multiaxis::positionToString(int steps, int usteps, int axis) const
@@ -230,6 +251,9 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].state = state;
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
+    samples[number].received = true;
+    if (motion && samples[number].use() == AxisUse::Working)
+        motion->axisWorking(number);
 }
 
 void Multiaxis::UpdateState()
@@ -241,10 +265,10 @@ void Multiaxis::UpdateState()
     if (n == 0)
         return;
 
-    QString title = QStringLiteral("Tolmo multiaxis ");
+    QStringList names;
     for (int s = 0; s < n; ++s)
-        slotStatus->refreshSlot(s, &title);
-    setWindowTitle(title);
+        slotStatus->refreshSlot(s, &names);
+    setWindowTitle(QStringLiteral("Tolmo multiaxis ") + names.join(QStringLiteral(", ")));
 
     plot->refresh();
 }

@@ -69,6 +69,9 @@ public:
     QString positionToString(int steps, int usteps, int axis) const;
     // Microstep divisor of axis `axis` (an axis index), from its settings dialog.
     int divisor(int axis) const;
+    // The divisor a target for axis `axis` is worked out in: its microstep divisor, or 1 for a
+    // DC or brushless motor, which counts whole encoder counts and ignores microsteps.
+    int targetDivisor(int axis) const;
     // Lets the targets of a slot's boxes go out in the unit of axis `axis`.
     void giveBoxesDivisor(int slot, int axis);
     int axisCount() const { return n; }

@@ -103,7 +103,8 @@ void MultiaxisConfig::applyUnits(bool enabled, const QString& unitText, uint coe
                 const double value = box->value();
                 box->setUnitMode(1, stepperPositionUnit, 0);
                 if (before == 2) {
-                    const UserUnits::StepPair pair = UserUnits::toStepPair(value, factor, d);
+                    const UserUnits::StepPair pair =
+                        UserUnits::nearestStepPair(units.unitsToSteps(value), window.targetDivisor(window.axisOrder[s]));
                     box->setValue(pair.step, pair.uStep);
                     box->setStepFactor(d);
                 }
@@ -167,9 +168,9 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
     std::copy(order, order + Multiaxis::maxAxes, window.axisOrder);
     AxisSlotStatus& status = *window.slotStatus;
     for (int s = 0; s < n; ++s) {
-        // The slot's widgets take the lost and alarm state of the axis they show now.
+        // The slot's widgets take the use and alarm state of the axis they show now.
         const int a = window.axisOrder[s];
-        status.showLost(s, status.lostShown[a]);
+        status.showUse(s, status.useShown[a]);
         if (status.alarmShown[a] || !window.groupBox[s]->styleSheet().isEmpty())
             status.showAlarm(s, status.alarmShown[a]);
         const Kept& k = kept[window.axisOrder[s]];

@@ -5,9 +5,11 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 #include "device/DeviceInterface.h"
+#include "device/MotionRules.h"
 #include "widgets/StepSpinBox.h"
 
 MultiaxisMotion::MultiaxisMotion(Multiaxis& window) : jogTracker(window.axisCount()), window(window) {}
@@ -19,8 +21,32 @@ result_t MultiaxisMotion::command(int axis, result_t (DeviceInterface::*call)(de
 
 void MultiaxisMotion::commandAll(result_t (DeviceInterface::*call)(device_t))
 {
-    for (int a = 0; a < window.axisCount(); ++a)
-        command(a, call);
+    for (int a = 0; a < window.axisCount(); ++a) {
+        if (reachable(a))
+            command(a, call);
+    }
+}
+
+bool MultiaxisMotion::reachable(int a)
+{
+    AxisUse use = window.samples[a].use();
+    if (use == AxisUse::Working || use == AxisUse::Unknown) {
+        // Polling is reopening it: a call would carry no handle.
+        if (window.deviceHandle[a].load() != -1)
+            return true;
+        use = AxisUse::Lost;
+    }
+    if (!skipLogged[a]) {
+        skipLogged[a] = true;
+        const int slot = int(std::find(window.axisOrder, window.axisOrder + window.axisCount(), a) - window.axisOrder);
+        const QString letter = QLatin1String(Multiaxis::slotLetters[std::min(slot, Multiaxis::maxAxes - 1)]);
+        window.logLine(use == AxisUse::Lost
+                           ? Multiaxis::tr("Motor %1 skipped: the controller is lost; nothing is sent to it until "
+                                           "it is back.").arg(letter)
+                           : Multiaxis::tr("Motor %1 skipped: the controller is in its bootloader; nothing is sent "
+                                           "to it until it runs its firmware.").arg(letter));
+    }
+    return false;
 }
 
 void MultiaxisMotion::stop()
@@ -33,13 +59,13 @@ void MultiaxisMotion::softStop()
 {
     jogTracker.releaseAll();
     for (int a = 0; a < window.axisCount(); ++a) {
-        const unsigned int m = window.samples[a].state.MvCmdSts;
-        if (!(m & MVCMD_RUNNING))
-            command(a, &DeviceInterface::command_power_off);
-        else if (m == (MVCMD_SSTP | MVCMD_RUNNING))
-            command(a, &DeviceInterface::command_stop);
-        else
-            command(a, &DeviceInterface::command_sstp);
+        if (!reachable(a))
+            continue;
+        switch (MotionRules::softStopActionNow(*window.devices[a], window.deviceHandle[a].load())) {
+        case MotionRules::SoftStopAction::PowerOff: command(a, &DeviceInterface::command_power_off); break;
+        case MotionRules::SoftStopAction::Stop: command(a, &DeviceInterface::command_stop); break;
+        case MotionRules::SoftStopAction::SoftStop: command(a, &DeviceInterface::command_sstp); break;
+        }
     }
 }
 
@@ -47,11 +73,11 @@ bool MultiaxisMotion::slotTarget(int slot, double value, bool plotClick, UserUni
 {
     if (slot < 0 || slot >= window.axisCount())
         return false;
-    const double factor = window.units.displayFactor();
-    if (!std::isfinite(value / factor))
+    const long double steps = window.units.displayToSteps(value);
+    if (!std::isfinite(steps))
         return false;
-    const int d = window.divisor(window.axisOrder[slot]);
-    *target = plotClick ? UserUnits::clickToStepPair(value, factor, d) : UserUnits::toStepPair(value, factor, d);
+    const int d = window.targetDivisor(window.axisOrder[slot]);
+    *target = plotClick ? UserUnits::clickStepPair(steps, d) : UserUnits::nearestStepPair(steps, d);
     return true;
 }
 
@@ -81,9 +107,9 @@ void MultiaxisMotion::moveAll(bool shift)
         }
     }
     for (int s = 0; s < n; ++s) {
-        if (!valid[s])
-            continue;
         const int a = window.axisOrder[s];
+        if (!valid[s] || !reachable(a))
+            continue;
         if (shift)
             window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
         else
@@ -96,9 +122,9 @@ void MultiaxisMotion::pickXY(const QPointF& point)
     const double coordinates[2] = {point.x(), point.y()};
     for (int s = 0; s < 2 && s < window.axisCount(); ++s) {
         UserUnits::StepPair target;
-        if (!slotTarget(s, coordinates[s], true, &target))
-            continue;
         const int a = window.axisOrder[s];
+        if (!slotTarget(s, coordinates[s], true, &target) || !reachable(a))
+            continue;
         window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
     }
 }
@@ -106,7 +132,7 @@ void MultiaxisMotion::pickXY(const QPointF& point)
 void MultiaxisMotion::pickZ(const QPointF& point)
 {
     UserUnits::StepPair target;
-    if (window.axisCount() < 3 || !slotTarget(2, point.y(), true, &target))
+    if (window.axisCount() < 3 || !slotTarget(2, point.y(), true, &target) || !reachable(window.axisOrder[2]))
         return;
     const int a = window.axisOrder[2];
     window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
@@ -119,6 +145,8 @@ void MultiaxisMotion::sendJog(const JogTracker::Action& action)
     if (action.slot < 0 || action.slot >= window.axisCount())
         return;
     const int a = window.axisOrder[action.slot];
+    if (action.command == JogTracker::Command::None || !reachable(a))
+        return;
     switch (action.command) {
     case JogTracker::Command::Left: command(a, &DeviceInterface::command_left); break;
     case JogTracker::Command::Right: command(a, &DeviceInterface::command_right); break;

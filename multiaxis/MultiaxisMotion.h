@@ -20,10 +20,15 @@ class MultiaxisMotion
 public:
     explicit MultiaxisMotion(Multiaxis& window);
 
-    // Sends a command without arguments to axis `axis` (an axis index).
+    // Sends a command without arguments to axis `axis` (an axis index), whatever its state.
     result_t command(int axis, result_t (DeviceInterface::*call)(device_t));
-    // The same command to every open axis, in axis order.
+    // The same command to every axis that can take it, in axis order.
     void commandAll(result_t (DeviceInterface::*call)(device_t));
+    // Whether commands may go to axis `axis`: not while it is lost or in its bootloader. The
+    // first command skipped in such a spell is logged, with the reason.
+    bool reachable(int axis);
+    // A sample found the axis working: its next spell away is logged again.
+    void axisWorking(int axis) { skipLogged[axis] = false; }
     void stop();
     // Pressed again and again: soft stop, then hard stop, then power off.
     void softStop();
@@ -47,6 +52,7 @@ private:
     void handleJogButton(QObject* object, QEvent* event);
 
     Multiaxis& window;
+    bool skipLogged[Multiaxis::maxAxes] = {false, false, false};
 };
 
 #endif // MULTIAXISMOTION_H

@@ -147,7 +147,7 @@ void PositionPlot::refresh()
     if (n == Multiaxis::maxAxes) {
         const int a = axisOrder[2];
         // Whole steps only, as the Z line has always shown them.
-        z = double(samples[a].state.CurPosition + samples[a].state.uCurPosition / window.divisor(a)) * factor;
+        z = double(qint64(samples[a].state.CurPosition) + samples[a].state.uCurPosition / window.divisor(a)) * factor;
     }
 
     // Everything the plots show; an idle window does not replot.
@@ -156,7 +156,7 @@ void PositionPlot::refresh()
         const int a = axisOrder[s];
         const uint32_t gpio = samples[a].state.GPIOFlags;
         shown << borderCache[a][0] << borderCache[a][1] << double(gpio & (STATE_LEFT_EDGE | STATE_RIGHT_EDGE))
-              << double(window.slotStatus->lostShown[a]);
+              << double(window.slotStatus->outOfUse(a));
     }
     if (rescaled || shown != plottedState) {
         plottedState = shown;

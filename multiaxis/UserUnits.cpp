@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -14,27 +15,23 @@ int fieldWidth(int divisor)
     return divisor <= 99 ? 2 : 3;
 }
 
-// Truncates towards zero and keeps the result inside the int range; NaN gives 0.
-int truncatedInt(long double value)
+bool outOfRange(long double steps)
 {
-    if (std::isnan(value))
-        return 0;
-    if (value >= static_cast<long double>(INT_MAX))
-        return INT_MAX;
-    if (value <= static_cast<long double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(std::trunc(value));
+    return steps >= static_cast<long double>(INT_MAX) || steps <= static_cast<long double>(INT_MIN);
 }
 
-UserUnits::StepPair split(long double steps, int divisor, long double fractionOffset)
+UserUnits::StepPair rangeEnd(long double steps)
 {
-    UserUnits::StepPair pair;
-    pair.step = truncatedInt(steps);
-    // A clamped whole part leaves no microsteps: the pair is the end of the range.
-    if (std::isnan(steps) || steps >= static_cast<long double>(INT_MAX) || steps <= static_cast<long double>(INT_MIN))
-        return pair;
-    pair.uStep = truncatedInt((steps - pair.step + fractionOffset) * std::max(divisor, 1));
-    return pair;
+    return {steps > 0 ? INT_MAX : INT_MIN, 0};
+}
+
+// Microsteps, with a value within rounding noise of a whole microstep taken as that microstep:
+// a target the user meant exactly must not come out one microstep short.
+long double snappedMicrosteps(long double microsteps)
+{
+    const long double nearest = std::round(microsteps);
+    const long double noise = std::max(1e-9L, std::fabs(microsteps) * 1e-13L);
+    return std::fabs(microsteps - nearest) <= noise ? nearest : microsteps;
 }
 
 } // namespace
@@ -77,12 +74,32 @@ QString UserUnits::unitPositionText(int step, int uStep, int divisor) const
     return text + QLatin1Char(' ') + units;
 }
 
-UserUnits::StepPair UserUnits::toStepPair(double value, double factor, int divisor)
+long double UserUnits::unitsToSteps(double value) const
 {
-    return split(static_cast<long double>(value) / static_cast<long double>(factor), divisor, 0.0L);
+    return static_cast<long double>(value) * qMax(coeff1, 1u) / qMax(coeff2, 1u);
 }
 
-UserUnits::StepPair UserUnits::clickToStepPair(double value, double factor, int divisor)
+UserUnits::StepPair UserUnits::nearestStepPair(long double fullSteps, int divisor)
 {
-    return split(static_cast<long double>(value) / static_cast<long double>(factor), divisor, 0.5L);
+    if (std::isnan(fullSteps))
+        return {};
+    if (outOfRange(fullSteps))
+        return rangeEnd(fullSteps);
+    const qint64 d = std::max(divisor, 1);
+    const qint64 microsteps = std::llround(fullSteps * d);
+    // Both parts share the sign: C++ division truncates towards zero.
+    return {int(microsteps / d), int(microsteps % d)};
+}
+
+UserUnits::StepPair UserUnits::clickStepPair(long double fullSteps, int divisor)
+{
+    if (std::isnan(fullSteps))
+        return {};
+    if (outOfRange(fullSteps))
+        return rangeEnd(fullSteps);
+    const int d = std::max(divisor, 1);
+    const long double microsteps = snappedMicrosteps(fullSteps * d);
+    const long double step = std::trunc(microsteps / d);
+    const long double fraction = microsteps - step * d;
+    return {int(step), int(std::trunc(fraction + 0.5L * d))};
 }

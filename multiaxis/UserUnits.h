@@ -40,12 +40,20 @@ public:
     // The position in units rounded down to Precision decimals, with the unit text: "0.33 mm".
     QString unitPositionText(int step, int uStep, int divisor) const;
 
-    // value / factor full steps, split into whole steps and microsteps truncated towards zero
-    // (both parts share the sign). Beyond the int range the pair is the range's end; NaN is 0.
-    static StepPair toStepPair(double value, double factor, int divisor);
-    // A plot click: as toStepPair, with half a full step added to the fraction before it is
-    // scaled (a click at 10 full steps with divisor 256 gives 10 steps and 128 microsteps).
-    static StepPair clickToStepPair(double value, double factor, int divisor);
+    // Full steps of a value in units: value x Coeff_1 / Coeff_2, worked from the coefficients
+    // themselves (the ratio as a binary fraction would put 2.5 mm at 100 steps per mm just
+    // below 250 steps).
+    long double unitsToSteps(double value) const;
+    // Full steps of a value in display units: units while they are on, else full steps.
+    long double displayToSteps(double value) const { return recalcEnabled ? unitsToSteps(value) : value; }
+
+    // A typed target: the nearest microstep, split into whole steps and microsteps that share
+    // the sign. Beyond the int range the pair is the range's end; NaN is 0.
+    static StepPair nearestStepPair(long double fullSteps, int divisor);
+    // A plot click: whole steps truncated towards zero, and half a full step added to the
+    // fraction before it is scaled (a click at 10 full steps with divisor 256 gives 10 steps and
+    // 128 microsteps); a position within rounding noise of a microstep counts as that microstep.
+    static StepPair clickStepPair(long double fullSteps, int divisor);
 };
 
 #endif // USERUNITS_H

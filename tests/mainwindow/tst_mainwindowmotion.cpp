@@ -119,11 +119,19 @@ private slots:
         QVERIFY(!window->motionCommands()->exitRequested);
     }
 
-    // Soft stop decides on a fresh status: a moving axis is soft-stopped, a standing one powered off.
+    // Soft stop decides on a fresh status: a moving axis is soft-stopped, also when the move was
+    // sent after the last sample; a standing one is powered off.
+    void softStopDecidesOnAFreshStatus_data()
+    {
+        QTest::addColumn<int>("afterMs");
+        QTest::newRow("move just sent") << 0;
+        QTest::newRow("move under way") << 100;
+    }
     void softStopDecidesOnAFreshStatus()
     {
+        QFETCH(int, afterMs);
         QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
-        trovsim_advance_ms(100);
+        trovsim_advance_ms(uint64_t(afterMs));
         int from = journalSize();
         window->OnSstpBtnPressed();
         QCOMPARE(commandsSince(from), QStringList{"sstp"});

@@ -6,7 +6,7 @@
 #include "device/DeviceInterface.h"
 #include "mainwindow/CyclicMotion.h"
 #include "mainwindow/ExitSequence.h"
-#include "mainwindow/MotionRules.h"
+#include "device/MotionRules.h"
 #include "mainwindow/ZeroCommand.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/CyclicSettings.h"

@@ -18,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/IniSaver.h"
+#include "common/ProgramSettingsFile.h"
 #include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -124,6 +126,8 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
+    void reconnectIsSaidOncePerOutage();
+    void unitsKeepTheWindowWidth();
 };
 
 void tst_multiaxis::init()
@@ -682,6 +686,76 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
     QCOMPARE(file.readAll(), old);
     QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
                                          + ".\nFile too large"});
+}
+
+namespace {
+std::atomic<int> reconnectLines{0};
+void countReconnectLines(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (text.startsWith(QLatin1String("waiting for reconnect")))
+        ++reconnectLines;
+}
+} // namespace
+
+// An axis away for many reconnect intervals is announced on stderr once, not once an interval.
+void tst_multiaxis::reconnectIsSaidOncePerOutage()
+{
+    Rig rig(2);
+    Multiaxis& w = *rig.window;
+    for (UpdateThread* thread : w.updateThreads)
+        thread->setReconnectInterval(20);
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[1].connected, 5000);
+    reconnectLines = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countReconnectLines);
+    QCOMPARE(trovsim_unplug(axisNames[1]), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.samples[1].connected, 5000);
+    QTest::qWait(400);
+    const int during = reconnectLines.load();
+    QCOMPARE(trovsim_plug(axisNames[1], 0), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[1].connected, 5000);
+    QCOMPARE(trovsim_unplug(axisNames[1]), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.samples[1].connected, 5000);
+    QTest::qWait(200);
+    qInstallMessageHandler(previous);
+    QCOMPARE(during, 1);
+    QCOMPARE(reconnectLines.load(), 2);
+}
+
+// Switching user units on and off, or a wide unit value, leaves the window as wide as it was.
+void tst_multiaxis::unitsKeepTheWindowWidth()
+{
+    {
+        // The window opens in the units it was closed in.
+        IniSaver file(settingsIniPath());
+        ProgramSettingsFile::UnitOptions units;
+        units.recalcEnabled = true;
+        units.units = QStringLiteral("mm");
+        units.coeff1 = 100;
+        ProgramSettingsFile::writeUnitOptions(file.settings(), units);
+        QVERIFY(file.commit(nullptr));
+    }
+    Rig rig(3);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    QVERIFY(w.units.recalcEnabled);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto widthWith = [&](bool on, uint precision, int steps, int uSteps) {
+        for (int a = 0; a < 3; ++a)
+            feed(w, a, status(steps, uSteps));
+        w.receiveUnits(on, QStringLiteral("mm"), 100, 1, precision);
+        w.UpdateState();
+        QCoreApplication::processEvents();
+        return w.width();
+    };
+    const int width = widthWith(true, 2, 250, 0);
+    QCOMPARE(widthWith(false, 2, 250, 0), width);
+    QCOMPARE(widthWith(true, 2, 250, 0), width);
+    QCOMPARE(widthWith(false, 2, INT_MIN, -255), width);
+    QCOMPARE(widthWith(true, 2, INT_MIN, -255), width);
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
+    QCOMPARE(widthWith(false, 2, 250, 0), width);
 }
 
 QTEST_MAIN(tst_multiaxis)

@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <QDialog>
+#include <QLabel>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
@@ -192,14 +194,90 @@ private slots:
         QCOMPARE(commands(), (QStringList{"right@axis2", "sstp@axis2", "left@axis1", "sstp@axis1"}));
     }
 
+    // Soft stop decides on each controller's state now, not on the last sample (which says
+    // every axis stands): a move sent a moment ago is soft-stopped, not powered off.
     void softStopFollowsTheMoveState()
     {
         Rig rig(3);
-        rig.sample(0, 0x00);
-        rig.sample(1, 0x88);
-        rig.sample(2, 0x81);
-        rig.window->OnSstpBtnPressed();
+        trovsim_clock_manual(1);
+        Multiaxis& w = *rig.window;
+        const device_t y = w.deviceHandle[1].load(), z = w.deviceHandle[2].load();
+        QCOMPARE(w.devices[1]->command_move(y, 5000, 0), 0);
+        trovsim_advance_ms(200);
+        QCOMPARE(w.devices[1]->command_sstp(y), 0);
+        QCOMPARE(w.devices[2]->command_move(z, 5000, 0), 0);
+        trovsim_journal_clear();
+        w.OnSstpBtnPressed();
         QCOMPARE(commands(), (QStringList{"power_off@axis1", "stop@axis2", "sstp@axis3"}));
+    }
+
+    // A target typed in user units lands on the nearest microstep (count, on the DC axis Z),
+    // however the ratio divides, and the position label then reads what was typed.
+    void typedUnitTargetsLandExactly_data()
+    {
+        QTest::addColumn<uint>("coeff1");
+        QTest::addColumn<uint>("coeff2");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<QStringList>("typed");  // X, Y, Z
+        QTest::addColumn<QList<double>>("landed"); // full steps (counts for Z)
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("100 steps per mm") << 100u << 1u << "moveTo" << 1 << QStringList{"2.5", "1.23", "0.5"}
+                                          << QList<double>{250, 123, 50}
+                                          << QStringList{"2.50 mm", "1.23 mm", "0.50 mm"};
+        QTest::newRow("200 per mm, negative and small")
+            << 200u << 1u << "moveTo" << 1 << QStringList{"-2", "0.01", "1.23"} << QList<double>{-400, 2, 246}
+            << QStringList{"-2.00 mm", "0.01 mm", "1.23 mm"};
+        QTest::newRow("3 steps per unit") << 3u << 1u << "moveTo" << 1 << QStringList{"0.5", "1.23", "-2"}
+                                          << QList<double>{1.5, 3.69140625, -6}
+                                          << QStringList{"0.50 mm", "1.23 mm", "-2.00 mm"};
+        QTest::newRow("1000 per degree") << 1000u << 1u << "moveTo" << 1 << QStringList{"0.01", "1.23", "-0.5"}
+                                         << QList<double>{10, 1230, -500}
+                                         << QStringList{"0.01 mm", "1.23 mm", "-0.50 mm"};
+        QTest::newRow("Shift on 1 mm five times") << 100u << 1u << "shiftOn" << 5 << QStringList{"1", "1", "1"}
+                                                  << QList<double>{500, 500, 500}
+                                                  << QStringList{"5.00 mm", "5.00 mm", "5.00 mm"};
+        QTest::newRow("2 units per step, the nearest count")
+            << 1u << 2u << "moveTo" << 1 << QStringList{"5", "0.5", "3.4"} << QList<double>{2.5, 0.25, 2}
+            << QStringList{"5.00 mm", "0.50 mm", "4.00 mm"};
+    }
+    void typedUnitTargetsLandExactly()
+    {
+        QFETCH(uint, coeff1);
+        QFETCH(uint, coeff2);
+        QFETCH(QString, button);
+        QFETCH(int, presses);
+        QFETCH(QStringList, typed);
+        QFETCH(QList<double>, landed);
+        QFETCH(QStringList, labels);
+        Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc");
+        trovsim_clock_manual(1);
+        Multiaxis& w = *rig.window;
+        w.receiveUnits(true, QStringLiteral("mm"), coeff1, coeff2, 2);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int s = 0; s < 3; ++s) {
+            StepSpinBox* box = button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s];
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_Delete);
+            QTest::keyClicks(box, typed[s]);
+        }
+        for (int p = 0; p < presses; ++p) {
+            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
+            trovsim_advance_ms(60000);
+        }
+        for (int a = 0; a < 3; ++a) {
+            double steps = 0;
+            trovsim_physical_position(axisNames[a], &steps);
+            QCOMPARE(steps, landed[a]);
+            status_t state{};
+            QCOMPARE(w.devices[a]->get_status(w.deviceHandle[a].load(), &state), 0);
+            w.UpdateVars(a, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, true, 2);
+        }
+        w.UpdateState();
+        for (int s = 0; s < 3; ++s)
+            QCOMPARE(w.curPos[s]->text(), labels[s]);
     }
 
     void targets_data()
@@ -459,6 +537,86 @@ private slots:
             trovsim_physical_position(axisNames[a], &steps);
             QCOMPARE(steps, at[a]);
         }
+    }
+
+    // An axis lost or in its bootloader: its slot says so and its controls are off, no group
+    // command, jog or plot click reaches it, and the first skip of each spell is logged once.
+    void outOfUseAxisIsLeftAlone_data()
+    {
+        QTest::addColumn<QString>("controllers");
+        QTest::addColumn<QString>("away"); // "boot", "unplug" or "" (already in its bootloader)
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("reason");
+        const QString plain = "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc";
+        QTest::newRow("opened in its bootloader")
+            << "axis1:10001:stepper;axis2:10002:stepper:boot;axis3:10003:dc" << "" << true
+            << "Motor Y, SN 10002 (bootloader v1.2.0)" << "in its bootloader";
+        QTest::newRow("switched to its bootloader") << plain << "boot" << true
+                                                    << "Motor Y, SN 10002 (bootloader v1.2.0)" << "in its bootloader";
+        QTest::newRow("unplugged") << plain << "unplug" << false << "Motor Y, SN 10002 (disconnected)" << "lost";
+    }
+    void outOfUseAxisIsLeftAlone()
+    {
+        QFETCH(QString, controllers);
+        QFETCH(QString, away);
+        QFETCH(bool, connected);
+        QFETCH(QString, reason);
+        MessageLog log;
+        messageLog = &log;
+        Rig rig(3, qPrintable(controllers));
+        trovsim_clock_manual(1);
+        Multiaxis& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto hand = [&](bool working) {
+            w.UpdateVars(1, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
+                         working || connected, working ? 2 : connected ? 1 : 0);
+            w.UpdateState();
+        };
+        const auto pressEverything = [&] {
+            trovsim_journal_clear();
+            for (const char* name : {"moveTo", "shiftOn", "home", "zero", "STOP", "softStop"})
+                QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("pushButton_") + name), Qt::LeftButton);
+            w.setFocus();
+            key(&w, QEvent::KeyPress, Qt::Key_Up);
+            key(&w, QEvent::KeyRelease, Qt::Key_Up);
+            w.OnPickerXYPointSelected(QPointF(1, 1));
+        };
+        const auto skipLines = [&] {
+            int count = 0;
+            for (LogItem item; log.takeItem(&item);) {
+                if (item.message.startsWith(QLatin1String("Motor Y skipped: the controller is ") + reason))
+                    ++count;
+            }
+            return count;
+        };
+        w.UpdateState();
+        if (away == "boot")
+            QCOMPARE(trovsim_enter_bootloader("sim:axis2", 1), 0);
+        else if (away == "unplug")
+            QCOMPARE(trovsim_unplug("sim:axis2"), 0);
+        hand(false);
+        QTEST(w.groupBox[1]->title(), "title");
+        for (QWidget* control : std::initializer_list<QWidget*>{w.spinBox_moveTo[1], w.spinBox_shiftOn[1],
+                                                                w.pushButton_joyDec[1], w.pushButton_joyInc[1]})
+            QVERIFY(!control->isEnabled());
+        QVERIFY(w.spinBox_moveTo[2]->isEnabled());
+        for (int spell = 0; spell < 2; ++spell) {
+            pressEverything();
+            const QStringList sent = commands();
+            QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
+            QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
+            QCOMPARE(sent.filter("@axis3").size(), 6);
+            pressEverything();
+            QCOMPARE(skipLines(), 1);
+            // Back in its firmware: the slot works again; the next spell away is said again.
+            hand(true);
+            QCOMPARE(w.groupBox[1]->title(), QStringLiteral("Motor Y, SN 10002"));
+            QVERIFY(w.spinBox_moveTo[1]->isEnabled() && w.pushButton_joyInc[1]->isEnabled());
+            hand(false);
+        }
+        messageLog = nullptr;
     }
 
     void cancelThenJogWarnsNothing()

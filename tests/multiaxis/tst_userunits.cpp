@@ -77,37 +77,51 @@ void tst_userunits::unitPositionText()
     QCOMPARE(units.unitPositionText(step, uStep, 256), text);
 }
 
+// Coefficients as the dialog takes them: coeff1 full steps are coeff2 units.
 void tst_userunits::toStepPair_data()
 {
     QTest::addColumn<bool>("click");
     QTest::addColumn<double>("value");
-    QTest::addColumn<double>("factor");
+    QTest::addColumn<uint>("coeff1");
+    QTest::addColumn<uint>("coeff2");
     QTest::addColumn<int>("divisor");
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("uStep");
-    QTest::newRow("1.5 units at 0.5") << false << 1.5 << 0.5 << 256 << 3 << 0;
-    QTest::newRow("-0.75 units at 0.5") << false << -0.75 << 0.5 << 256 << -1 << -128;
-    QTest::newRow("5.0 units at 2") << false << 5.0 << 2.0 << 256 << 2 << 128;
-    QTest::newRow("10^12 units") << false << 1e12 << 1.0 << 256 << INT_MAX << 0;
-    QTest::newRow("-10^12 units") << false << -1e12 << 1.0 << 256 << INT_MIN << 0;
-    QTest::newRow("NaN") << false << std::numeric_limits<double>::quiet_NaN() << 1.0 << 256 << 0 << 0;
-    QTest::newRow("click at 10") << true << 10.0 << 1.0 << 256 << 10 << 128;
-    QTest::newRow("click at -3") << true << -3.0 << 1.0 << 256 << -3 << 128;
-    QTest::newRow("click beyond the range") << true << 3e9 << 1.0 << 256 << INT_MAX << 0;
+    QTest::newRow("1.5 units at 0.5") << false << 1.5 << 2u << 1u << 256 << 3 << 0;
+    QTest::newRow("-0.75 units at 0.5") << false << -0.75 << 2u << 1u << 256 << -1 << -128;
+    QTest::newRow("5.0 units at 2") << false << 5.0 << 1u << 2u << 256 << 2 << 128;
+    QTest::newRow("2.5 mm at 100 per mm") << false << 2.5 << 100u << 1u << 256 << 250 << 0;
+    QTest::newRow("1.23 mm at 100 per mm") << false << 1.23 << 100u << 1u << 256 << 123 << 0;
+    QTest::newRow("0.01 deg at 1000 per deg") << false << 0.01 << 1000u << 1u << 256 << 10 << 0;
+    QTest::newRow("a third of a step: nearest, not truncated") << false << 0.335 << 1u << 1u << 256 << 0 << 86;
+    QTest::newRow("1.7 counts: nearest count") << false << 3.4 << 1u << 2u << 1 << 2 << 0;
+    QTest::newRow("-1.7 counts") << false << -3.4 << 1u << 2u << 1 << -2 << 0;
+    QTest::newRow("10^12 units") << false << 1e12 << 1u << 1u << 256 << INT_MAX << 0;
+    QTest::newRow("-10^12 units") << false << -1e12 << 1u << 1u << 256 << INT_MIN << 0;
+    QTest::newRow("NaN") << false << std::numeric_limits<double>::quiet_NaN() << 1u << 1u << 256 << 0 << 0;
+    QTest::newRow("click at 10") << true << 10.0 << 1u << 1u << 256 << 10 << 128;
+    QTest::newRow("click at -3") << true << -3.0 << 1u << 1u << 256 << -3 << 128;
+    QTest::newRow("click at 2.5 mm at 100 per mm") << true << 2.5 << 100u << 1u << 256 << 250 << 128;
+    QTest::newRow("click at 1.23 mm at 100 per mm") << true << 1.23 << 100u << 1u << 256 << 123 << 128;
+    QTest::newRow("click beyond the range") << true << 3e9 << 1u << 1u << 256 << INT_MAX << 0;
 }
 
 void tst_userunits::toStepPair()
 {
     QFETCH(bool, click);
     QFETCH(double, value);
-    QFETCH(double, factor);
     QFETCH(int, divisor);
-    QFETCH(int, step);
-    QFETCH(int, uStep);
-    const UserUnits::StepPair pair = click ? UserUnits::clickToStepPair(value, factor, divisor)
-                                           : UserUnits::toStepPair(value, factor, divisor);
-    QCOMPARE(pair.step, step);
-    QCOMPARE(pair.uStep, uStep);
+    UserUnits units;
+    units.recalcEnabled = true;
+    QFETCH(uint, coeff1);
+    QFETCH(uint, coeff2);
+    units.coeff1 = coeff1;
+    units.coeff2 = coeff2;
+    const long double steps = units.displayToSteps(value);
+    const UserUnits::StepPair pair =
+        click ? UserUnits::clickStepPair(steps, divisor) : UserUnits::nearestStepPair(steps, divisor);
+    QTEST(pair.step, "step");
+    QTEST(pair.uStep, "uStep");
 }
 
 QTEST_APPLESS_MAIN(tst_userunits)

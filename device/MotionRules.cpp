@@ -1,6 +1,9 @@
-#include "mainwindow/MotionRules.h"
+#include "device/MotionRules.h"
+
+#include "device/DeviceInterface.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace MotionRules {
@@ -26,7 +29,19 @@ bool standsOn(const status_t& status, int point)
 
 SoftStopAction softStopAction(result_t statusResult, const status_t& status)
 {
-    return statusResult == result_ok && axisStopped(status) ? SoftStopAction::PowerOff : SoftStopAction::SoftStop;
+    if (statusResult != result_ok)
+        return SoftStopAction::SoftStop;
+    if (axisStopped(status))
+        return SoftStopAction::PowerOff;
+    return status.MvCmdSts == (MVCMD_SSTP | MVCMD_RUNNING) ? SoftStopAction::Stop : SoftStopAction::SoftStop;
+}
+
+SoftStopAction softStopActionNow(DeviceInterface& gateway, device_t id)
+{
+    status_t state;
+    std::memset(&state, 0, sizeof state);
+    const result_t read = gateway.get_status(id, &state);
+    return softStopAction(read, state);
 }
 
 Borders zeroedBorders(Borders borders, int32_t position, int32_t sliderMin, int32_t sliderMax, const QString& side)

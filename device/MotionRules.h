@@ -7,7 +7,9 @@
 
 #include "trov.h"
 
-// Decisions of the single-axis window's motion commands, kept apart from the widgets.
+class DeviceInterface;
+
+// Decisions of the motion commands of both control windows, kept apart from the widgets.
 namespace MotionRules {
 
 // The axis stands still: neither MOVE_STATE_MOVING nor the running bit of the command state.
@@ -18,10 +20,14 @@ bool axisStopped(const status_t& status);
 // The axis stands exactly on a whole-step point, microsteps included.
 bool standsOn(const status_t& status, int point);
 
-enum class SoftStopAction { SoftStop, PowerOff };
-// Soft stop on a fresh status read: power off only when the read worked and the axis stands
-// still; anything else (a failed read included) soft-stops.
+enum class SoftStopAction { SoftStop, Stop, PowerOff };
+// Soft stop on a fresh status read (a sample may be 100 ms old, and powering off a moving axis
+// drops it): power off only when the read worked and the axis stands still; Stop while a soft
+// stop still runs (the multi-axis window's second press stops hard, the single-axis window
+// soft-stops again); anything else, a failed read included, soft-stops.
 SoftStopAction softStopAction(result_t statusResult, const status_t& status);
+// The same on a status read now through the gateway.
+SoftStopAction softStopActionNow(DeviceInterface& gateway, device_t id);
 
 struct Borders
 {
