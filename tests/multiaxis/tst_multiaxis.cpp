@@ -126,7 +126,6 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
-    void reconnectIsSaidOncePerOutage();
     void unitsKeepTheWindowWidth();
 };
 
@@ -686,40 +685,6 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
     QCOMPARE(file.readAll(), old);
     QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
                                          + ".\nFile too large"});
-}
-
-namespace {
-std::atomic<int> reconnectLines{0};
-void countReconnectLines(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    if (text.startsWith(QLatin1String("waiting for reconnect")))
-        ++reconnectLines;
-}
-} // namespace
-
-// An axis away for many reconnect intervals is announced on stderr once, not once an interval.
-void tst_multiaxis::reconnectIsSaidOncePerOutage()
-{
-    Rig rig(2);
-    Multiaxis& w = *rig.window;
-    for (UpdateThread* thread : w.updateThreads)
-        thread->setReconnectInterval(20);
-    w.show();
-    QTRY_VERIFY_WITH_TIMEOUT(w.samples[1].connected, 5000);
-    reconnectLines = 0;
-    const QtMessageHandler previous = qInstallMessageHandler(countReconnectLines);
-    QCOMPARE(trovsim_unplug(axisNames[1]), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.samples[1].connected, 5000);
-    QTest::qWait(400);
-    const int during = reconnectLines.load();
-    QCOMPARE(trovsim_plug(axisNames[1], 0), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(w.samples[1].connected, 5000);
-    QCOMPARE(trovsim_unplug(axisNames[1]), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.samples[1].connected, 5000);
-    QTest::qWait(200);
-    qInstallMessageHandler(previous);
-    QCOMPARE(during, 1);
-    QCOMPARE(reconnectLines.load(), 2);
 }
 
 // Switching user units on and off, or a wide unit value, leaves the window as wide as it was.

@@ -90,18 +90,13 @@ void tst_userunits::toStepPair_data()
     QTest::newRow("1.5 units at 0.5") << false << 1.5 << 2u << 1u << 256 << 3 << 0;
     QTest::newRow("-0.75 units at 0.5") << false << -0.75 << 2u << 1u << 256 << -1 << -128;
     QTest::newRow("5.0 units at 2") << false << 5.0 << 1u << 2u << 256 << 2 << 128;
-    QTest::newRow("2.5 mm at 100 per mm") << false << 2.5 << 100u << 1u << 256 << 250 << 0;
-    QTest::newRow("1.23 mm at 100 per mm") << false << 1.23 << 100u << 1u << 256 << 123 << 0;
-    QTest::newRow("0.01 deg at 1000 per deg") << false << 0.01 << 1000u << 1u << 256 << 10 << 0;
     QTest::newRow("a third of a step: nearest, not truncated") << false << 0.335 << 1u << 1u << 256 << 0 << 86;
     QTest::newRow("1.7 counts: nearest count") << false << 3.4 << 1u << 2u << 1 << 2 << 0;
-    QTest::newRow("-1.7 counts") << false << -3.4 << 1u << 2u << 1 << -2 << 0;
     QTest::newRow("10^12 units") << false << 1e12 << 1u << 1u << 256 << INT_MAX << 0;
     QTest::newRow("-10^12 units") << false << -1e12 << 1u << 1u << 256 << INT_MIN << 0;
     QTest::newRow("NaN") << false << std::numeric_limits<double>::quiet_NaN() << 1u << 1u << 256 << 0 << 0;
     QTest::newRow("click at 10") << true << 10.0 << 1u << 1u << 256 << 10 << 128;
     QTest::newRow("click at -3") << true << -3.0 << 1u << 1u << 256 << -3 << 128;
-    QTest::newRow("click at 2.5 mm at 100 per mm") << true << 2.5 << 100u << 1u << 256 << 250 << 128;
     QTest::newRow("click at 1.23 mm at 100 per mm") << true << 1.23 << 100u << 1u << 256 << 123 << 128;
     QTest::newRow("click beyond the range") << true << 3e9 << 1u << 1u << 256 << INT_MAX << 0;
 }
