@@ -50,10 +50,16 @@ AxisSlotStatus::AxisSlotStatus(Multiaxis& window) : clockMs(monotonicMs), window
 void AxisSlotStatus::showUse(int s, AxisUse use)
 {
     const bool disabled = use == AxisUse::Lost || use == AxisUse::Bootloader;
-    for (QWidget* w : std::initializer_list<QWidget*>{window.groupBox[s], window.curPos[s], window.pushButton_joyDec[s],
+    for (QWidget* w : std::initializer_list<QWidget*>{window.curPos[s], window.pushButton_joyDec[s],
                                                       window.pushButton_joyInc[s], window.spinBox_moveTo[s],
                                                       window.spinBox_shiftOn[s]})
         w->setEnabled(!disabled);
+    // A controller in its bootloader keeps its Settings button: its firmware is updated there.
+    QGroupBox* box = window.groupBox[s];
+    box->setEnabled(use != AxisUse::Lost);
+    const QString settingsButton = QStringLiteral("pushButton_settings_%1").arg(s + 1);
+    for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        child->setEnabled(use != AxisUse::Bootloader || child->objectName() == settingsButton);
     QwtPlotMarker* positionLine = window.plot->positionLine[s];
     positionLine->setLinePen(withStyle(positionLine->linePen(), disabled ? Qt::DashLine : Qt::SolidLine));
     if (disabled)

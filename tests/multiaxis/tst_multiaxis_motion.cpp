@@ -574,6 +574,8 @@ private slots:
             for (QWidget* control : std::initializer_list<QWidget*>{w.spinBox_moveTo[1], w.spinBox_shiftOn[1],
                                                                     w.pushButton_joyDec[1], w.pushButton_joyInc[1]})
                 QCOMPARE(control->isEnabled(), working);
+            // Its firmware can be updated from its settings.
+            QCOMPARE(w.findChild<QPushButton*>("pushButton_settings_2")->isEnabled(), working || connected);
         };
         const QString reason = connected ? "in its bootloader" : "lost";
         for (int spell = 0; spell < 2; ++spell) {
