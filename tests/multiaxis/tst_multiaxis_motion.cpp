@@ -492,6 +492,7 @@ private slots:
         QVERIFY(rig.window->scriptEngine()->requestRun(QStringLiteral("x = newaxis(10001); y = newaxis(10002); y.movr(5); x.movr(5)")));
         QCOMPARE(trovsim_wait_held("sim:axis2", "command_movr", boundMs), 0);
         rig.window->scriptQuitMs = 50;
+        rig.window->threadJoinMs = 50;
         const int closes = trovsim_call_count(nullptr, "close_device");
         QElapsedTimer clock;
         clock.start();
