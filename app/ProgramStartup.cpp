@@ -10,6 +10,7 @@
 #include "common/SettingsWriteReport.h"
 #include "common/Waits.h"
 #include "device/DeviceInterface.h"
+#include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
 #include "log/LibraryLog.h"
 #include "log/MessageLog.h"
@@ -193,7 +194,9 @@ void ProgramStartup::finish()
     window.reset();
     dropSearchWindow();
     stopMessageLog(messageLog, logThread);
-    delete deviceInterface;
+    // A thread left running may still call through the gateway.
+    if (!LeftRunning::any())
+        delete deviceInterface;
     deviceInterface = nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include "log/MessageLog.h"
 #include "device/DeviceInterface.h"
+#include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
 #include "mainwindow/MainWindow.h"
 #include "multiaxis/Multiaxis.h"
@@ -58,7 +59,9 @@ public:
     ~MultiAxisWindow() override
     {
         delete window.data();
-        qDeleteAll(gateways);
+        // A thread left running may still call through them.
+        if (!LeftRunning::any())
+            qDeleteAll(gateways);
     }
 
     QWidget* widget() override { return window; }

@@ -239,6 +239,8 @@ void StartWindow::deviceListRecieved(QStringList names, QStringList descriptions
                  form->deviceList->maximumWidth()));
     fitContents();
     readLastGroup(serials.mid(0, count));
+    if (displayState == ListShown)
+        emit deviceListShown();
 }
 
 int StartWindow::showMessage(const QString& text)

@@ -45,6 +45,10 @@ public:
     // The new-year picture is shown from 24 December to 6 January.
     static bool newYearSeason(const QDate& date);
 
+signals:
+    // The list of what the search found is on show, ready for a choice.
+    void deviceListShown();
+
 public slots:
     void deviceListRecieved(QStringList names, QStringList descriptions, QList<uint32_t> serials,
                             QList<Qt::ItemFlags> flags);

@@ -56,7 +56,7 @@ IniSaver::IniSaver(const QString& path)
         if (!original.open(QIODevice::ReadOnly))
             problem = tr("%1 cannot be read: %2").arg(path, original.errorString());
         else
-            bytes = IniReadSource::neutralized(original.readAll());
+            bytes = original.readAll();
         if (problem.isEmpty() && original.error() != QFileDevice::NoError)
             problem = tr("%1 cannot be read: %2").arg(path, original.errorString());
         // A copy cut short would lose the keys it misses at the commit.

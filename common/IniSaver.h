@@ -16,7 +16,7 @@ class IniSaver
 {
 public:
     // Reads the file as it is (a missing one is empty; serialized objects read as text, see
-    // IniReadSource). Its folder is made when missing.
+    // IniText). Its folder is made when missing.
     explicit IniSaver(const QString& path);
     ~IniSaver();
     IniSaver(const IniSaver&) = delete;

@@ -1,8 +1,8 @@
 #include "common/IniSettings.h"
 
+#include "common/IniText.h"
+
 IniSettings::IniSettings(const QString& fileName, QObject* parent)
-    : IniReadSource(fileName)
-    , QSettings(readPath, QSettings::IniFormat, parent)
+    : QSettings(fileName, IniText::format(), parent)
 {
-    setIniCodec("UTF-8");
 }

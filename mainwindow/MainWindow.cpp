@@ -24,6 +24,7 @@
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/PollingSilencer.h"
+#include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
@@ -50,7 +51,10 @@ const QString programSource = QStringLiteral("Tolmo");
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, DeviceInterface* gatewayIn)
-    : QMainWindow(parent), deviceHandle(handle), gateway(gatewayIn), ui(new Ui::MainWindowClass)
+    : QMainWindow(parent)
+    , handleStore(std::make_unique<std::atomic<device_t>>(handle))
+    , deviceHandle(*handleStore)
+    , gateway(gatewayIn), ui(new Ui::MainWindowClass)
 {
     loadProgramResources();
     registerTrovMetaTypes();
@@ -262,25 +266,44 @@ MainWindow::~MainWindow()
     if (settingsDlg && settingsDlg->firmwareThread)
         firmwareJoined = joinThread(settingsDlg->firmwareThread, shutdownJoinMs, QStringLiteral("firmware update"));
 
-    if (updateThread) {
-        updateThread->closeDevice();
-    } else {
-        const device_t handle = deviceHandle.exchange(-1);
-        if (handle != -1)
-            gateway->close_device(handle);
+    // A thread left running may be inside a library call on the controller, holding the
+    // gateway: the controller stays open for it, and what it reads stays too, until it ends.
+    const bool allJoined = scriptJoined && pollingJoined && firmwareJoined;
+    if (allJoined) {
+        if (updateThread) {
+            updateThread->closeDevice();
+        } else {
+            const device_t handle = deviceHandle.exchange(-1);
+            if (handle != -1)
+                gateway->close_device(handle);
+        }
     }
 
-    // A thread that did not end keeps its objects: deleting them under it would crash.
     delete chartDlg;
     delete scriptDlg;
-    if (firmwareJoined && pollingJoined)
-        delete settingsDlg;
-    if (scriptJoined)
-        delete scriptWiring;
     if (scriptThread == scriptThreadObject)
         scriptThread = nullptr;
-    if (pollingJoined)
+    if (allJoined) {
+        delete settingsDlg;
+        delete scriptWiring;
         delete updateThread;
+    } else {
+        QList<QThread*> running;
+        for (QThread* thread : {static_cast<QThread*>(scriptThreadObject), static_cast<QThread*>(updateThread),
+                                settingsDlg ? static_cast<QThread*>(settingsDlg->firmwareThread) : nullptr}) {
+            if (thread && thread->isRunning())
+                running << thread;
+        }
+        LeftRunning::keep(running, [handle = handleStore.release(), settings = settingsDlg, script = scriptWiring,
+                                    polling = updateThread] {
+            if (polling)
+                polling->closeDevice();
+            delete script;
+            delete settings;
+            delete polling;
+            delete handle;
+        });
+    }
     delete stoppingBox;
     delete ui;
 }

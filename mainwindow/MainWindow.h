@@ -49,8 +49,8 @@ public:
 
     // Samples waiting for the refresh; beyond this the oldest is dropped.
     static constexpr int maxQueuedSamples = 10;
-    // How long the shut-down waits for each worker thread.
-    static constexpr int shutdownJoinMs = 5000;
+    // How long the shut-down waits for each worker thread (tests shorten it).
+    int shutdownJoinMs = 5000;
     // How long Stop, Soft stop and Exit wait for a script to end: one gateway call at most.
     static constexpr int scriptStopWaitMs = 1500;
 
@@ -100,7 +100,10 @@ public:
     // it can follow the caller's.
     void stopScript();
 
-    std::atomic<device_t> deviceHandle;
+    // The handle lives apart from the window: a script or polling thread that does not end at
+    // shut-down keeps reading it after the window is gone, and then it is never freed.
+    std::unique_ptr<std::atomic<device_t>> handleStore;
+    std::atomic<device_t>& deviceHandle;
     char deviceName[256];
 
 signals:

@@ -21,6 +21,7 @@
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
+#include "device/LeftRunning.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/InfoBox.h"
@@ -56,7 +57,10 @@ W* findSlotWidget(const QWidget* window, const char* stem, int slot)
 
 Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles, QStringList names,
                      QList<DeviceInterface*> gateways)
-    : QWidget(parent, flags), ui(new Ui::multiaxisClass)
+    : QWidget(parent, flags)
+    , axes(std::make_unique<MultiaxisAxes>())
+    , deviceHandle(axes->handles)
+    , ui(new Ui::multiaxisClass)
 {
     loadProgramResources();
     // No more than three axes: the others are closed and nothing of the window sees them.
@@ -67,10 +71,9 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
             gateways[i]->close_device(handles[i]);
     }
     devices = gateways.mid(0, n);
-    for (int i = 0; i < maxAxes; ++i) {
-        deviceHandle[i].store(-1);
+    axes->gateways = devices;
+    for (int i = 0; i < maxAxes; ++i)
         deviceName[i][0] = '\0';
-    }
     slotStatus = std::make_unique<AxisSlotStatus>(*this);
     plot = std::make_unique<PositionPlot>(*this);
     config = std::make_unique<MultiaxisConfig>(*this);
@@ -308,7 +311,7 @@ void Multiaxis::shutDown()
     if (shutDownDone)
         return;
     shutDownDone = true;
-    quitScriptEngine();
+    const bool scriptEnded = quitScriptEngine();
     if (refreshTimer)
         refreshTimer->stop();
     if (scriptDlg)
@@ -328,19 +331,42 @@ void Multiaxis::shutDown()
         if (!upload->wait(threadJoinMs))
             ended[i] = false;
     }
-    for (int i = 0; i < updateThreads.size(); ++i) {
+    // A thread left running may be inside a library call holding an axis' gateway: no controller
+    // is closed under it, and what the threads read stays until the last of them has ended.
+    const bool allEnded = scriptEnded && !ended.contains(false);
+    for (int i = 0; allEnded && i < updateThreads.size(); ++i) {
         if (deviceHandle[i].load() != -1)
             updateThreads[i]->closeDevice();
     }
     qApp->removeEventFilter(this);
 
-    for (int i = 0; i < settingsDlgs.size(); ++i) {
-        if (ended[i]) {
-            delete settingsDlgs[i];
-            delete updateThreads[i];
-        } else {
-            logLine(tr("Axis %1: its threads did not end; they are left running.").arg(i + 1));
+    if (allEnded) {
+        qDeleteAll(settingsDlgs);
+        qDeleteAll(updateThreads);
+    } else {
+        QList<QThread*> running;
+        if (scriptWiring)
+            running << scriptWiring->engine();
+        for (int i = 0; i < settingsDlgs.size(); ++i) {
+            if (!ended[i])
+                logLine(tr("Axis %1: its threads did not end; they are left running.").arg(i + 1));
+            const QThread* upload = settingsDlgs[i]->firmwareThread;
+            for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload)}) {
+                if (thread->isRunning())
+                    running << thread;
+            }
         }
+        LeftRunning::keep(running, [script = scriptWiring.release(), dialogs = settingsDlgs, threads = updateThreads,
+                                    kept = axes.release()] {
+            for (int i = 0; i < threads.size(); ++i) {
+                if (kept->handles[i].load() != -1)
+                    threads[i]->closeDevice();
+            }
+            delete script;
+            qDeleteAll(dialogs);
+            qDeleteAll(threads);
+            delete kept;
+        });
     }
     settingsDlgs.clear();
     updateThreads.clear();
@@ -359,16 +385,6 @@ void Multiaxis::logLine(const QString& text) const
 }
 
 // ---- Script axes, buttons (motion goes to MultiaxisMotion), script engine and exit ----
-
-DeviceInterface* Multiaxis::scriptAxisGateway(int axis) const
-{
-    return axis >= 0 && axis < n ? devices[axis] : nullptr;
-}
-
-std::atomic<device_t>* Multiaxis::scriptAxisHandle(int axis) const
-{
-    return axis >= 0 && axis < n ? const_cast<std::atomic<device_t>*>(&deviceHandle[axis]) : nullptr;
-}
 
 qint64 Multiaxis::nowMs() const
 {
@@ -492,26 +508,26 @@ void Multiaxis::startScriptEngine()
     connect(enterShortcut, &QShortcut::activated, this, &Multiaxis::OnStopBtnPressed);
 
     // This window shows no running line (its scripts drive several axes at once).
-    scriptWiring = std::make_unique<ScriptControl>(scriptDlg, std::make_unique<ScriptThreadMulti>(this),
+    scriptWiring = std::make_unique<ScriptControl>(scriptDlg, std::make_unique<ScriptThreadMulti>(axes.get()),
                                                    ScriptControl::LineMarks::ExceptionsOnly);
     connect(scriptDlg, &ScriptDlg::script_exception, this, &Multiaxis::logScriptException);
 }
 
-void Multiaxis::quitScriptEngine()
+bool Multiaxis::quitScriptEngine()
 {
     // First in the shut-down, while the devices are open: a jog still held would run on with no
     // release ever coming.
     if (motion)
         motion->releaseJogs();
     if (!scriptWiring)
-        return;
+        return true;
     if (scriptWiring->quit(scriptQuitMs)) {
         scriptWiring.reset();
-        return;
+        return true;
     }
-    // Deleting it would wait for the script for ever.
+    // Deleting it would wait for the script for ever: the shut-down keeps it.
     logLine(QStringLiteral("The script thread did not end within %1 ms; it is left running").arg(scriptQuitMs));
-    (void)scriptWiring.release();
+    return false;
 }
 
 ScriptEngineThread* Multiaxis::scriptEngine() const

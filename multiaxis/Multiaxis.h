@@ -15,7 +15,7 @@
 #include "multiaxis/AxisSample.h"
 #include "multiaxis/MultiaxisExit.h"
 #include "multiaxis/UserUnits.h"
-#include "scriptdlg/ScriptAxisHost.h"
+#include "multiaxis/MultiaxisAxes.h"
 #include "trov.h"
 
 class AxisSlotStatus;
@@ -42,16 +42,16 @@ namespace Ui { class multiaxisClass; }
 // dialog; axisOrder says which axis each slot shows. The display is rebuilt from the latest
 // samples by a 33 ms timer. The slots' status, the position plot, the motion commands and the
 // window's configuration are each kept by a helper of their own.
-class Multiaxis : public QWidget, public ScriptAxisHost
+class Multiaxis : public QWidget
 {
     Q_OBJECT
 
 public:
-    static constexpr int maxAxes = 3;
+    static constexpr int maxAxes = MultiaxisAxes::maxAxes;
     static constexpr int deviceNameSize = 256;
     static constexpr int refreshMs = 33;
     // How long the shut-down waits for each thread.
-    static constexpr int threadJoinMs = 2000;
+    int threadJoinMs = 2000;
     // A failed read of the positioner name is tried again after this long.
     static constexpr int stageRetryMs = 1000;
     static constexpr const char* slotLetters[maxAxes] = {"X", "Y", "Z"};
@@ -82,9 +82,11 @@ public:
     void shutDown();
     bool isShutDown() const { return shutDownDone; }
 
+    // The handles and gateways its threads read (kept when one of them is left running).
+    std::unique_ptr<MultiaxisAxes> axes;
     // Per axis index: the current handle, rewritten by the axis' polling thread when it
     // reconnects; every device call of the window uses it.
-    std::atomic<device_t> deviceHandle[maxAxes];
+    std::atomic<device_t> (&deviceHandle)[maxAxes];
     char deviceName[maxAxes][deviceNameSize];
     ScriptDlg* scriptDlg = nullptr;
     UserUnits units;
@@ -121,12 +123,8 @@ public:
 
     // ---- script engine
     ScriptEngineThread* scriptEngine() const;
-    // The script's view of the axes: the open ones only, by axis index.
-    int scriptAxisCount() const override { return n; }
-    DeviceInterface* scriptAxisGateway(int axis) const override;
-    std::atomic<device_t>* scriptAxisHandle(int axis) const override;
     // How long the shut-down waits for a running script.
-    static constexpr int scriptQuitMs = 5000;
+    int scriptQuitMs = 5000;
 
 signals:
     // true disables, false enables the stage pages of axis `number`'s settings dialog.
@@ -167,7 +165,8 @@ private:
 
     // Hooks of the script engine and the exit sequence, filled in with them.
     void startScriptEngine();
-    void quitScriptEngine();
+    // False when the script thread did not end and is left running.
+    bool quitScriptEngine();
     // Fills the serial numbers of the open axes into the default script.
     void fillDefaultScript();
     void logScriptException(const QString& text);

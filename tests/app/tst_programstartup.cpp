@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 #include "support/RecordingPrompter.h"
 #include "app/ControlWindow.h"
@@ -94,53 +95,60 @@ public:
 };
 
 // Plays the user: for each new search window the next choice ("auto": leave it to the window,
-// "cancel", or the rows to select such as "0,1"); a control window shown ends the event loop.
+// "cancel", or the rows to select such as "0,1"), made when the window says its list is shown;
+// a control window shown ends the event loop, unless it is gone before the loop runs.
 class User : public QObject
 {
 public:
-    explicit User(QStringList choices) : choices(choices) { startTimer(10); }
+    explicit User(QStringList choices) : choices(choices) { qApp->installEventFilter(this); }
+    ~User() override { qApp->removeEventFilter(this); }
     QStringList choices;
     int searches = 0;
     bool autoSelectAtSearch[4] = {};
 
 protected:
-    void timerEvent(QTimerEvent*) override
+    bool eventFilter(QObject* object, QEvent* event) override
     {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if ((w->objectName() == QLatin1String("doubleWindow") || qobject_cast<Multiaxis*>(w)) && w->isVisible()) {
-                QApplication::exit(7);
+        if (event->type() != QEvent::Show || !object->isWidgetType())
+            return false;
+        auto* shown = static_cast<QWidget*>(object);
+        if (shown->objectName() == QLatin1String("doubleWindow") || qobject_cast<Multiaxis*>(shown)) {
+            QTimer::singleShot(0, shown, [shown] {
+                if (shown->isVisible())
+                    QApplication::exit(7);
+            });
+            return false;
+        }
+        auto* search = qobject_cast<StartWindow*>(shown);
+        if (!search || seen.contains(search))
+            return false;
+        seen << search;
+        if (searches < 4)
+            autoSelectAtSearch[searches] = autoSelectSingleDevice;
+        ++searches;
+        const QString choice = choices.isEmpty() ? QStringLiteral("cancel") : choices.takeFirst();
+        if (choice == QLatin1String("auto"))
+            return false;
+        // Queued: the window finishes showing the list before the click.
+        connect(search, &StartWindow::deviceListShown, search, [this, search, choice] {
+            if (acted.contains(search))
                 return;
-            }
-            auto* search = qobject_cast<StartWindow*>(w);
-            if (!search || acted.contains(search))
-                continue;
-            if (!seen.contains(search)) {
-                seen << search;
-                if (searches < 4)
-                    autoSelectAtSearch[searches] = autoSelectSingleDevice;
-                ++searches;
-                choice = choices.isEmpty() ? QStringLiteral("cancel") : choices.takeFirst();
-                if (choice == QLatin1String("auto"))
-                    acted << search;
-            }
-            auto* list = search->findChild<QListWidget*>(QStringLiteral("deviceList"));
-            if (!search->isVisible() || !list->isVisibleTo(search) || list->count() == 0)
-                continue;
             acted << search;
             if (choice == QLatin1String("cancel")) {
                 search->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->click();
-            } else {
-                for (const QString& row : choice.split(QLatin1Char(',')))
-                    list->item(row.toInt())->setSelected(true);
-                search->findChild<QPushButton*>(QStringLiteral("selectBtn"))->click();
+                return;
             }
-        }
+            auto* list = search->findChild<QListWidget*>(QStringLiteral("deviceList"));
+            for (const QString& row : choice.split(QLatin1Char(',')))
+                list->item(row.toInt())->setSelected(true);
+            search->findChild<QPushButton*>(QStringLiteral("selectBtn"))->click();
+        }, Qt::QueuedConnection);
+        return false;
     }
 
 private:
     QList<QPointer<StartWindow>> seen;
     QList<QPointer<StartWindow>> acted;
-    QString choice;
 };
 
 } // namespace

@@ -1,8 +1,11 @@
 // Arbitrary bytes as settings.ini (or any INI store the program reads): every key of every
-// group goes through each typed reader, and the program settings file is loaded from it.
+// group goes through each typed reader, and the program settings file is loaded from it. No
+// value read is an object rebuilt from serialized data, and what is written again reads back
+// the same.
 #include "tests/fuzz/FuzzInput.h"
 #include "common/IniReaders.h"
 #include "common/IniSettings.h"
+#include "common/IniText.h"
 #include "common/ProgramSettingsFile.h"
 
 #include <QCoreApplication>
@@ -23,6 +26,63 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// Text, bytes, geometry, nothing, or a list of them.
+bool plainValue(const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+    case QMetaType::QString:
+    case QMetaType::QStringList:
+    case QMetaType::QByteArray:
+    case QMetaType::QPoint:
+    case QMetaType::QSize:
+    case QMetaType::QRect:
+        return true;
+    case QMetaType::QVariantList:
+        for (const QVariant& entry : value.toList()) {
+            if (!plainValue(entry))
+                return false;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isList(const QVariant& value)
+{
+    return value.userType() == QMetaType::QStringList || value.userType() == QMetaType::QVariantList;
+}
+
+// Lists of text compare entry by entry, whichever kind of list holds them.
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (!isList(a) || !isList(b))
+        return a.userType() == b.userType() && a == b;
+    const QVariantList left = a.toList();
+    const QVariantList right = b.toList();
+    if (left.size() != right.size())
+        return false;
+    for (int i = 0; i < left.size(); ++i) {
+        if (!sameValue(left.at(i), right.at(i)))
+            return false;
+    }
+    return true;
+}
+
+void checkText(const QByteArray& bytes)
+{
+    const QSettings::SettingsMap first = IniText::parse(bytes);
+    const QSettings::SettingsMap second = IniText::parse(IniText::serialize(first));
+    for (auto it = first.cbegin(); it != first.cend(); ++it) {
+        check(plainValue(it.value()));
+        // A key of a group with no name ("[]") is written at the top level.
+        if (it.key().startsWith(QLatin1Char('/')) || first.contains(QLatin1Char('/') + it.key()))
+            continue;
+        check(second.contains(it.key()) && sameValue(second.value(it.key()), it.value()));
+    }
 }
 
 void readEveryKey(IniSettings& settings)
@@ -76,6 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const QString path = dir.filePath(QStringLiteral("settings.ini"));
     if (!writeFuzzInput(path, data, size))
         return 0;
+    checkText(QByteArray(reinterpret_cast<const char*>(data), int(size)));
     {
         IniSettings settings(path);
         readEveryKey(settings);

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "device/FirmwareUpdateThread.h"
+#include "device/LeftRunning.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -156,6 +157,32 @@ private slots:
         QCOMPARE(journalCount("close_device", false), journalCount("open_device", true));
         QCOMPARE(commandsSince(from), QStringList());
         QVERIFY(mainWindow == nullptr);
+    }
+
+    // A script call the library holds past the shut-down's wait: the window goes without closing
+    // the controller under it (the call holds the gateway). Released after the window is gone,
+    // the call comes back to the handle it read, the thread ends sending nothing more, and only
+    // then is the controller closed and what the thread read freed.
+    void scriptCallHeldPastShutDown()
+    {
+        ScriptThread* script = window->scriptEngineThread();
+        QCOMPARE(trovsim_hold_call(axis, "command_movr"), 0);
+        QVERIFY(script->requestRun(QStringLiteral("movr(100); movr(100);")));
+        QCOMPARE(trovsim_wait_held(axis, "command_movr", 5000), 0);
+        window->shutdownJoinMs = 100;
+        const int closes = trovsim_call_count(nullptr, "close_device");
+        QElapsedTimer clock;
+        clock.start();
+        delete window.data();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(LeftRunning::any());
+        QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes);
+        const int from = journalSize();
+        QCOMPARE(trovsim_release_call(axis, "command_movr"), 0);
+        QVERIFY(QTest::qWaitFor([] { return !LeftRunning::any(); }, 5000));
+        const QStringList after = commandsSince(from);
+        QVERIFY2(after.isEmpty() || after == QStringList{"movr"}, qPrintable(after.join(' ')));
+        QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes + 1);
     }
 };
 

@@ -5,8 +5,9 @@
 #include <QtTest>
 
 #include <QDialog>
-#include <QLabel>
+#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
@@ -20,6 +21,7 @@
 #include "support/RecordingPrompter.h"
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
+#include "device/LeftRunning.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/InfoBox.h"
@@ -619,6 +621,32 @@ private slots:
         w.UpdateState();
         QVERIFY(rig.prompter.texts.isEmpty());
         QVERIFY(!w.isShutDown());
+    }
+
+    // A script call the library holds past the shut-down's wait: the window goes without closing
+    // a controller under it (the call holds its gateway). Released after the window is gone, the
+    // call comes back to the handles and gateways it used, the thread ends sending nothing, and
+    // only then are the controllers closed and what the threads read freed.
+    void scriptCallHeldPastShutDown()
+    {
+        Rig rig(2);
+        QCOMPARE(trovsim_hold_call("sim:axis2", "command_movr"), 0);
+        QVERIFY(rig.window->scriptEngine()->requestRun(QStringLiteral("x = newaxis(10001); y = newaxis(10002); y.movr(5); x.movr(5)")));
+        QCOMPARE(trovsim_wait_held("sim:axis2", "command_movr", boundMs), 0);
+        rig.window->scriptQuitMs = 50;
+        rig.window->threadJoinMs = 50;
+        const int closes = trovsim_call_count(nullptr, "close_device");
+        QElapsedTimer clock;
+        clock.start();
+        rig.window.reset();
+        QVERIFY(clock.elapsed() < boundMs);
+        QVERIFY(LeftRunning::any());
+        QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes);
+        trovsim_journal_clear();
+        QCOMPARE(trovsim_release_call("sim:axis2", "command_movr"), 0);
+        QVERIFY(QTest::qWaitFor([] { return !LeftRunning::any(); }, boundMs));
+        QVERIFY(commands().isEmpty() || commands() == QStringList{"movr@axis2"});
+        QCOMPARE(trovsim_call_count(nullptr, "close_device"), 2);
     }
 };
 
