@@ -15,14 +15,16 @@ int fieldWidth(int divisor)
     return divisor <= 99 ? 2 : 3;
 }
 
-bool outOfRange(long double steps)
+// A position that is no int pair of steps: NaN gives 0, beyond the int range the range's end.
+bool outsideTheRange(long double steps, UserUnits::StepPair* pair)
 {
-    return steps >= static_cast<long double>(INT_MAX) || steps <= static_cast<long double>(INT_MIN);
-}
-
-UserUnits::StepPair rangeEnd(long double steps)
-{
-    return {steps > 0 ? INT_MAX : INT_MIN, 0};
+    if (std::isnan(steps))
+        *pair = {};
+    else if (steps >= static_cast<long double>(INT_MAX) || steps <= static_cast<long double>(INT_MIN))
+        *pair = {steps > 0 ? INT_MAX : INT_MIN, 0};
+    else
+        return false;
+    return true;
 }
 
 // Microsteps, with a value within rounding noise of a whole microstep taken as that microstep:
@@ -81,10 +83,9 @@ long double UserUnits::unitsToSteps(double value) const
 
 UserUnits::StepPair UserUnits::nearestStepPair(long double fullSteps, int divisor)
 {
-    if (std::isnan(fullSteps))
-        return {};
-    if (outOfRange(fullSteps))
-        return rangeEnd(fullSteps);
+    StepPair pair;
+    if (outsideTheRange(fullSteps, &pair))
+        return pair;
     const qint64 d = std::max(divisor, 1);
     const qint64 microsteps = std::llround(fullSteps * d);
     // Both parts share the sign: C++ division truncates towards zero.
@@ -93,10 +94,9 @@ UserUnits::StepPair UserUnits::nearestStepPair(long double fullSteps, int diviso
 
 UserUnits::StepPair UserUnits::clickStepPair(long double fullSteps, int divisor)
 {
-    if (std::isnan(fullSteps))
-        return {};
-    if (outOfRange(fullSteps))
-        return rangeEnd(fullSteps);
+    StepPair pair;
+    if (outsideTheRange(fullSteps, &pair))
+        return pair;
     const int d = std::max(divisor, 1);
     const long double microsteps = snappedMicrosteps(fullSteps * d);
     const long double step = std::trunc(microsteps / d);
