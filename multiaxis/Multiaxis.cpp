@@ -288,7 +288,7 @@ void Multiaxis::shutDown()
     if (refreshTimer)
         refreshTimer->stop();
     if (scriptDlg)
-        scriptDlg->saveScratch();
+        scriptDlg->saveScratchBeforeClose(this);
 
     for (UpdateThread* thread : updateThreads) {
         disconnect(thread, nullptr, this, nullptr);
