@@ -23,6 +23,7 @@
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
 #include "support/DialogCalls.h"
+#include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -123,6 +124,7 @@ class TestSettingsDlg : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     const char* axis = stepperAxis;
+    RecordingPrompter prompter;
 
     void open(const char* name)
     {
@@ -140,6 +142,8 @@ class TestSettingsDlg : public QObject
     }
 
 private slots:
+    void initTestCase() { MessagePrompter::install(&prompter); }
+    void cleanupTestCase() { MessagePrompter::install(nullptr); }
     void init() { deviceInitOk = true; }
 
     void cleanup()
