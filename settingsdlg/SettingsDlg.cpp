@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 
 #include "chartdlg/GraphSettings.h"
@@ -47,6 +48,8 @@ constexpr unsigned int stepperType = 3;
 constexpr unsigned int bldcType = 5;
 
 constexpr Qt::ItemFlags usableFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+// The form's width of the page tree, kept when its names need less.
+constexpr int treeMinimumWidth = 200;
 
 // Controller pages in transfer order; the motor page of the engine type goes after MotorType.
 const P controllerPagesBeforeMotor[] = {P::AboutDevice, P::Borders, P::Extio, P::MaximumRatings, P::MotorType};
@@ -925,6 +928,24 @@ void SettingsDlg::fitWidestPage()
     for (QWidget* shown : pages)
         widest = std::max(widest, shown->minimumSizeHint().width());
     ui->scrollArea->setMinimumWidth(widest + extra);
+    // The tree shows its names whole, in the language now in use, its branches open or not:
+    // measured with every branch open.
+    QTreeWidget* tree = ui->treeWgt;
+    QList<QTreeWidgetItem*> closed;
+    for (QTreeWidgetItem* item : treeItems) {
+        if (item->childCount() > 0 && !item->isExpanded())
+            closed.append(item);
+    }
+    const QSignalBlocker quiet(tree);
+    tree->setUpdatesEnabled(false);
+    for (QTreeWidgetItem* item : closed)
+        item->setExpanded(true);
+    const int names = static_cast<const QAbstractItemView*>(tree)->sizeHintForColumn(0);
+    for (QTreeWidgetItem* item : closed)
+        item->setExpanded(false);
+    tree->setUpdatesEnabled(true);
+    tree->setMinimumWidth(
+        std::max(treeMinimumWidth, names + 2 * tree->frameWidth() + tree->verticalScrollBar()->sizeHint().width()));
 }
 
 void SettingsDlg::showEvent(QShowEvent* event)
