@@ -591,14 +591,14 @@ private slots:
         QVERIFY(createConfigDir());
         const QString scratch = configDirPath() + QStringLiteral("/scratch.txt");
         QStringList shownWhenTold;
-        prompter.whileShown = [&] { shownWhenTold << QString::number(window->isVisible()); };
+        prompter.whileOpen = [&] { shownWhenTold << QString::number(window->isVisible()); };
         window->show();
         {
             FullDisk disk(1000);
             QVERIFY(window->close());
         }
         const QString told = QStringLiteral("The script could not be written to %1.\nFile too large").arg(scratch);
-        prompter.whileShown = nullptr;
+        prompter.whileOpen = nullptr;
         QCOMPARE(prompter.texts, QStringList{told});
         QCOMPARE(shownWhenTold, QStringList{"1"});
         LogItem item;

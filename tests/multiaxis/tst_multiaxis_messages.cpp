@@ -239,12 +239,12 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList shownWhenTold;
-        prompter.whileShown = [&] { shownWhenTold << QString::number(w.isVisible()); };
+        prompter.whileOpen = [&] { shownWhenTold << QString::number(w.isVisible()); };
         {
             FullDisk disk(1000);
             QVERIFY(w.close());
         }
-        prompter.whileShown = nullptr;
+        prompter.whileOpen = nullptr;
         const QString told = QStringLiteral("The script could not be written to %1.\nFile too large").arg(scratch);
         QCOMPARE(prompter.texts.filter(QStringLiteral("script")), QStringList{told});
         QCOMPARE(shownWhenTold.size(), prompter.texts.size());

@@ -76,13 +76,7 @@ private slots:
 
     void init() { deviceInitOk = true; }
 
-    void cleanup()
-    {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
-    }
+    void cleanup() { closeAndRelease(poller, gateway, handle); }
 
     // Each page's record refused in turn, in the dialog of either window: one box names the
     // page and the reason, the edit stays on the page, marked, and the next Apply writes it.

@@ -146,13 +146,7 @@ private slots:
     void cleanupTestCase() { MessagePrompter::install(nullptr); }
     void init() { deviceInitOk = true; }
 
-    void cleanup()
-    {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
-    }
+    void cleanup() { closeAndRelease(poller, gateway, handle); }
 
     // Whatever pages the factory builds: a controller at any state its records accept, shown
     // and applied unchanged, is written nothing and signals no critical change.

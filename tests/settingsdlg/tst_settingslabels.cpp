@@ -23,28 +23,27 @@
 
 namespace {
 
-// The texts of the visible labels and buttons of the widget that are narrower than their text.
+// A visible widget narrower than its text goes into cut.
+void noteIfCut(QWidget* widget, const QString& text, QStringList* cut)
+{
+    if (widget->isVisible() && !text.isEmpty() && widget->sizeHint().width() > widget->width())
+        cut->append(QStringLiteral("%1 \"%2\" (%3 of %4)")
+                        .arg(widget->objectName(), text)
+                        .arg(widget->width())
+                        .arg(widget->sizeHint().width()));
+}
+
+// The texts of the labels, check boxes and radio buttons of the widget that are cut.
 QStringList cutTexts(QWidget* shown)
 {
     QStringList cut;
     for (QLabel* label : shown->findChildren<QLabel*>()) {
-        if (!label->isVisible() || label->text().isEmpty() || label->wordWrap() || label->hasScaledContents())
-            continue;
-        if (label->sizeHint().width() > label->width())
-            cut << QStringLiteral("%1 \"%2\" (%3 of %4)")
-                       .arg(label->objectName(), label->text())
-                       .arg(label->width())
-                       .arg(label->sizeHint().width());
+        if (!label->wordWrap() && !label->hasScaledContents())
+            noteIfCut(label, label->text(), &cut);
     }
     for (QAbstractButton* button : shown->findChildren<QAbstractButton*>()) {
-        if (!button->isVisible() || button->text().isEmpty()
-            || !(qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button)))
-            continue;
-        if (button->sizeHint().width() > button->width())
-            cut << QStringLiteral("%1 \"%2\" (%3 of %4)")
-                       .arg(button->objectName(), button->text())
-                       .arg(button->width())
-                       .arg(button->sizeHint().width());
+        if (qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button))
+            noteIfCut(button, button->text(), &cut);
     }
     return cut;
 }

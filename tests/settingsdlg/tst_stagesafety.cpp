@@ -119,10 +119,7 @@ private slots:
 
     void cleanup()
     {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
+        closeAndRelease(poller, gateway, handle);
         QFile::remove(settingsIniPath());
     }
 

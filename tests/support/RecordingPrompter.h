@@ -12,14 +12,14 @@ class RecordingPrompter : public MessagePrompter
 {
 public:
     QStringList texts;
-    // Called with each box, to look at the program while the box is up.
-    std::function<void()> whileShown;
+    // Runs while a box is "open", as the user's event loop would.
+    std::function<void()> whileOpen;
     QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
     {
+        if (whileOpen)
+            whileOpen();
         texts << text;
-        if (whileShown)
-            whileShown();
         return QMessageBox::Ok;
     }
 };
