@@ -15,8 +15,10 @@ MessageLine::MessageLine(QWidget* parent) : QLabel(parent)
     setIndent(6);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setTextFormat(Qt::PlainText);
-    connect(&drain, &QTimer::timeout, this, &MessageLine::takeLogLines);
-    drain.start(drainMs);
+    // Queued: the line is drawn from the GUI thread, whatever thread logged.
+    if (messageLog)
+        connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines, Qt::QueuedConnection);
+    takeLogLines();
 }
 
 void MessageLine::takeLogLines()

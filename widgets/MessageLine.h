@@ -3,21 +3,18 @@
 
 #include <QLabel>
 #include <QString>
-#include <QTimer>
 
 struct LogItem;
 
 // One line at the bottom of a window without a log table: the latest warning or error of the
 // program log with its time, an error in red, the whole line on hover. It stays until a newer
-// warning or error takes its place. The line takes the log's queued lines itself, so it sees
-// every line the log file gets.
+// warning or error takes its place. The line takes the log's queued lines itself whenever the
+// log says some wait, so it sees every line the log file gets.
 class MessageLine : public QLabel
 {
     Q_OBJECT
 
 public:
-    static constexpr int drainMs = 200;
-
     explicit MessageLine(QWidget* parent = nullptr);
 
     // Every line the program log holds for display; the newest warning or error is shown.
@@ -36,7 +33,6 @@ protected:
 private:
     void showCut();
 
-    QTimer drain;
     QString line;
     int level = 0;
 };
