@@ -35,6 +35,7 @@
 #include "settingsdlg/SettingsDlg.h"
 #include "settings_model/SliderSettings.h"
 #include "settingsdlg/SettingsPageIndex.h"
+#include "support/CutTexts.h"
 #include "support/DialogCalls.h"
 #include "support/FullDisk.h"
 #include "support/Screenshot.h"
@@ -607,6 +608,18 @@ private slots:
             logged << item.message;
         QVERIFY(logged.contains(told.simplified()));
         QVERIFY(open(true));  // a fresh window for the tests after this one
+    }
+
+    // Every page of the settings dialog, at the size it opens with, shows its texts whole.
+    void settingsPagesShowTextsWhole()
+    {
+        window->show();
+        window->OnSettingsBtnPressed();
+        SettingsDlg& dialog = *window->settingsDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QStringList cut = cutTextsOfEveryPage(dialog, QStringLiteral("settings_single"));
+        dialog.hide();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     }
 
     // Readings up to the widest show whole and the next ones still show; the window keeps its

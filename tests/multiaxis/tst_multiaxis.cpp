@@ -30,6 +30,7 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "support/CutTexts.h"
 #include "support/FullDisk.h"
 #include "support/RecordingPrompter.h"
 #include "support/Screenshot.h"
@@ -124,6 +125,7 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
+    void settingsPagesShowTextsWhole();
 };
 
 void tst_multiaxis::init()
@@ -682,6 +684,24 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
     QCOMPARE(file.readAll(), old);
     QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
                                          + ".\nFile too large"});
+}
+
+// Every page of each axis' settings dialog, at the size it opens with, shows its texts whole
+// ("Right borde" was cut on the Borders page).
+void tst_multiaxis::settingsPagesShowTextsWhole()
+{
+    Rig rig(3, "axis1:10001:stepper:stage;axis2:10002:dc;axis3:10003:bldc");
+    Multiaxis& w = *rig.window;
+    w.show();
+    QStringList cut;
+    for (int slot = 0; slot < 3; ++slot) {
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_%1").arg(slot + 1))->click();
+        SettingsDlg& dialog = *w.settingsDlgs[w.axisOrder[slot]];
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        cut << cutTextsOfEveryPage(dialog, QStringLiteral("settings_multi%1").arg(slot + 1));
+        dialog.hide();
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_multiaxis)
