@@ -180,10 +180,17 @@ void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const Q
 
 void MessageLog::update()
 {
-    std::lock_guard<std::mutex> locker(mutex);
-    writeOut();
-    if (file)
-        file->flush();
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        writeOut();
+        if (file)
+            file->flush();
+        // A write failure said meanwhile is a line of the queue too.
+        wake = std::exchange(wakeDue, false);
+    }
+    if (wake)
+        emit itemsWaiting();
 }
 
 void MessageLog::InsertLine(const QDateTime& datetime, const QString& message, const QString& source,
@@ -202,8 +209,19 @@ void MessageLog::insert(const QDateTime& datetime, const QString& message, const
                         int loglevel, SettingsChoice choice, const LogSettings* given)
 {
     QByteArray line = csvLine(datetime, source, message);
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        insertLocked(datetime, message, source, loglevel, choice, given, std::move(line));
+        wake = std::exchange(wakeDue, false);
+    }
+    if (wake)
+        emit itemsWaiting();
+}
 
-    std::lock_guard<std::mutex> locker(mutex);
+void MessageLog::insertLocked(const QDateTime& datetime, const QString& message, const QString& source,
+                              int loglevel, SettingsChoice choice, const LogSettings* given, QByteArray&& line)
+{
     queueItem(datetime, message, source, loglevel);
     queuePending(datetime, std::move(line));
 
@@ -228,6 +246,8 @@ void MessageLog::insert(const QDateTime& datetime, const QString& message, const
 void MessageLog::queueItem(const QDateTime& datetime, const QString& message, const QString& source,
                            int loglevel)
 {
+    if (items.empty() && droppedItems == 0)
+        wakeDue = true;
     if (items.size() >= static_cast<size_t>(maxItems)) {
         lastDroppedItemTime = items.front().datetime;
         items.pop_front();

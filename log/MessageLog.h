@@ -56,6 +56,12 @@ public slots:
     void InsertLine(const QDateTime& datetime, const QString& message, const QString& source,
                     int loglevel);
 
+signals:
+    // A line came into the empty queue of takeItem: one signal until the queue has been emptied
+    // again, so that a reader woken by it never falls behind a queue of signals. Emitted by the
+    // thread that logged, the log's lock released.
+    void itemsWaiting();
+
 private:
     enum class SettingsChoice { None, Given, Current };
 
@@ -67,6 +73,8 @@ private:
 
     void insert(const QDateTime& datetime, const QString& message, const QString& source,
                 int loglevel, SettingsChoice choice, const LogSettings* given);
+    void insertLocked(const QDateTime& datetime, const QString& message, const QString& source,
+                      int loglevel, SettingsChoice choice, const LogSettings* given, QByteArray&& line);
     void queueItem(const QDateTime& datetime, const QString& message, const QString& source,
                    int loglevel);
     void queuePending(const QDateTime& datetime, QByteArray&& line);
@@ -86,6 +94,8 @@ private:
     QDir openFolder;
     std::deque<LogItem> items;
     quint64 droppedItems = 0;
+    // An item went into the empty queue since itemsWaiting was last emitted.
+    bool wakeDue = false;
     QDateTime lastDroppedItemTime;
     QTimer* flushTimer = nullptr;
     QFile* file = nullptr;

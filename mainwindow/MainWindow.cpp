@@ -329,6 +329,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     homingBox.hide();
     if (stoppingBox)
         stoppingBox->hide();
+    // The script's text goes into the scratch file now, while a failure can still be told.
+    if (scriptDlg)
+        scriptDlg->saveScratchBeforeClose(this);
     event->accept();
 }
 

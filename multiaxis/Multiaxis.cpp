@@ -47,6 +47,18 @@ const SettingsPage stagePages[] = {SettingsPage::PositionerName, SettingsPage::S
                                    SettingsPage::StageDcMotor,   SettingsPage::StageStepperMotor,
                                    SettingsPage::StageEncoder,   SettingsPage::StageGear};
 
+// A failed call through an axis' gateway, logged by the thread that made it: the log takes lines
+// from any thread, and no queue of signals builds up behind a script that fails in a loop.
+void logCallFailure(const QString& axis, const char* call, result_t result, int level)
+{
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(),
+                               QStringLiteral("%1: Function %2() failed, result = %3")
+                                   .arg(axis, QLatin1String(call))
+                                   .arg(result),
+                               QStringLiteral("Tolmo"), level);
+}
+
 template <typename W>
 W* findSlotWidget(const QWidget* window, const char* stem, int slot)
 {
@@ -111,6 +123,15 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         dialog->setWindowFlags(dialog->windowFlags() | Qt::Tool);
         connect(dialog, &SettingsDlg::SgnChangeSettings, this, &Multiaxis::updateSettings);
         settingsDlgs.append(dialog);
+
+        // As the single-axis window logs its gateway's failures, so that none passes for success.
+        const QString axis = QStringLiteral("SN %1").arg(dialog->controllerSettings->serialNumber);
+        connect(
+            devices[i], &DeviceInterface::errorSignal, this,
+            [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 1); }, Qt::DirectConnection);
+        connect(
+            devices[i], &DeviceInterface::warningSignal, this,
+            [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 2); }, Qt::DirectConnection);
     }
 
     scriptDlg = new ScriptDlg(nullptr, nullptr, QString(), ScriptDlg::defaultScratchPath(),
@@ -315,7 +336,7 @@ void Multiaxis::shutDown()
     if (refreshTimer)
         refreshTimer->stop();
     if (scriptDlg)
-        scriptDlg->saveScratch();
+        scriptDlg->saveScratchBeforeClose(this);
 
     for (UpdateThread* thread : updateThreads) {
         disconnect(thread, nullptr, this, nullptr);
@@ -339,6 +360,8 @@ void Multiaxis::shutDown()
             updateThreads[i]->closeDevice();
     }
     qApp->removeEventFilter(this);
+    for (DeviceInterface* gateway : devices)
+        disconnect(gateway, nullptr, this, nullptr);
 
     if (allEnded) {
         qDeleteAll(settingsDlgs);
@@ -443,6 +466,13 @@ void Multiaxis::openSettings(int s)
         return;
     const int a = axisOrder[s];
     SettingsDlg* dialog = settingsDlgs[a];
+    // An open dialog is brought forward as it is: a reload would take the edits off its pages,
+    // those the controller refused among them.
+    if (dialog->isVisible()) {
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
     dialog->AllPagesFromDeviceToClassToUi(true, true);
     if (dialog->stageSettings->stageReloadPending) {
         dialog->StageSettingsFromDeviceToClassToUi();

@@ -1,5 +1,6 @@
 #include "scriptdlg/ScriptDlg.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +15,10 @@
 
 #include "common/FileChooser.h"
 #include "common/FileSaver.h"
+#include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/WindowPlacement.h"
+#include "log/MessageLog.h"
 #include "scriptdlg/Highlighter.h"
 #include "ui_scriptdlg.h"
 
@@ -94,7 +97,8 @@ ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& ax
 
 ScriptDlg::~ScriptDlg()
 {
-    saveScratch();
+    // No box from a destructor: the owners save before they let the window go.
+    saveScratchBeforeClose(nullptr);
 }
 
 void ScriptDlg::InitUI()
@@ -134,19 +138,50 @@ QString ScriptDlg::statusMessage() const
 
 bool ScriptDlg::saveScratch()
 {
+    QString reason;
+    if (writeScratch(&reason))
+        return true;
+    showMessage(tr("Saving failed: %1").arg(reason));
+    return false;
+}
+
+bool ScriptDlg::saveScratchBeforeClose(QWidget* messageParent)
+{
+    QString reason;
+    if (writeScratch(&reason))
+        return true;
+    showMessage(tr("Saving failed: %1").arg(reason));
+    // The shut-down and the window's end both try: the operator hears of one text once.
+    const QString text = ui->codeEdit->toPlainText();
+    if (scratchFailureTold && text == toldText)
+        return false;
+    scratchFailureTold = true;
+    toldText = text;
+    tellFailure(messageParent, tr("The script could not be written to %1.\n%2"), scratchFile, reason);
+    return false;
+}
+
+bool ScriptDlg::writeScratch(QString* reason)
+{
     if (keepUnreadScratch && !ui->codeEdit->document()->isModified())
         return true;
-    QString reason;
-    if (!QDir().mkpath(QFileInfo(scratchFile).absolutePath())) {
-        showMessage(tr("Saving failed: %1").arg(tr("cannot create the folder %1").arg(QFileInfo(scratchFile).absolutePath())));
+    const QString folder = QFileInfo(scratchFile).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        *reason = tr("cannot create the folder %1").arg(folder);
         return false;
     }
-    if (!writeFile(scratchFile, &reason)) {
-        showMessage(tr("Saving failed: %1").arg(reason));
+    if (!writeFile(scratchFile, reason))
         return false;
-    }
     keepUnreadScratch = false;
+    scratchFailureTold = false;
     return true;
+}
+
+void ScriptDlg::done(int result)
+{
+    // Told while the window is still there.
+    saveScratchBeforeClose(this);
+    QDialog::done(result);
 }
 
 void ScriptDlg::FromUiToSettings(QSettings* settings) const
@@ -212,8 +247,10 @@ void ScriptDlg::OnLoadBtnClicked()
         return;
     }
     QString reason;
-    if (!loadInto(path, &reason))
+    if (!loadInto(path, &reason)) {
         showMessage(tr("Loading failed: %1").arg(reason));
+        tellFailure(this, tr("The script could not be read from %1.\n%2"), path, reason);
+    }
 }
 
 void ScriptDlg::OnSaveBtnClicked()
@@ -226,8 +263,21 @@ void ScriptDlg::OnSaveBtnClicked()
         return;
     }
     QString reason;
-    if (!writeFile(path, &reason))
+    if (!writeFile(path, &reason)) {
         showMessage(tr("Saving failed: %1").arg(reason));
+        tellFailure(this, tr("The script could not be written to %1.\n%2"), path, reason);
+    }
+}
+
+void ScriptDlg::tellFailure(QWidget* parent, const QString& text, const QString& path, const QString& reason)
+{
+    // The log line is the box's text on one line.
+    const QString told = text.arg(path, reason);
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), told.simplified(), QStringLiteral("Tolmo"), 1);
+    if (parent)
+        MessagePrompter::current()->prompt(parent, QMessageBox::Critical, tr("Error"), told, QMessageBox::Ok,
+                                           QMessageBox::Ok);
 }
 
 void ScriptDlg::OnScriptExecPositionChanged(int line)

@@ -52,6 +52,9 @@ public:
 
     // Writes the editor's text to the scratch file; false (and a message) when it failed.
     bool saveScratch();
+    // The same, when the window or the program ends: a failure is told in a message box that
+    // names the file and the reason, and logged, once for a given text.
+    bool saveScratchBeforeClose(QWidget* messageParent);
 
     void FromUiToSettings(QSettings* settings) const;
     void FromSettingsToUi(QSettings* settings, QSettings* defaults);
@@ -77,6 +80,9 @@ public slots:
     // script_exception with the same text.
     void OnExceptionThrown(const QString& text, int line);
 
+    // Closing the window keeps its text in the scratch file.
+    void done(int result) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -85,6 +91,9 @@ private:
     // reason comes back.
     bool loadInto(const QString& path, QString* reason);
     bool writeFile(const QString& path, QString* reason);
+    bool writeScratch(QString* reason);
+    // A failed Load, Save or scratch save: the log line and, with a parent, the message box.
+    void tellFailure(QWidget* parent, const QString& text, const QString& path, const QString& reason);
     // A message for messageMs; it takes the place of a shown error.
     void showMessage(const QString& text);
     // The error on one line, cut with an ellipsis to the bar; whole on hover.
@@ -100,6 +109,9 @@ private:
     bool keepUnreadScratch = false;
     bool defaultShown = false;
     QString shownError;
+    // The text whose failed scratch save was told.
+    bool scratchFailureTold = false;
+    QString toldText;
 };
 
 #endif // SCRIPTDLG_H

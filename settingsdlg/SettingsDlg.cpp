@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 
 #include "chartdlg/GraphSettings.h"
@@ -30,6 +31,7 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settings_model/CyclicSettings.h"
+#include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
@@ -46,6 +48,8 @@ constexpr unsigned int stepperType = 3;
 constexpr unsigned int bldcType = 5;
 
 constexpr Qt::ItemFlags usableFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+// The form's width of the page tree, kept when its names need less.
+constexpr int treeMinimumWidth = 200;
 
 // Controller pages in transfer order; the motor page of the engine type goes after MotorType.
 const P controllerPagesBeforeMotor[] = {P::AboutDevice, P::Borders, P::Extio, P::MaximumRatings, P::MotorType};
@@ -78,6 +82,19 @@ P motorPageOf(unsigned int engineType)
     default:
         return P::Count;
     }
+}
+
+// The controller pages in transfer order, with the motor page of engineType in its place.
+QList<P> controllerPositionsFor(unsigned int engineType)
+{
+    QList<P> list;
+    for (P position : controllerPagesBeforeMotor)
+        list.append(position);
+    if (motorPageOf(engineType) != P::Count)
+        list.append(motorPageOf(engineType));
+    for (P position : controllerPagesAfterMotor)
+        list.append(position);
+    return list;
 }
 
 // Only letters, digits, '_' and '-' may reach a file name.
@@ -200,6 +217,26 @@ QTreeWidgetItem* SettingsDlg::treeItem(SettingsPage position) const
     return treeItems.value(settingsPageIndex(position));
 }
 
+QString SettingsDlg::pageTitle(SettingsPage position) const
+{
+    const QTreeWidgetItem* item = treeItem(position);
+    if (!item)
+        return QString();
+    // A positioner page goes with its branch: "DC Motor" alone reads as the controller's own page.
+    const QTreeWidgetItem* branch = item->parent();
+    if (branch && branch == treeItem(P::StageConfiguration))
+        return branch->text(0) + QStringLiteral(" / ") + item->text(0);
+    return item->text(0);
+}
+
+QString SettingsDlg::pageTitles(const QList<SettingsPage>& positions, const char* call) const
+{
+    QStringList names;
+    for (P position : positions)
+        names << pageTitle(position);
+    return names.isEmpty() ? QString::fromLatin1(call) : names.join(QStringLiteral(", "));
+}
+
 ControllerPageWgt* SettingsDlg::controllerPage(SettingsPage position) const
 {
     return qobject_cast<ControllerPageWgt*>(page(position));
@@ -285,16 +322,10 @@ void SettingsDlg::OnCurItemChanged(QTreeWidgetItem* curItem, QTreeWidgetItem*)
 QList<ControllerPageWgt*> SettingsDlg::controllerPagesFor(unsigned int engineType) const
 {
     QList<ControllerPageWgt*> list;
-    const auto add = [&](P position) {
+    for (P position : controllerPositionsFor(engineType)) {
         if (ControllerPageWgt* found = controllerPage(position))
             list.append(found);
-    };
-    for (P position : controllerPagesBeforeMotor)
-        add(position);
-    if (motorPageOf(engineType) != P::Count)
-        add(motorPageOf(engineType));
-    for (P position : controllerPagesAfterMotor)
-        add(position);
+    }
     return list;
 }
 
@@ -398,6 +429,8 @@ bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_al
 
 bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
 {
+    // The pages show the containers again: no edit of theirs waits any more.
+    clearUnappliedMarks();
     if (controllerMode() == 1) {
         applyTreeState(motorSettings->entype.EngineType);
         makeCurrent(P::AboutDevice);
@@ -453,11 +486,18 @@ void SettingsDlg::redrawProgramPages()
 
 void SettingsDlg::AllPagesFromUiToClassToDevice()
 {
+    applyPages(tr("The pages keep the values; Apply tries them again."));
+}
+
+void SettingsDlg::applyPages(const QString& afterwards)
+{
+    editsLeftUnapplied = false;
     // Nothing is taken from the pages unless the controller can take it too.
     if (!canApply()) {
         updateApplyEnabled();
         return;
     }
+    clearUnappliedMarks();
     for (P position : programPages) {
         if (ProgramPageWgt* program = programPage(position))
             program->FromUiToClass();
@@ -476,26 +516,29 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
 
     MotorSettings::WriteResults results;
     motorSettings->writeToDevice(&results);
+    ApplyReport report;
+    QList<int> refused;
     bool readBack = false;
     for (int index = 0; index < MotorSettings::RecordCount; ++index) {
         if (!motorSettings->toWrite[index] || results[index] == result_ok)
             continue;
+        const QList<P> holders = pagesHoldingEdit(before, edited, index);
+        const QString what = pageTitles(holders, MotorSettings::recordSetName(index));
         if (results[index] == result_value_error) {
             readBack = true;
+            report.corrected(what);
             continue;
         }
         // Not written: the container keeps what the controller holds, so the next Apply tries again.
         motorSettings->takeRecord(before, index);
-        logLine(QStringLiteral("%1 failed (result %2); the settings stay unapplied")
-                    .arg(QString::fromLatin1(MotorSettings::recordSetName(index)))
-                    .arg(results[index]),
-                1);
+        refused.append(index);
+        report.notApplied(holders, what, ApplyReport::refusal(results[index]));
     }
 
     // Only what reached the controller changes how it counts.
     const bool critical = isCriticalChange(before, *motorSettings);
 
-    stagePages.apply();
+    stagePages.apply(&report);
 
     QPalette palette = ui->configLbl->palette();
     palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 0, 255));
@@ -511,6 +554,70 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
         loadPages(false, true);
     } else {
         emit SgnChangeSettings();
+    }
+    if (critical || readBack)
+        showEditsAgain(edited, refused, report);
+    editsLeftUnapplied = !report.allApplied();
+    markUnapplied(report);
+    // The box waits for the operator: a reload meanwhile would take the edits off the pages.
+    const OperationScope operation(this);
+    // The multi-axis window's log holds the lines of every axis.
+    const QString axis = multiaxis ? QStringLiteral("SN %1: ").arg(controllerSettings->serialNumber) : QString();
+    report.tell(this, axis, afterwards);
+}
+
+QList<SettingsPage> SettingsDlg::pagesHoldingEdit(const MotorSettings& before, const MotorSettings& edited,
+                                                  int index) const
+{
+    QList<P> holders;
+    for (P position : controllerPositionsFor(edited.entype.EngineType)) {
+        ControllerPageWgt* found = controllerPage(position);
+        if (!found)
+            continue;
+        MotorSettings probe(before);
+        found->FromUiToClass(&probe);
+        if (position == P::StepperMotor)
+            probe.engine.NomVoltage = before.engine.NomVoltage;  // as AllPagesFromUiToClass keeps it
+        if (!probe.sameRecord(before, index))
+            holders.append(position);
+    }
+    return holders;
+}
+
+void SettingsDlg::showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report)
+{
+    if (refused.isEmpty())
+        return;
+    // The pages draw from the container: it holds the operator's values while they do.
+    const MotorSettings held(*motorSettings);
+    for (int index : refused)
+        motorSettings->takeRecord(edited, index);
+    for (const ApplyReport::Unapplied& entry : report.notWritten()) {
+        for (P position : entry.pages) {
+            if (ControllerPageWgt* holder = controllerPage(position))
+                holder->FromClassToUi();
+        }
+    }
+    for (int index : refused)
+        motorSettings->takeRecord(held, index);
+}
+
+void SettingsDlg::markUnapplied(const ApplyReport& report)
+{
+    for (const ApplyReport::Unapplied& entry : report.notWritten()) {
+        for (P position : entry.pages) {
+            QTreeWidgetItem* item = treeItem(position);
+            item->setForeground(0, QColor(QStringLiteral("#FF0000")));
+            item->setToolTip(0, tr("Not applied: %1").arg(entry.why));
+        }
+    }
+}
+
+void SettingsDlg::clearUnappliedMarks()
+{
+    for (QTreeWidgetItem* item : treeItems) {
+        item->setData(0, Qt::ForegroundRole, QVariant());
+        item->setToolTip(0, QString());
     }
 }
 
@@ -652,7 +759,10 @@ void SettingsDlg::OnSaveFlashBtnClicked()
 {
     if (!canUseController())
         return;
-    AllPagesFromUiToClassToDevice();
+    // Flash holds what the pages show, or nothing: a refused edit stops the save.
+    applyPages(tr("Nothing was saved to flash. The pages keep the values; Apply tries them again."));
+    if (editsLeftUnapplied)
+        return;
     loadPages(true, true);
     gateway->command_save_settings(updateThread->deviceHandle->load());
 }
@@ -785,6 +895,14 @@ void SettingsDlg::saveWindowParams()
         SettingsWriteReport::fileFailed(this, file.path(), reason, [](const QString& line) { logLine(line, 1); });
 }
 
+void SettingsDlg::accept()
+{
+    // The edits the controller did not take stay in front of the operator.
+    if (editsLeftUnapplied)
+        return;
+    QDialog::accept();
+}
+
 void SettingsDlg::reject()
 {
     // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
@@ -810,6 +928,24 @@ void SettingsDlg::fitWidestPage()
     for (QWidget* shown : pages)
         widest = std::max(widest, shown->minimumSizeHint().width());
     ui->scrollArea->setMinimumWidth(widest + extra);
+    // The tree shows its names whole, in the language now in use, its branches open or not:
+    // measured with every branch open.
+    QTreeWidget* tree = ui->treeWgt;
+    QList<QTreeWidgetItem*> closed;
+    for (QTreeWidgetItem* item : treeItems) {
+        if (item->childCount() > 0 && !item->isExpanded())
+            closed.append(item);
+    }
+    const QSignalBlocker quiet(tree);
+    tree->setUpdatesEnabled(false);
+    for (QTreeWidgetItem* item : closed)
+        item->setExpanded(true);
+    const int names = static_cast<const QAbstractItemView*>(tree)->sizeHintForColumn(0);
+    for (QTreeWidgetItem* item : closed)
+        item->setExpanded(false);
+    tree->setUpdatesEnabled(true);
+    tree->setMinimumWidth(
+        std::max(treeMinimumWidth, names + 2 * tree->frameWidth() + tree->verticalScrollBar()->sizeHint().width()));
 }
 
 void SettingsDlg::showEvent(QShowEvent* event)

@@ -10,6 +10,7 @@
 #include "settingsdlg/StagePages.h"
 #include "settings_model/UnitTexts.h"
 
+class ApplyReport;
 class ControllerPageWgt;
 class ControllerSettings;
 class CyclicSettings;
@@ -42,6 +43,10 @@ public:
 
     QWidget* page(SettingsPage position) const;
     QTreeWidgetItem* treeItem(SettingsPage position) const;
+    // The page's name as the operator reads it in the tree ("Home position").
+    QString pageTitle(SettingsPage position) const;
+    // The pages' names, or the library call when there are none.
+    QString pageTitles(const QList<SettingsPage>& positions, const char* call) const;
 
     // The pages into target, the motor page of the type the Motor & Driver type page has just
     // written into target.
@@ -112,6 +117,8 @@ public slots:
     void OnCompareFileBtnClicked();
     void firmwareUploaded(int result);
     void updateModifiedMark();
+    // Ok closes the dialog only when its Apply wrote every edit.
+    void accept() override;
     void reject() override;
 
 protected:
@@ -124,6 +131,14 @@ private:
     friend class ProfileFileOperations;
     class OperationScope;
     bool loadPages(bool load_settings, bool load_all_settings);
+    // Apply; afterwards ends the message box of what was not applied.
+    void applyPages(const QString& afterwards);
+    // The controller pages whose shown values differ from before in record index.
+    QList<SettingsPage> pagesHoldingEdit(const MotorSettings& before, const MotorSettings& edited, int index) const;
+    // The pages of the refused records show the operator's values again after a reload.
+    void showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report);
+    void markUnapplied(const ApplyReport& report);
+    void clearUnappliedMarks();
     void takeBackFirmware();
     void runPutOffReloads();
     void initPages();
@@ -149,6 +164,8 @@ private:
     UnitTextSet dialogUnits;
     unsigned int lastKnownEngineType = 0;
     bool controllerReachable = true;
+    // The last Apply left edits on the pages that the controller did not take.
+    bool editsLeftUnapplied = false;
     ProfileFileOperations profileFiles{*this};
     StagePages stagePages{*this};
     QWidget* shownPage = nullptr;

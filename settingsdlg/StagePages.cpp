@@ -1,15 +1,12 @@
 #include "settingsdlg/StagePages.h"
 
-#include <QDateTime>
-
-#include "common/FieldText.h"
 #include "device/DeviceInterface.h"
 #include "device/LatestSample.h"
 #include "device/UpdateThread.h"
-#include "log/MessageLog.h"
 #include "pages/PagePositionerNameWgt.h"
 #include "pages/StagePageWgt.h"
 #include "settings_model/StageSettings.h"
+#include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/SettingsDlg.h"
 
 namespace {
@@ -19,10 +16,22 @@ using P = SettingsPage;
 const P pagePositions[] = {P::PositionerName, P::Stage,        P::StageDcMotor,
                            P::StageStepperMotor, P::StageEncoder, P::StageGear};
 
-void logLine(const QString& text, int level)
+// The stage pages whose shown values differ from before in record index.
+QList<P> pagesHoldingEdit(const SettingsDlg& dialog, const StageSettings& before, int index)
 {
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), level);
+    QList<P> holders;
+    for (P position : pagePositions) {
+        auto* found = qobject_cast<StagePageWgt*>(dialog.page(position));
+        if (!found || !found->isCurrent())
+            continue;
+        StageSettings probe(before);
+        found->FromUiToClass(&probe);
+        const bool same = index == StageSettings::StageNameRecord ? probe.sameRecord(before, index)
+                                                                  : probe.sameBytes(before, index);
+        if (!same)
+            holders.append(position);
+    }
+    return holders;
 }
 
 } // namespace
@@ -61,8 +70,7 @@ void StagePages::load()
     showRecords();
 }
 
-
-void StagePages::apply()
+void StagePages::apply(ApplyReport* report)
 {
     StageSettings* const stageSettings = dialog.stageSettings;
     StageSettings edited(*stageSettings);
@@ -86,9 +94,8 @@ void StagePages::apply()
         for (bool& flag : stageSettings->toWrite)
             flag = false;
         if (nameEdited)
-            logLine(tr("The positioner name \"%1\" was kept but not written: no positioner memory was loaded and connected")
-                        .arg(namePage ? namePage->shownName() : QString()),
-                    1);
+            report->notApplied({P::PositionerName}, dialog.pageTitle(P::PositionerName),
+                               tr("no positioner memory was loaded and connected"));
         return;
     }
     if (!anyChanged)
@@ -102,32 +109,30 @@ void StagePages::apply()
     StageSettings::WriteResults results;
     stageSettings->saveToDevice(&results);
     for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (index == StageSettings::StageNameRecord || !stageSettings->toWrite[index] || results[index] == result_ok
-            || results[index] == result_value_error)
+        if (!stageSettings->toWrite[index] || results[index] == result_ok)
             continue;
+        const QList<P> holders = pagesHoldingEdit(dialog, before, index);
+        const QString what = dialog.pageTitles(holders, StageSettings::recordSetName(index));
+        if (results[index] == result_value_error) {
+            report->corrected(what);
+            continue;
+        }
+        // Not written: the record stays the positioner's, the edit the page's, for the next Apply.
         stageSettings->takeRecord(before, index);
-        logLine(QStringLiteral("%1 failed (result %2); the positioner keeps its record")
-                    .arg(QString::fromLatin1(StageSettings::recordSetName(index)))
-                    .arg(results[index]),
-                1);
+        report->notApplied(holders, what, ApplyReport::refusal(results[index]));
     }
     const result_t nameResult = results[StageSettings::StageNameRecord];
-    if (!stageSettings->toWrite[StageSettings::StageNameRecord])
+    if (!stageSettings->toWrite[StageSettings::StageNameRecord]
+        || (nameResult != result_ok && nameResult != result_value_error))
         return;
-    if (nameResult != result_ok) {
-        // Failed or corrected: what the positioner holds now is what the page shows.
-        stageSettings->takeRecord(before, StageSettings::StageNameRecord);
+    if (nameResult == result_value_error) {
+        // Corrected: what the positioner holds now is what the page shows.
         stage_name_t held{};
         if (dialog.gateway->get_stage_name(dialog.updateThread->deviceHandle->load(), &held) == result_ok) {
             held.PositionerName[sizeof held.PositionerName - 1] = 0;
             stageSettings->stageName = held;
             stageSettings->valid[StageSettings::StageNameRecord] = true;
         }
-        if (nameResult != result_value_error)
-            logLine(tr("set_stage_name failed (result %1); the positioner name is \"%2\"")
-                        .arg(nameResult)
-                        .arg(readFieldText(stageSettings->stageName.PositionerName)),
-                    1);
     }
     // The name applied (or held) is the page's new starting point: no edit is pending.
     if (namePage)

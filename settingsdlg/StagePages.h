@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 
+class ApplyReport;
 class SettingsDlg;
 class StageSettings;
 
@@ -24,8 +25,9 @@ public:
     // The records read from the positioner, then shown.
     void load();
     // The stage part of an Apply: only records the operator changed, only to the positioner
-    // the pages were loaded from.
-    void apply();
+    // the pages were loaded from. What is not written goes into the report, its edit left on
+    // the page.
+    void apply(ApplyReport* report);
 
 private:
     SettingsDlg& dialog;

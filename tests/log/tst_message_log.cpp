@@ -319,6 +319,17 @@ void TestMessageLog::writeFailureIsSaidOnce()
     QStringList said;
     for (LogItem item; log.takeItem(&item) == 1;)
         said << QString::number(item.loglevel) + ' ' + item.message;
+    // A failure found by the flush wakes a reader of the emptied queue as a line does.
+    MessageLog fresh;
+    QSignalSpy waiting(&fresh, &MessageLog::itemsWaiting);
+    {
+        FullDisk disk(0);
+        fresh.InsertLine(at(day1, 8, 0, 9), QStringLiteral("9"), QStringLiteral("Tolmo"), 3, autosaveTo(folder));
+        for (LogItem item; fresh.takeItem(&item) == 1;) {
+        }
+        fresh.update();
+    }
+    QCOMPARE(waiting.count(), 2);
     QCOMPARE(said.filter(QRegularExpression("^1 ")),
              QStringList{"1 The log file " + folder + "/tolmo_log_2030.01.31.csv cannot be written (File too large); "
                          "its lines are kept and written when it can be."});
@@ -345,6 +356,19 @@ void TestMessageLog::itemsForTheWindow()
     QCOMPARE(item.datetime, when);
     log.clearItems();
     QCOMPARE(log.takeItem(&item), 0);
+
+    // A reader is woken once for each time the queue fills from empty, however many lines come.
+    QSignalSpy waiting(&log, &MessageLog::itemsWaiting);
+    for (int i = 0; i < 3; ++i)
+        log.InsertLine(when, QString::number(i), QStringLiteral("libtrov"), 2);
+    QCOMPARE(waiting.count(), 1);
+    QCOMPARE(log.takeItem(&item), 1);
+    log.InsertLine(when, QStringLiteral("3"), QStringLiteral("Tolmo"), 2);
+    QCOMPARE(waiting.count(), 1);
+    while (log.takeItem(&item) == 1) {
+    }
+    log.InsertLine(when, QStringLiteral("4"), QStringLiteral("Tolmo"), 2);
+    QCOMPARE(waiting.count(), 2);
 }
 
 void TestMessageLog::settingsTravelByValueToTheLogThread()

@@ -32,6 +32,7 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "support/CutTexts.h"
 #include "support/FullDisk.h"
 #include "support/RecordingPrompter.h"
 #include "support/Screenshot.h"
@@ -127,6 +128,7 @@ private slots:
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
     void unitsKeepTheWindowWidth();
+    void settingsPagesShowTextsWhole();
 };
 
 void tst_multiaxis::init()
@@ -721,6 +723,24 @@ void tst_multiaxis::unitsKeepTheWindowWidth()
     QCOMPARE(widthWith(true, 2, INT_MIN, -255), width);
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
     QCOMPARE(widthWith(false, 2, 250, 0), width);
+}
+
+// Every page of each axis' settings dialog, at the size it opens with, shows its texts whole
+// ("Right borde" was cut on the Borders page).
+void tst_multiaxis::settingsPagesShowTextsWhole()
+{
+    Rig rig(3, "axis1:10001:stepper:stage;axis2:10002:dc;axis3:10003:bldc");
+    Multiaxis& w = *rig.window;
+    w.show();
+    QStringList cut;
+    for (int slot = 0; slot < 3; ++slot) {
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_%1").arg(slot + 1))->click();
+        SettingsDlg& dialog = *w.settingsDlgs[w.axisOrder[slot]];
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        cut << cutTextsOfEveryPage(dialog, QStringLiteral("settings_multi%1").arg(slot + 1));
+        dialog.hide();
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_multiaxis)

@@ -23,6 +23,7 @@
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
 #include "support/DialogCalls.h"
+#include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -123,6 +124,7 @@ class TestSettingsDlg : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     const char* axis = stepperAxis;
+    RecordingPrompter prompter;
 
     void open(const char* name)
     {
@@ -140,15 +142,11 @@ class TestSettingsDlg : public QObject
     }
 
 private slots:
+    void initTestCase() { MessagePrompter::install(&prompter); }
+    void cleanupTestCase() { MessagePrompter::install(nullptr); }
     void init() { deviceInitOk = true; }
 
-    void cleanup()
-    {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
-    }
+    void cleanup() { closeAndRelease(poller, gateway, handle); }
 
     // Whatever pages the factory builds: a controller at any state its records accept, shown
     // and applied unchanged, is written nothing and signals no critical change.

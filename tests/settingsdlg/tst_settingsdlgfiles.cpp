@@ -24,6 +24,7 @@
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/PageRender.h"
+#include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -53,21 +54,6 @@ public:
         if (whileOpen)
             whileOpen();
         return ++asked, multiple;
-    }
-};
-
-class CountingPrompter : public MessagePrompter
-{
-public:
-    QStringList texts;
-    std::function<void()> whileOpen;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        if (whileOpen)
-            whileOpen();
-        texts << text;
-        return QMessageBox::Ok;
     }
 };
 
@@ -112,7 +98,7 @@ class TestSettingsDlgFiles : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     ScriptedChooser chooser;
-    CountingPrompter prompter;
+    RecordingPrompter prompter;
     const char* axis = "sim:axis1";
 
     std::unique_ptr<SettingsDlg> open(const char* name, bool multiaxis = false, bool bootloader = false)
@@ -165,13 +151,7 @@ private slots:
         prompter.texts.clear();
         prompter.whileOpen = nullptr;
     }
-    void cleanup()
-    {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
-    }
+    void cleanup() { closeAndRelease(poller, gateway, handle); }
 
     void saveNamesTheFileAndRefusesProtectedOnes()
     {

@@ -22,6 +22,7 @@
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/DialogCalls.h"
+#include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
 #include "../settings_model/SettingsTestSupport.h"
 
@@ -85,6 +86,7 @@ class TestStageSafety : public QObject
     std::unique_ptr<UpdateThread> poller;
     QTemporaryDir home;
     MessageLog log;
+    RecordingPrompter prompter;
 
     std::unique_ptr<SettingsDlg> dialog(bool multiaxis = false)
     {
@@ -100,6 +102,7 @@ private slots:
         QVERIFY(home.isValid());
         qputenv("HOME", QFile::encodeName(home.path()));
         messageLog = &log;
+        MessagePrompter::install(&prompter);
     }
 
     void init()
@@ -116,14 +119,15 @@ private slots:
 
     void cleanup()
     {
-        if (poller)
-            poller->stopRequest = true;
-        poller.reset();
-        closeAndRelease(gateway, handle);
+        closeAndRelease(poller, gateway, handle);
         QFile::remove(settingsIniPath());
     }
 
-    void cleanupTestCase() { messageLog = nullptr; }
+    void cleanupTestCase()
+    {
+        MessagePrompter::install(nullptr);
+        messageLog = nullptr;
+    }
 
     // No Apply writes a stage record that the operator did not change, nor any to a positioner
     // the pages were not loaded from.
@@ -184,8 +188,8 @@ private slots:
         QCOMPARE(takeLogMessages(log), QStringList());
     }
 
-    // A name edit: written once; a failed write shows and logs what the positioner holds; an
-    // edit that cannot be written stays on the page with a log line.
+    // A name edit: written once; one that fails or cannot be written stays on the page, told in
+    // a box and a log line.
     void nameEdits_data()
     {
         QTest::addColumn<int>("failure");    // 0 none, 1 set_stage_name fails, 2 no memory
@@ -194,11 +198,12 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("logged");
         QTest::newRow("written") << 0 << QStringList{"set_stage_name"} << "Stage 2" << "Stage 2" << QString();
-        QTest::newRow("write fails") << 1 << QStringList{"set_stage_name"} << "LS-100" << "LS-100"
-                                     << "set_stage_name failed (result -1); the positioner name is \"LS-100\"";
+        QTest::newRow("write fails") << 1 << QStringList{"set_stage_name"} << "LS-100" << "Stage 2"
+                                     << "Stage configuration / Positioner name: the controller refused the settings "
+                                        "(result -1)";
         QTest::newRow("no memory") << 2 << QStringList() << "LS-100" << "Stage 2"
-                                   << "The positioner name \"Stage 2\" was kept but not written: no positioner memory "
-                                      "was loaded and connected";
+                                   << "Stage configuration / Positioner name: no positioner memory was loaded and "
+                                      "connected";
     }
 
     void nameEdits()
@@ -221,7 +226,11 @@ private slots:
         QCOMPARE(gateway->get_stage_name(handle, &name), result_ok);
         QCOMPARE(QString::fromUtf8(name.PositionerName), held);
         QCOMPARE(nameEdit(*dialogShown)->text(), shown);
-        QCOMPARE(takeLogMessages(log), logged.isEmpty() ? QStringList() : QStringList{logged});
+        QCOMPARE(takeLogMessages(log), logged.isEmpty() ? QStringList() : QStringList{logged + "; not applied"});
+        QCOMPARE(prompter.texts.size(), logged.isEmpty() ? 0 : 1);
+        if (!logged.isEmpty())
+            QVERIFY2(prompter.texts[0].contains("\n" + logged + "\n"), qPrintable(prompter.texts[0]));
+        prompter.texts.clear();
         if (failure == 0) {
             trovsim_journal_clear();
             click(*dialogShown, QDialogButtonBox::Apply);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "device/DeviceInterface.h"
+#include "device/UpdateThread.h"
 #include "trovsim.h"
 
 // A fresh simulator (data folder dataDir, "" = in memory) on the stepped clock with no faults
@@ -32,6 +33,16 @@ inline void closeAndRelease(std::unique_ptr<DeviceInterface>& gateway, std::atom
         gateway->close_device(handle);
     handle = -1;
     gateway.reset();
+}
+
+// The same, after the axis' polling thread (not started, or stopped here) has gone.
+inline void closeAndRelease(std::unique_ptr<UpdateThread>& poller, std::unique_ptr<DeviceInterface>& gateway,
+                            std::atomic<device_t>& handle)
+{
+    if (poller)
+        poller->stopRequest = true;
+    poller.reset();
+    closeAndRelease(gateway, handle);
 }
 
 #endif // SIMULATEDAXIS_H

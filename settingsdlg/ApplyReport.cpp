@@ -1,0 +1,68 @@
+#include "settingsdlg/ApplyReport.h"
+
+#include <QDateTime>
+
+#include "common/MessagePrompter.h"
+#include "log/MessageLog.h"
+
+namespace {
+
+void logLine(const QString& text, int level)
+{
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), level);
+}
+
+} // namespace
+
+QString ApplyReport::refusal(result_t result)
+{
+    switch (result) {
+    case result_error:
+        return tr("the controller refused the settings (result %1)").arg(result);
+    case result_not_implemented:
+        return tr("the controller does not support these settings (result %1)").arg(result);
+    case result_nodevice:
+        return tr("the controller is lost (result %1)").arg(result);
+    default:
+        return tr("the controller answered with result %1").arg(result);
+    }
+}
+
+void ApplyReport::notApplied(const QList<SettingsPage>& pages, const QString& what, const QString& why)
+{
+    unapplied.append(Unapplied{pages, what, why});
+}
+
+void ApplyReport::corrected(const QString& what)
+{
+    correctedPages.append(what);
+}
+
+QStringList ApplyReport::lines() const
+{
+    QStringList all;
+    for (const Unapplied& entry : unapplied)
+        all << entry.what + QStringLiteral(": ") + entry.why;
+    return all;
+}
+
+void ApplyReport::tell(QWidget* parent, const QString& logPrefix, const QString& afterwards) const
+{
+    // Warnings first: a window that shows only the latest line then shows the refusal.
+    for (const QString& what : correctedPages)
+        logLine(logPrefix
+                    + tr("%1: the controller corrected values it does not accept (result -3); the page shows what it "
+                         "holds")
+                          .arg(what),
+                2);
+    const QStringList refused = lines();
+    for (const QString& line : refused)
+        logLine(logPrefix + tr("%1; not applied").arg(line), 1);
+    if (refused.isEmpty())
+        return;
+    MessagePrompter::current()->prompt(parent, QMessageBox::Warning, tr("Settings not applied"),
+                                       tr("These settings were not applied:") + QStringLiteral("\n\n")
+                                           + refused.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + afterwards,
+                                       QMessageBox::Ok, QMessageBox::Ok);
+}

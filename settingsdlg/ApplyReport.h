@@ -1,0 +1,52 @@
+#ifndef APPLYREPORT_H
+#define APPLYREPORT_H
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "settingsdlg/SettingsPageIndex.h"
+#include "trov.h"
+
+class QWidget;
+
+// What one Apply of the settings dialog did not write, and the values the controller corrected.
+// Each goes to the log; everything not applied goes into one message box, so that a refusal
+// never looks like success.
+class ApplyReport
+{
+    // The dialog's texts, translated as the dialog's.
+    Q_DECLARE_TR_FUNCTIONS(SettingsDlg)
+
+public:
+    struct Unapplied
+    {
+        // The pages holding the edit that was not written; empty when none is known.
+        QList<SettingsPage> pages;
+        // The pages' names, or the library call when no page holds it.
+        QString what;
+        QString why;
+    };
+
+    // Why a write was not taken: "the controller refused the settings (result -1)".
+    static QString refusal(result_t result);
+
+    void notApplied(const QList<SettingsPage>& pages, const QString& what, const QString& why);
+    // The controller took the record with values of its own (result -3).
+    void corrected(const QString& what);
+
+    bool allApplied() const { return unapplied.isEmpty(); }
+    const QList<Unapplied>& notWritten() const { return unapplied; }
+    // "Home position: the controller refused the settings (result -1)", one per record.
+    QStringList lines() const;
+    // The log lines (each after logPrefix), the warnings first; then one box naming everything
+    // not applied, ended by what the operator can do next.
+    void tell(QWidget* parent, const QString& logPrefix, const QString& afterwards) const;
+
+private:
+    QList<Unapplied> unapplied;
+    QStringList correctedPages;
+};
+
+#endif // APPLYREPORT_H

@@ -1,0 +1,64 @@
+#include "widgets/MessageLine.h"
+
+#include <QPalette>
+
+#include <algorithm>
+
+#include "log/LogItem.h"
+#include "log/MessageLog.h"
+
+MessageLine::MessageLine(QWidget* parent) : QLabel(parent)
+{
+    // As wide as the window makes it: a long message is cut, never widens the window.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setMinimumHeight(fontMetrics().height() + 6);
+    setIndent(6);
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setTextFormat(Qt::PlainText);
+    // Queued: the line is drawn from the GUI thread, whatever thread logged.
+    if (messageLog)
+        connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines, Qt::QueuedConnection);
+    takeLogLines();
+}
+
+void MessageLine::takeLogLines()
+{
+    if (!messageLog)
+        return;
+    // The queue is bounded; whatever waits in it now is taken in one go.
+    LogItem item;
+    while (messageLog->takeItem(&item))
+        offer(item);
+}
+
+void MessageLine::offer(const LogItem& item)
+{
+    if (item.loglevel != 1 && item.loglevel != 2)
+        return;
+    level = item.loglevel;
+    line = item.datetime.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ") + item.message;
+    setToolTip(item.datetime.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")) + QLatin1Char(' ') + item.source
+               + QStringLiteral(": ") + item.message);
+    QPalette shown = palette();
+    shown.setColor(QPalette::WindowText, level == 1 ? QColor(QStringLiteral("#FF0000"))
+                                                    : QPalette().color(QPalette::WindowText));
+    setPalette(shown);
+    showCut();
+}
+
+void MessageLine::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    showCut();
+}
+
+void MessageLine::showCut()
+{
+    const int room = std::max(0, contentsRect().width() - 2 * indent());
+    QString oneLine = line;
+    for (QChar& c : oneLine) {
+        if (c.isSpace())
+            c = QLatin1Char(' ');
+    }
+    setText(fontMetrics().elidedText(oneLine, Qt::ElideRight, room));
+}

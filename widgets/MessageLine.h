@@ -1,0 +1,40 @@
+#ifndef MESSAGELINE_H
+#define MESSAGELINE_H
+
+#include <QLabel>
+#include <QString>
+
+struct LogItem;
+
+// One line at the bottom of a window without a log table: the latest warning or error of the
+// program log with its time, an error in red, the whole line on hover. It stays until a newer
+// warning or error takes its place. The line takes the log's queued lines itself whenever the
+// log says some wait, so it sees every line the log file gets.
+class MessageLine : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit MessageLine(QWidget* parent = nullptr);
+
+    // Every line the program log holds for display; the newest warning or error is shown.
+    void takeLogLines();
+    // Shows the line when it is a warning or an error; other lines change nothing.
+    void offer(const LogItem& item);
+
+    // The whole line shown ("hh:mm:ss  message"), empty before the first warning.
+    QString shownLine() const { return line; }
+    // 1 error, 2 warning, 0 nothing shown yet.
+    int shownLevel() const { return level; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void showCut();
+
+    QString line;
+    int level = 0;
+};
+
+#endif // MESSAGELINE_H
