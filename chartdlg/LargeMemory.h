@@ -1,0 +1,34 @@
+#ifndef LARGEMEMORY_H
+#define LARGEMEMORY_H
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+
+// Memory for a large chart, taken in huge pages where the system gives them: fetching fresh
+// memory page by page costs most of a large file load. Both calls are only optimisations.
+namespace LargeMemory {
+
+struct Free
+{
+    void operator()(void* p) const { std::free(p); }
+};
+
+// Uninitialised; null when there is no memory. Nothing becomes resident here.
+void* allocate(size_t bytes);
+// Faults the pages in one call, ahead of their first use.
+void prefault(void* begin, size_t bytes);
+
+template <typename T>
+std::unique_ptr<T[], Free> array(size_t count)
+{
+    void* memory = allocate(count * sizeof(T));
+    if (!memory)
+        throw std::bad_alloc();
+    prefault(memory, count * sizeof(T));
+    return std::unique_ptr<T[], Free>(static_cast<T*>(memory));
+}
+
+} // namespace LargeMemory
+
+#endif // LARGEMEMORY_H
