@@ -21,7 +21,7 @@ void* allocate(size_t bytes)
     const size_t size = (bytes + hugePage - 1) / hugePage * hugePage;
     void* memory = std::aligned_alloc(hugePage, size == 0 ? hugePage : size);
 #ifdef MADV_HUGEPAGE
-    if (memory)
+    if (memory && size > 0)
         madvise(memory, size, MADV_HUGEPAGE);
 #endif
     return memory;

@@ -2,11 +2,14 @@
 #define LARGEMEMORY_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 // Memory for a large chart, taken in huge pages where the system gives them: fetching fresh
-// memory page by page costs most of a large file load. Both calls are only optimisations.
+// memory page by page costs most of a large file load. The huge pages and the prefault are only
+// optimisations; where the system refuses them the pages come in one fault at a time.
 namespace LargeMemory {
 
 struct Free
@@ -22,7 +25,7 @@ void prefault(void* begin, size_t bytes);
 template <typename T>
 std::unique_ptr<T[], Free> array(size_t count)
 {
-    void* memory = allocate(count * sizeof(T));
+    void* memory = count <= SIZE_MAX / sizeof(T) ? allocate(count * sizeof(T)) : nullptr;
     if (!memory)
         throw std::bad_alloc();
     prefault(memory, count * sizeof(T));
