@@ -293,7 +293,9 @@ void ChartDlg::InitUI(GraphSettings* graphSettings_)
                        QString::fromUtf8(stepper ? plotRows[i].stepUnit : plotRows[i].unit),
                        QString::fromUtf8(plotRows[i].title));
     flagsPlot->init(graphSettings->curves[GraphSettings::flagsCurve], QStringLiteral(" "), QStringLiteral("Flags"));
-    updateTimer->start(updateIntervalMs());
+    updateTimer->setInterval(updateIntervalMs());
+    if (isVisible())
+        updateTimer->start();
 
     // One sample is taken whatever the recording state; it shows as a single point at 0.
     extraSampleRequested = true;
@@ -310,6 +312,19 @@ void ChartDlg::InitUI(GraphSettings* graphSettings_)
     }
     updateLimitLines();
     initialised = true;
+}
+
+void ChartDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (graphSettings)  // InitUI has given the interval
+        updateTimer->start();
+}
+
+void ChartDlg::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    updateTimer->stop();
 }
 
 void ChartDlg::showSinglePoint()

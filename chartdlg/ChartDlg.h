@@ -115,6 +115,12 @@ public slots:
     void updateSettings();
     void setHardware(uint entype);
 
+protected:
+    // The update timer runs only while the window is shown (a minimised one gets a hide too):
+    // a hidden chart wakes nobody, and InsertMeasure goes on recording into the store.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     struct RefreshKey
     {

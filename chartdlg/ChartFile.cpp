@@ -101,14 +101,19 @@ bool ChartFile::adopt(ChartFileContent&& content, Loaded& loaded, std::string* e
     result.skippedRecords = content.skippedRecords;
     result.damagedTimes = content.damagedTimes;
     result.gaps = result.timeline.adoptLoaded(result.log, result.map, &result.shift);
-    // Whatever is loaded must save into a file that loads again.
+    // Whatever is loaded must save into a file that loads again. The map never puts a later time
+    // before an earlier one, so the earliest and the latest record bound all others.
+    double earliest = 0, latest = 0;
     for (int64_t i = 0; i < result.log.count(); ++i) {
         const double time = result.log[i].Time;
-        if (!(std::fabs(result.map.mapTime(time)) <= ChartFileParser::timeLimit)) {
-            if (error)
-                *error = "The chart's times span too long a period";
-            return false;
-        }
+        earliest = i == 0 ? time : std::min(earliest, time);
+        latest = i == 0 ? time : std::max(latest, time);
+    }
+    if (!(std::fabs(result.map.mapTime(earliest)) <= ChartFileParser::timeLimit
+          && std::fabs(result.map.mapTime(latest)) <= ChartFileParser::timeLimit)) {
+        if (error)
+            *error = "The chart's times span too long a period";
+        return false;
     }
     loaded = std::move(result);
     return true;

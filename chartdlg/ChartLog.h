@@ -2,6 +2,7 @@
 #define CHARTLOG_H
 
 #include "chartdlg/ChartRecord.h"
+#include "chartdlg/LargeMemory.h"
 
 #include <QDateTime>
 
@@ -29,6 +30,9 @@ public:
                         const chart_data_t& chart, const analog_data_t& analog);
     ChartRecord& append(const ChartRecord& record);
     void clear();
+    // Room for `records` more records in one piece (see LargeMemory), faulted in a block at a
+    // time as appends reach it, so a file that turns out to be no chart never becomes resident.
+    void reserve(int64_t records);
 
     int64_t count() const { return count_; }
     bool isEmpty() const { return count_ == 0; }
@@ -42,8 +46,13 @@ public:
     void setStartTime(const QDateTime* startTime) { startTime_ = startTime; }
 
 private:
+    void addBlocks(int64_t blocks, bool reserved);
+
     const QDateTime* startTime_;
-    std::vector<std::unique_ptr<ChartRecord[]>> blocks_;
+    std::vector<std::unique_ptr<ChartRecord, LargeMemory::Free>> memory_;
+    std::vector<ChartRecord*> blocks_;  // into memory_
+    int64_t reservedBegin_ = 0;         // the blocks of the last reservation
+    int64_t reservedEnd_ = 0;
     int64_t count_ = 0;
 };
 

@@ -27,9 +27,6 @@ public:
 
     // Scans the records not scanned yet; returns the new breaks (for the gap markers).
     std::vector<TimeGapMap::Break> collapseGaps(ChartLog& log, TimeGapMap& map);
-    // Moves every record and break dt ms to the left.
-    static void shiftTimes(ChartLog& log, TimeGapMap& map, double dt);
-
     // Takes loaded records as a time base of their own, then moves them so that the latest lies
     // at -100 ms; the next time base starts after them. Returns the new breaks, moved.
     std::vector<TimeGapMap::Break> adoptLoaded(ChartLog& log, TimeGapMap& map, double* shift = nullptr);
@@ -39,6 +36,10 @@ public:
     int64_t scanPosition() const { return scanPosition_; }
 
 private:
+    // The gap scan; visit(index, stored time, axis time) sees every record it scans.
+    template <typename Visit>
+    std::vector<TimeGapMap::Break> scan(ChartLog& log, TimeGapMap& map, Visit&& visit);
+
     double threshold_;
     int64_t scanPosition_ = 0;  // next record to scan
     int64_t baseStart_ = 0;     // first record of the current time base

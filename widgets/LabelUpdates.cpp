@@ -2,11 +2,12 @@
 
 #include "widgets/BoxBackground.h"
 
+#include <QFont>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QPixmap>
 #include <QTextDocument>
-#include <QVariant>
 
 #include <algorithm>
 
@@ -14,7 +15,66 @@ namespace LabelUpdates {
 
 namespace {
 
-const char* const heldSize = "tolmoHeldSize";
+class TextSizes;
+
+// The held labels (GUI thread only): a dynamic property would cost more to look up than most
+// texts cost to measure. Never destroyed, so a label may outlive the program's statics.
+QHash<const QObject*, TextSizes*>& heldLabels()
+{
+    static auto* const labels = new QHash<const QObject*, TextSizes*>;
+    return *labels;
+}
+
+// The size each text a held label has shown needs, in the font it was measured in: a text that
+// comes back (an idle reading flickering between two values) is not laid out again just to be
+// measured. Lives as the label's child; remembers at most maxTexts texts.
+class TextSizes : public QObject
+{
+public:
+    static constexpr int maxTexts = 64;
+
+    explicit TextSizes(QLabel* label) : QObject(label), label(label) { heldLabels().insert(label, this); }
+    ~TextSizes() override { heldLabels().remove(label); }
+
+    // For the label's current text.
+    QSize need()
+    {
+        if (!(font == label->font())) {
+            sizes.clear();
+            font = label->font();
+        }
+        const QString text = label->text();
+        const auto known = sizes.constFind(text);
+        if (known != sizes.constEnd())
+            return *known;
+        if (sizes.size() >= maxTexts)
+            sizes.clear();  // a moving position never comes back
+        const QSize size = measure(text);
+        sizes.insert(text, size);
+        return size;
+    }
+
+private:
+    QSize measure(const QString& text) const
+    {
+        // A plain text that fits on one line, with a pixel to spare, needs no full size hint:
+        // that lays the text out and would cost more than showing it.
+        if (!Qt::mightBeRichText(text) && !text.contains(QLatin1Char('\n')) && label->textFormat() != Qt::RichText) {
+            const QFontMetrics metrics = label->fontMetrics();
+            const int sides = 2 * (label->margin() + std::max(label->indent(), 0)) + label->width()
+                              - label->contentsRect().width();
+            const int ends = 2 * label->margin() + label->height() - label->contentsRect().height();
+            const QSize plain(metrics.horizontalAdvance(text) + sides + 1, metrics.height() + ends);
+            if (label->minimumSize().expandedTo(plain) == label->minimumSize())
+                return plain;
+        }
+        return label->sizeHint();
+    }
+
+    QLabel* const label;
+    QFont font;
+    QHash<QString, QSize> sizes;
+};
 
 // Aligns the widget's item in layout or in one of its nested layouts; a direction the form
 // aligns already keeps its alignment.
@@ -46,24 +106,12 @@ QSize needed(const QLabel* label)
 // A held label grows to what its text needs now.
 void fit(QWidget* widget)
 {
-    auto* label = qobject_cast<QLabel*>(widget);
-    if (!label || !label->property(heldSize).toBool())
-        return;
-    const QSize held = label->minimumSize();
-    // A plain text that fits on one line, with a pixel to spare, needs no full size hint: that
-    // lays the text out and would cost more than showing it.
-    const QString text = label->text();
-    if (!Qt::mightBeRichText(text) && !text.contains(QLatin1Char('\n')) && label->textFormat() != Qt::RichText) {
-        const QFontMetrics metrics = label->fontMetrics();
-        const int sides = 2 * (label->margin() + std::max(label->indent(), 0)) + label->width()
-                          - label->contentsRect().width();
-        const int ends = 2 * label->margin() + label->height() - label->contentsRect().height();
-        if (metrics.horizontalAdvance(text) + sides + 1 <= held.width() && metrics.height() + ends <= held.height())
-            return;
+    if (TextSizes* sizes = heldLabels().value(widget)) {
+        const QSize held = widget->minimumSize();
+        const QSize size = held.expandedTo(sizes->need());
+        if (size != held)
+            widget->setFixedSize(size);
     }
-    const QSize size = held.expandedTo(label->sizeHint());
-    if (size != held)
-        label->setFixedSize(size);
 }
 
 } // namespace
@@ -128,7 +176,8 @@ void holdSize(QLabel* label, const QStringList& widest)
     }
     label->setText(shown);
     label->setFixedSize(size);
-    label->setProperty(heldSize, true);
+    if (!heldLabels().contains(label))
+        new TextSizes(label);
     // The text keeps its place when the cell is wider or taller than the label.
     if (QWidget* parent = label->parentWidget(); parent && parent->layout())
         alignIn(parent->layout(), label, label->alignment());

@@ -13,10 +13,13 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QHideEvent>
 #include <QScrollBar>
 #include <QSettings>
+#include <QShowEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -102,7 +105,8 @@ private slots:
     void timeAxisReadable_data();
     void timeAxisReadable();
     void loadRightAfterSetUp();
-    void closeStopsRecording();
+    void hiddenWindow_data();
+    void hiddenWindow();
     void windowState();
     void render();
     void lifecycle();
@@ -435,17 +439,62 @@ void TestChartDlg::loadRightAfterSetUp()
                                             "the last record, cut short after 191 bytes."));
 }
 
-void TestChartDlg::closeStopsRecording()
+void TestChartDlg::hiddenWindow_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("recording");  // recording goes on while hidden
+    QTest::newRow("hidden") << "hide" << true;
+    QTest::newRow("minimised") << "window system" << true;
+    QTest::newRow("Escape") << "Escape" << false;
+    QTest::newRow("close button") << "close" << false;
+}
+
+// A hidden chart's update timer is stopped. What it recorded meanwhile is drawn once it is shown;
+// closing it stops recording.
+void TestChartDlg::hiddenWindow()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, recording);
     Rig rig;
+    QVERIFY(!rig.dlg->timer()->isActive());  // set up, never shown
     rig.dlg->show();
+    QVERIFY(rig.dlg->timer()->isActive());
     rig.dlg->OnStartBtnClicked();
-    QTest::keyClick(rig.dlg.get(), Qt::Key_Escape);
-    QVERIFY(!rig.dlg->isRunning() && !chartRecording);
-    rig.dlg->show();
-    rig.dlg->OnStartBtnClicked();
-    static_cast<QWidget*>(rig.dlg.get())->close();
-    QVERIFY(!rig.dlg->isRunning() && !chartRecording);
+    rig.feed(5);
+    QHideEvent hidden;  // what the window system sends on minimising: the window stays "visible"
+    if (how == "hide")
+        rig.dlg->hide();
+    else if (how == "window system")
+        QApplication::sendEvent(rig.dlg.get(), &hidden);
+    else if (how == "Escape")
+        QTest::keyClick(rig.dlg.get(), Qt::Key_Escape);
+    else
+        static_cast<QWidget*>(rig.dlg.get())->close();
+    QVERIFY(!rig.dlg->timer()->isActive());
+    QCOMPARE(rig.dlg->isRunning(), recording);
+    QCOMPARE(chartRecording.load(), recording);
+    const int64_t drawn = rig.dlg->refreshCount();
+    rig.feed(20);
+    QCOMPARE(rig.dlg->log().count(), int64_t(recording ? 25 : 5));
+    QCOMPARE(rig.dlg->refreshCount(), drawn);
+
+    // Shown again as the main window's chart button does.
+    rig.dlg->timer()->blockSignals(false);
+    QShowEvent restored;
+    if (how == "window system")
+        QApplication::sendEvent(rig.dlg.get(), &restored);
+    else
+        rig.dlg->show();
+    QVERIFY(rig.dlg->timer()->isActive());
+    if (!recording)
+        return;
+    QSignalSpy ticks(rig.dlg->timer(), &QTimer::timeout);
+    QVERIFY(ticks.wait(2000));
+    QVERIFY(rig.dlg->refreshCount() > drawn);
+    const QwtPlotCurve* curve = rig.dlg->plot(0)->curve();
+    QCOMPARE(int(curve->dataSize()), 24);  // the oldest point is never drawn
+    QCOMPARE(curve->sample(0).y(), 24.0);  // the newest, recorded while hidden
+    QCOMPARE(curve->sample(0).x(), rig.dlg->log().newest().Time);
 }
 
 void TestChartDlg::windowState()

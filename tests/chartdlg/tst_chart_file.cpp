@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -117,6 +118,24 @@ void TestChartFile::recordBytes()
     QCOMPARE(&log[4096], addresses[2]);
     for (int i = 1; i < 10000; i += 997)
         QCOMPARE(log[i].Time, 100.0 * i);
+
+    // A loaded chart goes on recording: from the first block's rest into the room taken for the
+    // file, then past it; still nothing moves, and Clear starts afresh.
+    for (int round = 0; round < 2; ++round) {
+        log.clear();
+        log.append(sample(0));
+        log.reserve(ChartLog::blockSize + 10);
+        std::vector<const ChartRecord*> places;
+        for (int i = 0; i < 3 * ChartLog::blockSize + 5; ++i) {
+            if (i > 0)
+                log.append(sample(i));
+            places.push_back(&log[i]);
+        }
+        for (int i = 0; i < int(places.size()); ++i) {
+            QCOMPARE(&log[i], places[size_t(i)]);
+            QCOMPARE(log[i].Time, 100.0 * i);
+        }
+    }
 }
 
 void TestChartFile::parse_data()

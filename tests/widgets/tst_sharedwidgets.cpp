@@ -1,6 +1,8 @@
 #include <QtTest>
 
 #include <QColorDialog>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <qwt_slider.h>
@@ -8,6 +10,7 @@
 
 #include "widgets/ColorButton.h"
 #include "widgets/DeadZoneSlider.h"
+#include "widgets/LabelUpdates.h"
 #include "widgets/SliderScaleDraw.h"
 #include "support/Screenshot.h"
 
@@ -76,6 +79,7 @@ private slots:
     void deadZoneIgnoresUserInput();
     void scaleLabels();
     void scaleDivisorRefreshesCachedLabels();
+    void heldLabelShowsEveryTextWhole();
 };
 
 void TestSharedWidgets::colorButtonPaintsSwatch()
@@ -223,6 +227,30 @@ void TestSharedWidgets::scaleDivisorRefreshesCachedLabels()
     QCOMPARE(draw->cachedLabel(50000), QStringLiteral("50"));
     slider.resize(300, 60);
     QVERIFY(keepScreenshot(slider, QStringLiteral("sliderscale.png")));
+}
+
+// Texts come back in another weight or as rich text: a held label that remembers what each text
+// needs still grows to show it whole.
+void TestSharedWidgets::heldLabelShowsEveryTextWhole()
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel(QStringLiteral("1 V"));
+    layout->addWidget(label);
+    window.show();
+    LabelUpdates::holdSize(label);
+    const struct { const char* text; bool bold; } steps[] = {
+        {"12.34 V", false}, {"1 V", false}, {"12.34 V", true}, {"1 V", false}, {"123.45 V", false},
+        {"1 V", true},      {"123.45 V", true}, {"25.5 <sup>O</sup>C", false}, {"1 V", false},
+        {"25.5 <sup>O</sup>C", true}, {"1234567.8 V", true}};
+    for (const auto& step : steps) {
+        QFont font = label->font();
+        font.setBold(step.bold);
+        LabelUpdates::setFont(label, font);
+        LabelUpdates::setText(label, QString::fromLatin1(step.text));
+        const QSize need = label->sizeHint();
+        QVERIFY2(label->width() >= need.width() && label->height() >= need.height(), step.text);
+    }
 }
 
 QTEST_MAIN(TestSharedWidgets)
