@@ -310,9 +310,10 @@ QVariant listValue(const QStringList& entries)
 QByteArray escapedKey(const QString& key)
 {
     QByteArray out;
-    for (const QChar c : key) {
-        uint ch = c.unicode();
-        if (ch == '/') {
+    for (int i = 0; i < key.size(); ++i) {
+        const uint ch = key.at(i).unicode();
+        // A backslash just before the '=' would hide the '=' from the reader: a last '/' is written as %2F.
+        if (ch == '/' && i + 1 < key.size()) {
             out += '\\';
         } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_'
                    || ch == '-' || ch == '.') {
