@@ -4,6 +4,7 @@
 #include "tests/fuzz/FuzzInput.h"
 #include "common/FileChooser.h"
 #include "common/IniSettings.h"
+#include "common/MessagePrompter.h"
 #include "scriptdlg/ScriptDlg.h"
 
 #include <QApplication>
@@ -31,6 +32,19 @@ public:
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return path; }
 };
 
+// Answers every box at once and counts them: a refused file is told in one.
+class CountingPrompter : public MessagePrompter
+{
+public:
+    int boxes = 0;
+    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString&,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+    {
+        ++boxes;
+        return QMessageBox::Ok;
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -44,9 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     static FuzzChooser chooser;
+    static CountingPrompter prompter;
     static ScriptDlg* dialog = [] {
         chooser.path = dir.filePath(QStringLiteral("input.txt"));
         FileChooser::install(&chooser);
+        MessagePrompter::install(&prompter);
         return new ScriptDlg(nullptr, nullptr, QStringLiteral("fuzz"), dir.filePath(QStringLiteral("scratch.txt")),
                              QString());
     }();
@@ -59,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(dialog->width() <= screen.width() && dialog->height() <= screen.height());
 
     dialog->editor()->setPlainText(QStringLiteral("before"));
+    prompter.boxes = 0;
     dialog->findChild<QPushButton*>(QStringLiteral("loadBtn"))->click();
     QTextCodec::ConverterState state;
     const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(reinterpret_cast<const char*>(data),
@@ -67,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QTextDocument expected;
     expected.setPlainText(valid ? text : QStringLiteral("before"));
     check(dialog->editor()->toPlainText() == expected.toPlainText());
+    check(prompter.boxes == (valid ? 0 : 1));
     dialog->hide();
     return 0;
 }
