@@ -181,12 +181,12 @@ private slots:
         w.show();
         applyRefusedHome(w, result_error);
         SettingsDlg& dialog = *w.settingsDlgs[w.axisOrder[1]];
-        QVERIFY(holdsEdit(dialog, SettingsPage::HomePosition, MotorSettings::HomeRecord));
+        QCOMPARE(editedRecord(dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
         const int reads = trovsim_call_count(axisY, "get_home_settings");
         w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"))->click();
         QVERIFY(dialog.isVisible());
         QCOMPARE(trovsim_call_count(axisY, "get_home_settings"), reads);
-        QVERIFY(holdsEdit(dialog, SettingsPage::HomePosition, MotorSettings::HomeRecord));
+        QCOMPARE(editedRecord(dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
         QVERIFY(marked(dialog, SettingsPage::HomePosition));
     }
 

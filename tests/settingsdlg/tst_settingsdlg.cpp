@@ -15,16 +15,20 @@
 #include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
+#include "log/MessageLog.h"
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/CyclicSettings.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsPageFactory.h"
+#include "support/PageEdits.h"
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
 #include "support/DialogCalls.h"
 #include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
+#include "../settings_model/SettingsTestSupport.h"
 
 namespace {
 
@@ -125,6 +129,7 @@ class TestSettingsDlg : public QObject
     std::unique_ptr<UpdateThread> poller;
     const char* axis = stepperAxis;
     RecordingPrompter prompter;
+    MessageLog log;
 
     void open(const char* name)
     {
@@ -142,9 +147,22 @@ class TestSettingsDlg : public QObject
     }
 
 private slots:
-    void initTestCase() { MessagePrompter::install(&prompter); }
-    void cleanupTestCase() { MessagePrompter::install(nullptr); }
-    void init() { deviceInitOk = true; }
+    void initTestCase()
+    {
+        MessagePrompter::install(&prompter);
+        messageLog = &log;
+    }
+    void cleanupTestCase()
+    {
+        messageLog = nullptr;
+        MessagePrompter::install(nullptr);
+    }
+    void init()
+    {
+        deviceInitOk = true;
+        prompter.texts.clear();
+        takeLogMessages(log);
+    }
 
     void cleanup() { closeAndRelease(poller, gateway, handle); }
 
@@ -520,6 +538,104 @@ private slots:
         const auto* box = shown->findChild<QDialogButtonBox*>();
         QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply
                                              | QDialogButtonBox::Reset);
+    }
+
+    // Each page's record refused in turn, in the dialog of either window: one box names the
+    // page and why, as the log does (naming the axis in the multi-axis window); the edit stays
+    // on the page, marked, and the next Apply writes it.
+    void refusedRecordIsNamedAndKept_data()
+    {
+        QTest::addColumn<bool>("multiaxis");
+        QTest::addColumn<int>("page");
+        using P = SettingsPage;
+        const P pages[] = {P::Borders, P::MaximumRatings, P::MotorType,    P::StepperMotor, P::Power,
+                           P::Brake,   P::Control,        P::PositionControl, P::HomePosition, P::TtlSync,
+                           P::Uart,    P::Extio,          P::AboutDevice,  P::DcMotor,      P::Pid};
+        for (bool multiaxis : {false, true}) {
+            for (P position : pages)
+                QTest::addRow("%s %s", multiaxis ? "multi-axis" : "single-axis",
+                              qPrintable(SettingsPageFactory::treeText(settingsPageIndex(position))))
+                    << multiaxis << int(position);
+        }
+    }
+
+    void refusedRecordIsNamedAndKept()
+    {
+        QFETCH(bool, multiaxis);
+        QFETCH(int, page);
+        const auto position = SettingsPage(page);
+        open(position == SettingsPage::DcMotor || position == SettingsPage::Pid ? dcAxis : stepperAxis);
+        auto shown = dialog(multiaxis);
+        const int index = editPage(*shown, position);
+        QVERIFY2(index >= 0, "no field of the page changes a record");
+        const char* call = MotorSettings::recordSetName(index);
+        QCOMPARE(trovsim_force_result(axis, call, result_error, 1), 0);
+        takeLogMessages(log);
+        for (int apply = 0; apply < 2; ++apply) {
+            trovsim_journal_clear();
+            click(*shown, QDialogButtonBox::Apply);
+            QVERIFY2(setCalls().contains(QLatin1String(call)), call);
+            QCOMPARE(prompter.texts.size(), 1);
+            QCOMPARE(marked(*shown, position), apply == 0);
+            QCOMPARE(editedRecord(*shown, position), apply == 0 ? index : -1);
+        }
+        const QStringList named = prompter.texts[0].split('\n').filter(shown->treeItem(position)->text(0));
+        QVERIFY2(named.size() == 1 && named[0].endsWith(": the controller refused the settings (result -1)"),
+                 qPrintable(prompter.texts[0]));
+        const QString axisName = multiaxis ? QString("SN %1: ").arg(shown->controllerSettings->serialNumber) : "";
+        QCOMPARE(takeLogMessages(log), QStringList{axisName + named[0] + "; not applied"});
+    }
+
+    // Refused beside a critical change, which reads everything back: the refused page shows the
+    // operator's value again, the others what the controller holds; Reset drops it.
+    void refusedEditSurvivesTheReloadOfACriticalChange()
+    {
+        open(stepperAxis);
+        auto shown = dialog(true);
+        shown->page(SettingsPage::MotorType)->findChild<QRadioButton*>("dcMotorBtn")->click();
+        QCOMPARE(editPage(*shown, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QCOMPARE(trovsim_force_result(axis, "set_home_settings", result_nodevice, 1), 0);
+        QSignalSpy critical(shown.get(), &SettingsDlg::SgnChangeCritSettings);
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(critical.count(), 1);
+        QCOMPARE(shown->motorSettings->entype.EngineType, 1u);
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QVERIFY(marked(*shown, SettingsPage::HomePosition) && !marked(*shown, SettingsPage::MotorType));
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY2(prompter.texts[0].contains("Home position: the controller is lost (result -4)"),
+                 qPrintable(prompter.texts[0]));
+        click(*shown, QDialogButtonBox::Reset);
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
+        QVERIFY(!marked(*shown, SettingsPage::HomePosition));
+    }
+
+    // Ok with a refused record keeps the dialog open; Save to flash saves nothing.
+    void okAndSaveToFlashStopAtARefusal_data()
+    {
+        QTest::addColumn<bool>("flash");
+        QTest::newRow("Ok") << false;
+        QTest::newRow("Save to flash") << true;
+    }
+
+    void okAndSaveToFlashStopAtARefusal()
+    {
+        QFETCH(bool, flash);
+        open(stepperAxis);
+        auto shown = dialog();
+        shown->show();
+        QCOMPARE(editPage(*shown, SettingsPage::Uart), int(MotorSettings::UartRecord));
+        QCOMPARE(trovsim_force_result(axis, "set_uart_settings", result_not_implemented, 1), 0);
+        for (int press = 0; press < 2; ++press) { // the controller takes it the second time
+            if (flash)
+                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+            else
+                click(*shown, QDialogButtonBox::Ok);
+            QCOMPARE(shown->isVisible(), press == 0 || flash);
+            QCOMPARE(trovsim_call_count(axis, "command_save_settings"), press == 1 && flash ? 1 : 0);
+            QCOMPARE(prompter.texts.size(), 1);
+        }
+        QVERIFY(prompter.texts[0].contains("UART settings: the controller does not support these settings (result -2)"));
+        QCOMPARE(prompter.texts[0].contains("Nothing was saved to flash."), flash);
     }
 };
 
