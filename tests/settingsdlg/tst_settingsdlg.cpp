@@ -542,11 +542,13 @@ private slots:
 
     // Each page's record refused in turn, in the dialog of either window: one box names the
     // page and why, as the log does (naming the axis in the multi-axis window); the edit stays
-    // on the page, marked, and the next Apply writes it.
+    // on the page, marked, and the next press writes it. Ok closes, and Save to flash saves,
+    // only once everything is applied.
     void refusedRecordIsNamedAndKept_data()
     {
         QTest::addColumn<bool>("multiaxis");
         QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("press");
         using P = SettingsPage;
         const P pages[] = {P::Borders, P::MaximumRatings, P::MotorType,    P::StepperMotor, P::Power,
                            P::Brake,   P::Control,        P::PositionControl, P::HomePosition, P::TtlSync,
@@ -555,33 +557,45 @@ private slots:
             for (P position : pages)
                 QTest::addRow("%s %s", multiaxis ? "multi-axis" : "single-axis",
                               qPrintable(SettingsPageFactory::treeText(settingsPageIndex(position))))
-                    << multiaxis << int(position);
+                    << multiaxis << int(position) << "Apply";
         }
+        QTest::newRow("Ok") << false << int(P::Uart) << "Ok";
+        QTest::newRow("Save to flash") << false << int(P::Uart) << "Save to flash";
     }
 
     void refusedRecordIsNamedAndKept()
     {
         QFETCH(bool, multiaxis);
         QFETCH(int, page);
+        QFETCH(QString, press);
         const auto position = SettingsPage(page);
         open(position == SettingsPage::DcMotor || position == SettingsPage::Pid ? dcAxis : stepperAxis);
         auto shown = dialog(multiaxis);
+        shown->show();
         const int index = editPage(*shown, position);
         QVERIFY2(index >= 0, "no field of the page changes a record");
         const char* call = MotorSettings::recordSetName(index);
-        QCOMPARE(trovsim_force_result(axis, call, result_error, 1), 0);
+        const bool apply = press == "Apply";
+        QCOMPARE(trovsim_force_result(axis, call, apply ? result_error : result_not_implemented, 1), 0);
         takeLogMessages(log);
-        for (int apply = 0; apply < 2; ++apply) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
             trovsim_journal_clear();
-            click(*shown, QDialogButtonBox::Apply);
+            if (press == "Save to flash")
+                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+            else
+                click(*shown, apply ? QDialogButtonBox::Apply : QDialogButtonBox::Ok);
             QVERIFY2(setCalls().contains(QLatin1String(call)), call);
             QCOMPARE(prompter.texts.size(), 1);
-            QCOMPARE(marked(*shown, position), apply == 0);
-            QCOMPARE(editedRecord(*shown, position), apply == 0 ? index : -1);
+            QCOMPARE(marked(*shown, position), attempt == 0);
+            QCOMPARE(editedRecord(*shown, position), attempt == 0 ? index : -1);
+            QCOMPARE(shown->isVisible(), attempt == 0 || press != "Ok");
+            QCOMPARE(trovsim_call_count(axis, "command_save_settings"), attempt == 1 && press == "Save to flash");
         }
+        const QString why = apply ? ": the controller refused the settings (result -1)"
+                                  : ": the controller does not support these settings (result -2)";
         const QStringList named = prompter.texts[0].split('\n').filter(shown->treeItem(position)->text(0));
-        QVERIFY2(named.size() == 1 && named[0].endsWith(": the controller refused the settings (result -1)"),
-                 qPrintable(prompter.texts[0]));
+        QVERIFY2(named.size() == 1 && named[0].endsWith(why), qPrintable(prompter.texts[0]));
+        QCOMPARE(prompter.texts[0].contains("Nothing was saved to flash."), press == "Save to flash");
         const QString axisName = multiaxis ? QString("SN %1: ").arg(shown->controllerSettings->serialNumber) : "";
         QCOMPARE(takeLogMessages(log), QStringList{axisName + named[0] + "; not applied"});
     }
@@ -607,35 +621,6 @@ private slots:
         click(*shown, QDialogButtonBox::Reset);
         QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
         QVERIFY(!marked(*shown, SettingsPage::HomePosition));
-    }
-
-    // Ok with a refused record keeps the dialog open; Save to flash saves nothing.
-    void okAndSaveToFlashStopAtARefusal_data()
-    {
-        QTest::addColumn<bool>("flash");
-        QTest::newRow("Ok") << false;
-        QTest::newRow("Save to flash") << true;
-    }
-
-    void okAndSaveToFlashStopAtARefusal()
-    {
-        QFETCH(bool, flash);
-        open(stepperAxis);
-        auto shown = dialog();
-        shown->show();
-        QCOMPARE(editPage(*shown, SettingsPage::Uart), int(MotorSettings::UartRecord));
-        QCOMPARE(trovsim_force_result(axis, "set_uart_settings", result_not_implemented, 1), 0);
-        for (int press = 0; press < 2; ++press) { // the controller takes it the second time
-            if (flash)
-                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
-            else
-                click(*shown, QDialogButtonBox::Ok);
-            QCOMPARE(shown->isVisible(), press == 0 || flash);
-            QCOMPARE(trovsim_call_count(axis, "command_save_settings"), press == 1 && flash ? 1 : 0);
-            QCOMPARE(prompter.texts.size(), 1);
-        }
-        QVERIFY(prompter.texts[0].contains("UART settings: the controller does not support these settings (result -2)"));
-        QCOMPARE(prompter.texts[0].contains("Nothing was saved to flash."), flash);
     }
 };
 
