@@ -617,7 +617,7 @@ private slots:
         window->OnSettingsBtnPressed();
         SettingsDlg& dialog = *window->settingsDialog();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QStringList cut = cutTextsOfEveryPage(dialog, QStringLiteral("settings_single"));
+        const QStringList cut = cutTextsOfEveryPage(dialog);
         dialog.hide();
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     }

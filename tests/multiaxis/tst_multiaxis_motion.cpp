@@ -19,6 +19,7 @@
 
 #include "support/MultiaxisWindowRig.h"
 #include "support/RecordingPrompter.h"
+#include "support/TypeInto.h"
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/LeftRunning.h"
