@@ -44,6 +44,7 @@
 #include "support/RecordingPrompter.h"
 #include "support/TypeInto.h"
 #include "support/Screenshot.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "device/FirmwareUpdateThread.h"
@@ -154,7 +155,7 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
-    void windowKeepsItsWidth();
+    void unitsKeepTheWindowWidth();
     void settingsPagesShowTextsWhole();
     void everyFailureReachesTheMessageLine_data();
     void everyFailureReachesTheMessageLine();
@@ -705,33 +706,28 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
     QVERIFY(createConfigDir());
     const QByteArray old = putOldFile(settingsIniPath());
     LogAndBoxes logged;
-    RecordingPrompter& prompter = logged.prompter;
     QStringList shownWhenTold;
     {
         Rig rig(2);
         rig.window->scriptDlg->editor()->setPlainText(QString(5000, QLatin1Char('s')));
         rig.window->show();
-        prompter.whileOpen = [&] { shownWhenTold << QString::number(rig.window->isVisible()); };
+        logged.prompter.whileOpen = [&] { shownWhenTold << QString::number(rig.window->isVisible()); };
         FullDisk disk(old.size() + 16);
         rig.window->close();
-        prompter.whileOpen = nullptr;
+        logged.prompter.whileOpen = nullptr;
     }
     QFile file(settingsIniPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), old);
     const QString script = "The script could not be written to " + ScriptDlg::defaultScratchPath() + ".\nFile too large";
-    QCOMPARE(prompter.texts, (QStringList{"The configuration could not be written to " + settingsIniPath()
-                                              + ".\nFile too large", script}));
+    QCOMPARE(logged.prompter.texts, (QStringList{"The configuration could not be written to " + settingsIniPath()
+                                                     + ".\nFile too large", script}));
     QCOMPARE(shownWhenTold, (QStringList{"1", "1"}));
-    QStringList lines;
-    for (LogItem item; logged.log.takeItem(&item);)
-        lines << item.message;
-    QCOMPARE(lines.filter("script"), QStringList{script.simplified()});
+    QCOMPARE(takeLogMessages(logged.log).filter("script"), QStringList{script.simplified()});
 }
 
-// Switching user units on and off, a wide unit value or a long warning leaves the window as wide
-// as it was; the warning is cut to it and whole on hover, information leaves it as it is.
-void tst_multiaxis::windowKeepsItsWidth()
+// Switching user units on and off, or a wide unit value, leaves the window as wide as it was.
+void tst_multiaxis::unitsKeepTheWindowWidth()
 {
     {
         // The window opens in the units it was closed in.
@@ -743,7 +739,6 @@ void tst_multiaxis::windowKeepsItsWidth()
         ProgramSettingsFile::writeUnitOptions(file.settings(), units);
         QVERIFY(file.commit(nullptr));
     }
-    LogAndBoxes logged;
     Rig rig(3);
     rig.detachPolling();
     Multiaxis& w = *rig.window;
@@ -763,20 +758,6 @@ void tst_multiaxis::windowKeepsItsWidth()
     QCOMPARE(widthWith(true, INT_MIN, -255), width);
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
     QCOMPARE(widthWith(false, INT_MIN, -255), width);
-
-    const QDateTime at(QDate(2024, 5, 6), QTime(7, 8, 9));
-    const QString longText = "a warning that goes on " + QString(300, QLatin1Char('x'));
-    logged.log.InsertLine(at, longText, QStringLiteral("Script"), 2);
-    logged.log.InsertLine(at.addSecs(1), QStringLiteral("information"), QStringLiteral("Tolmo"), 3);
-    auto* line = w.findChild<MessageLine*>(QStringLiteral("messageLine"));
-    line->takeLogLines();
-    QCOMPARE(line->shownLine(), "07:08:09  " + longText);
-    QVERIFY(line->text().endsWith(QChar(0x2026)));
-    QCOMPARE(line->toolTip(), "2024.05.06 07:08:09.000 Script: " + longText);
-    QCoreApplication::processEvents();
-    QCOMPARE(w.width(), width);
-    QVERIFY(line->geometry().bottom() >= w.height() - 2);
-    QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_message_line.png")));
 }
 
 // Every page of each axis' settings dialog, at the size it opens with, shows its texts whole
@@ -798,7 +779,8 @@ void tst_multiaxis::settingsPagesShowTextsWhole()
 }
 
 // Each failure the operator must not miss, made through the window's buttons, dialogs and
-// polling, reaches the message line with its time; errors in red.
+// polling, reaches the message line with its time, errors in red, whole on hover; a long one is
+// cut to the window, which keeps its width.
 void tst_multiaxis::everyFailureReachesTheMessageLine_data()
 {
     QTest::addColumn<QString>("shown");
@@ -813,6 +795,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
     QTest::newRow("held by another program") << "sim:axis2: open refused: busy, held by another program" << 2;
     // Back is information: the warning before it stays.
     QTest::newRow("back") << "sim:axis2: open refused: no device" << 2;
+    QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
 }
 
 void tst_multiaxis::everyFailureReachesTheMessageLine()
@@ -828,6 +811,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, 5000);
+    const int width = w.width();
     w.updateThreads[w.axisOrder[1]]->setReconnectInterval(failure == "lost" ? UpdateThread::maxReconnectIntervalMs
                                                                             : UpdateThread::minReconnectIntervalMs);
     auto* settingsY = w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"));
@@ -844,6 +828,9 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     } else if (failure == "refused command") {
         QCOMPARE(trovsim_force_result(y, "command_home", result_error, 1), 0);
         w.findChild<QPushButton*>(QStringLiteral("pushButton_home"))->click();
+    } else if (failure == "long warning") {
+        logged.log.InsertLine(QDateTime::currentDateTime(), shown, QStringLiteral("Script"), 2);
+        logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("information"), QStringLiteral("Tolmo"), 3);
     } else {
         QCOMPARE(trovsim_set_busy(y, failure == "held by another program"), 0);
         QCOMPARE(trovsim_unplug(y), 0);
@@ -863,6 +850,12 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     QCOMPARE(line->shownLevel(), level);
     QVERIFY(line->toolTip().endsWith(shown));
     QCOMPARE(line->palette().color(QPalette::WindowText) == QColor(Qt::red), level == 1);
+    QCOMPARE(line->text().endsWith(QChar(0x2026)), failure == "long warning");
+    QCoreApplication::processEvents();
+    QCOMPARE(w.width(), width);
+    QVERIFY(line->geometry().bottom() >= w.height() - 2);
+    if (failure == "long warning")
+        QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_message_line.png")));
     if (failure == "refused Apply") {
         // The Settings button brings the dialog forward with the edit still on it, marked.
         const int reads = trovsim_call_count(y, "get_home_settings");

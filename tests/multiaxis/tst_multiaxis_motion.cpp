@@ -34,6 +34,7 @@
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "trovsim.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 
 namespace {
 
@@ -569,10 +570,7 @@ private slots:
             QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
             QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
             QCOMPARE(sent.filter("@axis3").size(), 6);
-            QStringList lines;
-            for (LogItem item; log.takeItem(&item);)
-                lines << item.message;
-            QCOMPARE(lines.filter(connected ? "Motor Y skipped: the controller is in its bootloader"
+            QCOMPARE(takeLogMessages(log).filter(connected ? "Motor Y skipped: the controller is in its bootloader"
                                             : "Motor Y skipped: the controller is lost").size(), 1);
             showY(true, QString());
         }

@@ -1,8 +1,6 @@
 #ifndef PAGEEDITS_H
 #define PAGEEDITS_H
 
-// Edits of a settings dialog's controller pages as an operator makes them.
-
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
