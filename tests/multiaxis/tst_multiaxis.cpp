@@ -19,8 +19,6 @@
 #include <memory>
 #include <vector>
 
-#include "common/IniSaver.h"
-#include "common/ProgramSettingsFile.h"
 #include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -155,7 +153,6 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
-    void unitsKeepTheWindowWidth();
     void settingsPagesShowTextsWhole();
     void everyFailureReachesTheMessageLine_data();
     void everyFailureReachesTheMessageLine();
@@ -548,6 +545,28 @@ void tst_multiaxis::unitsInTheWindow()
     QCOMPARE(file.value(QStringLiteral("Coeff_1")).toUInt(), 3u);
     QCOMPARE(file.value(QStringLiteral("Coeff_2")).toUInt(), 1u);
     QCOMPARE(file.value(QStringLiteral("Precision")).toUInt(), 2u);
+
+    // Opened again in those units, the window keeps its width as they go off and on, also at
+    // the widest value.
+    Rig rig(3);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    QVERIFY(w.units.recalcEnabled);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto widthWith = [&](bool on, int steps, int uSteps) {
+        for (int a = 0; a < 3; ++a)
+            feed(w, a, status(steps, uSteps));
+        w.receiveUnits(on, QStringLiteral("mm"), 100, 1, 2);
+        w.UpdateState();
+        QCoreApplication::processEvents();
+        return w.width();
+    };
+    const int width = widthWith(true, 250, 0);
+    QCOMPARE(widthWith(false, 250, 0), width);
+    QCOMPARE(widthWith(true, INT_MIN, -255), width);
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
+    QCOMPARE(widthWith(false, INT_MIN, -255), width);
 }
 
 void tst_multiaxis::unitDialog()
@@ -724,40 +743,6 @@ void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
                                                      + ".\nFile too large", script}));
     QCOMPARE(shownWhenTold, (QStringList{"1", "1"}));
     QCOMPARE(takeLogMessages(logged.log).filter("script"), QStringList{script.simplified()});
-}
-
-// Switching user units on and off, or a wide unit value, leaves the window as wide as it was.
-void tst_multiaxis::unitsKeepTheWindowWidth()
-{
-    {
-        // The window opens in the units it was closed in.
-        IniSaver file(settingsIniPath());
-        ProgramSettingsFile::UnitOptions units;
-        units.recalcEnabled = true;
-        units.units = QStringLiteral("mm");
-        units.coeff1 = 100;
-        ProgramSettingsFile::writeUnitOptions(file.settings(), units);
-        QVERIFY(file.commit(nullptr));
-    }
-    Rig rig(3);
-    rig.detachPolling();
-    Multiaxis& w = *rig.window;
-    QVERIFY(w.units.recalcEnabled);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const auto widthWith = [&](bool on, int steps, int uSteps) {
-        for (int a = 0; a < 3; ++a)
-            feed(w, a, status(steps, uSteps));
-        w.receiveUnits(on, QStringLiteral("mm"), 100, 1, 2);
-        w.UpdateState();
-        QCoreApplication::processEvents();
-        return w.width();
-    };
-    const int width = widthWith(true, 250, 0);
-    QCOMPARE(widthWith(false, 250, 0), width);
-    QCOMPARE(widthWith(true, INT_MIN, -255), width);
-    QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
-    QCOMPARE(widthWith(false, INT_MIN, -255), width);
 }
 
 // Every page of each axis' settings dialog, at the size it opens with, shows its texts whole
