@@ -518,9 +518,6 @@ private slots:
         QTest::addColumn<int>("prompts");     // message boxes after two attempts
         QTest::newRow("script Save") << "script Save" << "old.js" << "The script could not be written to " << 2;
         QTest::newRow("scratch autosave") << "scratch" << "config/scratch.txt" << "Saving failed: " << 0;
-        // Said once for the text the closing window could not keep.
-        QTest::newRow("scratch at close") << "scratch at close" << "config/scratch.txt"
-                                          << "The script could not be written to " << 1;
         QTest::newRow("chart Save") << "chart Save" << "old.grf" << "Could not save " << 2;
         QTest::newRow("log Save") << "log Save" << "old.csv" << "The log could not be saved to " << 2;
         QTest::newRow("profile Save to file") << "profile" << "old.cfg" << "The settings could not be written to " << 2;
@@ -556,7 +553,6 @@ private slots:
         const QMap<QString, std::function<void()>> acts{
             {"script Save", [&] { press(script, "saveBtn"); }},
             {"scratch", [&] { script->saveScratch(); }},
-            {"scratch at close", [&] { script->show(), script->reject(); }},
             {"chart Save", [&] { press(chart, "saveBtn"); }},
             {"log Save", [&] { press(window.get(), "saveLogBtn"); }},
             {"profile", [&] { press(settings, "saveFileBtn"); }},
