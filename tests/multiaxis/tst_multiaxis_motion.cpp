@@ -222,28 +222,24 @@ private slots:
         QTest::addColumn<uint>("coeff1");
         QTest::addColumn<uint>("coeff2");
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("typed");    // X, Y, Z
-        QTest::addColumn<QList<double>>("landed"); // full steps (counts for Z)
-        QTest::addColumn<QStringList>("labels");
-        QTest::newRow("100 steps per mm") << 100u << 1u << "moveTo" << QStringList{"2.5", "1.23", "0.5"}
-                                          << QList<double>{250, 123, 50} << QStringList{"2.50 mm", "1.23 mm", "0.50 mm"};
-        QTest::newRow("3 steps per unit") << 3u << 1u << "moveTo" << QStringList{"0.5", "1.23", "-2"}
-                                          << QList<double>{1.5, 3.69140625, -6}
-                                          << QStringList{"0.50 mm", "1.23 mm", "-2.00 mm"};
-        QTest::newRow("Shift on") << 100u << 1u << "shiftOn" << QStringList{"1.23", "-0.01", "2.5"}
-                                  << QList<double>{123, -1, 250} << QStringList{"1.23 mm", "-0.01 mm", "2.50 mm"};
-        QTest::newRow("2 units per step, the nearest count")
-            << 1u << 2u << "moveTo" << QStringList{"5", "0.5", "3.4"} << QList<double>{2.5, 0.25, 2}
-            << QStringList{"5.00 mm", "0.50 mm", "4.00 mm"};
+        QTest::addColumn<QString>("typed");  // X Y Z
+        QTest::addColumn<QString>("landed"); // full steps (counts for Z)
+        QTest::addColumn<QString>("labels"); // in mm
+        QTest::newRow("100 steps per mm") << 100u << 1u << "moveTo" << "2.5 1.23 0.5" << "250 123 50" << "2.50 1.23 0.50";
+        QTest::newRow("3 steps per unit") << 3u << 1u << "moveTo" << "0.5 1.23 -2" << "1.5 3.69140625 -6"
+                                          << "0.50 1.23 -2.00";
+        QTest::newRow("Shift on") << 100u << 1u << "shiftOn" << "1.23 -0.01 2.5" << "123 -1 250" << "1.23 -0.01 2.50";
+        QTest::newRow("2 units per step, the nearest count") << 1u << 2u << "moveTo" << "5 0.5 3.4" << "2.5 0.25 2"
+                                                             << "5.00 0.50 4.00";
     }
     void typedUnitTargetsLandExactly()
     {
         QFETCH(uint, coeff1);
         QFETCH(uint, coeff2);
         QFETCH(QString, button);
-        QFETCH(QStringList, typed);
-        QFETCH(QList<double>, landed);
-        QFETCH(QStringList, labels);
+        QFETCH(QString, typed);
+        QFETCH(QString, landed);
+        QFETCH(QString, labels);
         Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc");
         trovsim_clock_manual(1);
         Multiaxis& w = *rig.window;
@@ -251,20 +247,20 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (int s = 0; s < 3; ++s)
-            typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed[s]);
+            typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed.split(' ')[s]);
         QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
         trovsim_advance_ms(60000);
         for (int a = 0; a < 3; ++a) {
             double steps = 0;
             trovsim_physical_position(axisNames[a], &steps);
-            QCOMPARE(steps, landed[a]);
+            QCOMPARE(steps, landed.split(' ')[a].toDouble());
             status_t state{};
             QCOMPARE(w.devices[a]->get_status(w.deviceHandle[a].load(), &state), 0);
             w.UpdateVars(a, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, true, 2);
         }
         w.UpdateState();
         for (int s = 0; s < 3; ++s)
-            QCOMPARE(w.curPos[s]->text(), labels[s]);
+            QCOMPARE(w.curPos[s]->text(), labels.split(' ')[s] + " mm");
     }
 
     void targets_data()
