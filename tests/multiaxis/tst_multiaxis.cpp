@@ -23,8 +23,6 @@
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
-#include "log/LibraryLog.h"
-#include "log/MessageLog.h"
 #include "widgets/MessageLine.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
@@ -38,6 +36,7 @@
 #include "support/CutTexts.h"
 #include "support/DialogCalls.h"
 #include "support/FullDisk.h"
+#include "support/LogAndBoxes.h"
 #include "support/PageEdits.h"
 #include "support/RecordingPrompter.h"
 #include "support/TypeInto.h"
@@ -107,25 +106,6 @@ struct Rig : MultiaxisWindowRig
         window->refreshTimer->stop();
         for (UpdateThread* thread : window->updateThreads)
             QObject::disconnect(thread, nullptr, window.get(), nullptr);
-    }
-};
-
-// The program log, the library's lines in it, and the message boxes, from before the window.
-struct LogAndBoxes
-{
-    MessageLog log;
-    RecordingPrompter prompter;
-    LogAndBoxes()
-    {
-        messageLog = &log;
-        MessagePrompter::install(&prompter);
-        set_logging_callback(libraryLogCallback);
-    }
-    ~LogAndBoxes()
-    {
-        set_logging_callback(nullptr);
-        MessagePrompter::install(nullptr);
-        messageLog = nullptr;
     }
 };
 
@@ -789,7 +769,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     QFETCH(int, level);
     const QString failure = QString::fromLatin1(QTest::currentDataTag());
     const char* const y = axisNames[1];
-    LogAndBoxes logged;
+    LogAndBoxes logged(true);
     Rig rig(2, "axis1:10001:stepper;axis2:10002:stepper");
     Multiaxis& w = *rig.window;
     auto* line = w.findChild<MessageLine*>(QStringLiteral("messageLine"));

@@ -17,7 +17,7 @@
 #include "scriptdlg/ScriptDlg.h"
 #include "support/FullDisk.h"
 #include "support/PageRender.h"
-#include "support/RecordingPrompter.h"
+#include "support/LogAndBoxes.h"
 #include "tests/settings_model/SettingsTestSupport.h"
 
 namespace {
@@ -68,21 +68,12 @@ class TestScriptDlg : public QObject
 {
     Q_OBJECT
 
-    RecordingPrompter prompter;
-    MessageLog log;
+    LogAndBoxes logged;
+    RecordingPrompter& prompter = logged.prompter;
+    MessageLog& log = logged.log;
 
 private slots:
-    void initTestCase()
-    {
-        loadProgramResources();
-        MessagePrompter::install(&prompter);
-        messageLog = &log;
-    }
-    void cleanupTestCase()
-    {
-        messageLog = nullptr;
-        MessagePrompter::install(nullptr);
-    }
+    void initTestCase() { loadProgramResources(); }
     void init()
     {
         prompter.texts.clear();

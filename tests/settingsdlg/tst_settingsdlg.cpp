@@ -15,7 +15,6 @@
 #include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
 #include "device/UpdateThread.h"
-#include "log/MessageLog.h"
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/CyclicSettings.h"
@@ -26,7 +25,7 @@
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
 #include "support/DialogCalls.h"
-#include "support/RecordingPrompter.h"
+#include "support/LogAndBoxes.h"
 #include "support/SimulatedAxis.h"
 #include "../settings_model/SettingsTestSupport.h"
 
@@ -128,8 +127,9 @@ class TestSettingsDlg : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     const char* axis = stepperAxis;
-    RecordingPrompter prompter;
-    MessageLog log;
+    LogAndBoxes logged;
+    RecordingPrompter& prompter = logged.prompter;
+    MessageLog& log = logged.log;
 
     void open(const char* name)
     {
@@ -147,16 +147,6 @@ class TestSettingsDlg : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        MessagePrompter::install(&prompter);
-        messageLog = &log;
-    }
-    void cleanupTestCase()
-    {
-        messageLog = nullptr;
-        MessagePrompter::install(nullptr);
-    }
     void init()
     {
         deviceInitOk = true;
