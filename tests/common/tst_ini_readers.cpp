@@ -1,17 +1,30 @@
 #include "common/IniReaders.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
+#include "common/IniText.h"
+#include "common/ProgramSettingsFile.h"
 
 #include <QFile>
 #include <QPoint>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 const EnumEntry motorTypes[] = {{"DC", 1}, {"STEP", 3}, {"BLDC", 5}, {"STEP", 99}};
+
+// Qt decodes this to the number 5; it stands for any serialized object.
+const QByteArray five("@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)");
+const QString fiveText = "@Variant(" + QString(3, QChar(0)) + QChar(2) + QString(3, QChar(0)) + QChar(5) + ")";
+
+bool holdsNumber(const QVariant& value)
+{
+    const QVariantList entries = value.userType() == QMetaType::QVariantList ? value.toList() : QVariantList{value};
+    return std::any_of(entries.begin(), entries.end(), [](const QVariant& v) { return v.userType() == QMetaType::Int; });
+}
 
 } // namespace
 
@@ -33,8 +46,14 @@ private slots:
     void utf8SharedBetweenObjects();
     void serializedValuesReadAsText_data();
     void serializedValuesReadAsText();
+    void programTextsRoundTrip_data();
+    void programTextsRoundTrip();
+    void readsAsQtReads_data();
+    void readsAsQtReads();
 
 private:
+    // A new INI file with the given bytes.
+    QString file(const QByteArray& bytes);
     // A store on an INI file with the given bytes, entered at group "G".
     IniSettings* store(const QByteArray& body);
 
@@ -50,15 +69,18 @@ void TestIniReaders::init()
     QVERIFY(dir->isValid());
 }
 
-IniSettings* TestIniReaders::store(const QByteArray& body)
+QString TestIniReaders::file(const QByteArray& bytes)
 {
     const QString path = dir->filePath(QStringLiteral("f%1.ini").arg(++files));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return nullptr;
-    file.write("[G]\n" + body);
-    file.close();
-    settings.reset(new IniSettings(path));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+IniSettings* TestIniReaders::store(const QByteArray& body)
+{
+    settings.reset(new IniSettings(file("[G]\n" + body)));
     settings->beginGroup(QStringLiteral("G"));
     return settings.data();
 }
@@ -327,6 +349,92 @@ void TestIniReaders::serializedValuesReadAsText()
     const IniSettings after(path);
     QCOMPARE(after.value(QStringLiteral("G/V")), read);
     QCOMPARE(after.value(QStringLiteral("G/W")).toInt(), 3);
+}
+
+void TestIniReaders::programTextsRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString texts[] = {"mm@Variant(1)", "/home/op/run@DateTime(2)/a.js", "@Variant(1)", "@DateTime(x)",
+                             "@ByteArray(x)", "@String(x)", "@Invalid()", "@Point(1 2)", "@", "@@x", "a, @Variant(1)",
+                             "say \"hi\"", "C:\\scripts\\x41\\n", "dir\\", "µm ø € 日本語", "\U0001F600 mm",
+                             "x" + QString(QChar(0xFEFF)) + "y", "  lead", "trail  ", "\ttab\t", "a,b", "a;b", "a=b",
+                             "[x] #y", "two\nlines\r\n", ",", "\"", "  ", QString()};
+    for (const QString& text : texts)
+        QTest::newRow(text.toUtf8().constData()) << text;
+}
+
+// A text as the program keeps it (the multi-axis units), saved over once more, comes back as
+// typed; Qt's reader reads the same.
+void TestIniReaders::programTextsRoundTrip()
+{
+    QFETCH(QString, text);
+    const QString path = dir->filePath(QStringLiteral("settings.ini"));
+    QString error;
+    for (int round = 0; round < 2; ++round) {
+        IniSaver saver(path);
+        if (round == 0) {
+            ProgramSettingsFile::UnitOptions units;
+            units.units = text;
+            ProgramSettingsFile::writeUnitOptions(saver.settings(), units);
+        }
+        saver.settings().setValue(QStringLiteral("Other/round"), round);
+        QVERIFY2(saver.commit(&error), qPrintable(error));
+    }
+    IniSettings saved(path);
+    QCOMPARE(ProgramSettingsFile::readUnitOptions(saved).units, text);
+    QVERIFY(QFile::copy(path, dir->filePath(QStringLiteral("qt.ini"))));
+    QSettings qt(dir->filePath(QStringLiteral("qt.ini")), QSettings::IniFormat);
+    qt.setIniCodec("UTF-8");
+    QCOMPARE(qt.value(QStringLiteral("Multiaxis/Units")).toString(), text);
+}
+
+void TestIniReaders::readsAsQtReads_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("qtDecodes");
+    QTest::newRow("inside a value") << "V=mm" + five << false;
+    QTest::newRow("after a blank") << "V= \t" + five + "  " << true;
+    QTest::newRow("list entry") << "V=a, " + five << true;
+    QTest::newRow("first list entry") << "V=" + five + ",a" << true;
+    QTest::newRow("after empty quotes") << "V=\"\"  " + five << true;
+    QTest::newRow("escaped @ later") << "V=x\\x40" + five.mid(1) << false;
+    QTest::newRow("quoted") << "V=\"a, " + five + "\"\nW=\"x;\"" + five << false;
+    QTest::newRow("comments") << "V=x;" + five + "\n;W=" + five << false;
+    QTest::newRow("joined lines") << "V=x\\\n" + five << false;
+    QTest::newRow("quoted '=' in the key") << "\"K=\"=" + five << true;
+    QTest::newRow("key and section") << "K" + five + "=1\n[" + five + "]\nV=1" << false;
+    QTest::newRow("bytes") << QByteArray("V=@ByteArray(a\\xff,b)\nW=x, @ByteArray(ab)") << false;
+    QTest::newRow("geometry and nothing")
+        << QByteArray("V=@Rect(1 2 3 4)\nW=@Size(5 6)\nX=@Point(7 8)\nY=@Size(1)\nI=@Invalid()\nJ=a,@Invalid()") << false;
+    QTest::newRow("blanks and escapes") << QByteArray("V= a \\t \nW=\" a \" , b ,c\\x20 \nX=\\x4") << false;
+    QTest::newRow("keys") << QByteArray("%55%U00e9\\k = 1\n[%General]\nG=2\n[general]\nT=3\n[a\\b]\nc=4") << false;
+    QTest::newRow("utf-8 and a mark") << QByteArray("\xEF\xBB\xBFV=\xC3\xA9\xE2\x82\xAC\xFF") << false;
+}
+
+// Against Qt's reader: the same keys and values, except that what Qt would rebuild from a data
+// stream stays the text it shows; what the program writes back Qt reads as it read the original.
+void TestIniReaders::readsAsQtReads()
+{
+    QFETCH(QByteArray, line);
+    const QByteArray bytes = "[G]\n" + line + "\nZ=end\n";
+    // Each reader on its own copy: Qt shares what it parsed of a file between its readers.
+    const IniSettings ours(file(bytes));
+    QSettings qt(file(bytes), QSettings::IniFormat);
+    QSettings again(file(IniText::serialize(IniText::parse(bytes))), QSettings::IniFormat);
+    qt.setIniCodec("UTF-8");
+    again.setIniCodec("UTF-8");
+    QCOMPARE(ours.allKeys(), qt.allKeys());
+    bool decoded = false;
+    for (const QString& key : qt.allKeys()) {
+        const QVariant mine = ours.value(key);
+        if (holdsNumber(qt.value(key))) {
+            decoded = true;
+            QVERIFY2(mine.toStringList().join('|').contains(fiveText), qPrintable(key));
+        } else {
+            QVERIFY2(mine == qt.value(key) && again.value(key) == qt.value(key), qPrintable(key));
+        }
+    }
+    QTEST(decoded, "qtDecodes");
 }
 
 QTEST_GUILESS_MAIN(TestIniReaders)

@@ -14,7 +14,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,48 +30,28 @@ void check(bool condition)
         std::abort();
 }
 
-// Text, bytes, geometry, nothing, or a list of them.
+// Text, bytes, geometry or nothing, alone or in a list.
 bool plainValue(const QVariant& value)
 {
-    switch (value.userType()) {
-    case QMetaType::UnknownType:
-    case QMetaType::QString:
-    case QMetaType::QStringList:
-    case QMetaType::QByteArray:
-    case QMetaType::QPoint:
-    case QMetaType::QSize:
-    case QMetaType::QRect:
-        return true;
-    case QMetaType::QVariantList:
-        for (const QVariant& entry : value.toList()) {
-            if (!plainValue(entry))
-                return false;
-        }
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isList(const QVariant& value)
-{
-    return value.userType() == QMetaType::QStringList || value.userType() == QMetaType::QVariantList;
+    static const int plain[] = {QMetaType::UnknownType, QMetaType::QString, QMetaType::QStringList,
+                                QMetaType::QByteArray,  QMetaType::QPoint,  QMetaType::QSize,
+                                QMetaType::QRect};
+    if (value.userType() != QMetaType::QVariantList)
+        return std::find(std::begin(plain), std::end(plain), value.userType()) != std::end(plain);
+    const QVariantList entries = value.toList();
+    return std::all_of(entries.begin(), entries.end(), plainValue);
 }
 
 // Lists of text compare entry by entry, whichever kind of list holds them.
 bool sameValue(const QVariant& a, const QVariant& b)
 {
+    const auto isList = [](const QVariant& v) {
+        return v.userType() == QMetaType::QStringList || v.userType() == QMetaType::QVariantList;
+    };
     if (!isList(a) || !isList(b))
         return a.userType() == b.userType() && a == b;
-    const QVariantList left = a.toList();
-    const QVariantList right = b.toList();
-    if (left.size() != right.size())
-        return false;
-    for (int i = 0; i < left.size(); ++i) {
-        if (!sameValue(left.at(i), right.at(i)))
-            return false;
-    }
-    return true;
+    const QVariantList left = a.toList(), right = b.toList();
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(), sameValue);
 }
 
 void checkText(const QByteArray& bytes)
@@ -78,10 +60,13 @@ void checkText(const QByteArray& bytes)
     const QSettings::SettingsMap second = IniText::parse(IniText::serialize(first));
     for (auto it = first.cbegin(); it != first.cend(); ++it) {
         check(plainValue(it.value()));
-        // A key of a group with no name ("[]") is written at the top level.
-        if (it.key().startsWith(QLatin1Char('/')) || first.contains(QLatin1Char('/') + it.key()))
+        // A key of a group with no name ("[]") is written at the top level; one with an empty
+        // part ("a/", "a//b") no reader can ask for, and Qt's writer loses it too.
+        const QString& key = it.key();
+        if (key.startsWith(QLatin1Char('/')) || first.contains(QLatin1Char('/') + key) || key.endsWith(QLatin1Char('/'))
+            || key.contains(QLatin1String("//")))
             continue;
-        check(second.contains(it.key()) && sameValue(second.value(it.key()), it.value()));
+        check(second.contains(key) && sameValue(second.value(key), it.value()));
     }
 }
 

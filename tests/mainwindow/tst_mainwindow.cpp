@@ -39,6 +39,7 @@
 #include "support/DialogCalls.h"
 #include "support/FullDisk.h"
 #include "support/Screenshot.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 #include "support/SimulatedAxis.h"
 
 namespace {
@@ -517,9 +518,6 @@ private slots:
         QTest::addColumn<int>("prompts");     // message boxes after two attempts
         QTest::newRow("script Save") << "script Save" << "old.js" << "The script could not be written to " << 2;
         QTest::newRow("scratch autosave") << "scratch" << "config/scratch.txt" << "Saving failed: " << 0;
-        // Said once for the text the closing window could not keep.
-        QTest::newRow("scratch at close") << "scratch at close" << "config/scratch.txt"
-                                          << "The script could not be written to " << 1;
         QTest::newRow("chart Save") << "chart Save" << "old.grf" << "Could not save " << 2;
         QTest::newRow("log Save") << "log Save" << "old.csv" << "The log could not be saved to " << 2;
         QTest::newRow("profile Save to file") << "profile" << "old.cfg" << "The settings could not be written to " << 2;
@@ -555,7 +553,6 @@ private slots:
         const QMap<QString, std::function<void()>> acts{
             {"script Save", [&] { press(script, "saveBtn"); }},
             {"scratch", [&] { script->saveScratch(); }},
-            {"scratch at close", [&] { script->show(), script->reject(); }},
             {"chart Save", [&] { press(chart, "saveBtn"); }},
             {"log Save", [&] { press(window.get(), "saveLogBtn"); }},
             {"profile", [&] { press(settings, "saveFileBtn"); }},
@@ -583,14 +580,12 @@ private slots:
         QVERIFY(readAll(path) != old);
     }
 
-    // Closing the window on a full disk: the script that cannot go into the scratch file is
-    // named in one box and one log line while the window is still there; the close goes on.
+    // Closing the window on a full disk: the script the scratch file cannot take is named in one
+    // box and one log line while the window is still there; the close goes on.
     void closeOnAFullDiskTellsOfTheScript()
     {
-        ScriptDlg* script = window->scriptDialog();
-        script->editor()->setPlainText(QString(5000, QLatin1Char('s')));
         QVERIFY(createConfigDir());
-        const QString scratch = configDirPath() + QStringLiteral("/scratch.txt");
+        window->scriptDialog()->editor()->setPlainText(QString(5000, QLatin1Char('s')));
         QStringList shownWhenTold;
         prompter.whileOpen = [&] { shownWhenTold << QString::number(window->isVisible()); };
         window->show();
@@ -598,16 +593,12 @@ private slots:
             FullDisk disk(1000);
             QVERIFY(window->close());
         }
-        const QString told = QStringLiteral("The script could not be written to %1.\nFile too large").arg(scratch);
         prompter.whileOpen = nullptr;
+        const QString told = "The script could not be written to " + configDirPath() + "/scratch.txt.\nFile too large";
         QCOMPARE(prompter.texts, QStringList{told});
         QCOMPARE(shownWhenTold, QStringList{"1"});
-        LogItem item;
-        QStringList logged;
-        while (log->takeItem(&item))
-            logged << item.message;
-        QVERIFY(logged.contains(told.simplified()));
-        QVERIFY(open(true));  // a fresh window for the tests after this one
+        QCOMPARE(takeLogMessages(*log).filter("script"), QStringList{told.simplified()});
+        QVERIFY(open(true)); // a fresh window for the tests after this one
     }
 
     // Every page of the settings dialog, at the size it opens with, shows its texts whole.
@@ -617,7 +608,7 @@ private slots:
         window->OnSettingsBtnPressed();
         SettingsDlg& dialog = *window->settingsDialog();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QStringList cut = cutTextsOfEveryPage(dialog, QStringLiteral("settings_single"));
+        const QStringList cut = cutTextsOfEveryPage(dialog);
         dialog.hide();
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     }

@@ -159,10 +159,9 @@ private slots:
         QVERIFY(mainWindow == nullptr);
     }
 
-    // A script call the library holds past the shut-down's wait: the window goes without closing
-    // the controller under it (the call holds the gateway). Released after the window is gone,
-    // the call comes back to the handle it read, the thread ends sending nothing more, and only
-    // then is the controller closed and what the thread read freed.
+    // A script call held past the shut-down's wait: the window goes, closing no controller under
+    // the call; released, the call ends the thread, which sends nothing more, and only then is
+    // the controller closed.
     void scriptCallHeldPastShutDown()
     {
         ScriptThread* script = window->scriptEngineThread();

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QTextEdit>
 
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
@@ -18,12 +19,11 @@
 #include <memory>
 #include <vector>
 
-#include "common/IniSaver.h"
-#include "common/ProgramSettingsFile.h"
 #include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
+#include "widgets/MessageLine.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
 #include "multiaxis/Multiaxis.h"
@@ -32,10 +32,16 @@
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "scriptdlg/ScriptDlg.h"
 #include "support/CutTexts.h"
+#include "support/DialogCalls.h"
 #include "support/FullDisk.h"
+#include "support/LogAndBoxes.h"
+#include "support/PageEdits.h"
 #include "support/RecordingPrompter.h"
+#include "support/TypeInto.h"
 #include "support/Screenshot.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "device/FirmwareUpdateThread.h"
@@ -127,8 +133,9 @@ private slots:
     void shutDownEndsEveryThread_data();
     void shutDownEndsEveryThread();
     void closeOnAFullDiskKeepsSettingsIni();
-    void unitsKeepTheWindowWidth();
     void settingsPagesShowTextsWhole();
+    void everyFailureReachesTheMessageLine_data();
+    void everyFailureReachesTheMessageLine();
 };
 
 void tst_multiaxis::init()
@@ -518,6 +525,28 @@ void tst_multiaxis::unitsInTheWindow()
     QCOMPARE(file.value(QStringLiteral("Coeff_1")).toUInt(), 3u);
     QCOMPARE(file.value(QStringLiteral("Coeff_2")).toUInt(), 1u);
     QCOMPARE(file.value(QStringLiteral("Precision")).toUInt(), 2u);
+
+    // Opened again in those units, the window keeps its width as they go off and on, also at
+    // the widest value.
+    Rig rig(3);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    QVERIFY(w.units.recalcEnabled);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto widthWith = [&](bool on, int steps, int uSteps) {
+        for (int a = 0; a < 3; ++a)
+            feed(w, a, status(steps, uSteps));
+        w.receiveUnits(on, QStringLiteral("mm"), 100, 1, 2);
+        w.UpdateState();
+        QCoreApplication::processEvents();
+        return w.width();
+    };
+    const int width = widthWith(true, 250, 0);
+    QCOMPARE(widthWith(false, 250, 0), width);
+    QCOMPARE(widthWith(true, INT_MIN, -255), width);
+    QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
+    QCOMPARE(widthWith(false, INT_MIN, -255), width);
 }
 
 void tst_multiaxis::unitDialog()
@@ -669,60 +698,31 @@ void tst_multiaxis::shutDownEndsEveryThread()
 }
 
 // The close writes the units and the controller set into settings.ini: on a full disk the file
-// stays as it was, and the user hears of it once.
+// stays as it was, and the user hears of it once; the script the scratch file cannot take is
+// told in a box and a log line while the window is still there.
 void tst_multiaxis::closeOnAFullDiskKeepsSettingsIni()
 {
     QVERIFY(createConfigDir());
     const QByteArray old = putOldFile(settingsIniPath());
-    RecordingPrompter prompter;
-    MessagePrompter::install(&prompter);
+    LogAndBoxes logged;
+    QStringList shownWhenTold;
     {
         Rig rig(2);
+        rig.window->scriptDlg->editor()->setPlainText(QString(5000, QLatin1Char('s')));
+        rig.window->show();
+        logged.prompter.whileOpen = [&] { shownWhenTold << QString::number(rig.window->isVisible()); };
         FullDisk disk(old.size() + 16);
         rig.window->close();
+        logged.prompter.whileOpen = nullptr;
     }
-    MessagePrompter::install(nullptr);
     QFile file(settingsIniPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), old);
-    QCOMPARE(prompter.texts, QStringList{"The configuration could not be written to " + settingsIniPath()
-                                         + ".\nFile too large"});
-}
-
-// Switching user units on and off, or a wide unit value, leaves the window as wide as it was.
-void tst_multiaxis::unitsKeepTheWindowWidth()
-{
-    {
-        // The window opens in the units it was closed in.
-        IniSaver file(settingsIniPath());
-        ProgramSettingsFile::UnitOptions units;
-        units.recalcEnabled = true;
-        units.units = QStringLiteral("mm");
-        units.coeff1 = 100;
-        ProgramSettingsFile::writeUnitOptions(file.settings(), units);
-        QVERIFY(file.commit(nullptr));
-    }
-    Rig rig(3);
-    rig.detachPolling();
-    Multiaxis& w = *rig.window;
-    QVERIFY(w.units.recalcEnabled);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const auto widthWith = [&](bool on, uint precision, int steps, int uSteps) {
-        for (int a = 0; a < 3; ++a)
-            feed(w, a, status(steps, uSteps));
-        w.receiveUnits(on, QStringLiteral("mm"), 100, 1, precision);
-        w.UpdateState();
-        QCoreApplication::processEvents();
-        return w.width();
-    };
-    const int width = widthWith(true, 2, 250, 0);
-    QCOMPARE(widthWith(false, 2, 250, 0), width);
-    QCOMPARE(widthWith(true, 2, 250, 0), width);
-    QCOMPARE(widthWith(false, 2, INT_MIN, -255), width);
-    QCOMPARE(widthWith(true, 2, INT_MIN, -255), width);
-    QCOMPARE(w.curPos[0]->text(), QStringLiteral("-21474836.49 mm"));
-    QCOMPARE(widthWith(false, 2, 250, 0), width);
+    const QString script = "The script could not be written to " + ScriptDlg::defaultScratchPath() + ".\nFile too large";
+    QCOMPARE(logged.prompter.texts, (QStringList{"The configuration could not be written to " + settingsIniPath()
+                                                     + ".\nFile too large", script}));
+    QCOMPARE(shownWhenTold, (QStringList{"1", "1"}));
+    QCOMPARE(takeLogMessages(logged.log).filter("script"), QStringList{script.simplified()});
 }
 
 // Every page of each axis' settings dialog, at the size it opens with, shows its texts whole
@@ -737,10 +737,99 @@ void tst_multiaxis::settingsPagesShowTextsWhole()
         w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_%1").arg(slot + 1))->click();
         SettingsDlg& dialog = *w.settingsDlgs[w.axisOrder[slot]];
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        cut << cutTextsOfEveryPage(dialog, QStringLiteral("settings_multi%1").arg(slot + 1));
+        cut << cutTextsOfEveryPage(dialog);
         dialog.hide();
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
+// Each failure the operator must not miss, made through the window's buttons, dialogs and
+// polling, reaches the message line with its time, errors in red, whole on hover; a long one is
+// cut to the window, which keeps its width.
+void tst_multiaxis::everyFailureReachesTheMessageLine_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("level");
+    QTest::newRow("refused Apply") << "SN 10002: Home position: the controller refused the settings (result -1); "
+                                      "not applied" << 1;
+    QTest::newRow("corrected Apply") << "SN 10002: Home position: the controller corrected values it does not accept "
+                                        "(result -3); the page shows what it holds" << 2;
+    QTest::newRow("bad target") << "Motor Y, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("refused command") << "SN 10002: Function command_home() failed, result = -1" << 1;
+    QTest::newRow("lost") << "SN 10002: Function get_status() failed, result = -4" << 1;
+    QTest::newRow("held by another program") << "sim:axis2: open refused: busy, held by another program" << 2;
+    // Back is information: the warning before it stays.
+    QTest::newRow("back") << "sim:axis2: open refused: no device" << 2;
+    QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
+}
+
+void tst_multiaxis::everyFailureReachesTheMessageLine()
+{
+    QFETCH(QString, shown);
+    QFETCH(int, level);
+    const QString failure = QString::fromLatin1(QTest::currentDataTag());
+    const char* const y = axisNames[1];
+    LogAndBoxes logged(true);
+    Rig rig(2, "axis1:10001:stepper;axis2:10002:stepper");
+    Multiaxis& w = *rig.window;
+    auto* line = w.findChild<MessageLine*>(QStringLiteral("messageLine"));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, 5000);
+    const int width = w.width();
+    w.updateThreads[w.axisOrder[1]]->setReconnectInterval(failure == "lost" ? UpdateThread::maxReconnectIntervalMs
+                                                                            : UpdateThread::minReconnectIntervalMs);
+    auto* settingsY = w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"));
+    SettingsDlg* dialog = w.settingsDlgs[w.axisOrder[1]];
+    if (failure.endsWith("Apply")) {
+        settingsY->click();
+        QCOMPARE(editPage(*dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QCOMPARE(trovsim_force_result(y, "set_home_settings", level == 1 ? result_error : result_value_error, 1), 0);
+        click(*dialog, QDialogButtonBox::Apply);
+        QCOMPARE(logged.prompter.texts.size(), level == 1 ? 1 : 0);
+    } else if (failure == "bad target") {
+        typeInto(w.spinBox_moveTo[1], QStringLiteral("-"));
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"))->click();
+    } else if (failure == "refused command") {
+        QCOMPARE(trovsim_force_result(y, "command_home", result_error, 1), 0);
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_home"))->click();
+    } else if (failure == "long warning") {
+        logged.log.InsertLine(QDateTime::currentDateTime(), shown, QStringLiteral("Script"), 2);
+        logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("information"), QStringLiteral("Tolmo"), 3);
+    } else {
+        QCOMPARE(trovsim_set_busy(y, failure == "held by another program"), 0);
+        QCOMPARE(trovsim_unplug(y), 0);
+        if (failure == "back")
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), 5000);
+        const QString lost = line->shownLine();
+        if (failure != "lost")
+            QCOMPARE(trovsim_plug(y, 0), 0);
+        if (failure == "back") {
+            QTRY_VERIFY_WITH_TIMEOUT(w.groupBox[1]->isEnabled(), 5000);
+            line->takeLogLines();
+            QCOMPARE(line->shownLine(), lost);
+        }
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().endsWith("  " + shown), qPrintable(line->shownLine()), 5000);
+    QVERIFY(QTime::fromString(line->shownLine().left(8), QStringLiteral("hh:mm:ss")).isValid());
+    QCOMPARE(line->shownLevel(), level);
+    QVERIFY(line->toolTip().endsWith(shown));
+    QCOMPARE(line->palette().color(QPalette::WindowText) == QColor(Qt::red), level == 1);
+    QCOMPARE(line->text().endsWith(QChar(0x2026)), failure == "long warning");
+    QCoreApplication::processEvents();
+    QCOMPARE(w.width(), width);
+    QVERIFY(line->geometry().bottom() >= w.height() - 2);
+    if (failure == "long warning")
+        QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_message_line.png")));
+    if (failure == "refused Apply") {
+        // The Settings button brings the dialog forward with the edit still on it, marked.
+        const int reads = trovsim_call_count(y, "get_home_settings");
+        settingsY->click();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(trovsim_call_count(y, "get_home_settings"), reads);
+        QCOMPARE(editedRecord(*dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QVERIFY(marked(*dialog, SettingsPage::HomePosition));
+    }
 }
 
 QTEST_MAIN(tst_multiaxis)

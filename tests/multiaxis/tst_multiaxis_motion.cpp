@@ -19,6 +19,7 @@
 
 #include "support/MultiaxisWindowRig.h"
 #include "support/RecordingPrompter.h"
+#include "support/TypeInto.h"
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/LeftRunning.h"
@@ -33,6 +34,7 @@
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "trovsim.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 
 namespace {
 
@@ -220,66 +222,45 @@ private slots:
         QTest::addColumn<uint>("coeff1");
         QTest::addColumn<uint>("coeff2");
         QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("presses");
-        QTest::addColumn<QStringList>("typed");  // X, Y, Z
-        QTest::addColumn<QList<double>>("landed"); // full steps (counts for Z)
-        QTest::addColumn<QStringList>("labels");
-        QTest::newRow("100 steps per mm") << 100u << 1u << "moveTo" << 1 << QStringList{"2.5", "1.23", "0.5"}
-                                          << QList<double>{250, 123, 50}
-                                          << QStringList{"2.50 mm", "1.23 mm", "0.50 mm"};
-        QTest::newRow("200 per mm, negative and small")
-            << 200u << 1u << "moveTo" << 1 << QStringList{"-2", "0.01", "1.23"} << QList<double>{-400, 2, 246}
-            << QStringList{"-2.00 mm", "0.01 mm", "1.23 mm"};
-        QTest::newRow("3 steps per unit") << 3u << 1u << "moveTo" << 1 << QStringList{"0.5", "1.23", "-2"}
-                                          << QList<double>{1.5, 3.69140625, -6}
-                                          << QStringList{"0.50 mm", "1.23 mm", "-2.00 mm"};
-        QTest::newRow("1000 per degree") << 1000u << 1u << "moveTo" << 1 << QStringList{"0.01", "1.23", "-0.5"}
-                                         << QList<double>{10, 1230, -500}
-                                         << QStringList{"0.01 mm", "1.23 mm", "-0.50 mm"};
-        QTest::newRow("Shift on 1 mm five times") << 100u << 1u << "shiftOn" << 5 << QStringList{"1", "1", "1"}
-                                                  << QList<double>{500, 500, 500}
-                                                  << QStringList{"5.00 mm", "5.00 mm", "5.00 mm"};
-        QTest::newRow("2 units per step, the nearest count")
-            << 1u << 2u << "moveTo" << 1 << QStringList{"5", "0.5", "3.4"} << QList<double>{2.5, 0.25, 2}
-            << QStringList{"5.00 mm", "0.50 mm", "4.00 mm"};
+        QTest::addColumn<QString>("typed");  // X Y Z
+        QTest::addColumn<QString>("landed"); // full steps (counts for Z)
+        QTest::addColumn<QString>("labels"); // in mm
+        QTest::newRow("100 steps per mm") << 100u << 1u << "moveTo" << "2.5 1.23 0.5" << "250 123 50" << "2.50 1.23 0.50";
+        QTest::newRow("3 steps per unit") << 3u << 1u << "moveTo" << "0.5 1.23 -2" << "1.5 3.69140625 -6"
+                                          << "0.50 1.23 -2.00";
+        QTest::newRow("Shift on") << 100u << 1u << "shiftOn" << "1.23 -0.01 2.5" << "123 -1 250" << "1.23 -0.01 2.50";
+        QTest::newRow("2 units per step, the nearest count") << 1u << 2u << "moveTo" << "5 0.5 3.4" << "2.5 0.25 2"
+                                                             << "5.00 0.50 4.00";
     }
     void typedUnitTargetsLandExactly()
     {
         QFETCH(uint, coeff1);
         QFETCH(uint, coeff2);
         QFETCH(QString, button);
-        QFETCH(int, presses);
-        QFETCH(QStringList, typed);
-        QFETCH(QList<double>, landed);
-        QFETCH(QStringList, labels);
+        QFETCH(QString, typed);
+        QFETCH(QString, landed);
+        QFETCH(QString, labels);
         Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc");
         trovsim_clock_manual(1);
         Multiaxis& w = *rig.window;
         w.receiveUnits(true, QStringLiteral("mm"), coeff1, coeff2, 2);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (int s = 0; s < 3; ++s) {
-            StepSpinBox* box = button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s];
-            box->setFocus();
-            box->selectAll();
-            QTest::keyClick(box, Qt::Key_Delete);
-            QTest::keyClicks(box, typed[s]);
-        }
-        for (int p = 0; p < presses; ++p) {
-            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
-            trovsim_advance_ms(60000);
-        }
+        for (int s = 0; s < 3; ++s)
+            typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed.split(' ')[s]);
+        QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
+        trovsim_advance_ms(60000);
         for (int a = 0; a < 3; ++a) {
             double steps = 0;
             trovsim_physical_position(axisNames[a], &steps);
-            QCOMPARE(steps, landed[a]);
+            QCOMPARE(steps, landed.split(' ')[a].toDouble());
             status_t state{};
             QCOMPARE(w.devices[a]->get_status(w.deviceHandle[a].load(), &state), 0);
             w.UpdateVars(a, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, true, 2);
         }
         w.UpdateState();
         for (int s = 0; s < 3; ++s)
-            QCOMPARE(w.curPos[s]->text(), labels[s]);
+            QCOMPARE(w.curPos[s]->text(), labels.split(' ')[s] + " mm");
     }
 
     void targets_data()
@@ -516,13 +497,8 @@ private slots:
         w.receiveUnits(units, QStringLiteral("mm"), 1, 1, 2);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (int s = 0; s < typed.size(); ++s) {
-            StepSpinBox* box = button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s];
-            box->setFocus();
-            box->selectAll();
-            QTest::keyClick(box, Qt::Key_Delete);
-            QTest::keyClicks(box, typed[s]);
-        }
+        for (int s = 0; s < typed.size(); ++s)
+            typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed[s]);
         if (command.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, "Motor Y, Move to: \"-\" is not a target; nothing was sent.");
         QStringList sent;
@@ -545,21 +521,19 @@ private slots:
     // command, jog or plot click reaches it, and the first skip of each spell is logged once.
     void outOfUseAxisIsLeftAlone_data()
     {
-        QTest::addColumn<QString>("controllers");
-        QTest::addColumn<QString>("away"); // "boot", "unplug" or "" (already in its bootloader)
-        const QString plain = "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc";
-        QTest::newRow("opened in its bootloader") << "axis1:10001:stepper;axis2:10002:stepper:boot;axis3:10003:dc" << "";
-        QTest::newRow("switched to its bootloader") << plain << "boot";
-        QTest::newRow("unplugged") << plain << "unplug";
+        QTest::addColumn<QString>("away");
+        QTest::newRow("opened in its bootloader") << "";
+        QTest::newRow("switched to its bootloader") << "boot";
+        QTest::newRow("unplugged") << "unplug";
     }
     void outOfUseAxisIsLeftAlone()
     {
-        QFETCH(QString, controllers);
         QFETCH(QString, away);
         const bool connected = away != "unplug";
         MessageLog log;
         messageLog = &log;
-        Rig rig(3, qPrintable(controllers));
+        Rig rig(3, away.isEmpty() ? "axis1:10001:stepper;axis2:10002:stepper:boot;axis3:10003:dc"
+                                  : "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc");
         trovsim_clock_manual(1);
         Multiaxis& w = *rig.window;
         w.show();
@@ -576,30 +550,24 @@ private slots:
             for (QWidget* control : std::initializer_list<QWidget*>{w.spinBox_moveTo[1], w.spinBox_shiftOn[1],
                                                                     w.pushButton_joyDec[1], w.pushButton_joyInc[1]})
                 QCOMPARE(control->isEnabled(), working);
-            // Its firmware can be updated from its settings.
+            // Its firmware is updated from its settings.
             QCOMPARE(w.findChild<QPushButton*>("pushButton_settings_2")->isEnabled(), working || connected);
         };
-        const QString reason = connected ? "in its bootloader" : "lost";
         for (int spell = 0; spell < 2; ++spell) {
             showY(false, connected ? " (bootloader v1.2.0)" : " (disconnected)");
-            for (int round = 0; round < 2; ++round) {
-                trovsim_journal_clear();
-                for (const char* name : {"moveTo", "shiftOn", "home", "zero", "STOP", "softStop"})
-                    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("pushButton_") + name), Qt::LeftButton);
-                w.setFocus();
-                key(&w, QEvent::KeyPress, Qt::Key_Up);
-                key(&w, QEvent::KeyRelease, Qt::Key_Up);
-                w.OnPickerXYPointSelected(QPointF(1, 1));
-                const QStringList sent = commands();
-                QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
-                QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
-                QCOMPARE(sent.filter("@axis3").size(), 6);
-            }
-            // Said once a spell away.
-            QStringList lines;
-            for (LogItem item; log.takeItem(&item);)
-                lines << item.message;
-            QCOMPARE(lines.filter("Motor Y skipped: the controller is " + reason).size(), 1);
+            trovsim_journal_clear();
+            for (const char* name : {"moveTo", "shiftOn", "home", "zero", "STOP", "softStop"})
+                QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("pushButton_") + name), Qt::LeftButton);
+            w.setFocus();
+            key(&w, QEvent::KeyPress, Qt::Key_Up);
+            key(&w, QEvent::KeyRelease, Qt::Key_Up);
+            w.OnPickerXYPointSelected(QPointF(1, 1));
+            const QStringList sent = commands();
+            QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
+            QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
+            QCOMPARE(sent.filter("@axis3").size(), 6);
+            QCOMPARE(takeLogMessages(log).filter(connected ? "Motor Y skipped: the controller is in its bootloader"
+                                            : "Motor Y skipped: the controller is lost").size(), 1);
             showY(true, QString());
         }
         messageLog = nullptr;
@@ -623,10 +591,9 @@ private slots:
         QVERIFY(!w.isShutDown());
     }
 
-    // A script call the library holds past the shut-down's wait: the window goes without closing
-    // a controller under it (the call holds its gateway). Released after the window is gone, the
-    // call comes back to the handles and gateways it used, the thread ends sending nothing, and
-    // only then are the controllers closed and what the threads read freed.
+    // A script call held past the shut-down's wait: the window goes, closing no controller under
+    // the call; released, the call ends the thread, which sends nothing more, and only then are
+    // the controllers closed.
     void scriptCallHeldPastShutDown()
     {
         Rig rig(2);

@@ -13,12 +13,12 @@
 #include <memory>
 
 #include "common/FileChooser.h"
-#include "log/MessageLog.h"
 #include "widgets/ProgramResources.h"
 #include "scriptdlg/ScriptDlg.h"
 #include "support/FullDisk.h"
 #include "support/PageRender.h"
-#include "support/RecordingPrompter.h"
+#include "support/LogAndBoxes.h"
+#include "tests/settings_model/SettingsTestSupport.h"
 
 namespace {
 
@@ -68,35 +68,16 @@ class TestScriptDlg : public QObject
 {
     Q_OBJECT
 
-    RecordingPrompter prompter;
-    MessageLog log;
-
-    // The messages of the log lines written since the last call.
-    QStringList logged()
-    {
-        QStringList lines;
-        LogItem item;
-        while (log.takeItem(&item))
-            lines << item.message;
-        return lines;
-    }
+    LogAndBoxes logged;
+    RecordingPrompter& prompter = logged.prompter;
+    MessageLog& log = logged.log;
 
 private slots:
-    void initTestCase()
-    {
-        loadProgramResources();
-        MessagePrompter::install(&prompter);
-        messageLog = &log;
-    }
-    void cleanupTestCase()
-    {
-        messageLog = nullptr;
-        MessagePrompter::install(nullptr);
-    }
+    void initTestCase() { loadProgramResources(); }
     void init()
     {
         prompter.texts.clear();
-        logged();
+        takeLogMessages(log);
     }
     void cleanup() { FileChooser::install(nullptr); }
     void startText_data()
@@ -179,14 +160,10 @@ private slots:
         QCOMPARE(dialog.statusMessage(), message.arg(folder.path()));
         QVERIFY(!chooser.lastFolder.isEmpty()); // scriptsPath() while nothing is remembered
         // A failure is told in a box naming the file and the reason, and logged.
-        if (file.isEmpty()) {
-            QCOMPARE(prompter.texts, QStringList());
-            return;
-        }
-        const QString told = QStringLiteral("The script could not be read from %1.\n%2")
-                                 .arg(chooser.answer, message.arg(folder.path()).mid(16));
-        QCOMPARE(prompter.texts, QStringList{told});
-        QCOMPARE(logged(), QStringList{told.simplified()});
+        const QString told =
+            "The script could not be read from " + chooser.answer + ".\n" + message.arg(folder.path()).mid(16);
+        QCOMPARE(prompter.texts, file.isEmpty() ? QStringList() : QStringList{told});
+        QCOMPARE(takeLogMessages(log), file.isEmpty() ? QStringList() : QStringList{told.simplified()});
     }
 
     void saveFailureReports()
@@ -200,13 +177,10 @@ private slots:
         dialog.InitUI();
         dialog.findChild<QPushButton*>("saveBtn")->click();
         QVERIFY2(dialog.statusMessage().startsWith("Saving failed: "), qPrintable(dialog.statusMessage()));
-        QCOMPARE(prompter.texts.size(), 1);
-        QVERIFY(prompter.texts[0].startsWith("The script could not be written to " + chooser.answer + ".\n"));
-        QCOMPARE(logged().size(), 1);
-        // The scratch save of Start keeps to the status bar: the text is still in the editor.
+        QVERIFY(prompter.texts.value(0).startsWith("The script could not be written to " + chooser.answer + ".\n"));
+        QCOMPARE(takeLogMessages(log), QStringList{prompter.texts[0].simplified()});
         QVERIFY(!dialog.saveScratch());
         QVERIFY(dialog.statusMessage().startsWith("Saving failed: "));
-        QCOMPARE(prompter.texts.size(), 1);
         QCOMPARE(readBytes(folder.filePath("plain")), QByteArray("x"));
         chooser.answer = folder.filePath("ok.txt");
         dialog.editor()->setPlainText(QString::fromUtf8("ü"));
@@ -214,43 +188,27 @@ private slots:
         QCOMPARE(readBytes(folder.filePath("ok.txt")), QByteArray("\xc3\xbc"));
     }
 
-    // Closing the window on a full disk: one box names the scratch file and the reason, and one
-    // log line, for each text; the window's end adds none; with room the text is written.
+    // Closing on a full disk tells of each text once, in a box and the log; the window's end
+    // only logs what it could not keep.
     void scratchFailureAtCloseIsToldOncePerText()
     {
         QTemporaryDir folder;
         const QString scratchPath = folder.filePath("scratch.txt");
-        writeBytes(scratchPath, "old");
-        const QString told = QStringLiteral("The script could not be written to %1.\nFile too large").arg(scratchPath);
+        const QString told = "The script could not be written to " + scratchPath + ".\nFile too large";
         auto dialog = std::make_unique<ScriptDlg>(nullptr, nullptr, "axis1", scratchPath, QString());
         dialog->InitUI();
-        dialog->editor()->setPlainText(QString(5000, QLatin1Char('x')));
-        {
-            FullDisk disk(1000);
-            for (int close = 0; close < 2; ++close) {
-                dialog->show();
-                dialog->reject();
-                QVERIFY(dialog->isHidden());
-            }
-            QCOMPARE(prompter.texts, QStringList{told});
-            QCOMPARE(logged(), QStringList{told.simplified()});
-            dialog->editor()->setPlainText(QString(6000, QLatin1Char('y')));
-            QVERIFY(!dialog->saveScratchBeforeClose(dialog.get()));
-            QCOMPARE(prompter.texts.size(), 2);
-            QCOMPARE(readBytes(scratchPath), QByteArray("old"));
-            logged();
+        FullDisk disk(1000);
+        for (const char fill : {'x', 'x', 'y'}) {
+            dialog->editor()->setPlainText(QString(5000, QLatin1Char(fill)));
+            dialog->show();
+            dialog->reject();
         }
-        QVERIFY(dialog->saveScratchBeforeClose(dialog.get()));
-        QCOMPARE(readBytes(scratchPath), QByteArray(6000, 'y'));
-        dialog->editor()->setPlainText(QStringLiteral("last"));
-        {
-            FullDisk disk(2);
-            dialog.reset();
-        }
-        // The window's end logs what it could not keep, without a box.
+        QCOMPARE(prompter.texts, (QStringList{told, told}));
+        QCOMPARE(takeLogMessages(log), (QStringList{told.simplified(), told.simplified()}));
+        dialog->editor()->setPlainText(QString(5000, QLatin1Char('z')));
+        dialog.reset();
         QCOMPARE(prompter.texts.size(), 2);
-        QCOMPARE(logged(), QStringList{told.simplified()});
-        QCOMPARE(readBytes(scratchPath), QByteArray(6000, 'y'));
+        QCOMPARE(takeLogMessages(log), QStringList{told.simplified()});
     }
 
     void marks()

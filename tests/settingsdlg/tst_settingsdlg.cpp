@@ -20,11 +20,14 @@
 #include "settings_model/CyclicSettings.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsPageFactory.h"
+#include "support/PageEdits.h"
 #include "support/PageRender.h"
 #include "support/RandomRecords.h"
 #include "support/DialogCalls.h"
-#include "support/RecordingPrompter.h"
+#include "support/LogAndBoxes.h"
 #include "support/SimulatedAxis.h"
+#include "../settings_model/SettingsTestSupport.h"
 
 namespace {
 
@@ -124,7 +127,9 @@ class TestSettingsDlg : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     const char* axis = stepperAxis;
-    RecordingPrompter prompter;
+    LogAndBoxes logged;
+    RecordingPrompter& prompter = logged.prompter;
+    MessageLog& log = logged.log;
 
     void open(const char* name)
     {
@@ -142,9 +147,12 @@ class TestSettingsDlg : public QObject
     }
 
 private slots:
-    void initTestCase() { MessagePrompter::install(&prompter); }
-    void cleanupTestCase() { MessagePrompter::install(nullptr); }
-    void init() { deviceInitOk = true; }
+    void init()
+    {
+        deviceInitOk = true;
+        prompter.texts.clear();
+        takeLogMessages(log);
+    }
 
     void cleanup() { closeAndRelease(poller, gateway, handle); }
 
@@ -520,6 +528,89 @@ private slots:
         const auto* box = shown->findChild<QDialogButtonBox*>();
         QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply
                                              | QDialogButtonBox::Reset);
+    }
+
+    // Each page's record refused in turn, in the dialog of either window: one box names the
+    // page and why, as the log does (naming the axis in the multi-axis window); the edit stays
+    // on the page, marked, and the next press writes it. Ok closes, and Save to flash saves,
+    // only once everything is applied.
+    void refusedRecordIsNamedAndKept_data()
+    {
+        QTest::addColumn<bool>("multiaxis");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("press");
+        using P = SettingsPage;
+        const P pages[] = {P::Borders, P::MaximumRatings, P::MotorType,    P::StepperMotor, P::Power,
+                           P::Brake,   P::Control,        P::PositionControl, P::HomePosition, P::TtlSync,
+                           P::Uart,    P::Extio,          P::AboutDevice,  P::DcMotor,      P::Pid};
+        for (bool multiaxis : {false, true}) {
+            for (P position : pages)
+                QTest::addRow("%s %s", multiaxis ? "multi-axis" : "single-axis",
+                              qPrintable(SettingsPageFactory::treeText(settingsPageIndex(position))))
+                    << multiaxis << int(position) << "Apply";
+        }
+        QTest::newRow("Ok") << false << int(P::Uart) << "Ok";
+        QTest::newRow("Save to flash") << false << int(P::Uart) << "Save to flash";
+    }
+
+    void refusedRecordIsNamedAndKept()
+    {
+        QFETCH(bool, multiaxis);
+        QFETCH(int, page);
+        QFETCH(QString, press);
+        const auto position = SettingsPage(page);
+        open(position == SettingsPage::DcMotor || position == SettingsPage::Pid ? dcAxis : stepperAxis);
+        auto shown = dialog(multiaxis);
+        shown->show();
+        const int index = editPage(*shown, position);
+        QVERIFY2(index >= 0, "no field of the page changes a record");
+        const char* call = MotorSettings::recordSetName(index);
+        const bool apply = press == "Apply";
+        QCOMPARE(trovsim_force_result(axis, call, apply ? result_error : result_not_implemented, 1), 0);
+        takeLogMessages(log);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            trovsim_journal_clear();
+            if (press == "Save to flash")
+                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+            else
+                click(*shown, apply ? QDialogButtonBox::Apply : QDialogButtonBox::Ok);
+            QVERIFY2(setCalls().contains(QLatin1String(call)), call);
+            QCOMPARE(prompter.texts.size(), 1);
+            QCOMPARE(marked(*shown, position), attempt == 0);
+            QCOMPARE(editedRecord(*shown, position), attempt == 0 ? index : -1);
+            QCOMPARE(shown->isVisible(), attempt == 0 || press != "Ok");
+            QCOMPARE(trovsim_call_count(axis, "command_save_settings"), attempt == 1 && press == "Save to flash");
+        }
+        const QString why = apply ? ": the controller refused the settings (result -1)"
+                                  : ": the controller does not support these settings (result -2)";
+        const QStringList named = prompter.texts[0].split('\n').filter(shown->treeItem(position)->text(0));
+        QVERIFY2(named.size() == 1 && named[0].endsWith(why), qPrintable(prompter.texts[0]));
+        QCOMPARE(prompter.texts[0].contains("Nothing was saved to flash."), press == "Save to flash");
+        const QString axisName = multiaxis ? QString("SN %1: ").arg(shown->controllerSettings->serialNumber) : "";
+        QCOMPARE(takeLogMessages(log), QStringList{axisName + named[0] + "; not applied"});
+    }
+
+    // Refused beside a critical change, which reads everything back: the refused page shows the
+    // operator's value again, the others what the controller holds; Reset drops it.
+    void refusedEditSurvivesTheReloadOfACriticalChange()
+    {
+        open(stepperAxis);
+        auto shown = dialog(true);
+        shown->page(SettingsPage::MotorType)->findChild<QRadioButton*>("dcMotorBtn")->click();
+        QCOMPARE(editPage(*shown, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QCOMPARE(trovsim_force_result(axis, "set_home_settings", result_nodevice, 1), 0);
+        QSignalSpy critical(shown.get(), &SettingsDlg::SgnChangeCritSettings);
+        click(*shown, QDialogButtonBox::Apply);
+        QCOMPARE(critical.count(), 1);
+        QCOMPARE(shown->motorSettings->entype.EngineType, 1u);
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
+        QVERIFY(marked(*shown, SettingsPage::HomePosition) && !marked(*shown, SettingsPage::MotorType));
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY2(prompter.texts[0].contains("Home position: the controller is lost (result -4)"),
+                 qPrintable(prompter.texts[0]));
+        click(*shown, QDialogButtonBox::Reset);
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
+        QVERIFY(!marked(*shown, SettingsPage::HomePosition));
     }
 };
 

@@ -22,7 +22,7 @@
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "support/DialogCalls.h"
-#include "support/RecordingPrompter.h"
+#include "support/LogAndBoxes.h"
 #include "support/SimulatedAxis.h"
 #include "../settings_model/SettingsTestSupport.h"
 
@@ -85,8 +85,9 @@ class TestStageSafety : public QObject
     std::atomic<device_t> handle{-1};
     std::unique_ptr<UpdateThread> poller;
     QTemporaryDir home;
-    MessageLog log;
-    RecordingPrompter prompter;
+    LogAndBoxes shared;
+    MessageLog& log = shared.log;
+    RecordingPrompter& prompter = shared.prompter;
 
     std::unique_ptr<SettingsDlg> dialog(bool multiaxis = false)
     {
@@ -101,8 +102,6 @@ private slots:
     {
         QVERIFY(home.isValid());
         qputenv("HOME", QFile::encodeName(home.path()));
-        messageLog = &log;
-        MessagePrompter::install(&prompter);
     }
 
     void init()
@@ -121,12 +120,6 @@ private slots:
     {
         closeAndRelease(poller, gateway, handle);
         QFile::remove(settingsIniPath());
-    }
-
-    void cleanupTestCase()
-    {
-        MessagePrompter::install(nullptr);
-        messageLog = nullptr;
     }
 
     // No Apply writes a stage record that the operator did not change, nor any to a positioner

@@ -1,12 +1,8 @@
 #ifndef CUTTEXTS_H
 #define CUTTEXTS_H
 
-// Texts that do not fit their widgets: the labels, check boxes and radio buttons of every page
-// of a shown settings dialog, and the names of its page tree.
-
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStringList>
@@ -14,25 +10,22 @@
 
 #include "settingsdlg/SettingsDlg.h"
 
-// A visible widget narrower than its text goes into cut.
-inline void noteIfCut(QWidget* widget, const QString& text, QStringList* cut)
-{
-    if (widget->isVisible() && !text.isEmpty() && widget->sizeHint().width() > widget->width())
-        cut->append(QStringLiteral("%1 \"%2\" (%3 of %4)")
-                        .arg(widget->objectName(), text)
-                        .arg(widget->width())
-                        .arg(widget->sizeHint().width()));
-}
-
-// Walks the usable pages of the shown dialog at its size: each page is rendered whole into the
-// home folder as <kind>_page_<position>.png, and its cut texts are named.
-inline QStringList cutTextsOfEveryPage(SettingsDlg& dialog, const QString& kind)
+// The texts of the shown dialog, at its size, that do not fit their widgets: the names of its
+// page tree, and the labels, check boxes and radio buttons of each usable page.
+inline QStringList cutTextsOfEveryPage(SettingsDlg& dialog)
 {
     const auto settle = [] {
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
     };
     QStringList cut;
+    const auto note = [&](const QString& where, QWidget* widget, const QString& text) {
+        if (widget->isVisible() && !text.isEmpty() && widget->sizeHint().width() > widget->width())
+            cut << QStringLiteral("%1: %2 \"%3\" (%4 of %5)")
+                       .arg(where, widget->objectName(), text)
+                       .arg(widget->width())
+                       .arg(widget->sizeHint().width());
+    };
     auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("treeWgt"));
     tree->expandAll();
     settle();
@@ -46,18 +39,14 @@ inline QStringList cutTextsOfEveryPage(SettingsDlg& dialog, const QString& kind)
         tree->setCurrentItem(item);
         settle();
         QWidget* page = dialog.pages.at(position);
-        page->grab().save(QDir::home().filePath(QStringLiteral("%1_page_%2.png").arg(kind).arg(position)));
-        QStringList onPage;
         for (QLabel* label : page->findChildren<QLabel*>()) {
             if (!label->wordWrap() && !label->hasScaledContents())
-                noteIfCut(label, label->text(), &onPage);
+                note(item->text(0), label, label->text());
         }
         for (QAbstractButton* button : page->findChildren<QAbstractButton*>()) {
             if (qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button))
-                noteIfCut(button, button->text(), &onPage);
+                note(item->text(0), button, button->text());
         }
-        for (const QString& text : onPage)
-            cut << item->text(0) + QStringLiteral(": ") + text;
     }
     return cut;
 }

@@ -1,22 +1,18 @@
 #ifndef PAGEEDITS_H
 #define PAGEEDITS_H
 
-// Edits of a settings dialog's controller pages as an operator makes them, and what the dialog
-// then shows of them.
-
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QTreeWidget>
 
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 
-// One operator's change to the widget: a step, a toggle, the next entry, a letter more.
+// One change to the widget: a step, a click, the next entry, a letter more.
 inline void nudge(QWidget* widget)
 {
     if (auto* box = qobject_cast<QAbstractSpinBox*>(widget)) {
@@ -25,51 +21,43 @@ inline void nudge(QWidget* widget)
         if (box->text() == before)
             box->stepBy(-1);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        if (combo->count() > 1)
-            combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
-    } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
-        if (!radio->isChecked())
-            radio->click();
+        combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->click();
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        if (group->isCheckable())
-            group->setChecked(!group->isChecked());
+        group->setChecked(!group->isChecked());
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         if (!edit->isReadOnly())
             edit->setText(edit->text() + QStringLiteral("x"));
     }
 }
 
-// Changes fields of the page until a record it shows differs from the dialog's container: that
-// record's index, or -1.
-inline int editPage(SettingsDlg& dialog, SettingsPage position)
+// The index of a record the page shows but the dialog's container does not hold, or -1.
+inline int editedRecord(SettingsDlg& dialog, SettingsPage position)
 {
-    auto* page = qobject_cast<ControllerPageWgt*>(dialog.page(position));
-    if (!page)
-        return -1;
-    for (QWidget* widget : page->fieldBinder().widgets()) {
-        if (!widget->isEnabled())
-            continue;
-        nudge(widget);
-        MotorSettings shown(*dialog.motorSettings);
-        page->FromUiToClass(&shown);
-        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-            if (!shown.sameRecord(*dialog.motorSettings, index))
-                return index;
-        }
+    MotorSettings shown(*dialog.motorSettings);
+    qobject_cast<ControllerPageWgt*>(dialog.page(position))->FromUiToClass(&shown);
+    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+        if (!shown.sameRecord(*dialog.motorSettings, index))
+            return index;
     }
     return -1;
 }
 
-// The page still shows a value of record index that the container does not hold.
-inline bool holdsEdit(SettingsDlg& dialog, SettingsPage position, int index)
+// Changes the page's fields one by one until one of its records differs: that record's index.
+inline int editPage(SettingsDlg& dialog, SettingsPage position)
 {
-    MotorSettings shown(*dialog.motorSettings);
-    qobject_cast<ControllerPageWgt*>(dialog.page(position))->FromUiToClass(&shown);
-    return !shown.sameRecord(*dialog.motorSettings, index);
+    auto* page = qobject_cast<ControllerPageWgt*>(dialog.page(position));
+    for (QWidget* widget : page->fieldBinder().widgets()) {
+        if (widget->isEnabled())
+            nudge(widget);
+        if (editedRecord(dialog, position) >= 0)
+            return editedRecord(dialog, position);
+    }
+    return -1;
 }
 
+// Red in the page tree, with a tip that says why.
 inline bool marked(SettingsDlg& dialog, SettingsPage position)
 {
     const QTreeWidgetItem* item = dialog.treeItem(position);
