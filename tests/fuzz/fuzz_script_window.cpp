@@ -2,9 +2,9 @@
 // the user loads: the window stays within the screen, and the editor holds either the whole file
 // or what it held before.
 #include "tests/fuzz/FuzzInput.h"
+#include "tests/support/RecordingPrompter.h"
 #include "common/FileChooser.h"
 #include "common/IniSettings.h"
-#include "common/MessagePrompter.h"
 #include "scriptdlg/ScriptDlg.h"
 
 #include <QApplication>
@@ -32,19 +32,6 @@ public:
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return path; }
 };
 
-// Answers every box at once and counts them: a refused file is told in one.
-class CountingPrompter : public MessagePrompter
-{
-public:
-    int boxes = 0;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString&,
-                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        ++boxes;
-        return QMessageBox::Ok;
-    }
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -58,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     static FuzzChooser chooser;
-    static CountingPrompter prompter;
+    // A refused file is told in one box.
+    static RecordingPrompter prompter;
     static ScriptDlg* dialog = [] {
         chooser.path = dir.filePath(QStringLiteral("input.txt"));
         FileChooser::install(&chooser);
@@ -75,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(dialog->width() <= screen.width() && dialog->height() <= screen.height());
 
     dialog->editor()->setPlainText(QStringLiteral("before"));
-    prompter.boxes = 0;
+    prompter.texts.clear();
     dialog->findChild<QPushButton*>(QStringLiteral("loadBtn"))->click();
     QTextCodec::ConverterState state;
     const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(reinterpret_cast<const char*>(data),
@@ -84,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QTextDocument expected;
     expected.setPlainText(valid ? text : QStringLiteral("before"));
     check(dialog->editor()->toPlainText() == expected.toPlainText());
-    check(prompter.boxes == (valid ? 0 : 1));
+    check(prompter.texts.size() == (valid ? 0 : 1));
     dialog->hide();
     return 0;
 }
