@@ -251,6 +251,11 @@ result_t DeviceInterface::has_firmware(const char* name, uint8_t* ret)
     return locked("has_firmware", OnValueError::Error, [&] { return ::has_firmware(name, ret); });
 }
 
+QString DeviceInterface::failureText(const char* name, result_t result)
+{
+    return QStringLiteral("Function %1() failed, result = %2").arg(QLatin1String(name)).arg(result);
+}
+
 int DeviceInterface::getMode(device_t id)
 {
     if (id == -1)

@@ -3,6 +3,7 @@
 
 #include <QMutex>
 #include <QObject>
+#include <QString>
 
 #include <atomic>
 #include <cstdint>
@@ -126,6 +127,10 @@ public:
     result_t lastResult() const { return lastResultValue.load(); }
     // Handle returned by the latest open_device through this gateway.
     device_t handle() const { return openedHandle.load(); }
+
+    // How a failed call of errorSignal or warningSignal is told in the log:
+    // "Function command_move() failed, result = -1".
+    static QString failureText(const char* name, result_t result);
 
 signals:
     void errorSignal(const char* name, result_t result);

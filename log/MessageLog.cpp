@@ -178,6 +178,12 @@ void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const Q
                               nullptr);
 }
 
+void MessageLog::insertProgramLine(const QString& message, int level)
+{
+    if (messageLog)
+        messageLog->InsertLine(QDateTime::currentDateTime(), message, QStringLiteral("Tolmo"), level);
+}
+
 void MessageLog::update()
 {
     bool wake = false;

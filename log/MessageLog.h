@@ -46,6 +46,9 @@ public:
     // A line of the controller library, from whatever thread the library calls back on; it goes
     // to the live program log, if there is one.
     static void insertLibraryLine(const QDateTime& datetime, int level, const QString& message);
+    // A line of the program's own ("Tolmo"), stamped now, into the program log if there is one;
+    // from any thread.
+    static void insertProgramLine(const QString& message, int level);
 
 public slots:
     // Writes what is waiting for the file; the flush timer calls it every 5 s.

@@ -686,15 +686,13 @@ void MainWindow::CommandErrorLog(const char* message, result_t result)
     if (!lastFailedCall)
         lastFailedCall = message;
     if (initialized)
-        Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
-            programSource, 1);
+        Log(DeviceInterface::failureText(message, result), programSource, 1);
 }
 
 void MainWindow::CommandWarningLog(const char* message, result_t result)
 {
     if (initialized)
-        Log(QStringLiteral("Function %1() failed, result = %2").arg(QString::fromLatin1(message)).arg(result),
-            programSource, 2);
+        Log(DeviceInterface::failureText(message, result), programSource, 2);
 }
 
 void MainWindow::ScriptExceptionLog(QString message)

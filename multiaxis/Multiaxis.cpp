@@ -51,12 +51,7 @@ const SettingsPage stagePages[] = {SettingsPage::PositionerName, SettingsPage::S
 // from any thread, and no queue of signals builds up behind a script that fails in a loop.
 void logCallFailure(const QString& axis, const char* call, result_t result, int level)
 {
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(),
-                               QStringLiteral("%1: Function %2() failed, result = %3")
-                                   .arg(axis, QLatin1String(call))
-                                   .arg(result),
-                               QStringLiteral("Tolmo"), level);
+    MessageLog::insertProgramLine(axis + QStringLiteral(": ") + DeviceInterface::failureText(call, result), level);
 }
 
 template <typename W>
@@ -402,7 +397,7 @@ void Multiaxis::shutDown()
 void Multiaxis::logLine(const QString& text) const
 {
     if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), 2);
+        MessageLog::insertProgramLine(text, 2);
     else
         qWarning("%s", qPrintable(text));
 }

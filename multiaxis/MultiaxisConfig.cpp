@@ -1,6 +1,5 @@
 #include "multiaxis/MultiaxisConfig.h"
 
-#include <QDateTime>
 #include <QGroupBox>
 #include <QLayout>
 
@@ -73,10 +72,7 @@ void MultiaxisConfig::commitOrReport(IniSaver& file)
     QString reason;
     if (file.commit(&reason))
         return;
-    SettingsWriteReport::fileFailed(&window, file.path(), reason, [](const QString& line) {
-        if (messageLog)
-            messageLog->InsertLine(QDateTime::currentDateTime(), line, QStringLiteral("Tolmo"), 1);
-    });
+    SettingsWriteReport::fileFailed(&window, file.path(), reason, [](const QString& line) { MessageLog::insertProgramLine(line, 1); });
 }
 
 void MultiaxisConfig::applyUnits(bool enabled, const QString& unitText, uint coeff1, uint coeff2, uint precision)

@@ -1,6 +1,5 @@
 #include "scriptdlg/ScriptDlg.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -273,8 +272,7 @@ void ScriptDlg::tellFailure(QWidget* parent, const QString& text, const QString&
 {
     // The log line is the box's text on one line.
     const QString told = text.arg(path, reason);
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), told.simplified(), QStringLiteral("Tolmo"), 1);
+    MessageLog::insertProgramLine(told.simplified(), 1);
     if (parent)
         MessagePrompter::current()->prompt(parent, QMessageBox::Critical, tr("Error"), told, QMessageBox::Ok,
                                            QMessageBox::Ok);

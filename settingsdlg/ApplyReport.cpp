@@ -1,19 +1,7 @@
 #include "settingsdlg/ApplyReport.h"
 
-#include <QDateTime>
-
 #include "common/MessagePrompter.h"
 #include "log/MessageLog.h"
-
-namespace {
-
-void logLine(const QString& text, int level)
-{
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), level);
-}
-
-} // namespace
 
 QString ApplyReport::refusal(result_t result)
 {
@@ -51,14 +39,14 @@ void ApplyReport::tell(QWidget* parent, const QString& logPrefix, const QString&
 {
     // Warnings first: a window that shows only the latest line then shows the refusal.
     for (const QString& what : correctedPages)
-        logLine(logPrefix
+        MessageLog::insertProgramLine(logPrefix
                     + tr("%1: the controller corrected values it does not accept (result -3); the page shows what it "
                          "holds")
                           .arg(what),
                 2);
     const QStringList refused = lines();
     for (const QString& line : refused)
-        logLine(logPrefix + tr("%1; not applied").arg(line), 1);
+        MessageLog::insertProgramLine(logPrefix + tr("%1; not applied").arg(line), 1);
     if (refused.isEmpty())
         return;
     MessagePrompter::current()->prompt(parent, QMessageBox::Warning, tr("Settings not applied"),

@@ -109,12 +109,6 @@ QString fileNamePart(const QString& text)
     return kept;
 }
 
-void logLine(const QString& text, int level)
-{
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Tolmo"), level);
-}
-
 bool invokeIntGetter(QObject* object, const char* name, int* value)
 {
     return object && QMetaObject::invokeMethod(object, name, Qt::DirectConnection, Q_RETURN_ARG(int, *value));
@@ -628,7 +622,7 @@ void SettingsDlg::saveSearchOptions()
     QString reason;
     auto* slider = qobject_cast<PageSliderSetupWgt*>(page(P::ProgramConfiguration));
     if (slider && !slider->saveSearchOptions(&reason))
-        SettingsWriteReport::fileFailed(this, settingsIniPath(), reason, [](const QString& line) { logLine(line, 1); });
+        SettingsWriteReport::fileFailed(this, settingsIniPath(), reason, [](const QString& line) { MessageLog::insertProgramLine(line, 1); });
 }
 
 void SettingsDlg::giveEngineType(unsigned int engineType)
@@ -892,7 +886,7 @@ void SettingsDlg::saveWindowParams()
     FromUiToSettings(&file.settings());
     QString reason;
     if (!file.commit(&reason))
-        SettingsWriteReport::fileFailed(this, file.path(), reason, [](const QString& line) { logLine(line, 1); });
+        SettingsWriteReport::fileFailed(this, file.path(), reason, [](const QString& line) { MessageLog::insertProgramLine(line, 1); });
 }
 
 void SettingsDlg::accept()
