@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDebug>
 
+#include <algorithm>
 #include <cstring>
 
 
@@ -16,6 +17,7 @@ int modeOf(uint64_t state) { return int(state & modeMask); }
 uint64_t generationOf(uint64_t state) { return state >> 8; }
 
 thread_local const std::atomic<bool>* callBar = nullptr;
+thread_local DeviceInterface::LockWait* lockScope = nullptr;
 
 bool callsBarred() { return callBar && callBar->load(); }
 
@@ -34,10 +36,33 @@ void DeviceInterface::setThreadCallBar(const std::atomic<bool>* bar)
     callBar = bar;
 }
 
+DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline) : deadline(deadline), outer(lockScope)
+{
+    lockScope = this;
+}
+
+DeviceInterface::LockWait::~LockWait()
+{
+    lockScope = outer;
+}
+
 bool DeviceInterface::lock()
 {
-    for (int attempt = 0; attempt < lockAttempts && !callsBarred(); ++attempt) {
-        if (mutex.tryLock(lockAttemptMs)) {
+    LockWait* const scope = lockScope;
+    if (scope && scope->refusedLock)
+        return false;
+    for (int attempt = 0; !callsBarred(); ++attempt) {
+        int slice = lockAttemptMs;
+        if (!scope) {
+            if (attempt >= lockAttempts)
+                break;
+        } else if (!scope->deadline.isForever()) {
+            slice = int(std::min<qint64>(slice, scope->deadline.remainingTime()));
+            // An expired deadline still takes a free lock.
+            if (slice <= 0 && attempt > 0)
+                break;
+        }
+        if (mutex.tryLock(std::max(slice, 0))) {
             // Read under the lock: a bar set before this call got the lock stops it here.
             if (!callsBarred())
                 return true;
@@ -47,6 +72,8 @@ bool DeviceInterface::lock()
         if (attempt == 0)
             qDebug("DeviceInterface::lock() Mutex is already locked!");
     }
+    if (scope && !callsBarred())
+        scope->refusedLock = true;
     return false;
 }
 

@@ -1,6 +1,7 @@
 #ifndef DEVICEINTERFACE_H
 #define DEVICEINTERFACE_H
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -118,6 +119,28 @@ public:
     // goes through. The flag is read once the gateway's lock is held, so a call that is still
     // waiting for the lock when the flag is set never reaches the controller. Null lifts it.
     static void setThreadCallBar(const std::atomic<bool>* bar);
+
+    // While one lives, the lock waits of the calling thread's calls through any gateway end at
+    // its deadline, all of them together (Forever: as long as it takes; a call bar still ends
+    // it). Once a call found no lock in time, the later ones of the scope are refused at once,
+    // so that a command made of several calls never goes out in part. Scopes nest. Without one,
+    // each call waits about a second.
+    class LockWait
+    {
+    public:
+        explicit LockWait(QDeadlineTimer deadline);
+        ~LockWait();
+        LockWait(const LockWait&) = delete;
+        LockWait& operator=(const LockWait&) = delete;
+        // A call of this scope got no lock in time: result_error, no signal, no library call.
+        bool refused() const { return refusedLock; }
+
+    private:
+        friend class DeviceInterface;
+        const QDeadlineTimer deadline;
+        LockWait* const outer;
+        bool refusedLock = false;
+    };
 
     // 0 no device (or not readable now), 1 bootloader, 2 firmware. Cached per gateway until
     // the next open or close; once cached it takes no lock and calls nothing.

@@ -44,6 +44,19 @@ SoftStopAction softStopActionNow(DeviceInterface& gateway, device_t id)
     return softStopAction(read, state);
 }
 
+result_t softStopNow(DeviceInterface& gateway, device_t id, SoftStopAction again)
+{
+    SoftStopAction action = softStopActionNow(gateway, id);
+    if (action == SoftStopAction::Stop)
+        action = again;
+    switch (action) {
+    case SoftStopAction::PowerOff: return gateway.command_power_off(id);
+    case SoftStopAction::Stop: return gateway.command_stop(id);
+    case SoftStopAction::SoftStop: break;
+    }
+    return gateway.command_sstp(id);
+}
+
 Borders zeroedBorders(Borders borders, int32_t position, int32_t sliderMin, int32_t sliderMax, const QString& side)
 {
     const int64_t left = borders.left;

@@ -28,6 +28,9 @@ enum class SoftStopAction { SoftStop, Stop, PowerOff };
 SoftStopAction softStopAction(result_t statusResult, const status_t& status);
 // The same on a status read now through the gateway.
 SoftStopAction softStopActionNow(DeviceInterface& gateway, device_t id);
+// Sends what softStopActionNow decides; a running soft stop gets `again` (the multi-axis window
+// stops hard, the single-axis window soft-stops again).
+result_t softStopNow(DeviceInterface& gateway, device_t id, SoftStopAction again);
 
 struct Borders
 {

@@ -26,6 +26,7 @@
 #include "device/PollingSilencer.h"
 #include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
+#include "device/StopCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "device/LatestSample.h"
@@ -73,6 +74,7 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     connectButtons();
     InitUI();
 
+    stopCourier = new StopCourier(gateway, &deviceHandle, name);
     motion = std::make_unique<MotionCommands>(*this, *status, gateway, closing);
     updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
     connect(updateThread, &UpdateThread::sampleRead, this, &MainWindow::UpdateVarsRead);
@@ -265,10 +267,13 @@ MainWindow::~MainWindow()
     bool firmwareJoined = true;
     if (settingsDlg && settingsDlg->firmwareThread)
         firmwareJoined = joinThread(settingsDlg->firmwareThread, shutdownJoinMs, QStringLiteral("firmware update"));
+    // A stop still waiting for the gateway gets it now that polling has let go.
+    const bool stopsJoined =
+        stopCourier->finish(shutdownJoinMs) || joinThread(stopCourier, shutdownJoinMs, QStringLiteral("stop"));
 
     // A thread left running may be inside a library call on the controller, holding the
     // gateway: the controller stays open for it, and what it reads stays too, until it ends.
-    const bool allJoined = scriptJoined && pollingJoined && firmwareJoined;
+    const bool allJoined = scriptJoined && pollingJoined && firmwareJoined && stopsJoined;
     if (allJoined) {
         if (updateThread) {
             updateThread->closeDevice();
@@ -287,20 +292,23 @@ MainWindow::~MainWindow()
         delete settingsDlg;
         delete scriptWiring;
         delete updateThread;
+        delete stopCourier;
     } else {
         QList<QThread*> running;
         for (QThread* thread : {static_cast<QThread*>(scriptThreadObject), static_cast<QThread*>(updateThread),
-                                settingsDlg ? static_cast<QThread*>(settingsDlg->firmwareThread) : nullptr}) {
+                                settingsDlg ? static_cast<QThread*>(settingsDlg->firmwareThread) : nullptr,
+                                static_cast<QThread*>(stopCourier)}) {
             if (thread && thread->isRunning())
                 running << thread;
         }
         LeftRunning::keep(running, [handle = handleStore.release(), settings = settingsDlg, script = scriptWiring,
-                                    polling = updateThread] {
+                                    polling = updateThread, courier = stopCourier] {
             if (polling)
                 polling->closeDevice();
             delete script;
             delete settings;
             delete polling;
+            delete courier;
             delete handle;
         });
     }
@@ -322,7 +330,14 @@ bool MainWindow::joinThread(QThread* thread, int ms, const QString& name)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The title bar's close stops the script but leaves the axis as it is.
+    // The title bar's close (or the window manager's) leaves as Exit does: a controller left
+    // moving runs on where nobody can stop it from the program.
+    if (event->spontaneous() && !closing) {
+        event->ignore();
+        // Not from inside this close: the exit's own close would find it still under way.
+        QTimer::singleShot(0, this, &MainWindow::OnExitBtnPressed);
+        return;
+    }
     if (scriptWiring)
         scriptWiring->stopScript();
     closing = true;

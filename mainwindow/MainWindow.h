@@ -27,6 +27,7 @@ class ScriptControl;
 class ScriptDlg;
 class ScriptThread;
 class SettingsDlg;
+class StopCourier;
 class UpdateThread;
 namespace Ui { class MainWindowClass; }
 
@@ -75,6 +76,7 @@ public:
     ScriptDlg* scriptDialog() const { return scriptDlg; }
     ScriptThread* scriptEngineThread() const { return scriptThreadObject; }
     UpdateThread* pollingThread() const { return updateThread; }
+    StopCourier* stopSender() const { return stopCourier; }
     InfoBox* homingWaitBox() { return &homingBox; }
     InfoBox* stoppingWaitBox() const { return stoppingBox; }
     StepSpinBox* moveToSpinBox() { return &moveToBox; }
@@ -190,6 +192,8 @@ private:
     QWidget* stagePage(int index) const;
 
     UpdateThread* updateThread = nullptr;
+    // Takes Stop and Soft stop to the controller however long its gateway is held.
+    StopCourier* stopCourier = nullptr;
     // The script's engine thread, owned by its wiring.
     ScriptThread* scriptThreadObject = nullptr;
     ScriptControl* scriptWiring = nullptr;

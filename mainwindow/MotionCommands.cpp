@@ -146,20 +146,25 @@ void MotionCommands::OnGoHomeBtnPressed()
     sendButtonCommand([this](device_t id) { return gateway->command_home(id); });
 }
 
-void MotionCommands::OnStopBtnPressed()
+void MotionCommands::sendStop(const QString& what, const StopCourier::Command& command)
 {
     // The script first, so that no command of it follows the stop.
     window.stopScript();
-    sendButtonCommand([this](device_t id) { return gateway->command_stop(id); });
+    if (closing)
+        return;
+    switchCyclicOff();
+    window.stopSender()->send(what, command);
+}
+
+void MotionCommands::OnStopBtnPressed()
+{
+    sendStop(tr("Stop"), [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
 }
 
 void MotionCommands::OnSstpBtnPressed()
 {
-    window.stopScript();
-    sendButtonCommand([this](device_t id) {
-        if (MotionRules::softStopActionNow(*gateway, id) == MotionRules::SoftStopAction::PowerOff)
-            return gateway->command_power_off(id);
-        return gateway->command_sstp(id);
+    sendStop(tr("Soft stop"), [](DeviceInterface& device, device_t id) {
+        return MotionRules::softStopNow(device, id, MotionRules::SoftStopAction::SoftStop);
     });
 }
 

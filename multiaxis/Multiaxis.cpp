@@ -22,6 +22,7 @@
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/LeftRunning.h"
+#include "device/StopCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/InfoBox.h"
@@ -121,6 +122,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         const QString axis = QStringLiteral("SN %1").arg(dialog->controllerSettings->serialNumber);
+        stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 1); }, Qt::DirectConnection);
@@ -316,6 +318,14 @@ void Multiaxis::receiveSerials(QStringList serials)
 
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
+    // The title bar's close (or the window manager's) leaves as Exit does: a controller left
+    // moving runs on where nobody can stop it from the program.
+    if (event->spontaneous() && !shutDownDone) {
+        event->ignore();
+        // Not from inside this close: the exit's own close would find it still under way.
+        QTimer::singleShot(0, this, &Multiaxis::OnExitBtnPressed);
+        return;
+    }
     config->saveUnitSettings();
     config->saveLastGroup();
     event->accept();
@@ -340,6 +350,11 @@ void Multiaxis::shutDown()
     QList<bool> ended;
     for (UpdateThread* thread : updateThreads)
         ended.append(thread->wait(threadJoinMs));
+    // Stops still waiting for a gateway get it now that polling has let go.
+    for (int i = 0; i < stopCouriers.size(); ++i) {
+        if (!stopCouriers[i]->finish(threadJoinMs))
+            ended[i] = false;
+    }
     // An upload waiting for a lost controller ends only once its polling thread has stopped.
     for (int i = 0; i < settingsDlgs.size(); ++i) {
         FirmwareUpdateThread* upload = settingsDlgs[i]->firmwareThread;
@@ -361,6 +376,7 @@ void Multiaxis::shutDown()
     if (allEnded) {
         qDeleteAll(settingsDlgs);
         qDeleteAll(updateThreads);
+        qDeleteAll(stopCouriers);
     } else {
         QList<QThread*> running;
         if (scriptWiring)
@@ -369,13 +385,14 @@ void Multiaxis::shutDown()
             if (!ended[i])
                 logLine(tr("Axis %1: its threads did not end; they are left running.").arg(i + 1));
             const QThread* upload = settingsDlgs[i]->firmwareThread;
-            for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload)}) {
+            for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload),
+                                    static_cast<QThread*>(stopCouriers[i])}) {
                 if (thread->isRunning())
                     running << thread;
             }
         }
         LeftRunning::keep(running, [script = scriptWiring.release(), dialogs = settingsDlgs, threads = updateThreads,
-                                    kept = axes.release()] {
+                                    couriers = stopCouriers, kept = axes.release()] {
             for (int i = 0; i < threads.size(); ++i) {
                 if (kept->handles[i].load() != -1)
                     threads[i]->closeDevice();
@@ -383,15 +400,23 @@ void Multiaxis::shutDown()
             delete script;
             qDeleteAll(dialogs);
             qDeleteAll(threads);
+            qDeleteAll(couriers);
             delete kept;
         });
     }
     settingsDlgs.clear();
     updateThreads.clear();
+    stopCouriers.clear();
     delete scriptDlg;
     scriptDlg = nullptr;
     delete refreshTimer;
     refreshTimer = nullptr;
+}
+
+QString Multiaxis::slotLetterOf(int axis) const
+{
+    const int slot = int(std::find(axisOrder, axisOrder + n, axis) - axisOrder);
+    return QLatin1String(slotLetters[std::min(slot, maxAxes - 1)]);
 }
 
 void Multiaxis::logLine(const QString& text) const
@@ -608,18 +633,24 @@ void Multiaxis::OnExitBtnPressed()
     QVector<bool> connected;
     QVector<int> modes;
     for (int a = 0; a < n; ++a) {
-        connected << samples[a].connected;
+        connected << (samples[a].connected && deviceHandle[a].load() != -1);
         modes << samples[a].deviceMode;
     }
     const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
     exitPending = true;
+    for (int a : plan.skipped) {
+        const bool lost = !connected[a] || modes[a] != 1;
+        logLine(tr("Exit: Motor %1 (SN %2) is %3; it is neither soft-stopped nor powered off.")
+                    .arg(slotLetterOf(a), serialsOf({a}),
+                         lost ? tr("lost") : tr("in its bootloader")));
+    }
     // Every axis gets its soft stop, whatever another one answered.
     for (int a : plan.softStop) {
         const bool stopped = motion->command(a, &DeviceInterface::command_sstp) == 0;
         exitSequence.softStopSent(a, stopped, updateThreads[a]->statusReadsBegun());
     }
     if (!plan.wait) {
-        // A lost or bootloader axis can neither be waited for nor powered off.
+        // No axis to wait for.
         finishExit();
         return;
     }

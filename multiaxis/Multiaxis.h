@@ -33,6 +33,7 @@ class QPushButton;
 class QTimer;
 class ScriptDlg;
 class SettingsDlg;
+class StopCourier;
 class StepSpinBox;
 class UpdateThread;
 namespace Ui { class multiaxisClass; }
@@ -77,6 +78,8 @@ public:
     int axisCount() const { return n; }
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
+    // "X", "Y" or "Z": the slot that shows axis `axis` (an axis index).
+    QString slotLetterOf(int axis) const;
     // Stops the refresh and every thread and closes the controllers; closeEvent runs it after
     // its saves. Safe to call more than once.
     void shutDown();
@@ -97,6 +100,8 @@ public:
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
+    // Per axis index: takes its Stop and Soft stop to it, however long its gateway is held.
+    QList<StopCourier*> stopCouriers;
 
     // Per slot, element k named stem + "_" + (k + 1); all three slots, whatever the axis count.
     QList<QLabel*> curPos;

@@ -5,17 +5,13 @@
 MultiaxisExit::Plan MultiaxisExit::begin(const QVector<bool>& connected, const QVector<int>& modes, qint64 nowMs)
 {
     Plan plan;
-    plan.wait = true;
     axes = QVector<Axis>(connected.size());
     for (int axis = 0; axis < axes.size(); ++axis) {
         const bool firmware = connected[axis] && axis < modes.size() && modes[axis] == 2;
-        if (firmware)
-            plan.softStop.append(axis);
-        else
-            plan.wait = false;
+        (firmware ? plan.softStop : plan.skipped).append(axis);
+        axes[axis].waited = firmware;
     }
-    for (int axis : plan.softStop)
-        axes[axis].waited = plan.wait;
+    plan.wait = !plan.softStop.isEmpty();
     isPending = true;
     poweringOff = false;
     lost = -1;

@@ -26,9 +26,11 @@ public:
 
     struct Plan
     {
-        // Axes to soft-stop, in axis order.
+        // Axes to soft-stop, wait for and power off, in axis order: those in their firmware.
         QVector<int> softStop;
-        // False: some axis is lost or in its bootloader; after the soft stops the window closes.
+        // The others (lost or in their bootloader): left alone.
+        QVector<int> skipped;
+        // False: no axis to wait for; the window closes at once.
         bool wait = false;
     };
 

@@ -38,8 +38,7 @@ bool MultiaxisMotion::reachable(int a)
     }
     if (!skipLogged[a]) {
         skipLogged[a] = true;
-        const int slot = int(std::find(window.axisOrder, window.axisOrder + window.axisCount(), a) - window.axisOrder);
-        const QString letter = QLatin1String(Multiaxis::slotLetters[std::min(slot, Multiaxis::maxAxes - 1)]);
+        const QString letter = window.slotLetterOf(a);
         window.logLine(use == AxisUse::Lost
                            ? Multiaxis::tr("Motor %1 skipped: the controller is lost; nothing is sent to it until "
                                            "it is back.").arg(letter)
@@ -49,24 +48,34 @@ bool MultiaxisMotion::reachable(int a)
     return false;
 }
 
-void MultiaxisMotion::stop()
+bool MultiaxisMotion::stoppable(int a)
+{
+    // Whatever the last sample says: a controller polling has just opened again may have run on
+    // while it was away. One in its bootloader has nothing to stop.
+    if (window.deviceHandle[a].load() != -1 && window.samples[a].use() != AxisUse::Bootloader)
+        return true;
+    return reachable(a);
+}
+
+void MultiaxisMotion::stopAll(const QString& what, const StopCourier::Command& command)
 {
     jogTracker.releaseAll();
-    commandAll(&DeviceInterface::command_stop);
+    for (int a = 0; a < window.axisCount(); ++a) {
+        if (stoppable(a))
+            window.stopCouriers[a]->send(what, command);
+    }
+}
+
+void MultiaxisMotion::stop()
+{
+    stopAll(Multiaxis::tr("Stop"), [](DeviceInterface& gateway, device_t id) { return gateway.command_stop(id); });
 }
 
 void MultiaxisMotion::softStop()
 {
-    jogTracker.releaseAll();
-    for (int a = 0; a < window.axisCount(); ++a) {
-        if (!reachable(a))
-            continue;
-        switch (MotionRules::softStopActionNow(*window.devices[a], window.deviceHandle[a].load())) {
-        case MotionRules::SoftStopAction::PowerOff: command(a, &DeviceInterface::command_power_off); break;
-        case MotionRules::SoftStopAction::Stop: command(a, &DeviceInterface::command_stop); break;
-        case MotionRules::SoftStopAction::SoftStop: command(a, &DeviceInterface::command_sstp); break;
-        }
-    }
+    stopAll(Multiaxis::tr("Soft stop"), [](DeviceInterface& gateway, device_t id) {
+        return MotionRules::softStopNow(gateway, id, MotionRules::SoftStopAction::Stop);
+    });
 }
 
 bool MultiaxisMotion::slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const

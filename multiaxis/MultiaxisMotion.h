@@ -1,6 +1,7 @@
 #ifndef MULTIAXISMOTION_H
 #define MULTIAXISMOTION_H
 
+#include "device/StopCourier.h"
 #include "multiaxis/JogTracker.h"
 #include "multiaxis/Multiaxis.h"
 #include "multiaxis/UserUnits.h"
@@ -29,6 +30,8 @@ public:
     bool reachable(int axis);
     // A sample found the axis working: its next spell away is logged again.
     void axisWorking(int axis) { skipLogged[axis] = false; }
+    // Stop and Soft stop go to every open axis (not one in its bootloader), each through its
+    // courier: an axis whose gateway is held delays neither the window nor the others.
     void stop();
     // Pressed again and again: soft stop, then hard stop, then power off.
     void softStop();
@@ -47,6 +50,8 @@ public:
     JogTracker jogTracker;
 
 private:
+    bool stoppable(int axis);
+    void stopAll(const QString& what, const StopCourier::Command& command);
     void sendJog(const JogTracker::Action& action);
     bool handleJogKey(QObject* object, QKeyEvent* event);
     void handleJogButton(QObject* object, QEvent* event);

@@ -119,6 +119,62 @@ private slots:
         QVERIFY(!window->motionCommands()->exitRequested);
     }
 
+    // The title bar's close leaves as Exit does: soft stop, the wait, power off, then the window
+    // goes, with the axis standing.
+    void titleBarCloseStopsAndPowersOffFirst()
+    {
+        QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
+        run(300);
+        const int from = journalSize();
+        QVERIFY(!window->windowHandle()->close());
+        QVERIFY(window && window->isVisible());
+        QVERIFY(runUntil([this] { return window.isNull(); }, 10000));
+        QCOMPARE(commandsSince(from), (QStringList{"sstp", "power_off"}));
+        const double stoppedAt = physicalPosition();
+        trovsim_advance_ms(5000);
+        QCOMPARE(physicalPosition(), stoppedAt);
+    }
+
+    // Stop and Soft stop while a slow status read holds the gateway: the click returns at once
+    // and the command goes out as soon as the read ends; a controller lost meanwhile gets an
+    // error that names it.
+    void stopsGoOutOnceTheGatewayIsFree_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("Stop") << "stopBtn" << false << QStringList{"stop"} << "";
+        QTest::newRow("Soft stop") << "sstpBtn" << false << QStringList{"sstp"} << "";
+        QTest::newRow("Stop, lost meanwhile") << "stopBtn" << true << QStringList{}
+                                              << "sim:axis1: Stop was not sent: the controller was lost.";
+    }
+    void stopsGoOutOnceTheGatewayIsFree()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, lost);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, error);
+        QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
+        run(300);
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        const int from = journalSize();
+        QTest::mouseClick(window->findChild<QAbstractButton*>(button), Qt::LeftButton);
+        QCOMPARE(commandsSince(from), QStringList());
+        if (lost)
+            QCOMPARE(trovsim_unplug(axis), 0);
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        if (!lost) {
+            QVERIFY(runUntil([&] { return commandsSince(from) == sent; }, 5000));
+            run(300);
+            QCOMPARE(commandsSince(from), sent);
+        } else {
+            QTableWidget* table = window->form()->logEdit;
+            QVERIFY(runUntil([&] { return !table->findItems(error, Qt::MatchExactly).isEmpty(); }, 5000));
+        }
+    }
+
     // Soft stop decides on a fresh status: a moving axis is soft-stopped, also when the move was
     // sent after the last sample; a standing one is powered off.
     void softStopDecidesOnAFreshStatus_data()

@@ -26,6 +26,7 @@
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/InfoBox.h"
+#include "widgets/MessageLine.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/Multiaxis.h"
 #include "multiaxis/MultiaxisMotion.h"
@@ -82,6 +83,12 @@ QStringList commands()
                                                QString::fromLatin1(call.device).mid(4));
     }
     return out;
+}
+
+// The program log read by the test alone: the window's message line takes no line from it.
+void keepLogForTheTest(MessageLog& log, Multiaxis& w)
+{
+    QObject::disconnect(&log, nullptr, w.findChild<MessageLine*>(QStringLiteral("messageLine")), nullptr);
 }
 
 void key(QWidget* target, QEvent::Type type, int code, bool repeat = false)
@@ -379,44 +386,152 @@ private slots:
                  QStringList("Script 1 Line 2: TypeError: move(): the target must be finite and within the 32-bit range"));
     }
 
+    // STOP and Soft stop reach every open axis at once. X's gateway is held by a slow status read
+    // of its polling: X gets its command as soon as the read ends, or, lost meanwhile, an error
+    // that names it. X whose last sample still says lost (polling has just opened it again) is
+    // stopped too: it may have run on while it was away.
+    void stopsReachEveryAxis_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("x");
+        QTest::addColumn<QStringList>("sentAtOnce");
+        QTest::addColumn<QStringList>("sentLater"); // with the gateway free; empty: not looked at
+        QTest::addColumn<QString>("error");
+        const QStringList stopYZ{"stop@axis2", "stop@axis3"};
+        const QStringList offYZ{"power_off@axis2", "power_off@axis3"};
+        QTest::newRow("STOP, X held") << "STOP" << "held" << stopYZ << QStringList{"stop@axis1"} << "";
+        QTest::newRow("Soft stop, X held") << "softStop" << "held" << offYZ << QStringList{"power_off@axis1"} << "";
+        QTest::newRow("STOP, X held, then lost") << "STOP" << "lost" << stopYZ << QStringList{}
+                                                 << "SN 10001: Stop was not sent: the controller was lost.";
+        QTest::newRow("Soft stop, X held, then lost") << "softStop" << "lost" << offYZ << QStringList{}
+                                                      << "SN 10001: Soft stop was not sent: the controller was lost.";
+        QTest::newRow("STOP, X back, not sampled yet")
+            << "STOP" << "back" << QStringList{"stop@axis1"} + stopYZ << QStringList{} << "";
+        QTest::newRow("Soft stop, X back, not sampled yet")
+            << "softStop" << "back" << QStringList{"power_off@axis1"} + offYZ << QStringList{} << "";
+    }
+    void stopsReachEveryAxis()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, x);
+        QFETCH(QStringList, sentAtOnce);
+        QFETCH(QStringList, sentLater);
+        QFETCH(QString, error);
+        MessageLog log;
+        messageLog = &log;
+        Rig rig(3);
+        Multiaxis& w = *rig.window;
+        keepLogForTheTest(log, w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (x == "back") {
+            rig.sample(0, 0, false);
+        } else {
+            QCOMPARE(trovsim_hold_call(axisNames[0], "get_status"), 0);
+            QCOMPARE(trovsim_wait_held(axisNames[0], "get_status", boundMs), 0);
+        }
+        trovsim_journal_clear();
+        QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
+        QCOMPARE(commands(), sentAtOnce);
+        if (x == "lost")
+            QCOMPARE(trovsim_unplug(axisNames[0]), 0);
+        if (x != "back")
+            QCOMPARE(trovsim_release_call(axisNames[0], "get_status"), 0);
+        if (!sentLater.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(commands(), sentAtOnce + sentLater, boundMs);
+        QStringList errors;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (LogItem item; log.takeItem(&item);) {
+                    if (item.loglevel == 1 && !item.message.startsWith("SN 10001: Function "))
+                        errors << item.message;
+                }
+                return error.isEmpty() || !errors.isEmpty();
+            }(),
+            boundMs);
+        messageLog = nullptr;
+        QCOMPARE(errors, error.isEmpty() ? QStringList() : QStringList(error));
+    }
+
     // Rows run with the wait box out of the way; samples come after the soft stops unless "stale".
-    // Each step: "a:mvcmd" samples, "lost:a" an unplugged sample, "refresh" one refresh.
+    // Each step: "a:mvcmd" samples, "lost:a" an unplugged sample, "refresh" one refresh. The exit
+    // starts from the Exit button or from the title bar's close.
     void exitSequence_data()
     {
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("lostBefore");
+        QTest::addColumn<QString>("before"); // "lost:a" or "boot:a": that axis' sample before Exit
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("logged");
         const QStringList stops{"sstp@axis1", "sstp@axis2", "sstp@axis3"};
         const QStringList offs{"power_off@axis1", "power_off@axis2", "power_off@axis3"};
+        const QStringList xz{"sstp@axis1", "sstp@axis3"};
+        const QStringList xzOff{"power_off@axis1", "power_off@axis3"};
+        const QStringList all{"0:08", "1:08", "2:08", "refresh"};
         QTest::newRow("running stops wait, then power off")
-            << "" << -1 << QStringList{"0:88", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
-        QTest::newRow("running on its own waits") << "" << -1 << QStringList{"0:88", "1:88", "2:88", "refresh"} << stops << false << "";
-        QTest::newRow("0x09 warns") << "" << -1 << QStringList{"0:09", "1:08", "2:08", "refresh"} << stops << false << "external";
-        QTest::newRow("external command warns")
-            << "" << -1 << QStringList{"0:08", "1:83", "2:08", "refresh"} << stops << false << "external";
+            << "Exit" << "" << "" << QStringList{"0:88", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs
+            << true << "" << "";
+        QTest::newRow("running on its own waits")
+            << "Exit" << "" << "" << QStringList{"0:88", "1:88", "2:88", "refresh"} << stops << false << "" << "";
+        QTest::newRow("0x09 warns") << "Exit" << "" << "" << QStringList{"0:09", "1:08", "2:08", "refresh"} << stops
+                                    << false << "external" << "";
+        QTest::newRow("external command warns") << "Exit" << "" << "" << QStringList{"0:08", "1:83", "2:08", "refresh"}
+                                                << stops << false << "external" << "";
         QTest::newRow("finished move read before the stop")
-            << "" << -1 << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
-        QTest::newRow("soft stop fails on axis 1") << "sstp" << -1 << QStringList{"refresh"} << stops << false << "10001";
-        QTest::newRow("unplugged during the wait") << "" << -1 << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002";
-        QTest::newRow("axis 2 unplugged before") << "" << 1 << QStringList{} << QStringList{"sstp@axis1", "sstp@axis3"} << true << "";
+            << "Exit" << "" << "" << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"}
+            << stops + offs << true << "" << "";
+        QTest::newRow("soft stop fails on axis 1") << "Exit" << "sstp" << "" << QStringList{"refresh"} << stops << false
+                                                   << "10001" << "";
+        QTest::newRow("unplugged during the wait")
+            << "Exit" << "" << "" << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002" << "";
+        const QString yLost = "Exit: Motor Y (SN 10002) is lost; it is neither soft-stopped nor powered off.";
+        QTest::newRow("axis 2 unplugged before: the others stop whole")
+            << "Exit" << "" << "lost:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << "" << yLost;
+        QTest::newRow("axis 2 unplugged before: the others are waited for")
+            << "Exit" << "" << "lost:1" << QStringList{"0:88", "2:08", "refresh"} << xz << false << "" << yLost;
+        QTest::newRow("axis 2 in its bootloader")
+            << "Exit" << "" << "boot:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << ""
+            << "Exit: Motor Y (SN 10002) is in its bootloader; it is neither soft-stopped nor powered off.";
+        QTest::newRow("title bar: the whole exit") << "title bar" << "" << "" << all << stops + offs << true << "" << "";
+        QTest::newRow("title bar: waits for the stops")
+            << "title bar" << "" << "" << QStringList{"0:88", "1:08", "2:08", "refresh"} << stops << false << "" << "";
+        QTest::newRow("title bar, axis 2 unplugged before")
+            << "title bar" << "" << "lost:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << ""
+            << yLost;
     }
     void exitSequence()
     {
+        QFETCH(QString, how);
         QFETCH(QString, fault);
-        QFETCH(int, lostBefore);
+        QFETCH(QString, before);
         QFETCH(QStringList, steps);
         QFETCH(QString, message);
+        QFETCH(QString, logged);
+        MessageLog log;
+        messageLog = &log;
         Rig rig(3);
         Multiaxis& w = *rig.window;
-        if (lostBefore >= 0)
-            rig.sample(lostBefore, 0, false);
+        keepLogForTheTest(log, w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (before.startsWith("lost:"))
+            rig.sample(before.mid(5).toInt(), 0, false);
+        else if (before.startsWith("boot:"))
+            w.UpdateVars(before.mid(5).toInt(), QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{},
+                         analog_data_t{}, true, 1);
         if (fault == "sstp")
             trovsim_force_result("sim:axis1", "command_sstp", -1, -1);
         w.exitWaitBox = nullptr; // the exec would hold the test
-        w.OnExitBtnPressed();
+        if (how == "title bar") {
+            QVERIFY(!w.windowHandle()->close());
+            QVERIFY(w.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(w.exitPending, boundMs);
+        } else {
+            QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("pushButton_exit")), Qt::LeftButton);
+        }
         for (const QString& step : steps) {
             if (step == "refresh")
                 w.UpdateState();
@@ -429,6 +544,7 @@ private slots:
         }
         QTEST(commands(), "sent");
         QTEST(w.isShutDown(), "closed");
+        QCOMPARE(w.isVisible(), !w.isShutDown());
         QCOMPARE(rig.prompter.texts.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
             QVERIFY2(rig.prompter.texts[0].contains(message == "external" ? "external command" : message),
@@ -437,6 +553,9 @@ private slots:
             QVERIFY(w.exitPending);
         else if (!w.isShutDown())
             QVERIFY(!w.exitPending);
+        messageLog = nullptr;
+        QCOMPARE(takeLogMessages(log).filter(QRegularExpression("^Exit: ")),
+                 logged.isEmpty() ? QStringList() : QStringList(logged));
     }
 
     void powerOffTriedThreeTimesThenAsks()
@@ -542,6 +661,9 @@ private slots:
             QCOMPARE(trovsim_enter_bootloader("sim:axis2", 1), 0);
         else if (away == "unplug")
             QCOMPARE(trovsim_unplug("sim:axis2"), 0);
+        // Polling finds the loss and lets the handle go: until then STOP still goes to it.
+        if (away == "unplug")
+            QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, boundMs);
         const auto showY = [&](bool working, const QString& title) {
             w.UpdateVars(1, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
                          working || connected, working ? 2 : connected ? 1 : 0);
