@@ -1,7 +1,5 @@
 #include "device/StopCourier.h"
 
-#include <QMutexLocker>
-
 #include "device/DeviceInterface.h"
 #include "log/MessageLog.h"
 
@@ -14,16 +12,16 @@ StopCourier::~StopCourier()
 {
     dropping.store(true);
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         ending = true;
-        wake.wakeOne();
+        wake.notify_one();
     }
     wait();
 }
 
 bool StopCourier::idle() const
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     return !waiting && !underWay;
 }
 
@@ -42,20 +40,20 @@ void StopCourier::send(const QString& what, Command command)
         if (!brief.refused())
             return;
     }
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     waiting = std::move(command);
     waitingWhat = what;
     if (!isRunning())
         start();
-    wake.wakeOne();
+    wake.notify_one();
 }
 
 bool StopCourier::finish(int ms)
 {
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         ending = true;
-        wake.wakeOne();
+        wake.notify_one();
     }
     if (wait(ms))
         return true;
@@ -71,9 +69,8 @@ void StopCourier::run()
         Command command;
         QString what;
         {
-            QMutexLocker lock(&mutex);
-            while (!waiting && !ending)
-                wake.wait(&mutex);
+            std::unique_lock<std::mutex> lock(mutex);
+            wake.wait(lock, [this] { return waiting || ending; });
             if (!waiting)
                 break;
             command = std::move(waiting);
@@ -82,7 +79,7 @@ void StopCourier::run()
             underWay = true;
         }
         deliver(what, command);
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         underWay = false;
     }
     DeviceInterface::setThreadCallBar(nullptr);

@@ -1,13 +1,13 @@
 #ifndef STOPCOURIER_H
 #define STOPCOURIER_H
 
-#include <QMutex>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "trov.h"
 
@@ -55,8 +55,8 @@ private:
     // The thread's call bar: set, its lock waits end and nothing more reaches the controller.
     std::atomic<bool> dropping{false};
 
-    mutable QMutex mutex;
-    QWaitCondition wake;
+    mutable std::mutex mutex;
+    std::condition_variable wake;
     // Guarded by mutex.
     Command waiting;
     QString waitingWhat;
