@@ -171,7 +171,7 @@ private slots:
             QCOMPARE(commandsSince(from), sent);
         } else {
             QTableWidget* table = window->form()->logEdit;
-            QVERIFY(runUntil([&] { return !table->findItems(error, Qt::MatchExactly).isEmpty(); }, 5000));
+            QTRY_VERIFY_WITH_TIMEOUT(!table->findItems(error, Qt::MatchExactly).isEmpty(), 5000);
         }
     }
 
