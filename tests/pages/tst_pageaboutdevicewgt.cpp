@@ -244,28 +244,19 @@ private slots:
     {
         QTest::addColumn<bool>("good");
         QTest::addColumn<int>("key");    // 0: the window manager's close
-        QTest::addColumn<QString>("text");
-        const QString updated = QStringLiteral("Firmware updated succesfully.");
-        const QString missing = QStringLiteral("Firmware update error.\nThe file gone.cod does not exist.");
-        QTest::newRow("missing file, window close") << false << 0 << missing;
-        QTest::newRow("missing file, Escape") << false << int(Qt::Key_Escape) << missing;
+        QTest::newRow("missing file, window close") << false << 0;
         // Cancel was offered while the controller restarted; the result replaces it.
-        QTest::newRow("good image, Return") << true << int(Qt::Key_Return) << updated;
-        QTest::newRow("good image, Enter") << true << int(Qt::Key_Enter) << updated;
-        QTest::newRow("good image, Space") << true << int(Qt::Key_Space) << updated;
-        QTest::newRow("good image, Escape") << true << int(Qt::Key_Escape) << updated;
-        QTest::newRow("good image, window close") << true << 0 << updated;
+        QTest::newRow("good image, Return") << true << int(Qt::Key_Return);
+        QTest::newRow("good image, Space") << true << int(Qt::Key_Space);
+        QTest::newRow("good image, Escape") << true << int(Qt::Key_Escape);
     }
 
     void resultBoxAnswersTheKeyboard()
     {
         QFETCH(bool, good);
         QFETCH(int, key);
-        QFETCH(QString, text);
-        if (good)
-            QVERIFY(chooseGoodImage());
-        else
-            chooser.answer = files.filePath("gone.cod");
+        chooser.answer = files.filePath("gone.cod");
+        QVERIFY(!good || chooseGoodImage());
         QSignalSpy offered(firmware.get(), &FirmwareUpdateThread::awaitingController);
         QSignalSpy done(firmware.get(), &FirmwareUpdateThread::update_finished);
         page->OnUpdateFirmwareBtnClicked();
@@ -277,16 +268,14 @@ private slots:
         QCOMPARE(done.size(), 1);
         QCOMPARE(offered.size(), good ? 1 : 0);
         InfoBox& box = page->waitBox();
-        QTRY_COMPARE_WITH_TIMEOUT(box.findChild<QLabel*>("textLabel")->text(), text, 2000);
-        QVERIFY(box.isVisible());
-        QSignalSpy cancelled(&box, &InfoBox::cancelled);
+        auto* buttons = box.findChild<QDialogButtonBox*>();
+        QTRY_VERIFY_WITH_TIMEOUT(box.isVisible() && buttons->button(QDialogButtonBox::Ok), 2000);
         if (key)
             QTest::keyClick(box.windowHandle(), Qt::Key(key));
         else
             box.windowHandle()->close();
         QVERIFY(!box.isVisible());
         QCOMPARE(box.result(), int(QDialog::Accepted));
-        QCOMPARE(cancelled.size(), 0);
     }
 
     void setNameKeepsTheRecord()

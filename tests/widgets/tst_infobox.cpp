@@ -171,7 +171,7 @@ void TestInfoBox::endStatesAnswerTheKeyboard_data()
         {"result on the wait box", "accepted", "accepted"},
         {"result after Cancel was offered", "accepted", "accepted"},
         {"result shown at once", "accepted", "accepted"},
-        // Qt makes a Cancel that is there when the box shows the default button.
+        // A Cancel there when the box shows becomes Qt's default button: Return presses it.
         {"waiting, Cancel from the start", "cancelled", "cancelled"},
         {"waiting, Cancel offered while shown", "stays", "cancelled"},
         {"waiting without buttons", "stays", "stays"},
@@ -194,8 +194,6 @@ void TestInfoBox::endStatesAnswerTheKeyboard()
     QFETCH(QString, outcome);
     InfoBox box;
     box.closeOnCancel = false;
-    box.setIconType(1);
-    box.setText(QStringLiteral("Please wait"));
     if (state == "result shown at once") {
         box.setButtons(QDialogButtonBox::Ok);
     } else if (state == "waiting, Cancel from the start") {
@@ -228,7 +226,6 @@ void TestInfoBox::endStatesAnswerTheKeyboard()
     QCOMPARE(box.isVisible(), outcome == "stays");
     QCOMPARE(spies.accepted.count(), outcome == "accepted" ? 1 : 0);
     QCOMPARE(spies.cancelled.count(), outcome == "cancelled" ? 1 : 0);
-    QCOMPARE(spies.finished.count(), outcome == "accepted" ? 1 : 0);
 }
 
 void TestInfoBox::escapeAndWindowCloseActAsCancel()
