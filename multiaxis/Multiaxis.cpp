@@ -362,6 +362,12 @@ void Multiaxis::shutDown()
         qDeleteAll(settingsDlgs);
         qDeleteAll(updateThreads);
     } else {
+        // Handed over, the dialogs would stay on screen with Apply, flash and firmware live on a
+        // gateway nothing watches any more.
+        for (SettingsDlg* dialog : settingsDlgs) {
+            dialog->hide();
+            dialog->setEnabled(false);
+        }
         QList<QThread*> running;
         if (scriptWiring)
             running << scriptWiring->engine();
@@ -625,7 +631,12 @@ void Multiaxis::OnExitBtnPressed()
     }
     const QVector<int> failed = exitSequence.failedSoftStops();
     if (!failed.isEmpty()) {
-        abandonExit(tr("The soft stop failed on the axes with serial numbers %1. The window stays open.")
+        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
+        abandonExit((scriptWiring && scriptWiring->isBusy()
+                         ? tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
+                              "them. Exit can go on once the script's call returns or the script is stopped. The "
+                              "window stays open.")
+                         : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."))
                         .arg(serialsOf(failed)));
         return;
     }
