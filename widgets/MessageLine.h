@@ -10,8 +10,9 @@ struct LogItem;
 
 // One line at the bottom of a window without a log table: the latest warning or error of the
 // program log with its time, an error in red, the whole line on hover. It stays until a newer
-// warning or error takes its place. The line takes the log's queued lines itself whenever the
-// log says some wait, so it sees every line the log file gets.
+// warning or error takes its place, or a settling line says that what it was about works
+// again. The line takes the log's queued lines itself whenever the log says some wait, so it
+// sees every line the log file gets.
 class MessageLine : public QLabel
 {
     Q_OBJECT
