@@ -46,6 +46,8 @@ private slots:
     void utf8SharedBetweenObjects();
     void serializedValuesReadAsText_data();
     void serializedValuesReadAsText();
+    void damagedFileIsSavedWhole_data();
+    void damagedFileIsSavedWhole();
     void programTextsRoundTrip_data();
     void programTextsRoundTrip();
     void readsAsQtReads_data();
@@ -349,6 +351,46 @@ void TestIniReaders::serializedValuesReadAsText()
     const IniSettings after(path);
     QCOMPARE(after.value(QStringLiteral("G/V")), read);
     QCOMPARE(after.value(QStringLiteral("G/W")).toInt(), 3);
+}
+
+void TestIniReaders::damagedFileIsSavedWhole_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("a line /y=z") << QByteArray("a=1\n/y=z\n");
+    QTest::newRow("group [/]") << QByteArray("[/]\ny=z\n");
+    QTest::newRow("group []") << QByteArray("k=top\n[]\nk=v\n");
+    QTest::newRow("key /") << QByteArray("/=z\n[g]\nk=1\n");
+    QTest::newRow("carriage return in a value") << QByteArray("V=\"a\rb\"\nW=c\r/y=z\n");
+    QTest::newRow("slashes inside") << QByteArray("[/a/]\n/b/=1\n");
+}
+
+// A hand-edited or damaged file holding keys that start with '/' reads as Qt reads it and is
+// saved whole, session after session: none of its keys is lost, none refuses the save.
+void TestIniReaders::damagedFileIsSavedWhole()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = file(bytes);
+    QStringList qtKeys;
+    {
+        QSettings qt(file(bytes), QSettings::IniFormat);
+        qtKeys = qt.allKeys();
+    }
+    for (int round = 0; round < 2; ++round) {
+        IniSaver saver(path);
+        if (round == 0)
+            QCOMPARE(saver.settings().allKeys(), qtKeys);
+        saver.settings().setValue(QStringLiteral("Other/round"), round);
+        QString error;
+        QVERIFY2(saver.commit(&error), qPrintable(error));
+    }
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QSettings::SettingsMap before = IniText::parse(bytes);
+    const QSettings::SettingsMap after = IniText::parse(saved.readAll());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+    QCOMPARE(after.size(), before.size() + 1);
+    QCOMPARE(after.value(QStringLiteral("Other/round")).toString(), QStringLiteral("1"));
 }
 
 void TestIniReaders::programTextsRoundTrip_data()

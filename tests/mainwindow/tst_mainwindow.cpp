@@ -516,16 +516,22 @@ private slots:
         QTest::addColumn<QString>("file");    // under the home folder; "config/" stands for the configuration folder
         QTest::addColumn<QString>("told");    // the start of what the user sees
         QTest::addColumn<int>("prompts");     // message boxes after two attempts
-        QTest::newRow("script Save") << "script Save" << "old.js" << "The script could not be written to " << 2;
-        QTest::newRow("scratch autosave") << "scratch" << "config/scratch.txt" << "Saving failed: " << 0;
-        QTest::newRow("chart Save") << "chart Save" << "old.grf" << "Could not save " << 2;
-        QTest::newRow("log Save") << "log Save" << "old.csv" << "The log could not be saved to " << 2;
-        QTest::newRow("profile Save to file") << "profile" << "old.cfg" << "The settings could not be written to " << 2;
+        QTest::addColumn<int>("room");        // bytes the disk takes of a file; -1 a little more than the old one
+        QTest::newRow("script Save") << "script Save" << "old.js" << "The script could not be written to " << 2 << -1;
+        QTest::newRow("scratch autosave") << "scratch" << "config/scratch.txt" << "Saving failed: " << 0 << -1;
+        QTest::newRow("chart Save") << "chart Save" << "old.grf" << "Could not save " << 2 << -1;
+        QTest::newRow("log Save") << "log Save" << "old.csv" << "The log could not be saved to " << 2 << -1;
+        QTest::newRow("profile Save to file") << "profile" << "old.cfg" << "The settings could not be written to " << 2 << -1;
         // The settings files are written over and over: said once a session.
         QTest::newRow("search options") << "search options" << "config/settings.ini"
-                                        << "The configuration could not be written to " << 1;
+                                        << "The configuration could not be written to " << 1 << -1;
         QTest::newRow("settings window state") << "settings window" << "config/SM10001.cfg"
-                                               << "The configuration could not be written to " << 1;
+                                               << "The configuration could not be written to " << 1 << -1;
+        // Even the copy of the old file is cut short: the system's reason all the same.
+        QTest::newRow("settings window state, copy cut short")
+            << "settings window" << "config/SM10001.cfg" << "The configuration could not be written to " << 1 << 1000;
+        QTest::newRow("profile Save to file, cut short")
+            << "profile" << "old.cfg" << "The settings could not be written to " << 2 << 1000;
     }
 
     void failedSaveKeepsTheFile()
@@ -534,6 +540,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, told);
         QFETCH(int, prompts);
+        QFETCH(int, room);
         // Something to save in every window, more than the old file holds.
         window->OnSettingsBtnPressed();
         ScriptDlg* script = window->scriptDialog();
@@ -567,7 +574,7 @@ private slots:
         prompter.texts.clear();
         SettingsWriteReport::forget();
         { // two attempts
-            FullDisk disk(old.size() + 16);
+            FullDisk disk(room < 0 ? old.size() + 16 : room);
             acts[action]();
             acts[action]();
         }

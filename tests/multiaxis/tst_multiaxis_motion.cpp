@@ -3,6 +3,7 @@
 // window, so the display sees only the samples a test hands in; the journal tells what was sent.
 #include <limits>
 #include <QtTest>
+#include <QPointer>
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -591,6 +592,26 @@ private slots:
         QVERIFY(!w.isShutDown());
     }
 
+    // Exit while a script's call holds an axis names that axis and the script, and leaves the
+    // window open; the other axis is soft-stopped.
+    void exitWhileAScriptCallHoldsAnAxis()
+    {
+        Rig rig(2);
+        QCOMPARE(trovsim_hold_call("sim:axis2", "command_movr"), 0);
+        QVERIFY(rig.window->scriptEngine()->requestRun(QStringLiteral("y = newaxis(10002); y.movr(5)")));
+        QCOMPARE(trovsim_wait_held("sim:axis2", "command_movr", boundMs), 0);
+        rig.window->exitWaitBox = nullptr; // the exec would hold the test
+        rig.window->OnExitBtnPressed();
+        QCOMPARE(trovsim_release_call("sim:axis2", "command_movr"), 0);
+        QCOMPARE(rig.prompter.texts.size(), 1);
+        QVERIFY2(rig.prompter.texts[0].startsWith("The soft stop was not sent to the axes with serial numbers 10002: a "
+                                                  "running script holds them. Exit can go on once the script's call "
+                                                  "returns or the script is stopped."),
+                 qPrintable(rig.prompter.texts[0]));
+        QVERIFY(!rig.window->isShutDown() && !rig.window->exitPending);
+        QCOMPARE(trovsim_call_count("sim:axis1", "command_sstp"), 1);
+    }
+
     // A script call held past the shut-down's wait: the window goes, closing no controller under
     // the call; released, the call ends the thread, which sends nothing more, and only then are
     // the controllers closed.
@@ -603,11 +624,15 @@ private slots:
         rig.window->scriptQuitMs = 50;
         rig.window->threadJoinMs = 50;
         const int closes = trovsim_call_count(nullptr, "close_device");
+        // An open settings dialog is handed over hidden and disabled, not live on screen.
+        const QPointer<SettingsDlg> dialog = rig.window->settingsDlgs[1];
+        dialog->show();
         QElapsedTimer clock;
         clock.start();
         rig.window.reset();
         QVERIFY(clock.elapsed() < boundMs);
         QVERIFY(LeftRunning::any());
+        QVERIFY(dialog && dialog->isHidden() && !dialog->isEnabled());
         QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes);
         trovsim_journal_clear();
         QCOMPARE(trovsim_release_call("sim:axis2", "command_movr"), 0);
