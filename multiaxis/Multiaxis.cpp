@@ -120,7 +120,8 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         settingsDlgs.append(dialog);
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
-        const QString axis = QStringLiteral("SN %1").arg(dialog->controllerSettings->serialNumber);
+        axes->serials[i] = dialog->controllerSettings->serialNumber;
+        const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 1); }, Qt::DirectConnection);
@@ -271,6 +272,7 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
+    axes->sampled(number, samples[number].use());
     if (motion && samples[number].use() == AxisUse::Working)
         motion->axisWorking(number);
 }
