@@ -121,9 +121,8 @@ void MultiaxisMotion::moveAll(bool shift)
         } else if (window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep)
                        == 0
                    && carries) {
-            const int d = window.targetDivisor(a);
-            window.axes->shiftCarry[a].store(double(
-                wanted[s] - (targets[s].step + static_cast<long double>(targets[s].uStep) / std::max(d, 1))));
+            window.axes->shiftCarry[a].store(
+                double(wanted[s]) - UserUnits::fullSteps(targets[s].step, targets[s].uStep, window.targetDivisor(a)));
         }
     }
 }
