@@ -55,16 +55,17 @@ void MultiaxisAxes::sampled(int axis, AxisUse use)
         scriptSkipLogged[axis].store(false);
 }
 
-bool MultiaxisAxes::scriptAxisMayMove(int axis)
+bool MultiaxisAxes::scriptAxisMayCall(int axis, bool motion)
 {
     if (axis < 0 || axis >= gateways.size())
         return false;
     const AxisUse use = commandUse(sampledUse[axis].load(), handles[axis].load());
     if (use == AxisUse::Working) {
-        shiftCarry[axis].store(0.0);
+        if (motion)
+            shiftCarry[axis].store(0.0);
         return true;
     }
     if (!scriptSkipLogged[axis].exchange(true))
-        MessageLog::insertProgramLine(skipText(QStringLiteral("Script command to SN %1").arg(serials[axis]), use), 2);
+        MessageLog::insertProgramLine(skipText(QStringLiteral("Script call to SN %1").arg(serials[axis]), use), 2);
     return false;
 }

@@ -27,8 +27,8 @@ public:
     DeviceInterface* scriptAxisGateway(int axis) const override;
     std::atomic<device_t>* scriptAxisHandle(int axis) const override;
     // Not while the window keeps the axis out of use; the first refusal of a spell is logged.
-    // A command that goes clears the axis' shift carry.
-    bool scriptAxisMayMove(int axis) override;
+    // A motion command that goes clears the axis' shift carry.
+    bool scriptAxisMayCall(int axis, bool motion) override;
 
     // The window's rule: commands go to an axis that works (or has sent no sample yet) and has
     // a handle; one without a handle counts as lost.

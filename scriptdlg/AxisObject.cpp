@@ -20,16 +20,16 @@ AxisObject::AxisObject(ScriptAxisHost* axisHost, int axisIndex, ScriptEngineThre
 {
 }
 
-bool AxisObject::mayCall()
+bool AxisObject::mayCall(bool motion)
 {
-    if (!gateway || !handle)
+    if (!gateway || !handle || (thread && thread->stopIfRequested()))
         return false;
-    return !(thread && thread->stopIfRequested());
+    return host->scriptAxisMayCall(axis, motion);
 }
 
 QScriptValue AxisObject::commandResult(const std::function<result_t(device_t)>& call)
 {
-    if (!mayCall() || !host->scriptAxisMayMove(axis))
+    if (!mayCall(true))
         return scriptUndefined();
     return call(handle->load()) == 0 ? scriptNull() : scriptUndefined();
 }

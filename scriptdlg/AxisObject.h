@@ -20,7 +20,7 @@ class ScriptEngineThread;
 // followed without notice. Made only by "newaxis", in the script thread, owned by the engine.
 //
 // Every slot looks at the run's stop first: after a stop it ends the evaluation and calls
-// nothing. A motion command goes only where the host lets it; it gives null when sent and
+// nothing; then it calls only where the host lets it. A motion command gives null when sent and
 // answered 0, undefined otherwise. A failed read gives undefined, so a read-modify-write writes
 // nothing.
 class AxisObject : public QObject, protected QScriptable
@@ -100,7 +100,7 @@ public slots:
 
 private:
     // False after a stop (the evaluation is then ended) or without a controller call to make.
-    bool mayCall();
+    bool mayCall(bool motion = false);
     // A motion command's result for the script.
     QScriptValue commandResult(const std::function<result_t(device_t)>& call);
     template <result_t (DeviceInterface::*command)(device_t)>

@@ -543,8 +543,8 @@ private slots:
     }
 
     // An axis lost or in its bootloader: its slot says so and its controls are off, no group
-    // command, jog, plot click or script command reaches it (the script gets undefined, null for
-    // a command sent), and the first skip of each spell is logged once, the script's too.
+    // command, jog, plot click or script call reaches it (the script gets undefined, null for a
+    // command sent), and the first skip of each spell is logged once, the script's too.
     void outOfUseAxisIsLeftAlone_data()
     {
         QTest::addColumn<QString>("away");
@@ -599,8 +599,8 @@ private slots:
             key(&w, QEvent::KeyPress, Qt::Key_Up);
             key(&w, QEvent::KeyRelease, Qt::Key_Up);
             w.OnPickerXYPointSelected(QPointF(1, 1));
-            QCOMPARE(runScript("result = [y.move(5), y.movr(6, 1), y.rigt(), x.movr(1)].map(String).join()"),
-                     QStringLiteral("undefined,undefined,undefined,null"));
+            QCOMPARE(runScript("result = [y.move(5), y.movr(6, 1), y.rigt(), y.gets(), x.movr(1)].map(String).join()"),
+                     QStringLiteral("undefined,undefined,undefined,undefined,null"));
             const QStringList sent = commands();
             QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
             QCOMPARE(sent.filter("@axis1").size(), 8); // six buttons, the click and the script
@@ -608,7 +608,7 @@ private slots:
             const QStringList lines = takeLogMessages(log);
             const QString why = connected ? "skipped: the controller is in its bootloader" : "skipped: the controller is lost";
             QCOMPARE(lines.filter("Motor Y " + why).size(), 1);
-            QCOMPARE(lines.filter("Script command to SN 10002 " + why).size(), 1);
+            QCOMPARE(lines.filter("Script call to SN 10002 " + why).size(), 1);
             showY(true, QString());
         }
         messageLog = nullptr;
