@@ -121,11 +121,19 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         settingsDlgs.append(dialog);
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
-        const QString axis = QStringLiteral("SN %1").arg(dialog->controllerSettings->serialNumber);
+        axes->serials[i] = dialog->controllerSettings->serialNumber;
+        const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
         stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
-            [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 1); }, Qt::DirectConnection);
+            // A lost controller is told once, by its slot, before the reconnection's own lines:
+            // each call it fails meanwhile is only information.
+            [this, i, axis](const char* call, result_t result) {
+                if (result == result_nodevice)
+                    tellLost(i);
+                logCallFailure(axis, call, result, result == result_nodevice ? 3 : 1);
+            },
+            Qt::DirectConnection);
         connect(
             devices[i], &DeviceInterface::warningSignal, this,
             [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 2); }, Qt::DirectConnection);
@@ -273,6 +281,7 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
+    axes->sampled(number, samples[number].use());
     if (motion && samples[number].use() == AxisUse::Working)
         motion->axisWorking(number);
 }
@@ -378,6 +387,12 @@ void Multiaxis::shutDown()
         qDeleteAll(updateThreads);
         qDeleteAll(stopCouriers);
     } else {
+        // Handed over, the dialogs would stay on screen with Apply, flash and firmware live on a
+        // gateway nothing watches any more.
+        for (SettingsDlg* dialog : settingsDlgs) {
+            dialog->hide();
+            dialog->setEnabled(false);
+        }
         QList<QThread*> running;
         if (scriptWiring)
             running << scriptWiring->engine();
@@ -413,10 +428,16 @@ void Multiaxis::shutDown()
     refreshTimer = nullptr;
 }
 
-QString Multiaxis::slotLetterOf(int axis) const
+QString Multiaxis::axisNamed(int a) const
 {
-    const int slot = int(std::find(axisOrder, axisOrder + n, axis) - axisOrder);
-    return QLatin1String(slotLetters[std::min(slot, maxAxes - 1)]);
+    const int slot = std::clamp(slotOfAxis[a].load(), 0, maxAxes - 1);
+    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(axes->serials[a]);
+}
+
+void Multiaxis::tellLost(int a)
+{
+    if (a >= 0 && a < maxAxes && !lossTold[a].exchange(true))
+        logLine(axisNamed(a) + tr(" is lost; nothing is sent to it until it is back."));
 }
 
 void Multiaxis::logLine(const QString& text) const
@@ -640,9 +661,8 @@ void Multiaxis::OnExitBtnPressed()
     exitPending = true;
     for (int a : plan.skipped) {
         const bool lost = !connected[a] || modes[a] != 1;
-        logLine(tr("Exit: Motor %1 (SN %2) is %3; it is neither soft-stopped nor powered off.")
-                    .arg(slotLetterOf(a), serialsOf({a}),
-                         lost ? tr("lost") : tr("in its bootloader")));
+        logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
+                    .arg(axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
     }
     // Every axis gets its soft stop, whatever another one answered.
     for (int a : plan.softStop) {
@@ -656,7 +676,12 @@ void Multiaxis::OnExitBtnPressed()
     }
     const QVector<int> failed = exitSequence.failedSoftStops();
     if (!failed.isEmpty()) {
-        abandonExit(tr("The soft stop failed on the axes with serial numbers %1. The window stays open.")
+        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
+        abandonExit((scriptWiring && scriptWiring->isBusy()
+                         ? tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
+                              "them. Exit can go on once the script's call returns or the script is stopped. The "
+                              "window stays open.")
+                         : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."))
                         .arg(serialsOf(failed)));
         return;
     }
