@@ -47,27 +47,19 @@ private slots:
     // "finish" ends the courier while the read still holds the gateway.
     void commandsWaitForTheGateway_data()
     {
-        QTest::addColumn<bool>("held");
         QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("atOnce");
-        QTest::addColumn<QStringList>("atLast");
+        QTest::addColumn<QStringList>("sentAtLast");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("free: sent at once") << false << QStringList{"stop"} << QStringList{"stop"}
-                                            << QStringList{"stop"} << "";
-        QTest::newRow("held: sent once free") << true << QStringList{"stop", "release"} << QStringList{}
-                                              << QStringList{"stop"} << "";
-        QTest::newRow("held: the newest of those waiting goes")
-            << true << QStringList{"sstp", "power_off", "stop", "release"} << QStringList{}
-            << QStringList{"sstp", "stop"} << "";
-        QTest::newRow("held, then lost") << true << QStringList{"stop", "unplug", "release"} << QStringList{}
-                                         << QStringList{} << "SN 1: Stop was not sent: the controller was lost.";
-        QTest::newRow("held past the end")
-            << true << QStringList{"stop", "finish", "release"} << QStringList{} << QStringList{}
-            << "SN 1: Stop was not sent: the window closed while the controller was busy.";
+        QTest::newRow("the newest of those waiting goes")
+            << QStringList{"sstp", "power_off", "stop", "release"} << QStringList{"sstp", "stop"} << "";
+        QTest::newRow("lost") << QStringList{"stop", "unplug", "release"} << QStringList{}
+                              << "SN 1: Stop was not sent: the controller was lost.";
+        QTest::newRow("held past the end") << QStringList{"stop", "finish", "release"} << QStringList{}
+                                           << "SN 1: Stop was not sent: the window closed while the controller "
+                                              "was busy.";
     }
     void commandsWaitForTheGateway()
     {
-        QFETCH(bool, held);
         QFETCH(QStringList, steps);
         QFETCH(QString, logged);
         MessageLog log;
@@ -75,20 +67,15 @@ private slots:
         std::unique_ptr<DeviceInterface> gateway;
         std::atomic<device_t> handle{openOnFreshSimulator(gateway, axis)};
         QVERIFY(handle != -1);
-        std::thread poller;
-        if (held) {
-            QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-            poller = std::thread([&] {
-                status_t state;
-                gateway->get_status(handle.load(), &state);
-            });
-            QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
-        }
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        std::thread poller([&] {
+            status_t state;
+            gateway->get_status(handle.load(), &state);
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
         trovsim_journal_clear();
         GatewayWaits waits;
-        auto courier = std::make_unique<StopCourier>(gateway.get(), &handle, QStringLiteral("SN 1"));
-        bool first = true;
-        bool finished = false;
+        StopCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
         for (const QString& step : steps) {
             if (step == "release") {
                 QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
@@ -97,27 +84,21 @@ private slots:
                 // As polling does once its read finds the controller gone.
                 handle.store(-1);
             } else if (step == "finish") {
-                QVERIFY(courier->finish(50));
-                finished = true;
+                QVERIFY(courier.finish(50));
             } else {
-                courier->send(QStringLiteral("Stop"), call(step == "stop"   ? &DeviceInterface::command_stop
-                                                           : step == "sstp" ? &DeviceInterface::command_sstp
-                                                                            : &DeviceInterface::command_power_off));
-                if (first) {
-                    QTEST(sent(), "atOnce");
-                    // The send's own try and the courier's wait: the command is under way.
-                    if (held)
-                        QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 2, 5000);
-                }
-                first = false;
+                const bool first = step == steps.first();
+                courier.send(QStringLiteral("Stop"), call(step == "stop"   ? &DeviceInterface::command_stop
+                                                          : step == "sstp" ? &DeviceInterface::command_sstp
+                                                                           : &DeviceInterface::command_power_off));
+                // The send's own try, then the courier's wait: the first command is under way.
+                if (first)
+                    QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 2, 5000);
             }
         }
-        if (poller.joinable())
-            poller.join();
-        if (!finished)
-            QTRY_VERIFY_WITH_TIMEOUT(courier->idle(), 5000);
-        QTEST(sent(), "atLast");
-        QVERIFY(courier->finish(5000));
+        poller.join();
+        QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
+        QTEST(sent(), "sentAtLast");
+        QVERIFY(courier.finish(5000));
         messageLog = nullptr;
         QCOMPARE(takeLogMessages(log), logged.isEmpty() ? QStringList() : QStringList(logged));
         closeAndRelease(gateway, handle);
