@@ -475,62 +475,43 @@ private slots:
     }
 
     // Rows run with the wait box out of the way; samples come after the soft stops unless "stale".
-    // Each step: "a:mvcmd" samples, "lost:a" an unplugged sample, "refresh" one refresh. The exit
-    // starts from the Exit button or from the title bar's close.
+    // Each step: "a:mvcmd" samples, "lost:a" an unplugged sample, "refresh" one refresh. Fault
+    // "title bar": the exit starts from the title bar's close; "boot": lostBefore is in its
+    // bootloader rather than unplugged.
     void exitSequence_data()
     {
-        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("before"); // "lost:a" or "boot:a": that axis' sample before Exit
+        QTest::addColumn<int>("lostBefore");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("logged");
         const QStringList stops{"sstp@axis1", "sstp@axis2", "sstp@axis3"};
         const QStringList offs{"power_off@axis1", "power_off@axis2", "power_off@axis3"};
+        QTest::newRow("running stops wait, then power off")
+            << "" << -1 << QStringList{"0:88", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
+        QTest::newRow("running on its own waits") << "" << -1 << QStringList{"0:88", "1:88", "2:88", "refresh"} << stops << false << "";
+        QTest::newRow("0x09 warns") << "" << -1 << QStringList{"0:09", "1:08", "2:08", "refresh"} << stops << false << "external";
+        QTest::newRow("external command warns")
+            << "" << -1 << QStringList{"0:08", "1:83", "2:08", "refresh"} << stops << false << "external";
+        QTest::newRow("finished move read before the stop")
+            << "" << -1 << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
+        QTest::newRow("soft stop fails on axis 1") << "sstp" << -1 << QStringList{"refresh"} << stops << false << "10001";
+        QTest::newRow("unplugged during the wait") << "" << -1 << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002";
         const QStringList xz{"sstp@axis1", "sstp@axis3"};
         const QStringList xzOff{"power_off@axis1", "power_off@axis3"};
-        const QStringList all{"0:08", "1:08", "2:08", "refresh"};
-        QTest::newRow("running stops wait, then power off")
-            << "Exit" << "" << "" << QStringList{"0:88", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs
-            << true << "" << "";
-        QTest::newRow("running on its own waits")
-            << "Exit" << "" << "" << QStringList{"0:88", "1:88", "2:88", "refresh"} << stops << false << "" << "";
-        QTest::newRow("0x09 warns") << "Exit" << "" << "" << QStringList{"0:09", "1:08", "2:08", "refresh"} << stops
-                                    << false << "external" << "";
-        QTest::newRow("external command warns") << "Exit" << "" << "" << QStringList{"0:08", "1:83", "2:08", "refresh"}
-                                                << stops << false << "external" << "";
-        QTest::newRow("finished move read before the stop")
-            << "Exit" << "" << "" << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"}
-            << stops + offs << true << "" << "";
-        QTest::newRow("soft stop fails on axis 1") << "Exit" << "sstp" << "" << QStringList{"refresh"} << stops << false
-                                                   << "10001" << "";
-        QTest::newRow("unplugged during the wait")
-            << "Exit" << "" << "" << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002" << "";
-        const QString yLost = "Exit: Motor Y (SN 10002) is lost; it is neither soft-stopped nor powered off.";
-        QTest::newRow("axis 2 unplugged before: the others stop whole")
-            << "Exit" << "" << "lost:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << "" << yLost;
-        QTest::newRow("axis 2 unplugged before: the others are waited for")
-            << "Exit" << "" << "lost:1" << QStringList{"0:88", "2:08", "refresh"} << xz << false << "" << yLost;
-        QTest::newRow("axis 2 in its bootloader")
-            << "Exit" << "" << "boot:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << ""
-            << "Exit: Motor Y (SN 10002) is in its bootloader; it is neither soft-stopped nor powered off.";
-        QTest::newRow("title bar: the whole exit") << "title bar" << "" << "" << all << stops + offs << true << "" << "";
-        QTest::newRow("title bar: waits for the stops")
-            << "title bar" << "" << "" << QStringList{"0:88", "1:08", "2:08", "refresh"} << stops << false << "" << "";
-        QTest::newRow("title bar, axis 2 unplugged before")
-            << "title bar" << "" << "lost:1" << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << ""
-            << yLost;
+        QTest::newRow("axis 2 unplugged before") << "" << 1 << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << "";
+        QTest::newRow("axis 2 unplugged before, X still stopping") << "" << 1 << QStringList{"0:88", "2:08", "refresh"} << xz << false << "";
+        QTest::newRow("axis 2 in its bootloader") << "boot" << 1 << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << "";
+        QTest::newRow("title bar") << "title bar" << -1 << QStringList{"0:08", "1:08", "2:08", "refresh"} << stops + offs << true << "";
+        QTest::newRow("title bar, X still stopping") << "title bar" << -1 << QStringList{"0:88", "1:08", "2:08", "refresh"} << stops << false << "";
     }
     void exitSequence()
     {
-        QFETCH(QString, how);
         QFETCH(QString, fault);
-        QFETCH(QString, before);
+        QFETCH(int, lostBefore);
         QFETCH(QStringList, steps);
         QFETCH(QString, message);
-        QFETCH(QString, logged);
         MessageLog log;
         messageLog = &log;
         Rig rig(3);
@@ -538,17 +519,14 @@ private slots:
         keepLogForTheTest(log, w);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        if (before.startsWith("lost:"))
-            rig.sample(before.mid(5).toInt(), 0, false);
-        else if (before.startsWith("boot:"))
-            w.UpdateVars(before.mid(5).toInt(), QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{},
-                         analog_data_t{}, true, 1);
+        if (lostBefore >= 0)
+            w.UpdateVars(lostBefore, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
+                         fault == "boot", fault == "boot" ? 1 : 0);
         if (fault == "sstp")
             trovsim_force_result("sim:axis1", "command_sstp", -1, -1);
         w.exitWaitBox = nullptr; // the exec would hold the test
-        if (how == "title bar") {
+        if (fault == "title bar") {
             QVERIFY(!w.windowHandle()->close());
-            QVERIFY(w.isVisible());
             QTRY_VERIFY_WITH_TIMEOUT(w.exitPending, boundMs);
         } else {
             QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("pushButton_exit")), Qt::LeftButton);
@@ -574,9 +552,13 @@ private slots:
             QVERIFY(w.exitPending);
         else if (!w.isShutDown())
             QVERIFY(!w.exitPending);
+        // The axis left out is named.
         messageLog = nullptr;
+        const QString away = fault == "boot" ? "in its bootloader" : "lost";
         QCOMPARE(takeLogMessages(log).filter(QRegularExpression("^Exit: ")),
-                 logged.isEmpty() ? QStringList() : QStringList(logged));
+                 lostBefore < 0 ? QStringList()
+                                : QStringList("Exit: Motor Y (SN 10002) is " + away
+                                              + "; it is neither soft-stopped nor powered off."));
     }
 
     void powerOffTriedThreeTimesThenAsks()
