@@ -111,9 +111,5 @@ void StopCourier::deliver(const QString& what, const Command& command)
 
 void StopCourier::logNotSent(const QString& what, const QString& why) const
 {
-    const QString line = tr("%1: %2 was not sent: %3.").arg(axis, what, why);
-    if (messageLog)
-        MessageLog::insertProgramLine(line, 1);
-    else
-        qWarning("%s", qPrintable(line));
+    MessageLog::insertProgramLine(tr("%1: %2 was not sent: %3.").arg(axis, what, why), 1);
 }
