@@ -1,0 +1,352 @@
+// Every window of the program on the laptop screens it is used on: each opens wholly on its
+// screen, title bar included, and the multi-axis window can be used whole on the smallest one.
+
+#include <QtTest>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+#include <functional>
+#include <memory>
+
+#include "app/StartWindow.h"
+#include "chartdlg/ChartDlg.h"
+#include "common/IniSettings.h"
+#include "common/WindowPlacement.h"
+#include "device/ControllerSettings.h"
+#include "mainwindow/MainWindow.h"
+#include "multiaxis/DimensionalUnitsDlg.h"
+#include "multiaxis/Multiaxis.h"
+#include "scriptdlg/ScriptDlg.h"
+#include "settingsdlg/CompareSettingsDialog.h"
+#include "settingsdlg/RestoreErrorsDialog.h"
+#include "settingsdlg/SettingsDlg.h"
+#include "support/MotionWindowHarness.h"
+#include "support/MultiaxisWindowRig.h"
+#include "support/Screenshot.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/InfoBox.h"
+#include "widgets/StepSpinBox.h"
+
+namespace {
+
+// What an X window manager puts around a window: borders and a title bar.
+const QMargins wmFrame(4, 28, 4, 4);
+
+// The available part of each screen, less a 40-pixel panel at the bottom.
+QRect laptop(int width, int height)
+{
+    return QRect(0, 0, width, height - 40);
+}
+
+QSize smallestFrame(const QWidget& window)
+{
+    return window.minimumSize().expandedTo(window.minimumSizeHint())
+           + QSize(wmFrame.left() + wmFrame.right(), wmFrame.top() + wmFrame.bottom());
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+// Whether a group box's title is drawn whole: its ink in the title row is as wide as the text
+// (a cut title loses its last glyph or more).
+bool titleWhole(QGroupBox* box)
+{
+    const QImage shot = box->grab().toImage();
+    const QRgb ground = shot.pixel(shot.width() - 1, 1);
+    int first = shot.width(), last = -1;
+    for (int y = 0; y < box->fontMetrics().height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (shot.pixel(x, y) != ground) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    return box->width() >= box->minimumSizeHint().width()
+           && last - first + 1 >= box->fontMetrics().horizontalAdvance(box->title()) - 3;
+}
+
+status_t sample(int position)
+{
+    status_t st{};
+    st.CurPosition = position;
+    st.MvCmdSts = 0x83;
+    st.PWRSts = 3;
+    st.Upwr = 1199;
+    st.Ipwr = 412;
+    st.CurSpeed = -12000;
+    return st;
+}
+
+enum class Use { Working, Lost, Bootloader };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Use)
+
+class tst_windowsonscreen : public QObject
+{
+    Q_OBJECT
+
+private:
+    MotionWindowHarness harness;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void framePlaces_data();
+    void framePlaces();
+    void everyWindowFitsEveryScreen_data();
+    void everyWindowFitsEveryScreen();
+    void storedPlacesOpenOnTheScreen();
+    void multiaxisWholeOnTheSmallestScreen_data();
+    void multiaxisWholeOnTheSmallestScreen();
+    void axisSettingsOpenApartAndNamed();
+};
+
+void tst_windowsonscreen::initTestCase()
+{
+    // The font an X desktop without a theme of its own gives, which the laptops have.
+    QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    QVERIFY(harness.setUpHome());
+    harness.home->setAutoRemove(!qEnvironmentVariableIsSet("TOLMO_KEEP_SCREENSHOTS"));
+}
+
+void tst_windowsonscreen::cleanupTestCase()
+{
+    harness.tearDownHome();
+}
+
+void tst_windowsonscreen::framePlaces_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QRect>("placed");
+    const QSize small(300, 200);
+    // On 1024x768: the main window of 933 at x = 100, the settings dialog above the screen.
+    QTest::newRow("fits: kept") << QRect(50, 60, 700, 500) << small << QRect(50, 60, 700, 500);
+    QTest::newRow("right edge off") << QRect(100, 100, 941, 400) << small << QRect(83, 100, 941, 400);
+    QTest::newRow("title bar above") << QRect(300, -30, 608, 600) << small << QRect(300, 0, 608, 600);
+    QTest::newRow("taller than the screen") << QRect(300, 0, 608, 952) << small << QRect(300, 0, 608, 728);
+    QTest::newRow("minimum taller: title bar kept") << QRect(300, 100, 608, 952) << QSize(608, 800)
+                                                    << QRect(300, 0, 608, 800);
+    QTest::newRow("on the second screen") << QRect(1500, 700, 400, 300) << small << QRect(1500, 668, 400, 300);
+    QTest::newRow("on no screen") << QRect(5000, 5000, 400, 300) << small << QRect(624, 428, 400, 300);
+}
+
+void tst_windowsonscreen::framePlaces()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QSize, minimum);
+    QFETCH(QRect, placed);
+    const QVector<QRect> screens{laptop(1024, 768), QRect(1024, 0, 1366, 968)};
+    QCOMPARE(frameOnScreen(frame, minimum, screens), placed);
+}
+
+void tst_windowsonscreen::everyWindowFitsEveryScreen_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QRect>("screen");
+    for (const char* window : {"main", "settings", "chart", "script", "units", "compare", "restore report",
+                               "wait box", "search", "multiaxis", "multiaxis settings", "multiaxis script"}) {
+        for (const QRect& screen : {laptop(1024, 768), laptop(1366, 768), laptop(1920, 1080)})
+            QTest::addRow("%s at %dx%d", window, screen.width(), screen.height() + 40) << QString::fromLatin1(window)
+                                                                                    << screen;
+    }
+}
+
+// Each window at its smallest fits the screen with its frame, and a stored place that would
+// put it partly off the screen, or its title bar above it, gives a place wholly on it.
+void tst_windowsonscreen::everyWindowFitsEveryScreen()
+{
+    QFETCH(QString, window);
+    QFETCH(QRect, screen);
+    std::unique_ptr<MultiaxisWindowRig> rig;
+    std::vector<std::unique_ptr<QWidget>> owned;
+    QWidget* shown = nullptr;
+    if (window.startsWith(QLatin1String("multiaxis"))) {
+        rig = std::make_unique<MultiaxisWindowRig>(3, "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
+        shown = window == QLatin1String("multiaxis")            ? static_cast<QWidget*>(rig->window.get())
+                : window == QLatin1String("multiaxis settings") ? static_cast<QWidget*>(rig->window->settingsDlgs[0])
+                                                                 : rig->window->scriptDlg;
+    } else if (window == QLatin1String("main") || window == QLatin1String("settings") || window == QLatin1String("chart")
+               || window == QLatin1String("script")) {
+        QVERIFY(harness.openWindow());
+        MainWindow* main = harness.window;
+        shown = window == QLatin1String("main")       ? static_cast<QWidget*>(main)
+                : window == QLatin1String("settings") ? main->settingsDialog()
+                : window == QLatin1String("chart")    ? static_cast<QWidget*>(main->chartDialog())
+                                                      : main->scriptDialog();
+    } else {
+        if (window == QLatin1String("units"))
+            owned.emplace_back(new DimensionalUnitsDlg(nullptr, QStringLiteral("Dimensional unit setup"), true,
+                                                       QStringLiteral("mm"), 200, 1, 2, {"10001", "10002", "10003"}));
+        else if (window == QLatin1String("compare"))
+            owned.emplace_back(new CompareSettingsDialog(nullptr, {QStringLiteral("a.cfg"), QStringLiteral("b.cfg")}));
+        else if (window == QLatin1String("restore report"))
+            owned.emplace_back(new RestoreErrorsDialog(nullptr, {QStringLiteral("Engine_settings NomVoltage key not found")}));
+        else if (window == QLatin1String("wait box"))
+            owned.emplace_back(new InfoBox());
+        else
+            owned.emplace_back(new StartWindow(0));
+        shown = owned.back().get();
+    }
+    shown->show();
+    settle();
+    const QSize smallest = smallestFrame(*shown);
+    QVERIFY2(smallest.width() <= screen.width() && smallest.height() <= screen.height(),
+             qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+    const QSize stored = shown->size() + QSize(8, 32);
+    for (const QPoint& corner : {QPoint(screen.right() - 100, 40), QPoint(100, -40), QPoint(-300, screen.bottom() - 50)}) {
+        const QRect placed = frameOnScreen(QRect(corner, stored), smallest, {screen});
+        QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("from %1,%2").arg(corner.x()).arg(corner.y())));
+    }
+    shown->hide();
+    if (harness.window)
+        harness.closeWindow();
+}
+
+// What the configuration file holds, applied before the window is shown, and the window put
+// wholly on the (800x600) screen once it has its real size.
+void tst_windowsonscreen::storedPlacesOpenOnTheScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(harness.openWindow());
+    MainWindow* main = harness.window;
+    IniSettings places(QDir::home().filePath(QStringLiteral("places.cfg")));
+    places.setValue(QStringLiteral("settingsWindow_params/position"), QPoint(300, -40));
+    places.setValue(QStringLiteral("settingsWindow_params/size"), QSize(600, 920));
+    SettingsDlg* settings = main->settingsDialog();
+    settings->FromSettingsToUi(&places, nullptr);
+    settings->show();
+    settle();
+    const QRect frame = settings->frameGeometry();
+    // Wider than this small screen at its smallest: its left edge and title bar on it.
+    QVERIFY(screen.contains(frame.topLeft()));
+    QVERIFY(frame.right() <= screen.right() || frame.left() == screen.left());
+    QVERIFY(frame.bottom() <= screen.bottom());
+    // The main window, wider than this screen, has its title bar and left edge on it.
+    main->hide();
+    main->move(-50, -40);
+    main->show();
+    settle();
+    QCOMPARE(main->frameGeometry().topLeft(), screen.topLeft());
+    // A place that fits stays as it is.
+    ScriptDlg* script = main->scriptDialog();
+    script->move(20, 30);
+    script->resize(500, 360);
+    script->show();
+    settle();
+    QCOMPARE(script->geometry().size(), QSize(500, 360));
+    QCOMPARE(script->pos(), QPoint(20, 30));
+    harness.closeWindow();
+}
+
+void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen_data()
+{
+    QTest::addColumn<QString>("controllers");
+    QTest::addColumn<bool>("units");
+    QTest::addColumn<Use>("yUse");
+    QTest::addColumn<Use>("zUse");
+    const QString mixed = QStringLiteral("axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
+    const QString steppers = QStringLiteral("axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
+    QTest::newRow("steppers") << steppers << false << Use::Working << Use::Working;
+    QTest::newRow("stepper, DC, brushless") << mixed << false << Use::Working << Use::Working;
+    QTest::newRow("user units") << mixed << true << Use::Working << Use::Working;
+    QTest::newRow("Y lost, Z in its bootloader") << mixed << false << Use::Lost << Use::Bootloader;
+    QTest::newRow("units, Y in its bootloader, Z lost") << steppers << true << Use::Bootloader << Use::Lost;
+}
+
+// At its smallest the window fits 1024x768 less a panel, frame included, with every control
+// and the message line inside it and every slot title and value whole.
+void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
+{
+    QFETCH(QString, controllers);
+    QFETCH(bool, units);
+    QFETCH(Use, yUse);
+    QFETCH(Use, zUse);
+    MultiaxisWindowRig rig(3, qPrintable(controllers));
+    Multiaxis& w = *rig.window;
+    w.refreshTimer->stop();
+    for (UpdateThread* thread : w.updateThreads)
+        QObject::disconnect(thread, nullptr, &w, nullptr);
+    w.receiveUnits(units, QStringLiteral("mm"), 3, 1, 2);
+    const Use uses[] = {Use::Working, yUse, zUse};
+    for (int a = 0; a < 3; ++a) {
+        const bool connected = uses[a] != Use::Lost;
+        w.UpdateVars(a, QDateTime(), sample(-1234 * (a + 1)), chart_data_t{}, analog_data_t{}, connected,
+                     uses[a] == Use::Bootloader ? 1 : 2);
+    }
+    w.settingsDlgs[2]->controllerSettings->bootloaderMajor = 1;
+    w.settingsDlgs[2]->controllerSettings->bootloaderMinor = 2;
+    w.show();
+    w.UpdateState();
+    w.resize(w.minimumSize());
+    settle();
+
+    const QSize smallest = smallestFrame(w);
+    QVERIFY2(smallest.width() <= 1024 && smallest.height() <= 728,
+             qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+    const QRect inside = w.rect();
+    for (const char* name : {"pushButton_exit", "pushButton_scripting", "pushButton_calibration", "pushButton_settings_1",
+                             "pushButton_settings_2", "pushButton_settings_3", "pushButton_joyDec_1",
+                             "pushButton_joyInc_1", "pushButton_joyDec_2", "pushButton_joyInc_2", "pushButton_joyDec_3",
+                             "pushButton_joyInc_3", "pushButton_STOP", "pushButton_softStop", "pushButton_moveTo",
+                             "pushButton_shiftOn", "pushButton_home", "pushButton_zero", "messageLine"}) {
+        auto* control = w.findChild<QWidget*>(QLatin1String(name));
+        const QRect place(control->mapTo(&w, QPoint(0, 0)), control->size());
+        QVERIFY2(control->isVisible() && inside.contains(place), name);
+        if (auto* button = qobject_cast<QPushButton*>(control); button && !button->text().isEmpty())
+            QVERIFY2(button->width() >= button->minimumSizeHint().width(), name);
+    }
+    for (int s = 0; s < 3; ++s) {
+        QVERIFY2(titleWhole(w.groupBox[s]), qPrintable(w.groupBox[s]->title()));
+        for (QLabel* value : {w.voltageValue[s], w.currentValue[s], w.speedValue[s], w.commandValue[s],
+                              w.powerValue[s]})
+            QVERIFY2(value->width() >= value->sizeHint().width(), qPrintable(value->text()));
+        auto* position = qobject_cast<ElidingLabel*>(w.curPos[s]);
+        QVERIFY(position);
+        QVERIFY2(!position->isElided(), qPrintable(position->text()));
+        // A DC or brushless motor counts: no microstep part, in the label or in the boxes.
+        const bool counts = controllers.contains(QStringLiteral("dc")) && s > 0;
+        if (!units && uses[s] == Use::Working) {
+            QCOMPARE(position->text().contains(QLatin1Char('/')), !counts);
+            QCOMPARE(w.spinBox_moveTo[s]->text().contains(QLatin1Char('/')), !counts);
+        }
+        if (!units && counts)
+            QVERIFY(w.spinBox_shiftOn[s]->text().endsWith(QLatin1String(" counts")));
+    }
+    QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis-%1.png").arg(QTest::currentDataTag()).replace(' ', '_')));
+}
+
+void tst_windowsonscreen::axisSettingsOpenApartAndNamed()
+{
+    MultiaxisWindowRig rig(3, "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
+    Multiaxis& w = *rig.window;
+    w.refreshTimer->stop();
+    for (SettingsDlg* dialog : w.settingsDlgs)
+        dialog->move(120, 40);
+    w.OnSettings1BtnClicked();
+    w.OnSettings3BtnClicked();
+    w.OnSettings2BtnClicked();
+    settle();
+    QList<QPoint> places;
+    for (int a = 0; a < 3; ++a) {
+        SettingsDlg* dialog = w.settingsDlgs[a];
+        QVERIFY(dialog->isVisible());
+        QVERIFY2(!places.contains(dialog->pos()), qPrintable(dialog->windowTitle()));
+        places << dialog->pos();
+        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("Settings %1").arg(QLatin1String(Multiaxis::slotLetters[a]))));
+        QVERIFY(dialog->windowTitle().contains(QString::number(dialog->controllerSettings->serialNumber)));
+    }
+}
+
+QTEST_MAIN(tst_windowsonscreen)
+#include "tst_windowsonscreen.moc"
