@@ -60,8 +60,13 @@ IniSaver::IniSaver(const QString& path)
         if (problem.isEmpty() && original.error() != QFileDevice::NoError)
             problem = tr("%1 cannot be read: %2").arg(path, original.errorString());
         // A copy cut short would lose the keys it misses at the commit.
-        if (problem.isEmpty() && (copy->write(bytes) != bytes.size() || !copy->flush()))
-            problem = copy->errorString();
+        if (problem.isEmpty() && (copy->write(bytes) != bytes.size() || !copy->flush())) {
+            // A write the disk took in part leaves Qt without a reason ("Unknown error"): the
+            // system gives it.
+            problem = FileSaver::writeProblem(copy->fileName());
+            if (problem.isEmpty())
+                problem = copy->errorString();
+        }
     }
     if (problem.isEmpty()) {
         copy->close();

@@ -534,7 +534,9 @@ QByteArray IniText::serialize(const QSettings::SettingsMap& map)
     QMap<QString, QSettings::SettingsMap> groups;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         const int slash = it.key().indexOf(QLatin1Char('/'));
-        if (slash == -1)
+        // A key that starts with '/' (a "[]" or "[/]" group, a "/y" line of a damaged file)
+        // stays whole at the top level: cut there, it would read back as another key.
+        if (slash <= 0)
             groups[QString()].insert(it.key(), it.value());
         else
             groups[it.key().left(slash)].insert(it.key().mid(slash + 1), it.value());

@@ -37,10 +37,15 @@ QString cleanFolder(const QString& folder)
 
 } // namespace
 
+bool SettingsWriteReport::folderReported(const QString& path)
+{
+    return reportedFolders().contains(cleanFolder(QFileInfo(path).absolutePath()));
+}
+
 void SettingsWriteReport::fileFailed(QWidget* parent, const QString& path, const QString& reason, const LogLine& log)
 {
     const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    if (reportedFiles().contains(file) || reportedFolders().contains(QFileInfo(file).absolutePath()))
+    if (reportedFiles().contains(file) || folderReported(file))
         return;
     reportedFiles().insert(file);
     if (log)

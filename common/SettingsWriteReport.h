@@ -24,6 +24,9 @@ public:
     // The start-up message about a folder that checkFolder refused.
     static void folderFailed(QWidget* parent, const QString& folder, const QString& reason, const LogLine& log);
 
+    // The folder of path was reported unusable this session: other savers only log their failure there.
+    static bool folderReported(const QString& path);
+
     // A new session: everything may be reported again.
     static void forget();
 };

@@ -39,12 +39,14 @@ UpdateThread::UpdateThread(unsigned int number, QObject* /*parent*/, std::atomic
     std::memset(&lastStatus, 0, sizeof lastStatus);
     std::memset(&lastChartData, 0, sizeof lastChartData);
     std::memset(&lastAnalogData, 0, sizeof lastAnalogData);
+    endOrder.passAtEndOf(this);
 }
 
 UpdateThread::~UpdateThread()
 {
     stopRequest.store(true);
     wait();
+    endOrder.pass();
 }
 
 void UpdateThread::setReconnectInterval(int timeMs)

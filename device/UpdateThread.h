@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/SeenOrder.h"
 #include "device/TrovMetaTypes.h"
 #include "trov.h"
 
@@ -139,6 +140,9 @@ private:
     chart_data_t lastChartData;
     analog_data_t lastAnalogData;
     quint64 lastStatusReadNumber = 0;
+
+    // Orders the thread's end before the destructor for the thread sanitizer, as wait() does.
+    SeenOrder endOrder;
 };
 
 #endif // UPDATETHREAD_H

@@ -1,8 +1,10 @@
 #include "log/LibraryLog.h"
 
+#include "common/SeenOrder.h"
 #include "log/LibraryErrorCapture.h"
 #include "log/MessageLog.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 #include <QThread>
@@ -45,13 +47,19 @@ void stopMessageLog(MessageLog*& log, QThread*& thread)
 {
     set_logging_callback(nullptr);
     if (thread) {
+        // Made before any log thread started, so that the thread sees it made.
+        static SeenOrder order;
         if (log && log->thread() == thread && thread->isRunning()) {
-            // Queued behind every line already posted to the log, so none of them is dropped.
-            QMetaObject::invokeMethod(log, [thread] { thread->quit(); }, Qt::QueuedConnection);
-        } else {
-            thread->quit();
+            // Once its loop has stopped, the thread itself delivers the lines still queued to
+            // the log, so none of them is dropped; nothing is posted to its queue from here.
+            QObject::connect(thread, &QThread::finished, thread, [] {
+                QCoreApplication::sendPostedEvents();
+                order.pass();
+            }, Qt::DirectConnection);
         }
+        thread->quit();
         thread->wait();
+        order.pass();
     }
     delete log;
     log = nullptr;

@@ -180,6 +180,8 @@ void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const Q
 
 void MessageLog::insertProgramLine(const QString& message, int level)
 {
+    // As for the library's lines: the log cannot go away while a thread is inside it.
+    std::shared_lock<std::shared_mutex> targetLocker(libraryTargetLock());
     if (messageLog)
         messageLog->InsertLine(QDateTime::currentDateTime(), message, QStringLiteral("Tolmo"), level);
 }

@@ -767,6 +767,11 @@ void MainWindow::makeNewInstance()
 
 // ---------------------------------------------------------------- script
 
+bool MainWindow::scriptStillRunning() const
+{
+    return scriptWiring && scriptWiring->isBusy();
+}
+
 void MainWindow::stopScript()
 {
     if (!scriptWiring)

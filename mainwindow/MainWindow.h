@@ -99,6 +99,8 @@ public:
     // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
     // it can follow the caller's.
     void stopScript();
+    // A script's evaluation is still under way, as when its library call holds the controller.
+    bool scriptStillRunning() const;
 
     // The handle lives apart from the window: a script or polling thread that does not end at
     // shut-down keeps reading it after the window is gone, and then it is never freed.

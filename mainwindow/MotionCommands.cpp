@@ -252,7 +252,12 @@ void MotionCommands::OnExitBtnPressed()
         return;
     }
     if (gateway->command_sstp(window.deviceHandle) != result_ok) {
-        window.Log(tr("Error sending soft stop command on exit."), programSource, 2);
+        // The stopped script's call may still hold the controller: the exit waits for it, not for a repair.
+        window.Log(window.scriptStillRunning()
+                       ? tr("The soft stop was not sent: a running script holds the controller. Exit can go on "
+                            "once the script's call returns or the script is stopped.")
+                       : tr("Error sending soft stop command on exit."),
+                   programSource, 2);
         return;
     }
     // Taken after the soft stop returned: a sample read before it cannot decide the exit.

@@ -1,5 +1,7 @@
 #include "multiaxis/AxisSlotStatus.h"
 
+#include "ui_multiaxis.h"
+
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,11 +16,13 @@
 #include "common/FieldText.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
+#include "log/MessageLog.h"
 #include "multiaxis/PositionPlot.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "widgets/LabelUpdates.h"
+#include "widgets/MessageLine.h"
 #include "widgets/StepSpinBox.h"
 
 namespace {
@@ -93,6 +97,19 @@ void AxisSlotStatus::holdTitleWidths()
     }
 }
 
+void AxisSlotStatus::tellBack(int s, int a)
+{
+    const QString motor = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]);
+    const QString serial = QString::number(window.serialOfAxis[a]);
+    const QString back = window.axisNamed(a) + Multiaxis::tr(" is back.");
+    // What the line shows about this axis (its failed calls, its library lines, its slot's
+    // warnings) is over once it is back.
+    window.ui->messageLine->settleWith(back, {QStringLiteral("SN ") + serial + QLatin1Char(':'), motor + QLatin1Char(' '),
+                                              motor + QLatin1Char(','),
+                                              QString::fromLocal8Bit(window.deviceName[a]) + QLatin1Char(':')});
+    MessageLog::insertProgramLine(back, 3);
+}
+
 QString AxisSlotStatus::slotTitle(int s, int a, AxisUse use) const
 {
     const ControllerSettings* identity = window.settingsDlgs[a]->controllerSettings;
@@ -119,12 +136,18 @@ void AxisSlotStatus::showAlarm(int s, bool alarm)
 void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 {
     const int a = window.axisOrder[s];
+    window.slotOfAxis[a].store(s);
     const AxisSample& sample = window.samples[a];
     const AxisUse use = sample.use();
     if (use != useShown[a] && use != AxisUse::Unknown) {
         const bool cameBack = use == AxisUse::Working;
         useShown[a] = use;
         showUse(s, use);
+        // Lost without a failed call (never opened), it is told here.
+        if (use == AxisUse::Lost)
+            window.tellLost(a);
+        else if (cameBack && window.lossTold[a].exchange(false))
+            tellBack(s, a);
         if (cameBack) {
             window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
             // Targets typed before go out in the unit the controller counts in now.

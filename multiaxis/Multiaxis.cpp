@@ -124,10 +124,18 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         settingsDlgs.append(dialog);
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
-        const QString axis = QStringLiteral("SN %1").arg(dialog->controllerSettings->serialNumber);
+        serialOfAxis[i] = dialog->controllerSettings->serialNumber;
+        const QString axis = QStringLiteral("SN %1").arg(serialOfAxis[i]);
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
-            [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 1); }, Qt::DirectConnection);
+            // A lost controller is told once, by its slot, before the reconnection's own lines:
+            // each call it fails meanwhile is only information.
+            [this, i, axis](const char* call, result_t result) {
+                if (result == result_nodevice)
+                    tellLost(i);
+                logCallFailure(axis, call, result, result == result_nodevice ? 3 : 1);
+            },
+            Qt::DirectConnection);
         connect(
             devices[i], &DeviceInterface::warningSignal, this,
             [axis](const char* call, result_t result) { logCallFailure(axis, call, result, 2); }, Qt::DirectConnection);
@@ -386,6 +394,12 @@ void Multiaxis::shutDown()
         qDeleteAll(settingsDlgs);
         qDeleteAll(updateThreads);
     } else {
+        // Handed over, the dialogs would stay on screen with Apply, flash and firmware live on a
+        // gateway nothing watches any more.
+        for (SettingsDlg* dialog : settingsDlgs) {
+            dialog->hide();
+            dialog->setEnabled(false);
+        }
         QList<QThread*> running;
         if (scriptWiring)
             running << scriptWiring->engine();
@@ -416,6 +430,18 @@ void Multiaxis::shutDown()
     scriptDlg = nullptr;
     delete refreshTimer;
     refreshTimer = nullptr;
+}
+
+QString Multiaxis::axisNamed(int a) const
+{
+    const int slot = std::clamp(slotOfAxis[a].load(), 0, maxAxes - 1);
+    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(serialOfAxis[a]);
+}
+
+void Multiaxis::tellLost(int a)
+{
+    if (a >= 0 && a < maxAxes && !lossTold[a].exchange(true))
+        logLine(axisNamed(a) + tr(" is lost; nothing is sent to it until it is back."));
 }
 
 void Multiaxis::logLine(const QString& text) const
@@ -663,7 +689,12 @@ void Multiaxis::OnExitBtnPressed()
     }
     const QVector<int> failed = exitSequence.failedSoftStops();
     if (!failed.isEmpty()) {
-        abandonExit(tr("The soft stop failed on the axes with serial numbers %1. The window stays open.")
+        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
+        abandonExit((scriptWiring && scriptWiring->isBusy()
+                         ? tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
+                              "them. Exit can go on once the script's call returns or the script is stopped. The "
+                              "window stays open.")
+                         : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."))
                         .arg(serialsOf(failed)));
         return;
     }

@@ -79,6 +79,11 @@ public:
     int axisCount() const { return n; }
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
+    // "Motor Y (SN 10002)": axis `axis` by the slot that shows it; from any thread.
+    QString axisNamed(int axis) const;
+    // Axis `axis` is lost, seen by whatever thread: one warning until lossTold is cleared by its
+    // return.
+    void tellLost(int axis);
     // Stops the refresh and every thread and closes the controllers; closeEvent runs it after
     // its saves. Safe to call more than once.
     void shutDown();
@@ -96,6 +101,11 @@ public:
     int axisOrder[maxAxes] = {0, 1, 2};
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
+    // Per axis: the slot that shows it and its serial number, for lines from any thread.
+    std::atomic<int> slotOfAxis[maxAxes] = {{0}, {1}, {2}};
+    unsigned int serialOfAxis[maxAxes] = {0, 0, 0};
+    // Per axis: its loss has been told, its return not yet.
+    std::atomic<bool> lossTold[maxAxes] = {{false}, {false}, {false}};
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;

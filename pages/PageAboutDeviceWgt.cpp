@@ -131,17 +131,13 @@ void PageAboutDeviceWgt::offerCancel()
 
 void PageAboutDeviceWgt::OnUpdateFirmwareFinished(int result)
 {
-    infoBox.setButtons(QDialogButtonBox::Ok);
-    infoBox.setButtonsVisible(true);
-    infoBox.setMovieVisible(false);
     if (result == result_ok) {
         FromClassToUi();
     }
-    infoBox.setIconType(result == result_ok ? 1 : 3);
     // What was wrong with the file, when that is known, rather than the bare result.
     const QString reason = result == result_ok || !firmwareThread ? QString() : firmwareThread->failureReason();
-    infoBox.setText(reason.isEmpty() ? resultText(result) : QStringLiteral("Firmware update error.\n") + reason);
-    infoBox.show();
+    infoBox.showResult(result == result_ok,
+                       reason.isEmpty() ? resultText(result) : QStringLiteral("Firmware update error.\n") + reason);
 }
 
 void PageAboutDeviceWgt::OnSetNameBtnClicked()

@@ -99,16 +99,6 @@ bool PageStep3Wgt::takeKey()
     return false;
 }
 
-void PageStep3Wgt::showResult(bool ok, const QString& text)
-{
-    infoBox.setMovieVisible(false);
-    infoBox.setButtons(QDialogButtonBox::Ok);
-    infoBox.setButtonsVisible(true);
-    infoBox.setIconType(ok ? 1 : 3);
-    infoBox.setText(text);
-    infoBox.show();
-}
-
 void PageStep3Wgt::readIdentity()
 {
     if (!identity) {
@@ -154,7 +144,7 @@ void PageStep3Wgt::OnSetBtnPressed()
         text += QStringLiteral("\nThe controller did not come back within %1 s; it is reconnected when it does.")
                     .arg(waits.reconnectLimitMs / 1000);
     }
-    showResult(result == result_ok && back, text);
+    infoBox.showResult(result == result_ok && back, text);
 }
 
 void PageStep3Wgt::OnWriteSNBtnPressed()
@@ -186,19 +176,20 @@ void PageStep3Wgt::OnWriteSNBtnPressed()
         }
     }
     if (result != result_ok) {
-        showResult(false, QStringLiteral("Serial number updating error.\nReturned value: ") + resultText(result));
+        infoBox.showResult(false,
+                           QStringLiteral("Serial number updating error.\nReturned value: ") + resultText(result));
         return;
     }
     readIdentity();
     const uint32_t now = identity ? identity->serialNumber : target;
     if (now != target) {
-        showResult(false, QStringLiteral("Command was executed succesfully, but SN doesn't changed.\n"
-                                         "Target serial: %1, current serial: %2")
-                              .arg(target)
-                              .arg(now));
+        infoBox.showResult(false, QStringLiteral("Command was executed succesfully, but SN doesn't changed.\n"
+                                                 "Target serial: %1, current serial: %2")
+                                      .arg(target)
+                                      .arg(now));
         return;
     }
-    showResult(true, QStringLiteral("Serial number was updated succesfully"));
+    infoBox.showResult(true, QStringLiteral("Serial number was updated succesfully"));
 }
 
 void PageStep3Wgt::OnRebootToBoot()

@@ -55,7 +55,6 @@ protected:
 private:
     // The identity read again, leaving the program's set-up state alone; snBox follows it.
     void readIdentity();
-    void showResult(bool ok, const QString& text);
     // Converts the key box; tells the operator why not when it is not a key.
     bool takeKey();
 

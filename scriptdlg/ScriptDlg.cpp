@@ -14,6 +14,7 @@
 
 #include "common/FileChooser.h"
 #include "common/FileSaver.h"
+#include "common/SettingsWriteReport.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/WindowPlacement.h"
@@ -157,7 +158,9 @@ bool ScriptDlg::saveScratchBeforeClose(QWidget* messageParent)
         return false;
     scratchFailureTold = true;
     toldText = text;
-    tellFailure(messageParent, tr("The script could not be written to %1.\n%2"), scratchFile, reason);
+    // A folder the start-up already said cannot keep anything gets no second box, only the log line.
+    tellFailure(SettingsWriteReport::folderReported(scratchFile) ? nullptr : messageParent,
+                tr("The script could not be written to %1.\n%2"), scratchFile, reason);
     return false;
 }
 

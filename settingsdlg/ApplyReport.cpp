@@ -54,3 +54,21 @@ void ApplyReport::tell(QWidget* parent, const QString& logPrefix, const QString&
                                            + refused.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + afterwards,
                                        QMessageBox::Ok, QMessageBox::Ok);
 }
+
+void ApplyReport::tellNothingApplied(QWidget* parent, const QString& logPrefix, const QString& why,
+                                     const QString& afterwards)
+{
+    const QString line = tr("Nothing was applied: %1.").arg(why);
+    MessageLog::insertProgramLine(logPrefix + line, 1);
+    MessagePrompter::current()->prompt(parent, QMessageBox::Warning, tr("Settings not applied"),
+                                       line + QStringLiteral("\n\n") + afterwards, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void ApplyReport::tellRefusedCommand(QWidget* parent, const QString& logPrefix, const QString& title,
+                                     const QString& what, result_t result, const QString& afterwards)
+{
+    const QString line = tr("%1: %2.").arg(what, refusal(result));
+    MessageLog::insertProgramLine(logPrefix + line, 1);
+    MessagePrompter::current()->prompt(parent, QMessageBox::Warning, title,
+                                       line + QStringLiteral("\n\n") + afterwards, QMessageBox::Ok, QMessageBox::Ok);
+}

@@ -32,6 +32,15 @@ public:
     // Why a write was not taken: "the controller refused the settings (result -1)".
     static QString refusal(result_t result);
 
+    // Nothing was written because the controller takes no settings now (why: "the controller is
+    // lost"): one log line after logPrefix and one box, ended by afterwards.
+    static void tellNothingApplied(QWidget* parent, const QString& logPrefix, const QString& why,
+                                   const QString& afterwards);
+    // A command that the controller refused (Save to flash, Restore from flash): one log line
+    // after logPrefix and one box titled title saying what failed, why, and what the pages show.
+    static void tellRefusedCommand(QWidget* parent, const QString& logPrefix, const QString& title,
+                                   const QString& what, result_t result, const QString& afterwards);
+
     void notApplied(const QList<SettingsPage>& pages, const QString& what, const QString& why);
     // The controller took the record with values of its own (result -3).
     void corrected(const QString& what);

@@ -487,9 +487,16 @@ void SettingsDlg::AllPagesFromUiToClassToDevice()
 void SettingsDlg::applyPages(const QString& afterwards)
 {
     editsLeftUnapplied = false;
-    // Nothing is taken from the pages unless the controller can take it too.
-    if (!canApply()) {
+    // Nothing is taken from the pages unless the controller can take it too; Ok then keeps them
+    // in front of the operator, and says why.
+    const QString why = whyNoSettings();
+    if (!why.isEmpty()) {
         updateApplyEnabled();
+        editsLeftUnapplied = true;
+        const OperationScope operation(this);
+        ApplyReport::tellNothingApplied(
+            this, logPrefix(), why,
+            tr("The pages keep the values; Ok or Apply tries them again once the controller takes settings."));
         return;
     }
     clearUnappliedMarks();
@@ -556,9 +563,25 @@ void SettingsDlg::applyPages(const QString& afterwards)
     markUnapplied(report);
     // The box waits for the operator: a reload meanwhile would take the edits off the pages.
     const OperationScope operation(this);
+    report.tell(this, logPrefix(), afterwards);
+}
+
+QString SettingsDlg::logPrefix() const
+{
     // The multi-axis window's log holds the lines of every axis.
-    const QString axis = multiaxis ? QStringLiteral("SN %1: ").arg(controllerSettings->serialNumber) : QString();
-    report.tell(this, axis, afterwards);
+    return multiaxis ? QStringLiteral("SN %1: ").arg(controllerSettings->serialNumber) : QString();
+}
+
+QString SettingsDlg::whyNoSettings() const
+{
+    if (firmwareThread->isRunning())
+        return tr("a firmware update is running");
+    const int mode = controllerMode();
+    if (mode == 1)
+        return tr("the controller is in its bootloader");
+    if (mode != 2 || !controllerReachable)
+        return tr("the controller is lost");
+    return QString();
 }
 
 QList<SettingsPage> SettingsDlg::pagesHoldingEdit(const MotorSettings& before, const MotorSettings& edited,
@@ -744,10 +767,16 @@ void SettingsDlg::OnRestoreFlashBtnClicked()
 {
     if (!canUseController())
         return;
-    if (!ui->configLbl->text().startsWith(QLatin1Char('*')))
+    const result_t result = gateway->command_read_settings(updateThread->deviceHandle->load());
+    // The mark says the controller reloaded its flash: not when it refused to.
+    if (result == result_ok && !ui->configLbl->text().startsWith(QLatin1Char('*')))
         ui->configLbl->setText(QLatin1Char('*') + ui->configLbl->text());
-    gateway->command_read_settings(updateThread->deviceHandle->load());
     loadPages(true, true);
+    if (result != result_ok) {
+        const OperationScope operation(this);
+        ApplyReport::tellRefusedCommand(this, logPrefix(), tr("Not restored from flash"), tr("Restore from flash"),
+                                        result, tr("The pages show the settings the controller holds now."));
+    }
 }
 
 void SettingsDlg::OnSaveFlashBtnClicked()
@@ -759,7 +788,15 @@ void SettingsDlg::OnSaveFlashBtnClicked()
     if (editsLeftUnapplied)
         return;
     loadPages(true, true);
-    gateway->command_save_settings(updateThread->deviceHandle->load());
+    const result_t result = gateway->command_save_settings(updateThread->deviceHandle->load());
+    if (result == result_ok) {
+        MessageLog::insertProgramLine(logPrefix() + tr("Settings saved to flash."), 3);
+        return;
+    }
+    const OperationScope operation(this);
+    ApplyReport::tellRefusedCommand(
+        this, logPrefix(), tr("Not saved to flash"), tr("Save to flash"), result,
+        tr("The controller uses the settings the pages show; its flash keeps the ones it held."));
 }
 
 void SettingsDlg::ProgramSettingsToFile(QSettings* file)

@@ -159,6 +159,10 @@ private:
     void fitWidestPage();
     void retranslateTree();
     int controllerMode() const;
+    // Why the controller takes no settings now ("the controller is lost"); empty when it does.
+    QString whyNoSettings() const;
+    // "SN 10001: " in the multi-axis window, whose log holds the lines of every axis.
+    QString logPrefix() const;
 
     Ui::SettingsDlg* ui;
     UnitTextSet dialogUnits;

@@ -80,11 +80,23 @@ void InfoBox::setButtons(QDialogButtonBox::StandardButtons buttons)
 {
     form->buttonBox->setStandardButtons(buttons);
     form->buttonBox->show();
+    // A button added to a box already showing is neither default nor focused by Qt, so a
+    // result would answer only the mouse.
+    if (QPushButton* ok = form->buttonBox->button(QDialogButtonBox::Ok)) {
+        ok->setDefault(true);
+        ok->setFocus(Qt::OtherFocusReason);
+    }
     adjustSize();
 }
 
 void InfoBox::setButtonsVisible(bool visible)
 {
+    // Qt leaves a hidden window's focus on a button it hides: the next wait would pass Return to
+    // the last result's Ok.
+    QWidget* focused = focusWidget();
+    if (!visible && focused && form->buttonBox->isAncestorOf(focused)) {
+        focused->clearFocus();
+    }
     form->buttonBox->setVisible(visible);
     adjustSize();
 }
@@ -121,6 +133,15 @@ void InfoBox::showNow()
     inShowNow = false;
 }
 
+void InfoBox::showResult(bool ok, const QString& text)
+{
+    setMovieVisible(false);
+    setButtons(QDialogButtonBox::Ok);
+    setIconType(ok ? 1 : 3);
+    setText(text);
+    show();
+}
+
 void InfoBox::buttonPressed(QAbstractButton* button)
 {
     switch (form->buttonBox->standardButton(button)) {
@@ -138,15 +159,17 @@ void InfoBox::buttonPressed(QAbstractButton* button)
 
 void InfoBox::reject()
 {
-    if (cancelShown()) {
+    if (buttonShown(QDialogButtonBox::Cancel)) {
         cancel();
+    } else if (buttonShown(QDialogButtonBox::Ok)) {
+        accept();                    // a result: Escape and the close answer it as its Ok does
     }
 }
 
 void InfoBox::closeEvent(QCloseEvent* event)
 {
     if (event->spontaneous()) {
-        // The window manager: the box stays, unless it offers Cancel, which then runs.
+        // The window manager: a wait stays unless it offers Cancel, which then runs.
         event->ignore();
         reject();
         return;
@@ -172,10 +195,10 @@ void InfoBox::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
-bool InfoBox::cancelShown() const
+bool InfoBox::buttonShown(QDialogButtonBox::StandardButton which) const
 {
-    const QPushButton* cancelButton = form->buttonBox->button(QDialogButtonBox::Cancel);
-    return cancelButton && form->buttonBox->isVisibleTo(this) && cancelButton->isVisibleTo(form->buttonBox);
+    const QPushButton* shown = form->buttonBox->button(which);
+    return shown && form->buttonBox->isVisibleTo(this) && shown->isVisibleTo(form->buttonBox);
 }
 
 void InfoBox::cancel()

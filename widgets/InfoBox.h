@@ -21,6 +21,7 @@ public:
     // 0 hides the icon; 1 to 4 show the information, warning, critical or question icon.
     void setIconType(int type);
     void setText(const QString& text);
+    // An Ok among them becomes the default button and takes the focus.
     void setButtons(QDialogButtonBox::StandardButtons buttons);
     void setButtonsVisible(bool visible);
     void setIconVisible(bool visible);
@@ -28,6 +29,8 @@ public:
     void setTextVisible(bool visible);
     // Shows the box without blocking and lets it paint once before a long operation starts.
     void showNow();
+    // Ends a wait with its result: the information or the critical icon, the text and an Ok.
+    void showResult(bool ok, const QString& text);
 
     // Cancel closes the box; when cleared, Cancel only hides it so that it can be shown again.
     bool closeOnCancel;
@@ -35,7 +38,8 @@ public:
 public slots:
     void buttonPressed(QAbstractButton* button);
     // Escape and the window manager's close: they act as Cancel while a Cancel button is
-    // shown and do nothing otherwise, so a wait cannot vanish without its cancel action.
+    // shown, as Ok while only an Ok is shown (a result), and do nothing otherwise, so a wait
+    // cannot vanish without its cancel action.
     void reject() override;
 
 signals:
@@ -47,7 +51,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    bool cancelShown() const;
+    bool buttonShown(QDialogButtonBox::StandardButton which) const;
     void cancel();
 
     Ui::InfoBoxClass* form;

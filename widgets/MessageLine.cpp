@@ -31,11 +31,34 @@ void MessageLine::takeLogLines()
         offer(item);
 }
 
+void MessageLine::settleWith(const QString& settlingMessage, const QStringList& prefixes)
+{
+    settling.insert(settlingMessage, prefixes);
+}
+
 void MessageLine::offer(const LogItem& item)
 {
-    if (item.loglevel != 1 && item.loglevel != 2)
+    if (item.loglevel == 1 || item.loglevel == 2) {
+        show(item);
         return;
+    }
+    if (level != 1 && level != 2)
+        return;
+    const auto found = settling.constFind(item.message);
+    if (found == settling.constEnd())
+        return;
+    for (const QString& prefix : found.value()) {
+        if (message.startsWith(prefix)) {
+            show(item);
+            return;
+        }
+    }
+}
+
+void MessageLine::show(const LogItem& item)
+{
     level = item.loglevel;
+    message = item.message;
     line = item.datetime.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ") + item.message;
     setToolTip(item.datetime.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")) + QLatin1Char(' ') + item.source
                + QStringLiteral(": ") + item.message);

@@ -46,6 +46,8 @@ private slots:
     void utf8SharedBetweenObjects();
     void serializedValuesReadAsText_data();
     void serializedValuesReadAsText();
+    void damagedFileIsSavedWhole_data();
+    void damagedFileIsSavedWhole();
     void programTextsRoundTrip_data();
     void programTextsRoundTrip();
     void readsAsQtReads_data();
@@ -351,13 +353,53 @@ void TestIniReaders::serializedValuesReadAsText()
     QCOMPARE(after.value(QStringLiteral("G/W")).toInt(), 3);
 }
 
+void TestIniReaders::damagedFileIsSavedWhole_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("a line /y=z") << QByteArray("a=1\n/y=z\n");
+    QTest::newRow("group [/]") << QByteArray("[/]\ny=z\n");
+    QTest::newRow("group []") << QByteArray("k=top\n[]\nk=v\n");
+    QTest::newRow("key /") << QByteArray("/=z\n[g]\nk=1\n");
+    QTest::newRow("carriage return in a value") << QByteArray("V=\"a\rb\"\nW=c\r/y=z\n");
+    QTest::newRow("slashes inside") << QByteArray("[/a/]\n/b/=1\n");
+}
+
+// A hand-edited or damaged file holding keys that start with '/' reads as Qt reads it and is
+// saved whole, session after session: none of its keys is lost, none refuses the save.
+void TestIniReaders::damagedFileIsSavedWhole()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = file(bytes);
+    QStringList qtKeys;
+    {
+        QSettings qt(file(bytes), QSettings::IniFormat);
+        qtKeys = qt.allKeys();
+    }
+    for (int round = 0; round < 2; ++round) {
+        IniSaver saver(path);
+        if (round == 0)
+            QCOMPARE(saver.settings().allKeys(), qtKeys);
+        saver.settings().setValue(QStringLiteral("Other/round"), round);
+        QString error;
+        QVERIFY2(saver.commit(&error), qPrintable(error));
+    }
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QSettings::SettingsMap before = IniText::parse(bytes);
+    const QSettings::SettingsMap after = IniText::parse(saved.readAll());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+    QCOMPARE(after.size(), before.size() + 1);
+    QCOMPARE(after.value(QStringLiteral("Other/round")).toString(), QStringLiteral("1"));
+}
+
 void TestIniReaders::programTextsRoundTrip_data()
 {
     QTest::addColumn<QString>("text");
     const QString texts[] = {"mm@Variant(1)", "/home/op/run@DateTime(2)/a.js", "@Variant(1)", "@DateTime(x)",
                              "@ByteArray(x)", "@String(x)", "@Invalid()", "@Point(1 2)", "@", "@@x", "a, @Variant(1)",
                              "say \"hi\"", "C:\\scripts\\x41\\n", "dir\\", "µm ø € 日本語", "\U0001F600 mm",
-                             "x" + QString(QChar(0xFEFF)) + "y", "  lead", "trail  ", "\ttab\t", "a,b", "a;b", "a=b",
+                             "x" + QString(QChar(0xFEFF)) + "y", QChar(0xFEFF) + QStringLiteral("mm"), "  lead", "trail  ", "\ttab\t", "a,b", "a;b", "a=b",
                              "[x] #y", "two\nlines\r\n", ",", "\"", "  ", QString()};
     for (const QString& text : texts)
         QTest::newRow(text.toUtf8().constData()) << text;
@@ -408,6 +450,7 @@ void TestIniReaders::readsAsQtReads_data()
         << QByteArray("V=@Rect(1 2 3 4)\nW=@Size(5 6)\nX=@Point(7 8)\nY=@Size(1)\nI=@Invalid()\nJ=a,@Invalid()") << false;
     QTest::newRow("blanks and escapes") << QByteArray("V= a \\t \nW=\" a \" , b ,c\\x20 \nX=\\x4") << false;
     QTest::newRow("keys") << QByteArray("%55%U00e9\\k = 1\n[%General]\nG=2\n[general]\nT=3\n[a\\b]\nc=4") << false;
+    QTest::newRow("keys ending in '/'") << QByteArray("e%2F=1\nf\\g%2F=2\n[h%2F]\ni%2F=3") << false;
     QTest::newRow("utf-8 and a mark") << QByteArray("\xEF\xBB\xBFV=\xC3\xA9\xE2\x82\xAC\xFF") << false;
 }
 
@@ -435,6 +478,13 @@ void TestIniReaders::readsAsQtReads()
         }
     }
     QTEST(decoded, "qtDecodes");
+    // Read again from what it writes, every key comes back whole with its value, also those no
+    // reader can ask for (one ending in '/').
+    const QSettings::SettingsMap parsed = IniText::parse(bytes);
+    const QSettings::SettingsMap reparsed = IniText::parse(IniText::serialize(parsed));
+    for (auto it = parsed.cbegin(); it != parsed.cend(); ++it)
+        QVERIFY2(reparsed.contains(it.key()) && reparsed.value(it.key()) == it.value(), qPrintable(it.key()));
+    QCOMPARE(reparsed.keys(), parsed.keys());
 }
 
 QTEST_GUILESS_MAIN(TestIniReaders)

@@ -134,32 +134,6 @@ private slots:
         QCOMPARE(cyclic.lastTarget(), lastTarget);
     }
 
-    void softStopPowersOffOnlyAStandingAxis_data()
-    {
-        QTest::addColumn<int>("statusResult");
-        QTest::addColumn<uint>("moveSts");
-        QTest::addColumn<uint>("mvCmdSts");
-        QTest::addColumn<QString>("action");
-        QTest::newRow("idle") << 0 << 0u << 0x05u << "power off";
-        QTest::newRow("move ended") << 0 << 0u << 0x01u << "power off";
-        QTest::newRow("move just sent") << 0 << 0u << 0x81u << "soft stop";
-        QTest::newRow("moving") << 0 << 1u << 0x81u << "soft stop";
-        QTest::newRow("moving, command ended") << 0 << 1u << 0x01u << "soft stop";
-        QTest::newRow("soft stop running") << 0 << 1u << 0x88u << "stop";
-        QTest::newRow("ramp over, command running") << 0 << 0u << 0x88u << "stop";
-        QTest::newRow("read failed") << -1 << 0u << 0u << "soft stop";
-        QTest::newRow("device lost") << -4 << 0u << 0u << "soft stop";
-    }
-    void softStopPowersOffOnlyAStandingAxis()
-    {
-        QFETCH(int, statusResult);
-        QFETCH(uint, moveSts);
-        QFETCH(uint, mvCmdSts);
-        const char* const names[] = {"soft stop", "stop", "power off"}; // in the order of SoftStopAction
-        const auto action = MotionRules::softStopAction(statusResult, sample(0, 0, moveSts, mvCmdSts));
-        QTEST(QString::fromLatin1(names[int(action)]), "action");
-    }
-
     void zeroKeepsTheBordersInPlace_data()
     {
         QTest::addColumn<QList<int>>("in"); // left, right, position, slider min, slider max

@@ -757,10 +757,12 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
                                         "(result -3); the page shows what it holds" << 2;
     QTest::newRow("bad target") << "Motor Y, Move to: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("refused command") << "SN 10002: Function command_home() failed, result = -1" << 1;
-    QTest::newRow("lost") << "SN 10002: Function get_status() failed, result = -4" << 1;
+    QTest::newRow("lost") << "Motor Y (SN 10002) is lost; nothing is sent to it until it is back." << 2;
     QTest::newRow("held by another program") << "sim:axis2: open refused: busy, held by another program" << 2;
-    // Back is information: the warning before it stays.
-    QTest::newRow("back") << "sim:axis2: open refused: no device" << 2;
+    // Back, the axis' warning is over; another axis' stays.
+    QTest::newRow("back") << "Motor Y (SN 10002) is back." << 3;
+    QTest::newRow("back, another axis' warning") << "Motor X, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("same millisecond") << "the newer of two" << 2;
     QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
 }
 
@@ -798,19 +800,29 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     } else if (failure == "long warning") {
         logged.log.InsertLine(QDateTime::currentDateTime(), shown, QStringLiteral("Script"), 2);
         logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("information"), QStringLiteral("Tolmo"), 3);
+    } else if (failure == "same millisecond") {
+        const QDateTime now = QDateTime::currentDateTime();
+        logged.log.InsertLine(now, QStringLiteral("the older of two"), QStringLiteral("Tolmo"), 1);
+        logged.log.InsertLine(now, shown, QStringLiteral("Tolmo"), 2);
     } else {
         QCOMPARE(trovsim_set_busy(y, failure == "held by another program"), 0);
         QCOMPARE(trovsim_unplug(y), 0);
-        if (failure == "back")
+        if (failure.startsWith("back"))
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("sim:axis2: open refused: no device"), 5000);
+        if (failure == "back, another axis' warning") {
+            // The next reopening waits, so that no line of axis Y comes after X's warning.
+            QCOMPARE(trovsim_hold_call(y, "open_device"), 0);
+            QCOMPARE(trovsim_wait_held(y, "open_device", 5000), 0);
+            typeInto(w.spinBox_moveTo[0], QStringLiteral("-"));
+            w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"))->click();
             QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), 5000);
-        const QString lost = line->shownLine();
+        }
         if (failure != "lost")
             QCOMPARE(trovsim_plug(y, 0), 0);
-        if (failure == "back") {
+        if (failure == "back, another axis' warning")
+            QCOMPARE(trovsim_release_call(y, "open_device"), 0);
+        if (failure.startsWith("back"))
             QTRY_VERIFY_WITH_TIMEOUT(w.groupBox[1]->isEnabled(), 5000);
-            line->takeLogLines();
-            QCOMPARE(line->shownLine(), lost);
-        }
     }
     QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().endsWith("  " + shown), qPrintable(line->shownLine()), 5000);
     QVERIFY(QTime::fromString(line->shownLine().left(8), QStringLiteral("hh:mm:ss")).isValid());

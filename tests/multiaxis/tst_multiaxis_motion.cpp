@@ -3,6 +3,7 @@
 // window, so the display sees only the samples a test hands in; the journal tells what was sent.
 #include <limits>
 #include <QtTest>
+#include <QPointer>
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -215,8 +216,9 @@ private slots:
         QCOMPARE(commands(), (QStringList{"power_off@axis1", "stop@axis2", "sstp@axis3"}));
     }
 
-    // A target typed in user units lands on the nearest microstep (count, on the DC axis Z),
-    // however the ratio divides, and the position label then reads what was typed.
+    // A target typed in user units lands on the nearest microstep (count, on the DC axis Z, whose
+    // engine record holds a microstep mode all the same), however the ratio divides, and the
+    // position label then reads what was typed.
     void typedUnitTargetsLandExactly_data()
     {
         QTest::addColumn<uint>("coeff1");
@@ -243,6 +245,12 @@ private slots:
         Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:dc");
         trovsim_clock_manual(1);
         Multiaxis& w = *rig.window;
+        engine_settings_t engine{};
+        const device_t z = w.deviceHandle[2].load();
+        QCOMPARE(w.devices[2]->get_engine_settings(z, &engine), 0);
+        engine.MicrostepMode = MICROSTEP_MODE_FRAC_256;
+        QCOMPARE(w.devices[2]->set_engine_settings(z, &engine), 0);
+        QVERIFY(w.settingsDlgs[2]->AllPagesFromDeviceToClassToUi());
         w.receiveUnits(true, QStringLiteral("mm"), coeff1, coeff2, 2);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -563,7 +571,8 @@ private slots:
             key(&w, QEvent::KeyRelease, Qt::Key_Up);
             w.OnPickerXYPointSelected(QPointF(1, 1));
             const QStringList sent = commands();
-            QVERIFY2(sent.filter("@axis2").isEmpty(), qPrintable(sent.join(' ')));
+            // All of them counted: a command sent with a lost axis' handle -1 names no device.
+            QVERIFY2(sent.size() == 13, qPrintable(sent.join(' ')));
             QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
             QCOMPARE(sent.filter("@axis3").size(), 6);
             QCOMPARE(takeLogMessages(log).filter(connected ? "Motor Y skipped: the controller is in its bootloader"
@@ -591,6 +600,26 @@ private slots:
         QVERIFY(!w.isShutDown());
     }
 
+    // Exit while a script's call holds an axis names that axis and the script, and leaves the
+    // window open; the other axis is soft-stopped.
+    void exitWhileAScriptCallHoldsAnAxis()
+    {
+        Rig rig(2);
+        QCOMPARE(trovsim_hold_call("sim:axis2", "command_movr"), 0);
+        QVERIFY(rig.window->scriptEngine()->requestRun(QStringLiteral("y = newaxis(10002); y.movr(5)")));
+        QCOMPARE(trovsim_wait_held("sim:axis2", "command_movr", boundMs), 0);
+        rig.window->exitWaitBox = nullptr; // the exec would hold the test
+        rig.window->OnExitBtnPressed();
+        QCOMPARE(trovsim_release_call("sim:axis2", "command_movr"), 0);
+        QCOMPARE(rig.prompter.texts.size(), 1);
+        QVERIFY2(rig.prompter.texts[0].startsWith("The soft stop was not sent to the axes with serial numbers 10002: a "
+                                                  "running script holds them. Exit can go on once the script's call "
+                                                  "returns or the script is stopped."),
+                 qPrintable(rig.prompter.texts[0]));
+        QVERIFY(!rig.window->isShutDown() && !rig.window->exitPending);
+        QCOMPARE(trovsim_call_count("sim:axis1", "command_sstp"), 1);
+    }
+
     // A script call held past the shut-down's wait: the window goes, closing no controller under
     // the call; released, the call ends the thread, which sends nothing more, and only then are
     // the controllers closed.
@@ -603,11 +632,15 @@ private slots:
         rig.window->scriptQuitMs = 50;
         rig.window->threadJoinMs = 50;
         const int closes = trovsim_call_count(nullptr, "close_device");
+        // An open settings dialog is handed over hidden and disabled, not live on screen.
+        const QPointer<SettingsDlg> dialog = rig.window->settingsDlgs[1];
+        dialog->show();
         QElapsedTimer clock;
         clock.start();
         rig.window.reset();
         QVERIFY(clock.elapsed() < boundMs);
         QVERIFY(LeftRunning::any());
+        QVERIFY(dialog && dialog->isHidden() && !dialog->isEnabled());
         QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes);
         trovsim_journal_clear();
         QCOMPARE(trovsim_release_call("sim:axis2", "command_movr"), 0);

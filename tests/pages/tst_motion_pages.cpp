@@ -635,6 +635,7 @@ void TestMotionPages::microstepModeAppliedOnSimulator()
     QCOMPARE(s.engine.MicrostepMode, uint(MICROSTEP_MODE_FRAC_256));
     s.edges.uLeftBorder = -128;
     s.home.uFastHome = 64;
+    s.home.uSlowHome = 128;
     s.syncIn.uPosition = 32;
     for (int record : {MotorSettings::EdgesRecord, MotorSettings::HomeRecord, MotorSettings::SyncInRecord})
         QCOMPARE(s.writeRecordToDevice(record), result_t(0));
@@ -685,6 +686,7 @@ void TestMotionPages::microstepModeAppliedOnSimulator()
     QCOMPARE(s.edges.uLeftBorder, -8);
     QCOMPARE(box(1, "leftBorderBox"), QPoint(s.edges.LeftBorder, -8));
     QCOMPARE(box(2, "fastSpeedBox"), QPoint(int(s.home.FastHome), 4));
+    QCOMPARE(box(2, "slowSpeedBox"), QPoint(int(s.home.SlowHome), 8));
     QCOMPARE(box(3, "positionBox"), QPoint(s.syncIn.Position, 2));
     for (StepSpinBox* box : pages[3]->findChildren<StepSpinBox*>())
         QCOMPARE(box->getStepFactor(), 16);

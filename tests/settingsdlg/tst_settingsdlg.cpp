@@ -1,6 +1,8 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QLabel>
+#include <QTemporaryDir>
 #include <QDialogButtonBox>
 #include <QSpinBox>
 #include <QPushButton>
@@ -292,7 +294,8 @@ private slots:
         QCOMPARE(settingCalls(), 0);
         QCOMPARE(changed.count(), 0);
         QVERIFY(shown->motorSettings->sameRecord(before, MotorSettings::EntypeRecord));
-        QVERIFY(shown->isHidden());
+        QVERIFY(shown->isVisible());
+        QCOMPARE(prompter.texts.size(), 2);
 
         // A reload whose identity read fails reports it and leaves the start-up verdict alone.
         QCOMPARE(trovsim_plug(axis, 1), 0);
@@ -587,7 +590,121 @@ private slots:
         QVERIFY2(named.size() == 1 && named[0].endsWith(why), qPrintable(prompter.texts[0]));
         QCOMPARE(prompter.texts[0].contains("Nothing was saved to flash."), press == "Save to flash");
         const QString axisName = multiaxis ? QString("SN %1: ").arg(shown->controllerSettings->serialNumber) : "";
-        QCOMPARE(takeLogMessages(log), QStringList{axisName + named[0] + "; not applied"});
+        QStringList lines{axisName + named[0] + "; not applied"};
+        if (press == "Save to flash")
+            lines << "Settings saved to flash.";
+        QCOMPARE(takeLogMessages(log), lines);
+    }
+
+    // While the controller takes no settings, Ok keeps the dialog with the edit and one box says
+    // why; the log names the axis.
+    void okKeepsTheEditsWhileTheControllerTakesNoSettings_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("lost") << "lost" << "the controller is lost";
+        QTest::newRow("being reopened") << "reopening" << "the controller is lost";
+        QTest::newRow("bootloader") << "bootloader" << "the controller is in its bootloader";
+        QTest::newRow("firmware update") << "firmware" << "a firmware update is running";
+    }
+
+    void okKeepsTheEditsWhileTheControllerTakesNoSettings()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, why);
+        open(stepperAxis);
+        auto shown = dialog(true);
+        shown->show();
+        const int index = editPage(*shown, SettingsPage::HomePosition);
+        QTemporaryDir folder;
+        if (state == "lost") {
+            QCOMPARE(trovsim_unplug(axis), 0);
+            emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, false, 0);
+        } else if (state == "reopening") {
+            handle = -1;
+        } else if (state == "bootloader") {
+            QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
+            gateway->close_device(handle);
+            handle = gateway->open_device(axis);
+        } else {
+            QFile image(folder.filePath("fw.cod"));
+            QVERIFY(image.open(QIODevice::WriteOnly));
+            image.write(QByteArray(64, 'x'));
+            image.close();
+            QCOMPARE(trovsim_hold_call(axis, "command_update_firmware"), 0);
+            poller->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
+            shown->firmwareThread->setRestartWait(0);
+            shown->firmwareThread->setFirmwareFileName(image.fileName());
+            shown->firmwareThread->start();
+            QCOMPARE(trovsim_wait_held(axis, "command_update_firmware", 5000), 0);
+        }
+        takeLogMessages(log);
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Ok);
+        if (state == "firmware") {
+            QCOMPARE(trovsim_release_call(axis, "command_update_firmware"), 0);
+            QVERIFY(shown->firmwareThread->wait(10000));
+        }
+        QCOMPARE(setCalls(), QStringList());
+        QVERIFY(shown->isVisible());
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), index);
+        const QString line = "Nothing was applied: " + why + ".";
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY2(prompter.texts[0].startsWith(line + "\n\n"), qPrintable(prompter.texts[0]));
+        QVERIFY(takeLogMessages(log).contains(QString("SN 10001: ") + line));
+    }
+
+    // A refused Restore or Save to flash is named in a box with its reason, and the pages show
+    // what the controller holds; a save that worked says so in the log.
+    void flashCommandsSayWhetherTheyWorked_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("restore refused") << "restoreFlashBtn" << int(result_error)
+                                         << "Restore from flash: the controller refused the settings (result -1).";
+        QTest::newRow("restore, controller lost") << "restoreFlashBtn" << int(result_nodevice)
+                                                  << "Restore from flash: the controller is lost (result -4).";
+        QTest::newRow("save refused") << "saveFlashBtn" << int(result_error)
+                                      << "Save to flash: the controller refused the settings (result -1).";
+        QTest::newRow("save not supported") << "saveFlashBtn" << int(result_not_implemented)
+                                            << "Save to flash: the controller does not support these settings "
+                                               "(result -2).";
+        QTest::newRow("restore works") << "restoreFlashBtn" << int(result_ok) << "";
+        QTest::newRow("save works") << "saveFlashBtn" << int(result_ok) << "Settings saved to flash.";
+    }
+
+    void flashCommandsSayWhetherTheyWorked()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, result);
+        QFETCH(QString, said);
+        open(stepperAxis);
+        auto shown = dialog();
+        shown->show();
+        const bool restore = button == "restoreFlashBtn";
+        const char* call = restore ? "command_read_settings" : "command_save_settings";
+        // The controller's memory differs from its flash: a refused restore shows the memory.
+        home_settings_t home;
+        QCOMPARE(gateway->get_home_settings(handle, &home), result_ok);
+        home.FastHome += 7;
+        QCOMPARE(gateway->set_home_settings(handle, &home), result_ok);
+        if (result != result_ok)
+            QCOMPARE(trovsim_force_result(axis, call, result, 1), 0);
+        takeLogMessages(log);
+        shown->findChild<QPushButton*>(button)->click();
+        QCOMPARE(trovsim_call_count(axis, call), 1);
+        QCOMPARE(shown->motorSettings->home.FastHome == home.FastHome, !restore || result != result_ok);
+        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
+        QCOMPARE(shown->findChild<QLabel*>("configLbl")->text(), restore && result == result_ok ? "*" : "");
+        const QStringList logLines = takeLogMessages(log);
+        QCOMPARE(logLines.contains(said), !said.isEmpty());
+        if (result == result_ok) {
+            QCOMPARE(prompter.texts, QStringList());
+            return;
+        }
+        QCOMPARE(prompter.texts.size(), 1);
+        QVERIFY2(prompter.texts[0].startsWith(said + "\n\n"), qPrintable(prompter.texts[0]));
     }
 
     // Refused beside a critical change, which reads everything back: the refused page shows the

@@ -50,7 +50,8 @@ private slots:
     void okAcceptsOnce();
     void cancelRejectsOnce();
     void cancelWithoutClosingOnlyHides();
-    void escapeAndWindowCloseNeedCancel();
+    void endStatesAnswerTheKeyboard_data();
+    void endStatesAnswerTheKeyboard();
     void escapeAndWindowCloseActAsCancel();
     void ownerCloseEndsExec();
     void showNowPaintsOnceAndNeverNests();
@@ -157,32 +158,74 @@ void TestInfoBox::cancelWithoutClosingOnlyHides()
     QVERIFY(!box.isVisible());
 }
 
-void TestInfoBox::escapeAndWindowCloseNeedCancel()
+void TestInfoBox::endStatesAnswerTheKeyboard_data()
 {
-    InfoBox box;
-    box.setText(QStringLiteral("Please wait"));
-    Spies spies(box);
-    bool stayedAfterEscape = false;
-    bool stayedAfterClose = false;
-    QTimer::singleShot(0, &box, [&] {
-        QTest::keyClick(&box, Qt::Key_Escape);
-        stayedAfterEscape = box.isVisible();
-        box.windowHandle()->close();   // what the window manager's close button does
-        stayedAfterClose = box.isVisible();
-        box.hide();                    // the operation ends
-    });
-    box.exec();
-    QVERIFY(stayedAfterEscape);
-    QVERIFY(stayedAfterClose);
-    QCOMPARE(spies.rejected.count(), 0);
-    QCOMPARE(spies.cancelled.count(), 0);
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("key");    // 0: the window manager's close (its button, Alt+F4)
+    QTest::addColumn<QString>("outcome");
+    const QList<QPair<const char*, int>> inputs = {{"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter},
+                                                   {"Space", Qt::Key_Space},   {"Escape", Qt::Key_Escape},
+                                                   {"close", 0}};
+    // What Return, Enter and Space give; Escape and the close give the last column.
+    const struct { const char* state; const char* typed; const char* dismissed; } states[] = {
+        {"result on the wait box", "accepted", "accepted"},
+        {"result after Cancel was offered", "accepted", "accepted"},
+        {"result shown at once", "accepted", "accepted"},
+        // A Cancel there when the box shows becomes Qt's default button: Return presses it.
+        {"waiting, Cancel from the start", "cancelled", "cancelled"},
+        {"waiting, Cancel offered while shown", "stays", "cancelled"},
+        {"waiting without buttons", "stays", "stays"},
+        {"waiting, last result's Ok hidden", "stays", "stays"},
+    };
+    for (const auto& row : states) {
+        for (const auto& input : inputs) {
+            QTest::addRow("%s, %s", row.state, input.first)
+                << row.state << input.second
+                << (input.second == Qt::Key_Escape || input.second == 0 ? row.dismissed : row.typed);
+        }
+    }
+}
 
-    // A box that shows an Ok button but no Cancel does not vanish either.
-    box.setButtons(QDialogButtonBox::Ok);
+// Built as their owners build them, then answered through the window like a user does.
+void TestInfoBox::endStatesAnswerTheKeyboard()
+{
+    QFETCH(QString, state);
+    QFETCH(int, key);
+    QFETCH(QString, outcome);
+    InfoBox box;
+    box.closeOnCancel = false;
+    if (state == "result shown at once") {
+        box.setButtons(QDialogButtonBox::Ok);
+    } else if (state == "waiting, Cancel from the start") {
+        box.setButtons(QDialogButtonBox::Cancel);
+    } else if (state == "waiting, last result's Ok hidden") {
+        box.showResult(false, QStringLiteral("Failed"));
+        box.hide();
+        box.setButtonsVisible(false);
+        box.setMovieVisible(true);
+    }
     box.showNow();
-    QTest::keyClick(&box, Qt::Key_Escape);
-    QVERIFY(box.isVisible());
-    QCOMPARE(spies.cancelled.count(), 0);
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    if (state.startsWith("result after") || state.endsWith("offered while shown")) {
+        box.setButtons(QDialogButtonBox::Cancel);
+    }
+    if (state.startsWith("result") && state != "result shown at once") {
+        box.showResult(true, QStringLiteral("Done"));
+    }
+    if (state.startsWith("result")) {
+        auto* ok = qobject_cast<QPushButton*>(button(box, QDialogButtonBox::Ok));
+        QVERIFY(ok->isDefault());
+        QCOMPARE(box.focusWidget(), ok);
+    }
+    Spies spies(box);
+    if (key) {
+        QTest::keyClick(box.windowHandle(), Qt::Key(key));
+    } else {
+        box.windowHandle()->close();
+    }
+    QCOMPARE(box.isVisible(), outcome == "stays");
+    QCOMPARE(spies.accepted.count(), outcome == "accepted" ? 1 : 0);
+    QCOMPARE(spies.cancelled.count(), outcome == "cancelled" ? 1 : 0);
 }
 
 void TestInfoBox::escapeAndWindowCloseActAsCancel()

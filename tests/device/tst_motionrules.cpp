@@ -1,0 +1,53 @@
+#include <QTest>
+
+#include "device/MotionRules.h"
+
+namespace {
+
+QString nameOf(MotionRules::SoftStopAction action)
+{
+    switch (action) {
+    case MotionRules::SoftStopAction::SoftStop: return QStringLiteral("soft stop");
+    case MotionRules::SoftStopAction::Stop: return QStringLiteral("stop");
+    case MotionRules::SoftStopAction::PowerOff: return QStringLiteral("power off");
+    }
+    return QStringLiteral("none");
+}
+
+} // namespace
+
+class TestMotionRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void softStopPowersOffOnlyAStandingAxis_data()
+    {
+        QTest::addColumn<int>("statusResult");
+        QTest::addColumn<uint>("moveSts");
+        QTest::addColumn<uint>("mvCmdSts");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("idle") << 0 << 0u << 0x05u << "power off";
+        QTest::newRow("move ended") << 0 << 0u << 0x01u << "power off";
+        QTest::newRow("move just sent") << 0 << 0u << 0x81u << "soft stop";
+        QTest::newRow("moving") << 0 << 1u << 0x81u << "soft stop";
+        QTest::newRow("moving, command ended") << 0 << 1u << 0x01u << "soft stop";
+        QTest::newRow("soft stop running") << 0 << 1u << 0x88u << "stop";
+        QTest::newRow("ramp over, command running") << 0 << 0u << 0x88u << "stop";
+        QTest::newRow("read failed") << -1 << 0u << 0u << "soft stop";
+        QTest::newRow("device lost") << -4 << 0u << 0u << "soft stop";
+    }
+    void softStopPowersOffOnlyAStandingAxis()
+    {
+        QFETCH(int, statusResult);
+        QFETCH(uint, moveSts);
+        QFETCH(uint, mvCmdSts);
+        status_t status{};
+        status.MoveSts = moveSts;
+        status.MvCmdSts = mvCmdSts;
+        QTEST(nameOf(MotionRules::softStopAction(statusResult, status)), "action");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMotionRules)
+#include "tst_motionrules.moc"
