@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolTip>
 
+#include <climits>
 #include <memory>
 
 #include "app/StartWindow.h"
@@ -312,6 +314,19 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
             QVERIFY(w.spinBox_shiftOn[s]->text().endsWith(QLatin1String(" counts")));
     }
     QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis-%1.png").arg(QTest::currentDataTag()).replace(' ', '_')));
+
+    // Units switched and a far position keep the width; that position is cut, and whole on hover.
+    const int width = w.width();
+    w.UpdateVars(0, QDateTime(), sample(INT_MIN), chart_data_t{}, analog_data_t{}, true, 2);
+    w.receiveUnits(!units, QStringLiteral("mm"), 3, 1, 2);
+    w.UpdateState();
+    settle();
+    QCOMPARE(w.width(), width);
+    auto* far = qobject_cast<ElidingLabel*>(w.curPos[0]);
+    QVERIFY(far->isElided());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), far->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(far, &hover);
+    QCOMPARE(QToolTip::text(), far->text());
 }
 
 void tst_windowsonscreen::axisSettingsOpenApartAndNamed()
