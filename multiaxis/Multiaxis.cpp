@@ -324,10 +324,12 @@ void Multiaxis::showTargetUnit(int s, int a)
     const UnitTextSet* texts =
         a < settingsDlgs.size() ? unitTextsOf(settingsDlgs[a]->motorSettings->entype.EngineType) : nullptr;
     const QString suffix = texts ? texts->position : stepperPositionUnit;
+    // A DC or brushless motor counts whole counts: no "0/1" microstep part.
+    const int mode = targetDivisor(a) > 1 ? 1 : 0;
     for (StepSpinBox* box : {spinBox_moveTo[s], spinBox_shiftOn[s]}) {
-        // A DC or brushless motor counts whole counts: no "0/1" microstep part.
-        if (box->unitMode != 2)
-            box->setUnitMode(targetDivisor(a) > 1 ? 1 : 0, suffix, 0);
+        // Set on a change only: a target being typed stays as it is.
+        if (box->unitMode != 2 && (box->unitMode != mode || box->suffix() != suffix))
+            box->setUnitMode(mode, suffix, 0);
     }
 }
 

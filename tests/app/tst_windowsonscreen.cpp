@@ -33,19 +33,13 @@
 
 namespace {
 
-// What an X window manager puts around a window: borders and a title bar.
-const QMargins wmFrame(4, 28, 4, 4);
+const char* const mixed = "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc";
+const char* const steppers = "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper";
 
-// The available part of each screen, less a 40-pixel panel at the bottom.
-QRect laptop(int width, int height)
-{
-    return QRect(0, 0, width, height - 40);
-}
-
+// The smallest frame of a window, with the borders and title bar an X window manager adds.
 QSize smallestFrame(const QWidget& window)
 {
-    return window.minimumSize().expandedTo(window.minimumSizeHint())
-           + QSize(wmFrame.left() + wmFrame.right(), wmFrame.top() + wmFrame.bottom());
+    return window.minimumSize().expandedTo(window.minimumSizeHint()) + QSize(8, 32);
 }
 
 void settle()
@@ -73,21 +67,17 @@ bool titleWhole(QGroupBox* box)
            && last - first + 1 >= box->fontMetrics().horizontalAdvance(box->title()) - 3;
 }
 
-status_t sample(int position)
+void feed(Multiaxis& w, int axis, int position, int mode = 2)
 {
     status_t st{};
     st.CurPosition = position;
     st.MvCmdSts = 0x83;  // "Move left", running
     st.PWRSts = 3;
     st.CurSpeed = -12000;
-    return st;
+    w.UpdateVars(axis, QDateTime(), st, chart_data_t{}, analog_data_t{}, mode != 0, mode);
 }
 
-enum class Use { Working, Lost, Bootloader };
-
 } // namespace
-
-Q_DECLARE_METATYPE(Use)
 
 class tst_windowsonscreen : public QObject
 {
@@ -98,12 +88,12 @@ private:
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { harness.tearDownHome(); }
     void framePlaces_data();
     void framePlaces();
     void everyWindowFitsEveryScreen_data();
     void everyWindowFitsEveryScreen();
-    void storedPlacesOpenOnTheScreen();
+    void storedPlaceOpensOnTheScreen();
     void multiaxisWholeOnTheSmallestScreen_data();
     void multiaxisWholeOnTheSmallestScreen();
     void axisSettingsOpenApartAndNamed();
@@ -117,18 +107,13 @@ void tst_windowsonscreen::initTestCase()
     harness.home->setAutoRemove(!qEnvironmentVariableIsSet("TOLMO_KEEP_SCREENSHOTS"));
 }
 
-void tst_windowsonscreen::cleanupTestCase()
-{
-    harness.tearDownHome();
-}
-
 void tst_windowsonscreen::framePlaces_data()
 {
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QSize>("minimum");
     QTest::addColumn<QRect>("placed");
     const QSize small(300, 200);
-    // On 1024x768: the main window of 933 at x = 100, the settings dialog above the screen.
+    // On 1024x768 less a panel: the main window of 933 at x = 100, the settings dialog above it.
     QTest::newRow("fits: kept") << QRect(50, 60, 700, 500) << small << QRect(50, 60, 700, 500);
     QTest::newRow("right edge off") << QRect(100, 100, 941, 400) << small << QRect(83, 100, 941, 400);
     QTest::newRow("title bar above") << QRect(300, -30, 608, 600) << small << QRect(300, 0, 608, 600);
@@ -144,56 +129,55 @@ void tst_windowsonscreen::framePlaces()
     QFETCH(QRect, frame);
     QFETCH(QSize, minimum);
     QFETCH(QRect, placed);
-    const QVector<QRect> screens{laptop(1024, 768), QRect(1024, 0, 1366, 968)};
-    QCOMPARE(frameOnScreen(frame, minimum, screens), placed);
+    QCOMPARE(frameOnScreen(frame, minimum, {QRect(0, 0, 1024, 728), QRect(1024, 0, 1366, 968)}), placed);
 }
 
 void tst_windowsonscreen::everyWindowFitsEveryScreen_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("screen");  // less a 40-pixel panel
     for (const char* window : {"main", "settings", "chart", "script", "units", "compare", "restore report",
                                "wait box", "search", "multiaxis", "multiaxis settings", "multiaxis script"}) {
-        for (const QRect& screen : {laptop(1024, 768), laptop(1366, 768), laptop(1920, 1080)})
+        for (const QSize& screen : {QSize(1024, 728), QSize(1366, 728), QSize(1920, 1040)})
             QTest::addRow("%s at %dx%d", window, screen.width(), screen.height() + 40) << QString::fromLatin1(window)
                                                                                     << screen;
     }
 }
 
-// Each window at its smallest fits the screen with its frame, so that it can be put wholly on it.
+// Each window at its smallest fits the screen with its frame, so it can be put wholly on it.
 void tst_windowsonscreen::everyWindowFitsEveryScreen()
 {
     QFETCH(QString, window);
-    QFETCH(QRect, screen);
+    QFETCH(QSize, screen);
     std::unique_ptr<MultiaxisWindowRig> rig;
-    std::vector<std::unique_ptr<QWidget>> owned;
+    std::unique_ptr<QWidget> own;
     QWidget* shown = nullptr;
     if (window.startsWith(QLatin1String("multiaxis"))) {
-        rig = std::make_unique<MultiaxisWindowRig>(3, "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
-        shown = window == QLatin1String("multiaxis")            ? static_cast<QWidget*>(rig->window.get())
-                : window == QLatin1String("multiaxis settings") ? static_cast<QWidget*>(rig->window->settingsDlgs[0])
-                                                                 : rig->window->scriptDlg;
-    } else if (window == QLatin1String("main") || window == QLatin1String("settings") || window == QLatin1String("chart")
-               || window == QLatin1String("script")) {
+        rig = std::make_unique<MultiaxisWindowRig>(3, mixed);
+        const Multiaxis* w = rig->window.get();
+        shown = window.endsWith(QLatin1String("settings")) ? static_cast<QWidget*>(w->settingsDlgs[0])
+                : window.endsWith(QLatin1String("script")) ? static_cast<QWidget*>(w->scriptDlg)
+                                                           : rig->window.get();
+    } else if (QStringList{"main", "settings", "chart", "script"}.contains(window)) {
         QVERIFY(harness.openWindow());
-        MainWindow* main = harness.window;
-        shown = window == QLatin1String("main")       ? static_cast<QWidget*>(main)
-                : window == QLatin1String("settings") ? main->settingsDialog()
+        const MainWindow* main = harness.window;
+        shown = window == QLatin1String("main")       ? static_cast<QWidget*>(harness.window.data())
+                : window == QLatin1String("settings") ? static_cast<QWidget*>(main->settingsDialog())
                 : window == QLatin1String("chart")    ? static_cast<QWidget*>(main->chartDialog())
                                                       : main->scriptDialog();
     } else {
         if (window == QLatin1String("units"))
-            owned.emplace_back(new DimensionalUnitsDlg(nullptr, QStringLiteral("Dimensional unit setup"), true,
-                                                       QStringLiteral("mm"), 200, 1, 2, {"10001", "10002", "10003"}));
+            own.reset(new DimensionalUnitsDlg(nullptr, QStringLiteral("Dimensional unit setup"), true,
+                                              QStringLiteral("mm"), 200, 1, 2, {"10001", "10002", "10003"}));
         else if (window == QLatin1String("compare"))
-            owned.emplace_back(new CompareSettingsDialog(nullptr, {QStringLiteral("a.cfg"), QStringLiteral("b.cfg")}));
+            own.reset(new CompareSettingsDialog(nullptr, {QStringLiteral("a.cfg"), QStringLiteral("b.cfg")}));
         else if (window == QLatin1String("restore report"))
-            owned.emplace_back(new RestoreErrorsDialog(nullptr, {QStringLiteral("Engine_settings NomVoltage key not found")}));
+            own.reset(new RestoreErrorsDialog(nullptr, {QStringLiteral("Engine_settings NomVoltage key not found")}));
         else if (window == QLatin1String("wait box"))
-            owned.emplace_back(new InfoBox());
+            own.reset(new InfoBox());
         else
-            owned.emplace_back(new StartWindow(0));
-        shown = owned.back().get();
+            own.reset(new StartWindow(0));
+        shown = own.get();
     }
     shown->show();
     settle();
@@ -201,7 +185,7 @@ void tst_windowsonscreen::everyWindowFitsEveryScreen()
     QVERIFY2(smallest.width() <= screen.width() && smallest.height() <= screen.height(),
              qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
     if (screen.width() == 1024) {
-        shown->resize(shown->size().boundedTo(screen.size() - QSize(8, 32)));
+        shown->resize(shown->size().boundedTo(screen - QSize(8, 32)));
         QVERIFY(keepScreenshot(*shown, window + QStringLiteral(".png")));
     }
     shown->hide();
@@ -209,33 +193,22 @@ void tst_windowsonscreen::everyWindowFitsEveryScreen()
         harness.closeWindow();
 }
 
-// What the configuration file holds, applied before the window is shown, and the window put
-// wholly on the (800x600) screen once it has its real size.
-void tst_windowsonscreen::storedPlacesOpenOnTheScreen()
+// The place the configuration file holds is applied before the dialog is shown; once shown,
+// at its real size, it lies on the (800x600) screen, title bar first where it is too wide.
+void tst_windowsonscreen::storedPlaceOpensOnTheScreen()
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY(harness.openWindow());
-    MainWindow* main = harness.window;
     IniSettings places(QDir::home().filePath(QStringLiteral("places.cfg")));
     places.setValue(QStringLiteral("settingsWindow_params/position"), QPoint(300, -40));
     places.setValue(QStringLiteral("settingsWindow_params/size"), QSize(600, 920));
-    SettingsDlg* settings = main->settingsDialog();
+    SettingsDlg* settings = harness.window->settingsDialog();
     settings->FromSettingsToUi(&places, nullptr);
     settings->show();
     settle();
     const QRect frame = settings->frameGeometry();
-    // Wider than this small screen at its smallest: its left edge and title bar on it.
-    QVERIFY(screen.contains(frame.topLeft()));
+    QVERIFY(screen.contains(frame.topLeft()) && frame.bottom() <= screen.bottom());
     QVERIFY(frame.right() <= screen.right() || frame.left() == screen.left());
-    QVERIFY(frame.bottom() <= screen.bottom());
-    // A place that fits stays as it is.
-    ScriptDlg* script = main->scriptDialog();
-    script->move(20, 30);
-    script->resize(500, 360);
-    script->show();
-    settle();
-    QCOMPARE(script->geometry().size(), QSize(500, 360));
-    QCOMPARE(script->pos(), QPoint(20, 30));
     harness.closeWindow();
 }
 
@@ -243,15 +216,13 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen_data()
 {
     QTest::addColumn<QString>("controllers");
     QTest::addColumn<bool>("units");
-    QTest::addColumn<Use>("yUse");
-    QTest::addColumn<Use>("zUse");
-    const QString mixed = QStringLiteral("axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
-    const QString steppers = QStringLiteral("axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
-    QTest::newRow("steppers") << steppers << false << Use::Working << Use::Working;
-    QTest::newRow("stepper, DC, brushless") << mixed << false << Use::Working << Use::Working;
-    QTest::newRow("user units") << mixed << true << Use::Working << Use::Working;
-    QTest::newRow("Y lost, Z in its bootloader") << mixed << false << Use::Lost << Use::Bootloader;
-    QTest::newRow("units, Y in its bootloader, Z lost") << steppers << true << Use::Bootloader << Use::Lost;
+    QTest::addColumn<int>("yMode");  // 0 lost, 1 bootloader, 2 working
+    QTest::addColumn<int>("zMode");
+    QTest::newRow("steppers") << steppers << false << 2 << 2;
+    QTest::newRow("stepper, DC, brushless") << mixed << false << 2 << 2;
+    QTest::newRow("user units") << mixed << true << 2 << 2;
+    QTest::newRow("Y lost, Z in its bootloader") << mixed << false << 0 << 1;
+    QTest::newRow("units, Y in its bootloader, Z lost") << steppers << true << 1 << 0;
 }
 
 // At its smallest the window fits 1024x768 less a panel, frame included, with every control
@@ -260,20 +231,17 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
 {
     QFETCH(QString, controllers);
     QFETCH(bool, units);
-    QFETCH(Use, yUse);
-    QFETCH(Use, zUse);
+    QFETCH(int, yMode);
+    QFETCH(int, zMode);
     MultiaxisWindowRig rig(3, qPrintable(controllers));
     Multiaxis& w = *rig.window;
     w.refreshTimer->stop();
     for (UpdateThread* thread : w.updateThreads)
         QObject::disconnect(thread, nullptr, &w, nullptr);
     w.receiveUnits(units, QStringLiteral("mm"), 3, 1, 2);
-    const Use uses[] = {Use::Working, yUse, zUse};
-    for (int a = 0; a < 3; ++a) {
-        const bool connected = uses[a] != Use::Lost;
-        w.UpdateVars(a, QDateTime(), sample(-1234 * (a + 1)), chart_data_t{}, analog_data_t{}, connected,
-                     uses[a] == Use::Bootloader ? 1 : 2);
-    }
+    const int modes[] = {2, yMode, zMode};
+    for (int a = 0; a < 3; ++a)
+        feed(w, a, -1234 * (a + 1), modes[a]);
     w.settingsDlgs[2]->controllerSettings->bootloaderMajor = 1;
     w.settingsDlgs[2]->controllerSettings->bootloaderMinor = 2;
     w.show();
@@ -284,29 +252,25 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
     const QSize smallest = smallestFrame(w);
     QVERIFY2(smallest.width() <= 1024 && smallest.height() <= 728,
              qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
-    const QRect inside = w.rect();
     for (const char* name : {"pushButton_exit", "pushButton_scripting", "pushButton_calibration", "pushButton_settings_1",
                              "pushButton_settings_2", "pushButton_settings_3", "pushButton_joyDec_1",
                              "pushButton_joyInc_1", "pushButton_joyDec_2", "pushButton_joyInc_2", "pushButton_joyDec_3",
                              "pushButton_joyInc_3", "pushButton_STOP", "pushButton_softStop", "pushButton_moveTo",
                              "pushButton_shiftOn", "pushButton_home", "pushButton_zero", "messageLine"}) {
         auto* control = w.findChild<QWidget*>(QLatin1String(name));
-        const QRect place(control->mapTo(&w, QPoint(0, 0)), control->size());
-        QVERIFY2(control->isVisible() && inside.contains(place), name);
+        QVERIFY2(control->isVisible() && w.rect().contains(QRect(control->mapTo(&w, QPoint()), control->size())), name);
         if (auto* button = qobject_cast<QPushButton*>(control); button && !button->text().isEmpty())
             QVERIFY2(button->width() >= button->minimumSizeHint().width(), name);
     }
     for (int s = 0; s < 3; ++s) {
         QVERIFY2(titleWhole(w.groupBox[s]), qPrintable(w.groupBox[s]->title()));
-        for (QLabel* value : {w.voltageValue[s], w.currentValue[s], w.speedValue[s], w.commandValue[s],
-                              w.powerValue[s]})
+        for (QLabel* value : {w.voltageValue[s], w.currentValue[s], w.speedValue[s], w.commandValue[s], w.powerValue[s]})
             QVERIFY2(value->width() >= value->sizeHint().width(), qPrintable(value->text()));
         auto* position = qobject_cast<ElidingLabel*>(w.curPos[s]);
-        QVERIFY(position);
-        QVERIFY2(!position->isElided(), qPrintable(position->text()));
+        QVERIFY2(position && !position->isElided(), qPrintable(w.curPos[s]->text()));
         // A DC or brushless motor counts: no microstep part, in the label or in the boxes.
-        const bool counts = controllers.contains(QStringLiteral("dc")) && s > 0;
-        if (!units && uses[s] == Use::Working) {
+        const bool counts = controllers == QLatin1String(mixed) && s > 0;
+        if (!units && modes[s] == 2) {
             QCOMPARE(position->text().contains(QLatin1Char('/')), !counts);
             QCOMPARE(w.spinBox_moveTo[s]->text().contains(QLatin1Char('/')), !counts);
         }
@@ -317,7 +281,7 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
 
     // Units switched and a far position keep the width; that position is cut, and whole on hover.
     const int width = w.width();
-    w.UpdateVars(0, QDateTime(), sample(INT_MIN), chart_data_t{}, analog_data_t{}, true, 2);
+    feed(w, 0, INT_MIN);
     w.receiveUnits(!units, QStringLiteral("mm"), 3, 1, 2);
     w.UpdateState();
     settle();
@@ -329,9 +293,10 @@ void tst_windowsonscreen::multiaxisWholeOnTheSmallestScreen()
     QCOMPARE(QToolTip::text(), far->text());
 }
 
+// Settings X, then Z and Y, all from one stored place: each opens clear of the others, named.
 void tst_windowsonscreen::axisSettingsOpenApartAndNamed()
 {
-    MultiaxisWindowRig rig(3, "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc");
+    MultiaxisWindowRig rig(3, mixed);
     Multiaxis& w = *rig.window;
     w.refreshTimer->stop();
     for (SettingsDlg* dialog : w.settingsDlgs)
@@ -342,12 +307,12 @@ void tst_windowsonscreen::axisSettingsOpenApartAndNamed()
     settle();
     QList<QPoint> places;
     for (int a = 0; a < 3; ++a) {
-        SettingsDlg* dialog = w.settingsDlgs[a];
-        QVERIFY(dialog->isVisible());
-        QVERIFY2(!places.contains(dialog->pos()), qPrintable(dialog->windowTitle()));
+        const SettingsDlg* dialog = w.settingsDlgs[a];
+        QVERIFY2(dialog->isVisible() && !places.contains(dialog->pos()), qPrintable(dialog->windowTitle()));
         places << dialog->pos();
-        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("Settings %1").arg(QLatin1String(Multiaxis::slotLetters[a]))));
-        QVERIFY(dialog->windowTitle().contains(QString::number(dialog->controllerSettings->serialNumber)));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Settings %1, SN %2")
+                                            .arg(QLatin1String(Multiaxis::slotLetters[a]))
+                                            .arg(dialog->controllerSettings->serialNumber));
     }
 }
 
