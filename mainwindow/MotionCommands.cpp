@@ -104,7 +104,7 @@ bool MotionCommands::takeTarget(StepSpinBox& box, const QString& command)
 {
     if (box.commitText())
         return true;
-    window.Log(tr("%1: \"%2\" is not a target; nothing was sent.").arg(command, box.cleanText()), programSource, 2);
+    window.Log(tr("%1: %2; nothing was sent.").arg(command, box.whyNoTarget()), programSource, 2);
     box.setFocus();
     return false;
 }

@@ -17,6 +17,7 @@
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "log/MessageLog.h"
+#include "multiaxis/MultiaxisAxes.h"
 #include "multiaxis/PositionPlot.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/StageSettings.h"
@@ -100,7 +101,7 @@ void AxisSlotStatus::holdTitleWidths()
 void AxisSlotStatus::tellBack(int s, int a)
 {
     const QString motor = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]);
-    const QString serial = QString::number(window.serialOfAxis[a]);
+    const QString serial = QString::number(window.axes->serials[a]);
     const QString back = window.axisNamed(a) + Multiaxis::tr(" is back.");
     // What the line shows about this axis (its failed calls, its library lines, its slot's
     // warnings) is over once it is back.

@@ -124,8 +124,8 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         settingsDlgs.append(dialog);
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
-        serialOfAxis[i] = dialog->controllerSettings->serialNumber;
-        const QString axis = QStringLiteral("SN %1").arg(serialOfAxis[i]);
+        axes->serials[i] = dialog->controllerSettings->serialNumber;
+        const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             // A lost controller is told once, by its slot, before the reconnection's own lines:
@@ -290,6 +290,7 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
+    axes->sampled(number, samples[number].use());
     if (motion && samples[number].use() == AxisUse::Working)
         motion->axisWorking(number);
 }
@@ -437,7 +438,7 @@ void Multiaxis::shutDown()
 QString Multiaxis::axisNamed(int a) const
 {
     const int slot = std::clamp(slotOfAxis[a].load(), 0, maxAxes - 1);
-    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(serialOfAxis[a]);
+    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(axes->serials[a]);
 }
 
 void Multiaxis::tellLost(int a)

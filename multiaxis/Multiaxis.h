@@ -101,9 +101,8 @@ public:
     int axisOrder[maxAxes] = {0, 1, 2};
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
-    // Per axis: the slot that shows it and its serial number, for lines from any thread.
+    // Per axis: the slot that shows it, for lines from any thread.
     std::atomic<int> slotOfAxis[maxAxes] = {{0}, {1}, {2}};
-    unsigned int serialOfAxis[maxAxes] = {0, 0, 0};
     // Per axis: its loss has been told, its return not yet.
     std::atomic<bool> lossTold[maxAxes] = {{false}, {false}, {false}};
     QList<DeviceInterface*> devices;

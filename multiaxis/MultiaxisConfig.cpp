@@ -92,9 +92,9 @@ void MultiaxisConfig::applyUnits(bool enabled, const QString& unitText, uint coe
             if (enabled) {
                 const int step = box->getStep();
                 const int uStep = box->getUStep();
-                box->setUnitMode(2, QLatin1Char(' ') + units.units, int(units.precision));
+                box->setUnitMode(2, QLatin1Char(' ') + units.units, int(units.precision), factor);
                 if (before != 2)
-                    box->setValue(UserUnits::fullSteps(step, uStep, d) * factor);
+                    box->setValue(double(units.roundedToPrecision(UserUnits::fullSteps(step, uStep, d) * factor)));
             } else {
                 const double value = box->value();
                 box->setUnitMode(1, stepperPositionUnit, 0);

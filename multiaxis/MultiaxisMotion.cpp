@@ -14,8 +14,14 @@
 
 MultiaxisMotion::MultiaxisMotion(Multiaxis& window) : jogTracker(window.axisCount()), window(window) {}
 
+void MultiaxisMotion::commanded(int axis)
+{
+    window.axes->shiftCarry[axis].store(0.0);
+}
+
 result_t MultiaxisMotion::command(int axis, result_t (DeviceInterface::*call)(device_t))
 {
+    commanded(axis);
     return (window.devices[axis]->*call)(window.deviceHandle[axis].load());
 }
 
@@ -29,22 +35,14 @@ void MultiaxisMotion::commandAll(result_t (DeviceInterface::*call)(device_t))
 
 bool MultiaxisMotion::reachable(int a)
 {
-    AxisUse use = window.samples[a].use();
-    if (use == AxisUse::Working || use == AxisUse::Unknown) {
-        // Polling is reopening it: a call would carry no handle.
-        if (window.deviceHandle[a].load() != -1)
-            return true;
-        use = AxisUse::Lost;
-    }
+    const AxisUse use = MultiaxisAxes::commandUse(window.samples[a].use(), window.deviceHandle[a].load());
+    if (use == AxisUse::Working)
+        return true;
     if (!skipLogged[a]) {
         skipLogged[a] = true;
         const int slot = int(std::find(window.axisOrder, window.axisOrder + window.axisCount(), a) - window.axisOrder);
         const QString letter = QLatin1String(Multiaxis::slotLetters[std::min(slot, Multiaxis::maxAxes - 1)]);
-        window.logLine(use == AxisUse::Lost
-                           ? Multiaxis::tr("Motor %1 skipped: the controller is lost; nothing is sent to it until "
-                                           "it is back.").arg(letter)
-                           : Multiaxis::tr("Motor %1 skipped: the controller is in its bootloader; nothing is sent "
-                                           "to it until it runs its firmware.").arg(letter));
+        window.logLine(MultiaxisAxes::skipText(Multiaxis::tr("Motor %1").arg(letter), use));
     }
     return false;
 }
@@ -69,13 +67,16 @@ void MultiaxisMotion::softStop()
     }
 }
 
-bool MultiaxisMotion::slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const
+bool MultiaxisMotion::slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target,
+                                 long double carried, long double* wanted) const
 {
     if (slot < 0 || slot >= window.axisCount())
         return false;
-    const long double steps = window.units.displayToSteps(value);
+    const long double steps = window.units.displayToSteps(value) + carried;
     if (!std::isfinite(steps))
         return false;
+    if (wanted)
+        *wanted = steps;
     const int d = window.targetDivisor(window.axisOrder[slot]);
     *target = plotClick ? UserUnits::clickStepPair(steps, d) : UserUnits::nearestStepPair(steps, d);
     return true;
@@ -88,19 +89,23 @@ void MultiaxisMotion::moveAll(bool shift)
     for (int s = 0; s < n; ++s) {
         StepSpinBox* box = shift ? window.spinBox_shiftOn[s] : window.spinBox_moveTo[s];
         if (!box->commitText()) {
-            window.logLine(Multiaxis::tr("Motor %2, %1: \"%3\" is not a target; nothing was sent.")
+            window.logLine(Multiaxis::tr("Motor %2, %1: %3; nothing was sent.")
                                .arg(shift ? Multiaxis::tr("Shift on") : Multiaxis::tr("Move to"),
-                                    QLatin1String(Multiaxis::slotLetters[s]), box->cleanText()));
+                                    QLatin1String(Multiaxis::slotLetters[s]), box->whyNoTarget()));
             box->setFocus();
             return;
         }
     }
     UserUnits::StepPair targets[Multiaxis::maxAxes];
     bool valid[Multiaxis::maxAxes] = {false, false, false};
+    // A shift in units goes to the nearest microstep; what that leaves out goes with the next.
+    const bool carries = shift && window.units.recalcEnabled;
+    long double wanted[Multiaxis::maxAxes] = {0, 0, 0};
     for (int s = 0; s < n; ++s) {
         const StepSpinBox* box = shift ? window.spinBox_shiftOn[s] : window.spinBox_moveTo[s];
         if (window.units.recalcEnabled) {
-            valid[s] = slotTarget(s, box->value(), false, &targets[s]);
+            const long double carried = carries ? window.axes->shiftCarry[window.axisOrder[s]].load() : 0.0;
+            valid[s] = slotTarget(s, box->value(), false, &targets[s], carried, &wanted[s]);
         } else {
             targets[s] = {box->getStep(), box->getUStep()};
             valid[s] = true;
@@ -110,10 +115,15 @@ void MultiaxisMotion::moveAll(bool shift)
         const int a = window.axisOrder[s];
         if (!valid[s] || !reachable(a))
             continue;
-        if (shift)
-            window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
-        else
+        if (!shift) {
+            commanded(a);
             window.devices[a]->command_move(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
+        } else if (window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep)
+                       == 0
+                   && carries) {
+            window.axes->shiftCarry[a].store(
+                double(wanted[s]) - UserUnits::fullSteps(targets[s].step, targets[s].uStep, window.targetDivisor(a)));
+        }
     }
 }
 
@@ -125,6 +135,7 @@ void MultiaxisMotion::pickXY(const QPointF& point)
         const int a = window.axisOrder[s];
         if (!slotTarget(s, coordinates[s], true, &target) || !reachable(a))
             continue;
+        commanded(a);
         window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
     }
 }
@@ -135,6 +146,7 @@ void MultiaxisMotion::pickZ(const QPointF& point)
     if (window.axisCount() < 3 || !slotTarget(2, point.y(), true, &target) || !reachable(window.axisOrder[2]))
         return;
     const int a = window.axisOrder[2];
+    commanded(a);
     window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
 }
 

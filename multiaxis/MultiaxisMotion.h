@@ -36,8 +36,10 @@ public:
     void pickXY(const QPointF& point);
     void pickZ(const QPointF& point);
     // The target of a slot's box value or plot coordinate, in display units, for the axis shown in
-    // the slot; false (nothing to send) when it is not finite.
-    bool slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target) const;
+    // the slot, with `carried` full steps added; false (nothing to send) when it is not finite.
+    // `wanted`, when given, gets the full steps before the split.
+    bool slotTarget(int slot, double value, bool plotClick, UserUnits::StepPair* target, long double carried = 0,
+                    long double* wanted = nullptr) const;
 
     // The jog part of the window's application-wide event filter: true when the event is used up.
     bool filterEvent(QObject* object, QEvent* event);
@@ -47,6 +49,8 @@ public:
     JogTracker jogTracker;
 
 private:
+    // Any command but a shift in user units ends the axis' shift carry.
+    void commanded(int axis);
     void sendJog(const JogTracker::Action& action);
     bool handleJogKey(QObject* object, QKeyEvent* event);
     void handleJogButton(QObject* object, QEvent* event);

@@ -65,15 +65,20 @@ QString UserUnits::positionToString(int step, int uStep, int divisor)
 QString UserUnits::unitPositionText(int step, int uStep, int divisor) const
 {
     const unsigned int decimals = qMin(precision, maxPrecision);
-    const long double scale = std::pow(10.0L, static_cast<long double>(decimals));
     const long double position = static_cast<long double>(step)
                                  + static_cast<long double>(uStep) / static_cast<long double>(qMax(divisor, 1));
-    long double value = std::floor(position * qMax(coeff2, 1u) * scale / qMax(coeff1, 1u)) / scale;
-    if (value == 0)
-        value = 0;  // no "-0.00"
+    const long double value = roundedToPrecision(position * qMax(coeff2, 1u) / qMax(coeff1, 1u));
     // Fixed decimals: no exponent for large values and no digits lost to six significant ones.
     const QString text = QString::number(static_cast<double>(value), 'f', int(decimals));
     return text + QLatin1Char(' ') + units;
+}
+
+long double UserUnits::roundedToPrecision(long double value) const
+{
+    const long double scale = std::pow(10.0L, static_cast<long double>(qMin(precision, maxPrecision)));
+    // Half away from zero, both sides alike: a target on the nearest microstep reads as typed.
+    const long double rounded = std::round(value * scale) / scale;
+    return rounded == 0 ? 0 : rounded;  // no "-0.00"
 }
 
 long double UserUnits::unitsToSteps(double value) const
@@ -101,5 +106,11 @@ UserUnits::StepPair UserUnits::clickStepPair(long double fullSteps, int divisor)
     const long double microsteps = snappedMicrosteps(fullSteps * d);
     const long double step = std::trunc(microsteps / d);
     const long double fraction = microsteps - step * d;
-    return {int(step), int(std::trunc(fraction + 0.5L * d))};
+    // The added half step can take the microsteps past the divisor: the carry goes to the steps,
+    // so the part sent stays within 0 .. divisor - 1.
+    const qint64 total = qint64(step) * d + qint64(std::trunc(fraction + 0.5L * d));
+    const qint64 whole = total >= 0 ? total / d : -((-total + d - 1) / d);
+    if (whole > INT_MAX || whole < INT_MIN)
+        return {whole > 0 ? INT_MAX : INT_MIN, 0};
+    return {int(whole), int(total - whole * d)};
 }

@@ -37,8 +37,10 @@ public:
     // "12 005/256", "-12 -005/256", "0 -005/256", "1500" (divisor 1): the microstep part is
     // zero-filled to the width of the divisor.
     static QString positionToString(int step, int uStep, int divisor);
-    // The position in units rounded down to Precision decimals, with the unit text: "0.33 mm".
+    // The position in units rounded to Precision decimals, with the unit text: "0.33 mm".
     QString unitPositionText(int step, int uStep, int divisor) const;
+    // A value in units as the window shows it: rounded half away from zero to Precision decimals.
+    long double roundedToPrecision(long double value) const;
 
     // Full steps of a value in units: value x Coeff_1 / Coeff_2, worked from the coefficients
     // themselves (the ratio as a binary fraction would put 2.5 mm at 100 steps per mm just
@@ -53,6 +55,7 @@ public:
     // A plot click: whole steps truncated towards zero, and half a full step added to the
     // fraction before it is scaled (a click at 10 full steps with divisor 256 gives 10 steps and
     // 128 microsteps); a position within rounding noise of a microstep counts as that microstep.
+    // The microsteps come out within 0 .. divisor - 1, their carry in the steps.
     static StepPair clickStepPair(long double fullSteps, int divisor);
 };
 

@@ -6,31 +6,42 @@
 #include <type_traits>
 
 #include "device/DeviceInterface.h"
+#include "scriptdlg/ScriptAxisHost.h"
 #include "scriptdlg/ScriptEngineThread.h"
 #include "scriptdlg/ScriptGatewayCalls.h"
 #include "scriptdlg/ScriptRecords.h"
 
-AxisObject::AxisObject(DeviceInterface* axisGateway, std::atomic<device_t>* axisHandle, ScriptEngineThread* engineThread)
-    : gateway(axisGateway), handle(axisHandle), thread(engineThread)
+AxisObject::AxisObject(ScriptAxisHost* axisHost, int axisIndex, ScriptEngineThread* engineThread)
+    : host(axisHost),
+      axis(axisIndex),
+      gateway(axisHost ? axisHost->scriptAxisGateway(axisIndex) : nullptr),
+      handle(axisHost ? axisHost->scriptAxisHandle(axisIndex) : nullptr),
+      thread(engineThread)
 {
 }
 
-bool AxisObject::mayCall()
+bool AxisObject::mayCall(bool motion)
 {
-    if (!gateway || !handle)
+    if (!gateway || !handle || (thread && thread->stopIfRequested()))
         return false;
-    return !(thread && thread->stopIfRequested());
+    return host->scriptAxisMayCall(axis, motion);
+}
+
+QScriptValue AxisObject::commandResult(const std::function<result_t(device_t)>& call)
+{
+    if (!mayCall(true))
+        return scriptUndefined();
+    return call(handle->load()) == 0 ? scriptNull() : scriptUndefined();
 }
 
 template <result_t (DeviceInterface::*call)(device_t)>
-void AxisObject::command()
+QScriptValue AxisObject::command()
 {
-    if (mayCall())
-        (gateway->*call)(handle->load());
+    return commandResult([this](device_t id) { return (gateway->*call)(id); });
 }
 
 template <result_t (DeviceInterface::*call)(device_t, int, int)>
-void AxisObject::moveCommand(int pos, int upos, const char* name)
+QScriptValue AxisObject::moveCommand(int pos, int upos, const char* name)
 {
     if (QScriptContext* script = context()) {
         // The binding has already turned NaN into 0 and wrapped large numbers: judge the
@@ -41,11 +52,10 @@ void AxisObject::moveCommand(int pos, int upos, const char* name)
             script->throwError(QScriptContext::TypeError,
                                QStringLiteral("%1(): the target must be finite and within the 32-bit range")
                                    .arg(QLatin1String(name)));
-            return;
+            return scriptUndefined();
         }
     }
-    if (mayCall())
-        (gateway->*call)(handle->load(), pos, upos);
+    return commandResult([this, pos, upos](device_t id) { return (gateway->*call)(id, pos, upos); });
 }
 
 template <typename Record>
@@ -72,21 +82,21 @@ void AxisObject::write(const Record& record)
         gatewaySet(*gateway, handle->load(), &record);
 }
 
-void AxisObject::rigt() { command<&DeviceInterface::command_right>(); }
-void AxisObject::left() { command<&DeviceInterface::command_left>(); }
-void AxisObject::stop() { command<&DeviceInterface::command_stop>(); }
-void AxisObject::sstp() { command<&DeviceInterface::command_sstp>(); }
-void AxisObject::zero() { command<&DeviceInterface::command_zero>(); }
-void AxisObject::home() { command<&DeviceInterface::command_home>(); }
+QScriptValue AxisObject::rigt() { return command<&DeviceInterface::command_right>(); }
+QScriptValue AxisObject::left() { return command<&DeviceInterface::command_left>(); }
+QScriptValue AxisObject::stop() { return command<&DeviceInterface::command_stop>(); }
+QScriptValue AxisObject::sstp() { return command<&DeviceInterface::command_sstp>(); }
+QScriptValue AxisObject::zero() { return command<&DeviceInterface::command_zero>(); }
+QScriptValue AxisObject::home() { return command<&DeviceInterface::command_home>(); }
 
-void AxisObject::move(int pos, int upos)
+QScriptValue AxisObject::move(int pos, int upos)
 {
-    moveCommand<&DeviceInterface::command_move>(pos, upos, "move");
+    return moveCommand<&DeviceInterface::command_move>(pos, upos, "move");
 }
 
-void AxisObject::movr(int pos, int upos)
+QScriptValue AxisObject::movr(int pos, int upos)
 {
-    moveCommand<&DeviceInterface::command_movr>(pos, upos, "movr");
+    return moveCommand<&DeviceInterface::command_movr>(pos, upos, "movr");
 }
 
 QScriptValue AxisObject::gets()

@@ -6,11 +6,13 @@
 #include <QScriptable>
 
 #include <atomic>
+#include <functional>
 
 #include "device/TrovMetaTypes.h"
 #include "trov.h"
 
 class DeviceInterface;
+class ScriptAxisHost;
 class ScriptEngineThread;
 
 // One controller axis as a multi-axis script sees it: each slot is one library call through the
@@ -18,26 +20,27 @@ class ScriptEngineThread;
 // followed without notice. Made only by "newaxis", in the script thread, owned by the engine.
 //
 // Every slot looks at the run's stop first: after a stop it ends the evaluation and calls
-// nothing. A failed read gives undefined, so a read-modify-write writes nothing. Failures are
-// not reported otherwise.
+// nothing; then it calls only where the host lets it. A motion command gives null when sent and
+// answered 0, undefined otherwise. A failed read gives undefined, so a read-modify-write writes
+// nothing.
 class AxisObject : public QObject, protected QScriptable
 {
     Q_OBJECT
 public:
-    // None is owned; all outlive the engine.
-    AxisObject(DeviceInterface* gateway, std::atomic<device_t>* handle, ScriptEngineThread* thread);
+    // Axis `axis` of the host. None is owned; all outlive the engine.
+    AxisObject(ScriptAxisHost* host, int axis, ScriptEngineThread* thread);
 
 public slots:
-    void rigt();
-    void left();
-    void stop();
-    void sstp();
+    QScriptValue rigt();
+    QScriptValue left();
+    QScriptValue stop();
+    QScriptValue sstp();
     // A NaN, an infinity or a number beyond the int range throws a TypeError and sends nothing;
     // fractions are cut toward zero.
-    void move(int pos, int upos = 0);
-    void movr(int pos, int upos = 0);
-    void zero();
-    void home();
+    QScriptValue move(int pos, int upos = 0);
+    QScriptValue movr(int pos, int upos = 0);
+    QScriptValue zero();
+    QScriptValue home();
     QScriptValue gets();
 
     void set_feedback_settings(feedback_settings_t s);
@@ -97,16 +100,20 @@ public slots:
 
 private:
     // False after a stop (the evaluation is then ended) or without a controller call to make.
-    bool mayCall();
+    bool mayCall(bool motion = false);
+    // A motion command's result for the script.
+    QScriptValue commandResult(const std::function<result_t(device_t)>& call);
     template <result_t (DeviceInterface::*command)(device_t)>
-    void command();
+    QScriptValue command();
     template <result_t (DeviceInterface::*command)(device_t, int, int)>
-    void moveCommand(int pos, int upos, const char* name);
+    QScriptValue moveCommand(int pos, int upos, const char* name);
     template <typename Record>
     QScriptValue read();
     template <typename Record>
     void write(const Record& record);
 
+    ScriptAxisHost* const host;
+    const int axis;
     DeviceInterface* const gateway;
     std::atomic<device_t>* const handle;
     ScriptEngineThread* const thread;

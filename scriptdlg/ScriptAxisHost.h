@@ -1,6 +1,8 @@
 #ifndef SCRIPTAXISHOST_H
 #define SCRIPTAXISHOST_H
 
+#include <QtGlobal>
+
 #include <atomic>
 
 #include "trov.h"
@@ -18,6 +20,14 @@ public:
     virtual DeviceInterface* scriptAxisGateway(int axis) const = 0;
     // The axis' shared handle, -1 while its controller is not open.
     virtual std::atomic<device_t>* scriptAxisHandle(int axis) const = 0;
+    // Whether a script's call may go to the axis now; false: nothing is to be sent. `motion`:
+    // the call is a motion command.
+    virtual bool scriptAxisMayCall(int axis, bool motion)
+    {
+        Q_UNUSED(axis);
+        Q_UNUSED(motion);
+        return true;
+    }
 };
 
 #endif // SCRIPTAXISHOST_H

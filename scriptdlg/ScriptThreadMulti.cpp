@@ -49,7 +49,7 @@ QScriptValue scriptMulti_newaxis(QScriptContext* context, QScriptEngine* engine,
         if (gateway->get_serial_number(handle->load(), &serial) != 0 || serial != wanted)
             continue;
         // deleteLater would let a script free the object under the engine.
-        return engine->newQObject(new AxisObject(gateway, handle, thread), QScriptEngine::ScriptOwnership,
+        return engine->newQObject(new AxisObject(axes, axis, thread), QScriptEngine::ScriptOwnership,
                                   QScriptEngine::ExcludeDeleteLater);
     }
     return scriptNull();

@@ -66,6 +66,7 @@ StepSpinBox::StepSpinBox(QWidget* parent)
       maxPair{99999, 0},
       stepFactor(256),
       unitDecimals(0),
+      unitsPerStep(1.0),
       keepsUnfinishedText(false)
 {
     QDoubleSpinBox::setDecimals(keyDecimals);
@@ -157,6 +158,7 @@ void StepSpinBox::setStepFactor(int factor)
     const int old = stepFactor;
     stepFactor = qMax(1, factor);
     if (unitMode == 2) {
+        applyRange();
         return;
     }
     const Pair pair = pairFor(value());
@@ -169,7 +171,7 @@ void StepSpinBox::setMinimumStep(int step, int uStep)
 {
     const Pair current = pairFor(value());
     minPair = Pair{step, uStep};
-    QDoubleSpinBox::setMinimum(keyOf(minPair));
+    applyRange();
     if (unitMode != 2) {
         applyPair(current);
     }
@@ -179,13 +181,27 @@ void StepSpinBox::setMaximumStep(int step, int uStep)
 {
     const Pair current = pairFor(value());
     maxPair = Pair{step, uStep};
-    QDoubleSpinBox::setMaximum(keyOf(maxPair));
+    applyRange();
     if (unitMode != 2) {
         applyPair(current);
     }
 }
 
-void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals)
+void StepSpinBox::applyRange()
+{
+    if (unitMode != 2) {
+        QDoubleSpinBox::setRange(keyOf(minPair), keyOf(maxPair));
+        return;
+    }
+    const auto fullSteps = [this](const Pair& pair) { return double(pair.step) + double(pair.uStep) / stepFactor; };
+    const double scale = std::pow(10.0, unitDecimals);
+    // Rounded inwards to the decimals shown: whatever the box shows converts to a position
+    // within the limits in steps.
+    QDoubleSpinBox::setRange(std::ceil(fullSteps(minPair) * unitsPerStep * scale) / scale,
+                             std::floor(fullSteps(maxPair) * unitsPerStep * scale) / scale);
+}
+
+void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, double unitScale)
 {
     if (mode < 0 || mode > 2) {
         return;
@@ -194,10 +210,12 @@ void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals)
     const int oldMode = unitMode;
     unitDecimals = qBound(0, decimals, DBL_DIG);
     unitMode = mode;
+    unitsPerStep = std::isfinite(unitScale) && unitScale > 0 ? unitScale : 1.0;
     if (!suffix.isEmpty() && suffix != this->suffix()) {
         setSuffix(suffix);
     }
     QDoubleSpinBox::setDecimals(mode == 2 ? unitDecimals : keyDecimals);
+    applyRange();
     if (mode != 2) {
         // Leaving user units keeps the whole part; staying in steps keeps the pair.
         applyPair(oldMode == 2 ? Pair{current.step, 0} : current);
@@ -358,7 +376,12 @@ QValidator::State StepSpinBox::validate(QString& text, int& pos) const
     Q_UNUSED(pos);
     const QString unit = suffix();
     if (unit.isEmpty() || text.endsWith(unit)) {
-        return bodyState(text.left(text.size() - unit.size()));
+        const QValidator::State state = bodyState(text.left(text.size() - unit.size()));
+        // A target beyond the limits is never taken in: clamped, it would go where nobody typed.
+        if (state == QValidator::Acceptable && keepsUnfinishedText && beyondLimits(text)) {
+            return QValidator::Intermediate;
+        }
+        return state;
     }
     // The unit is partly there: the number before it can still be finished.
     for (int cut = text.size(); cut >= 0; --cut) {
@@ -407,6 +430,36 @@ bool StepSpinBox::commitText()
     }
     interpretText();
     return true;
+}
+
+bool StepSpinBox::beyondLimits(const QString& text) const
+{
+    if (unitMode == 2) {
+        bool ok = false;
+        const double number = stripSuffix(text).toDouble(&ok);
+        return ok && (number < minimum() || number > maximum());
+    }
+    Pair pair;
+    if (!parsePair(text, &pair)) {
+        return false;
+    }
+    const Pair inside = clamped(pair);
+    return inside.step != pair.step || inside.uStep != pair.uStep;
+}
+
+QString StepSpinBox::whyNoTarget() const
+{
+    QString completed = lineEdit()->displayText();
+    fixup(completed);
+    if (beyondLimits(completed)) {
+        // A whole-step limit without its "0/256".
+        const auto limit = [this](double key, const Pair& pair) {
+            return unitMode != 2 && pair.uStep == 0 ? QString::number(pair.step) : textFromValue(key);
+        };
+        return tr("\"%1\" is beyond what the box can hold, %2 to %3%4")
+            .arg(cleanText(), limit(minimum(), minPair), limit(maximum(), maxPair), suffix());
+    }
+    return tr("\"%1\" is not a target").arg(cleanText());
 }
 
 void StepSpinBox::setKeepsUnfinishedText(bool keep)

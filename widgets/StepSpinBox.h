@@ -22,9 +22,9 @@ public:
     void setStepFactor(int factor);
     void setMinimumStep(int step, int uStep);
     void setMaximumStep(int step, int uStep);
-    // 0 whole number, 1 steps and microsteps, 2 decimal user units. An empty suffix keeps the
-    // current one.
-    void setUnitMode(int mode, const QString& suffix, int decimals);
+    // 0 whole number, 1 steps and microsteps, 2 decimal user units, unitScale of them to a full
+    // step (the limits in steps scale with it). An empty suffix keeps the current one.
+    void setUnitMode(int mode, const QString& suffix, int decimals, double unitScale = 1.0);
 
     int getStep() const;
     int getUStep() const;
@@ -43,11 +43,14 @@ public:
     void stepBy(int steps) override;
 
     // A box whose value is a motion target keeps a text that is no value when the editing ends,
-    // instead of showing its previous value again.
+    // instead of showing its previous value again, and refuses a number beyond its limits
+    // rather than clamp it.
     void setKeepsUnfinishedText(bool keep);
     // Takes the shown text as the value, completed where it can be; false, with the text left
     // as it is, when the text is no value.
     bool commitText();
+    // Why commitText refused the shown text, for the owner's message.
+    QString whyNoTarget() const;
 
     // Display mode, read by the owners.
     int unitMode;
@@ -74,6 +77,9 @@ private:
     QString stripSuffix(const QString& text) const;
     void applyPair(const Pair& pair);
     QValidator::State bodyState(const QString& body) const;
+    bool beyondLimits(const QString& text) const;
+    // The spin box's own range: the limits' keys, or in user units the limits scaled.
+    void applyRange();
     // Whether the text is a value, after completing it.
     bool wholeText(QString* text) const;
     void keepUnfinished(const QString& typed, bool whole);
@@ -84,6 +90,7 @@ private:
     Pair maxPair;
     int stepFactor;
     int unitDecimals;
+    double unitsPerStep;
     bool keepsUnfinishedText;
 };
 

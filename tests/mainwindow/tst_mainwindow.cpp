@@ -359,11 +359,16 @@ private slots:
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<double>("at");    // NaN: nothing sent
-        QTest::newRow("plain steps") << false << "2000" << 2000.0;
-        QTest::newRow("no divisor typed") << false << "300 64" << 300.25;
-        QTest::newRow("shift, pair") << true << "-150 128/256" << -150.5;
-        QTest::newRow("a sign only") << false << "-" << qQNaN();
-        QTest::newRow("shift, emptied") << true << "" << qQNaN();
+        QTest::addColumn<QString>("why");  // of the refusal
+        const QString notATarget = QStringLiteral("is not a target");
+        const QString beyond = QStringLiteral("is beyond what the box can hold, -2147483648 to 2147483647 steps");
+        QTest::newRow("plain steps") << false << "2000" << 2000.0 << "";
+        QTest::newRow("no divisor typed") << false << "300 64" << 300.25 << "";
+        QTest::newRow("shift, pair") << true << "-150 128/256" << -150.5 << "";
+        QTest::newRow("a sign only") << false << "-" << qQNaN() << notATarget;
+        QTest::newRow("shift, emptied") << true << "" << qQNaN() << notATarget;
+        QTest::newRow("beyond the box, not clamped") << false << "99999999999" << qQNaN() << beyond;
+        QTest::newRow("shift beyond the box") << true << "-2147483648 1/256" << qQNaN() << beyond;
     }
 
     void typedTargets()
@@ -390,8 +395,9 @@ private slots:
         QCOMPARE(trovsim_call_count(axis, call), sent + (qIsNaN(at) ? 0 : 1));
         if (qIsNaN(at)) {
             QCOMPARE(box->text(), typed + " steps");
-            QCOMPARE(count(QStringLiteral("%1: \"%2\" is not a target; nothing was sent.")
-                               .arg(shift ? "Shift on" : "Move to", typed)), 1);
+            QFETCH(QString, why);
+            QCOMPARE(count(QStringLiteral("%1: \"%2\" %3; nothing was sent.").arg(shift ? "Shift on" : "Move to", typed, why)),
+                     1);
         }
     }
 

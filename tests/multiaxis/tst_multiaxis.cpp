@@ -516,7 +516,7 @@ void tst_multiaxis::unitsInTheWindow()
         w.receiveUnits(true, QStringLiteral("mm"), 3, 1, 2);
         w.UpdateState();
         QCOMPARE(w.curPos[0]->text(), QStringLiteral("0.33 mm"));
-        QCOMPARE(w.curPos[1]->text(), QStringLiteral("-0.34 mm"));
+        QCOMPARE(w.curPos[1]->text(), QStringLiteral("-0.33 mm"));
         w.close();
     }
     IniSettings file(settingsIniPath());

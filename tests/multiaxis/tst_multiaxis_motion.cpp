@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -218,12 +219,13 @@ private slots:
 
     // A target typed in user units lands on the nearest microstep (count, on the DC axis Z, whose
     // engine record holds a microstep mode all the same), however the ratio divides, and the
-    // position label then reads what was typed.
+    // position label then reads what was typed. Shifts pressed again and again land where one
+    // Move to would; "*n" presses n times.
     void typedUnitTargetsLandExactly_data()
     {
         QTest::addColumn<uint>("coeff1");
         QTest::addColumn<uint>("coeff2");
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("button");  // buttons pressed in turn
         QTest::addColumn<QString>("typed");  // X Y Z
         QTest::addColumn<QString>("landed"); // full steps (counts for Z)
         QTest::addColumn<QString>("labels"); // in mm
@@ -233,6 +235,12 @@ private slots:
         QTest::newRow("Shift on") << 100u << 1u << "shiftOn" << "1.23 -0.01 2.5" << "123 -1 250" << "1.23 -0.01 2.50";
         QTest::newRow("2 units per step, the nearest count") << 1u << 2u << "moveTo" << "5 0.5 3.4" << "2.5 0.25 2"
                                                              << "5.00 0.50 4.00";
+        QTest::newRow("0.33 at 3 steps per unit reads as typed") << 3u << 1u << "moveTo" << "0.33 -0.33 0.33"
+                                                                 << "0.98828125 -0.98828125 1" << "0.33 -0.33 0.33";
+        QTest::newRow("ten shifts carry what a count cannot") << 3u << 1u << "shiftOn*10" << "0.1 -0.1 0.5" << "3 -3 15"
+                                                              << "1.00 -1.00 5.00";
+        QTest::newRow("a stop ends the carry") << 3u << 1u << "shiftOn STOP shiftOn" << "0.1 -0.1 0.5"
+                                               << "0.30078125 -0.30078125 2" << "0.10 -0.10 0.67";
     }
     void typedUnitTargetsLandExactly()
     {
@@ -255,8 +263,11 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (int s = 0; s < 3; ++s)
-            typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed.split(' ')[s]);
-        QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
+            typeInto(button.startsWith("moveTo") ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed.split(' ')[s]);
+        for (const QString& press : button.split(' ')) {
+            for (int n = press.contains('*') ? press.section('*', 1).toInt() : 1; n > 0; --n)
+                QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + press.section('*', 0, 0)), Qt::LeftButton);
+        }
         trovsim_advance_ms(60000);
         for (int a = 0; a < 3; ++a) {
             double steps = 0;
@@ -285,6 +296,8 @@ private slots:
         QTest::newRow("box 5.0 at F = 2") << true << false << 0 << 5.0 << true << 2 << 128;
         QTest::newRow("click 1e12") << false << true << 0 << 1e12 << true << INT_MAX << 0;
         QTest::newRow("click -1e12") << false << true << 1 << -1e12 << true << INT_MIN << 0;
+        QTest::newRow("click past half a step: the carry in the steps") << false << true << 0 << 5304.75 << true << 5305 << 64;
+        QTest::newRow("click at -3.75: microsteps within the divisor") << false << true << 1 << -3.75 << true << -4 << 192;
         QTest::newRow("NaN sends nothing") << true << false << 0 << std::nan("") << false << 0 << 0;
         QTest::newRow("infinity sends nothing") << false << true << 1 << HUGE_VAL << false << 0 << 0;
     }
@@ -475,22 +488,33 @@ private slots:
     }
 
     // A group button, clicked, reaches every axis once, in axis order; targets typed over the
-    // boxes go to their own axis; a box that holds no target stops the group, nothing is sent.
+    // boxes go to their own axis; a box that holds no target stops the group, nothing is sent,
+    // and the log says why.
     void groupButtons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<bool>("units");
+        QTest::addColumn<uint>("units");         // steps per mm; 0: targets in steps
         QTest::addColumn<QString>("command");    // for each button clicked; empty: nothing sent
         QTest::addColumn<QList<double>>("at");    // empty: not looked at
-        QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << false << "move"
-                                 << QList<double>{1000, -2000.5, 300.25};
-        QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << true << "movr"
-                                              << QList<double>{-40, 70.5, 5};
-        QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << false << ""
-                                             << QList<double>{0, 0, 0};
-        QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << false << "home stop zero"
-                                          << QList<double>{};
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << 0u << "move"
+                                 << QList<double>{1000, -2000.5, 300.25} << "";
+        QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << 1u << "movr"
+                                              << QList<double>{-40, 70.5, 5} << "";
+        QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << 0u << ""
+                                             << QList<double>{0, 0, 0} << "Motor Y, Move to: \"-\" is not a target";
+        QTest::newRow("Y beyond the box, in steps")
+            << "moveTo" << QStringList{"1000", "99999999999", "300"} << 0u << "" << QList<double>{0, 0, 0}
+            << "Motor Y, Move to: \"99999999999\" is beyond what the box can hold, -2147483648 to 2147483647 steps";
+        QTest::newRow("Z beyond the box at 1000 steps per mm")
+            << "shiftOn" << QStringList{"1", "2", "99999999999"} << 1000u << "" << QList<double>{0, 0, 0}
+            << "Motor Z, Shift on: \"99999999999\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
+        QTest::newRow("X a hundredth beyond the box in mm")
+            << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
+            << "Motor X, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
+        QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << 0u << "home stop zero"
+                                          << QList<double>{} << "";
     }
     void groupButtons()
     {
@@ -501,14 +525,15 @@ private slots:
         Rig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
         trovsim_clock_manual(1);
         Multiaxis& w = *rig.window;
-        QFETCH(bool, units);
-        w.receiveUnits(units, QStringLiteral("mm"), 1, 1, 2);
+        QFETCH(uint, units);
+        QFETCH(QString, refusal);
+        w.receiveUnits(units > 0, QStringLiteral("mm"), std::max(units, 1u), 1, 2);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (int s = 0; s < typed.size(); ++s)
             typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed[s]);
-        if (command.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, "Motor Y, Move to: \"-\" is not a target; nothing was sent.");
+        if (!refusal.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(refusal + "; nothing was sent."));
         QStringList sent;
         for (const QString& name : button.split(' '))
             QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + name), Qt::LeftButton);
@@ -526,7 +551,8 @@ private slots:
     }
 
     // An axis lost or in its bootloader: its slot says so and its controls are off, no group
-    // command, jog or plot click reaches it, and the first skip of each spell is logged once.
+    // command, jog, plot click or script call reaches it (the script gets undefined, null for a
+    // command sent), and the first skip of each spell is logged once, the script's too.
     void outOfUseAxisIsLeftAlone_data()
     {
         QTest::addColumn<QString>("away");
@@ -546,6 +572,17 @@ private slots:
         Multiaxis& w = *rig.window;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The lines stay for the test: the window's message line takes none while the script runs.
+        QObject::disconnect(&log, &MessageLog::itemsWaiting, nullptr, nullptr);
+        ScriptEngineThread* script = w.scriptEngine();
+        const auto runScript = [script](const QString& text) {
+            const quint64 before = script->runCount();
+            if (!script->requestRun(text)
+                || !QTest::qWaitFor([&] { return script->runCount() > before && !script->isBusy(); }, boundMs))
+                return QStringLiteral("not run");
+            return script->engine()->globalObject().property(QStringLiteral("result")).toString();
+        };
+        QCOMPARE(runScript("x = newaxis(10001); y = newaxis(10002); result = y !== null"), QStringLiteral("true"));
         if (away == "boot")
             QCOMPARE(trovsim_enter_bootloader("sim:axis2", 1), 0);
         else if (away == "unplug")
@@ -570,13 +607,17 @@ private slots:
             key(&w, QEvent::KeyPress, Qt::Key_Up);
             key(&w, QEvent::KeyRelease, Qt::Key_Up);
             w.OnPickerXYPointSelected(QPointF(1, 1));
+            QCOMPARE(runScript("result = [y.move(5), y.movr(6, 1), y.rigt(), y.gets(), x.movr(1)].map(String).join()"),
+                     QStringLiteral("undefined,undefined,undefined,undefined,null"));
             const QStringList sent = commands();
             // All of them counted: a command sent with a lost axis' handle -1 names no device.
-            QVERIFY2(sent.size() == 13, qPrintable(sent.join(' ')));
-            QCOMPARE(sent.filter("@axis1").size(), 7); // six buttons and the click
+            QVERIFY2(sent.size() == 14, qPrintable(sent.join(' ')));
+            QCOMPARE(sent.filter("@axis1").size(), 8); // six buttons, the click and the script
             QCOMPARE(sent.filter("@axis3").size(), 6);
-            QCOMPARE(takeLogMessages(log).filter(connected ? "Motor Y skipped: the controller is in its bootloader"
-                                            : "Motor Y skipped: the controller is lost").size(), 1);
+            const QStringList lines = takeLogMessages(log);
+            const QString why = connected ? "skipped: the controller is in its bootloader" : "skipped: the controller is lost";
+            QCOMPARE(lines.filter("Motor Y " + why).size(), 1);
+            QCOMPARE(lines.filter("Script call to SN 10002 " + why).size(), 1);
             showY(true, QString());
         }
         messageLog = nullptr;

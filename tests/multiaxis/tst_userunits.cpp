@@ -53,11 +53,12 @@ void tst_userunits::unitPositionText_data()
     QTest::addColumn<int>("uStep");
     QTest::addColumn<QString>("text");
     QTest::newRow("a third") << 3u << 1u << 2u << 1 << 0 << "0.33 mm";
-    QTest::newRow("minus a third rounds down") << 3u << 1u << 2u << -1 << 0 << "-0.34 mm";
+    QTest::newRow("minus a third, as its magnitude") << 3u << 1u << 2u << -1 << 0 << "-0.33 mm";
+    QTest::newRow("0.33 on its nearest microstep") << 3u << 1u << 2u << 0 << 253 << "0.33 mm";
     QTest::newRow("a million: no exponent") << 1u << 1000u << 2u << 1000 << 0 << "1000000.00 mm";
     QTest::newRow("nine decimals kept") << 1u << 1u << 9u << 1234567 << 128 << "1234567.500000000 mm";
     QTest::newRow("zero is not negative") << 3u << 1u << 2u << 0 << 0 << "0.00 mm";
-    QTest::newRow("no decimals") << 2u << 1u << 0u << 3 << 0 << "1 mm";
+    QTest::newRow("no decimals") << 2u << 1u << 0u << 3 << 0 << "2 mm";
 }
 
 void tst_userunits::unitPositionText()

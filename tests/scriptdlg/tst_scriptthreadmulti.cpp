@@ -137,6 +137,9 @@ private slots:
             << "x = newaxis(10002); s = x.get_move_settings(); s.Speed = 321; x.set_move_settings(s); result = x.get_move_settings().Speed"
             << "321" << QStringList{"get_move_settings@axis2", "set_move_settings@axis2", "get_move_settings@axis2"} << false
             << 0.0;
+        QTest::newRow("a command sent answers null") << "result = [newaxis(10001).movr(1), newaxis(10002).sstp()].map(String).join()"
+                                                     << "null,null" << QStringList{"command_movr@axis1", "command_sstp@axis2"} << false
+                                                     << 1.0;
         QTest::newRow("status") << "result = newaxis(10003).gets().MvCmdSts >= 0" << "true" << QStringList{"get_status@axis3"} << false
                                 << 0.0;
     }
