@@ -31,6 +31,7 @@ QRect frameOnScreen(const QRect& frame, QSize minimum, const QVector<QRect>& scr
 
 // Puts a window wholly on its screen, frame and title bar included, every time it is shown,
 // once it has its real size; a maximised or full-screen window is left to the window manager.
+// Called as the window is built, before any other event filter of its own is installed.
 void keepOnScreen(QWidget* window);
 
 #endif // WINDOWPLACEMENT_H
