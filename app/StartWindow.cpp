@@ -9,6 +9,7 @@
 #include "device/DeviceInterface.h"
 #include "device/DeviceThread.h"
 #include "widgets/ProgramResources.h"
+#include "common/WindowPlacement.h"
 #include "ui_startwindow.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ StartWindow::StartWindow(uint32_t flags, QWidget* parent)
 {
     loadProgramResources();
     form->setupUi(this);
+    keepOnScreen(this);
     form->plusBtn->hide();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                    | Qt::MSWindowsFixedSizeDialogHint);

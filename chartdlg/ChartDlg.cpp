@@ -99,6 +99,7 @@ ChartDlg::ChartDlg(QWidget* parent, MotorSettings* motorSettings_, const QString
 {
     loadProgramResources();
     ui->setupUi(this);
+    keepOnScreen(this);
     startTime = QDateTime::currentDateTimeUtc();
     chartLog.reset(new ChartLog(&startTime));
     engineType = motorSettings ? motorSettings->entype.EngineType : 0;

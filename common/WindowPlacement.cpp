@@ -1,8 +1,11 @@
 #include "common/WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QStyle>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
@@ -18,7 +21,88 @@ const QRect* screenHolding(QPoint point, const QVector<QRect>& screens)
     return nullptr;
 }
 
+const QRect* screenHoldingFrame(const QRect& frame, const QVector<QRect>& screens)
+{
+    if (const QRect* corner = screenHolding(frame.topLeft(), screens))
+        return corner;
+    const QRect* best = nullptr;
+    qint64 most = 0;
+    for (const QRect& screen : screens) {
+        const QRect common = screen.intersected(frame);
+        const qint64 area = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (area > most) {
+            most = area;
+            best = &screen;
+        }
+    }
+    return best ? best : (screens.isEmpty() ? nullptr : &screens.first());
+}
+
+// Shown windows are put on their screen; lives as the window's child.
+class OnScreenKeeper : public QObject
+{
+public:
+    explicit OnScreenKeeper(QWidget* window) : QObject(window), window(window) { window->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::Show || !window->isWindow())
+            return false;
+        // The window's own show handling first: a window may settle its size there.
+        const bool handled = static_cast<QObject*>(window)->event(event);
+        if (!(window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            place();
+        return handled;
+    }
+
+private:
+    void place()
+    {
+        if (QLayout* layout = window->layout())
+            layout->activate();
+        const QMargins frame = windowFrame(*window);
+        const QSize sides(frame.left() + frame.right(), frame.top() + frame.bottom());
+        // A top-level window's position is that of its frame.
+        const QRect outer(window->pos(), window->size() + sides);
+        const QSize minimum = window->minimumSize().expandedTo(window->minimumSizeHint()) + sides;
+        const QRect placed = frameOnScreen(outer, minimum, screenGeometries());
+        if (placed == outer)
+            return;
+        window->move(placed.topLeft());
+        window->resize(placed.size() - sides);
+    }
+
+    QWidget* const window;
+};
+
 } // namespace
+
+QRect frameOnScreen(const QRect& frame, QSize minimum, const QVector<QRect>& screens)
+{
+    const QRect* screen = screenHoldingFrame(frame, screens);
+    if (!screen || screen->contains(frame))
+        return frame;
+    QRect placed(frame.topLeft(), frame.size().boundedTo(screen->size()).expandedTo(minimum));
+    // The right and bottom edges onto the screen, then the top left corner, which wins.
+    if (placed.right() > screen->right())
+        placed.moveRight(screen->right());
+    if (placed.bottom() > screen->bottom())
+        placed.moveBottom(screen->bottom());
+    if (placed.left() < screen->left())
+        placed.moveLeft(screen->left());
+    if (placed.top() < screen->top())
+        placed.moveTop(screen->top());
+    return placed;
+}
+
+void keepOnScreen(QWidget* window)
+{
+    static const char* const kept = "tolmoKeptOnScreen";
+    if (!window || window->property(kept).toBool())
+        return;
+    window->setProperty(kept, true);
+    new OnScreenKeeper(window);
+}
 
 QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRect>& screens, QPoint fallback,
                   QMargins frame)

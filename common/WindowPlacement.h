@@ -23,4 +23,15 @@ QVector<QRect> screenGeometries();
 // The frame around a window's inside; for a window not framed yet, the style's title bar and border.
 QMargins windowFrame(const QWidget& window);
 
+// Where a window's frame goes as it is shown: where it is when it lies wholly on a screen;
+// otherwise cut to the screen that holds its top left corner (else the most of it, else the
+// first screen), never below `minimum` (the smallest frame the window can have), and moved
+// wholly onto that screen, its title bar first when even its minimum is larger.
+QRect frameOnScreen(const QRect& frame, QSize minimum, const QVector<QRect>& screens);
+
+// Puts a window wholly on its screen, frame and title bar included, every time it is shown,
+// once it has its real size; a maximised or full-screen window is left to the window manager.
+// Called as the window is built, before any other event filter of its own is installed.
+void keepOnScreen(QWidget* window);
+
 #endif // WINDOWPLACEMENT_H

@@ -41,6 +41,7 @@
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "device/StartupGlobals.h"
+#include "common/WindowPlacement.h"
 
 MainWindow* mainWindow = nullptr;
 ScriptThread* scriptThread = nullptr;
@@ -66,6 +67,7 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     std::memcpy(deviceName, nameBytes.constData(), std::min<size_t>(nameBytes.size(), sizeof deviceName - 1));
 
     ui->setupUi(this);
+    keepOnScreen(this);
     status = std::make_unique<StatusView>(*this);
     logs = std::make_unique<LogTable>(ui->logEdit);
     configuration = std::make_unique<ConfigurationFiles>(*this);

@@ -10,6 +10,7 @@
 
 #include <qwt_plot_marker.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/FieldText.h"
@@ -73,6 +74,30 @@ void AxisSlotStatus::showUse(int s, AxisUse use)
     shownInputs[s] = SlotInputs();
 }
 
+void AxisSlotStatus::holdTitleWidths()
+{
+    const int n = window.axisCount();
+    int width = 0;
+    for (int s = 0; s < n; ++s) {
+        QGroupBox* box = window.groupBox[s];
+        const QString shown = box->title();
+        for (int a = 0; a < n; ++a) {
+            for (AxisUse use : {AxisUse::Working, AxisUse::Lost, AxisUse::Bootloader}) {
+                box->setTitle(slotTitle(s, a, use));
+                width = std::max(width, box->minimumSizeHint().width());
+            }
+        }
+        box->setTitle(shown);
+    }
+    for (int s = 0; s < Multiaxis::maxAxes; ++s) {
+        QGroupBox* box = window.groupBox[s];
+        box->setMinimumWidth(std::max(width, box->minimumWidth()));
+        // Drawn through its style sheet from the start: the plain style cuts the last pixels
+        // of a title, the closing bracket of "(disconnected)" or the last digit of a serial.
+        showAlarm(s, false);
+    }
+}
+
 void AxisSlotStatus::tellBack(int s, int a)
 {
     const QString motor = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]);
@@ -86,15 +111,15 @@ void AxisSlotStatus::tellBack(int s, int a)
     MessageLog::insertProgramLine(back, 3);
 }
 
-QString AxisSlotStatus::slotTitle(int s, int a) const
+QString AxisSlotStatus::slotTitle(int s, int a, AxisUse use) const
 {
     const ControllerSettings* identity = window.settingsDlgs[a]->controllerSettings;
     QString title = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]) + QStringLiteral(", SN ")
                     + QString::number(identity->serialNumber);
     // As the single-axis window says it in its title.
-    if (useShown[a] == AxisUse::Lost)
+    if (use == AxisUse::Lost)
         title += Multiaxis::tr(" (disconnected)");
-    else if (useShown[a] == AxisUse::Bootloader)
+    else if (use == AxisUse::Bootloader)
         title += Multiaxis::tr(" (bootloader v%1.%2.%3)")
                      .arg(identity->bootloaderMajor)
                      .arg(identity->bootloaderMinor)
@@ -157,9 +182,12 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 
     window.groupBox[s]->setTitle(slotTitle(s, a));
 
-    LabelUpdates::setText(window.curPos[s], units.recalcEnabled
-                                                ? units.unitPositionText(st.CurPosition, st.uCurPosition, d)
-                                                : UserUnits::positionToString(st.CurPosition, st.uCurPosition, d));
+    // A DC or brushless motor's position is a whole count.
+    const int positionDivisor = window.targetDivisor(a);
+    LabelUpdates::setText(window.curPos[s],
+                          units.recalcEnabled
+                              ? units.unitPositionText(st.CurPosition, st.uCurPosition, positionDivisor)
+                              : UserUnits::positionToString(st.CurPosition, st.uCurPosition, positionDivisor));
     LabelUpdates::setText(window.voltageValue[s], QStringLiteral("%1 V").arg(st.Upwr / 100.0));
     LabelUpdates::setText(window.currentValue[s], QStringLiteral("%1 mA").arg(st.Ipwr));
     LabelUpdates::setText(window.speedValue[s],

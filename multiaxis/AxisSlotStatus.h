@@ -29,6 +29,10 @@ public:
     // Axis `axis`'s slot shows it lost or in its bootloader.
     bool outOfUse(int axis) const { return useShown[axis] == AxisUse::Lost || useShown[axis] == AxisUse::Bootloader; }
     void showAlarm(int slot, bool alarm);
+    // Gives every slot's box the width of the longest title any axis can give it, in any use,
+    // so that a lost or bootloader axis neither widens the window nor has its title cut; run
+    // once the colours are known.
+    void holdTitleWidths();
 
     QColor normalColor;
     QColor alarmColor;
@@ -52,7 +56,8 @@ private:
     void tellBack(int slot, int axis);
     void detectStage(int axis);
     QString axisName(int axis) const;
-    QString slotTitle(int slot, int axis) const;
+    QString slotTitle(int slot, int axis) const { return slotTitle(slot, axis, useShown[axis]); }
+    QString slotTitle(int slot, int axis, AxisUse use) const;
 
     Multiaxis& window;
     // Per axis: when the positioner name was last asked for.

@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "common/WindowPlacement.h"
 #include "ui_dimensionalunitsdlg.h"
 
 DimensionalUnitsDlg::DimensionalUnitsDlg(QWidget* parent, const QString& title, bool enabled,
@@ -10,6 +11,7 @@ DimensionalUnitsDlg::DimensionalUnitsDlg(QWidget* parent, const QString& title, 
     : QDialog(parent), ui(new Ui::DimensionalUnitsDlgClass)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &DimensionalUnitsDlg::onOKPressed);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &DimensionalUnitsDlg::onCancelPressed);
     connect(ui->pushButton_up, &QPushButton::clicked, this, &DimensionalUnitsDlg::onBtnUpPressed);

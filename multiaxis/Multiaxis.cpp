@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -25,6 +26,7 @@
 #include "device/StopCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
+#include "widgets/ElidingLabel.h"
 #include "widgets/InfoBox.h"
 #include "widgets/ProgramResources.h"
 #include "widgets/StepSpinBox.h"
@@ -39,6 +41,7 @@
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settings_model/UnitTexts.h"
+#include "common/WindowPlacement.h"
 #include "ui_multiaxis.h"
 
 namespace {
@@ -87,6 +90,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     config = std::make_unique<MultiaxisConfig>(*this);
 
     ui->setupUi(this);
+    keepOnScreen(this);
     registerTrovMetaTypes();
 
     connect(ui->pushButton_settings_1, &QPushButton::clicked, this, &Multiaxis::OnSettings1BtnClicked);
@@ -166,15 +170,20 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     // The status column is as wide as a long speed text, so the texts set later are not cut.
     for (QLabel* label : speedValue)
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-000000 -000/256 steps/s")));
-    // A new value repaints its label alone: no re-layout of the slot's box for every sample. The
-    // positions have room for their widest value in steps from the start, so the window keeps
-    // its width as they move and as the units are switched.
-    for (QLabel* label : curPos)
-        LabelUpdates::holdSize(label, {UserUnits::positionToString(INT_MIN, -255, 256)});
+    // The positions ask for the room of their widest value in steps and need that of a value
+    // of four digits: the window keeps its width as they move and as the units are switched,
+    // and fits a laptop screen, where a wider value is cut and shown whole on hover.
+    for (QLabel* label : curPos) {
+        if (auto* position = qobject_cast<ElidingLabel*>(label))
+            position->holdWidths({UserUnits::positionToString(INT_MIN, -255, 256)},
+                                 {UserUnits::positionToString(-9999, -255, 256)});
+    }
+    // A new value repaints its label alone: no re-layout of the slot's box for every sample.
     for (const QList<QLabel*>& column : {voltageValue, currentValue, speedValue, commandValue, powerValue}) {
         for (QLabel* label : column)
             LabelUpdates::holdSize(label);
     }
+    slotStatus->holdTitleWidths();
     ui->frame_Right->setMinimumWidth(std::max(ui->frame_Right->minimumWidth(), ui->verticalLayout->minimumSize().width()));
     setUpSpinBoxes();
     slotStatus->font = ui->label_curPos->font();
@@ -232,15 +241,17 @@ void Multiaxis::findSlotWidgets()
 void Multiaxis::setUpSpinBoxes()
 {
     for (int k = 0; k < n; ++k) {
+        giveBoxesDivisor(k, k);
         for (StepSpinBox* box : {spinBox_moveTo[k], spinBox_shiftOn[k]}) {
-            box->setSuffix(stepperPositionUnit);
             box->setAlignment(Qt::AlignHCenter);
+            // A minimum of its own, for a target of four digits in steps (a longer one scrolls
+            // in the box on a small screen): switching to user units keeps the width.
+            box->setMinimumStep(-9999, 0);
+            box->setMaximumStep(9999, 0);
+            box->setMinimumWidth(box->minimumSizeHint().width());
             box->setMinimumStep(std::numeric_limits<int>::min(), 0);
             box->setMaximumStep(std::numeric_limits<int>::max(), 0);
-            box->setStepFactor(divisor(k));
             box->setKeepsUnfinishedText(true);
-            // As wide as its widest target in steps: switching to user units keeps the width.
-            box->setMinimumWidth(box->sizeHint().width());
         }
     }
 }
@@ -308,6 +319,21 @@ void Multiaxis::giveBoxesDivisor(int s, int a)
     const int d = divisor(a);
     spinBox_moveTo[s]->setStepFactor(d);
     spinBox_shiftOn[s]->setStepFactor(d);
+    showTargetUnit(s, a);
+}
+
+void Multiaxis::showTargetUnit(int s, int a)
+{
+    const UnitTextSet* texts =
+        a < settingsDlgs.size() ? unitTextsOf(settingsDlgs[a]->motorSettings->entype.EngineType) : nullptr;
+    const QString suffix = texts ? texts->position : stepperPositionUnit;
+    // A DC or brushless motor counts whole counts: no "0/1" microstep part.
+    const int mode = targetDivisor(a) > 1 ? 1 : 0;
+    for (StepSpinBox* box : {spinBox_moveTo[s], spinBox_shiftOn[s]}) {
+        // Set on a change only: a target being typed stays as it is.
+        if (box->unitMode != 2 && (box->unitMode != mode || box->suffix() != suffix))
+            box->setUnitMode(mode, suffix, 0);
+    }
 }
 
 void Multiaxis::receiveUnits(bool enabled, QString unitText, uint coeff1, uint coeff2, uint precision)
@@ -519,7 +545,21 @@ void Multiaxis::openSettings(int s)
         dialog->StageSettingsFromDeviceToClassToUi();
         emit SgnDisableStagePages(false, a);
     }
+    // The axis in the title, and not on top of another axis' dialog: all look alike otherwise.
+    const ControllerSettings* identity = dialog->controllerSettings;
+    dialog->setWindowTitle(tr("Settings %1, SN %2").arg(QLatin1String(slotLetters[s])).arg(identity->serialNumber));
+    // Where it lands once shown (and put on its screen) counts.
     dialog->show();
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    for (bool covered = true; covered;) {
+        covered = false;
+        for (const SettingsDlg* other : settingsDlgs) {
+            if (other != dialog && other->isVisible() && (other->pos() - dialog->pos()).manhattanLength() < step) {
+                dialog->move(other->pos() + QPoint(step, step));
+                covered = true;
+            }
+        }
+    }
     dialog->raise();
     dialog->activateWindow();
 }

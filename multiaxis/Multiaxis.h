@@ -75,6 +75,8 @@ public:
     int targetDivisor(int axis) const;
     // Lets the targets of a slot's boxes go out in the unit of axis `axis`.
     void giveBoxesDivisor(int slot, int axis);
+    // A slot's boxes outside user units show targets in the unit axis `axis` counts in.
+    void showTargetUnit(int slot, int axis);
     int axisCount() const { return n; }
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;

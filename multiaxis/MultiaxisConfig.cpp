@@ -106,6 +106,7 @@ void MultiaxisConfig::applyUnits(bool enabled, const QString& unitText, uint coe
                 }
             }
         }
+        window.showTargetUnit(s, window.axisOrder[s]);
     }
 }
 
@@ -182,6 +183,7 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
                 b.box->setValue(b.step, b.uStep);
             }
         }
+        window.showTargetUnit(s, a);
     }
     window.plot->rescale();
 }

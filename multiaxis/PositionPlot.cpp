@@ -112,7 +112,9 @@ void PositionPlot::build(QWidget* parent)
 
     window.ui->gridLayout_4->addWidget(plotXY, 1, 1);
     window.ui->gridLayout_4->addWidget(plotZ, 1, 4);
-    plotZ->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
+    // The plots give up their room first when the screen is small.
+    plotXY->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    plotZ->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     plotZ->setMinimumWidth(100);
 }
 

@@ -83,6 +83,7 @@ ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& ax
       defaultScriptFile(defaultScript)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     connect(this, &QDialog::finished, this, &ScriptDlg::OnDialogFinished);
     connect(ui->startBtn, &QPushButton::clicked, this, &ScriptDlg::OnStartBtnClicked);
     connect(ui->stopBtn, &QPushButton::clicked, this, &ScriptDlg::OnStopBtnClicked);

@@ -10,6 +10,7 @@
 
 #include "common/IniSettings.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 
 QString settingsValueText(const QVariant& value)
 {
@@ -56,6 +57,7 @@ CompareSettingsDialog::CompareSettingsDialog(QWidget* parent, const QStringList&
     : QDialog(parent), ui(new Ui::CompareSettingsDialogClass)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     setAttribute(Qt::WA_DeleteOnClose);
     const QString firstPath = files.value(0);
     const QString secondPath = files.value(1);

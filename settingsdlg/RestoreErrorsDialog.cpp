@@ -3,11 +3,13 @@
 #include "ui_restoreerrorsdialog.h"
 
 #include "settingsdlg/CompareSettingsDialog.h"
+#include "common/WindowPlacement.h"
 
 RestoreErrorsDialog::RestoreErrorsDialog(QWidget* parent, const QStringList& lines)
     : QDialog(parent), ui(new Ui::RestoreErrorsDialogClass)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     setAttribute(Qt::WA_DeleteOnClose);
     const QFont font = sansSerifArial(8);
     for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui->listWidget),

@@ -131,6 +131,7 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
     logSettings = new LogSettings();
 
     ui->setupUi(this);
+    keepOnScreen(this);
     initPages();
     if (auto* typePage = controllerPage(P::MotorType))
         typePage->FromClassToUi();

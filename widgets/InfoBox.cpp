@@ -1,6 +1,7 @@
 #include "widgets/InfoBox.h"
 
 #include "widgets/ProgramResources.h"
+#include "common/WindowPlacement.h"
 #include "ui_infobox.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,7 @@ InfoBox::InfoBox(QWidget* parent)
 {
     loadProgramResources();
     form->setupUi(this);
+    keepOnScreen(this);
     // A title bar without close, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
 

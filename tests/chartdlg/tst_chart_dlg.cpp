@@ -380,8 +380,9 @@ void TestChartDlg::timeAxisReadable()
     Rig rig;
     for (int i = 0; i < ChartDlg::plotCount; ++i)
         rig.dlg->checkBox(i)->setChecked(curves.contains(i));
-    rig.dlg->resize(width, 60 * curves.size() + 300);
     rig.dlg->show();
+    // After showing, which fits the window to the (800x600) screen.
+    rig.dlg->resize(width, 60 * curves.size() + 300);
     QVERIFY(QTest::qWaitForWindowExposed(rig.dlg.get()));
     rig.dlg->OnStartBtnClicked();
     rig.feed(15);

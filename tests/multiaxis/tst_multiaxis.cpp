@@ -463,6 +463,7 @@ void tst_multiaxis::slotValuesShowWhole()
     rig.detachPolling();
     Multiaxis& w = *rig.window;
     w.show();
+    w.resize(w.sizeHint());  // as on a screen that has room for it
     status_t wide = status(-2147483647, -255, 0, 0x81);
     wide.Upwr = wide.Ipwr = wide.CurSpeed = -2147483647;
     QLabel* voltage = w.voltageValue[0];
@@ -776,6 +777,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     Multiaxis& w = *rig.window;
     auto* line = w.findChild<MessageLine*>(QStringLiteral("messageLine"));
     w.show();
+    w.resize(w.sizeHint());  // as on a screen that has room for it
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, 5000);
     const int width = w.width();
