@@ -353,8 +353,7 @@ void TestProgramStartup::realMultiAxisWindow()
 }
 
 // A file where the configuration folder should be: one message at the start, and the program
-// runs on; the savers of the real windows only log their failures there (the multi-axis
-// window's scratch script at its close).
+// runs on; the real windows' savers only log their failures there.
 void TestProgramStartup::unusableConfigFolderIsSaidAtStart_data()
 {
     QTest::addColumn<bool>("realWindow");
@@ -371,15 +370,14 @@ void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
     QFile blocker(configDirPath());
     QVERIFY(QDir().mkpath(home.filePath(".config")) && blocker.open(QIODevice::WriteOnly));
     QCOMPARE(trovsim_reset(realWindow ? "axis1:10001:stepper;axis2:10002:stepper" : "axis1:10001:stepper",
-                           home.filePath("trovsim").toUtf8().constData()),
-             0);
+                           home.filePath("trovsim").toUtf8().constData()), 0);
     trovsim_clock_manual(1);
     RecordingPrompter prompter;
     MessagePrompter::install(&prompter);
-    DoubleMaker doubles;
+    DoubleMaker maker;
     ProgramWindowMaker real;
     User user({realWindow ? QStringLiteral("0,1") : QStringLiteral("auto")});
-    const int code = realWindow ? runProgram(real) : runProgram(doubles);
+    const int code = realWindow ? runProgram(real) : runProgram(maker);
     qputenv("HOME", savedHome);
     QCOMPARE(code, 7);  // the window came up
     QCOMPARE(prompter.texts, QStringList{"The configuration folder " + home.path()

@@ -365,32 +365,24 @@ void TestIniReaders::damagedFileIsSavedWhole_data()
 }
 
 // A hand-edited or damaged file holding keys that start with '/' reads as Qt reads it and is
-// saved whole, session after session: none of its keys is lost, none refuses the save.
+// saved whole, session after session.
 void TestIniReaders::damagedFileIsSavedWhole()
 {
     QFETCH(QByteArray, bytes);
     const QString path = file(bytes);
-    QStringList qtKeys;
-    {
-        QSettings qt(file(bytes), QSettings::IniFormat);
-        qtKeys = qt.allKeys();
-    }
+    const QStringList qtKeys = QSettings(file(bytes), QSettings::IniFormat).allKeys();
     for (int round = 0; round < 2; ++round) {
         IniSaver saver(path);
-        if (round == 0)
-            QCOMPARE(saver.settings().allKeys(), qtKeys);
+        QVERIFY(round == 1 || saver.settings().allKeys() == qtKeys);
         saver.settings().setValue(QStringLiteral("Other/round"), round);
         QString error;
         QVERIFY2(saver.commit(&error), qPrintable(error));
     }
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QSettings::SettingsMap before = IniText::parse(bytes);
-    const QSettings::SettingsMap after = IniText::parse(saved.readAll());
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
-    QCOMPARE(after.size(), before.size() + 1);
-    QCOMPARE(after.value(QStringLiteral("Other/round")).toString(), QStringLiteral("1"));
+    QSettings::SettingsMap expected = IniText::parse(bytes);
+    expected.insert(QStringLiteral("Other/round"), QStringLiteral("1"));
+    QCOMPARE(IniText::parse(saved.readAll()), expected);
 }
 
 void TestIniReaders::programTextsRoundTrip_data()
@@ -478,13 +470,8 @@ void TestIniReaders::readsAsQtReads()
         }
     }
     QTEST(decoded, "qtDecodes");
-    // Read again from what it writes, every key comes back whole with its value, also those no
-    // reader can ask for (one ending in '/').
-    const QSettings::SettingsMap parsed = IniText::parse(bytes);
-    const QSettings::SettingsMap reparsed = IniText::parse(IniText::serialize(parsed));
-    for (auto it = parsed.cbegin(); it != parsed.cend(); ++it)
-        QVERIFY2(reparsed.contains(it.key()) && reparsed.value(it.key()) == it.value(), qPrintable(it.key()));
-    QCOMPARE(reparsed.keys(), parsed.keys());
+    // What it writes reads back whole, also keys no reader can ask for (one ending in '/').
+    QVERIFY(IniText::parse(IniText::serialize(IniText::parse(bytes))) == IniText::parse(bytes));
 }
 
 QTEST_GUILESS_MAIN(TestIniReaders)

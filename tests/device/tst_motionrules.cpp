@@ -1,20 +1,7 @@
+#include <QMap>
 #include <QTest>
 
 #include "device/MotionRules.h"
-
-namespace {
-
-QString nameOf(MotionRules::SoftStopAction action)
-{
-    switch (action) {
-    case MotionRules::SoftStopAction::SoftStop: return QStringLiteral("soft stop");
-    case MotionRules::SoftStopAction::Stop: return QStringLiteral("stop");
-    case MotionRules::SoftStopAction::PowerOff: return QStringLiteral("power off");
-    }
-    return QStringLiteral("none");
-}
-
-} // namespace
 
 class TestMotionRules : public QObject
 {
@@ -40,12 +27,14 @@ private slots:
     void softStopPowersOffOnlyAStandingAxis()
     {
         QFETCH(int, statusResult);
+        status_t status{};
         QFETCH(uint, moveSts);
         QFETCH(uint, mvCmdSts);
-        status_t status{};
         status.MoveSts = moveSts;
         status.MvCmdSts = mvCmdSts;
-        QTEST(nameOf(MotionRules::softStopAction(statusResult, status)), "action");
+        using A = MotionRules::SoftStopAction;
+        const QMap<A, QString> names{{A::SoftStop, "soft stop"}, {A::Stop, "stop"}, {A::PowerOff, "power off"}};
+        QTEST(names.value(MotionRules::softStopAction(statusResult, status), "none"), "action");
     }
 };
 

@@ -163,26 +163,21 @@ void TestInfoBox::endStatesAnswerTheKeyboard_data()
     QTest::addColumn<QString>("state");
     QTest::addColumn<int>("key");    // 0: the window manager's close (its button, Alt+F4)
     QTest::addColumn<QString>("outcome");
-    const QList<QPair<const char*, int>> inputs = {{"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter},
-                                                   {"Space", Qt::Key_Space},   {"Escape", Qt::Key_Escape},
-                                                   {"close", 0}};
-    // What Return, Enter and Space give; Escape and the close give the last column.
-    const struct { const char* state; const char* typed; const char* dismissed; } states[] = {
+    // What Return, Enter and Space give, then what Escape and the close give. A Cancel there when
+    // the box shows becomes Qt's default button: Return presses it.
+    const char* const states[][3] = {
         {"result on the wait box", "accepted", "accepted"},
         {"result after Cancel was offered", "accepted", "accepted"},
         {"result shown at once", "accepted", "accepted"},
-        // A Cancel there when the box shows becomes Qt's default button: Return presses it.
         {"waiting, Cancel from the start", "cancelled", "cancelled"},
         {"waiting, Cancel offered while shown", "stays", "cancelled"},
         {"waiting without buttons", "stays", "stays"},
         {"waiting, last result's Ok hidden", "stays", "stays"},
     };
     for (const auto& row : states) {
-        for (const auto& input : inputs) {
-            QTest::addRow("%s, %s", row.state, input.first)
-                << row.state << input.second
-                << (input.second == Qt::Key_Escape || input.second == 0 ? row.dismissed : row.typed);
-        }
+        for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter), int(Qt::Key_Space), int(Qt::Key_Escape), 0})
+            QTest::addRow("%s, %s", row[0], key ? qPrintable(QKeySequence(key).toString()) : "close")
+                << row[0] << key << (key == Qt::Key_Escape || key == 0 ? row[2] : row[1]);
     }
 }
 
@@ -194,10 +189,8 @@ void TestInfoBox::endStatesAnswerTheKeyboard()
     QFETCH(QString, outcome);
     InfoBox box;
     box.closeOnCancel = false;
-    if (state == "result shown at once") {
-        box.setButtons(QDialogButtonBox::Ok);
-    } else if (state == "waiting, Cancel from the start") {
-        box.setButtons(QDialogButtonBox::Cancel);
+    if (state == "result shown at once" || state == "waiting, Cancel from the start") {
+        box.setButtons(state.startsWith("result") ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
     } else if (state == "waiting, last result's Ok hidden") {
         box.showResult(false, QStringLiteral("Failed"));
         box.hide();
@@ -206,23 +199,18 @@ void TestInfoBox::endStatesAnswerTheKeyboard()
     }
     box.showNow();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    if (state.startsWith("result after") || state.endsWith("offered while shown")) {
+    if (state.startsWith("result after") || state.endsWith("offered while shown"))
         box.setButtons(QDialogButtonBox::Cancel);
-    }
-    if (state.startsWith("result") && state != "result shown at once") {
+    const bool result = state.startsWith("result");
+    if (result && state != "result shown at once")
         box.showResult(true, QStringLiteral("Done"));
-    }
-    if (state.startsWith("result")) {
-        auto* ok = qobject_cast<QPushButton*>(button(box, QDialogButtonBox::Ok));
-        QVERIFY(ok->isDefault());
-        QCOMPARE(box.focusWidget(), ok);
-    }
+    auto* ok = qobject_cast<QPushButton*>(button(box, QDialogButtonBox::Ok));
+    QVERIFY(!result || (ok->isDefault() && box.focusWidget() == ok));
     Spies spies(box);
-    if (key) {
+    if (key)
         QTest::keyClick(box.windowHandle(), Qt::Key(key));
-    } else {
+    else
         box.windowHandle()->close();
-    }
     QCOMPARE(box.isVisible(), outcome == "stays");
     QCOMPARE(spies.accepted.count(), outcome == "accepted" ? 1 : 0);
     QCOMPARE(spies.cancelled.count(), outcome == "cancelled" ? 1 : 0);
