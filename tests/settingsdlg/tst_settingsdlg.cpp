@@ -296,6 +296,7 @@ private slots:
         QVERIFY(shown->motorSettings->sameRecord(before, MotorSettings::EntypeRecord));
         QVERIFY(shown->isVisible());
         QCOMPARE(prompter.texts.size(), 2);
+        QVERIFY(prompter.texts[1].startsWith("Nothing was applied: the controller is in its bootloader.\n\n"));
 
         // A reload whose identity read fails reports it and leaves the start-up verdict alone.
         QCOMPARE(trovsim_plug(axis, 1), 0);
@@ -604,7 +605,6 @@ private slots:
         QTest::addColumn<QString>("why");
         QTest::newRow("lost") << "lost" << "the controller is lost";
         QTest::newRow("being reopened") << "reopening" << "the controller is lost";
-        QTest::newRow("bootloader") << "bootloader" << "the controller is in its bootloader";
         QTest::newRow("firmware update") << "firmware" << "a firmware update is running";
     }
 
@@ -623,10 +623,6 @@ private slots:
             emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, false, 0);
         } else if (state == "reopening") {
             handle = -1;
-        } else if (state == "bootloader") {
-            QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
-            gateway->close_device(handle);
-            handle = gateway->open_device(axis);
         } else {
             QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(64, 'x')) == 64 && image.flush());
             QCOMPARE(trovsim_hold_call(axis, "command_update_firmware"), 0);
