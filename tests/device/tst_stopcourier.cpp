@@ -42,8 +42,7 @@ private slots:
         std::atomic<device_t> handle{openOnFreshSimulator(gateway, axis)};
         QVERIFY(handle != -1);
         QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-        status_t state{};
-        std::thread poller([&] { gateway->get_status(handle.load(), &state); });
+        std::thread poller([&] { status_t state{}; gateway->get_status(handle.load(), &state); });
         QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
         trovsim_journal_clear();
         GatewayWaits waits;

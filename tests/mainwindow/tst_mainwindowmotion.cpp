@@ -122,16 +122,13 @@ private slots:
     // The title bar's close leaves as Exit does: soft stop, the wait, power off, then the window goes.
     void titleBarCloseStopsAndPowersOffFirst()
     {
-        QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
-        run(300);
         const int from = journalSize();
         QVERIFY(!window->windowHandle()->close());
         QVERIFY(runUntil([this] { return window.isNull(); }, 10000));
         QCOMPARE(commandsSince(from), (QStringList{"sstp", "power_off"}));
     }
 
-    // Stop and Soft stop while a slow status read holds the gateway: the click returns at once,
-    // the command goes out once the read ends.
+    // Stop and Soft stop while a status read holds the gateway: sent once the read ends.
     void stopsGoOutOnceTheGatewayIsFree_data()
     {
         QTest::addColumn<QString>("command");
