@@ -475,8 +475,8 @@ private slots:
         if (lostBefore >= 0) {
             w.UpdateVars(lostBefore, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
                          fault == "boot", fault == "boot" ? 1 : 0);
-            QTest::ignoreMessage(QtWarningMsg, qPrintable("Exit: Motor Y (SN 10002) is " + QString(fault == "boot" ? "in its bootloader" : "lost")
-                                                          + "; it is neither soft-stopped nor powered off."));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QString("Exit: Motor Y (SN 10002) is %1; it is neither soft-stopped "
+                                                                  "nor powered off.").arg(fault == "boot" ? "in its bootloader" : "lost")));
         }
         if (fault == "sstp")
             trovsim_force_result("sim:axis1", "command_sstp", -1, -1);
@@ -691,7 +691,8 @@ private slots:
         QCOMPARE(trovsim_wait_held("sim:axis2", "command_movr", boundMs), 0);
         rig.window->exitWaitBox = nullptr; // Exit meanwhile names the held axis and soft-stops the other
         rig.window->OnExitBtnPressed();
-        QVERIFY(rig.prompter.texts.value(0).contains("10002: a running script holds them.") && commands() == QStringList{"sstp@axis1"});
+        QVERIFY(rig.prompter.texts.value(0).contains("10002: a running script holds them."));
+        QCOMPARE(commands(), QStringList{"sstp@axis1"});
         rig.window->scriptQuitMs = 50;
         rig.window->threadJoinMs = 50;
         const int closes = trovsim_call_count(nullptr, "close_device");
