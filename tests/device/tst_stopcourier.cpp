@@ -1,3 +1,4 @@
+#include <QScopeGuard>
 #include <QTest>
 
 #include <thread>
@@ -43,6 +44,12 @@ private slots:
         QVERIFY(handle != -1);
         QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
         std::thread poller([&] { status_t state{}; gateway->get_status(handle.load(), &state); });
+        const auto ended = qScopeGuard([&] { // a failed row too
+            messageLog = nullptr;
+            trovsim_clear_faults();
+            if (poller.joinable())
+                poller.join();
+        });
         QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
         trovsim_journal_clear();
         GatewayWaits waits;
@@ -64,7 +71,6 @@ private slots:
         for (const QString name : {"stop", "sstp", "power_off"})
             QCOMPARE(trovsim_call_count(axis, qPrintable("command_" + name)), int(taken.contains(name)));
         QVERIFY(courier.finish(5000));
-        messageLog = nullptr;
         QCOMPARE(takeLogMessages(log), logged.isEmpty() ? QStringList() : QStringList(logged));
         closeAndRelease(gateway, handle);
     }
