@@ -15,6 +15,15 @@ QMessageBox::StandardButton MessagePrompter::prompt(QWidget* parent, QMessageBox
     return QMessageBox::StandardButton(box.exec());
 }
 
+QMessageBox::StandardButton MessagePrompter::askAfterFailedExit(QWidget* parent)
+{
+    return current()->prompt(parent, QMessageBox::Warning, QStringLiteral("Tolmo"),
+                             QObject::tr("Exit could not stop the controllers. Once the window is closed, nothing "
+                                         "stops a controller that is still moving.\nRetry the exit, or close the "
+                                         "window anyway?"),
+                             QMessageBox::Retry | QMessageBox::Close | QMessageBox::Cancel, QMessageBox::Retry);
+}
+
 MessagePrompter* MessagePrompter::current()
 {
     static MessagePrompter standard;

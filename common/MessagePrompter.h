@@ -15,6 +15,10 @@ public:
                                                const QString& text, QMessageBox::StandardButtons buttons,
                                                QMessageBox::StandardButton defaultButton);
 
+    // Asked at a window's close after its Exit could not stop the controllers: Retry runs Exit
+    // again, Close closes all the same, Cancel keeps the window.
+    static QMessageBox::StandardButton askAfterFailedExit(QWidget* parent);
+
     // The prompter in use: QMessageBox unless one was installed.
     static MessagePrompter* current();
     // Installs a prompter (not owned); null puts QMessageBox back.

@@ -335,10 +335,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // The title bar's close (or the window manager's) leaves as Exit does: a controller left
     // moving runs on where nobody can stop it from the program.
     if (event->spontaneous() && !closing) {
-        event->ignore();
-        // Not from inside this close: the exit's own close would find it still under way.
-        QTimer::singleShot(0, this, &MainWindow::OnExitBtnPressed);
-        return;
+        const QMessageBox::StandardButton choice =
+            motion->exitFailed ? MessagePrompter::askAfterFailedExit(this) : QMessageBox::Retry;
+        if (choice != QMessageBox::Close) {
+            event->ignore();
+            // Not from inside this close: the exit's own close would find it still under way.
+            if (choice == QMessageBox::Retry)
+                QTimer::singleShot(0, this, &MainWindow::OnExitBtnPressed);
+            return;
+        }
     }
     if (scriptWiring)
         scriptWiring->stopScript();

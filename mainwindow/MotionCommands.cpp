@@ -227,6 +227,7 @@ bool MotionCommands::completeExit(quint64 readNumber)
     case ExitSequence::PowerOff::GaveUp:
         window.Log(tr("Error sending power off command on exit."), programSource, 2);
         exitRequested = false;
+        exitFailed = true;
         stoppingBox->hide();
         // Not from inside the refresh: the message box runs an event loop of its own.
         QTimer::singleShot(0, &window, [this] { showPowerOffFailure(); });
@@ -248,6 +249,7 @@ void MotionCommands::OnExitBtnPressed()
 {
     if (closing || exitSequence.active())
         return;
+    exitFailed = false;
     switchCyclicOff();
     window.stopScript();
     window.homingWaitBox()->hide();
@@ -263,6 +265,7 @@ void MotionCommands::OnExitBtnPressed()
                             "once the script's call returns or the script is stopped.")
                        : tr("Error sending soft stop command on exit."),
                    programSource, 2);
+        exitFailed = true;
         return;
     }
     // Taken after the soft stop returned: a sample read before it cannot decide the exit.

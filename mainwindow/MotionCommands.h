@@ -57,6 +57,8 @@ public:
     bool cyclicOn = false;
     // Exit waits for its soft stop.
     bool exitRequested = false;
+    // The last Exit ended without stopping the axis; a close then asks before it goes.
+    bool exitFailed = false;
 
 private:
     // A command from a button: cyclic motion off first, so that its next step cannot override it.

@@ -356,10 +356,15 @@ void Multiaxis::closeEvent(QCloseEvent* event)
     // The title bar's close (or the window manager's) leaves as Exit does: a controller left
     // moving runs on where nobody can stop it from the program.
     if (event->spontaneous() && !shutDownDone) {
-        event->ignore();
-        // Not from inside this close: the exit's own close would find it still under way.
-        QTimer::singleShot(0, this, &Multiaxis::OnExitBtnPressed);
-        return;
+        const QMessageBox::StandardButton choice =
+            exitFailed ? MessagePrompter::askAfterFailedExit(this) : QMessageBox::Retry;
+        if (choice != QMessageBox::Close) {
+            event->ignore();
+            // Not from inside this close: the exit's own close would find it still under way.
+            if (choice == QMessageBox::Retry)
+                QTimer::singleShot(0, this, &Multiaxis::OnExitBtnPressed);
+            return;
+        }
     }
     config->saveUnitSettings();
     config->saveLastGroup();
@@ -687,6 +692,7 @@ void Multiaxis::OnExitBtnPressed()
 {
     if (shutDownDone || exitSequence.pending())
         return;
+    exitFailed = false;
     // The script first: none of its commands may follow the soft stops.
     if (scriptWiring)
         scriptWiring->stopScript();
@@ -743,6 +749,8 @@ void Multiaxis::abandonExit(const QString& warning)
 {
     exitSequence.cancel();
     exitPending = false;
+    // Each way here leaves an axis not stopped (refused, lost, obeying another source, not powered off).
+    exitFailed = true;
     if (exitWaitBox && exitWaitBox->isVisible())
         exitWaitBox->hide();
     if (!warning.isEmpty())

@@ -206,6 +206,8 @@ private slots:
 private:
     int n = 0;
     bool shutDownDone = false;
+    // The last Exit ended without stopping every axis; a close then asks before it goes.
+    bool exitFailed = false;
 };
 
 #endif // MULTIAXIS_H

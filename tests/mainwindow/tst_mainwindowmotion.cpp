@@ -16,11 +16,12 @@ class CountingPrompter : public MessagePrompter
 {
 public:
     int prompts = 0;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
     QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString&,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
     {
         ++prompts;
-        return QMessageBox::Ok;
+        return answer;
     }
 };
 
@@ -119,13 +120,37 @@ private slots:
         QVERIFY(!window->motionCommands()->exitRequested);
     }
 
-    // The title bar's close leaves as Exit does: soft stop, the wait, power off, then the window goes.
+    // The title bar's close leaves as Exit does: soft stop, the wait, power off, then the window
+    // goes. After an Exit that could not stop the axis it asks: Retry exits again, Close goes
+    // as it is, Cancel keeps the window.
+    void titleBarCloseStopsAndPowersOffFirst_data()
+    {
+        QTest::addColumn<bool>("exitFailed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("exit") << false << int(QMessageBox::Ok) << QStringList{"sstp", "power_off"} << true;
+        QTest::newRow("after a failed exit, Retry") << true << int(QMessageBox::Retry) << QStringList{"sstp"} << false;
+        QTest::newRow("after a failed exit, Cancel") << true << int(QMessageBox::Cancel) << QStringList{} << false;
+        QTest::newRow("after a failed exit, Close") << true << int(QMessageBox::Close) << QStringList{} << true;
+    }
     void titleBarCloseStopsAndPowersOffFirst()
     {
+        QFETCH(bool, exitFailed);
+        QFETCH(int, answer);
+        CountingPrompter prompter;
+        prompter.answer = QMessageBox::StandardButton(answer);
+        MessagePrompter::install(&prompter);
+        if (exitFailed) {
+            trovsim_force_result(axis, "command_sstp", -1, -1);
+            pressExit();
+            QVERIFY(runUntil([this] { return logged(QStringLiteral("Error sending soft stop command on exit.")); }, 5000));
+        }
         const int from = journalSize();
-        QVERIFY(!window->windowHandle()->close());
-        QVERIFY(runUntil([this] { return window.isNull(); }, 10000));
-        QCOMPARE(commandsSince(from), (QStringList{"sstp", "power_off"}));
+        QCOMPARE(window->windowHandle()->close(), answer == int(QMessageBox::Close));
+        QTEST(runUntil([this] { return window.isNull(); }, exitFailed ? 1000 : 10000), "closed");
+        QTEST(commandsSince(from), "sent");
+        QCOMPARE(prompter.prompts, exitFailed ? 1 : 0);
     }
 
     // Stop and Soft stop while a status read holds the gateway: sent once the read ends.
