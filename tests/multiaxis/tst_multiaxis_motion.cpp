@@ -507,6 +507,13 @@ private slots:
             QVERIFY(w.exitPending);
         else if (!w.isShutDown())
             QVERIFY(!w.exitPending);
+        if (fault == "sstp") {
+            // A close after it asks first; the prompter's Ok keeps the window, nothing more sent.
+            QVERIFY(!w.windowHandle()->close());
+            QCOMPARE(rig.prompter.texts.size(), 2);
+            QTEST(commands(), "sent");
+            QVERIFY(!w.isShutDown());
+        }
     }
 
     void powerOffTriedThreeTimesThenAsks()
