@@ -33,11 +33,7 @@ namespace {
 const char* const mixed = "axis1:10001:stepper;axis2:10002:dc;axis3:10003:bldc";
 const char* const steppers = "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper";
 
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
+void settle() { for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); }
 
 // Shows each window and keeps a picture of it; names those whose smallest frame, with the
 // borders and title bar an X window manager adds, is larger than 1024x768 less a panel.
@@ -126,9 +122,8 @@ private slots:
         QCOMPARE(frameOnScreen(frame, minimum, {QRect(0, 0, 1024, 728), QRect(1024, 0, 1366, 968)}), placed);
     }
 
-    // At its smallest each window fits the smallest screen, so it can be put wholly on it. The
-    // settings dialog's stored place, applied before it shows, lies on the (800x600) screen once
-    // the dialog has its real size, title bar first where it is too wide.
+    // Each window at its smallest fits the smallest screen; the settings dialog's stored place lies
+    // on the (800x600) screen once the dialog has its real size, title bar first if too wide.
     void everyWindowFitsTheSmallestScreen()
     {
         QVERIFY(harness.openWindow());
@@ -139,16 +134,14 @@ private slots:
         main->settingsDialog()->FromSettingsToUi(&places, nullptr);
         main->settingsDialog()->show();
         settle();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect frame = main->settingsDialog()->frameGeometry();
-        QVERIFY(screen.contains(frame.topLeft()) && frame.bottom() <= screen.bottom());
-        QVERIFY(frame.right() <= screen.right() || frame.left() == screen.left());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry(), frame = main->settingsDialog()->frameGeometry();
+        QVERIFY(screen.contains(frame.topLeft()) && frame.bottom() <= screen.bottom()
+                && (frame.right() <= screen.right() || frame.left() == screen.left()));
         QCOMPARE(tooBigForTheSmallestScreen({{"main", harness.window.data()}, {"settings", main->settingsDialog()},
                                              {"chart", main->chartDialog()}, {"script", main->scriptDialog()}}),
                  QStringList());
         harness.closeWindow();
-        // The multi-axis dialogs: settings X, then Z and Y, all from one stored place, each opens
-        // clear of the others, named.
+        // Settings X, Z, then Y, all from one stored place: each opens named, clear of the others.
         MultiaxisWindowRig rig(3, mixed);
         Multiaxis& w = *rig.window;
         w.refreshTimer->stop();
@@ -158,14 +151,11 @@ private slots:
         w.OnSettings3BtnClicked();
         w.OnSettings2BtnClicked();
         settle();
-        QStringList titles;
-        QList<QPoint> taken;
-        for (const SettingsDlg* dialog : w.settingsDlgs) {
-            QVERIFY2(dialog->isVisible() && !taken.contains(dialog->pos()), qPrintable(dialog->windowTitle()));
-            taken << dialog->pos();
-            titles << dialog->windowTitle();
+        for (int a = 0; a < 3; ++a) {
+            const SettingsDlg* dialog = w.settingsDlgs[a];
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Settings %1, SN 1000%2").arg(QChar('X' + a)).arg(a + 1));
+            QVERIFY2(dialog->isVisible() && dialog->pos() != w.settingsDlgs[(a + 1) % 3]->pos(), qPrintable(dialog->windowTitle()));
         }
-        QCOMPARE(titles, (QStringList{"Settings X, SN 10001", "Settings Y, SN 10002", "Settings Z, SN 10003"}));
         DimensionalUnitsDlg units(nullptr, QStringLiteral("Dimensional unit setup"), true, QStringLiteral("mm"), 200, 1,
                                   2, {"10001", "10002", "10003"});
         CompareSettingsDialog compare(nullptr, {QStringLiteral("a.cfg"), QStringLiteral("b.cfg")});
@@ -227,10 +217,8 @@ private slots:
             auto* position = qobject_cast<ElidingLabel*>(w.curPos[s]);
             QVERIFY2(position && !position->isElided(), qPrintable(w.curPos[s]->text()));
             const bool counts = controllers == QLatin1String(mixed) && s > 0;
-            if (!units && modes[s] == 2) {
-                QCOMPARE(position->text().contains(QLatin1Char('/')), !counts);
-                QCOMPARE(w.spinBox_moveTo[s]->text().contains(QLatin1Char('/')), !counts);
-            }
+            if (!units && modes[s] == 2)
+                QCOMPARE(position->text().contains('/') + w.spinBox_moveTo[s]->text().contains('/'), counts ? 0 : 2);
             if (!units && counts)
                 QVERIFY(w.spinBox_shiftOn[s]->text().endsWith(QLatin1String(" counts")));
         }

@@ -8,11 +8,7 @@
 #include "support/SimulatedAxis.h"
 #include "tests/settings_model/SettingsTestSupport.h"
 
-namespace {
-
-const char* const axis = "sim:axis1";
-
-} // namespace
+static const char* const axis = "sim:axis1";
 
 // One axis' courier against a gateway that another thread holds in a slow status read, as
 // polling does: what goes out, when, and what the log is told.
@@ -21,8 +17,7 @@ class TestStopCourier : public QObject
     Q_OBJECT
 
 private slots:
-    // Commands sent in turn, then the read ends; "finish": the courier ends first. A loss
-    // meanwhile the windows' tests see.
+    // Commands sent in turn, then the read ends; "finish": the courier ends first.
     void commandsWaitForTheGateway_data()
     {
         QTest::addColumn<QString>("sent");
