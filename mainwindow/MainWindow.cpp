@@ -332,19 +332,11 @@ bool MainWindow::joinThread(QThread* thread, int ms, const QString& name)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The title bar's close (or the window manager's) leaves as Exit does: a controller left
-    // moving runs on where nobody can stop it from the program.
-    if (event->spontaneous() && !closing) {
-        const QMessageBox::StandardButton choice =
-            motion->exitFailed ? MessagePrompter::askAfterFailedExit(this) : QMessageBox::Retry;
-        if (choice != QMessageBox::Close) {
-            event->ignore();
-            // Not from inside this close: the exit's own close would find it still under way.
-            if (choice == QMessageBox::Retry)
-                QTimer::singleShot(0, this, &MainWindow::OnExitBtnPressed);
-            return;
-        }
-    }
+    // A controller left moving runs on where nobody can stop it from the program.
+    if (!closing && !MessagePrompter::closeGoesOn(this, event, motion->exitFailed, [](QWidget* w) {
+            static_cast<MainWindow*>(w)->OnExitBtnPressed();
+        }))
+        return;
     if (scriptWiring)
         scriptWiring->stopScript();
     closing = true;

@@ -353,19 +353,11 @@ void Multiaxis::receiveSerials(QStringList serials)
 
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
-    // The title bar's close (or the window manager's) leaves as Exit does: a controller left
-    // moving runs on where nobody can stop it from the program.
-    if (event->spontaneous() && !shutDownDone) {
-        const QMessageBox::StandardButton choice =
-            exitFailed ? MessagePrompter::askAfterFailedExit(this) : QMessageBox::Retry;
-        if (choice != QMessageBox::Close) {
-            event->ignore();
-            // Not from inside this close: the exit's own close would find it still under way.
-            if (choice == QMessageBox::Retry)
-                QTimer::singleShot(0, this, &Multiaxis::OnExitBtnPressed);
-            return;
-        }
-    }
+    // A controller left moving runs on where nobody can stop it from the program.
+    if (!shutDownDone && !MessagePrompter::closeGoesOn(this, event, exitFailed, [](QWidget* w) {
+            static_cast<Multiaxis*>(w)->OnExitBtnPressed();
+        }))
+        return;
     config->saveUnitSettings();
     config->saveLastGroup();
     event->accept();
