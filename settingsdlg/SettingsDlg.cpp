@@ -145,11 +145,11 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
 
     connect(ui->treeWgt, &QTreeWidget::currentItemChanged, this, &SettingsDlg::OnCurItemChanged);
     connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &SettingsDlg::OnBtnBoxClicked);
-    connect(ui->restoreFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFlashBtnClicked);
-    connect(ui->saveFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFlashBtnClicked);
-    connect(ui->restoreFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFileBtnClicked);
-    connect(ui->saveFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFileBtnClicked);
-    connect(ui->compareFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnCompareFileBtnClicked);
+    connect(ui->restoreFlashBtn, &QPushButton::clicked, this, [this] { commands.restoreFromFlash(); });
+    connect(ui->saveFlashBtn, &QPushButton::clicked, this, [this] { commands.saveToFlash(); });
+    connect(ui->restoreFileBtn, &QPushButton::clicked, this, [this] { commands.restoreFromFile(); });
+    connect(ui->saveFileBtn, &QPushButton::clicked, this, [this] { commands.saveToFile(); });
+    connect(ui->compareFileBtn, &QPushButton::clicked, this, [this] { commands.compareFiles(); });
     QWidget* slider = page(P::ProgramConfiguration);
     if (auto* updateButton = slider->findChild<QAbstractButton*>(QStringLiteral("UpdateBtn")))
         connect(updateButton, &QAbstractButton::clicked, this, &SettingsDlg::OnUpdateSliderBdrBtnPressed);
@@ -365,38 +365,14 @@ int SettingsDlg::controllerMode() const
     return gateway && handle != -1 ? gateway->getMode(handle) : 0;
 }
 
-bool SettingsDlg::canApply() const
-{
-    return controllerMode() == 2 && !firmwareThread->isRunning();
-}
-
 void SettingsDlg::updateApplyEnabled()
 {
-    const bool usable = canUseController();
+    const bool usable = takesSettings();
     if (QPushButton* apply = ui->buttonBox->button(QDialogButtonBox::Apply))
         apply->setEnabled(usable);
     for (QPushButton* button : {ui->saveFlashBtn, ui->restoreFlashBtn, ui->saveFileBtn, ui->restoreFileBtn})
         button->setEnabled(usable);
 }
-
-// Held by a file operation for as long as it runs: the nested event loops of its dialogs
-// would otherwise let the owning window reload the pages in the middle of it (a save would
-// write the controller's values instead of those shown, a restore would lose its values).
-class SettingsDlg::OperationScope
-{
-public:
-    explicit OperationScope(SettingsDlg* dialog) : dialog(dialog) { ++dialog->operationDepth; }
-    ~OperationScope()
-    {
-        if (--dialog->operationDepth == 0)
-            dialog->runPutOffReloads();
-    }
-    OperationScope(const OperationScope&) = delete;
-    OperationScope& operator=(const OperationScope&) = delete;
-
-private:
-    SettingsDlg* const dialog;
-};
 
 void SettingsDlg::runPutOffReloads()
 {
@@ -763,42 +739,6 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
     }
 }
 
-void SettingsDlg::OnRestoreFlashBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const result_t result = gateway->command_read_settings(updateThread->deviceHandle->load());
-    // The mark says the controller reloaded its flash: not when it refused to.
-    if (result == result_ok && !ui->configLbl->text().startsWith(QLatin1Char('*')))
-        ui->configLbl->setText(QLatin1Char('*') + ui->configLbl->text());
-    loadPages(true, true);
-    if (result != result_ok) {
-        const OperationScope operation(this);
-        ApplyReport::tellRefusedCommand(this, logPrefix(), tr("Not restored from flash"), tr("Restore from flash"),
-                                        result, tr("The pages show the settings the controller holds now."));
-    }
-}
-
-void SettingsDlg::OnSaveFlashBtnClicked()
-{
-    if (!canUseController())
-        return;
-    // Flash holds what the pages show, or nothing: a refused edit stops the save.
-    applyPages(tr("Nothing was saved to flash. The pages keep the values; Apply tries them again."));
-    if (editsLeftUnapplied)
-        return;
-    loadPages(true, true);
-    const result_t result = gateway->command_save_settings(updateThread->deviceHandle->load());
-    if (result == result_ok) {
-        MessageLog::insertProgramLine(logPrefix() + tr("Settings saved to flash."), 3);
-        return;
-    }
-    const OperationScope operation(this);
-    ApplyReport::tellRefusedCommand(
-        this, logPrefix(), tr("Not saved to flash"), tr("Save to flash"), result,
-        tr("The controller uses the settings the pages show; its flash keeps the ones it held."));
-}
-
 void SettingsDlg::ProgramSettingsToFile(QSettings* file)
 {
     if (multiaxis)
@@ -819,28 +759,6 @@ QString SettingsDlg::ProgramSettingsFromFile(QSettings* file)
             report += program->RestoreFromFile(file, nullptr);
     }
     return report;
-}
-
-void SettingsDlg::OnSaveFileBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const OperationScope operation(this);
-    profileFiles.saveToFile();
-}
-
-void SettingsDlg::OnRestoreFileBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const OperationScope operation(this);
-    profileFiles.restoreFromFile();
-}
-
-void SettingsDlg::OnCompareFileBtnClicked()
-{
-    const OperationScope operation(this);
-    profileFiles.compareFiles();
 }
 
 void SettingsDlg::updateModifiedMark()

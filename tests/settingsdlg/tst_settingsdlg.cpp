@@ -433,7 +433,7 @@ private slots:
         QCOMPARE(trovsim_unplug(axis), 0);
         shown->firmwareThread->setFirmwareFileName(image.fileName());
         shown->firmwareThread->start();
-        QVERIFY(!shown->canApply());
+        QVERIFY(!shown->takesSettings());
         poller->stopRequest = true;
         QElapsedTimer clock;
         clock.start();

@@ -441,7 +441,7 @@ private slots:
     void firmwareHandBackAfterARealUpload()
     {
         auto d = open("sim:axis3", false, true);
-        QVERIFY(!d->canApply());
+        QVERIFY(!d->takesSettings());
         const QString image = QCoreApplication::applicationDirPath() + "/../firmware/trov-4.2.0.cod";
         QVERIFY2(QFile::exists(image), qPrintable(image));
         QSignalSpy results(d->firmwareThread, &FirmwareUpdateThread::update_finished);
