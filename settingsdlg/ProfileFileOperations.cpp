@@ -120,6 +120,7 @@ void ProfileFileOperations::restoreFromFile()
         }
         dialog.loadedConfigFile = name;
         showLabel(fileNameFromPath(name), true);
+        dialog.dropUnappliedEdits();
         dialog.loadPages(false, false);
         // The restored values live in the pages until Ok or Apply; observers go back to what
         // the controller holds.

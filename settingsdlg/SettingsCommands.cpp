@@ -17,6 +17,7 @@ void SettingsCommands::restoreFromFlash()
     QLabel* label = dialog.ui->configLbl;
     if (result == result_ok && !label->text().startsWith(QLatin1Char('*')))
         label->setText(QLatin1Char('*') + label->text());
+    dialog.dropUnappliedEdits();
     dialog.loadPages(true, true);
     if (result != result_ok) {
         const SettingsDlg::OperationScope operation(&dialog);

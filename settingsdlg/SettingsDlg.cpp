@@ -400,14 +400,28 @@ bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_al
 
 bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
 {
-    // The pages show the containers again: no edit of theirs waits any more.
-    clearUnappliedMarks();
+    // Edits the last Ok or Apply could not write stay on their pages, marked, for the next one
+    // (the controller back after a loss); the other pages show what was read.
+    const bool keep = editsLeftUnapplied;
+    MotorSettings kept(*motorSettings);
+    QList<int> held;
+    ApplyReport holders;
+    if (keep) {
+        AllPagesFromUiToClass(&kept);
+        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+            if (motorSettings->sameRecord(kept, index))
+                continue;
+            held.append(index);
+            holders.notApplied(pagesHoldingEdit(*motorSettings, kept, index), QString(), QString());
+        }
+    }
     if (controllerMode() == 1) {
         applyTreeState(motorSettings->entype.EngineType);
         makeCurrent(P::AboutDevice);
         updateApplyEnabled();
         return true;
     }
+    clearUnappliedMarks();
     bool complete = true;
     if (load_settings) {
         const StageSettings stageBefore(*stageSettings);
@@ -441,7 +455,12 @@ bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
             if (ControllerPageWgt* other = controllerPage(motorPageOf(type)))
                 other->FromClassToUi();
     }
-    redrawProgramPages();
+    if (keep) {
+        showEditsAgain(kept, held, holders);
+        markUnapplied(unapplied);
+    } else {
+        redrawProgramPages();
+    }
     updateApplyEnabled();
     emit SgnChangeSettings();
     return complete;
@@ -469,6 +488,8 @@ void SettingsDlg::applyPages(const QString& afterwards)
     if (!why.isEmpty()) {
         updateApplyEnabled();
         editsLeftUnapplied = true;
+        unapplied = editsOnThePages(why);
+        markUnapplied(unapplied);
         const OperationScope operation(this);
         ApplyReport::tellNothingApplied(
             this, logPrefix(), why,
@@ -536,6 +557,7 @@ void SettingsDlg::applyPages(const QString& afterwards)
     if (critical || readBack)
         showEditsAgain(edited, refused, report);
     editsLeftUnapplied = !report.allApplied();
+    unapplied = report;
     markUnapplied(report);
     // The box waits for the operator: a reload meanwhile would take the edits off the pages.
     const OperationScope operation(this);
@@ -605,6 +627,27 @@ void SettingsDlg::markUnapplied(const ApplyReport& report)
             item->setToolTip(0, tr("Not applied: %1").arg(entry.why));
         }
     }
+}
+
+ApplyReport SettingsDlg::editsOnThePages(const QString& why)
+{
+    MotorSettings edited(*motorSettings);
+    AllPagesFromUiToClass(&edited);
+    ApplyReport report;
+    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+        if (motorSettings->sameRecord(edited, index))
+            continue;
+        const QList<P> pages = pagesHoldingEdit(*motorSettings, edited, index);
+        report.notApplied(pages, pageTitles(pages, MotorSettings::recordSetName(index)), why);
+    }
+    return report;
+}
+
+void SettingsDlg::dropUnappliedEdits()
+{
+    editsLeftUnapplied = false;
+    unapplied = ApplyReport();
+    clearUnappliedMarks();
 }
 
 void SettingsDlg::clearUnappliedMarks()
@@ -731,6 +774,7 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
         break;
     case QDialogButtonBox::ResetRole:
         ui->configLbl->setText(fileNameFromPath(appliedConfigFile));
+        dropUnappliedEdits();
         loadPages(false, true);
         loadedConfigFile = appliedConfigFile;
         break;
@@ -857,6 +901,7 @@ void SettingsDlg::reject()
 {
     // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
     // the next showing.
+    dropUnappliedEdits();
     dropProgramEdits();
     QDialog::reject();
 }
@@ -864,6 +909,7 @@ void SettingsDlg::reject()
 void SettingsDlg::closeEvent(QCloseEvent* event)
 {
     analogDataWanted = false;
+    dropUnappliedEdits();
     dropProgramEdits();
     event->accept();
 }

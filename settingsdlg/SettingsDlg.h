@@ -5,13 +5,13 @@
 #include <QList>
 #include <QString>
 
+#include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/ProfileFileOperations.h"
 #include "settingsdlg/SettingsCommands.h"
 #include "settingsdlg/SettingsPageIndex.h"
 #include "settingsdlg/StagePages.h"
 #include "settings_model/UnitTexts.h"
 
-class ApplyReport;
 class ControllerPageWgt;
 class ControllerSettings;
 class CyclicSettings;
@@ -157,6 +157,10 @@ private:
     // The pages of the refused records show the operator's values again after a reload.
     void showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report);
     void markUnapplied(const ApplyReport& report);
+    // The records the pages hold that the container does not, each named with why.
+    ApplyReport editsOnThePages(const QString& why);
+    // Reset, Cancel and the restores: the pages are to show what is read, not the kept edits.
+    void dropUnappliedEdits();
     void clearUnappliedMarks();
     void takeBackFirmware();
     void runPutOffReloads();
@@ -187,6 +191,8 @@ private:
     bool controllerReachable = true;
     // The last Apply left edits on the pages that the controller did not take.
     bool editsLeftUnapplied = false;
+    // What it left, by page.
+    ApplyReport unapplied;
     ProfileFileOperations profileFiles{*this};
     SettingsCommands commands{*this};
     StagePages stagePages{*this};
