@@ -152,6 +152,19 @@ void ProfileFileOperations::compareFiles()
                                            QMessageBox::Ok, QMessageBox::Ok);
         return;
     }
+    // As Restore does: a file holding no controller settings is named, and no table is shown.
+    for (const QString& name : files) {
+        QString report;
+        IniSettings file(name);
+        MotorSettings probe(nullptr, nullptr);
+        if (!probe.loadFromFile(file, report)) {
+            MessagePrompter::current()->prompt(
+                &dialog, QMessageBox::Warning, tr("Error"),
+                tr("%1 is not a settings file.\n%2").arg(fileNameFromPath(name), report.trimmed()), QMessageBox::Ok,
+                QMessageBox::Ok);
+            return;
+        }
+    }
     auto* shown = new CompareSettingsDialog(&dialog, files);
     shown->exec();
 }

@@ -813,8 +813,14 @@ void SettingsDlg::updateModifiedMark()
 void SettingsDlg::firmwareUploaded(int result)
 {
     updateApplyEnabled();
-    if (result != result_ok)
+    if (result != result_ok) {
+        // A failed upload can leave the controller in its bootloader: its pages only, then.
+        if (controllerMode() == 1) {
+            applyTreeState(motorSettings->entype.EngineType);
+            makeCurrent(P::AboutDevice);
+        }
         return;
+    }
     if (operationDepth > 0) {
         putOff.firmware = true;
         return;

@@ -321,6 +321,8 @@ private slots:
         QTest::newRow("0 after stepper") << false << false << QList<int>{0} << "3 4 5 6 12 45";
         QTest::newRow("multi-axis dc") << false << true << QList<int>{1} << "3 5 6 17-41 46";
         QTest::newRow("bootloader") << true << false << QList<int>{} << "1-15 17-41 42-48";
+        // A damaged image leaves the controller in its bootloader: its pages only.
+        QTest::newRow("bootloader after a failed update") << true << false << QList<int>{} << "1-15 17-41 42-48";
     }
 
     void treeStateFollowsModeTypeAndKind()
@@ -330,20 +332,38 @@ private slots:
         QFETCH(QList<int>, types);
         QFETCH(QString, off);
         open(stepperAxis);
-        if (bootloader) {
+        const bool failedUpdate = QByteArray(QTest::currentDataTag()).contains("failed update");
+        if (bootloader && !failedUpdate) {
             QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
             gateway->close_device(handle);
             handle = gateway->open_device(axis);
         }
         auto shown = dialog(multiaxis);
+        QTemporaryDir folder;
+        if (failedUpdate) {
+            QFile image(folder.filePath("damaged.cod"));
+            QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(64, 'x')) == 64);
+            image.close();
+            shown->findChild<QTreeWidget*>()->setCurrentItem(shown->treeItem(SettingsPage::Power));
+            poller->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
+            shown->firmwareThread->setRestartWait(0);
+            shown->firmwareThread->setFirmwareFileName(image.fileName());
+            QSignalSpy done(shown->firmwareThread, &FirmwareUpdateThread::update_finished);
+            shown->firmwareThread->start();
+            QVERIFY(shown->firmwareThread->wait(10000));
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 2000);
+            QCOMPARE(done.at(0).at(0).toInt(), int(result_error));
+            QCoreApplication::processEvents();
+        }
         for (int type : types) {
             shown->motorSettings->entype.EngineType = uint(type);
             shown->setEngineType();
             shown->motorTypeChanged(uint(type));
         }
         QCOMPARE(unusable(*shown), expandRanges(off));
-        if (bootloader) {
+        if (bootloader)
             QCOMPARE(shown->treeItems.indexOf(shown->findChild<QTreeWidget*>()->currentItem()), 16);
+        if (bootloader && !failedUpdate) {
             // Back in the firmware after a power cycle: the reload opens every page again.
             QCOMPARE(trovsim_plug(axis, 1), 0);
             gateway->close_device(handle);
