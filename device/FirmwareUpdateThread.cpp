@@ -109,6 +109,10 @@ void FirmwareUpdateThread::run()
                                                       uint32_t(image.size()));
             if (result == result_error)
                 why = refusal.lastError();
+            // The library refuses an image for a controller that is not there with a bare
+            // error: said as the loss it is.
+            if (result == result_error && why.isEmpty() && gateway->probe_device(pollingThread->deviceName) != result_ok)
+                result = result_nodevice;
         }
         image.clear();
         // The other axes poll again while this one restarts; the held lock keeps a second

@@ -120,6 +120,7 @@ void ProfileFileOperations::restoreFromFile()
         }
         dialog.loadedConfigFile = name;
         showLabel(fileNameFromPath(name), true);
+        dialog.dropUnappliedEdits();
         dialog.loadPages(false, false);
         // The restored values live in the pages until Ok or Apply; observers go back to what
         // the controller holds.
@@ -150,6 +151,19 @@ void ProfileFileOperations::compareFiles()
                                            tr("Please select exactly two settings files to compare."),
                                            QMessageBox::Ok, QMessageBox::Ok);
         return;
+    }
+    // As Restore does: a file holding no controller settings is named, and no table is shown.
+    for (const QString& name : files) {
+        QString report;
+        IniSettings file(name);
+        MotorSettings probe(nullptr, nullptr);
+        if (!probe.loadFromFile(file, report)) {
+            MessagePrompter::current()->prompt(
+                &dialog, QMessageBox::Warning, tr("Error"),
+                tr("%1 is not a settings file.\n%2").arg(fileNameFromPath(name), report.trimmed()), QMessageBox::Ok,
+                QMessageBox::Ok);
+            return;
+        }
     }
     auto* shown = new CompareSettingsDialog(&dialog, files);
     shown->exec();

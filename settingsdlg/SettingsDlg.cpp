@@ -145,11 +145,11 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
 
     connect(ui->treeWgt, &QTreeWidget::currentItemChanged, this, &SettingsDlg::OnCurItemChanged);
     connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &SettingsDlg::OnBtnBoxClicked);
-    connect(ui->restoreFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFlashBtnClicked);
-    connect(ui->saveFlashBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFlashBtnClicked);
-    connect(ui->restoreFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnRestoreFileBtnClicked);
-    connect(ui->saveFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnSaveFileBtnClicked);
-    connect(ui->compareFileBtn, &QPushButton::clicked, this, &SettingsDlg::OnCompareFileBtnClicked);
+    connect(ui->restoreFlashBtn, &QPushButton::clicked, this, [this] { commands.restoreFromFlash(); });
+    connect(ui->saveFlashBtn, &QPushButton::clicked, this, [this] { commands.saveToFlash(); });
+    connect(ui->restoreFileBtn, &QPushButton::clicked, this, [this] { commands.restoreFromFile(); });
+    connect(ui->saveFileBtn, &QPushButton::clicked, this, [this] { commands.saveToFile(); });
+    connect(ui->compareFileBtn, &QPushButton::clicked, this, [this] { commands.compareFiles(); });
     QWidget* slider = page(P::ProgramConfiguration);
     if (auto* updateButton = slider->findChild<QAbstractButton*>(QStringLiteral("UpdateBtn")))
         connect(updateButton, &QAbstractButton::clicked, this, &SettingsDlg::OnUpdateSliderBdrBtnPressed);
@@ -365,38 +365,14 @@ int SettingsDlg::controllerMode() const
     return gateway && handle != -1 ? gateway->getMode(handle) : 0;
 }
 
-bool SettingsDlg::canApply() const
-{
-    return controllerMode() == 2 && !firmwareThread->isRunning();
-}
-
 void SettingsDlg::updateApplyEnabled()
 {
-    const bool usable = canUseController();
+    const bool usable = takesSettings();
     if (QPushButton* apply = ui->buttonBox->button(QDialogButtonBox::Apply))
         apply->setEnabled(usable);
     for (QPushButton* button : {ui->saveFlashBtn, ui->restoreFlashBtn, ui->saveFileBtn, ui->restoreFileBtn})
         button->setEnabled(usable);
 }
-
-// Held by a file operation for as long as it runs: the nested event loops of its dialogs
-// would otherwise let the owning window reload the pages in the middle of it (a save would
-// write the controller's values instead of those shown, a restore would lose its values).
-class SettingsDlg::OperationScope
-{
-public:
-    explicit OperationScope(SettingsDlg* dialog) : dialog(dialog) { ++dialog->operationDepth; }
-    ~OperationScope()
-    {
-        if (--dialog->operationDepth == 0)
-            dialog->runPutOffReloads();
-    }
-    OperationScope(const OperationScope&) = delete;
-    OperationScope& operator=(const OperationScope&) = delete;
-
-private:
-    SettingsDlg* const dialog;
-};
 
 void SettingsDlg::runPutOffReloads()
 {
@@ -424,14 +400,28 @@ bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_al
 
 bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
 {
-    // The pages show the containers again: no edit of theirs waits any more.
-    clearUnappliedMarks();
+    // Edits the last Ok or Apply could not write stay on their pages, marked, for the next one
+    // (the controller back after a loss); the other pages show what was read.
+    const bool keep = editsLeftUnapplied;
+    MotorSettings kept(*motorSettings);
+    QList<int> held;
+    ApplyReport holders;
+    if (keep) {
+        AllPagesFromUiToClass(&kept);
+        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+            if (motorSettings->sameRecord(kept, index))
+                continue;
+            held.append(index);
+            holders.notApplied(pagesHoldingEdit(*motorSettings, kept, index), QString(), QString());
+        }
+    }
     if (controllerMode() == 1) {
         applyTreeState(motorSettings->entype.EngineType);
         makeCurrent(P::AboutDevice);
         updateApplyEnabled();
         return true;
     }
+    clearUnappliedMarks();
     bool complete = true;
     if (load_settings) {
         const StageSettings stageBefore(*stageSettings);
@@ -465,7 +455,12 @@ bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
             if (ControllerPageWgt* other = controllerPage(motorPageOf(type)))
                 other->FromClassToUi();
     }
-    redrawProgramPages();
+    if (keep) {
+        showEditsAgain(kept, held, holders);
+        markUnapplied(unapplied);
+    } else {
+        redrawProgramPages();
+    }
     updateApplyEnabled();
     emit SgnChangeSettings();
     return complete;
@@ -493,6 +488,8 @@ void SettingsDlg::applyPages(const QString& afterwards)
     if (!why.isEmpty()) {
         updateApplyEnabled();
         editsLeftUnapplied = true;
+        unapplied = editsOnThePages(why);
+        markUnapplied(unapplied);
         const OperationScope operation(this);
         ApplyReport::tellNothingApplied(
             this, logPrefix(), why,
@@ -560,6 +557,7 @@ void SettingsDlg::applyPages(const QString& afterwards)
     if (critical || readBack)
         showEditsAgain(edited, refused, report);
     editsLeftUnapplied = !report.allApplied();
+    unapplied = report;
     markUnapplied(report);
     // The box waits for the operator: a reload meanwhile would take the edits off the pages.
     const OperationScope operation(this);
@@ -629,6 +627,27 @@ void SettingsDlg::markUnapplied(const ApplyReport& report)
             item->setToolTip(0, tr("Not applied: %1").arg(entry.why));
         }
     }
+}
+
+ApplyReport SettingsDlg::editsOnThePages(const QString& why)
+{
+    MotorSettings edited(*motorSettings);
+    AllPagesFromUiToClass(&edited);
+    ApplyReport report;
+    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
+        if (motorSettings->sameRecord(edited, index))
+            continue;
+        const QList<P> pages = pagesHoldingEdit(*motorSettings, edited, index);
+        report.notApplied(pages, pageTitles(pages, MotorSettings::recordSetName(index)), why);
+    }
+    return report;
+}
+
+void SettingsDlg::dropUnappliedEdits()
+{
+    editsLeftUnapplied = false;
+    unapplied = ApplyReport();
+    clearUnappliedMarks();
 }
 
 void SettingsDlg::clearUnappliedMarks()
@@ -755,48 +774,13 @@ void SettingsDlg::OnBtnBoxClicked(QAbstractButton* button)
         break;
     case QDialogButtonBox::ResetRole:
         ui->configLbl->setText(fileNameFromPath(appliedConfigFile));
+        dropUnappliedEdits();
         loadPages(false, true);
         loadedConfigFile = appliedConfigFile;
         break;
     default:
         break;
     }
-}
-
-void SettingsDlg::OnRestoreFlashBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const result_t result = gateway->command_read_settings(updateThread->deviceHandle->load());
-    // The mark says the controller reloaded its flash: not when it refused to.
-    if (result == result_ok && !ui->configLbl->text().startsWith(QLatin1Char('*')))
-        ui->configLbl->setText(QLatin1Char('*') + ui->configLbl->text());
-    loadPages(true, true);
-    if (result != result_ok) {
-        const OperationScope operation(this);
-        ApplyReport::tellRefusedCommand(this, logPrefix(), tr("Not restored from flash"), tr("Restore from flash"),
-                                        result, tr("The pages show the settings the controller holds now."));
-    }
-}
-
-void SettingsDlg::OnSaveFlashBtnClicked()
-{
-    if (!canUseController())
-        return;
-    // Flash holds what the pages show, or nothing: a refused edit stops the save.
-    applyPages(tr("Nothing was saved to flash. The pages keep the values; Apply tries them again."));
-    if (editsLeftUnapplied)
-        return;
-    loadPages(true, true);
-    const result_t result = gateway->command_save_settings(updateThread->deviceHandle->load());
-    if (result == result_ok) {
-        MessageLog::insertProgramLine(logPrefix() + tr("Settings saved to flash."), 3);
-        return;
-    }
-    const OperationScope operation(this);
-    ApplyReport::tellRefusedCommand(
-        this, logPrefix(), tr("Not saved to flash"), tr("Save to flash"), result,
-        tr("The controller uses the settings the pages show; its flash keeps the ones it held."));
 }
 
 void SettingsDlg::ProgramSettingsToFile(QSettings* file)
@@ -821,28 +805,6 @@ QString SettingsDlg::ProgramSettingsFromFile(QSettings* file)
     return report;
 }
 
-void SettingsDlg::OnSaveFileBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const OperationScope operation(this);
-    profileFiles.saveToFile();
-}
-
-void SettingsDlg::OnRestoreFileBtnClicked()
-{
-    if (!canUseController())
-        return;
-    const OperationScope operation(this);
-    profileFiles.restoreFromFile();
-}
-
-void SettingsDlg::OnCompareFileBtnClicked()
-{
-    const OperationScope operation(this);
-    profileFiles.compareFiles();
-}
-
 void SettingsDlg::updateModifiedMark()
 {
     profileFiles.updateModifiedMark();
@@ -851,8 +813,14 @@ void SettingsDlg::updateModifiedMark()
 void SettingsDlg::firmwareUploaded(int result)
 {
     updateApplyEnabled();
-    if (result != result_ok)
+    if (result != result_ok) {
+        // A failed upload can leave the controller in its bootloader: its pages only, then.
+        if (controllerMode() == 1) {
+            applyTreeState(motorSettings->entype.EngineType);
+            makeCurrent(P::AboutDevice);
+        }
         return;
+    }
     if (operationDepth > 0) {
         putOff.firmware = true;
         return;
@@ -939,6 +907,7 @@ void SettingsDlg::reject()
 {
     // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
     // the next showing.
+    dropUnappliedEdits();
     dropProgramEdits();
     QDialog::reject();
 }
@@ -946,6 +915,7 @@ void SettingsDlg::reject()
 void SettingsDlg::closeEvent(QCloseEvent* event)
 {
     analogDataWanted = false;
+    dropUnappliedEdits();
     dropProgramEdits();
     event->accept();
 }

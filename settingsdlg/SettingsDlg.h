@@ -5,12 +5,13 @@
 #include <QList>
 #include <QString>
 
+#include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/ProfileFileOperations.h"
+#include "settingsdlg/SettingsCommands.h"
 #include "settingsdlg/SettingsPageIndex.h"
 #include "settingsdlg/StagePages.h"
 #include "settings_model/UnitTexts.h"
 
-class ApplyReport;
 class ControllerPageWgt;
 class ControllerSettings;
 class CyclicSettings;
@@ -59,10 +60,10 @@ public:
     void FromUiToSettings(QSettings* file);
     void FromSettingsToUi(QSettings* file, QSettings* defaults);
     QString getDeviceConfigFileName() const;
-    // The controller takes settings now: firmware running, handle open, no upload under way.
-    bool canApply() const;
-    // The operations that need the running firmware: no bootloader, no lost controller, no upload.
-    bool canUseController() const { return canApply() && controllerReachable; }
+    // Why the controller takes no settings now ("the controller is lost"); empty when it does:
+    // its firmware runs, its handle is open and answers, no upload is under way.
+    QString whyNoSettings() const;
+    bool takesSettings() const { return whyNoSettings().isEmpty(); }
     // The program pages' groups into file (nothing for a multi-axis dialog).
     void ProgramSettingsToFile(QSettings* file);
     // A change that alters how the controller counts positions and speeds.
@@ -110,11 +111,11 @@ public slots:
     void setEngineType();
     void motorTypeChanged(unsigned int entype);
     void OnBtnBoxClicked(QAbstractButton* button);
-    void OnRestoreFlashBtnClicked();
-    void OnSaveFlashBtnClicked();
-    void OnSaveFileBtnClicked();
-    void OnRestoreFileBtnClicked();
-    void OnCompareFileBtnClicked();
+    void OnRestoreFlashBtnClicked() { commands.restoreFromFlash(); }
+    void OnSaveFlashBtnClicked() { commands.saveToFlash(); }
+    void OnSaveFileBtnClicked() { commands.saveToFile(); }
+    void OnRestoreFileBtnClicked() { commands.restoreFromFile(); }
+    void OnCompareFileBtnClicked() { commands.compareFiles(); }
     void firmwareUploaded(int result);
     void updateModifiedMark();
     // Ok closes the dialog only when its Apply wrote every edit.
@@ -129,7 +130,25 @@ protected:
 private:
     // Works on the pages, the label and the remembered folders as the dialog's own file buttons.
     friend class ProfileFileOperations;
-    class OperationScope;
+    friend class SettingsCommands;
+    // Held by a file operation for as long as it runs: the nested event loops of its dialogs
+    // would otherwise let the owning window reload the pages in the middle of it (a save would
+    // write the controller's values instead of those shown, a restore would lose its values).
+    class OperationScope
+    {
+    public:
+        explicit OperationScope(SettingsDlg* dialog) : dialog(dialog) { ++dialog->operationDepth; }
+        ~OperationScope()
+        {
+            if (--dialog->operationDepth == 0)
+                dialog->runPutOffReloads();
+        }
+        OperationScope(const OperationScope&) = delete;
+        OperationScope& operator=(const OperationScope&) = delete;
+
+    private:
+        SettingsDlg* const dialog;
+    };
     bool loadPages(bool load_settings, bool load_all_settings);
     // Apply; afterwards ends the message box of what was not applied.
     void applyPages(const QString& afterwards);
@@ -138,6 +157,10 @@ private:
     // The pages of the refused records show the operator's values again after a reload.
     void showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report);
     void markUnapplied(const ApplyReport& report);
+    // The records the pages hold that the container does not, each named with why.
+    ApplyReport editsOnThePages(const QString& why);
+    // Reset, Cancel and the restores: the pages are to show what is read, not the kept edits.
+    void dropUnappliedEdits();
     void clearUnappliedMarks();
     void takeBackFirmware();
     void runPutOffReloads();
@@ -159,8 +182,6 @@ private:
     void fitWidestPage();
     void retranslateTree();
     int controllerMode() const;
-    // Why the controller takes no settings now ("the controller is lost"); empty when it does.
-    QString whyNoSettings() const;
     // "SN 10001: " in the multi-axis window, whose log holds the lines of every axis.
     QString logPrefix() const;
 
@@ -170,7 +191,10 @@ private:
     bool controllerReachable = true;
     // The last Apply left edits on the pages that the controller did not take.
     bool editsLeftUnapplied = false;
+    // What it left, by page.
+    ApplyReport unapplied;
     ProfileFileOperations profileFiles{*this};
+    SettingsCommands commands{*this};
     StagePages stagePages{*this};
     QWidget* shownPage = nullptr;
     // File operations under way, and the reloads asked for meanwhile.

@@ -201,20 +201,36 @@ private slots:
         QCOMPARE(chooser.folders.last(), files.filePath("sub/"));
     }
 
-    // The controller refuses a damaged image: the box gives the library's reason.
+    // The controller refuses a damaged image: the box gives the library's reason. One that is
+    // not there at all is said to be lost.
+    void refusedImageSaysWhy_data()
+    {
+        QTest::addColumn<bool>("unplugged");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("damaged image") << false << "sim:axis1: firmware image rejected: not a firmware image";
+        QTest::newRow("controller unplugged") << true << "Returned value: device is lost";
+    }
+
     void refusedImageSaysWhy()
     {
+        QFETCH(bool, unplugged);
+        QFETCH(QString, told);
         set_logging_callback(libraryLogCallback);
         chooser.answer = files.filePath("damaged.cod");
         QFile file(chooser.answer);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(64, 'x')) == 64);
         file.close();
+        if (unplugged) {
+            QCOMPARE(trovsim_unplug(axis), 0);
+            // Back while the run waits for it.
+            connect(firmware.get(), &FirmwareUpdateThread::awaitingController, firmware.get(),
+                    [] { trovsim_plug(axis, 0); }, Qt::DirectConnection);
+        }
         page->OnUpdateFirmwareBtnClicked();
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
         QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), 10000);
         set_logging_callback(nullptr);
-        QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(),
-                 QStringLiteral("Firmware update error.\nsim:axis1: firmware image rejected: not a firmware image"));
+        QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(), "Firmware update error.\n" + told);
         page->waitBox().windowHandle()->close();  // as the window manager's close does
         QCOMPARE(page->waitBox().result(), int(QDialog::Accepted));
     }

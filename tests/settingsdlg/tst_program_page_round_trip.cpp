@@ -79,7 +79,7 @@ QStringList describe(const Records& r)
     return all;
 }
 
-// The record as the page's widgets give it back: the Parts' clamps, nothing else.
+// The record as the page's widgets give it back: the widgets' own clamps, nothing else.
 void clampCyclic(CyclicSettings& c)
 {
     if (c.type != 0 && c.type != 1)

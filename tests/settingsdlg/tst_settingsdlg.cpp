@@ -29,6 +29,7 @@
 #include "support/DialogCalls.h"
 #include "support/LogAndBoxes.h"
 #include "support/SimulatedAxis.h"
+#include "support/TypeInto.h"
 #include "../settings_model/SettingsTestSupport.h"
 
 namespace {
@@ -320,6 +321,8 @@ private slots:
         QTest::newRow("0 after stepper") << false << false << QList<int>{0} << "3 4 5 6 12 45";
         QTest::newRow("multi-axis dc") << false << true << QList<int>{1} << "3 5 6 17-41 46";
         QTest::newRow("bootloader") << true << false << QList<int>{} << "1-15 17-41 42-48";
+        // A damaged image leaves the controller in its bootloader: its pages only.
+        QTest::newRow("bootloader after a failed update") << true << false << QList<int>{} << "1-15 17-41 42-48";
     }
 
     void treeStateFollowsModeTypeAndKind()
@@ -329,20 +332,38 @@ private slots:
         QFETCH(QList<int>, types);
         QFETCH(QString, off);
         open(stepperAxis);
-        if (bootloader) {
+        const bool failedUpdate = QByteArray(QTest::currentDataTag()).contains("failed update");
+        if (bootloader && !failedUpdate) {
             QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
             gateway->close_device(handle);
             handle = gateway->open_device(axis);
         }
         auto shown = dialog(multiaxis);
+        QTemporaryDir folder;
+        if (failedUpdate) {
+            QFile image(folder.filePath("damaged.cod"));
+            QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(64, 'x')) == 64);
+            image.close();
+            shown->findChild<QTreeWidget*>()->setCurrentItem(shown->treeItem(SettingsPage::Power));
+            poller->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
+            shown->firmwareThread->setRestartWait(0);
+            shown->firmwareThread->setFirmwareFileName(image.fileName());
+            QSignalSpy done(shown->firmwareThread, &FirmwareUpdateThread::update_finished);
+            shown->firmwareThread->start();
+            QVERIFY(shown->firmwareThread->wait(10000));
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 2000);
+            QCOMPARE(done.at(0).at(0).toInt(), int(result_error));
+            QCoreApplication::processEvents();
+        }
         for (int type : types) {
             shown->motorSettings->entype.EngineType = uint(type);
             shown->setEngineType();
             shown->motorTypeChanged(uint(type));
         }
         QCOMPARE(unusable(*shown), expandRanges(off));
-        if (bootloader) {
+        if (bootloader)
             QCOMPARE(shown->treeItems.indexOf(shown->findChild<QTreeWidget*>()->currentItem()), 16);
+        if (bootloader && !failedUpdate) {
             // Back in the firmware after a power cycle: the reload opens every page again.
             QCOMPARE(trovsim_plug(axis, 1), 0);
             gateway->close_device(handle);
@@ -433,7 +454,7 @@ private slots:
         QCOMPARE(trovsim_unplug(axis), 0);
         shown->firmwareThread->setFirmwareFileName(image.fileName());
         shown->firmwareThread->start();
-        QVERIFY(!shown->canApply());
+        QVERIFY(!shown->takesSettings());
         poller->stopRequest = true;
         QElapsedTimer clock;
         clock.start();
@@ -600,19 +621,37 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("why");
-        QTest::newRow("lost") << "lost" << "the controller is lost";
-        QTest::newRow("being reopened") << "reopening" << "the controller is lost";
-        QTest::newRow("firmware update") << "firmware" << "a firmware update is running";
+        // The controller comes back as the main window reloads the pages then; the typed right
+        // border stays on its page, marked, and the next Ok writes it.
+        QTest::addColumn<bool>("back");
+        QTest::newRow("lost") << "lost" << "the controller is lost" << false;
+        QTest::newRow("being reopened") << "reopening" << "the controller is lost" << false;
+        QTest::newRow("firmware update") << "firmware" << "a firmware update is running" << false;
+        QTest::newRow("unplugged, back") << "lost" << "the controller is lost" << true;
+        QTest::newRow("in its bootloader, back") << "bootloader" << "the controller is in its bootloader" << true;
     }
 
     void okKeepsTheEditsWhileTheControllerTakesNoSettings()
     {
         QFETCH(QString, state);
         QFETCH(QString, why);
+        QFETCH(bool, back);
         open(stepperAxis);
-        auto shown = dialog(true);
+        auto shown = dialog(!back);
         shown->show();
-        const int index = editPage(*shown, SettingsPage::HomePosition);
+        const SettingsPage edited = back ? SettingsPage::Borders : SettingsPage::HomePosition;
+        auto* rightBorder = shown->page(SettingsPage::Borders)->findChild<StepSpinBox*>("rightBorderBox");
+        const auto rightBorderShown = [&] { return rightBorder->getStep(); };
+        int index = int(MotorSettings::EdgesRecord);
+        if (back) {
+            shown->findChild<QTreeWidget*>()->setCurrentItem(shown->treeItem(SettingsPage::Borders));
+            QVERIFY(rightBorderShown() != 8000);
+            typeInto(rightBorder, "8000");
+            QTest::keyClick(rightBorder, Qt::Key_Tab);
+            QCOMPARE(rightBorderShown(), 8000);
+        } else {
+            index = editPage(*shown, edited);
+        }
         QTemporaryDir folder;
         QFile image(folder.filePath("fw.cod"));
         if (state == "lost") {
@@ -620,6 +659,11 @@ private slots:
             emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, false, 0);
         } else if (state == "reopening") {
             handle = -1;
+        } else if (state == "bootloader") {
+            QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
+            gateway->close_device(handle);
+            handle = gateway->open_device(axis);
+            emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, true, 1);
         } else {
             QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(64, 'x')) == 64 && image.flush());
             QCOMPARE(trovsim_hold_call(axis, "command_update_firmware"), 0);
@@ -638,10 +682,37 @@ private slots:
         }
         QCOMPARE(setCalls(), QStringList());
         QVERIFY(shown->isVisible());
-        QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), index);
+        QCOMPARE(editedRecord(*shown, edited), index);
         const QString line = "Nothing was applied: " + why + ".";
         QVERIFY2(prompter.texts.size() == 1 && prompter.texts[0].startsWith(line + "\n\n"), qPrintable(prompter.texts.join('|')));
-        QVERIFY(takeLogMessages(log).contains("SN 10001: " + line));
+        QVERIFY(takeLogMessages(log).contains((back ? "" : "SN 10001: ") + line));
+        if (!back)
+            return;
+        QVERIFY(marked(*shown, SettingsPage::Borders) && !marked(*shown, SettingsPage::HomePosition));
+
+        // Back, as the main window takes it at its first good sample.
+        QCOMPARE(trovsim_plug(axis, 1), 0);
+        gateway->close_device(handle);
+        handle = gateway->open_device(axis);
+        QVERIFY(handle != -1);
+        emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, true, 2);
+        shown->motorSettings->readBasicFromDevice();
+        QVERIFY(shown->AllPagesFromDeviceToClassToUi(false, false));
+        QCOMPARE(rightBorderShown(), 8000);
+        QVERIFY(marked(*shown, SettingsPage::Borders) && !marked(*shown, SettingsPage::HomePosition));
+        // A reload that reads the controller again keeps it too.
+        QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+        QCOMPARE(rightBorderShown(), 8000);
+        QVERIFY(marked(*shown, SettingsPage::Borders));
+
+        trovsim_journal_clear();
+        click(*shown, QDialogButtonBox::Ok);
+        QCOMPARE(setCalls(), QStringList{"set_edges_settings"});
+        edges_settings_t edges;
+        QCOMPARE(gateway->get_edges_settings(handle, &edges), result_ok);
+        QCOMPARE(edges.RightBorder, 8000);
+        QVERIFY(!shown->isVisible());
+        QVERIFY(!marked(*shown, SettingsPage::Borders));
     }
 
     // A refused Restore or Save to flash is named in a box with its reason; the pages show what

@@ -441,7 +441,7 @@ private slots:
     void firmwareHandBackAfterARealUpload()
     {
         auto d = open("sim:axis3", false, true);
-        QVERIFY(!d->canApply());
+        QVERIFY(!d->takesSettings());
         const QString image = QCoreApplication::applicationDirPath() + "/../firmware/trov-4.2.0.cod";
         QVERIFY2(QFile::exists(image), qPrintable(image));
         QSignalSpy results(d->firmwareThread, &FirmwareUpdateThread::update_finished);
@@ -539,6 +539,11 @@ private slots:
         auto d = open("sim:axis1");
         d->show();
         QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        for (const char* name : {"1.cfg", "2.cfg"}) {
+            QFile::remove(path(name));
+            IniSettings file(path(name));
+            QVERIFY(d->motorSettings->saveToFile(file));
+        }
         chooser.multiple = QStringList{path("1.cfg"), path("2.cfg")};
         bool closed = false;
         QTimer::singleShot(0, [&] {
@@ -569,14 +574,20 @@ private slots:
         CompareSettingsDialog::differences(path("junk.cfg"), path("junk.cfg"));
 
         auto d = open("sim:axis1");
-        for (int count : {0, 1, 3}) {
+        bool tableShown = false;
+        for (int count : {0, 1, 3, 2}) {
             chooser.multiple.clear();
             for (int i = 0; i < count; ++i)
                 chooser.multiple << path("junk.cfg");
+            if (count == 2)
+                whenModal([&](QDialog* shown) { tableShown = shown->findChild<QTableWidget*>() != nullptr; });
             d->OnCompareFileBtnClicked();
         }
+        // Two files, neither a settings file: said as Restore says it, and no table.
         const QString warning = "Please select exactly two settings files to compare.";
-        QCOMPARE(prompter.texts, QStringList({warning, warning}));
+        QCOMPARE(prompter.texts, QStringList({warning, warning,
+                                              "junk.cfg is not a settings file.\nNo controller settings groups found in the file"}));
+        QVERIFY(!tableShown);
     }
 };
 
