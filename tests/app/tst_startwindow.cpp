@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -83,6 +84,42 @@ private:
     int retries;
 };
 
+// Types keys, once the list or the message is on show, into whatever has the focus, as the
+// operator's keyboard does. A window still waiting a second later is cancelled, so that a key
+// that does nothing fails the test instead of hanging it.
+class KeyTyper : public QObject
+{
+public:
+    KeyTyper(StartWindow& window, const QList<Qt::Key>& keys) : window(window), keys(keys) { startTimer(5); }
+    QString focusAtFirst = QStringLiteral("<nothing>");
+    bool hung = false;
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        const bool asking = child<QLabel>(window, "questionLbl")->isVisible();
+        if (!typed && (list(window)->isVisible() || asking)) {
+            typed = true;
+            since.start();
+            if (QWidget* focus = QApplication::focusWidget())
+                focusAtFirst = focus->objectName();
+            for (Qt::Key key : keys) {
+                if (QApplication::focusWidget())
+                    QTest::keyClick(QApplication::focusWidget(), key);
+            }
+        } else if (typed && !hung && since.elapsed() > 1000 && asking) {
+            hung = true;
+            child<QPushButton>(window, "cancelBtn")->click();
+        }
+    }
+
+private:
+    StartWindow& window;
+    const QList<Qt::Key> keys;
+    bool typed = false;
+    QElapsedTimer since;
+};
+
 } // namespace
 
 class TestStartWindow : public QObject
@@ -98,6 +135,8 @@ private slots:
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
+    void keysFromTheFocus_data();
+    void keysFromTheFocus();
     void waitForResultEndsOnCancelInsideTheMessage();
     void selectUsesRememberedOrderOnlyForTheSameSet_data();
     void selectUsesRememberedOrderOnlyForTheSameSet();
@@ -282,6 +321,46 @@ void TestStartWindow::cancelEndsWithNoDevices()
     searchUntilListed(window, 3);
     child<QPushButton>(window, "cancelBtn")->click();
     QCOMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
+}
+
+// The list has the focus as soon as it is shown: the arrows choose and Enter takes the choice;
+// Escape cancels as the Cancel button does, in the list, on a button and in the message.
+void TestStartWindow::keysFromTheFocus_data()
+{
+    QTest::addColumn<QString>("controllers");
+    QTest::addColumn<QList<Qt::Key>>("keys");
+    QTest::addColumn<QString>("focus");   // at first
+    QTest::addColumn<QString>("result");
+    QTest::newRow("Enter: the first") << threeControllers << QList<Qt::Key>{Qt::Key_Return} << "deviceList"
+                                      << "sim:axis1";
+    QTest::newRow("Down, Enter: the second") << threeControllers << QList<Qt::Key>{Qt::Key_Down, Qt::Key_Enter}
+                                             << "deviceList" << "sim:axis2";
+    QTest::newRow("End, Up, Enter") << threeControllers << QList<Qt::Key>{Qt::Key_End, Qt::Key_Up, Qt::Key_Return}
+                                    << "deviceList" << "sim:axis2";
+    QTest::newRow("Escape in the list") << threeControllers << QList<Qt::Key>{Qt::Key_Down, Qt::Key_Escape}
+                                        << "deviceList" << "nodevices";
+    QTest::newRow("Escape on a button") << threeControllers << QList<Qt::Key>{Qt::Key_Tab, Qt::Key_Escape}
+                                        << "deviceList" << "nodevices";
+    QTest::newRow("Escape in the no-devices message") << "none" << QList<Qt::Key>{Qt::Key_Escape} << "retryBtn"
+                                                      << "nodevices";
+}
+
+void TestStartWindow::keysFromTheFocus()
+{
+    QFETCH(QString, controllers);
+    QFETCH(QList<Qt::Key>, keys);
+    autoSelectSingleDevice = false;
+    QCOMPARE(trovsim_reset(controllers.toLatin1().constData(), ""), 0);
+    StartWindow window(1);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    KeyTyper typer(window, keys);
+    window.startSearch();
+    QTRY_VERIFY(!window.getResultList().isEmpty());
+    QVERIFY(!typer.hung);
+    QTEST(typer.focusAtFirst, "focus");
+    QTEST(window.getResultList().value(0), "result");
 }
 
 // Cancel in the message that waits inside start-up's wait ends both.
