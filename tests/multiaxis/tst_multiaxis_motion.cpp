@@ -568,7 +568,7 @@ private slots:
         QTest::addColumn<QString>("command");    // for each button clicked; empty: nothing sent
         QTest::addColumn<QList<double>>("at");    // empty: not looked at
         QTest::addColumn<QString>("refusal");
-        QTest::addColumn<QString>("then");        // Global settings "OK", "units" on, axis "order"; "arrows"
+        QTest::addColumn<QString>("then");        // Global settings "OK", "units" switched, axis "order"; "arrows"
         QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << 0u << "move"
                                  << QList<double>{1000, -2000.5, 300.25} << "" << "";
         QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << 1u << "movr"
