@@ -220,6 +220,8 @@ void StartWindow::deviceListRecieved(QStringList names, QStringList descriptions
             item->setData(Qt::StatusTipRole, uint(serials.at(i)));
         }
         form->deviceList->setCurrentRow(0);
+        // The arrow keys choose from the first moment, without a click into the list.
+        form->deviceList->setFocus();
         form->selectBtn->setEnabled(true);
     } else {
         QPointer<StartWindow> self(this);
@@ -462,6 +464,13 @@ void StartWindow::keyPressEvent(QKeyEvent* event)
     const Qt::KeyboardModifiers all = Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier;
     if ((event->modifiers() & all) == all) {
         form->titleLbl->setText(QStringLiteral("Happy New Year!!!"));
+        return;
+    }
+    // Escape is the Cancel button wherever it is on show: the list, the message.
+    if (event->key() == Qt::Key_Escape) {
+        if (form->cancelBtn->isVisibleTo(this) && form->cancelBtn->isEnabled()) {
+            form->cancelBtn->click();
+        }
         return;
     }
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {

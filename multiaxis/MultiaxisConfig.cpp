@@ -4,6 +4,7 @@
 #include <QLayout>
 
 #include <algorithm>
+#include <optional>
 
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
@@ -154,13 +155,16 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
     {
         int moveStep, moveUStep, divisor, shiftStep, shiftUStep;
         double moveValue, shiftValue;
+        // What the operator left in the boxes untaken goes with the axis too.
+        std::optional<QString> moveTyped, shiftTyped;
     } kept[Multiaxis::maxAxes];
     for (int s = 0; s < n; ++s) {
         const int a = window.axisOrder[s];
         kept[a] = {spinBox_moveTo[s]->getStep(),       spinBox_moveTo[s]->getUStep(),
                    spinBox_moveTo[s]->getStepFactor(), spinBox_shiftOn[s]->getStep(),
                    spinBox_shiftOn[s]->getUStep(),     spinBox_moveTo[s]->value(),
-                   spinBox_shiftOn[s]->value()};
+                   spinBox_shiftOn[s]->value(),        spinBox_moveTo[s]->untakenText(),
+                   spinBox_shiftOn[s]->untakenText()};
     }
     std::copy(order, order + Multiaxis::maxAxes, window.axisOrder);
     AxisSlotStatus& status = *window.slotStatus;
@@ -172,9 +176,14 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
             status.showAlarm(s, status.alarmShown[a]);
         const Kept& k = kept[window.axisOrder[s]];
         // The divisor first, so that the recorded pair comes back exactly.
-        const struct { StepSpinBox* box; int step, uStep; double value; } boxes[] = {
-            {spinBox_moveTo[s], k.moveStep, k.moveUStep, k.moveValue},
-            {spinBox_shiftOn[s], k.shiftStep, k.shiftUStep, k.shiftValue}};
+        const struct {
+            StepSpinBox* box;
+            int step, uStep;
+            double value;
+            const std::optional<QString>& typed;
+        } boxes[] = {
+            {spinBox_moveTo[s], k.moveStep, k.moveUStep, k.moveValue, k.moveTyped},
+            {spinBox_shiftOn[s], k.shiftStep, k.shiftUStep, k.shiftValue, k.shiftTyped}};
         for (const auto& b : boxes) {
             if (b.box->unitMode == 2) {
                 b.box->setValue(b.value);
@@ -182,6 +191,7 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
                 b.box->setStepFactor(k.divisor);
                 b.box->setValue(b.step, b.uStep);
             }
+            b.box->showUntakenText(b.typed);
         }
         window.showTargetUnit(s, a);
     }

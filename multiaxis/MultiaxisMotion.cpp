@@ -127,8 +127,9 @@ void MultiaxisMotion::moveAll(bool shift)
         const int a = window.axisOrder[s];
         if (!valid[s] || !reachable(a))
             continue;
-        if (!shift) {
+        if (!carries)
             commanded(a);
+        if (!shift) {
             window.devices[a]->command_move(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
         } else if (window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep)
                        == 0

@@ -143,18 +143,36 @@ void StepSpinBox::applyPair(const Pair& pair)
     }
 }
 
+StepSpinBox::KeepUntaken::KeepUntaken(StepSpinBox& box) : box(box), typed(box.untakenText()) {}
+
+StepSpinBox::KeepUntaken::~KeepUntaken()
+{
+    if (typed && box.lineEdit()->displayText() != *typed) {
+        box.lineEdit()->setText(*typed);
+    }
+}
+
 void StepSpinBox::setValue(int step, int uStep)
 {
+    const KeepUntaken keep(*this);
     applyPair(normalised(step, uStep));
+}
+
+void StepSpinBox::setValue(double value)
+{
+    const KeepUntaken keep(*this);
+    QDoubleSpinBox::setValue(value);
 }
 
 void StepSpinBox::setUStep(int uStep)
 {
+    const KeepUntaken keep(*this);
     applyPair(normalised(pairFor(value()).step, uStep));
 }
 
 void StepSpinBox::setStepFactor(int factor)
 {
+    const KeepUntaken keep(*this);
     const int old = stepFactor;
     stepFactor = qMax(1, factor);
     if (unitMode == 2) {
@@ -169,6 +187,7 @@ void StepSpinBox::setStepFactor(int factor)
 
 void StepSpinBox::setMinimumStep(int step, int uStep)
 {
+    const KeepUntaken keep(*this);
     const Pair current = pairFor(value());
     minPair = Pair{step, uStep};
     applyRange();
@@ -179,6 +198,7 @@ void StepSpinBox::setMinimumStep(int step, int uStep)
 
 void StepSpinBox::setMaximumStep(int step, int uStep)
 {
+    const KeepUntaken keep(*this);
     const Pair current = pairFor(value());
     maxPair = Pair{step, uStep};
     applyRange();
@@ -203,6 +223,7 @@ void StepSpinBox::applyRange()
 
 void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, double unitScale)
 {
+    const KeepUntaken keep(*this);
     if (mode < 0 || mode > 2) {
         return;
     }
@@ -465,6 +486,53 @@ QString StepSpinBox::whyNoTarget() const
 void StepSpinBox::setKeepsUnfinishedText(bool keep)
 {
     keepsUnfinishedText = keep;
+    // A target is taken when the operator is done with it: tracked keystrokes would take each
+    // prefix in range while the box goes on showing the longer text that was typed.
+    setKeyboardTracking(!keep);
+}
+
+std::optional<QString> StepSpinBox::untakenText() const
+{
+    const QString shown = lineEdit()->displayText();
+    if (!keepsUnfinishedText || shown == textFromValue(value()) + suffix()) {
+        return std::nullopt;
+    }
+    return shown;
+}
+
+void StepSpinBox::showUntakenText(const std::optional<QString>& text)
+{
+    if (text) {
+        lineEdit()->setText(*text);
+    } else {
+        QDoubleSpinBox::setValue(value());
+    }
+}
+
+bool StepSpinBox::showsRefusedText() const
+{
+    std::optional<QString> shown = untakenText();
+    return shown && !wholeText(&*shown);
+}
+
+// Shown and hidden, minimised or not, the spin box shows its value again.
+void StepSpinBox::showEvent(QShowEvent* event)
+{
+    const KeepUntaken keep(*this);
+    QDoubleSpinBox::showEvent(event);
+}
+
+void StepSpinBox::hideEvent(QHideEvent* event)
+{
+    const KeepUntaken keep(*this);
+    QDoubleSpinBox::hideEvent(event);
+}
+
+QAbstractSpinBox::StepEnabled StepSpinBox::stepEnabled() const
+{
+    // A refused text is no place to step from: the arrows would make a target of whatever
+    // the box held underneath.
+    return showsRefusedText() ? StepNone : QDoubleSpinBox::stepEnabled();
 }
 
 void StepSpinBox::focusOutEvent(QFocusEvent* event)
@@ -497,6 +565,9 @@ void StepSpinBox::keepUnfinished(const QString& typed, bool whole)
 
 void StepSpinBox::stepBy(int steps)
 {
+    if (showsRefusedText()) {
+        return;
+    }
     if (unitMode == 2) {
         QDoubleSpinBox::stepBy(steps);
         return;

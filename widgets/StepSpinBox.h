@@ -3,6 +3,8 @@
 
 #include <QDoubleSpinBox>
 
+#include <optional>
+
 // Edits a stepper position as whole steps plus microsteps ("100 5/256"), or as a whole number,
 // or as a decimal value in user units. The spin box's own value is the pair's key
 // (step + uStep / 10^digits of uStep), so that its range and arrows work on one number; the
@@ -16,7 +18,7 @@ public:
 
     // Carries whole steps out of the microsteps, gives both parts one sign, clamps to the limits.
     void setValue(int step, int uStep);
-    using QDoubleSpinBox::setValue;
+    void setValue(double value);
     void setUStep(int uStep);
     // Rescales the held microsteps to the new divisor; a divisor below 1 counts as 1.
     void setStepFactor(int factor);
@@ -51,6 +53,13 @@ public:
     bool commitText();
     // Why commitText refused the shown text, for the owner's message.
     QString whyNoTarget() const;
+    // In a target box, the text on show that the box has not taken (refused, or typed and not
+    // yet entered); none while the box shows its value. Every change of value, limits or
+    // display keeps such a text on show until the operator changes it.
+    std::optional<QString> untakenText() const;
+    // Shows a text as typed and not taken, or with none the value again: a target moved to
+    // another box keeps what its operator left there.
+    void showUntakenText(const std::optional<QString>& text);
 
     // Display mode, read by the owners.
     int unitMode;
@@ -58,6 +67,9 @@ public:
 protected:
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    StepEnabled stepEnabled() const override;
 
 private:
     struct Pair
@@ -83,6 +95,17 @@ private:
     // Whether the text is a value, after completing it.
     bool wholeText(QString* text) const;
     void keepUnfinished(const QString& typed, bool whole);
+    // Held through a change of value, limits or display: puts back the untaken text that the
+    // change replaced with the value.
+    struct KeepUntaken
+    {
+        explicit KeepUntaken(StepSpinBox& box);
+        ~KeepUntaken();
+        StepSpinBox& box;
+        const std::optional<QString> typed;
+    };
+    // A target box showing a text that is no value.
+    bool showsRefusedText() const;
 
     // Set by valueFromText, which the spin box calls only to take over an acceptable text.
     mutable Pair held;

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -47,17 +48,20 @@ void writeSettings(const SettingsEntries& entries)
     }
 }
 
-// Answers the search window's waiting message: Retry while retries remain, then Cancel.
+// Answers the search window's waiting message: Retry while retries remain, then Cancel; with
+// escapes, Escape first, into what has the focus: a message still there after it ignored it.
 class MessageAnswerer : public QObject
 {
 public:
-    MessageAnswerer(StartWindow& window, int retries) : window(window), retries(retries)
+    MessageAnswerer(StartWindow& window, int retries, int escapes = 0)
+        : window(window), retries(retries), escapes(escapes)
     {
         startTimer(5);
     }
     int messages = 0;
     QString lastText;
     bool firstShotKept = false;
+    bool escapeIgnored = false;
 
 protected:
     void timerEvent(QTimerEvent*) override
@@ -65,6 +69,17 @@ protected:
         QLabel* question = child<QLabel>(window, "questionLbl");
         if (!question->isVisible() || question->text().isEmpty() || !child<QPushButton>(window, "retryBtn")->isVisible()) {
             return;
+        }
+        if (escapes > 0) {
+            if (!sinceEscape.isValid()) {
+                sinceEscape.start();
+                if (QWidget* focus = window.focusWidget())
+                    QTest::keyClick(focus, Qt::Key_Escape);
+            }
+            if (sinceEscape.elapsed() < 500)
+                return;
+            escapes = 0;
+            escapeIgnored = true;
         }
         ++messages;
         lastText = question->text();
@@ -81,6 +96,8 @@ protected:
 private:
     StartWindow& window;
     int retries;
+    int escapes;
+    QElapsedTimer sinceEscape;
 };
 
 } // namespace
@@ -98,6 +115,9 @@ private slots:
     void noDevicesAsksRetryOrCancel();
     void retryWhileListedSearchesAgain();
     void cancelEndsWithNoDevices();
+    void keysFromTheFocus_data();
+    void keysFromTheFocus();
+    void waitForResultEndsOnCancelInsideTheMessage_data();
     void waitForResultEndsOnCancelInsideTheMessage();
     void selectUsesRememberedOrderOnlyForTheSameSet_data();
     void selectUsesRememberedOrderOnlyForTheSameSet();
@@ -284,16 +304,51 @@ void TestStartWindow::cancelEndsWithNoDevices()
     QCOMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
 }
 
-// Cancel in the message that waits inside start-up's wait ends both.
+// The list has the focus as soon as it is shown: the arrows choose and Enter takes the choice;
+// Escape cancels as the Cancel button does.
+void TestStartWindow::keysFromTheFocus_data()
+{
+    QTest::addColumn<QList<Qt::Key>>("keys");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("Enter: the first") << QList<Qt::Key>{Qt::Key_Return} << "sim:axis1";
+    QTest::newRow("Down, Enter: the second") << QList<Qt::Key>{Qt::Key_Down, Qt::Key_Enter} << "sim:axis2";
+    QTest::newRow("End, Up, Enter") << QList<Qt::Key>{Qt::Key_End, Qt::Key_Up, Qt::Key_Return} << "sim:axis2";
+    QTest::newRow("Escape in the list") << QList<Qt::Key>{Qt::Key_Down, Qt::Key_Escape} << "nodevices";
+    QTest::newRow("Escape on a button") << QList<Qt::Key>{Qt::Key_Tab, Qt::Key_Escape} << "nodevices";
+}
+
+void TestStartWindow::keysFromTheFocus()
+{
+    QFETCH(QList<Qt::Key>, keys);
+    QCOMPARE(trovsim_reset(threeControllers, ""), 0);
+    StartWindow window(1);
+    window.show();
+    searchUntilListed(window, 3);
+    QCOMPARE(window.focusWidget(), list(window));
+    for (Qt::Key key : keys)
+        QTest::keyClick(window.focusWidget(), key);
+    QTEST(window.getResultList().value(0), "result");
+}
+
+// Cancel, or Escape, in the message that waits inside start-up's wait ends both.
+void TestStartWindow::waitForResultEndsOnCancelInsideTheMessage_data()
+{
+    QTest::addColumn<int>("escapes");
+    QTest::newRow("Cancel") << 0;
+    QTest::newRow("Escape") << 1;
+}
+
 void TestStartWindow::waitForResultEndsOnCancelInsideTheMessage()
 {
     QCOMPARE(trovsim_reset("none", ""), 0);
     StartWindow window(1);
     window.show();
-    MessageAnswerer answerer(window, 0);
+    QFETCH(int, escapes);
+    MessageAnswerer answerer(window, 0, escapes);
     window.startSearch();
     QCOMPARE(window.waitForResult().value(0), QStringLiteral("nodevices"));
-    QCOMPARE(answerer.messages, 1);
+    QVERIFY(!answerer.escapeIgnored);
+    QCOMPARE(answerer.messages, 1 - escapes);
 }
 
 void TestStartWindow::selectUsesRememberedOrderOnlyForTheSameSet_data()

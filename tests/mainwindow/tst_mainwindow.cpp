@@ -352,19 +352,26 @@ private slots:
     }
 
     // A number typed over the selected target, then the button clicked: the axis goes there.
-    // A text that is no target sends nothing and stays for the operator to mend.
+    // A text that is no target sends nothing and stays for the operator to mend, whatever
+    // happens next ("then"), until the button is clicked again and refuses it again.
     void typedTargets_data()
     {
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<double>("at");    // NaN: nothing sent
-        QTest::newRow("plain steps") << false << "2000" << 2000.0;
-        QTest::newRow("no divisor typed") << false << "300 64" << 300.25;
-        QTest::newRow("shift, pair") << true << "-150 128/256" << -150.5;
-        QTest::newRow("a sign only") << false << "-" << qQNaN();
-        QTest::newRow("shift, emptied") << true << "" << qQNaN();
-        QTest::newRow("beyond the box, not clamped") << false << "99999999999" << qQNaN();
-        QTest::newRow("shift beyond the box") << true << "-2147483648 1/256" << qQNaN();
+        QTest::addColumn<QString>("then"); // "settings", "arrows"
+        QTest::newRow("plain steps") << false << "2000" << 2000.0 << "";
+        QTest::newRow("no divisor typed") << false << "300 64" << 300.25 << "";
+        QTest::newRow("shift, pair") << true << "-150 128/256" << -150.5 << "";
+        QTest::newRow("a sign only") << false << "-" << qQNaN() << "";
+        QTest::newRow("shift, emptied") << true << "" << qQNaN() << "";
+        QTest::newRow("beyond the box, not clamped") << false << "99999999999" << qQNaN() << "";
+        QTest::newRow("shift beyond the box") << true << "-2147483648 1/256" << qQNaN() << "";
+        QTest::newRow("beyond, then Settings closed with Cancel") << false << "99999999999" << qQNaN() << "settings";
+        QTest::newRow("shift beyond, then Settings closed") << true << "-30000000000" << qQNaN() << "settings";
+        QTest::newRow("beyond, then the arrows") << false << "99999999999" << qQNaN() << "arrows";
+        QTest::newRow("shift beyond, then the arrows") << true << "-30000000000" << qQNaN() << "arrows";
+        QTest::newRow("a sign only, then Settings closed") << false << "-" << qQNaN() << "settings";
     }
 
     void typedTargets()
@@ -394,8 +401,31 @@ private slots:
             const QString why = typed.contains(QRegularExpression("[0-9]"))
                                     ? "is beyond what the box can hold, -2147483648 to 2147483647 steps"
                                     : "is not a target";
-            QCOMPARE(count(QStringLiteral("%1: \"%2\" %3; nothing was sent.").arg(shift ? "Shift on" : "Move to", typed, why)),
-                     1);
+            const QString refusal =
+                QStringLiteral("%1: \"%2\" %3; nothing was sent.").arg(shift ? "Shift on" : "Move to", typed, why);
+            QCOMPARE(count(refusal), 1);
+            QFETCH(QString, then);
+            if (then == "settings") { // the dialog shows the controller's settings again, the window too
+                window->OnSettingsBtnPressed();
+                click(*window->settingsDialog(), QDialogButtonBox::Cancel);
+            } else if (then == "arrows") {
+                QTest::keyClick(box, Qt::Key_Up);
+                QTest::keyClick(box, Qt::Key_PageDown);
+            }
+            if (!then.isEmpty()) {
+                QCOMPARE(box->text(), typed + " steps");
+                QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
+                trovsim_advance_ms(30000);
+                QCOMPARE(trovsim_call_count(axis, call), sent);
+                QCOMPARE(count(refusal), 2);
+                QCOMPARE(box->text(), typed + " steps");
+            }
+            // Typed over, the box takes what is typed now.
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_Delete);
+            QTest::keyClicks(box, "5");
+            QTest::keyClick(box, Qt::Key_Return);
+            QCOMPARE(box->text(), QStringLiteral("5 0/256 steps"));
         }
     }
 

@@ -4,14 +4,18 @@
 #include <limits>
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -26,6 +30,7 @@
 #include "device/StopCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
+#include "multiaxis/DimensionalUnitsDlg.h"
 #include "widgets/InfoBox.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/Multiaxis.h"
@@ -218,7 +223,8 @@ private slots:
 
     // A target typed in user units lands on the nearest microstep (count, on the DC axis Z),
     // however the ratio divides, and the position label then reads what was typed. Shifts
-    // pressed in turn carry what a microstep leaves out, until a stop.
+    // pressed in turn carry what a microstep leaves out, until a stop or a shift in steps
+    // (units switched "steps" and back on, "units", between the presses).
     void typedUnitTargetsLandExactly_data()
     {
         QTest::addColumn<uint>("coeff1");
@@ -237,6 +243,9 @@ private slots:
                                       << "0.30 -0.30 1.67";
         QTest::newRow("a stop ends the carry") << 3u << 1u << "shiftOn STOP shiftOn" << "0.1 -0.1 0.5" << "0.30078125 -0.30078125 2"
                                                << "0.10 -0.10 0.67";
+        QTest::newRow("a shift in steps ends the carry")
+            << 29u << 3u << "shiftOn steps shiftOn units shiftOn" << "0.25 -0.5 1.5" << "7.25390625 -14.49609375 45"
+            << "0.75 -1.50 4.66";
     }
     void typedUnitTargetsLandExactly()
     {
@@ -255,8 +264,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (int s = 0; s < 3; ++s)
             typeInto(button == "moveTo" ? w.spinBox_moveTo[s] : w.spinBox_shiftOn[s], typed.split(' ')[s]);
-        for (const QString& press : button.split(' '))
-            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + press), Qt::LeftButton);
+        for (const QString& press : button.split(' ')) {
+            if (press == "steps" || press == "units")
+                w.receiveUnits(press == "units", QStringLiteral("mm"), coeff1, coeff2, 2);
+            else
+                QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + press), Qt::LeftButton);
+        }
         trovsim_advance_ms(60000);
         for (int a = 0; a < 3; ++a) {
             double steps = 0;
@@ -544,7 +557,9 @@ private slots:
     }
 
     // A group button, clicked, reaches every axis once, in axis order; targets typed over the
-    // boxes go to their own axis; a box that holds no target stops the group, nothing is sent.
+    // boxes go to their own axis; a box that holds no target stops the group, nothing is sent,
+    // and it keeps what was typed, whatever happens next ("then"), until the button is clicked
+    // again and refuses it again.
     void groupButtons_data()
     {
         QTest::addColumn<QString>("button");
@@ -553,17 +568,34 @@ private slots:
         QTest::addColumn<QString>("command");    // for each button clicked; empty: nothing sent
         QTest::addColumn<QList<double>>("at");    // empty: not looked at
         QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("then");        // Global settings "OK", "units" switched, axis "order"; "arrows"
         QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << 0u << "move"
-                                 << QList<double>{1000, -2000.5, 300.25} << "";
+                                 << QList<double>{1000, -2000.5, 300.25} << "" << "";
         QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << 1u << "movr"
-                                              << QList<double>{-40, 70.5, 5} << "";
+                                              << QList<double>{-40, 70.5, 5} << "" << "";
         QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << 0u << ""
-                                             << QList<double>{0, 0, 0} << "Motor Y, Move to: \"-\" is not a target";
+                                             << QList<double>{0, 0, 0} << "Motor Y, Move to: \"-\" is not a target" << "";
         QTest::newRow("X a hundredth beyond the box in mm")
             << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
-            << "Motor X, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
+            << "Motor X, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "";
         QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << 0u << "home stop zero"
-                                          << QList<double>{} << "";
+                                          << QList<double>{} << "" << "";
+        const QString beyond = "\" is beyond what the box can hold, -2147483648 to 2147483647 steps";
+        QTest::newRow("X beyond, then Global settings OK")
+            << "moveTo" << QStringList{"99999999999", "2", "3"} << 0u << "" << QList<double>{0, 0, 0}
+            << "Motor X, Move to: \"99999999999" + beyond << "OK";
+        QTest::newRow("Y's shift beyond, then units on")
+            << "shiftOn" << QStringList{"1", "-30000000000", "3"} << 0u << "" << QList<double>{0, 0, 0}
+            << "Motor Y, Shift on: \"-30000000000" + beyond << "units";
+        QTest::newRow("X beyond in mm, then units off")
+            << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
+            << "Motor X, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "units";
+        QTest::newRow("X beyond, then X and Y swapped")
+            << "moveTo" << QStringList{"99999999999", "2", "3"} << 0u << "" << QList<double>{0, 0, 0}
+            << "Motor X, Move to: \"99999999999" + beyond << "order";
+        QTest::newRow("Z beyond, then the arrows")
+            << "moveTo" << QStringList{"1", "2", "99999999999"} << 0u << "" << QList<double>{0, 0, 0}
+            << "Motor Z, Move to: \"99999999999" + beyond << "arrows";
     }
     void groupButtons()
     {
@@ -586,6 +618,43 @@ private slots:
         QStringList sent;
         for (const QString& name : button.split(' '))
             QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + name), Qt::LeftButton);
+        QFETCH(QString, then);
+        if (!then.isEmpty()) {
+            const int refused = QString("XYZ").indexOf(refusal.at(6));
+            StepSpinBox* box = button == "moveTo" ? w.spinBox_moveTo[refused] : w.spinBox_shiftOn[refused];
+            const QString shown = box->text();
+            if (then == "arrows") {
+                w.activateWindow(); // the keys edit the box, they jog nothing
+                QVERIFY(QTest::qWaitForWindowActive(&w));
+                QTest::keyClick(box, Qt::Key_Up);
+                QTest::keyClick(box, Qt::Key_PageDown);
+            } else {
+                QTimer::singleShot(0, [&] {
+                    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<DimensionalUnitsDlg*>(QApplication::activeModalWidget()), boundMs);
+                    QWidget* dialog = QApplication::activeModalWidget();
+                    if (then == "units")
+                        dialog->findChild<QCheckBox*>("checkBox")->toggle();
+                    if (then == "order") {
+                        dialog->findChild<QListWidget*>("listWidget")->setCurrentRow(1);
+                        static_cast<DimensionalUnitsDlg*>(dialog)->onBtnUpPressed();
+                    }
+                    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+                });
+                QTest::mouseClick(w.findChild<QPushButton*>("pushButton_calibration"), Qt::LeftButton);
+                QCOMPARE(w.units.recalcEnabled, (units > 0) != (then == "units"));
+            }
+            // The refused text goes with its axis, the slot's letter with it.
+            const int slot = int(std::find(w.axisOrder, w.axisOrder + 3, refused) - w.axisOrder);
+            QCOMPARE(slot, then == "order" ? 1 - refused : refused);
+            box = button == "moveTo" ? w.spinBox_moveTo[slot] : w.spinBox_shiftOn[slot];
+            QCOMPARE(box->text(), shown);
+            const QString again = refusal.mid(9, refusal.indexOf("\" is ") - 9);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Motor %1, %2.*; nothing was sent\\.$")
+                                                                      .arg(QString("XYZ").at(slot))
+                                                                      .arg(QRegularExpression::escape(again))));
+            QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
+            QCOMPARE(box->text(), shown);
+        }
         for (const QString& name : command.split(' ', Qt::SkipEmptyParts)) {
             for (int a = 1; a <= 3; ++a)
                 sent << QStringLiteral("%1@axis%2").arg(name).arg(a);

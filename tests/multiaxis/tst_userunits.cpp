@@ -59,6 +59,7 @@ void tst_userunits::unitPositionText_data()
     QTest::newRow("nine decimals kept") << 1u << 1u << 9u << 1234567 << 128 << "1234567.500000000 mm";
     QTest::newRow("zero is not negative") << 3u << 1u << 2u << 0 << 0 << "0.00 mm";
     QTest::newRow("no decimals") << 2u << 1u << 0u << 3 << 0 << "2 mm";
+    QTest::newRow("no decimals, minus a half: away from zero") << 2u << 1u << 0u << -3 << 0 << "-2 mm";
 }
 
 void tst_userunits::unitPositionText()

@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QSpinBox>
 
 #include "widgets/LongLongSpinBox.h"
 #include "widgets/StepSpinBox.h"
@@ -65,6 +66,8 @@ private slots:
     void arrowsMoveWholeSteps();
     void keysOrderLimits();
     void pairChangeWithSameKeyIsSignalled();
+    void targetsTypedAreTakenOrRefused_data();
+    void targetsTypedAreTakenOrRefused();
 
     void longLongTextStates();
     void longLongSteppingClamps();
@@ -375,6 +378,106 @@ void TestStepSpinBox::pairChangeWithSameKeyIsSignalled()
     box.setValue(100, 50);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(box.text(), QStringLiteral("100 50/256"));
+}
+
+// A target box as the control windows have it, holding 7 3/256 (7.5 mm): a text typed over it
+// is taken whole or refused with the reason, never clamped, and a refused one stays on show,
+// the value untouched, through the owners' changes, the arrows and the focus, until typed over.
+void TestStepSpinBox::targetsTypedAreTakenOrRefused_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("holds");   // "step uStep", or the value in mm
+    QTest::addColumn<QString>("why");     // empty: taken
+    const QString steps = "is beyond what the box can hold, -2147483648 to 2147483647 steps";
+    QTest::newRow("steps") << 1 << "2000" << "2000 0" << "";
+    QTest::newRow("the divisor completed") << 1 << "300 64" << "300 64" << "";
+    QTest::newRow("a divisor cut short completed") << 1 << "5 3/25" << "5 3" << "";
+    QTest::newRow("microsteps carried") << 1 << "12 300/256" << "13 44" << "";
+    QTest::newRow("minus zero steps") << 1 << "-0 5/256" << "0 -5" << "";
+    QTest::newRow("the top limit itself") << 1 << "2147483647" << "2147483647 0" << "";
+    QTest::newRow("the bottom limit itself") << 1 << "-2147483648" << "-2147483648 0" << "";
+    QTest::newRow("one above") << 1 << "2147483648" << "7 3" << "\"2147483648\" " + steps;
+    QTest::newRow("a microstep below") << 1 << "-2147483648 1/256" << "7 3" << "\"-2147483648 1/256\" " + steps;
+    QTest::newRow("carried beyond") << 1 << "2147483647 256/256" << "7 3" << "\"2147483647 256/256\" " + steps;
+    QTest::newRow("too long to hold") << 1 << "99999999999999999999" << "7 3" << "\"99999999999999999999\" " + steps;
+    QTest::newRow("would wrap in 32 bits") << 1 << "-4294967296" << "7 3" << "\"-4294967296\" " + steps;
+    QTest::newRow("a sign only") << 1 << "-" << "7 3" << "\"-\" is not a target";
+    QTest::newRow("nothing") << 1 << "" << "7 3" << "\"\" is not a target";
+    QTest::newRow("counts") << 0 << "42" << "42 0" << "";
+    QTest::newRow("no blank in counts") << 0 << "12 5" << "125 0" << "";
+    QTest::newRow("counts beyond") << 0 << "123456789012" << "7 3"
+                                   << "\"123456789012\" is beyond what the box can hold, -2147483648 to 2147483647 counts";
+    QTest::newRow("mm") << 2 << "-1.5" << "-1.50" << "";
+    QTest::newRow("the top in mm") << 2 << "2147483.64" << "2147483.64" << "";
+    QTest::newRow("a hundredth beyond in mm")
+        << 2 << "-2147483.65" << "7.50" << "\"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
+    QTest::newRow("a point only") << 2 << "." << "7.50" << "\".\" is not a target";
+}
+
+void TestStepSpinBox::targetsTypedAreTakenOrRefused()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, typed);
+    QFETCH(QString, holds);
+    QFETCH(QString, why);
+    const char* const suffixes[] = {" counts", " steps", " mm"};
+    QWidget window;
+    StepSpinBox box(&window);
+    QSpinBox other(&window);
+    box.setMinimumStep(std::numeric_limits<int>::min(), 0);
+    box.setMaximumStep(std::numeric_limits<int>::max(), 0);
+    box.setKeepsUnfinishedText(true);
+    const auto owner = [&box, mode, &suffixes] { // what the windows do when settings or units change
+        box.setUnitMode(mode, QLatin1String(suffixes[mode]), 2, 0.001);
+        box.setStepFactor(256);
+    };
+    owner();
+    if (mode == 2)
+        box.setValue(7.5);
+    else
+        box.setValue(7, 3);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    box.setFocus();
+    box.selectAll();
+    QTest::keyClick(&box, Qt::Key_Delete);
+    QTest::keyClicks(&box, typed);
+    const QString shown = box.text();
+    const auto held = [&box, mode] {
+        return mode == 2 ? QString::number(box.value(), 'f', 2) : QStringLiteral("%1 %2").arg(box.getStep()).arg(box.getUStep());
+    };
+    QCOMPARE(box.commitText(), why.isEmpty());
+    QCOMPARE(held(), holds);
+    if (why.isEmpty()) {
+        QVERIFY(!box.untakenText());
+        return;
+    }
+    QCOMPARE(shown, typed + QLatin1String(suffixes[mode]));
+    QCOMPARE(box.whyNoTarget(), why);
+    QCOMPARE(box.untakenText().value_or("<none>"), shown);
+    owner();
+    if (mode == 2)
+        box.setValue(7.5);
+    else
+        box.setValue(7, 3);
+    window.hide();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&box, Qt::Key_Up);
+    box.stepBy(10);
+    other.setFocus();
+    box.setFocus();
+    QCOMPARE(box.text(), shown);
+    QCOMPARE(box.commitText(), false);
+    QCOMPARE(box.whyNoTarget(), why);
+    QCOMPARE(held(), holds);
+    // Typed over, it goes.
+    typeText(box, QStringLiteral("8"));
+    QVERIFY(box.commitText());
+    QCOMPARE(held(), mode == 2 ? QStringLiteral("8.00") : QStringLiteral("8 0"));
 }
 
 void TestStepSpinBox::longLongTextStates()
