@@ -35,6 +35,17 @@ QString cleanFolder(const QString& folder)
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
+// A folder whose disk is full still takes what fits: the daily log and small settings files
+// go on growing there, and what does not fit is told as it fails.
+bool diskFull(const QString& reason)
+{
+    for (int error : {ENOSPC, EFBIG, EDQUOT}) {
+        if (reason == qt_error_string(error))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool SettingsWriteReport::folderReported(const QString& path)
@@ -76,12 +87,20 @@ void SettingsWriteReport::folderFailed(QWidget* parent, const QString& folder, c
     if (reportedFolders().contains(clean))
         return;
     reportedFolders().insert(clean);
-    if (log)
-        log(tr("The configuration folder %1 cannot be used (%2): settings and the log will not be kept this session.")
+    const bool full = diskFull(reason);
+    if (log) {
+        log((full ? tr("The disk of the configuration folder %1 is full (%2): settings and the log are kept only "
+                       "while it has room.")
+                  : tr("The configuration folder %1 cannot be used (%2): settings and the log will not be kept this "
+                       "session."))
                 .arg(folder, reason));
+    }
     MessagePrompter::current()->prompt(
         parent, QMessageBox::Warning, QStringLiteral("Tolmo"),
-        tr("The configuration folder %1 cannot be used: %2.\nSettings and the log will not be kept this session.")
+        (full ? tr("The disk of the configuration folder %1 is full: %2.\nSettings and the log are kept only while "
+                   "it has room: free some space on it.")
+              : tr("The configuration folder %1 cannot be used: %2.\nSettings and the log will not be kept this "
+                   "session."))
             .arg(folder, reason),
         QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -21,7 +21,8 @@ public:
     // Makes the configuration folder when it is missing and tries a write in it: the reason it
     // cannot be used, or an empty text.
     static QString checkFolder(const QString& folder);
-    // The start-up message about a folder that checkFolder refused.
+    // The start-up message about a folder that checkFolder refused; a full disk is told as one,
+    // for what fits on it is still kept.
     static void folderFailed(QWidget* parent, const QString& folder, const QString& reason, const LogLine& log);
 
     // The folder of path was reported unusable this session: other savers only log their failure there.

@@ -3,10 +3,12 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QVariant>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -38,6 +40,19 @@ const QRect* screenHoldingFrame(const QRect& frame, const QVector<QRect>& screen
     return best ? best : (screens.isEmpty() ? nullptr : &screens.first());
 }
 
+// Frame margins the window manager gave the latest framed window: the best guess for a window
+// not framed yet, whose own frame is unknown until it is on the screen.
+QMargins& learnedFrame()
+{
+    static QMargins frame;
+    return frame;
+}
+
+bool framed(const QWidget& window)
+{
+    return window.frameGeometry() != window.geometry();
+}
+
 // Shown windows are put on their screen; lives as the window's child.
 class OnScreenKeeper : public QObject
 {
@@ -46,16 +61,43 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched != window || event->type() != QEvent::Show || !window->isWindow())
+        if (watched == window->windowHandle() && event->type() == QEvent::Show) {
+            holdFramePosition();
             return false;
-        // The window's own show handling first: a window may settle its size there.
-        const bool handled = static_cast<QObject*>(window)->event(event);
-        if (!(window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-            place();
-        return handled;
+        }
+        if (watched != window || !window->isWindow())
+            return false;
+        if (event->type() == QEvent::Show) {
+            // The window's own show handling first: a window may settle its size there.
+            const bool handled = static_cast<QObject*>(window)->event(event);
+            if (QWindow* handle = window->windowHandle()) {
+                if (handle != watchedHandle) {
+                    handle->installEventFilter(this);
+                    watchedHandle = handle;
+                }
+            }
+            awaitingFrame = !framed(*window);
+            if (!maximised())
+                place();
+            return handled;
+        }
+        // Framed at last: the real frame may be larger than the guess the first placement had.
+        if (awaitingFrame && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && framed(*window)) {
+            awaitingFrame = false;
+            QMetaObject::invokeMethod(
+                this, [this] {
+                    if (window->isVisible() && !maximised())
+                        place();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
     }
 
 private:
+    bool maximised() const { return window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen); }
+
     void place()
     {
         if (QLayout* layout = window->layout())
@@ -72,7 +114,20 @@ private:
         window->resize(placed.size() - sides);
     }
 
+    // Until the window manager frames a window, Qt takes a position it is given as that of the
+    // window's inside, and the title bar would land above it: the frame's place is asked for
+    // as the window is mapped.
+    void holdFramePosition()
+    {
+        QWindow* handle = window->windowHandle();
+        if (!handle || framed(*window) || maximised() || !window->testAttribute(Qt::WA_Moved))
+            return;
+        handle->setFramePosition(window->pos());
+    }
+
     QWidget* const window;
+    QPointer<QWindow> watchedHandle;
+    bool awaitingFrame = false;
 };
 
 } // namespace
@@ -148,9 +203,14 @@ QMargins windowFrame(const QWidget& window)
     const QRect outer = window.frameGeometry(), inner = window.geometry();
     const QMargins known(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                          outer.bottom() - inner.bottom());
-    if (!known.isNull())
+    if (!known.isNull()) {
+        learnedFrame() = known;
         return known;
-    // Not framed yet (the window manager frames a window once shown): the style's guess.
+    }
+    // Not framed yet (the window manager frames a window once shown): the frame the last
+    // framed window had, else the style's guess.
+    if (!learnedFrame().isNull())
+        return learnedFrame();
     const QStyle* style = window.style();
     const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
     const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);

@@ -545,8 +545,7 @@ void Multiaxis::openSettings(int s)
     // The axis in the title, and not on top of another axis' dialog: all look alike otherwise.
     const ControllerSettings* identity = dialog->controllerSettings;
     dialog->setWindowTitle(tr("Settings %1, SN %2").arg(QLatin1String(slotLetters[s])).arg(identity->serialNumber));
-    // Where it lands once shown (and put on its screen) counts.
-    dialog->show();
+    // Stepped off the others before it is shown, so that the showing puts that place on its screen.
     const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
     for (bool covered = true; covered;) {
         covered = false;
@@ -557,6 +556,7 @@ void Multiaxis::openSettings(int s)
             }
         }
     }
+    dialog->show();
     dialog->raise();
     dialog->activateWindow();
 }

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ make cmake clang libclang-rt-14-dev qtbase5-dev qtscript5-dev libqwt-qt5-dev
-          libqt5svg5-dev libqt5svg5 xvfb xauth)
+          libqt5svg5-dev libqt5svg5 xvfb xauth openbox x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

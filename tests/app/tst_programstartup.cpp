@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "support/FullDisk.h"
 #include "support/RecordingPrompter.h"
 #include "app/ControlWindow.h"
 #include "app/ProgramStartup.h"
@@ -353,22 +354,27 @@ void TestProgramStartup::realMultiAxisWindow()
 }
 
 // A file where the configuration folder should be: one message at the start, and the program
-// runs on; the real windows' savers only log their failures there.
+// runs on; the real windows' savers only log their failures there. On a full disk the message
+// says so, and the daily log keeps what fits.
 void TestProgramStartup::unusableConfigFolderIsSaidAtStart_data()
 {
     QTest::addColumn<bool>("realWindow");
-    QTest::newRow("window doubles") << false;
-    QTest::newRow("multi-axis window") << true;
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("window doubles") << false << false;
+    QTest::newRow("multi-axis window") << true << false;
+    QTest::newRow("full disk") << false << true;
 }
 
 void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
 {
     QFETCH(bool, realWindow);
+    QFETCH(bool, fullDisk);
     QTemporaryDir home;
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
     QFile blocker(configDirPath());
-    QVERIFY(QDir().mkpath(home.filePath(".config")) && blocker.open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(home.filePath(".config")));
+    QVERIFY(fullDisk ? QDir().mkpath(configDirPath()) : blocker.open(QIODevice::WriteOnly));
     QCOMPARE(trovsim_reset(realWindow ? "axis1:10001:stepper;axis2:10002:stepper" : "axis1:10001:stepper",
                            home.filePath("trovsim").toUtf8().constData()), 0);
     trovsim_clock_manual(1);
@@ -377,12 +383,29 @@ void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
     DoubleMaker maker;
     ProgramWindowMaker real;
     User user({realWindow ? QStringLiteral("0,1") : QStringLiteral("auto")});
-    const int code = realWindow ? runProgram(real) : runProgram(maker);
+    int code = 0;
+    {
+        // Room for a few lines in any one file, none for a block.
+        std::unique_ptr<FullDisk> disk(fullDisk ? new FullDisk(3000) : nullptr);
+        code = realWindow ? runProgram(real) : runProgram(maker);
+    }
+    const QString folder = configDirPath();
+    const QStringList logs = QDir(folder).entryList({QStringLiteral("tolmo_log_*.csv")}, QDir::Files);
+    QFile log(logs.isEmpty() ? QString() : folder + '/' + logs.first());
+    const bool logKept = log.open(QIODevice::ReadOnly) && log.readAll().contains("\"Starting\"");
     qputenv("HOME", savedHome);
     QCOMPARE(code, 7);  // the window came up
-    QCOMPARE(prompter.texts, QStringList{"The configuration folder " + home.path()
-                                         + "/.config/Tolmo.conf cannot be used: a file has its name.\n"
-                                           "Settings and the log will not be kept this session."});
+    if (fullDisk) {
+        QCOMPARE(prompter.texts, QStringList{"The disk of the configuration folder " + folder
+                                             + " is full: File too large.\n"
+                                               "Settings and the log are kept only while it has room: free some "
+                                               "space on it."});
+    } else {
+        QCOMPARE(prompter.texts, QStringList{"The configuration folder " + folder
+                                             + " cannot be used: a file has its name.\n"
+                                               "Settings and the log will not be kept this session."});
+    }
+    QCOMPARE(logKept, fullDisk);
     QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
 }
 

@@ -8,6 +8,8 @@
 #include <QToolTip>
 
 #include <climits>
+#include <functional>
+#include <memory>
 
 #include "app/StartWindow.h"
 #include "chartdlg/ChartDlg.h"
@@ -80,6 +82,18 @@ void feed(Multiaxis& w, int axis, int position, int mode = 2)
     w.UpdateVars(axis, QDateTime(), st, chart_data_t{}, analog_data_t{}, mode != 0, mode);
 }
 
+// The frame lies on the screen; one wider or taller than the screen keeps its title bar's
+// left end on it.
+QString frameOffTheScreen(const QWidget& window)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry(), frame = window.frameGeometry();
+    const bool on = screen.contains(frame.topLeft()) && (frame.right() <= screen.right() || frame.left() == screen.left())
+                    && (frame.bottom() <= screen.bottom() || frame.top() == screen.top());
+    return on ? QString()
+              : QStringLiteral("%1 frame %2,%3 %4x%5").arg(window.objectName()).arg(frame.x()).arg(frame.y())
+                    .arg(frame.width()).arg(frame.height());
+}
+
 } // namespace
 
 class tst_windowsonscreen : public QObject
@@ -141,7 +155,8 @@ private slots:
                                              {"chart", main->chartDialog()}, {"script", main->scriptDialog()}}),
                  QStringList());
         harness.closeWindow();
-        // Settings X, Z, then Y, all from one stored place: each opens named, clear of the others.
+        // Settings X, Z, then Y, all from one stored place: each opens named, on the screen, clear of
+        // the others where the screen has room beside it.
         MultiaxisWindowRig rig(3, mixed);
         Multiaxis& w = *rig.window;
         w.refreshTimer->stop();
@@ -154,7 +169,10 @@ private slots:
         for (int a = 0; a < 3; ++a) {
             const SettingsDlg* dialog = w.settingsDlgs[a];
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Settings %1, SN 1000%2").arg(QChar('X' + a)).arg(a + 1));
-            QVERIFY2(dialog->isVisible() && dialog->pos() != w.settingsDlgs[(a + 1) % 3]->pos(), qPrintable(dialog->windowTitle()));
+            const bool room = dialog->frameGeometry().width() + 64 <= screen.width();
+            QVERIFY2(dialog->isVisible() && (!room || dialog->pos() != w.settingsDlgs[(a + 1) % 3]->pos())
+                         && frameOffTheScreen(*dialog).isEmpty(),
+                     qPrintable(dialog->windowTitle()));
         }
         DimensionalUnitsDlg units(nullptr, QStringLiteral("Dimensional unit setup"), true, QStringLiteral("mm"), 200, 1,
                                   2, {"10001", "10002", "10003"});
@@ -166,6 +184,121 @@ private slots:
                                              {"units", &units}, {"compare", &compare}, {"restore report", &restore},
                                              {"wait box", &wait}, {"search", &search}}),
                  QStringList());
+    }
+
+    // Each window given a place off the (800x600) screen, by its stored place where it has
+    // one, lands with its frame on the screen as it is shown; dragged off again, closed and
+    // opened once more, it is back on the screen.
+    void storedPlaceOffTheScreen_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QPoint>("position");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("main, bottom right") << "main" << QPoint(500, 560) << QSize(633, 355);
+        QTest::newRow("main, above the screen") << "main" << QPoint(-100, -300) << QSize(633, 355);
+        QTest::newRow("settings, bottom right") << "settings" << QPoint(700, 500) << QSize(600, 920);
+        QTest::newRow("chart, bottom right") << "chart" << QPoint(790, 590) << QSize(615, 260);
+        QTest::newRow("chart, too tall") << "chart" << QPoint(0, 100) << QSize(615, 2000);
+        QTest::newRow("script, bottom right") << "script" << QPoint(790, 590) << QSize(615, 260);
+        QTest::newRow("units") << "units" << QPoint(700, 550) << QSize();
+        QTest::newRow("compare") << "compare" << QPoint(-300, 550) << QSize();
+        QTest::newRow("restore report") << "restore" << QPoint(750, -100) << QSize();
+        QTest::newRow("wait box") << "wait" << QPoint(790, 590) << QSize();
+        QTest::newRow("search") << "search" << QPoint(700, 580) << QSize();
+        QTest::newRow("multi-axis") << "multiaxis" << QPoint(600, 500) << QSize();
+        QTest::newRow("multi-axis settings") << "multiaxis settings" << QPoint(700, 590) << QSize();
+        QTest::newRow("multi-axis script") << "multiaxis script" << QPoint(700, 590) << QSize();
+    }
+    void storedPlaceOffTheScreen()
+    {
+        QFETCH(QString, window);
+        QFETCH(QPoint, position);
+        QFETCH(QSize, size);
+        const bool single = QStringList{"main", "settings", "chart", "script"}.contains(window);
+        if (single) {
+            // Where the program reads the places from: the defaults, for a controller without a file of its own.
+            IniSettings places(QDir::home().filePath(QStringLiteral("share/tolmodefault.cfg")));
+            const QString group = window == QLatin1String("main")       ? QStringLiteral("mainWindow_params")
+                                  : window == QLatin1String("settings") ? QStringLiteral("settingsWindow_params")
+                                  : window == QLatin1String("chart")    ? QStringLiteral("graphWindow_params")
+                                                                        : QStringLiteral("scriptWindow_params");
+            places.clear();
+            places.setValue(QStringLiteral("mainWindow_params/fullScreen"), false);
+            places.setValue(group + QStringLiteral("/position"), position);
+            places.setValue(group + QStringLiteral("/size"), size);
+        }
+        std::unique_ptr<MultiaxisWindowRig> rig;
+        std::unique_ptr<QWidget> own;
+        QWidget* shown = nullptr;
+        std::function<void()> open;
+        // A failed row closes its main window too.
+        const std::unique_ptr<MotionWindowHarness, void (*)(MotionWindowHarness*)> closer(
+            single ? &harness : nullptr, [](MotionWindowHarness* h) { h->closeWindow(); });
+        if (single) {
+            QVERIFY(harness.openWindow());
+            MainWindow* main = harness.window;
+            const struct { const char* name; QWidget* window; QAbstractButton* button; } windows[] = {
+                {"main", main, nullptr},
+                {"settings", main->settingsDialog(), main->form()->settingsBtn},
+                {"chart", main->chartDialog(), main->form()->chartBtn},
+                {"script", main->scriptDialog(), main->form()->scriptBtn},
+            };
+            for (const auto& row : windows) {
+                if (window == QLatin1String(row.name)) {
+                    shown = row.window;
+                    open = row.button ? std::function<void()>([row] { row.button->click(); })
+                                      : std::function<void()>([row] { row.window->show(); });
+                }
+            }
+        } else if (window.startsWith(QLatin1String("multiaxis"))) {
+            rig = std::make_unique<MultiaxisWindowRig>(3, mixed);
+            Multiaxis& w = *rig->window;
+            w.refreshTimer->stop();
+            shown = &w;
+            open = [&w] { w.show(); };
+            if (window == QLatin1String("multiaxis settings")) {
+                shown = w.settingsDlgs[1];
+                open = [&w] { w.OnSettings2BtnClicked(); };
+            } else if (window == QLatin1String("multiaxis script")) {
+                shown = w.scriptDlg;
+                open = [&w] { w.OnScriptingBtnPressed(); };
+            }
+            if (shown != &w)
+                w.show();
+            shown->move(position);
+        } else {
+            if (window == QLatin1String("units"))
+                own = std::make_unique<DimensionalUnitsDlg>(nullptr, QStringLiteral("Dimensional unit setup"), true,
+                                                            QStringLiteral("mm"), 200, 1, 2,
+                                                            QStringList{"10001", "10002", "10003"});
+            else if (window == QLatin1String("compare"))
+                own = std::make_unique<CompareSettingsDialog>(nullptr, QStringList{"a.cfg", "b.cfg"});
+            else if (window == QLatin1String("restore"))
+                own = std::make_unique<RestoreErrorsDialog>(nullptr, QStringList{"Engine_settings NomVoltage key not found"});
+            else if (window == QLatin1String("wait"))
+                own = std::make_unique<InfoBox>();
+            else
+                own = std::make_unique<StartWindow>(0);
+            shown = own.get();
+            shown->move(position);
+            open = [&own] { own->show(); };
+        }
+        QVERIFY(shown);
+        if (!shown->isVisible())
+            open();
+        settle();
+        QVERIFY2(shown->isVisible(), qPrintable(window));
+        QCOMPARE(frameOffTheScreen(*shown), QString());
+        // The settings dialog keeps the most of its stored size that the screen has room for.
+        if (window == QLatin1String("settings"))
+            QCOMPARE(shown->frameGeometry().bottom(), QGuiApplication::primaryScreen()->availableGeometry().bottom());
+
+        shown->move(position + QPoint(150, 150));
+        shown->hide();
+        settle();
+        open();
+        settle();
+        QCOMPARE(frameOffTheScreen(*shown), QString());
     }
 
     void multiaxisWholeOnTheSmallestScreen_data()
