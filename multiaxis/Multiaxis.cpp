@@ -465,9 +465,7 @@ void Multiaxis::tellLost(int a)
 
 void Multiaxis::logLine(const QString& text) const
 {
-    if (messageLog)
-        MessageLog::insertProgramLine(text, 2);
-    else
+    if (!MessageLog::insertProgramLine(text, 2))
         qWarning("%s", qPrintable(text));
 }
 
@@ -659,8 +657,7 @@ void Multiaxis::fillDefaultScript()
 
 void Multiaxis::logScriptException(const QString& text)
 {
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Script"), 1);
+    MessageLog::insertLineNow(text, QStringLiteral("Script"), 1);
 }
 
 void Multiaxis::OnScriptingBtnPressed()
