@@ -144,10 +144,7 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         const bool cameBack = use == AxisUse::Working;
         useShown[a] = use;
         showUse(s, use);
-        // Lost without a failed call (never opened), it is told here.
-        if (use == AxisUse::Lost)
-            window.tellLost(a);
-        else if (cameBack && window.lossTold[a].exchange(false))
+        if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working)
             tellBack(s, a);
         if (cameBack) {
             window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
@@ -155,6 +152,11 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
             window.giveBoxesDivisor(s, a);
         }
     }
+    // A controller that drops off to enter its bootloader opens again in it at once: it is told
+    // lost only once its reopening has failed (the first sample of a reopening comes before
+    // it is tried).
+    if (use == AxisUse::Bootloader || (use == AxisUse::Lost && window.reopenSamples[a] >= 2))
+        window.tellAway(a, use);
     if (use != AxisUse::Working)
         return;
 
