@@ -100,13 +100,12 @@ void AxisSlotStatus::holdTitleWidths()
 
 void AxisSlotStatus::tellBack(int s, int a)
 {
-    const QString motor = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]);
-    const QString serial = QString::number(window.axes->serials[a]);
-    const QString back = window.axisNamed(a) + Multiaxis::tr(" is back.");
+    Q_UNUSED(s);
+    const QString axis = window.axes->axisNamed(a);
+    const QString back = axis + Multiaxis::tr(" is back.");
     // What the line shows about this axis (its failed calls, its library lines, its slot's
     // warnings) is over once it is back.
-    window.ui->messageLine->settleWith(back, {QStringLiteral("SN ") + serial + QLatin1Char(':'), motor + QLatin1Char(' '),
-                                              motor + QLatin1Char(','),
+    window.ui->messageLine->settleWith(back, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(','),
                                               QString::fromLocal8Bit(window.deviceName[a]) + QLatin1Char(':')});
     MessageLog::insertProgramLine(back, 3);
 }

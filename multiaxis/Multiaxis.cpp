@@ -126,10 +126,10 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         axes->serials[i] = dialog->controllerSettings->serialNumber;
-        const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
+        const QString axis = axes->axisNamed(i);
         stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
         const QString serial = QString::number(axes->serials[i]);
-        ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), QLatin1Char('(') + axis + QLatin1Char(')')},
+        ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
@@ -444,7 +444,7 @@ void Multiaxis::shutDown()
             running << scriptWiring->engine();
         for (int i = 0; i < settingsDlgs.size(); ++i) {
             if (!ended[i])
-                logLine(tr("Axis %1: its threads did not end; they are left running.").arg(i + 1));
+                logLine(axes->axisNamed(i) + tr(": its threads did not end; they are left running."));
             const QThread* upload = settingsDlgs[i]->firmwareThread;
             for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload),
                                     static_cast<QThread*>(stopCouriers[i])}) {
@@ -474,17 +474,11 @@ void Multiaxis::shutDown()
     refreshTimer = nullptr;
 }
 
-QString Multiaxis::axisNamed(int a) const
-{
-    const int slot = std::clamp(slotOfAxis[a].load(), 0, maxAxes - 1);
-    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(axes->serials[a]);
-}
-
 void Multiaxis::tellAway(int a, AxisUse use)
 {
     if (a < 0 || a >= maxAxes || toldUse[a].exchange(use) == use)
         return;
-    logLine(axisNamed(a) + (use == AxisUse::Bootloader
+    logLine(axes->axisNamed(a) + (use == AxisUse::Bootloader
                                 ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
                                 : tr(" is lost; its motion controls are off until it is back.")));
 }
@@ -734,7 +728,7 @@ void Multiaxis::OnExitBtnPressed()
     for (int a : plan.skipped) {
         const bool lost = !connected[a] || modes[a] != 1;
         logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
-                    .arg(axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
+                    .arg(axes->axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
     }
     // Every axis gets its soft stop, whatever another one answered.
     for (int a : plan.softStop) {

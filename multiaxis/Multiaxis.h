@@ -80,8 +80,6 @@ public:
     int axisCount() const { return n; }
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
-    // "Motor Y (SN 10002)": axis `axis` by the slot that shows it; from any thread.
-    QString axisNamed(int axis) const;
     // Axis `axis` is lost or in its bootloader: one warning for each change, until toldUse is
     // set back to Working by its return.
     void tellAway(int axis, AxisUse use);

@@ -755,20 +755,22 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
                                       "not applied" << 1;
     QTest::newRow("corrected Apply") << "SN 10002: Home position: the controller corrected values it does not accept "
                                         "(result -3); the page shows what it holds" << 2;
-    QTest::newRow("bad target") << "Motor Y, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("bad target") << "SN 10002, Move to: \"-\" is not a target; nothing was sent." << 2;
+    // The log names the axis whose box it was, whatever slot shows it.
+    QTest::newRow("bad target, slots swapped") << "SN 10002, Shift on: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("refused command") << "SN 10002: Function command_home() failed, result = -1" << 1;
     // An error goes once the axis works again: a good read after failed reads, a command taken.
     QTest::newRow("failed reads, then a good one") << "" << 0;
     QTest::newRow("refused command, then STOP") << "" << 0;
     // The library's reopening lines keep coming; the loss line stays.
-    QTest::newRow("lost") << "Motor Y (SN 10002) is lost; its motion controls are off until it is back." << 2;
-    QTest::newRow("held by another program") << "Motor Y (SN 10002) is lost; its motion controls are off until it is back."
+    QTest::newRow("lost") << "SN 10002 is lost; its motion controls are off until it is back." << 2;
+    QTest::newRow("held by another program") << "SN 10002 is lost; its motion controls are off until it is back."
                                              << 2;
-    QTest::newRow("bootloader") << "Motor Y (SN 10002) is in its bootloader; its motion controls are off until it runs "
+    QTest::newRow("bootloader") << "SN 10002 is in its bootloader; its motion controls are off until it runs "
                                    "its firmware." << 2;
     // Back, the axis' warning is over; another axis' stays.
-    QTest::newRow("back") << "Motor Y (SN 10002) is back." << 3;
-    QTest::newRow("back, another axis' warning") << "Motor X, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("back") << "SN 10002 is back." << 3;
+    QTest::newRow("back, another axis' warning") << "SN 10001, Move to: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("same millisecond") << "the newer of two" << 2;
     QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
 }
@@ -796,7 +798,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     QVERIFY2(lineFollowsTheLog, "the message line does not follow the log");
     const int width = w.width();
     w.updateThreads[w.axisOrder[1]]->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
-    const QString lostY = "Motor Y (SN 10002) is lost; its motion controls are off until it is back.";
+    const QString lostY = "SN 10002 is lost; its motion controls are off until it is back.";
     auto* settingsY = w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"));
     SettingsDlg* dialog = w.settingsDlgs[w.axisOrder[1]];
     if (failure.endsWith("Apply")) {
@@ -805,6 +807,11 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(trovsim_force_result(y, "set_home_settings", level == 1 ? result_error : result_value_error, 1), 0);
         click(*dialog, QDialogButtonBox::Apply);
         QCOMPARE(logged.prompter.texts.size(), level == 1 ? 1 : 0);
+    } else if (failure == "bad target, slots swapped") {
+        w.receiveSerials({QStringLiteral("10002"), QStringLiteral("10001")});
+        QCOMPARE(w.axisOrder[0], 1);
+        typeInto(w.spinBox_shiftOn[0], QStringLiteral("-"));
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_shiftOn"))->click();
     } else if (failure == "bad target") {
         typeInto(w.spinBox_moveTo[1], QStringLiteral("-"));
         w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"))->click();
@@ -824,7 +831,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         const auto lossLines = [&] {
             logged.log.update();
             QFile file(logged.log.logFileName(QDir(configDirPath()), QDateTime::currentDateTime()));
-            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("(SN 10002) is lost")) : -1;
+            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("SN 10002 is lost")) : -1;
         };
         const int lossesBefore = lossLines();
         QCOMPARE(trovsim_enter_bootloader(y, 1), 0);

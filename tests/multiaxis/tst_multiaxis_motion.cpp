@@ -475,7 +475,7 @@ private slots:
         if (lostBefore >= 0) {
             w.UpdateVars(lostBefore, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
                          fault == "boot", fault == "boot" ? 1 : 0);
-            QTest::ignoreMessage(QtWarningMsg, qPrintable(QString("Exit: Motor Y (SN 10002) is %1; it is neither soft-stopped "
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QString("Exit: SN 10002 is %1; it is neither soft-stopped "
                                                                   "nor powered off.").arg(fault == "boot" ? "in its bootloader" : "lost")));
         }
         if (fault == "sstp")
@@ -558,10 +558,10 @@ private slots:
         QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << 1u << "movr"
                                               << QList<double>{-40, 70.5, 5} << "";
         QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << 0u << ""
-                                             << QList<double>{0, 0, 0} << "Motor Y, Move to: \"-\" is not a target";
+                                             << QList<double>{0, 0, 0} << "SN 10002, Move to: \"-\" is not a target";
         QTest::newRow("X a hundredth beyond the box in mm")
             << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
-            << "Motor X, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
+            << "SN 10001, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm";
         QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << 0u << "home stop zero"
                                           << QList<double>{} << "";
     }
@@ -662,7 +662,7 @@ private slots:
             QCOMPARE(sent.filter("@axis3").size(), 6);
             const QStringList lines = takeLogMessages(log);
             const QString why = connected ? "skipped: the controller is in its bootloader" : "skipped: the controller is lost";
-            QCOMPARE(lines.filter("Motor Y " + why).size(), 1);
+            QCOMPARE(lines.filter(QRegularExpression("^SN 10002 " + QRegularExpression::escape(why))).size(), 1);
             QCOMPARE(lines.filter("Script call to SN 10002 " + why).size(), 1);
             showY(true, QString());
         }
