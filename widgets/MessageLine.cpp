@@ -17,7 +17,8 @@ MessageLine::MessageLine(QWidget* parent) : QLabel(parent)
     setTextFormat(Qt::PlainText);
     // Queued: the line is drawn from the GUI thread, whatever thread logged.
     if (messageLog)
-        connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines, Qt::QueuedConnection);
+        following = connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines,
+                            Qt::QueuedConnection);
     takeLogLines();
 }
 
@@ -43,7 +44,8 @@ void MessageLine::nameSubject(const QString& key, const QStringList& names, cons
 
 void MessageLine::settle(const QString& key, const QStringList& kinds)
 {
-    takeLogLines();
+    if (following)
+        takeLogLines();
     const auto found = subjects.constFind(key);
     if ((level != 1 && level != 2) || found == subjects.constEnd() || !isAbout(found.value()))
         return;

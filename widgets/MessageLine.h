@@ -35,7 +35,7 @@ public:
     void nameSubject(const QString& key, const QStringList& names, const QString& libraryPrefix);
     // What went wrong with subject `key` works again: a warning or error about it that contains
     // one of `kinds` goes from the line, which is then empty. Lines still queued in the log are
-    // taken first, as they came before.
+    // taken first, as they came before, while the line follows the log.
     void settle(const QString& key, const QStringList& kinds);
 
     // The whole line shown ("hh:mm:ss  message"), empty before the first warning and once settled.
@@ -63,6 +63,7 @@ private:
     QString source;
     int level = 0;
     QHash<QString, Subject> subjects;
+    QMetaObject::Connection following;
     // Per settling message, the prefixes of the lines it settles; a few per axis at most.
     QHash<QString, QStringList> settling;
 };
