@@ -82,6 +82,8 @@ result_t DeviceInterface::finish(const char* name, OnValueError onValueError, re
     lastResultValue.store(result);
     // Unlocked before the signal: a slot connected directly may call the gateway again.
     mutex.unlock();
+    if (result == result_ok && std::strncmp(name, "command_", 8) == 0)
+        emit commandTaken();
     if (result != result_ok) {
         if (result == result_value_error && onValueError == OnValueError::Warning)
             emit warningSignal(name, result);

@@ -158,6 +158,8 @@ public:
 signals:
     void errorSignal(const char* name, result_t result);
     void warningSignal(const char* name, result_t result);
+    // A command ("command_...") the controller took, from the thread that sent it.
+    void commandTaken();
 
 protected:
     // Called by getMode between the library's answer and keeping it, outside the lock: an open

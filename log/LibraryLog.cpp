@@ -47,7 +47,8 @@ void stopMessageLog(MessageLog*& log, QThread*& thread)
 {
     set_logging_callback(nullptr);
     if (thread) {
-        // Made before any log thread started, so that the thread sees it made.
+        // Its mutex needs no constructor run: it is there from the program's load, before any
+        // thread, and the log thread sees it made.
         static SeenOrder order;
         if (log && log->thread() == thread && thread->isRunning()) {
             // Once its loop has stopped, the thread itself delivers the lines still queued to
@@ -61,8 +62,7 @@ void stopMessageLog(MessageLog*& log, QThread*& thread)
         thread->wait();
         order.pass();
     }
-    delete log;
-    log = nullptr;
+    MessageLog::destroy(log);
     delete thread;
     thread = nullptr;
 }

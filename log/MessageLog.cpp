@@ -17,7 +17,7 @@ namespace {
 const int flushIntervalMs = 5000;
 
 // The log that receives the controller library's lines. The lock lets a log go away only when
-// no library thread is inside it.
+// no thread is inside it through insertLibraryLine or insertProgramLine.
 std::shared_mutex& libraryTargetLock()
 {
     static std::shared_mutex lock;
@@ -113,14 +113,27 @@ MessageLog::MessageLog()
 MessageLog::~MessageLog()
 {
     {
+        // Waits for the threads inside; the ones that come later find no log.
         std::unique_lock<std::shared_mutex> targetLocker(libraryTargetLock());
         if (libraryTarget == this)
             libraryTarget = nullptr;
+        if (messageLog == this)
+            messageLog = nullptr;
     }
     delete flushTimer;
     std::lock_guard<std::mutex> locker(mutex);
     writeOut();
     closeLogFile();
+}
+
+void MessageLog::destroy(MessageLog*& log)
+{
+    MessageLog* dying = nullptr;
+    {
+        std::unique_lock<std::shared_mutex> targetLocker(libraryTargetLock());
+        dying = std::exchange(log, nullptr);
+    }
+    delete dying;
 }
 
 void MessageLog::setSerial(unsigned int newSerial)
@@ -178,12 +191,19 @@ void MessageLog::insertLibraryLine(const QDateTime& datetime, int level, const Q
                               nullptr);
 }
 
-void MessageLog::insertProgramLine(const QString& message, int level)
+bool MessageLog::insertProgramLine(const QString& message, int level)
 {
-    // As for the library's lines: the log cannot go away while a thread is inside it.
+    return insertLineNow(message, QStringLiteral("Tolmo"), level);
+}
+
+bool MessageLog::insertLineNow(const QString& message, const QString& source, int level)
+{
+    // The log is cleared from messageLog and deleted only under the exclusive lock.
     std::shared_lock<std::shared_mutex> targetLocker(libraryTargetLock());
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), message, QStringLiteral("Tolmo"), level);
+    if (!messageLog)
+        return false;
+    messageLog->InsertLine(QDateTime::currentDateTime(), message, source, level);
+    return true;
 }
 
 void MessageLog::update()

@@ -47,8 +47,13 @@ public:
     // to the live program log, if there is one.
     static void insertLibraryLine(const QDateTime& datetime, int level, const QString& message);
     // A line of the program's own ("Tolmo"), stamped now, into the program log if there is one;
-    // from any thread.
-    static void insertProgramLine(const QString& message, int level);
+    // from any thread. False when there is no log (it was never made or has stopped): the line
+    // was dropped, for the caller to write elsewhere if it must.
+    static bool insertProgramLine(const QString& message, int level);
+    static bool insertLineNow(const QString& message, const QString& source, int level);
+    // Clears the pointer and deletes the log, both under the lock insertProgramLine takes: a
+    // thread logging meanwhile writes into the live log or finds none.
+    static void destroy(MessageLog*& log);
 
 public slots:
     // Writes what is waiting for the file; the flush timer calls it every 5 s.

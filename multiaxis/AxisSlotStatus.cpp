@@ -100,13 +100,12 @@ void AxisSlotStatus::holdTitleWidths()
 
 void AxisSlotStatus::tellBack(int s, int a)
 {
-    const QString motor = Multiaxis::tr("Motor ") + QLatin1String(Multiaxis::slotLetters[s]);
-    const QString serial = QString::number(window.axes->serials[a]);
-    const QString back = window.axisNamed(a) + Multiaxis::tr(" is back.");
+    Q_UNUSED(s);
+    const QString axis = window.axes->axisNamed(a);
+    const QString back = axis + Multiaxis::tr(" is back.");
     // What the line shows about this axis (its failed calls, its library lines, its slot's
     // warnings) is over once it is back.
-    window.ui->messageLine->settleWith(back, {QStringLiteral("SN ") + serial + QLatin1Char(':'), motor + QLatin1Char(' '),
-                                              motor + QLatin1Char(','),
+    window.ui->messageLine->settleWith(back, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(','),
                                               QString::fromLocal8Bit(window.deviceName[a]) + QLatin1Char(':')});
     MessageLog::insertProgramLine(back, 3);
 }
@@ -144,10 +143,7 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         const bool cameBack = use == AxisUse::Working;
         useShown[a] = use;
         showUse(s, use);
-        // Lost without a failed call (never opened), it is told here.
-        if (use == AxisUse::Lost)
-            window.tellLost(a);
-        else if (cameBack && window.lossTold[a].exchange(false))
+        if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working)
             tellBack(s, a);
         if (cameBack) {
             window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
@@ -155,6 +151,11 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
             window.giveBoxesDivisor(s, a);
         }
     }
+    // A controller that drops off to enter its bootloader opens again in it at once: it is told
+    // lost only once its reopening has failed (the first sample of a reopening comes before
+    // it is tried).
+    if (use == AxisUse::Bootloader || (use == AxisUse::Lost && window.reopenSamples[a] >= 2))
+        window.tellAway(a, use);
     if (use != AxisUse::Working)
         return;
 

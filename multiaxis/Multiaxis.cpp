@@ -126,16 +126,32 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         axes->serials[i] = dialog->controllerSettings->serialNumber;
-        const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
+        const QString axis = axes->axisNamed(i);
         stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
+        const QString serial = QString::number(axes->serials[i]);
+        ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
+                                     QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
-            // A lost controller is told once, by its slot, before the reconnection's own lines:
-            // each call it fails meanwhile is only information.
+            // A lost controller is told once by its slot, which knows whether it is gone or in its
+            // bootloader: each call it fails meanwhile is only information.
             [this, i, axis](const char* call, result_t result) {
-                if (result == result_nodevice)
-                    tellLost(i);
+                if (result != result_nodevice) {
+                    if (std::strncmp(call, "get_", 4) == 0)
+                        readFailed[i].store(true);
+                    else if (std::strncmp(call, "command_", 8) == 0)
+                        commandRefused[i].store(true);
+                }
                 logCallFailure(axis, call, result, result == result_nodevice ? 3 : 1);
+            },
+            Qt::DirectConnection);
+        connect(
+            devices[i], &DeviceInterface::commandTaken, this,
+            // The refusal told before is over once the axis takes a command again.
+            [this, i] {
+                if (commandRefused[i].exchange(false))
+                    QMetaObject::invokeMethod(this, [this, i] { settleFailures(i, commandFailureKinds()); },
+                                              Qt::QueuedConnection);
             },
             Qt::DirectConnection);
         connect(
@@ -293,6 +309,13 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
     axes->sampled(number, samples[number].use());
+    if (samples[number].use() != AxisUse::Lost)
+        reopenSamples[number] = 0;
+    else if (device_mode <= 0)
+        ++reopenSamples[number];
+    // A read that failed before is over with this good one.
+    if (samples[number].use() != AxisUse::Lost && readFailed[number].exchange(false))
+        settleFailures(number, {QStringLiteral(": Function get_")});
     if (motion && samples[number].use() == AxisUse::Working)
         motion->axisWorking(number);
 }
@@ -421,7 +444,7 @@ void Multiaxis::shutDown()
             running << scriptWiring->engine();
         for (int i = 0; i < settingsDlgs.size(); ++i) {
             if (!ended[i])
-                logLine(tr("Axis %1: its threads did not end; they are left running.").arg(i + 1));
+                logLine(axes->axisNamed(i) + tr(": its threads did not end; they are left running."));
             const QThread* upload = settingsDlgs[i]->firmwareThread;
             for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload),
                                     static_cast<QThread*>(stopCouriers[i])}) {
@@ -451,23 +474,29 @@ void Multiaxis::shutDown()
     refreshTimer = nullptr;
 }
 
-QString Multiaxis::axisNamed(int a) const
+void Multiaxis::tellAway(int a, AxisUse use)
 {
-    const int slot = std::clamp(slotOfAxis[a].load(), 0, maxAxes - 1);
-    return tr("Motor %1 (SN %2)").arg(QLatin1String(slotLetters[slot])).arg(axes->serials[a]);
+    if (a < 0 || a >= maxAxes || toldUse[a].exchange(use) == use)
+        return;
+    logLine(axes->axisNamed(a) + (use == AxisUse::Bootloader
+                                ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
+                                : tr(" is lost; its motion controls are off until it is back.")));
 }
 
-void Multiaxis::tellLost(int a)
+QStringList Multiaxis::commandFailureKinds()
 {
-    if (a >= 0 && a < maxAxes && !lossTold[a].exchange(true))
-        logLine(axisNamed(a) + tr(" is lost; nothing is sent to it until it is back."));
+    return {QStringLiteral(": Function command_")};
+}
+
+void Multiaxis::settleFailures(int a, const QStringList& kinds)
+{
+    if (a >= 0 && a < n)
+        ui->messageLine->settle(QString::number(axes->serials[a]), kinds);
 }
 
 void Multiaxis::logLine(const QString& text) const
 {
-    if (messageLog)
-        MessageLog::insertProgramLine(text, 2);
-    else
+    if (!MessageLog::insertProgramLine(text, 2))
         qWarning("%s", qPrintable(text));
 }
 
@@ -659,8 +688,7 @@ void Multiaxis::fillDefaultScript()
 
 void Multiaxis::logScriptException(const QString& text)
 {
-    if (messageLog)
-        messageLog->InsertLine(QDateTime::currentDateTime(), text, QStringLiteral("Script"), 1);
+    MessageLog::insertLineNow(text, QStringLiteral("Script"), 1);
 }
 
 void Multiaxis::OnScriptingBtnPressed()
@@ -700,7 +728,7 @@ void Multiaxis::OnExitBtnPressed()
     for (int a : plan.skipped) {
         const bool lost = !connected[a] || modes[a] != 1;
         logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
-                    .arg(axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
+                    .arg(axes->axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
     }
     // Every axis gets its soft stop, whatever another one answered.
     for (int a : plan.softStop) {

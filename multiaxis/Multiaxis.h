@@ -80,11 +80,12 @@ public:
     int axisCount() const { return n; }
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
-    // "Motor Y (SN 10002)": axis `axis` by the slot that shows it; from any thread.
-    QString axisNamed(int axis) const;
-    // Axis `axis` is lost, seen by whatever thread: one warning until lossTold is cleared by its
-    // return.
-    void tellLost(int axis);
+    // Axis `axis` is lost or in its bootloader: one warning for each change, until toldUse is
+    // set back to Working by its return.
+    void tellAway(int axis, AxisUse use);
+    // The warnings and errors about axis `axis` of one of `kinds` go from the message line.
+    void settleFailures(int axis, const QStringList& kinds);
+    static QStringList commandFailureKinds();
     // Stops the refresh and every thread and closes the controllers; closeEvent runs it after
     // its saves. Safe to call more than once.
     void shutDown();
@@ -104,8 +105,13 @@ public:
     AxisSample samples[maxAxes];
     // Per axis: the slot that shows it, for lines from any thread.
     std::atomic<int> slotOfAxis[maxAxes] = {{0}, {1}, {2}};
-    // Per axis: its loss has been told, its return not yet.
-    std::atomic<bool> lossTold[maxAxes] = {{false}, {false}, {false}};
+    // Per axis: Lost or Bootloader once told, Working once its return is told.
+    std::atomic<AxisUse> toldUse[maxAxes] = {{AxisUse::Working}, {AxisUse::Working}, {AxisUse::Working}};
+    // Per axis: a read failed, or a command was refused, since the last good one.
+    std::atomic<bool> readFailed[maxAxes] = {{false}, {false}, {false}};
+    std::atomic<bool> commandRefused[maxAxes] = {{false}, {false}, {false}};
+    // Per axis: samples of its reopening (no device mode) since it last had one.
+    int reopenSamples[maxAxes] = {0, 0, 0};
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;

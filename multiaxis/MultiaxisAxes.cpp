@@ -37,6 +37,11 @@ AxisUse MultiaxisAxes::commandUse(AxisUse sampled, device_t handle)
     return handle != -1 ? AxisUse::Working : AxisUse::Lost;
 }
 
+QString MultiaxisAxes::axisNamed(int axis) const
+{
+    return QCoreApplication::translate("Multiaxis", "SN %1").arg(axis >= 0 && axis < maxAxes ? serials[axis] : 0);
+}
+
 QString MultiaxisAxes::skipText(const QString& who, AxisUse use)
 {
     return use == AxisUse::Lost
@@ -66,6 +71,6 @@ bool MultiaxisAxes::scriptAxisMayCall(int axis, bool motion)
         return true;
     }
     if (!scriptSkipLogged[axis].exchange(true))
-        MessageLog::insertProgramLine(skipText(QStringLiteral("Script call to SN %1").arg(serials[axis]), use), 2);
+        MessageLog::insertProgramLine(skipText(QCoreApplication::translate("Multiaxis", "Script call to %1").arg(axisNamed(axis)), use), 2);
     return false;
 }

@@ -33,7 +33,10 @@ public:
     // The window's rule: commands go to an axis that works (or has sent no sample yet) and has
     // a handle; one without a handle counts as lost.
     static AxisUse commandUse(AxisUse sampled, device_t handle);
-    // The log line of a command skipped for `who` ("Motor X").
+    // How the multi-axis log names axis `axis` ("SN 10002"): by its serial, which a log read
+    // later still ties to the controller, whatever slot showed it then. From any thread.
+    QString axisNamed(int axis) const;
+    // The log line of a command skipped for `who` ("SN 10002", "Script call to SN 10002").
     static QString skipText(const QString& who, AxisUse use);
     // The latest sample of the axis, for the script thread.
     void sampled(int axis, AxisUse use);

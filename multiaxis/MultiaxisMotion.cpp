@@ -40,9 +40,7 @@ bool MultiaxisMotion::reachable(int a)
         return true;
     if (!skipLogged[a]) {
         skipLogged[a] = true;
-        const int slot = int(std::find(window.axisOrder, window.axisOrder + window.axisCount(), a) - window.axisOrder);
-        const QString letter = QLatin1String(Multiaxis::slotLetters[std::min(slot, Multiaxis::maxAxes - 1)]);
-        window.logLine(MultiaxisAxes::skipText(Multiaxis::tr("Motor %1").arg(letter), use));
+        window.logLine(MultiaxisAxes::skipText(window.axes->axisNamed(a), use));
     }
     return false;
 }
@@ -101,9 +99,9 @@ void MultiaxisMotion::moveAll(bool shift)
     for (int s = 0; s < n; ++s) {
         StepSpinBox* box = shift ? window.spinBox_shiftOn[s] : window.spinBox_moveTo[s];
         if (!box->commitText()) {
-            window.logLine(Multiaxis::tr("Motor %2, %1: %3; nothing was sent.")
+            window.logLine(Multiaxis::tr("%2, %1: %3; nothing was sent.")
                                .arg(shift ? Multiaxis::tr("Shift on") : Multiaxis::tr("Move to"),
-                                    QLatin1String(Multiaxis::slotLetters[s]), box->whyNoTarget()));
+                                    window.axes->axisNamed(window.axisOrder[s]), box->whyNoTarget()));
             box->setFocus();
             return;
         }

@@ -29,9 +29,10 @@ bool AxisObject::mayCall(bool motion)
 
 QScriptValue AxisObject::commandResult(const std::function<result_t(device_t)>& call)
 {
-    if (!mayCall(true))
-        return scriptUndefined();
-    return call(handle->load()) == 0 ? scriptNull() : scriptUndefined();
+    // No result code: a refusal is logged by the window, a skip by the host.
+    if (mayCall(true))
+        call(handle->load());
+    return scriptUndefined();
 }
 
 template <result_t (DeviceInterface::*call)(device_t)>

@@ -20,9 +20,9 @@ class ScriptEngineThread;
 // followed without notice. Made only by "newaxis", in the script thread, owned by the engine.
 //
 // Every slot looks at the run's stop first: after a stop it ends the evaluation and calls
-// nothing; then it calls only where the host lets it. A motion command gives null when sent and
-// answered 0, undefined otherwise. A failed read gives undefined, so a read-modify-write writes
-// nothing.
+// nothing; then it calls only where the host lets it. A motion command answers nothing
+// (undefined), sent, refused or skipped. A failed read gives undefined, so a read-modify-write
+// writes nothing.
 class AxisObject : public QObject, protected QScriptable
 {
     Q_OBJECT

@@ -17,7 +17,8 @@ MessageLine::MessageLine(QWidget* parent) : QLabel(parent)
     setTextFormat(Qt::PlainText);
     // Queued: the line is drawn from the GUI thread, whatever thread logged.
     if (messageLog)
-        connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines, Qt::QueuedConnection);
+        following = connect(messageLog, &MessageLog::itemsWaiting, this, &MessageLine::takeLogLines,
+                            Qt::QueuedConnection);
     takeLogLines();
 }
 
@@ -36,10 +37,54 @@ void MessageLine::settleWith(const QString& settlingMessage, const QStringList& 
     settling.insert(settlingMessage, prefixes);
 }
 
+void MessageLine::nameSubject(const QString& key, const QStringList& names, const QString& libraryPrefix)
+{
+    subjects.insert(key, Subject{names, libraryPrefix});
+}
+
+void MessageLine::settle(const QString& key, const QStringList& kinds)
+{
+    if (following)
+        takeLogLines();
+    const auto found = subjects.constFind(key);
+    if ((level != 1 && level != 2) || found == subjects.constEnd() || !isAbout(found.value()))
+        return;
+    if (std::none_of(kinds.begin(), kinds.end(), [this](const QString& kind) { return message.contains(kind); }))
+        return;
+    level = 0;
+    line.clear();
+    message.clear();
+    source.clear();
+    setToolTip(QString());
+    QPalette plain = palette();
+    plain.setColor(QPalette::WindowText, QPalette().color(QPalette::WindowText));
+    setPalette(plain);
+    showCut();
+}
+
+bool MessageLine::isAbout(const Subject& subject) const
+{
+    return std::any_of(subject.names.begin(), subject.names.end(),
+                       [this](const QString& name) { return message.contains(name); });
+}
+
+bool MessageLine::heldAgainst(const LogItem& item) const
+{
+    // The library retries a lost controller every few seconds; the program's line about it says more.
+    if (item.source != QLatin1String("libtrov") || (level != 1 && level != 2) || source == QLatin1String("libtrov"))
+        return false;
+    for (const Subject& subject : subjects) {
+        if (!subject.libraryPrefix.isEmpty() && item.message.startsWith(subject.libraryPrefix) && isAbout(subject))
+            return true;
+    }
+    return false;
+}
+
 void MessageLine::offer(const LogItem& item)
 {
     if (item.loglevel == 1 || item.loglevel == 2) {
-        show(item);
+        if (!heldAgainst(item))
+            show(item);
         return;
     }
     if (level != 1 && level != 2)
@@ -59,6 +104,7 @@ void MessageLine::show(const LogItem& item)
 {
     level = item.loglevel;
     message = item.message;
+    source = item.source;
     line = item.datetime.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ") + item.message;
     setToolTip(item.datetime.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")) + QLatin1Char(' ') + item.source
                + QStringLiteral(": ") + item.message);

@@ -46,6 +46,7 @@ private slots:
     void callbackFollowsTheLogSettings();
     void fourThreadsWhileTheWindowDrains();
     void logGoesAwayWhileTheLibraryLogs();
+    void programLinesWhileTheLogStops();
     void roundTripThroughTheLibrary();
 
 private:
@@ -213,6 +214,37 @@ void TestLibraryLog::logGoesAwayWhileTheLibraryLogs()
         return busyLine;
     };
     QTRY_VERIFY_WITH_TIMEOUT(takeBusy(), 2000);
+}
+
+// A thread still running at the end (a courier, a script) logs while the program stops its log:
+// its lines go into the live log or nowhere, never into one being deleted.
+void TestLibraryLog::programLinesWhileTheLogStops()
+{
+    for (int round = 0; round < 20; ++round) {
+        messageLog = new MessageLog;
+        QThread* thread = new QThread;
+        messageLog->moveToThread(thread);
+        thread->start();
+        std::atomic<bool> stop{false};
+        std::atomic<int> calls{0};
+        std::thread worker([&] {
+            while (!stop.load()) {
+                MessageLog::insertProgramLine(QStringLiteral("late"), 2);
+                ++calls;
+                std::this_thread::yield();
+            }
+        });
+        while (calls.load() < 20)
+            QThread::yieldCurrentThread();
+        stopMessageLog(messageLog, thread);
+        const int after = calls.load();
+        while (calls.load() < after + 20)
+            QThread::yieldCurrentThread();
+        stop = true;
+        worker.join();
+        QVERIFY(!messageLog);
+        QVERIFY(!thread);
+    }
 }
 
 void TestLibraryLog::roundTripThroughTheLibrary()

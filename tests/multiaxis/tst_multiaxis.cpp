@@ -755,13 +755,22 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
                                       "not applied" << 1;
     QTest::newRow("corrected Apply") << "SN 10002: Home position: the controller corrected values it does not accept "
                                         "(result -3); the page shows what it holds" << 2;
-    QTest::newRow("bad target") << "Motor Y, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("bad target") << "SN 10002, Move to: \"-\" is not a target; nothing was sent." << 2;
+    // The log names the axis whose box it was, whatever slot shows it.
+    QTest::newRow("bad target, slots swapped") << "SN 10002, Shift on: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("refused command") << "SN 10002: Function command_home() failed, result = -1" << 1;
-    QTest::newRow("lost") << "Motor Y (SN 10002) is lost; nothing is sent to it until it is back." << 2;
-    QTest::newRow("held by another program") << "sim:axis2: open refused: busy, held by another program" << 2;
+    // An error goes once the axis works again: a good read after failed reads, a command taken.
+    QTest::newRow("failed reads, then a good one") << "" << 0;
+    QTest::newRow("refused command, then STOP") << "" << 0;
+    // The library's reopening lines keep coming; the loss line stays.
+    QTest::newRow("lost") << "SN 10002 is lost; its motion controls are off until it is back." << 2;
+    QTest::newRow("held by another program") << "SN 10002 is lost; its motion controls are off until it is back."
+                                             << 2;
+    QTest::newRow("bootloader") << "SN 10002 is in its bootloader; its motion controls are off until it runs "
+                                   "its firmware." << 2;
     // Back, the axis' warning is over; another axis' stays.
-    QTest::newRow("back") << "Motor Y (SN 10002) is back." << 3;
-    QTest::newRow("back, another axis' warning") << "Motor X, Move to: \"-\" is not a target; nothing was sent." << 2;
+    QTest::newRow("back") << "SN 10002 is back." << 3;
+    QTest::newRow("back, another axis' warning") << "SN 10001, Move to: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("same millisecond") << "the newer of two" << 2;
     QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
 }
@@ -772,6 +781,9 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     QFETCH(int, level);
     const QString failure = QString::fromLatin1(QTest::currentDataTag());
     const char* const y = axisNames[1];
+    // Once the line has not followed the log, the other rows fail at once instead of waiting.
+    static bool lineFollowsTheLog = true;
+    QVERIFY2(lineFollowsTheLog, "the message line does not follow the log (an earlier row)");
     LogAndBoxes logged(true);
     Rig rig(2, "axis1:10001:stepper;axis2:10002:stepper");
     Multiaxis& w = *rig.window;
@@ -780,9 +792,13 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     w.resize(w.sizeHint());  // as on a screen that has room for it
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, 5000);
+    // Nothing else of the row can pass when the line does not follow the log: said at once.
+    logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("probe"), QStringLiteral("Tolmo"), 2);
+    lineFollowsTheLog = QTest::qWaitFor([&] { return line->shownLine().endsWith("probe"); }, 1000);
+    QVERIFY2(lineFollowsTheLog, "the message line does not follow the log");
     const int width = w.width();
-    w.updateThreads[w.axisOrder[1]]->setReconnectInterval(failure == "lost" ? UpdateThread::maxReconnectIntervalMs
-                                                                            : UpdateThread::minReconnectIntervalMs);
+    w.updateThreads[w.axisOrder[1]]->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
+    const QString lostY = "SN 10002 is lost; its motion controls are off until it is back.";
     auto* settingsY = w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"));
     SettingsDlg* dialog = w.settingsDlgs[w.axisOrder[1]];
     if (failure.endsWith("Apply")) {
@@ -791,12 +807,36 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(trovsim_force_result(y, "set_home_settings", level == 1 ? result_error : result_value_error, 1), 0);
         click(*dialog, QDialogButtonBox::Apply);
         QCOMPARE(logged.prompter.texts.size(), level == 1 ? 1 : 0);
+    } else if (failure == "bad target, slots swapped") {
+        w.receiveSerials({QStringLiteral("10002"), QStringLiteral("10001")});
+        QCOMPARE(w.axisOrder[0], 1);
+        typeInto(w.spinBox_shiftOn[0], QStringLiteral("-"));
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_shiftOn"))->click();
     } else if (failure == "bad target") {
         typeInto(w.spinBox_moveTo[1], QStringLiteral("-"));
         w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"))->click();
-    } else if (failure == "refused command") {
+    } else if (failure.startsWith("refused command")) {
         QCOMPARE(trovsim_force_result(y, "command_home", result_error, 1), 0);
         w.findChild<QPushButton*>(QStringLiteral("pushButton_home"))->click();
+        if (failure.endsWith("STOP")) {
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: Function command_home() failed, result = -1"),
+                                     5000);
+            w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+        }
+    } else if (failure == "failed reads, then a good one") {
+        QCOMPARE(trovsim_force_result(axisNames[0], "get_status", result_error, 2), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10001: Function get_status() failed, result = -1"), 5000);
+    } else if (failure == "bootloader") {
+        QVERIFY(createConfigDir());
+        const auto lossLines = [&] {
+            logged.log.update();
+            QFile file(logged.log.logFileName(QDir(configDirPath()), QDateTime::currentDateTime()));
+            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("SN 10002 is lost")) : -1;
+        };
+        const int lossesBefore = lossLines();
+        QCOMPARE(trovsim_enter_bootloader(y, 1), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), 5000);
+        QCOMPARE(lossLines(), lossesBefore);
     } else if (failure == "long warning") {
         logged.log.InsertLine(QDateTime::currentDateTime(), shown, QStringLiteral("Script"), 2);
         logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("information"), QStringLiteral("Tolmo"), 3);
@@ -807,8 +847,12 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     } else {
         QCOMPARE(trovsim_set_busy(y, failure == "held by another program"), 0);
         QCOMPARE(trovsim_unplug(y), 0);
-        if (failure.startsWith("back"))
-            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("sim:axis2: open refused: no device"), 5000);
+        if (failure.startsWith("back") || failure == "lost")
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(lostY), 5000);
+        if (failure == "lost") {
+            const int opens = calls(1, "open_device");
+            QTRY_VERIFY_WITH_TIMEOUT(calls(1, "open_device") >= opens + 3, 5000);
+        }
         if (failure == "back, another axis' warning") {
             // The next reopening waits, so that no line of axis Y comes after X's warning.
             QCOMPARE(trovsim_hold_call(y, "open_device"), 0);
@@ -823,6 +867,12 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
             QCOMPARE(trovsim_release_call(y, "open_device"), 0);
         if (failure.startsWith("back"))
             QTRY_VERIFY_WITH_TIMEOUT(w.groupBox[1]->isEnabled(), 5000);
+    }
+    if (shown.isEmpty()) {
+        QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().isEmpty(), qPrintable(line->shownLine()), 5000);
+        QCOMPARE(line->shownLevel(), 0);
+        QVERIFY(line->toolTip().isEmpty());
+        return;
     }
     QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().endsWith("  " + shown), qPrintable(line->shownLine()), 5000);
     QVERIFY(QTime::fromString(line->shownLine().left(8), QStringLiteral("hh:mm:ss")).isValid());

@@ -131,6 +131,15 @@ private slots:
         QTest::newRow("settings round trip")
             << "x = newaxis(10002); s = x.get_move_settings(); s.Speed = 321; x.set_move_settings(s); result = x.get_move_settings().Speed"
             << "321" << QStringList{"get_move_settings@axis2", "set_move_settings@axis2", "get_move_settings@axis2"} << false;
+        // Sent and taken or not, a command answers nothing.
+        QTest::newRow("commands answer nothing")
+            << "x = newaxis(10001); result = [x.move(1), x.movr(1), x.rigt(), x.left(), x.stop(), x.sstp(), x.zero(), "
+               "x.home(), x.set_move_settings(x.get_move_settings())].map(String).join()"
+            << "undefined,undefined,undefined,undefined,undefined,undefined,undefined,undefined,undefined"
+            << QStringList{"command_move@axis1", "command_movr@axis1", "command_right@axis1", "command_left@axis1",
+                           "command_stop@axis1", "command_sstp@axis1", "command_zero@axis1", "command_home@axis1",
+                           "get_move_settings@axis1", "set_move_settings@axis1"}
+            << false;
         QTest::newRow("status") << "result = newaxis(10003).gets().MvCmdSts >= 0" << "true" << QStringList{"get_status@axis3"} << false;
     }
     void scripts()
@@ -142,12 +151,12 @@ private slots:
         QCOMPARE(!exceptions.isEmpty(), thrown);
     }
 
-    // A motion command sent answers null; a move lands on its steps, then its microsteps.
+    // A motion command answers nothing; a move lands on its steps, then its microsteps.
     void movesLandWhereTheyAreSent()
     {
         QCOMPARE(run("x = newaxis(10001); y = newaxis(10002); "
                      "result = [x.move(100, 5), y.movr(-5, 3), newaxis(10003).zero()].map(String).join()"),
-                 QStringLiteral("null,null,null"));
+                 QStringLiteral("undefined,undefined,undefined"));
         trovsim_advance_ms(600000);
         double x = 0, y = 0;
         QVERIFY(trovsim_physical_position(names[0], &x) == 0 && trovsim_physical_position(names[1], &y) == 0);

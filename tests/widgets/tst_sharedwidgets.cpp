@@ -10,7 +10,9 @@
 
 #include "widgets/ColorButton.h"
 #include "widgets/DeadZoneSlider.h"
+#include "log/MessageLog.h"
 #include "widgets/LabelUpdates.h"
+#include "widgets/MessageLine.h"
 #include "widgets/SliderScaleDraw.h"
 #include "support/Screenshot.h"
 
@@ -80,6 +82,8 @@ private slots:
     void scaleLabels();
     void scaleDivisorRefreshesCachedLabels();
     void heldLabelShowsEveryTextWhole();
+    void messageLineShowsWhatMatters_data();
+    void messageLineShowsWhatMatters();
 };
 
 void TestSharedWidgets::colorButtonPaintsSwatch()
@@ -251,6 +255,94 @@ void TestSharedWidgets::heldLabelShowsEveryTextWhole()
         const QSize need = label->sizeHint();
         QVERIFY2(label->width() >= need.width() && label->height() >= need.height(), step.text);
     }
+}
+
+// The line at the bottom of the multi-axis window, fed through the program log as the window
+// feeds it: each step is a line logged ("level source message") or a settle ("settle key kind").
+void TestSharedWidgets::messageLineShowsWhatMatters_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("level");
+    const QString lostX = "2 Tolmo Motor X (SN 1) is lost.";
+    QTest::newRow("warning") << QStringList{"2 Tolmo a warning"} << "a warning" << 2;
+    QTest::newRow("error, in red") << QStringList{"1 Tolmo an error"} << "an error" << 1;
+    QTest::newRow("the newer of two") << QStringList{"1 Tolmo older", "2 Script newer"} << "newer" << 2;
+    QTest::newRow("information alone") << QStringList{"3 Tolmo all is well"} << "" << 0;
+    QTest::newRow("information keeps a warning") << QStringList{"2 Tolmo a warning", "3 Tolmo all is well"}
+                                                 << "a warning" << 2;
+    QTest::newRow("back settles its axis' error")
+        << QStringList{"1 Tolmo SN 1: Function get_status() failed", "3 Tolmo Motor X (SN 1) is back."}
+        << "Motor X (SN 1) is back." << 3;
+    QTest::newRow("back leaves another axis' error")
+        << QStringList{"1 Tolmo SN 2: Function get_status() failed", "3 Tolmo Motor X (SN 1) is back."}
+        << "SN 2: Function get_status() failed" << 1;
+    QTest::newRow("library line of the same axis") << QStringList{lostX, "2 libtrov sim:a: open refused: no device"}
+                                                   << "Motor X (SN 1) is lost." << 2;
+    QTest::newRow("library line of another axis") << QStringList{lostX, "2 libtrov sim:b: open refused: no device"}
+                                                  << "sim:b: open refused: no device" << 2;
+    QTest::newRow("library line after a library line")
+        << QStringList{"2 libtrov sim:a: open refused: no device", "2 libtrov sim:a: open refused: busy"}
+        << "sim:a: open refused: busy" << 2;
+    QTest::newRow("program line after a library line") << QStringList{"2 libtrov sim:a: open refused", lostX}
+                                                       << "Motor X (SN 1) is lost." << 2;
+    QTest::newRow("settled") << QStringList{"1 Tolmo SN 1: Function get_status() failed", "settle 1 Function get_"}
+                             << "" << 0;
+    QTest::newRow("settled by name") << QStringList{"1 Tolmo Motor X (SN 1): Function get_status() failed",
+                                                    "settle 1 Function get_"} << "" << 0;
+    QTest::newRow("settle of another kind")
+        << QStringList{"1 Tolmo SN 1: Function command_home() failed", "settle 1 Function get_"}
+        << "SN 1: Function command_home() failed" << 1;
+    QTest::newRow("settle of another axis")
+        << QStringList{"1 Tolmo SN 2: Function get_status() failed", "settle 1 Function get_"}
+        << "SN 2: Function get_status() failed" << 1;
+    QTest::newRow("settle leaves a later warning")
+        << QStringList{"1 Tolmo SN 1: Function get_status() failed", "2 Tolmo a warning", "settle 1 Function get_"}
+        << "a warning" << 2;
+    QTest::newRow("a warning after the settle")
+        << QStringList{"1 Tolmo SN 1: Function get_status() failed", "settle 1 Function get_", "2 Tolmo a warning"}
+        << "a warning" << 2;
+}
+
+void TestSharedWidgets::messageLineShowsWhatMatters()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, shown);
+    QFETCH(int, level);
+    MessageLog log;
+    messageLog = &log;
+    const auto unset = qScopeGuard([] { messageLog = nullptr; });
+    MessageLine line;
+    line.resize(600, line.minimumHeight());
+    line.setVisible(true);
+    line.nameSubject("1", {"SN 1:", "(SN 1)"}, "sim:a:");
+    line.nameSubject("2", {"SN 2:", "(SN 2)"}, "sim:b:");
+    line.settleWith("Motor X (SN 1) is back.", {"SN 1:", "Motor X (SN 1)"});
+    for (const QString& step : steps) {
+        const QString first = step.section(QLatin1Char(' '), 0, 0);
+        const QString second = step.section(QLatin1Char(' '), 1, 1);
+        const QString rest = step.section(QLatin1Char(' '), 2);
+        if (first == "settle") {
+            // Lines logged just before, still in the log's queue, come first.
+            line.settle(second, {rest});
+        } else {
+            log.InsertLine(QDateTime::currentDateTime(), rest, second, first.toInt());
+        }
+    }
+    // The line takes what the log holds by itself, within a second.
+    const QString expected = steps.last().startsWith("settle") || shown.isEmpty() ? QString() : "  " + shown;
+    if (!expected.isEmpty()) {
+        QTRY_VERIFY2_WITH_TIMEOUT(line.shownLine().endsWith(expected), qPrintable(line.shownLine()), 1000);
+    } else {
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(line.shownLine().mid(10), shown);
+    QCOMPARE(line.shownLevel(), level);
+    QCOMPARE(line.text().isEmpty(), shown.isEmpty());
+    QCOMPARE(line.toolTip().endsWith(": " + shown), !shown.isEmpty());
+    if (!shown.isEmpty())
+        QVERIFY(QTime::fromString(line.shownLine().left(8), QStringLiteral("hh:mm:ss")).isValid());
+    QCOMPARE(line.palette().color(QPalette::WindowText) == QColor(Qt::red), level == 1);
 }
 
 QTEST_MAIN(TestSharedWidgets)
