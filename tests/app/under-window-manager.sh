@@ -39,4 +39,8 @@ for _ in $(seq 100); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
   skip "openbox did not start: $(tail -n 1 "$work/openbox.log")"
+# libxkbcommon's keymap reading hands strndup a text without its end, which a strict string
+# check reports inside the X platform's start; it reads only what the length allows.
+ASAN_OPTIONS=$(sed -E 's/(^|:)strict_string_checks=1//' <<<"${ASAN_OPTIONS:-}")
+export ASAN_OPTIONS
 QT_QPA_PLATFORM=xcb TOLMO_SCREEN_SIZE=$size "$@"
