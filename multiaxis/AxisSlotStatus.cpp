@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "common/FieldText.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "log/MessageLog.h"
@@ -137,7 +138,8 @@ void AxisSlotStatus::showAlarm(int s, bool alarm)
 void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 {
     const int a = window.axisOrder[s];
-    window.slotOfAxis[a].store(s);
+    if (window.slotOfAxis[a].exchange(s) != s)
+        window.couriers[a]->setAxis(Multiaxis::tr("Motor %1").arg(QLatin1String(Multiaxis::slotLetters[s])));
     const AxisSample& sample = window.samples[a];
     const AxisUse use = sample.use();
     if (use != useShown[a] && use != AxisUse::Unknown) {

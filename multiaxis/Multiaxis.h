@@ -33,7 +33,7 @@ class QPushButton;
 class QTimer;
 class ScriptDlg;
 class SettingsDlg;
-class StopCourier;
+class AxisCourier;
 class StepSpinBox;
 class UpdateThread;
 namespace Ui { class multiaxisClass; }
@@ -110,7 +110,7 @@ public:
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
     // Per axis index: takes its Stop and Soft stop to it, however long its gateway is held.
-    QList<StopCourier*> stopCouriers;
+    QList<AxisCourier*> couriers;
 
     // Per slot, element k named stem + "_" + (k + 1); all three slots, whatever the axis count.
     QList<QLabel*> curPos;
@@ -193,6 +193,8 @@ private:
     // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
     void abandonExit(const QString& warning);
     void finishExit();
+    void exitSoftStopAnswered(int axis, result_t result);
+    void powerOffRoundEnded();
     qint64 nowMs() const;
 
     std::unique_ptr<ScriptControl> scriptWiring;
@@ -208,6 +210,10 @@ private:
     bool shutDownDone = false;
     // The last Exit ended without stopping every axis; a close then asks before it goes.
     bool exitFailed = false;
+    // Power-offs of the exit's round whose answers have not come yet.
+    int powerOffsDue = 0;
+    // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
+    quint64 exitNumber = 0;
 };
 
 #endif // MULTIAXIS_H
