@@ -358,6 +358,11 @@ void Multiaxis::closeEvent(QCloseEvent* event)
             static_cast<Multiaxis*>(w)->OnExitBtnPressed();
         }))
         return;
+    // Closed all the same after an Exit that could not stop every axis.
+    if (!shutDownDone && exitFailed && event->spontaneous())
+        logLine(leftMoving.isEmpty() ? tr("The window was closed although Exit could not stop the controllers.")
+                                     : tr("The window was closed although Exit could not stop %1.")
+                                           .arg(stillMovingNames()));
     config->saveUnitSettings();
     config->saveLastGroup();
     event->accept();
@@ -460,7 +465,7 @@ QString Multiaxis::axisNamed(int a) const
 void Multiaxis::tellLost(int a)
 {
     if (a >= 0 && a < maxAxes && !lossTold[a].exchange(true))
-        logLine(axisNamed(a) + tr(" is lost; nothing is sent to it until it is back."));
+        logLine(axisNamed(a) + tr(" is lost; until it is back it takes no command, and a stop waits for its return."));
 }
 
 void Multiaxis::logLine(const QString& text) const
@@ -692,14 +697,16 @@ void Multiaxis::OnExitBtnPressed()
     QVector<bool> connected;
     QVector<int> modes;
     for (int a = 0; a < n; ++a) {
-        connected << (samples[a].connected && deviceHandle[a].load() != -1);
-        modes << samples[a].deviceMode;
+        const bool stoppable = MultiaxisAxes::hasSomethingToStop(samples[a].use(), deviceHandle[a].load());
+        connected << stoppable;
+        modes << (stoppable ? 2 : samples[a].deviceMode);
     }
     const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
+    exitAxes = plan.softStop;
     exitPending = true;
     ++exitNumber;
     for (int a : plan.skipped) {
-        const bool lost = !connected[a] || modes[a] != 1;
+        const bool lost = samples[a].use() != AxisUse::Bootloader;
         logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
                     .arg(axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
     }
@@ -737,12 +744,18 @@ void Multiaxis::exitSoftStopAnswered(int a, result_t result)
     const QVector<int> failed = exitSequence.failedSoftStops();
     if (!failed.isEmpty()) {
         // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
-        abandonExit((scriptWiring && scriptWiring->isBusy()
-                         ? tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
-                              "them. Exit can go on once the script's call returns or the script is stopped. The "
-                              "window stays open.")
-                         : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."))
-                        .arg(serialsOf(failed)));
+        const bool one = failed.size() == 1;
+        const QString warning =
+            scriptWiring && scriptWiring->isBusy()
+                ? (one ? tr("The soft stop was not sent to the axis with serial number %1: a running script holds "
+                            "it. Exit can go on once the script's call returns or the script is stopped. The window "
+                            "stays open.")
+                       : tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
+                            "them. Exit can go on once the script's call returns or the script is stopped. The "
+                            "window stays open."))
+                : (one ? tr("The soft stop failed on the axis with serial number %1. The window stays open.")
+                       : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."));
+        abandonExit(warning.arg(serialsOf(failed)), failed);
     }
 }
 
@@ -753,8 +766,9 @@ void Multiaxis::onExitCancelled()
     powerOffsDue = 0;
 }
 
-void Multiaxis::abandonExit(const QString& warning)
+void Multiaxis::abandonExit(const QString& warning, const QVector<int>& moving)
 {
+    leftMoving = moving;
     exitSequence.cancel();
     exitPending = false;
     powerOffsDue = 0;
@@ -763,8 +777,24 @@ void Multiaxis::abandonExit(const QString& warning)
     if (exitWaitBox && exitWaitBox->isVisible())
         exitWaitBox->hide();
     if (!warning.isEmpty())
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning,
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning + stillMovingText(),
                                            QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QString Multiaxis::stillMovingNames() const
+{
+    QStringList names;
+    for (int a : leftMoving)
+        names << axisNamed(a);
+    return names.join(QStringLiteral(", "));
+}
+
+QString Multiaxis::stillMovingText() const
+{
+    if (leftMoving.isEmpty())
+        return QString();
+    return leftMoving.size() == 1 ? tr("\n%1 may still be moving: STOP stops it.").arg(stillMovingNames())
+                                  : tr("\n%1 may still be moving: STOP stops them.").arg(stillMovingNames());
 }
 
 void Multiaxis::finishExit()
@@ -786,16 +816,17 @@ bool Multiaxis::exitCheck()
     case MultiaxisExit::Decision::Wait:
         return true;
     case MultiaxisExit::Decision::External:
-        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."));
+        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), exitAxes);
         return true;
     case MultiaxisExit::Decision::Lost: {
         const QString serial = serialsOf({exitSequence.lostAxis()});
-        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial));
+        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial), exitAxes);
         return true;
     }
     case MultiaxisExit::Decision::TimedOut:
         abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
-                        .arg(MultiaxisExit::waitLimitMs / 1000));
+                        .arg(MultiaxisExit::waitLimitMs / 1000),
+                    exitAxes);
         return true;
     case MultiaxisExit::Decision::PowerOff:
         break;
@@ -826,7 +857,7 @@ void Multiaxis::powerOffRoundEnded()
     if (!exitSequence.powerOffExhausted())
         return;
     const QString failed = serialsOf(exitSequence.powerOffAxes());
-    abandonExit(QString());
+    abandonExit(QString(), {});
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
                          tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
                              .arg(failed)

@@ -109,7 +109,7 @@ public:
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
-    // Per axis index: takes its Stop and Soft stop to it, however long its gateway is held.
+    // Per axis index: takes every command of the window to it, in order, on its own thread.
     QList<AxisCourier*> couriers;
 
     // Per slot, element k named stem + "_" + (k + 1); all three slots, whatever the axis count.
@@ -191,7 +191,11 @@ private:
     void openSettings(int slot);
     QString serialsOf(const QVector<int>& axes) const;
     // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
-    void abandonExit(const QString& warning);
+    void abandonExit(const QString& warning, const QVector<int>& moving);
+    // "Motor X (SN 10001), Motor Z (SN 10003)": the axes the last failed Exit left moving.
+    QString stillMovingNames() const;
+    // The line the failed-exit boxes add about them; empty for none.
+    QString stillMovingText() const;
     void finishExit();
     void exitSoftStopAnswered(int axis, result_t result);
     void powerOffRoundEnded();
@@ -214,6 +218,9 @@ private:
     int powerOffsDue = 0;
     // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
     quint64 exitNumber = 0;
+    // The axes the exit soft-stops, and those a failed one may have left moving.
+    QVector<int> exitAxes;
+    QVector<int> leftMoving;
 };
 
 #endif // MULTIAXIS_H

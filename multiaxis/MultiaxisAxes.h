@@ -33,6 +33,10 @@ public:
     // The window's rule: commands go to an axis that works (or has sent no sample yet) and has
     // a handle; one without a handle counts as lost.
     static AxisUse commandUse(AxisUse sampled, device_t handle);
+    // The rule of STOP, Soft stop and Exit: an axis has something to stop when it has a handle
+    // and is not in its bootloader, whatever else its last sample says (polling may have just
+    // opened it again, and it may have run on meanwhile).
+    static bool hasSomethingToStop(AxisUse sampled, device_t handle);
     // The log line of a command skipped for `who` ("Motor X").
     static QString skipText(const QString& who, AxisUse use);
     // The latest sample of the axis, for the script thread.

@@ -56,20 +56,14 @@ bool MultiaxisMotion::reachable(int a)
     return false;
 }
 
-bool MultiaxisMotion::stoppable(int a)
-{
-    // Whatever the last sample says: a controller polling has just opened again may have run on
-    // while it was away. One in its bootloader has nothing to stop.
-    if (window.deviceHandle[a].load() != -1 && window.samples[a].use() != AxisUse::Bootloader)
-        return true;
-    return reachable(a);
-}
-
 void MultiaxisMotion::stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command)
 {
     jogTracker.releaseAll();
+    // Handed to every courier at once: no axis waits for another's controller. One away gets
+    // its stop once polling has opened it again.
     for (int a = 0; a < window.axisCount(); ++a) {
-        if (!stoppable(a))
+        const AxisUse sampled = window.samples[a].use();
+        if (!MultiaxisAxes::hasSomethingToStop(sampled, window.deviceHandle[a].load()) && sampled != AxisUse::Lost)
             continue;
         commanded(a);
         window.couriers[a]->send(kind, what, command);

@@ -56,7 +56,6 @@ public:
 private:
     // Any command but a shift in user units ends the axis' shift carry.
     void commanded(int axis);
-    bool stoppable(int axis);
     void moveTo(int axis, UserUnits::StepPair target);
     void stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
     void sendJog(const JogTracker::Action& action);

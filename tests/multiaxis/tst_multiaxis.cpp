@@ -757,7 +757,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
                                         "(result -3); the page shows what it holds" << 2;
     QTest::newRow("bad target") << "Motor Y, Move to: \"-\" is not a target; nothing was sent." << 2;
     QTest::newRow("refused command") << "SN 10002: Function command_home() failed, result = -1" << 1;
-    QTest::newRow("lost") << "Motor Y (SN 10002) is lost; nothing is sent to it until it is back." << 2;
+    QTest::newRow("lost") << "Motor Y (SN 10002) is lost; until it is back it takes no command, and a stop waits for its return." << 2;
     QTest::newRow("held by another program") << "sim:axis2: open refused: busy, held by another program" << 2;
     // Back, the axis' warning is over; another axis' stays.
     QTest::newRow("back") << "Motor Y (SN 10002) is back." << 3;

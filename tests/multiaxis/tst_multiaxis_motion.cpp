@@ -429,6 +429,10 @@ private slots:
             << QStringList{"Motor X: Soft stop waits for the controller to come back.",
                            "Motor X: Soft stop sent, N s after it was pressed."};
         QTest::newRow("STOP, X back, not sampled yet") << "STOP" << "back" << "stop" << "stop" << QStringList();
+        QTest::newRow("STOP, X's and Y's stops take 800 ms: Z's goes at once")
+            << "STOP" << "slow" << "stop" << "stop" << QStringList();
+        QTest::newRow("jog released, X held: its soft stop goes when the read ends")
+            << "jog" << "held" << "" << "right sstp" << QStringList();
     }
     void stopsReachEveryAxis()
     {
@@ -443,22 +447,42 @@ private slots:
         QObject::disconnect(&log, &MessageLog::itemsWaiting, nullptr, nullptr); // the lines stay for the test
         if (x == "back") {
             rig.sample(0, 0, false);
+        } else if (x == "slow") {
+            for (int a = 0; a < 2; ++a)
+                QCOMPARE(trovsim_delay_call(axisNames[a], "command_stop", 800, 1), 0);
         } else {
             QCOMPARE(trovsim_hold_call(axisNames[0], "get_status"), 0);
             QCOMPARE(trovsim_wait_held(axisNames[0], "get_status", boundMs), 0);
         }
         trovsim_journal_clear();
-        w.findChild<QPushButton*>("pushButton_" + button)->click();
+        if (button == "jog") {
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTest::mousePress(w.pushButton_joyInc[0], Qt::LeftButton);
+            QTest::mouseRelease(w.pushButton_joyInc[0], Qt::LeftButton);
+        } else {
+            w.findChild<QPushButton*>("pushButton_" + button)->click();
+        }
         QFETCH(QString, xGets);
-        const QStringList onX{xGets + "@axis1"}, onYZ{command + "@axis2", command + "@axis3"};
-        // Y and Z have theirs while X's gateway is held.
-        if (x == "back")
+        QStringList onX, onYZ;
+        for (const QString& name : xGets.split(' '))
+            onX << name + "@axis1";
+        if (!command.isEmpty())
+            onYZ << command + "@axis2" << command + "@axis3";
+        if (x == "slow") {
+            // The click is over, and Z stopped, while X's and Y's stops are still on their way.
+            QTRY_VERIFY_WITH_TIMEOUT(commandsNow().contains("stop@axis3"), boundMs);
+            QCOMPARE(commandsNow(), QStringList{"stop@axis3"});
             QCOMPARE(commands(), byAxis(onX + onYZ));
-        else
+        } else if (x == "back") {
+            QCOMPARE(commands(), byAxis(onX + onYZ));
+        } else {
+            // Y and Z have theirs while X's gateway is held.
             QTRY_COMPARE_WITH_TIMEOUT(byAxis(commandsNow()), onYZ, boundMs);
+        }
         if (x == "lost")
             QCOMPARE(trovsim_unplug(axisNames[0]), 0);
-        if (x != "back")
+        if (x == "held" || x == "lost")
             QCOMPARE(trovsim_release_call(axisNames[0], "get_status"), 0);
         if (x == "lost") {
             // X's stop waits for polling to open the controller again, then goes.
@@ -475,7 +499,7 @@ private slots:
             QCOMPARE(lastOnX, QStringList{"command_" + xGets + " 0"});
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(w.couriers[0]->idle(), boundMs);
-            QCOMPARE(commands(), byAxis(x == "back" ? onX + onYZ : onYZ + onX));
+            QCOMPARE(commands(), byAxis(onYZ + onX));
         }
         QStringList lines = takeLogMessages(log).filter(QRegularExpression("^Motor X: "));
         lines.replaceInStrings(QRegularExpression("\\d+(\\.\\d)? s after"), "N s after");
@@ -503,10 +527,15 @@ private slots:
             << "" << -1 << QStringList{"0:08", "1:83", "2:08", "refresh"} << stops << false << "external";
         QTest::newRow("finished move read before the stop")
             << "" << -1 << QStringList{"stale 0:01", "1:08", "2:08", "refresh", "0:08", "refresh"} << stops + offs << true << "";
-        QTest::newRow("soft stop fails on axis 1") << "sstp" << -1 << QStringList{"refresh"} << stops << false << "10001";
+        QTest::newRow("soft stop fails on axis 1")
+            << "sstp" << -1 << QStringList{"refresh"} << stops << false
+            << "The soft stop failed on the axis with serial number 10001. The window stays open.\n"
+               "Motor X (SN 10001) may still be moving: STOP stops it.";
         QTest::newRow("unplugged during the wait") << "" << -1 << QStringList{"0:88", "lost:1", "refresh"} << stops << false << "10002";
         const QStringList xz{"sstp@axis1", "sstp@axis3"}, xzOff{"power_off@axis1", "power_off@axis3"};
-        QTest::newRow("axis 2 unplugged before") << "" << 1 << QStringList{"0:08", "lost:1", "2:08", "refresh"} << xz + xzOff << true << "";
+        QTest::newRow("axis 2 unplugged before") << "unplug" << 1 << QStringList{"0:08", "lost:1", "2:08", "refresh"} << xz + xzOff << true << "";
+        QTest::newRow("axis 2 reopened, not sampled yet: stopped and powered off")
+            << "back" << 1 << QStringList{"0:08", "1:08", "2:08", "refresh"} << stops + offs << true << "";
         QTest::newRow("axis 2 in its bootloader") << "boot" << 1 << QStringList{"0:08", "2:08", "refresh"} << xz + xzOff << true << "";
         QTest::newRow("title bar") << "title bar" << -1 << QStringList{"0:08", "1:08", "2:08", "refresh"} << stops + offs << true << "";
     }
@@ -520,9 +549,15 @@ private slots:
         Multiaxis& w = *rig.window;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (fault == "unplug") { // polling lets the handle go
+            QCOMPARE(trovsim_unplug(axisNames[lostBefore]), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[lostBefore].load(), -1, boundMs);
+        }
         if (lostBefore >= 0) {
             w.UpdateVars(lostBefore, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
                          fault == "boot", fault == "boot" ? 1 : 0);
+        }
+        if (lostBefore >= 0 && fault != "back") {
             QTest::ignoreMessage(QtWarningMsg, qPrintable(QString("Exit: Motor Y (SN 10002) is %1; it is neither soft-stopped "
                                                                   "nor powered off.").arg(fault == "boot" ? "in its bootloader" : "lost")));
         }

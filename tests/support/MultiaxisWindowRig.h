@@ -49,8 +49,8 @@ struct MultiaxisWindowRig
         static MultiaxisWindowRig* rig = nullptr;
         return rig;
     }
-    // Until every axis' courier has handed over what it was given and its replies are in, for
-    // at most ms.
+    // Until every axis' courier has handed over what it was given (or waits for polling to open
+    // its lost controller again) and its replies are in, for at most ms.
     bool settle(int ms = 5000)
     {
         QElapsedTimer clock;
@@ -59,7 +59,7 @@ struct MultiaxisWindowRig
             QCoreApplication::processEvents();
             bool idle = true;
             for (const AxisCourier* courier : window ? window->couriers : QList<AxisCourier*>())
-                idle = idle && courier->idle();
+                idle = idle && (courier->idle() || courier->awaitsController());
             if (idle || clock.elapsed() > ms) {
                 QCoreApplication::processEvents();
                 return idle;
