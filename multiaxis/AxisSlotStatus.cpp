@@ -136,7 +136,6 @@ void AxisSlotStatus::showAlarm(int s, bool alarm)
 void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 {
     const int a = window.axisOrder[s];
-    window.slotOfAxis[a].store(s);
     const AxisSample& sample = window.samples[a];
     const AxisUse use = sample.use();
     if (use != useShown[a] && use != AxisUse::Unknown) {

@@ -23,7 +23,7 @@
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/LeftRunning.h"
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/ElidingLabel.h"
@@ -127,7 +127,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         axes->serials[i] = dialog->controllerSettings->serialNumber;
         const QString axis = axes->axisNamed(i);
-        stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
+        couriers.append(new AxisCourier(devices[i], &deviceHandle[i], axis));
         const QString serial = QString::number(axes->serials[i]);
         ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
@@ -381,6 +381,11 @@ void Multiaxis::closeEvent(QCloseEvent* event)
             static_cast<Multiaxis*>(w)->OnExitBtnPressed();
         }))
         return;
+    // Closed all the same after an Exit that could not stop every axis.
+    if (!shutDownDone && exitFailed && event->spontaneous())
+        logLine(leftMoving.isEmpty() ? tr("The window was closed although Exit could not stop the controllers.")
+                                     : tr("The window was closed although Exit could not stop %1.")
+                                           .arg(stillMovingNames()));
     config->saveUnitSettings();
     config->saveLastGroup();
     event->accept();
@@ -406,8 +411,8 @@ void Multiaxis::shutDown()
     for (UpdateThread* thread : updateThreads)
         ended.append(thread->wait(threadJoinMs));
     // Stops still waiting for a gateway get it now that polling has let go.
-    for (int i = 0; i < stopCouriers.size(); ++i) {
-        if (!stopCouriers[i]->finish(threadJoinMs))
+    for (int i = 0; i < couriers.size(); ++i) {
+        if (!couriers[i]->finish(threadJoinMs))
             ended[i] = false;
     }
     // An upload waiting for a lost controller ends only once its polling thread has stopped.
@@ -431,7 +436,7 @@ void Multiaxis::shutDown()
     if (allEnded) {
         qDeleteAll(settingsDlgs);
         qDeleteAll(updateThreads);
-        qDeleteAll(stopCouriers);
+        qDeleteAll(couriers);
     } else {
         // Handed over, the dialogs would stay on screen with Apply, flash and firmware live on a
         // gateway nothing watches any more.
@@ -447,13 +452,13 @@ void Multiaxis::shutDown()
                 logLine(axes->axisNamed(i) + tr(": its threads did not end; they are left running."));
             const QThread* upload = settingsDlgs[i]->firmwareThread;
             for (QThread* thread : {static_cast<QThread*>(updateThreads[i]), const_cast<QThread*>(upload),
-                                    static_cast<QThread*>(stopCouriers[i])}) {
+                                    static_cast<QThread*>(couriers[i])}) {
                 if (thread->isRunning())
                     running << thread;
             }
         }
         LeftRunning::keep(running, [script = scriptWiring.release(), dialogs = settingsDlgs, threads = updateThreads,
-                                    couriers = stopCouriers, kept = axes.release()] {
+                                    couriers = couriers, kept = axes.release()] {
             for (int i = 0; i < threads.size(); ++i) {
                 if (kept->handles[i].load() != -1)
                     threads[i]->closeDevice();
@@ -467,7 +472,7 @@ void Multiaxis::shutDown()
     }
     settingsDlgs.clear();
     updateThreads.clear();
-    stopCouriers.clear();
+    couriers.clear();
     delete scriptDlg;
     scriptDlg = nullptr;
     delete refreshTimer;
@@ -535,12 +540,12 @@ void Multiaxis::OnShiftBtnPressed()
 
 void Multiaxis::OnHomeBtnPressed()
 {
-    motion->commandAll(&DeviceInterface::command_home);
+    motion->commandAll(tr("Home"), &DeviceInterface::command_home);
 }
 
 void Multiaxis::OnZeroBtnPressed()
 {
-    motion->commandAll(&DeviceInterface::command_zero);
+    motion->commandAll(tr("Zero"), &DeviceInterface::command_zero);
 }
 
 void Multiaxis::OnPickerXYPointSelected(const QPointF& point)
@@ -720,68 +725,111 @@ void Multiaxis::OnExitBtnPressed()
     QVector<bool> connected;
     QVector<int> modes;
     for (int a = 0; a < n; ++a) {
-        connected << (samples[a].connected && deviceHandle[a].load() != -1);
-        modes << samples[a].deviceMode;
+        const bool stoppable = MultiaxisAxes::hasSomethingToStop(samples[a].use(), deviceHandle[a].load());
+        connected << stoppable;
+        modes << (stoppable ? 2 : samples[a].deviceMode);
     }
     const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
+    exitAxes = plan.softStop;
     exitPending = true;
+    ++exitNumber;
     for (int a : plan.skipped) {
-        const bool lost = !connected[a] || modes[a] != 1;
+        const bool lost = samples[a].use() != AxisUse::Bootloader;
         logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
                     .arg(axes->axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
     }
-    // Every axis gets its soft stop, whatever another one answered.
+    // Every axis gets its soft stop at once, each through its courier, whatever another answers.
     for (int a : plan.softStop) {
-        const bool stopped = motion->command(a, &DeviceInterface::command_sstp) == 0;
-        exitSequence.softStopSent(a, stopped, updateThreads[a]->statusReadsBegun());
+        couriers[a]->send(
+            AxisCourier::Kind::SoftStop, tr("Soft stop"),
+            [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); }, this,
+            [this, a, round = exitNumber](result_t result) {
+                if (round == exitNumber)
+                    exitSoftStopAnswered(a, result);
+            });
     }
     if (!plan.wait) {
         // No axis to wait for.
         finishExit();
         return;
     }
-    const QVector<int> failed = exitSequence.failedSoftStops();
-    if (!failed.isEmpty()) {
-        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
-        abandonExit((scriptWiring && scriptWiring->isBusy()
-                         ? tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
-                              "them. Exit can go on once the script's call returns or the script is stopped. The "
-                              "window stays open.")
-                         : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."))
-                        .arg(serialsOf(failed)));
-        return;
-    }
     if (!exitWaitBox)
         return;
     connect(exitWaitBox, &InfoBox::cancelled, this, &Multiaxis::onExitCancelled, Qt::UniqueConnection);
-    // The refresh ends the wait from inside this loop (and may close the window): nothing here
-    // touches the box or the window once it returns.
+    // The answers and the refresh end the wait from inside this loop (and may close the window):
+    // nothing here touches the box or the window once it returns.
     exitWaitBox->exec();
+}
+
+void Multiaxis::exitSoftStopAnswered(int a, result_t result)
+{
+    if (!exitPending || shutDownDone)
+        return;
+    // Read once the call has returned: a status read begun before it may show the old command.
+    exitSequence.softStopSent(a, result == result_ok, updateThreads[a]->statusReadsBegun());
+    if (!exitSequence.softStopsAnswered())
+        return;
+    const QVector<int> failed = exitSequence.failedSoftStops();
+    if (!failed.isEmpty()) {
+        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
+        const bool one = failed.size() == 1;
+        const QString warning =
+            scriptWiring && scriptWiring->isBusy()
+                ? (one ? tr("The soft stop was not sent to the axis with serial number %1: a running script holds "
+                            "it. Exit can go on once the script's call returns or the script is stopped. The window "
+                            "stays open.")
+                       : tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
+                            "them. Exit can go on once the script's call returns or the script is stopped. The "
+                            "window stays open."))
+                : (one ? tr("The soft stop failed on the axis with serial number %1. The window stays open.")
+                       : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."));
+        abandonExit(warning.arg(serialsOf(failed)), failed);
+    }
 }
 
 void Multiaxis::onExitCancelled()
 {
     exitSequence.cancel();
     exitPending = false;
+    powerOffsDue = 0;
 }
 
-void Multiaxis::abandonExit(const QString& warning)
+void Multiaxis::abandonExit(const QString& warning, const QVector<int>& moving)
 {
+    leftMoving = moving;
     exitSequence.cancel();
     exitPending = false;
+    powerOffsDue = 0;
     // Each way here leaves an axis not stopped (refused, lost, obeying another source, not powered off).
     exitFailed = true;
     if (exitWaitBox && exitWaitBox->isVisible())
         exitWaitBox->hide();
     if (!warning.isEmpty())
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning,
+        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning + stillMovingText(),
                                            QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QString Multiaxis::stillMovingNames() const
+{
+    QStringList names;
+    for (int a : leftMoving)
+        names << axes->axisNamed(a);
+    return names.join(QStringLiteral(", "));
+}
+
+QString Multiaxis::stillMovingText() const
+{
+    if (leftMoving.isEmpty())
+        return QString();
+    return leftMoving.size() == 1 ? tr("\n%1 may still be moving: STOP stops it.").arg(stillMovingNames())
+                                  : tr("\n%1 may still be moving: STOP stops them.").arg(stillMovingNames());
 }
 
 void Multiaxis::finishExit()
 {
     exitSequence.cancel();
     exitPending = false;
+    powerOffsDue = 0;
     if (exitWaitBox && exitWaitBox->isVisible())
         exitWaitBox->hide();
     close();
@@ -796,30 +844,48 @@ bool Multiaxis::exitCheck()
     case MultiaxisExit::Decision::Wait:
         return true;
     case MultiaxisExit::Decision::External:
-        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."));
+        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), exitAxes);
         return true;
     case MultiaxisExit::Decision::Lost: {
         const QString serial = serialsOf({exitSequence.lostAxis()});
-        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial));
+        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial), exitAxes);
         return true;
     }
     case MultiaxisExit::Decision::TimedOut:
         abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
-                        .arg(MultiaxisExit::waitLimitMs / 1000));
+                        .arg(MultiaxisExit::waitLimitMs / 1000),
+                    exitAxes);
         return true;
     case MultiaxisExit::Decision::PowerOff:
         break;
     }
-    for (int a : exitSequence.powerOffAxes())
-        exitSequence.powerOffResult(a, motion->command(a, &DeviceInterface::command_power_off) == 0);
+    // One round at a time: the next looks at what this one's answers said.
+    if (powerOffsDue > 0)
+        return true;
+    const QVector<int> round = exitSequence.powerOffAxes();
+    powerOffsDue = round.size();
+    for (int a : round) {
+        motion->command(a, tr("Power off"), &DeviceInterface::command_power_off, [this, a, exit = exitNumber](result_t result) {
+            if (!exitPending || shutDownDone || exit != exitNumber)
+                return;
+            exitSequence.powerOffResult(a, result == result_ok);
+            if (--powerOffsDue == 0)
+                powerOffRoundEnded();
+        });
+    }
+    return false;
+}
+
+void Multiaxis::powerOffRoundEnded()
+{
     if (exitSequence.finishRound()) {
         finishExit();
-        return false;
+        return;
     }
     if (!exitSequence.powerOffExhausted())
-        return false;
+        return;
     const QString failed = serialsOf(exitSequence.powerOffAxes());
-    abandonExit(QString());
+    abandonExit(QString(), {});
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
                          tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
                              .arg(failed)
@@ -830,7 +896,6 @@ bool Multiaxis::exitCheck()
     question.exec();
     if (question.clickedButton() == closeAnyway && !shutDownDone)
         close();
-    return false;
 }
 
 // ---- end of script axes, buttons, script engine and exit ----

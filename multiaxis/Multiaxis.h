@@ -33,7 +33,7 @@ class QPushButton;
 class QTimer;
 class ScriptDlg;
 class SettingsDlg;
-class StopCourier;
+class AxisCourier;
 class StepSpinBox;
 class UpdateThread;
 namespace Ui { class multiaxisClass; }
@@ -103,8 +103,6 @@ public:
     int axisOrder[maxAxes] = {0, 1, 2};
     Ui::multiaxisClass* ui;
     AxisSample samples[maxAxes];
-    // Per axis: the slot that shows it, for lines from any thread.
-    std::atomic<int> slotOfAxis[maxAxes] = {{0}, {1}, {2}};
     // Per axis: Lost or Bootloader once told, Working once its return is told.
     std::atomic<AxisUse> toldUse[maxAxes] = {{AxisUse::Working}, {AxisUse::Working}, {AxisUse::Working}};
     // Per axis: a read failed, or a command was refused, since the last good one.
@@ -115,8 +113,8 @@ public:
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
-    // Per axis index: takes its Stop and Soft stop to it, however long its gateway is held.
-    QList<StopCourier*> stopCouriers;
+    // Per axis index: takes every command of the window to it, in order, on its own thread.
+    QList<AxisCourier*> couriers;
 
     // Per slot, element k named stem + "_" + (k + 1); all three slots, whatever the axis count.
     QList<QLabel*> curPos;
@@ -197,8 +195,14 @@ private:
     void openSettings(int slot);
     QString serialsOf(const QVector<int>& axes) const;
     // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
-    void abandonExit(const QString& warning);
+    void abandonExit(const QString& warning, const QVector<int>& moving);
+    // "Motor X (SN 10001), Motor Z (SN 10003)": the axes the last failed Exit left moving.
+    QString stillMovingNames() const;
+    // The line the failed-exit boxes add about them; empty for none.
+    QString stillMovingText() const;
     void finishExit();
+    void exitSoftStopAnswered(int axis, result_t result);
+    void powerOffRoundEnded();
     qint64 nowMs() const;
 
     std::unique_ptr<ScriptControl> scriptWiring;
@@ -214,6 +218,13 @@ private:
     bool shutDownDone = false;
     // The last Exit ended without stopping every axis; a close then asks before it goes.
     bool exitFailed = false;
+    // Power-offs of the exit's round whose answers have not come yet.
+    int powerOffsDue = 0;
+    // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
+    quint64 exitNumber = 0;
+    // The axes the exit soft-stops, and those a failed one may have left moving.
+    QVector<int> exitAxes;
+    QVector<int> leftMoving;
 };
 
 #endif // MULTIAXIS_H

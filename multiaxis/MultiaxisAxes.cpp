@@ -42,11 +42,16 @@ QString MultiaxisAxes::axisNamed(int axis) const
     return QCoreApplication::translate("Multiaxis", "SN %1").arg(axis >= 0 && axis < maxAxes ? serials[axis] : 0);
 }
 
+bool MultiaxisAxes::hasSomethingToStop(AxisUse sampled, device_t handle)
+{
+    return handle != -1 && sampled != AxisUse::Bootloader;
+}
+
 QString MultiaxisAxes::skipText(const QString& who, AxisUse use)
 {
     return use == AxisUse::Lost
-               ? QCoreApplication::translate("Multiaxis", "%1 skipped: the controller is lost; nothing is sent to it "
-                                                          "until it is back.")
+               ? QCoreApplication::translate("Multiaxis", "%1 skipped: the controller is lost; until it is back it "
+                                                          "takes no command, and a stop waits for its return.")
                      .arg(who)
                : QCoreApplication::translate("Multiaxis", "%1 skipped: the controller is in its bootloader; nothing is "
                                                           "sent to it until it runs its firmware.")

@@ -24,9 +24,19 @@ void MultiaxisExit::softStopSent(int axis, bool ok, quint64 readsBegun)
 {
     if (axis < 0 || axis >= axes.size())
         return;
+    axes[axis].answered = true;
     axes[axis].softStopFailed = !ok;
     axes[axis].readsBegunAtStop = readsBegun;
     axes[axis].sampled = false;
+}
+
+bool MultiaxisExit::softStopsAnswered() const
+{
+    for (const Axis& axis : axes) {
+        if (axis.waited && !axis.answered)
+            return false;
+    }
+    return true;
 }
 
 QVector<int> MultiaxisExit::failedSoftStops() const
@@ -55,7 +65,8 @@ void MultiaxisExit::sample(int axis, int mvcmd, bool connected, int mode, quint6
             lost = axis;
         return;
     }
-    if (statusReadNumber <= axes[axis].readsBegunAtStop)
+    // Before its soft stop has answered, a sample shows the command before it.
+    if (!axes[axis].answered || statusReadNumber <= axes[axis].readsBegunAtStop)
         return;
     axes[axis].sampled = true;
     axes[axis].mvcmd = mvcmd;

@@ -41,6 +41,8 @@ public:
     // once the call has returned: a sample whose status read began before that (one that held
     // the gateway's lock while the soft stop waited) still shows the old command.
     void softStopSent(int axis, bool ok, quint64 readsBegun);
+    // Every axis of the plan has answered its soft stop.
+    bool softStopsAnswered() const;
     QVector<int> failedSoftStops() const;
     // Cancel, a failure or an abort: the exit is given up at once.
     void cancel();
@@ -63,6 +65,7 @@ private:
     struct Axis
     {
         bool waited = false;
+        bool answered = false;
         bool softStopFailed = false;
         quint64 readsBegunAtStop = 0;
         bool sampled = false;

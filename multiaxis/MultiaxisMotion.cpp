@@ -17,19 +17,28 @@ MultiaxisMotion::MultiaxisMotion(Multiaxis& window) : jogTracker(window.axisCoun
 void MultiaxisMotion::commanded(int axis)
 {
     window.axes->shiftCarry[axis].store(0.0);
+    // A shift's answer still on its way carries nothing over this command.
+    ++shifts[axis];
 }
 
-result_t MultiaxisMotion::command(int axis, result_t (DeviceInterface::*call)(device_t))
+void MultiaxisMotion::command(int axis, const QString& what, AxisCourier::Command call, AxisCourier::Reply reply)
 {
     commanded(axis);
-    return (window.devices[axis]->*call)(window.deviceHandle[axis].load());
+    window.couriers[axis]->send(AxisCourier::Kind::Command, what, std::move(call), &window, std::move(reply));
 }
 
-void MultiaxisMotion::commandAll(result_t (DeviceInterface::*call)(device_t))
+void MultiaxisMotion::command(int axis, const QString& what, result_t (DeviceInterface::*call)(device_t),
+                              AxisCourier::Reply reply)
+{
+    command(
+        axis, what, [call](DeviceInterface& gateway, device_t id) { return (gateway.*call)(id); }, std::move(reply));
+}
+
+void MultiaxisMotion::commandAll(const QString& what, result_t (DeviceInterface::*call)(device_t))
 {
     for (int a = 0; a < window.axisCount(); ++a) {
         if (reachable(a))
-            command(a, call);
+            command(a, what, call);
     }
 }
 
@@ -45,34 +54,28 @@ bool MultiaxisMotion::reachable(int a)
     return false;
 }
 
-bool MultiaxisMotion::stoppable(int a)
-{
-    // Whatever the last sample says: a controller polling has just opened again may have run on
-    // while it was away. One in its bootloader has nothing to stop.
-    if (window.deviceHandle[a].load() != -1 && window.samples[a].use() != AxisUse::Bootloader)
-        return true;
-    return reachable(a);
-}
-
-void MultiaxisMotion::stopAll(const QString& what, const StopCourier::Command& command)
+void MultiaxisMotion::stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command)
 {
     jogTracker.releaseAll();
+    // Handed to every courier at once: no axis waits for another's controller. One away gets
+    // its stop once polling has opened it again.
     for (int a = 0; a < window.axisCount(); ++a) {
-        if (!stoppable(a))
+        const AxisUse sampled = window.samples[a].use();
+        if (!MultiaxisAxes::hasSomethingToStop(sampled, window.deviceHandle[a].load()) && sampled != AxisUse::Lost)
             continue;
         commanded(a);
-        window.stopCouriers[a]->send(what, command);
+        window.couriers[a]->send(kind, what, command);
     }
 }
 
 void MultiaxisMotion::stop()
 {
-    stopAll(Multiaxis::tr("Stop"), [](DeviceInterface& gateway, device_t id) { return gateway.command_stop(id); });
+    stopAll(AxisCourier::Kind::Stop, Multiaxis::tr("Stop"), [](DeviceInterface& gateway, device_t id) { return gateway.command_stop(id); });
 }
 
 void MultiaxisMotion::softStop()
 {
-    stopAll(Multiaxis::tr("Soft stop"), [](DeviceInterface& gateway, device_t id) {
+    stopAll(AxisCourier::Kind::SoftStop, Multiaxis::tr("Soft stop"), [](DeviceInterface& gateway, device_t id) {
         return MotionRules::softStopNow(gateway, id, MotionRules::SoftStopAction::Stop);
     });
 }
@@ -127,14 +130,31 @@ void MultiaxisMotion::moveAll(bool shift)
             continue;
         if (!carries)
             commanded(a);
+        const UserUnits::StepPair target = targets[s];
         if (!shift) {
-            window.devices[a]->command_move(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep);
-        } else if (window.devices[a]->command_movr(window.deviceHandle[a].load(), targets[s].step, targets[s].uStep)
-                       == 0
-                   && carries) {
-            window.axes->shiftCarry[a].store(
-                double(wanted[s]) - UserUnits::fullSteps(targets[s].step, targets[s].uStep, window.targetDivisor(a)));
+            command(a, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
+                return gateway.command_move(id, target.step, target.uStep);
+            });
+            continue;
         }
+        const auto movr = [target](DeviceInterface& gateway, device_t id) {
+            return gateway.command_movr(id, target.step, target.uStep);
+        };
+        AxisCourier::Reply carry;
+        if (carries) {
+            // What the move falls short of goes with the next shift, typed before this one's
+            // answer came; a shift that failed carries what came before it, unless another
+            // command came since.
+            const double before = window.axes->shiftCarry[a].load();
+            window.axes->shiftCarry[a].store(double(wanted[s])
+                                             - UserUnits::fullSteps(target.step, target.uStep, window.targetDivisor(a)));
+            const quint64 shiftNumber = ++shifts[a];
+            carry = [this, a, before, shiftNumber](result_t result) {
+                if (result != result_ok && shiftNumber == shifts[a])
+                    window.axes->shiftCarry[a].store(before);
+            };
+        }
+        window.couriers[a]->send(AxisCourier::Kind::Command, Multiaxis::tr("Shift on"), movr, &window, carry);
     }
 }
 
@@ -146,8 +166,7 @@ void MultiaxisMotion::pickXY(const QPointF& point)
         const int a = window.axisOrder[s];
         if (!slotTarget(s, coordinates[s], true, &target) || !reachable(a))
             continue;
-        commanded(a);
-        window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
+        moveTo(a, target);
     }
 }
 
@@ -156,9 +175,14 @@ void MultiaxisMotion::pickZ(const QPointF& point)
     UserUnits::StepPair target;
     if (window.axisCount() < 3 || !slotTarget(2, point.y(), true, &target) || !reachable(window.axisOrder[2]))
         return;
-    const int a = window.axisOrder[2];
-    commanded(a);
-    window.devices[a]->command_move(window.deviceHandle[a].load(), target.step, target.uStep);
+    moveTo(window.axisOrder[2], target);
+}
+
+void MultiaxisMotion::moveTo(int a, UserUnits::StepPair target)
+{
+    command(a, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
+        return gateway.command_move(id, target.step, target.uStep);
+    });
 }
 
 // ---- jogging
@@ -171,9 +195,14 @@ void MultiaxisMotion::sendJog(const JogTracker::Action& action)
     if (action.command == JogTracker::Command::None || !reachable(a))
         return;
     switch (action.command) {
-    case JogTracker::Command::Left: command(a, &DeviceInterface::command_left); break;
-    case JogTracker::Command::Right: command(a, &DeviceInterface::command_right); break;
-    case JogTracker::Command::SoftStop: command(a, &DeviceInterface::command_sstp); break;
+    case JogTracker::Command::Left: command(a, Multiaxis::tr("Jog left"), &DeviceInterface::command_left); break;
+    case JogTracker::Command::Right: command(a, Multiaxis::tr("Jog right"), &DeviceInterface::command_right); break;
+    case JogTracker::Command::SoftStop:
+        // A stop that goes after the jog's start: it waits as long as it takes, a loss included.
+        commanded(a);
+        window.couriers[a]->send(AxisCourier::Kind::Release, Multiaxis::tr("Jog release"),
+                                 [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); });
+        break;
     case JogTracker::Command::None: break;
     }
 }

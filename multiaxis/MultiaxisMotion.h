@@ -1,7 +1,7 @@
 #ifndef MULTIAXISMOTION_H
 #define MULTIAXISMOTION_H
 
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "multiaxis/JogTracker.h"
 #include "multiaxis/Multiaxis.h"
 #include "multiaxis/UserUnits.h"
@@ -21,10 +21,12 @@ class MultiaxisMotion
 public:
     explicit MultiaxisMotion(Multiaxis& window);
 
-    // Sends a command without arguments to axis `axis` (an axis index), whatever its state.
-    result_t command(int axis, result_t (DeviceInterface::*call)(device_t));
+    // Hands a command to axis `axis`' courier (an axis index), whatever its state; reply, when
+    // given, gets its result on the window's thread.
+    void command(int axis, const QString& what, AxisCourier::Command call, AxisCourier::Reply reply = {});
+    void command(int axis, const QString& what, result_t (DeviceInterface::*call)(device_t), AxisCourier::Reply reply = {});
     // The same command to every axis that can take it, in axis order.
-    void commandAll(result_t (DeviceInterface::*call)(device_t));
+    void commandAll(const QString& what, result_t (DeviceInterface::*call)(device_t));
     // Whether commands may go to axis `axis`: not while it is lost or in its bootloader. The
     // first command skipped in such a spell is logged, with the reason.
     bool reachable(int axis);
@@ -54,14 +56,16 @@ public:
 private:
     // Any command but a shift in user units ends the axis' shift carry.
     void commanded(int axis);
-    bool stoppable(int axis);
-    void stopAll(const QString& what, const StopCourier::Command& command);
+    void moveTo(int axis, UserUnits::StepPair target);
+    void stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
     void sendJog(const JogTracker::Action& action);
     bool handleJogKey(QObject* object, QKeyEvent* event);
     void handleJogButton(QObject* object, QEvent* event);
 
     Multiaxis& window;
     bool skipLogged[Multiaxis::maxAxes] = {false, false, false};
+    // Per axis: commands given, so that a shift's late answer knows whether another came since.
+    quint64 shifts[Multiaxis::maxAxes] = {0, 0, 0};
 };
 
 #endif // MULTIAXISMOTION_H

@@ -191,11 +191,11 @@ private slots:
         trovsim_advance_ms(uint64_t(afterMs));
         int from = journalSize();
         window->OnSstpBtnPressed();
-        QCOMPARE(commandsSince(from), QStringList{"sstp"});
+        QTRY_COMPARE_WITH_TIMEOUT(commandsSince(from), QStringList{"sstp"}, 5000);
         QVERIFY(runUntil([] { return lastStatus.MvCmdSts == MVCMD_SSTP && !(lastStatus.MoveSts & 1); }, 5000));
         from = journalSize();
         window->OnSstpBtnPressed();
-        QCOMPARE(commandsSince(from), QStringList{"power_off"});
+        QTRY_COMPARE_WITH_TIMEOUT(commandsSince(from), QStringList{"power_off"}, 5000);
     }
 
     // Buttons switch cyclic motion off first; home during border to border completes.

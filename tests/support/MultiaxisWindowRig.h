@@ -1,6 +1,10 @@
 #ifndef MULTIAXISWINDOWRIG_H
 #define MULTIAXISWINDOWRIG_H
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include "device/AxisCourier.h"
 #include "device/DeviceInterface.h"
 #include "multiaxis/Multiaxis.h"
 #include "trovsim.h"
@@ -31,11 +35,37 @@ struct MultiaxisWindowRig
             list.append(gateways.back().get());
         }
         window = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
+        current() = this;
     }
     ~MultiaxisWindowRig()
     {
+        current() = nullptr;
         window.reset();
         gateways.clear();
+    }
+
+    static MultiaxisWindowRig*& current()
+    {
+        static MultiaxisWindowRig* rig = nullptr;
+        return rig;
+    }
+    // Until every axis' courier has handed over what it was given (or waits for polling to open
+    // its lost controller again) and its replies are in, for at most ms.
+    bool settle(int ms = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            QCoreApplication::processEvents();
+            bool idle = true;
+            for (const AxisCourier* courier : window ? window->couriers : QList<AxisCourier*>())
+                idle = idle && (courier->idle() || courier->awaitsController());
+            if (idle || clock.elapsed() > ms) {
+                QCoreApplication::processEvents();
+                return idle;
+            }
+            QThread::msleep(1);
+        }
     }
 };
 
