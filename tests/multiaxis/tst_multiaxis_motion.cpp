@@ -514,7 +514,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(w.couriers[0]->idle(), boundMs);
             QCOMPARE(commands(), byAxis(onYZ + onX));
         }
-        QStringList lines = takeLogMessages(log).filter(QRegularExpression("^SN 10001: "));
+        QStringList lines = takeLogMessages(log).filter(QRegularExpression("^SN 10001: (Stop|Soft stop) "));
         lines.replaceInStrings(QRegularExpression("\\d+(\\.\\d)? s after"), "N s after");
         QTEST(lines, "errors");
     }
