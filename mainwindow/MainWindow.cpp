@@ -26,7 +26,7 @@
 #include "device/PollingSilencer.h"
 #include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "device/LatestSample.h"
@@ -76,7 +76,7 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     connectButtons();
     InitUI();
 
-    stopCourier = new StopCourier(gateway, &deviceHandle, name);
+    stopCourier = new AxisCourier(gateway, &deviceHandle, name);
     motion = std::make_unique<MotionCommands>(*this, *status, gateway, closing);
     updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
     connect(updateThread, &UpdateThread::sampleRead, this, &MainWindow::UpdateVarsRead);

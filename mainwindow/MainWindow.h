@@ -27,7 +27,7 @@ class ScriptControl;
 class ScriptDlg;
 class ScriptThread;
 class SettingsDlg;
-class StopCourier;
+class AxisCourier;
 class UpdateThread;
 namespace Ui { class MainWindowClass; }
 
@@ -76,7 +76,7 @@ public:
     ScriptDlg* scriptDialog() const { return scriptDlg; }
     ScriptThread* scriptEngineThread() const { return scriptThreadObject; }
     UpdateThread* pollingThread() const { return updateThread; }
-    StopCourier* stopSender() const { return stopCourier; }
+    AxisCourier* stopSender() const { return stopCourier; }
     InfoBox* homingWaitBox() { return &homingBox; }
     InfoBox* stoppingWaitBox() const { return stoppingBox; }
     StepSpinBox* moveToSpinBox() { return &moveToBox; }
@@ -195,7 +195,7 @@ private:
 
     UpdateThread* updateThread = nullptr;
     // Takes Stop and Soft stop to the controller however long its gateway is held.
-    StopCourier* stopCourier = nullptr;
+    AxisCourier* stopCourier = nullptr;
     // The script's engine thread, owned by its wiring.
     ScriptThread* scriptThreadObject = nullptr;
     ScriptControl* scriptWiring = nullptr;

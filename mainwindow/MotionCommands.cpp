@@ -146,24 +146,24 @@ void MotionCommands::OnGoHomeBtnPressed()
     sendButtonCommand([this](device_t id) { return gateway->command_home(id); });
 }
 
-void MotionCommands::sendStop(const QString& what, const StopCourier::Command& command)
+void MotionCommands::sendStop(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command)
 {
     // The script first, so that no command of it follows the stop.
     window.stopScript();
     if (closing)
         return;
     switchCyclicOff();
-    window.stopSender()->send(what, command);
+    window.stopSender()->send(kind, what, command);
 }
 
 void MotionCommands::OnStopBtnPressed()
 {
-    sendStop(tr("Stop"), [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
+    sendStop(AxisCourier::Kind::Stop, tr("Stop"), [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
 }
 
 void MotionCommands::OnSstpBtnPressed()
 {
-    sendStop(tr("Soft stop"), [](DeviceInterface& device, device_t id) {
+    sendStop(AxisCourier::Kind::SoftStop, tr("Soft stop"), [](DeviceInterface& device, device_t id) {
         return MotionRules::softStopNow(device, id, MotionRules::SoftStopAction::SoftStop);
     });
 }

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "mainwindow/ExitSequence.h"
 #include "trov.h"
 
@@ -64,7 +64,7 @@ private:
     // A command from a button: cyclic motion off first, so that its next step cannot override it.
     void sendButtonCommand(const std::function<result_t(device_t)>& command);
     // Stop and Soft stop go through the window's courier: a held gateway does not hold the window.
-    void sendStop(const QString& what, const StopCourier::Command& command);
+    void sendStop(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
     // The box's text as a whole target; false, logged, when it is none.
     bool takeTarget(StepSpinBox& box, const QString& command);
     void showPowerOffFailure();

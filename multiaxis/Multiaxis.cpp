@@ -23,7 +23,7 @@
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/LeftRunning.h"
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/ElidingLabel.h"
@@ -127,7 +127,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         axes->serials[i] = dialog->controllerSettings->serialNumber;
         const QString axis = QStringLiteral("SN %1").arg(axes->serials[i]);
-        stopCouriers.append(new StopCourier(devices[i], &deviceHandle[i], axis));
+        stopCouriers.append(new AxisCourier(devices[i], &deviceHandle[i], axis));
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             // A lost controller is told once, by its slot, before the reconnection's own lines:

@@ -33,7 +33,7 @@ class QPushButton;
 class QTimer;
 class ScriptDlg;
 class SettingsDlg;
-class StopCourier;
+class AxisCourier;
 class StepSpinBox;
 class UpdateThread;
 namespace Ui { class multiaxisClass; }
@@ -110,7 +110,7 @@ public:
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
     // Per axis index: takes its Stop and Soft stop to it, however long its gateway is held.
-    QList<StopCourier*> stopCouriers;
+    QList<AxisCourier*> stopCouriers;
 
     // Per slot, element k named stem + "_" + (k + 1); all three slots, whatever the axis count.
     QList<QLabel*> curPos;

@@ -56,25 +56,25 @@ bool MultiaxisMotion::stoppable(int a)
     return reachable(a);
 }
 
-void MultiaxisMotion::stopAll(const QString& what, const StopCourier::Command& command)
+void MultiaxisMotion::stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command)
 {
     jogTracker.releaseAll();
     for (int a = 0; a < window.axisCount(); ++a) {
         if (!stoppable(a))
             continue;
         commanded(a);
-        window.stopCouriers[a]->send(what, command);
+        window.stopCouriers[a]->send(kind, what, command);
     }
 }
 
 void MultiaxisMotion::stop()
 {
-    stopAll(Multiaxis::tr("Stop"), [](DeviceInterface& gateway, device_t id) { return gateway.command_stop(id); });
+    stopAll(AxisCourier::Kind::Stop, Multiaxis::tr("Stop"), [](DeviceInterface& gateway, device_t id) { return gateway.command_stop(id); });
 }
 
 void MultiaxisMotion::softStop()
 {
-    stopAll(Multiaxis::tr("Soft stop"), [](DeviceInterface& gateway, device_t id) {
+    stopAll(AxisCourier::Kind::SoftStop, Multiaxis::tr("Soft stop"), [](DeviceInterface& gateway, device_t id) {
         return MotionRules::softStopNow(gateway, id, MotionRules::SoftStopAction::Stop);
     });
 }

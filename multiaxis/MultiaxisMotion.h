@@ -1,7 +1,7 @@
 #ifndef MULTIAXISMOTION_H
 #define MULTIAXISMOTION_H
 
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "multiaxis/JogTracker.h"
 #include "multiaxis/Multiaxis.h"
 #include "multiaxis/UserUnits.h"
@@ -55,7 +55,7 @@ private:
     // Any command but a shift in user units ends the axis' shift carry.
     void commanded(int axis);
     bool stoppable(int axis);
-    void stopAll(const QString& what, const StopCourier::Command& command);
+    void stopAll(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
     void sendJog(const JogTracker::Action& action);
     bool handleJogKey(QObject* object, QKeyEvent* event);
     void handleJogButton(QObject* object, QEvent* event);

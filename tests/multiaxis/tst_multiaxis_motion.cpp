@@ -23,7 +23,7 @@
 #include "common/MessagePrompter.h"
 #include "device/DeviceInterface.h"
 #include "device/LeftRunning.h"
-#include "device/StopCourier.h"
+#include "device/AxisCourier.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/InfoBox.h"
