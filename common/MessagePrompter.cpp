@@ -1,8 +1,5 @@
 #include "common/MessagePrompter.h"
 
-#include <QCloseEvent>
-#include <QTimer>
-
 namespace {
 
 MessagePrompter* installed = nullptr;
@@ -16,27 +13,6 @@ QMessageBox::StandardButton MessagePrompter::prompt(QWidget* parent, QMessageBox
     QMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
     return QMessageBox::StandardButton(box.exec());
-}
-
-bool MessagePrompter::closeGoesOn(QWidget* window, QCloseEvent* event, bool exitFailed, void (*runExit)(QWidget*))
-{
-    // The program's own close (the end of its exit) goes on.
-    if (!event->spontaneous())
-        return true;
-    const QMessageBox::StandardButton choice =
-        exitFailed ? current()->prompt(window, QMessageBox::Warning, QStringLiteral("Tolmo"),
-                                       QObject::tr("Exit could not stop the controllers. Once the window is closed, "
-                                                   "nothing stops a controller that is still moving.\nRetry the "
-                                                   "exit, or close the window anyway?"),
-                                       QMessageBox::Retry | QMessageBox::Close | QMessageBox::Cancel,
-                                       QMessageBox::Retry)
-                   : QMessageBox::Retry;
-    if (choice == QMessageBox::Close)
-        return true;
-    event->ignore();
-    if (choice == QMessageBox::Retry)
-        QTimer::singleShot(0, window, [window, runExit] { runExit(window); });
-    return false;
 }
 
 MessagePrompter* MessagePrompter::current()

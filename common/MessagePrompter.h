@@ -15,11 +15,6 @@ public:
                                                const QString& text, QMessageBox::StandardButtons buttons,
                                                QMessageBox::StandardButton defaultButton);
 
-    // A control window's close from the title bar or the window manager leaves as its Exit does
-    // (runExit, on the next turn of the event loop: Qt ignores a close made inside a close).
-    // After an Exit that could not stop the controllers it asks first: Retry exits again, Close
-    // closes all the same, Cancel keeps the window. True when the close goes on.
-    static bool closeGoesOn(QWidget* window, QCloseEvent* event, bool exitFailed, void (*runExit)(QWidget*));
 
     // The prompter in use: QMessageBox unless one was installed.
     static MessagePrompter* current();

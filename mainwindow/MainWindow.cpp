@@ -27,6 +27,7 @@
 #include "device/LeftRunning.h"
 #include "device/SharedFlags.h"
 #include "device/AxisCourier.h"
+#include "widgets/ExitOnClose.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "device/LatestSample.h"
@@ -140,6 +141,8 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 
     ControllerSettings* identity = settingsDlg->controllerSettings;
     openedSerial = identity->serialNumber;
+    if (openedSerial != 0)
+        stopCourier->setAxis(axisName());
     const QString label =
         readFieldText(identity->deviceInformation.ManufacturerId) + QString::number(identity->serialNumber);
 
@@ -333,8 +336,9 @@ bool MainWindow::joinThread(QThread* thread, int ms, const QString& name)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
-    if (!closing && !MessagePrompter::closeGoesOn(this, event, motion->exitFailed, [](QWidget* w) {
-            static_cast<MainWindow*>(w)->OnExitBtnPressed();
+    // Each close tries the exit first; one that fails asks at once (MotionCommands).
+    if (!closing && !ExitOnClose::closeGoesOn(this, event, false, [](QWidget* w) {
+            static_cast<MainWindow*>(w)->motionCommands()->OnExitBtnPressed(true);
         }))
         return;
     if (scriptWiring)
@@ -538,6 +542,11 @@ void MainWindow::lockStagePages()
     // The next sample with the EEPROM present reads the name again and unlocks them.
     stageEepromAbsent = true;
     emit SgnDisableStagePages(true);
+}
+
+QString MainWindow::axisName() const
+{
+    return openedSerial != 0 ? tr("SN %1").arg(openedSerial) : QString::fromLocal8Bit(deviceName);
 }
 
 QString MainWindow::namePart(const status_t& state) const

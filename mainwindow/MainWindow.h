@@ -87,6 +87,8 @@ public:
     MotionCommands* motionCommands() const { return motion.get(); }
     LogTable* logTable() const { return logs.get(); }
     bool isInitialized() const { return initialized; }
+    // How the log and the boxes name the axis: "SN 10001" once the identity was read.
+    QString axisName() const;
     // The log settings in force: the settings dialog's, or the defaults before it exists.
     LogSettings currentLogSettings() const;
     // Deepest nesting of the refresh seen so far (1 when it never ran inside itself).

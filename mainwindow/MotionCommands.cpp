@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/MessagePrompter.h"
+#include "widgets/ExitOnClose.h"
 #include "device/DeviceInterface.h"
 #include "device/LatestSample.h"
 #include "device/UpdateThread.h"
@@ -82,22 +83,22 @@ void MotionCommands::OnCyclicBtnPressed()
     view.showCyclic(true);
 }
 
-void MotionCommands::sendButtonCommand(const std::function<result_t(device_t)>& command)
+void MotionCommands::sendButtonCommand(const QString& what, AxisCourier::Command command)
 {
     if (closing)
         return;
     switchCyclicOff();
-    command(window.deviceHandle);
+    window.stopSender()->send(AxisCourier::Kind::Command, what, std::move(command));
 }
 
 void MotionCommands::OnLeftBtnPressed()
 {
-    sendButtonCommand([this](device_t id) { return gateway->command_left(id); });
+    sendButtonCommand(tr("Left"), [](DeviceInterface& device, device_t id) { return device.command_left(id); });
 }
 
 void MotionCommands::OnRightBtnPressed()
 {
-    sendButtonCommand([this](device_t id) { return gateway->command_right(id); });
+    sendButtonCommand(tr("Right"), [](DeviceInterface& device, device_t id) { return device.command_right(id); });
 }
 
 bool MotionCommands::takeTarget(StepSpinBox& box, const QString& command)
@@ -116,7 +117,8 @@ void MotionCommands::OnMoveBtnPressed()
         return;
     const int step = moveToBox.getStep();
     const int ustep = moveToBox.getUStep();
-    sendButtonCommand([=](device_t id) { return gateway->command_move(id, step, ustep); });
+    sendButtonCommand(tr("Move to"),
+                      [=](DeviceInterface& device, device_t id) { return device.command_move(id, step, ustep); });
 }
 
 void MotionCommands::OnShiftBtnPressed()
@@ -126,24 +128,27 @@ void MotionCommands::OnShiftBtnPressed()
         return;
     const int step = shiftOnBox.getStep();
     const int ustep = shiftOnBox.getUStep();
-    sendButtonCommand([=](device_t id) { return gateway->command_movr(id, step, ustep); });
+    sendButtonCommand(tr("Shift on"),
+                      [=](DeviceInterface& device, device_t id) { return device.command_movr(id, step, ustep); });
 }
 
 void MotionCommands::OnLeftBdrBtnPressed()
 {
     const int point = view.sliderLeftPoint;
-    sendButtonCommand([=](device_t id) { return gateway->command_move(id, point, 0); });
+    sendButtonCommand(tr("Left border"),
+                      [=](DeviceInterface& device, device_t id) { return device.command_move(id, point, 0); });
 }
 
 void MotionCommands::OnRightBdrBtnPressed()
 {
     const int point = view.sliderRightPoint;
-    sendButtonCommand([=](device_t id) { return gateway->command_move(id, point, 0); });
+    sendButtonCommand(tr("Right border"),
+                      [=](DeviceInterface& device, device_t id) { return device.command_move(id, point, 0); });
 }
 
 void MotionCommands::OnGoHomeBtnPressed()
 {
-    sendButtonCommand([this](device_t id) { return gateway->command_home(id); });
+    sendButtonCommand(tr("Go home"), [](DeviceInterface& device, device_t id) { return device.command_home(id); });
 }
 
 void MotionCommands::sendStop(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command)
@@ -170,8 +175,10 @@ void MotionCommands::OnSstpBtnPressed()
 
 void MotionCommands::stopHoming()
 {
+    // Cancel of the homing box: a Stop, so that it is never lost or weakened.
     if (!closing)
-        gateway->command_stop(window.deviceHandle);
+        window.stopSender()->send(AxisCourier::Kind::Stop, tr("Stop"),
+                                  [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
 }
 
 void MotionCommands::OnZeroBtnPressed(const QString& side)
@@ -214,42 +221,65 @@ bool MotionCommands::completeExit(quint64 readNumber)
     case ExitSequence::Action::PowerOff:
         break;
     }
-    switch (exitSequence.powerOffResult(gateway->command_power_off(window.deviceHandle))) {
+    if (!powerOffWaits) {
+        powerOffWaits = true;
+        window.stopSender()->send(
+            AxisCourier::Kind::Command, tr("Power off"),
+            [](DeviceInterface& device, device_t id) { return device.command_power_off(id); }, &window,
+            [this](result_t result) { powerOffAnswered(result); });
+    }
+    return false;
+}
+
+void MotionCommands::powerOffAnswered(result_t result)
+{
+    powerOffWaits = false;
+    // Cancelled or aborted meanwhile: the answer decides nothing.
+    if (!exitRequested || closing)
+        return;
+    InfoBox* stoppingBox = window.stoppingWaitBox();
+    switch (exitSequence.powerOffResult(result)) {
     case ExitSequence::PowerOff::Done:
         exitRequested = false;
         closing = true;
         stoppingBox->hide();
         window.close();
-        return false;
+        return;
     case ExitSequence::PowerOff::Retry:
         window.Log(tr("Error sending power off command on exit."), programSource, 2);
-        return false;
+        return;
     case ExitSequence::PowerOff::GaveUp:
         window.Log(tr("Error sending power off command on exit."), programSource, 2);
         exitRequested = false;
-        exitFailed = true;
         stoppingBox->hide();
-        // Not from inside the refresh: the message box runs an event loop of its own.
-        QTimer::singleShot(0, &window, [this] { showPowerOffFailure(); });
-        return false;
+        if (exitForClose) {
+            exitDidFail();
+        } else {
+            exitFailed = true;
+            // Not from inside a reply: the message box runs an event loop of its own.
+            QTimer::singleShot(0, &window, [this] { showPowerOffFailure(); });
+        }
+        return;
     }
-    return false;
 }
 
 void MotionCommands::showPowerOffFailure()
 {
     MessagePrompter::current()->prompt(
         &window, QMessageBox::Warning, tr("Exit"),
-        tr("The motor could not be powered off (%1 tries). The axis is soft-stopped; the window stays open.")
+        tr("%1 could not be powered off (%2 tries). It is soft-stopped but may still be moving: STOP stops it. "
+           "The window stays open.")
+            .arg(window.axisName())
             .arg(ExitSequence::maxPowerOffTries),
         QMessageBox::Ok, QMessageBox::Ok);
 }
 
-void MotionCommands::OnExitBtnPressed()
+void MotionCommands::OnExitBtnPressed(bool forClose)
 {
-    if (closing || exitSequence.active())
+    if (closing || exitSequence.active() || exitSoftStopWaits)
         return;
     exitFailed = false;
+    exitForClose = forClose;
     switchCyclicOff();
     window.stopScript();
     window.homingWaitBox()->hide();
@@ -258,16 +288,42 @@ void MotionCommands::OnExitBtnPressed()
         window.close();
         return;
     }
-    if (gateway->command_sstp(window.deviceHandle) != result_ok) {
-        // The stopped script's call may still hold the controller: the exit waits for it, not for a repair.
-        window.Log(window.scriptStillRunning()
-                       ? tr("The soft stop was not sent: a running script holds the controller. Exit can go on "
-                            "once the script's call returns or the script is stopped.")
-                       : tr("Error sending soft stop command on exit."),
+    // The stopped script's call may still hold the controller: the soft stop goes once it returns.
+    if (window.scriptStillRunning())
+        window.Log(tr("The soft stop waits: a running script holds the controller. Exit goes on once the script's "
+                      "call returns."),
                    programSource, 2);
-        exitFailed = true;
+    exitSoftStopWaits = true;
+    const quint64 thisTry = ++exitTries;
+    window.stopSender()->send(
+        AxisCourier::Kind::SoftStop, tr("Soft stop"),
+        [](DeviceInterface& device, device_t id) { return device.command_sstp(id); }, &window,
+        [this, thisTry](result_t result) { exitSoftStopAnswered(thisTry, result); });
+    // A call that never returns must not keep the exit waiting unseen.
+    QTimer::singleShot(exitAnswerMs, &window, [this, thisTry] {
+        if (!exitSoftStopWaits || thisTry != exitTries || closing)
+            return;
+        exitSoftStopWaits = false;
+        ++exitTries;
+        window.Log(tr("Exit: the soft stop has not reached %1 for %2 s.").arg(window.axisName()).arg(exitAnswerMs / 1000.0),
+                   programSource, 2);
+        exitForClose = true;
+        exitDidFail();
+    });
+}
+
+void MotionCommands::exitSoftStopAnswered(quint64 thisTry, result_t result)
+{
+    // An answer after the exit gave up on it decides nothing.
+    if (!exitSoftStopWaits || thisTry != exitTries || closing)
+        return;
+    exitSoftStopWaits = false;
+    if (result != result_ok) {
+        window.Log(tr("Error sending soft stop command on exit."), programSource, 2);
+        exitDidFail();
         return;
     }
+    InfoBox* stoppingBox = window.stoppingWaitBox();
     // Taken after the soft stop returned: a sample read before it cannot decide the exit.
     exitSequence.begin(window.pollingThread()->statusReadsBegun());
     exitRequested = true;
@@ -275,4 +331,30 @@ void MotionCommands::OnExitBtnPressed()
     // window's one event loop, never inside this slot.
     stoppingBox->setWindowModality(Qt::ApplicationModal);
     stoppingBox->show();
+}
+
+void MotionCommands::exitDidFail()
+{
+    exitFailed = true;
+    if (exitForClose)
+        QTimer::singleShot(0, &window, [this] { askAfterFailedExit(); });
+}
+
+void MotionCommands::askAfterFailedExit()
+{
+    if (closing)
+        return;
+    switch (ExitOnClose::askAfterFailedExit(&window, window.axisName())) {
+    case ExitOnClose::Choice::Retry:
+        OnExitBtnPressed(true);
+        return;
+    case ExitOnClose::Choice::Close:
+        window.Log(tr("The window was closed without stopping %1: Exit had failed.").arg(window.axisName()),
+                   programSource, 1);
+        window.close();
+        return;
+    case ExitOnClose::Choice::Cancel:
+        exitForClose = false;
+        return;
+    }
 }

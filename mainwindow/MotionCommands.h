@@ -42,7 +42,8 @@ public:
     void OnZeroBtnPressed(const QString& side);
     void OnCyclicBtnPressed();
     void SetCyclicEnable(bool enable);
-    void OnExitBtnPressed();
+    // forClose: the title-bar close runs it; when it fails, the operator is asked at once.
+    void OnExitBtnPressed(bool forClose = false);
     // Exit completion for a sample of status read readNumber; false when the rest of the refresh
     // is to be skipped.
     bool completeExit(quint64 readNumber);
@@ -57,17 +58,24 @@ public:
     bool cyclicOn = false;
     // Exit waits for its soft stop.
     bool exitRequested = false;
-    // The last Exit ended without stopping the axis; a close then asks before it goes.
+    // The last Exit ended without stopping the axis.
     bool exitFailed = false;
+    // How long Exit waits for its soft stop to reach the controller before it asks.
+    int exitAnswerMs = 5000;
 
 private:
     // A command from a button: cyclic motion off first, so that its next step cannot override it.
-    void sendButtonCommand(const std::function<result_t(device_t)>& command);
+    void sendButtonCommand(const QString& what, AxisCourier::Command command);
     // Stop and Soft stop go through the window's courier: a held gateway does not hold the window.
     void sendStop(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
     // The box's text as a whole target; false, logged, when it is none.
     bool takeTarget(StepSpinBox& box, const QString& command);
     void showPowerOffFailure();
+    void exitSoftStopAnswered(quint64 exitTry, result_t result);
+    void powerOffAnswered(result_t result);
+    // The exit could not stop the axis: a close asks at once what to do.
+    void exitDidFail();
+    void askAfterFailedExit();
 
     MainWindow& window;
     StatusView& view;
@@ -75,6 +83,11 @@ private:
     bool& closing;
     std::unique_ptr<CyclicMotion> cyclic;
     ExitSequence exitSequence;
+    // Exit's soft stop is with the courier; the number of the try its answer belongs to.
+    bool exitSoftStopWaits = false;
+    quint64 exitTries = 0;
+    bool exitForClose = false;
+    bool powerOffWaits = false;
 };
 
 #endif // MOTIONCOMMANDS_H

@@ -27,6 +27,7 @@
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/ExitOnClose.h"
 #include "widgets/InfoBox.h"
 #include "widgets/ProgramResources.h"
 #include "widgets/StepSpinBox.h"
@@ -377,7 +378,7 @@ void Multiaxis::receiveSerials(QStringList serials)
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
-    if (!shutDownDone && !MessagePrompter::closeGoesOn(this, event, exitFailed, [](QWidget* w) {
+    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, exitFailed, [](QWidget* w) {
             static_cast<Multiaxis*>(w)->OnExitBtnPressed();
         }))
         return;

@@ -391,6 +391,7 @@ private slots:
         const char* call = shift ? "command_movr" : "command_move";
         const int sent = trovsim_call_count(axis, call);
         QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, 2000));
         trovsim_advance_ms(30000);
         status_t state{};
         QCOMPARE(gateway->get_status(window->deviceHandle, &state), 0);

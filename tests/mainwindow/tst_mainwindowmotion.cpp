@@ -5,6 +5,7 @@
 #include "common/MessagePrompter.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/CyclicSettings.h"
+#include "scriptdlg/ScriptThread.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "settings_model/SliderSettings.h"
 
@@ -17,11 +18,15 @@ class CountingPrompter : public MessagePrompter
 public:
     int prompts = 0;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
-    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString&,
+    // Answered in turn before `answer`.
+    QList<QMessageBox::StandardButton> answers;
+    QStringList texts;
+    QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
     {
         ++prompts;
-        return answer;
+        texts << text;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     }
 };
 
@@ -121,56 +126,135 @@ private slots:
     }
 
     // The title bar's close leaves as Exit does: soft stop, the wait, power off, then the window
-    // goes. After an Exit that could not stop the axis it asks: Retry exits again, Close goes
-    // as it is, Cancel keeps the window.
+    // goes; also when a status read holds the gateway meanwhile, or a stopped script's call holds
+    // it. Each close tries the exit first, even after an earlier Exit failed; an exit that fails
+    // on this close asks at once: Retry exits again, Close goes (and is logged), Cancel keeps the
+    // window. A soft stop that never gets through leaves the window open with that question.
+    // how: "close" or "Exit"; hold: "read" (a status read held until the soft stop is told
+    // waiting), "script" (a script's call held), "never" (a status read that never ends).
     void titleBarCloseStopsAndPowersOffFirst_data()
     {
-        QTest::addColumn<bool>("exitFailed");
-        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("failedBefore");
+        QTest::addColumn<bool>("fault");
+        QTest::addColumn<QString>("hold");
+        QTest::addColumn<QString>("answers");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<bool>("closed");
-        QTest::newRow("exit") << false << int(QMessageBox::Ok) << QStringList{"sstp", "power_off"} << true;
-        QTest::newRow("after a failed exit, Retry") << true << int(QMessageBox::Retry) << QStringList{"sstp"} << false;
-        QTest::newRow("after a failed exit, Cancel") << true << int(QMessageBox::Cancel) << QStringList{} << false;
-        QTest::newRow("after a failed exit, Close") << true << int(QMessageBox::Close) << QStringList{} << true;
+        QTest::addColumn<QString>("line");
+        const QStringList exited{"sstp", "power_off"};
+        QTest::newRow("close") << "close" << false << false << "" << "" << exited << true << "";
+        QTest::newRow("close after a failed exit, the fault gone")
+            << "close" << true << false << "" << "" << exited << true << "";
+        QTest::newRow("close failing, Retry then Cancel")
+            << "close" << false << true << "" << "Retry Cancel" << QStringList{"sstp", "sstp"} << false << "";
+        QTest::newRow("close failing, Cancel") << "close" << true << true << "" << "Cancel" << QStringList{"sstp"} << false << "";
+        QTest::newRow("close failing, Close") << "close" << false << true << "" << "Close" << QStringList{"sstp"} << true
+                                              << "The window was closed without stopping SN ";
+        QTest::newRow("close, status read held") << "close" << false << false << "read" << "" << exited << true
+                                                 << "SN 10001: Soft stop still waits";
+        QTest::newRow("Exit, status read held") << "Exit" << false << false << "read" << "" << exited << true
+                                                << "SN 10001: Soft stop still waits";
+        QTest::newRow("Exit, a script's call held") << "Exit" << false << false << "script" << "" << exited << true
+                                                    << "The soft stop waits: a running script holds the controller.";
+        QTest::newRow("Exit, a status read that never ends") << "Exit" << false << false << "never" << "Cancel"
+                                                             << QStringList{} << false << "Exit: the soft stop has not reached SN ";
     }
     void titleBarCloseStopsAndPowersOffFirst()
     {
-        QFETCH(bool, exitFailed);
-        QFETCH(int, answer);
+        QFETCH(QString, how);
+        QFETCH(bool, failedBefore);
+        QFETCH(bool, fault);
+        QFETCH(QString, hold);
+        QFETCH(QString, answers);
+        QFETCH(QString, line);
         CountingPrompter prompter;
-        prompter.answer = QMessageBox::StandardButton(answer);
+        prompter.answer = QMessageBox::Cancel;
+        for (const QString& answer : answers.split(' ', Qt::SkipEmptyParts))
+            prompter.answers << (answer == "Retry" ? QMessageBox::Retry : answer == "Close" ? QMessageBox::Close : QMessageBox::Cancel);
+        const int prompts = prompter.answers.size();
         MessagePrompter::install(&prompter);
-        if (exitFailed) {
+        if (failedBefore || fault)
             trovsim_force_result(axis, "command_sstp", -1, -1);
+        if (failedBefore) {
             pressExit();
             QVERIFY(runUntil([this] { return logged(QStringLiteral("Error sending soft stop command on exit.")); }, 5000));
+            QCOMPARE(prompter.prompts, 0);
+            if (!fault)
+                trovsim_clear_faults();
+        }
+        const char* held = hold == "script" ? "command_movr" : "get_status";
+        if (hold == "script")
+            QVERIFY(window->scriptEngineThread()->requestRun(QStringLiteral("movr(100); movr(100);")));
+        if (hold == "never")
+            window->motionCommands()->exitAnswerMs = 300;
+        if (!hold.isEmpty()) {
+            QCOMPARE(trovsim_hold_call(axis, held), 0);
+            QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
         }
         const int from = journalSize();
-        QCOMPARE(window->windowHandle()->close(), answer == int(QMessageBox::Close));
-        QTEST(runUntil([this] { return window.isNull(); }, exitFailed ? 1000 : 10000), "closed");
-        QTEST(commandsSince(from), "sent");
-        QCOMPARE(prompter.prompts, exitFailed ? 1 : 0);
+        if (how == "close")
+            QVERIFY(!window->windowHandle()->close());
+        else
+            window->OnExitBtnPressed();
+        if (hold == "read") {
+            // Nothing goes while the read holds the gateway; the wait is told.
+            QVERIFY(QTest::qWaitFor([&] { return tableShows(line); }, 5000));
+            QCOMPARE(commandsSince(from), QStringList());
+        }
+        if (hold == "never")
+            QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, 5000));
+        if (hold == "read" || hold == "script")
+            QCOMPARE(trovsim_release_call(axis, held), 0);
+        QTEST(runUntil([this] { return window.isNull(); }, 10000), "closed");
+        QStringList sent = commandsSince(from);
+        sent.removeAll("movr");
+        QTEST(sent, "sent");
+        QCOMPARE(prompter.prompts, prompts);
+        for (const QString& text : prompter.texts)
+            QVERIFY2(text.contains("SN 10001") && text.contains("STOP stops it"), qPrintable(text));
+        if (!line.isEmpty() && hold != "read")
+            QVERIFY2(logged(line) || (window && tableShows(line)), qPrintable(line));
+        if (hold == "never")
+            QCOMPARE(trovsim_release_call(axis, held), 0);
     }
 
-    // Stop and Soft stop while a status read holds the gateway: sent once the read ends.
+    // Stop and Soft stop while a status read holds the gateway: sent once the read ends. A read
+    // that answers "no device" with the controller still plugged in: the stop waits for the
+    // controller to be opened again, goes then, and both are told.
     void stopsGoOutOnceTheGatewayIsFree_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::newRow("Stop") << "stop";
-        QTest::newRow("Soft stop") << "sstp";
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("Stop") << "stop" << false;
+        QTest::newRow("Soft stop") << "sstp" << false;
+        QTest::newRow("Stop, the read answers no device") << "stop" << true;
     }
     void stopsGoOutOnceTheGatewayIsFree()
     {
         QFETCH(QString, command);
+        QFETCH(bool, lost);
         QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
         run(300);
         QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
         QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        if (lost)
+            QCOMPARE(trovsim_force_result(axis, "get_status", result_nodevice, 1), 0);
+        const int opens = trovsim_call_count(axis, "open_device");
         const int from = journalSize();
         QTest::mouseClick(window->findChild<QAbstractButton*>(command + "Btn"), Qt::LeftButton);
         QCOMPARE(commandsSince(from), QStringList());
         QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        if (lost) {
+            QVERIFY(runUntil([this] { return tableShows("SN 10001: Stop sent, "); }, 10000));
+            QVERIFY(tableShows("SN 10001: Stop waits for the controller to come back."));
+            QVERIFY(trovsim_call_count(axis, "open_device") > opens);
+            QVERIFY(lastCall("command_stop") > lastCall("open_device"));
+            trovsim_call_t call{};
+            QCOMPARE(trovsim_journal_entry(lastCall("command_stop"), &call), 0);
+            QCOMPARE(call.result, int(result_ok));
+            return;
+        }
         QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 5000));
         run(300);
         QCOMPARE(commandsSince(from), QStringList(command));
@@ -191,11 +275,13 @@ private slots:
         trovsim_advance_ms(uint64_t(afterMs));
         int from = journalSize();
         window->OnSstpBtnPressed();
-        QTRY_COMPARE_WITH_TIMEOUT(commandsSince(from), QStringList{"sstp"}, 5000);
+        QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 2000));
+        QCOMPARE(commandsSince(from), QStringList{"sstp"});
         QVERIFY(runUntil([] { return lastStatus.MvCmdSts == MVCMD_SSTP && !(lastStatus.MoveSts & 1); }, 5000));
         from = journalSize();
         window->OnSstpBtnPressed();
-        QTRY_COMPARE_WITH_TIMEOUT(commandsSince(from), QStringList{"power_off"}, 5000);
+        QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 2000));
+        QCOMPARE(commandsSince(from), QStringList{"power_off"});
     }
 
     // Buttons switch cyclic motion off first; home during border to border completes.
@@ -206,6 +292,7 @@ private slots:
         run(300);
         window->OnGoHomeBtnPressed();
         QVERIFY(!window->motionCommands()->cyclicOn);
+        QVERIFY(runUntil([this] { return window->stopSender()->idle(); }, 2000));
         const int from = journalSize();
         QVERIFY(runUntil([this] { return window->homingWaitBox()->isVisible(); }, 2000));
         QVERIFY(runUntil([this] { return !window->homingWaitBox()->isVisible(); }, 60000));

@@ -16,6 +16,7 @@
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
 #include "device/LatestSample.h"
+#include "mainwindow/LogTable.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "support/SimulatedAxis.h"
@@ -149,6 +150,20 @@ public:
         for (const QString& line : lines) {
             if (line.startsWith(start))
                 return true;
+        }
+        return false;
+    }
+
+    // The window's log table shows a line starting so, once the lines waiting are in.
+    bool tableShows(const QString& start) const
+    {
+        window->logTable()->showPendingLogLines(window->currentLogSettings());
+        const QTableWidget* table = window->form()->logEdit;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (table->item(row, column) && table->item(row, column)->text().startsWith(start))
+                    return true;
+            }
         }
         return false;
     }
