@@ -12,6 +12,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <utility>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -378,15 +380,13 @@ void Multiaxis::receiveSerials(QStringList serials)
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
-    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, exitFailed, [](QWidget* w) {
-            static_cast<Multiaxis*>(w)->OnExitBtnPressed();
+    // Each close tries the exit first; one that fails asks at once (abandonExit).
+    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, false, [](QWidget* w) {
+            auto* window = static_cast<Multiaxis*>(w);
+            window->closeStartsExit = true;
+            window->OnExitBtnPressed();
         }))
         return;
-    // Closed all the same after an Exit that could not stop every axis.
-    if (!shutDownDone && exitFailed && event->spontaneous())
-        logLine(leftMoving.isEmpty() ? tr("The window was closed although Exit could not stop the controllers.")
-                                     : tr("The window was closed although Exit could not stop %1.")
-                                           .arg(stillMovingNames()));
     config->saveUnitSettings();
     config->saveLastGroup();
     event->accept();
@@ -716,6 +716,7 @@ QString Multiaxis::serialsOf(const QVector<int>& axes) const
 
 void Multiaxis::OnExitBtnPressed()
 {
+    exitForClose = std::exchange(closeStartsExit, false);
     if (shutDownDone || exitSequence.pending())
         return;
     exitFailed = false;
@@ -805,9 +806,33 @@ void Multiaxis::abandonExit(const QString& warning, const QVector<int>& moving)
     exitFailed = true;
     if (exitWaitBox && exitWaitBox->isVisible())
         exitWaitBox->hide();
+    if (std::exchange(exitForClose, false)) {
+        askAfterFailedClose();
+        return;
+    }
     if (!warning.isEmpty())
         MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning + stillMovingText(),
                                            QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void Multiaxis::askAfterFailedClose()
+{
+    const QString moving = stillMovingNames();
+    switch (ExitOnClose::askAfterFailedExit(this, moving)) {
+    case ExitOnClose::Choice::Retry:
+        QTimer::singleShot(0, this, [this] {
+            closeStartsExit = true;
+            OnExitBtnPressed();
+        });
+        return;
+    case ExitOnClose::Choice::Close:
+        logLine(moving.isEmpty() ? tr("The window was closed although Exit could not stop the controllers.")
+                                 : tr("The window was closed although Exit could not stop %1.").arg(moving));
+        close();
+        return;
+    case ExitOnClose::Choice::Cancel:
+        return;
+    }
 }
 
 QString Multiaxis::stillMovingNames() const

@@ -195,6 +195,8 @@ private:
     void openSettings(int slot);
     QString serialsOf(const QVector<int>& axes) const;
     // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
+    // A close's exit failed: retry it, close all the same, or keep the window.
+    void askAfterFailedClose();
     void abandonExit(const QString& warning, const QVector<int>& moving);
     // "Motor X (SN 10001), Motor Z (SN 10003)": the axes the last failed Exit left moving.
     QString stillMovingNames() const;
@@ -216,8 +218,11 @@ private slots:
 private:
     int n = 0;
     bool shutDownDone = false;
-    // The last Exit ended without stopping every axis; a close then asks before it goes.
+    // The last Exit ended without stopping every axis.
     bool exitFailed = false;
+    // The exit under way was started by a close: if it fails, that close asks at once.
+    bool exitForClose = false;
+    bool closeStartsExit = false;
     // Power-offs of the exit's round whose answers have not come yet.
     int powerOffsDue = 0;
     // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
