@@ -71,6 +71,21 @@ void AxisCourier::log(const QString& text, int level) const
     MessageLog::insertProgramLine(text, level);
 }
 
+QString AxisCourier::lateText(const QString& what) const
+{
+    return tr("%1, %2 was not sent: the controller has not answered for %3 s.").arg(axis(), what, seconds(answerLimitMs));
+}
+
+QString AxisCourier::stillWaitsText(const QString& what, qint64 waitedMs) const
+{
+    return tr("%1: %2 still waits: the controller has not answered for %3 s.").arg(axis(), what, seconds(waitedMs));
+}
+
+QString AxisCourier::closedWhileBusyText(const QString& what) const
+{
+    return tr("%1: %2 was not sent: the window closed while the controller was busy.").arg(axis(), what);
+}
+
 bool AxisCourier::idle() const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -209,7 +224,7 @@ void AxisCourier::watchWaits()
                 ++it;
             } else if (isStop(it->kind)) {
                 if (!it->told)
-                    lines << tr("%1: %2 still waits: the controller has not answered for %3 s.").arg(axis(), it->what, seconds(at - it->sentAt));
+                    lines << stillWaitsText(it->what, at - it->sentAt);
                 it->told = true;
                 ++it;
             } else {
@@ -225,7 +240,7 @@ void AxisCourier::watchWaits()
                 current.abandoned = true;
                 callBar.store(true);
             } else if (!current.told && !current.lossWait) {
-                lines << tr("%1: %2 still waits: the controller has not answered for %3 s.").arg(axis(), current.what, seconds(at - current.sentAt));
+                lines << stillWaitsText(current.what, at - current.sentAt);
                 current.told = true;
             }
         }
@@ -233,7 +248,7 @@ void AxisCourier::watchWaits()
             watch->stop();
     }
     for (const QString& what : late)
-        log(tr("%1, %2 was not sent: the controller has not answered for %3 s.").arg(axis(), what, seconds(answerLimitMs)), 1);
+        log(lateText(what), 1);
     for (const QString& line : lines)
         log(line, 2);
 }
@@ -320,10 +335,8 @@ result_t AxisCourier::deliver(Entry& entry)
 result_t AxisCourier::deliverCommand(Entry& entry)
 {
     const qint64 waited = now() - entry.sentAt;
-    const QString late =
-        tr("%1, %2 was not sent: the controller has not answered for %3 s.").arg(axis(), entry.what, seconds(answerLimitMs));
     if (waited >= answerLimitMs) {
-        log(late, 1);
+        log(lateText(entry.what), 1);
         return result_error;
     }
     const device_t id = handle->load();
@@ -348,9 +361,9 @@ result_t AxisCourier::deliverCommand(Entry& entry)
         stop = current.abandonedFor;
     }
     if (dropping.load() && result == result_error)
-        log(tr("%1: %2 was not sent: the window closed while the controller was busy.").arg(axis(), entry.what), 1);
+        log(closedWhileBusyText(entry.what), 1);
     else if (refused || (tooLate && result == result_error))
-        log(late, 1);
+        log(lateText(entry.what), 1);
     else if (abandoned && result == result_error)
         log(tr("%1: %2 not sent: %3 came first.").arg(axis(), entry.what, stop), 2);
     return result;
@@ -402,7 +415,7 @@ result_t AxisCourier::deliverStop(Entry& entry)
                 return result;
             }
             if (dropping.load()) {
-                log(tr("%1: %2 was not sent: the window closed while the controller was busy.").arg(axis(), entry.what), 1);
+                log(closedWhileBusyText(entry.what), 1);
                 return result;
             }
             // A Stop took its place.

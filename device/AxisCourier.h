@@ -120,6 +120,9 @@ private:
     QString axis() const;
     QString seconds(qint64 ms) const;
     void log(const QString& text, int level) const;
+    QString lateText(const QString& what) const;
+    QString stillWaitsText(const QString& what, qint64 waitedMs) const;
+    QString closedWhileBusyText(const QString& what) const;
 
     DeviceInterface* const gateway;
     const std::atomic<device_t>* const handle;

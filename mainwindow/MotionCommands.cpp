@@ -349,8 +349,7 @@ void MotionCommands::askAfterFailedExit()
         OnExitBtnPressed(true);
         return;
     case ExitOnClose::Choice::Close:
-        window.Log(tr("The window was closed without stopping %1: Exit had failed.").arg(window.axisName()),
-                   programSource, 1);
+        window.Log(ExitOnClose::closedAnywayText(window.axisName()), programSource, 1);
         window.close();
         return;
     case ExitOnClose::Choice::Cancel:

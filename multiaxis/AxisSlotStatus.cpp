@@ -98,9 +98,8 @@ void AxisSlotStatus::holdTitleWidths()
     }
 }
 
-void AxisSlotStatus::tellBack(int s, int a)
+void AxisSlotStatus::tellBack(int a)
 {
-    Q_UNUSED(s);
     const QString axis = window.axes->axisNamed(a);
     const QString back = axis + Multiaxis::tr(" is back.");
     // What the line shows about this axis (its failed calls, its library lines, its slot's
@@ -143,7 +142,7 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         useShown[a] = use;
         showUse(s, use);
         if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working)
-            tellBack(s, a);
+            tellBack(a);
         if (cameBack) {
             window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
             // Targets typed before go out in the unit the controller counts in now.

@@ -51,9 +51,9 @@ public:
     std::function<qint64()> clockMs;
 
 private:
-    // The axis in slot s is back after its loss was told: one information line, which ends what
+    // The axis is back after its loss was told: one information line, which ends what
     // the message line showed about it.
-    void tellBack(int slot, int axis);
+    void tellBack(int axis);
     void detectStage(int axis);
     QString axisName(int axis) const;
     QString slotTitle(int slot, int axis) const { return slotTitle(slot, axis, useShown[axis]); }

@@ -12,12 +12,11 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include <utility>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "widgets/LabelUpdates.h"
 #include "common/MessagePrompter.h"
@@ -826,8 +825,7 @@ void Multiaxis::askAfterFailedClose()
         });
         return;
     case ExitOnClose::Choice::Close:
-        logLine(moving.isEmpty() ? tr("The window was closed although Exit could not stop the controllers.")
-                                 : tr("The window was closed although Exit could not stop %1.").arg(moving));
+        logLine(ExitOnClose::closedAnywayText(moving));
         close();
         return;
     case ExitOnClose::Choice::Cancel:

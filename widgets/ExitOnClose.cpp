@@ -20,6 +20,12 @@ bool ExitOnClose::closeGoesOn(QWidget* window, QCloseEvent* event, bool askFirst
     return false;
 }
 
+QString ExitOnClose::closedAnywayText(const QString& stillMoving)
+{
+    return QCoreApplication::translate("ExitOnClose", "The window was closed without stopping %1: Exit had failed.")
+        .arg(stillMoving.isEmpty() ? QCoreApplication::translate("ExitOnClose", "the controllers") : stillMoving);
+}
+
 ExitOnClose::Choice ExitOnClose::askAfterFailedExit(QWidget* window, const QString& stillMoving)
 {
     const QString moving = stillMoving.isEmpty()

@@ -23,6 +23,8 @@ public:
     // After an exit that could not stop the axes named in stillMoving: retry the exit, close all
     // the same, or keep the window.
     static Choice askAfterFailedExit(QWidget* window, const QString& stillMoving);
+    // The log line of a close that goes on after a failed exit.
+    static QString closedAnywayText(const QString& stillMoving);
 };
 
 #endif // EXITONCLOSE_H
