@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "device/AxisCourier.h"
 #include "device/DeviceInterface.h"
 #include "mainwindow/CyclicMotion.h"
 #include "mainwindow/ExitSequence.h"
@@ -47,6 +48,12 @@ QString sentSince(int from = 0)
     return sent.join(QLatin1Char(' '));
 }
 
+// The leg sent is answered.
+bool answered(const CyclicMotion& cyclic)
+{
+    return QTest::qWaitFor([&cyclic] { return !cyclic.legInFlight(); }, 5000);
+}
+
 } // namespace
 
 class TestMotionLogic : public QObject
@@ -78,14 +85,17 @@ private slots:
         QFETCH(QString, sent);
         CyclicSettings settings;
         settings.type = 0;
-        CyclicMotion cyclic(gateway.get(), &handle);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+        CyclicMotion cyclic(&courier, &courier);
         QStringList got;
         QVERIFY(cyclic.start(settings));
+        QVERIFY(answered(cyclic));
         got << sentSince();
         for (const QString& at : edges) {
             const int from = trovsim_journal_size();
             const uint32_t gpio = (at.contains('L') ? STATE_LEFT_EDGE : 0) | (at.contains('R') ? STATE_RIGHT_EDGE : 0);
             cyclic.step(sample(0, 0, 0, 0, gpio), settings);
+            QVERIFY(answered(cyclic));
             const QString now = sentSince(from);
             got << (now.isEmpty() ? QStringLiteral("-") : now);
         }
@@ -118,15 +128,18 @@ private slots:
         settings.type = 1;
         settings.leftPoint = 0;
         settings.rightPoint = 100;
-        CyclicMotion cyclic(gateway.get(), &handle);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+        CyclicMotion cyclic(&courier, &courier);
         QStringList got;
         cyclic.start(settings);
+        QVERIFY(answered(cyclic));
         got << sentSince();
         for (const QList<int>& s : samples) {
             if (s.size() > 4)
                 trovsim_force_result(axis, "command_move", s[4], 1);
             const int from = trovsim_journal_size();
             cyclic.step(sample(s[0], s[1], uint32_t(s[2]), uint32_t(s[3])), settings);
+            QVERIFY(answered(cyclic));
             const QString now = sentSince(from);
             got << (now.isEmpty() ? QStringLiteral("-") : now);
         }
