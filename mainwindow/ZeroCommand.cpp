@@ -1,7 +1,6 @@
 #include "mainwindow/ZeroCommand.h"
 
 #include <QCoreApplication>
-
 #include <QDeadlineTimer>
 
 #include <cstring>
@@ -13,6 +12,8 @@
 
 namespace {
 
+// The undo has a lock wait of its own: a zero whose command_zero found no lock in time still
+// puts the old borders back.
 constexpr int undoLockMs = 1000;
 
 } // namespace
@@ -55,21 +56,18 @@ ZeroCommand::Outcome ZeroCommand::run(const QString& side, int sliderMin, int sl
     motor->edges.LeftBorder = shifted.left;
     motor->edges.RightBorder = shifted.right;
     const result_t written = motor->writeRecordToDevice(MotorSettings::EdgesRecord);
-    // The undo has a lock wait of its own: a zero that found no lock in time still puts the old
-    // borders back.
-    const auto undoScope = [] { return QDeadlineTimer(undoLockMs); };
     if (written != result_ok) {
         motor->edges = old;
         // A corrected value (-3) did reach the controller: put the old borders back there too.
         if (written == result_value_error) {
-            DeviceInterface::LockWait undo{undoScope()};
+            DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
             motor->writeRecordToDevice(MotorSettings::EdgesRecord);
         }
         return Outcome::BordersUnsent;
     }
     if (gateway->command_zero(handle->load()) != result_ok) {
         motor->edges = old;
-        DeviceInterface::LockWait undo{undoScope()};
+        DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
         motor->writeRecordToDevice(MotorSettings::EdgesRecord);
         return Outcome::ZeroFailed;
     }
