@@ -36,6 +36,11 @@ void DeviceInterface::setThreadCallBar(const std::atomic<bool>* bar)
     callBar = bar;
 }
 
+bool DeviceInterface::callsRefusedHere()
+{
+    return callsBarred() || (lockScope && lockScope->refusedLock);
+}
+
 DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline) : deadline(deadline), outer(lockScope)
 {
     lockScope = this;

@@ -1,5 +1,7 @@
 #include "mainwindow/CyclicMotion.h"
 
+#include <QCoreApplication>
+
 #include "device/DeviceInterface.h"
 #include "device/MotionRules.h"
 #include "settings_model/CyclicSettings.h"
@@ -11,8 +13,9 @@ enum Leg { NoLeg = 0, ToLeft = 1, ToRight = 2 };
 
 } // namespace
 
-CyclicMotion::CyclicMotion(DeviceInterface* gateway, const std::atomic<device_t>* handle)
-    : gateway(gateway), handle(handle)
+CyclicMotion::CyclicMotion(AxisCourier* courierIn, QObject* contextIn, std::function<quint64()> readsBegunIn)
+    : courier(courierIn), context(contextIn), readsBegun(std::move(readsBegunIn)),
+      permit(std::make_shared<std::atomic<quint64>>(0))
 {
 }
 
@@ -23,22 +26,64 @@ bool CyclicMotion::start(const CyclicSettings& settings)
     if (on)
         return false;
     on = true;
+    run = ++runs;
+    permit->store(run);
     ptpDirection = NoLeg;
     if (settings.type == BorderToBorder)
-        gateway->command_left(handle->load());
+        sendLeg([](DeviceInterface& device, device_t id) { return device.command_left(id); }, {});
     else if (settings.type == PointToPoint)
-        moveTo(settings.leftPoint);
+        moveTo(settings.leftPoint, NoLeg);
     return true;
 }
 
-void CyclicMotion::step(const status_t& status, const CyclicSettings& settings)
+void CyclicMotion::switchOff()
 {
-    if (!on)
+    on = false;
+    permit->store(0);
+}
+
+std::function<void()> CyclicMotion::halter() const
+{
+    return [permit = permit, run = currentRun()]() mutable {
+        if (run != 0)
+            permit->compare_exchange_strong(run, 0);
+    };
+}
+
+void CyclicMotion::step(const status_t& status, const CyclicSettings& settings, quint64 readNumber)
+{
+    if (!on || inFlight == run || (readNumber != 0 && readNumber <= answeredAtRead))
         return;
     if (settings.type == BorderToBorder)
         borderToBorder(status);
     else if (settings.type == PointToPoint)
         pointToPoint(status, settings.leftPoint, settings.rightPoint);
+}
+
+void CyclicMotion::sendLeg(AxisCourier::Command leg, std::function<void(result_t)> answered)
+{
+    const quint64 thisRun = run;
+    inFlight = thisRun;
+    courier->send(
+        AxisCourier::Kind::Command, QCoreApplication::translate("MainWindow", "Cyclic motion"),
+        [permit = permit, thisRun, leg = std::move(leg)](DeviceInterface& device, device_t id) {
+            // Switched off since it was given: it stays.
+            if (permit->load() != thisRun)
+                return result_error;
+            return leg(device, id);
+        },
+        context,
+        [this, thisRun, answered = std::move(answered)](result_t result) {
+            if (inFlight == thisRun)
+                inFlight = 0;
+            // The run ended meanwhile: its answers start nothing.
+            if (!on || thisRun != run)
+                return;
+            if (readsBegun)
+                answeredAtRead = readsBegun();
+            if (answered)
+                answered(result);
+        });
 }
 
 void CyclicMotion::borderToBorder(const status_t& status)
@@ -50,43 +95,46 @@ void CyclicMotion::borderToBorder(const status_t& status)
         edgeReversePending = true;
         return;
     }
-    const device_t id = handle->load();
-    if (edgeStopPending) {
-        gateway->command_stop(id);
-        edgeStopPending = false;
-    }
-    if (edgeReversePending) {
-        edgeReversePending = false;
-        // The left edge wins when both are lit: the axis then leaves to the right.
-        if (atLeft)
-            gateway->command_right(id);
-        else
-            gateway->command_left(id);
-    }
+    const bool stop = edgeStopPending;
+    const bool reverse = edgeReversePending;
+    edgeStopPending = false;
+    edgeReversePending = false;
+    if (!stop && !reverse)
+        return;
+    // The left edge wins when both are lit: the axis then leaves to the right.
+    sendLeg(
+        [stop, reverse, toRight = atLeft](DeviceInterface& device, device_t id) {
+            result_t result = stop ? device.command_stop(id) : result_ok;
+            if (reverse)
+                result = toRight ? device.command_right(id) : device.command_left(id);
+            return result;
+        },
+        {});
 }
 
 void CyclicMotion::pointToPoint(const status_t& status, int left, int right)
 {
     const bool stopped = MotionRules::axisStopped(status);
     if (stopped && MotionRules::standsOn(status, left)) {
-        if (moveTo(right) == result_ok) {
-            ptpDirection = ToRight;
-            ptpTarget = right;
-        }
+        moveTo(right, ToRight);
     } else if (stopped && MotionRules::standsOn(status, right)) {
-        if (moveTo(left) == result_ok) {
-            ptpDirection = ToLeft;
-            ptpTarget = left;
-        }
+        moveTo(left, ToLeft);
     } else if (ptpDirection == ToLeft && left != ptpTarget) {
         // The point was edited during the leg: follow it until the axis stands on it.
-        moveTo(left);
+        moveTo(left, NoLeg);
     } else if (ptpDirection == ToRight && right != ptpTarget) {
-        moveTo(right);
+        moveTo(right, NoLeg);
     }
 }
 
-result_t CyclicMotion::moveTo(int point)
+void CyclicMotion::moveTo(int point, int direction)
 {
-    return gateway->command_move(handle->load(), point, 0);
+    sendLeg([point](DeviceInterface& device, device_t id) { return device.command_move(id, point, 0); },
+            [this, point, direction](result_t result) {
+                // The direction is the answered leg's: a refused move is tried again on the next sample.
+                if (result == result_ok && direction != NoLeg) {
+                    ptpDirection = direction;
+                    ptpTarget = point;
+                }
+            });
 }

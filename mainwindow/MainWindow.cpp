@@ -4,7 +4,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -78,7 +77,7 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     InitUI();
 
     stopCourier = new AxisCourier(gateway, &deviceHandle, name);
-    motion = std::make_unique<MotionCommands>(*this, *status, gateway, closing);
+    motion = std::make_unique<MotionCommands>(*this, *status, closing);
     updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
     connect(updateThread, &UpdateThread::sampleRead, this, &MainWindow::UpdateVarsRead);
     updateThread->start(QThread::HighestPriority);
@@ -586,7 +585,7 @@ void MainWindow::showFirmware(const status_t& state, Refresh kind)
 {
     status->showFirmware(state, kind);
     if (kind == Refresh::Sample && motion->cyclicOn)
-        motion->cyclicStep();
+        motion->cyclicStep(currentReadNumber);
     showHomingBox(state);
     releaseScriptHold();
 }
@@ -797,9 +796,8 @@ void MainWindow::stopScript()
 {
     if (!scriptWiring)
         return;
+    // The stop bars the script thread's calls before the caller hands its own stop to the
+    // courier: a script call still waiting for the gateway never gets it, one inside the library
+    // holds it, and the courier's stop waits for it there, not this thread.
     scriptWiring->stopScript();
-    // A native past its stop check may still be waiting for the gateway: let it finish first.
-    QDeadlineTimer deadline(scriptStopWaitMs);
-    while (scriptThreadObject->isBusy() && !deadline.hasExpired())
-        QThread::msleep(2);
 }

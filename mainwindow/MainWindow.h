@@ -52,8 +52,6 @@ public:
     static constexpr int maxQueuedSamples = 10;
     // How long the shut-down waits for each worker thread (tests shorten it).
     int shutdownJoinMs = 5000;
-    // How long Stop, Soft stop and Exit wait for a script to end: one gateway call at most.
-    static constexpr int scriptStopWaitMs = 1500;
 
     // handle: the opened controller (-1: none); deviceName: the name it was opened by, which the
     // polling thread reopens it with. The gateway is not owned.
@@ -100,8 +98,8 @@ public:
     int engineType() const;
     UnitTextSet appliedUnits() const;
     void disableDisplay(int mode);
-    // Stops the script and waits (bounded) until its evaluation has ended, so that no command of
-    // it can follow the caller's.
+    // Stops the script: from now on no call of it reaches the controller, so that none follows
+    // the stop the caller hands to the courier next. Never waits.
     void stopScript();
     // A script's evaluation is still under way, as when its library call holds the controller.
     bool scriptStillRunning() const;

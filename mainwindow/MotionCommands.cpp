@@ -19,6 +19,7 @@
 #include "mainwindow/ZeroCommand.h"
 #include "pages/ControllerPageWgt.h"
 #include "settings_model/CyclicSettings.h"
+#include "settings_model/MotorSettings.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsDlg.h"
 
@@ -28,19 +29,21 @@ const QString programSource = QStringLiteral("Tolmo");
 
 } // namespace
 
-MotionCommands::MotionCommands(MainWindow& windowIn, StatusView& viewIn, DeviceInterface* gatewayIn,
-                               bool& closingIn)
-    : window(windowIn), view(viewIn), gateway(gatewayIn), closing(closingIn),
-      cyclic(std::make_unique<CyclicMotion>(gateway, &window.deviceHandle))
+MotionCommands::MotionCommands(MainWindow& windowIn, StatusView& viewIn, bool& closingIn)
+    : window(windowIn), view(viewIn), closing(closingIn),
+      cyclic(std::make_unique<CyclicMotion>(window.stopSender(), &window, [this] {
+          const UpdateThread* polling = window.pollingThread();
+          return polling ? polling->statusReadsBegun() : 0;
+      }))
 {
 }
 
 MotionCommands::~MotionCommands() = default;
 
-void MotionCommands::cyclicStep()
+void MotionCommands::cyclicStep(quint64 readNumber)
 {
     if (const SettingsDlg* settingsDlg = window.settingsDialog())
-        cyclic->step(lastStatus, *settingsDlg->cyclicSettings);
+        cyclic->step(lastStatus, *settingsDlg->cyclicSettings, readNumber);
 }
 
 void MotionCommands::switchCyclicOff()
@@ -184,14 +187,48 @@ void MotionCommands::stopHoming()
 void MotionCommands::OnZeroBtnPressed(const QString& side)
 {
     SettingsDlg* settingsDlg = window.settingsDialog();
-    if (!settingsDlg || closing)
+    // A second press while one is under way would shift the borders from the old ones again.
+    if (!settingsDlg || closing || zeroWaits)
         return;
+    auto job = std::make_shared<ZeroCommand::Job>(*settingsDlg->motorSettings, *settingsDlg->sliderSettings,
+                                                  &window.deviceHandle);
+    job->side = side;
+    job->sliderMin = view.sliderMin;
+    job->sliderMax = view.sliderMax;
+    // The cyclic run on now sends no leg after the zero has started.
+    const quint64 cyclicRun = cyclic->currentRun();
+    job->beforeChange = cyclic->halter();
+    zeroWaits = true;
+    window.stopSender()->send(
+        AxisCourier::Kind::Command, tr("Zero"),
+        [job](DeviceInterface& device, device_t) { return ZeroCommand::run(*job, device); }, &window,
+        [this, job, cyclicRun](result_t) { zeroAnswered(*job, cyclicRun); });
+}
+
+void MotionCommands::zeroAnswered(const ZeroCommand::Job& job, quint64 cyclicRun)
+{
+    zeroWaits = false;
+    SettingsDlg* settingsDlg = window.settingsDialog();
+    // Not sent: the courier has said why.
+    if (!job.ran || closing || !settingsDlg)
+        return;
+    if (job.changed && cyclicRun != 0 && cyclic->currentRun() == cyclicRun)
+        switchCyclicOff();
     Ui::MainWindowClass* ui = window.form();
     ui->positionSldr->setUpdatesEnabled(false);
-    ZeroCommand zero(gateway, &window.deviceHandle, settingsDlg->motorSettings, settingsDlg->sliderSettings);
-    const ZeroCommand::Outcome outcome = zero.run(side, view.sliderMin, view.sliderMax, [this] { switchCyclicOff(); });
-    if (outcome != ZeroCommand::Outcome::Zeroed)
-        window.Log(ZeroCommand::message(outcome), programSource, ZeroCommand::messageLevel(outcome));
+    MotorSettings* motor = settingsDlg->motorSettings;
+    if (job.outcome == ZeroCommand::Outcome::Zeroed) {
+        if (job.slider.loadFromDevice) {
+            motor->takeRecord(job.motor, MotorSettings::EdgesRecord);
+        } else {
+            settingsDlg->sliderSettings->leftPoint = job.slider.leftPoint;
+            settingsDlg->sliderSettings->rightPoint = job.slider.rightPoint;
+        }
+    } else if (!job.courierTells) {
+        window.Log(ZeroCommand::message(job.outcome), programSource, ZeroCommand::messageLevel(job.outcome));
+    }
+    if (job.motor.reRead[MotorSettings::EdgesRecord])
+        motor->reRead[MotorSettings::EdgesRecord] = true;
     // The pages show what the records now hold: an open dialog must not write old borders back,
     // and the slider page is what the configuration file is saved from.
     if (auto* borders = qobject_cast<ControllerPageWgt*>(settingsDlg->page(SettingsPage::Borders)))

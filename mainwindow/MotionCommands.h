@@ -9,6 +9,7 @@
 
 #include "device/AxisCourier.h"
 #include "mainwindow/ExitSequence.h"
+#include "mainwindow/ZeroCommand.h"
 #include "trov.h"
 
 class CyclicMotion;
@@ -26,7 +27,7 @@ class MotionCommands
 
 public:
     // closing: the window's flag, set once it closes.
-    MotionCommands(MainWindow& window, StatusView& view, DeviceInterface* gateway, bool& closing);
+    MotionCommands(MainWindow& window, StatusView& view, bool& closing);
     ~MotionCommands();
 
     void OnLeftBdrBtnPressed();
@@ -48,8 +49,8 @@ public:
     // is to be skipped.
     bool completeExit(quint64 readNumber);
 
-    // One step of the cyclic motion for the latest sample.
-    void cyclicStep();
+    // One step of the cyclic motion for the latest sample, that of status read readNumber.
+    void cyclicStep(quint64 readNumber);
     // Cyclic motion off (indicator too); everything that stops on a loss or a pause.
     void switchCyclicOff();
     void stopMotionOnLoss(const QString& why);
@@ -71,6 +72,8 @@ private:
     // The box's text as a whole target; false, logged, when it is none.
     bool takeTarget(StepSpinBox& box, const QString& command);
     void showPowerOffFailure();
+    // The zero's outcome, on the window's thread; cyclicRun: the cyclic run on at the press.
+    void zeroAnswered(const ZeroCommand::Job& job, quint64 cyclicRun);
     void exitSoftStopAnswered(quint64 exitTry, result_t result);
     void powerOffAnswered(result_t result);
     // The exit could not stop the axis: a close asks at once what to do.
@@ -79,7 +82,6 @@ private:
 
     MainWindow& window;
     StatusView& view;
-    DeviceInterface* const gateway;
     bool& closing;
     std::unique_ptr<CyclicMotion> cyclic;
     ExitSequence exitSequence;
@@ -88,6 +90,8 @@ private:
     quint64 exitTries = 0;
     bool exitForClose = false;
     bool powerOffWaits = false;
+    // A Zero is with the courier.
+    bool zeroWaits = false;
 };
 
 #endif // MOTIONCOMMANDS_H

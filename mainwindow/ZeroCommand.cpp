@@ -1,6 +1,7 @@
 #include "mainwindow/ZeroCommand.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <cstring>
 
@@ -8,6 +9,14 @@
 #include "device/MotionRules.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/SliderSettings.h"
+
+namespace {
+
+// The undo has a lock wait of its own: a zero whose command_zero found no lock in time still
+// puts the old borders back.
+constexpr int undoLockMs = 1000;
+
+} // namespace
 
 ZeroCommand::ZeroCommand(DeviceInterface* gateway, const std::atomic<device_t>* handle, MotorSettings* motor,
                          SliderSettings* slider)
@@ -50,16 +59,32 @@ ZeroCommand::Outcome ZeroCommand::run(const QString& side, int sliderMin, int sl
     if (written != result_ok) {
         motor->edges = old;
         // A corrected value (-3) did reach the controller: put the old borders back there too.
-        if (written == result_value_error)
+        if (written == result_value_error) {
+            DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
             motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+        }
         return Outcome::BordersUnsent;
     }
     if (gateway->command_zero(handle->load()) != result_ok) {
         motor->edges = old;
+        DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
         motor->writeRecordToDevice(MotorSettings::EdgesRecord);
         return Outcome::ZeroFailed;
     }
     return Outcome::Zeroed;
+}
+
+result_t ZeroCommand::run(Job& job, DeviceInterface& gateway)
+{
+    job.ran = true;
+    ZeroCommand zero(&gateway, job.handle, &job.motor, &job.slider);
+    job.outcome = zero.run(job.side, job.sliderMin, job.sliderMax, [&job] {
+        job.changed = true;
+        if (job.beforeChange)
+            job.beforeChange();
+    });
+    job.courierTells = job.outcome == Outcome::StatusUnread && DeviceInterface::callsRefusedHere();
+    return job.outcome == Outcome::Zeroed || job.outcome == Outcome::Moving ? result_ok : result_error;
 }
 
 QString ZeroCommand::message(Outcome outcome)

@@ -1,5 +1,8 @@
 #include "support/MotionWindowHarness.h"
 
+#include <QElapsedTimer>
+
+#include <chrono>
 #include <thread>
 
 #include "common/MessagePrompter.h"
@@ -221,30 +224,40 @@ private slots:
 
     // Stop and Soft stop while a status read holds the gateway: sent once the read ends. A read
     // that answers "no device" with the controller still plugged in: the stop waits for the
-    // controller to be opened again, goes then, and both are told.
+    // controller to be opened again, goes then, and both are told. Stop while a stopped script's
+    // call holds it: the window goes on, the stop goes after that call and nothing of the script
+    // after the stop.
     void stopsGoOutOnceTheGatewayIsFree_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("Stop") << "stop" << false;
-        QTest::newRow("Soft stop") << "sstp" << false;
-        QTest::newRow("Stop, the read answers no device") << "stop" << true;
+        QTest::addColumn<QString>("hold");
+        QTest::newRow("Stop") << "stop" << "read";
+        QTest::newRow("Soft stop") << "sstp" << "read";
+        QTest::newRow("Stop, the read answers no device") << "stop" << "lost";
+        QTest::newRow("Stop, a script's call held") << "stop" << "script";
     }
     void stopsGoOutOnceTheGatewayIsFree()
     {
         QFETCH(QString, command);
-        QFETCH(bool, lost);
+        QFETCH(QString, hold);
+        const bool lost = hold == "lost";
+        const char* held = hold == "script" ? "command_movr" : "get_status";
         QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
         run(300);
-        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        QCOMPARE(trovsim_hold_call(axis, held), 0);
+        if (hold == "script")
+            QVERIFY(window->scriptEngineThread()->requestRun(QStringLiteral("movr(100); movr(100);")));
+        QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
         if (lost)
             QCOMPARE(trovsim_force_result(axis, "get_status", result_nodevice, 1), 0);
         const int opens = trovsim_call_count(axis, "open_device");
         const int from = journalSize();
+        QElapsedTimer click;
+        click.start();
         QTest::mouseClick(window->findChild<QAbstractButton*>(command + "Btn"), Qt::LeftButton);
+        QVERIFY2(click.elapsed() < 1000, qPrintable(QString::number(click.elapsed())));
         QCOMPARE(commandsSince(from), QStringList());
-        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        QCOMPARE(trovsim_release_call(axis, held), 0);
         if (lost) {
             QVERIFY(runUntil([this] { return tableShows("SN 10001: Stop sent, "); }, 10000));
             QVERIFY(tableShows("SN 10001: Stop waits for the controller to come back."));
@@ -255,9 +268,14 @@ private slots:
             QCOMPARE(call.result, int(result_ok));
             return;
         }
-        QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 5000));
+        QVERIFY(runUntil([from] { return commandsSince(from).contains(QStringLiteral("stop")) ||
+                                         commandsSince(from).contains(QStringLiteral("sstp")); }, 5000));
         run(300);
-        QCOMPARE(commandsSince(from), QStringList(command));
+        QStringList sent = commandsSince(from);
+        // The held call itself, when the journal has it once it ended.
+        if (hold == "script" && sent.value(0) == "movr")
+            sent.removeFirst();
+        QCOMPARE(sent, QStringList(command));
     }
 
     // Soft stop decides on a fresh status: a moving axis is soft-stopped, also when the move was
@@ -343,8 +361,21 @@ private slots:
     }
 
     // The borders shift with the zero; an open dialog's Apply afterwards writes nothing old back.
+    // A Zero pressed while a status read holds the gateway leaves the window going and is made
+    // once the read ends; a STOP pressed while it waits drops it, and says so.
+    void zeroShiftsTheBordersAndTheDialogFollows_data()
+    {
+        QTest::addColumn<QString>("hold");
+        QTest::addColumn<int>("stopAfterMs"); // -1: no STOP
+        QTest::newRow("free") << "" << -1;
+        QTest::newRow("status read held") << "read" << -1;
+        QTest::newRow("status read held, STOP at once") << "stop" << 0;
+        QTest::newRow("status read held, STOP once the zero waits for the gateway") << "stop" << 50;
+    }
     void zeroShiftsTheBordersAndTheDialogFollows()
     {
+        QFETCH(QString, hold);
+        QFETCH(int, stopAfterMs);
         SettingsDlg* dialog = window->settingsDialog();
         dialog->sliderSettings->loadFromDevice = true;
         QCOMPARE(gateway->command_move(window->deviceHandle, 1000, 0), 0);
@@ -352,9 +383,38 @@ private slots:
         run(100);
         dialog->AllPagesFromDeviceToClassToUi(true, true);
         dialog->show();
+        if (!hold.isEmpty()) {
+            QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+            QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        }
         const int from = journalSize();
-        window->OnZeroBtnPressed();
-        QCOMPARE(dialog->motorSettings->edges.LeftBorder, -10500);
+        bool ticked = false;
+        QTimer::singleShot(0, window.data(), [&ticked] { ticked = true; });
+        QElapsedTimer click;
+        click.start();
+        QTest::mouseClick(window->form()->zeroBtn, Qt::LeftButton);
+        QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        if (stopAfterMs >= 0) {
+            QTest::qWait(stopAfterMs);
+            QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
+        }
+        if (!hold.isEmpty()) {
+            QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, 200));
+            QCOMPARE(commandsSince(from), QStringList());
+            QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        }
+        if (hold == "stop") {
+            QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 5000));
+            run(300);
+            QCOMPARE(commandsSince(from), QStringList{"stop"});
+            QVERIFY(tableShows("SN 10001: Zero not sent: Stop came first."));
+            QVERIFY(!logged("Zero refused") && !tableShows("Zero refused"));
+            QCOMPARE(lastStatus.CurPosition, 1000);
+            QCOMPARE(dialog->motorSettings->edges.LeftBorder, -9500);
+            return;
+        }
+        QVERIFY(runUntil([] { return lastStatus.CurPosition == 0; }, 5000));
+        QVERIFY(runUntil([dialog] { return dialog->motorSettings->edges.LeftBorder == -10500; }, 2000));
         QCOMPARE(dialog->motorSettings->edges.RightBorder, 8500);
         QCOMPARE(commandsSince(from), QStringList{"zero"});
         QVERIFY(lastCall("set_edges_settings") >= from);
@@ -365,6 +425,48 @@ private slots:
         QCOMPARE(gateway->get_edges_settings(window->deviceHandle, &edges), 0);
         QCOMPARE(edges.LeftBorder, -10500);
         QCOMPARE(lastCall("set_edges_settings") < afterZero, true);
+    }
+
+    // Point to point with a move call that holds the gateway while the samples read before it
+    // are still coming in: one leg per arrival. A STOP while the leg is under way switches the
+    // motion off; the leg's answer afterwards starts nothing.
+    void pointToPointSendsOneLegPerArrival_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("slow move") << false << QStringList{"move"};
+        QTest::newRow("slow move, then STOP") << true << QStringList{"move", "stop"};
+    }
+    void pointToPointSendsOneLegPerArrival()
+    {
+        QFETCH(bool, stop);
+        SettingsDlg* dialog = window->settingsDialog();
+        dialog->cyclicSettings->type = 1;
+        dialog->cyclicSettings->leftPoint = 0;
+        dialog->cyclicSettings->rightPoint = 300;
+        QTest::mouseClick(window->form()->cyclicBtn, Qt::LeftButton);
+        QVERIFY(runUntil([] { return lastStatus.CurPosition > 150; }, 5000));
+        QCOMPARE(trovsim_hold_call(axis, "command_move"), 0);
+        // The axis arrives while the window sleeps: the samples read meanwhile all show it standing there.
+        trovsim_advance_ms(10000);
+        const int from = journalSize();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        QVERIFY(QTest::qWaitFor([] { return trovsim_wait_held(axis, "command_move", 1) == 0; }, 5000));
+        QTest::qWait(200);
+        if (stop)
+            QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
+        QCOMPARE(trovsim_release_call(axis, "command_move"), 0);
+        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, 5000));
+        QTest::qWait(300);
+        QTEST(commandsSince(from), "sent");
+        if (stop) {
+            run(2000);
+            QTEST(commandsSince(from), "sent");
+            QVERIFY(!window->motionCommands()->cyclicOn);
+            return;
+        }
+        QVERIFY(runUntil([] { return lastStatus.CurPosition < 150; }, 5000));
+        QCOMPARE(commandsSince(from), QStringList{"move"});
     }
 
 };

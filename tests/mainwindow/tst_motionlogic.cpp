@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "device/AxisCourier.h"
 #include "device/DeviceInterface.h"
 #include "mainwindow/CyclicMotion.h"
 #include "mainwindow/ExitSequence.h"
@@ -47,6 +48,12 @@ QString sentSince(int from = 0)
     return sent.join(QLatin1Char(' '));
 }
 
+// The leg sent is answered.
+bool answered(const CyclicMotion& cyclic)
+{
+    return QTest::qWaitFor([&cyclic] { return !cyclic.legInFlight(); }, 5000);
+}
+
 } // namespace
 
 class TestMotionLogic : public QObject
@@ -78,14 +85,17 @@ private slots:
         QFETCH(QString, sent);
         CyclicSettings settings;
         settings.type = 0;
-        CyclicMotion cyclic(gateway.get(), &handle);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+        CyclicMotion cyclic(&courier, &courier);
         QStringList got;
         QVERIFY(cyclic.start(settings));
+        QVERIFY(answered(cyclic));
         got << sentSince();
         for (const QString& at : edges) {
             const int from = trovsim_journal_size();
             const uint32_t gpio = (at.contains('L') ? STATE_LEFT_EDGE : 0) | (at.contains('R') ? STATE_RIGHT_EDGE : 0);
             cyclic.step(sample(0, 0, 0, 0, gpio), settings);
+            QVERIFY(answered(cyclic));
             const QString now = sentSince(from);
             got << (now.isEmpty() ? QStringLiteral("-") : now);
         }
@@ -118,15 +128,18 @@ private slots:
         settings.type = 1;
         settings.leftPoint = 0;
         settings.rightPoint = 100;
-        CyclicMotion cyclic(gateway.get(), &handle);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+        CyclicMotion cyclic(&courier, &courier);
         QStringList got;
         cyclic.start(settings);
+        QVERIFY(answered(cyclic));
         got << sentSince();
         for (const QList<int>& s : samples) {
             if (s.size() > 4)
                 trovsim_force_result(axis, "command_move", s[4], 1);
             const int from = trovsim_journal_size();
             cyclic.step(sample(s[0], s[1], uint32_t(s[2]), uint32_t(s[3])), settings);
+            QVERIFY(answered(cyclic));
             const QString now = sentSince(from);
             got << (now.isEmpty() ? QStringLiteral("-") : now);
         }
@@ -174,6 +187,9 @@ private slots:
                                             << QList<int>{-9500, 9500} << 1000;
         QTest::newRow("zero fails") << 1000 << "command_zero" << "set_edges_settings zero set_edges_settings"
                                     << QList<int>{-9500, 9500} << 1000;
+        // A corrected value reached the controller: the old borders go back, the record is to be read again.
+        QTest::newRow("border write corrected") << 1000 << "set_edges_settings -3"
+                                                << "set_edges_settings set_edges_settings" << QList<int>{-9500, 9500} << 1000;
     }
     void zeroWritesTheBordersThenZeroes()
     {
@@ -193,23 +209,37 @@ private slots:
         at.PosFlags = SETPOS_IGNORE_ENCODER;
         QCOMPARE(gateway->set_position(handle, at), 0);
         SliderSettings slider(-9500, 9500, true, false, false);
-        if (!fail.isEmpty())
-            trovsim_force_result(axis, fail.toLatin1().constData(), -1, 1);
+        const QStringList failing = fail.split(' ', Qt::SkipEmptyParts);
+        if (!failing.isEmpty())
+            trovsim_force_result(axis, failing[0].toLatin1().constData(), failing.value(1, "-1").toInt(), 1);
         const int from = trovsim_journal_size();
+        // As the window runs it: on the axis' courier, on copies taken here.
         bool asked = false;
-        ZeroCommand zero(gateway.get(), &handle, &motor, &slider);
-        const ZeroCommand::Outcome outcome = zero.run(QString(), -9700, 9500, [&] { asked = true; });
+        ZeroCommand::Job job(motor, slider, &handle);
+        job.sliderMin = -9700;
+        job.sliderMax = 9500;
+        job.beforeChange = [&asked] { asked = true; };
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+        result_t replied = 1;
+        courier.send(
+            AxisCourier::Kind::Command, QStringLiteral("Zero"),
+            [&job](DeviceInterface& device, device_t) { return ZeroCommand::run(job, device); }, &courier,
+            [&replied](result_t result) { replied = result; });
+        QVERIFY(QTest::qWaitFor([&replied] { return replied != 1; }, 5000));
         QVERIFY(asked);
-        QCOMPARE(outcome == ZeroCommand::Outcome::Zeroed, fail.isEmpty());
+        QCOMPARE(replied == result_ok, fail.isEmpty());
+        QCOMPARE(job.outcome == ZeroCommand::Outcome::Zeroed, fail.isEmpty());
         QCOMPARE(sentSince(from), sent);
         edges_settings_t now;
         QCOMPARE(gateway->get_edges_settings(handle, &now), 0);
         QCOMPARE((QList<int>{now.LeftBorder, now.RightBorder}), borders);
-        QCOMPARE((QList<int>{motor.edges.LeftBorder, motor.edges.RightBorder}), borders);
+        QCOMPARE((QList<int>{job.motor.edges.LeftBorder, job.motor.edges.RightBorder}), borders);
+        QCOMPARE((QList<int>{motor.edges.LeftBorder, motor.edges.RightBorder}), (QList<int>{-9500, 9500}));
         status_t status;
         QCOMPARE(gateway->get_status(handle, &status), 0);
         QCOMPARE(status.CurPosition, positionAfter);
-        QCOMPARE((QList<int>{slider.leftPoint, slider.rightPoint}), (QList<int>{-9500, 9500}));
+        QCOMPARE((QList<int>{job.slider.leftPoint, job.slider.rightPoint}), (QList<int>{-9500, 9500}));
+        QCOMPARE(job.motor.reRead[MotorSettings::EdgesRecord], fail.endsWith("-3"));
     }
 
     void zeroIsRefusedWhileMovingOrUnread()
