@@ -291,6 +291,8 @@ bool AxisCourier::finish(int ms)
 void AxisCourier::run()
 {
     DeviceInterface::setThreadCallBar(&callBar);
+    // A stop waiting behind a slow status read goes the moment it ends, not after polling's next.
+    DeviceInterface::setThreadGoesFirst(true);
     DeviceInterface::LockWait patient{QDeadlineTimer(QDeadlineTimer::Forever)};
     for (;;) {
         Entry entry;
@@ -324,6 +326,7 @@ void AxisCourier::run()
         answerLocked(current.tickets, result);
         current = UnderWay{};
     }
+    DeviceInterface::setThreadGoesFirst(false);
     DeviceInterface::setThreadCallBar(nullptr);
 }
 
