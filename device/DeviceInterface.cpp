@@ -4,13 +4,15 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 
 namespace {
 
-constexpr int lockAttempts = 51;
-constexpr int lockAttemptMs = 20;
+// About a second: 51 slices of 20 ms, as the lock was always waited for.
+constexpr auto lockSlice = std::chrono::milliseconds(20);
+constexpr auto lockWaitLimit = 51 * lockSlice;
 constexpr uint64_t modeMask = 0xff;
 
 int modeOf(uint64_t state) { return int(state & modeMask); }
@@ -18,6 +20,7 @@ uint64_t generationOf(uint64_t state) { return state >> 8; }
 
 thread_local const std::atomic<bool>* callBar = nullptr;
 thread_local DeviceInterface::LockWait* lockScope = nullptr;
+thread_local bool goesFirst = false;
 
 bool callsBarred() { return callBar && callBar->load(); }
 
@@ -41,6 +44,11 @@ bool DeviceInterface::callsRefusedHere()
     return callsBarred() || (lockScope && lockScope->refusedLock);
 }
 
+void DeviceInterface::setThreadGoesFirst(bool first)
+{
+    goesFirst = first;
+}
+
 DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline) : deadline(deadline), outer(lockScope)
 {
     lockScope = this;
@@ -53,40 +61,87 @@ DeviceInterface::LockWait::~LockWait()
 
 bool DeviceInterface::lock()
 {
+    using Clock = std::chrono::steady_clock;
     LockWait* const scope = lockScope;
     if (scope && scope->refusedLock)
         return false;
-    for (int attempt = 0; !callsBarred(); ++attempt) {
-        int slice = lockAttemptMs;
-        if (!scope) {
-            if (attempt >= lockAttempts)
-                break;
-        } else if (!scope->deadline.isForever()) {
-            slice = int(std::min<qint64>(slice, scope->deadline.remainingTime()));
-            // An expired deadline still takes a free lock.
-            if (slice <= 0 && attempt > 0)
-                break;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point deadline = start + lockWaitLimit;
+    if (scope && scope->deadline.isForever())
+        deadline = Clock::time_point::max();
+    else if (scope)
+        deadline = start + std::chrono::nanoseconds(std::max<qint64>(0, scope->deadline.remainingTimeNSecs()));
+    const Clock::time_point announceAt = start + lockSlice;
+    bool announced = false;
+    bool got = false;
+    std::unique_lock<std::mutex> guard(lockState);
+    if (goesFirst)
+        ++firstWaiting;
+    for (;;) {
+        // Read with the state held: a bar set before this call got the lock stops it here.
+        if (callsBarred())
+            break;
+        // An expired deadline still takes a free lock.
+        if (!held && (goesFirst || firstWaiting == 0)) {
+            held = true;
+            got = true;
+            break;
         }
-        if (mutex.tryLock(std::max(slice, 0))) {
-            // Read under the lock: a bar set before this call got the lock stops it here.
-            if (!callsBarred())
-                return true;
-            mutex.unlock();
-            return false;
-        }
-        if (attempt == 0)
+        const Clock::time_point now = Clock::now();
+        if (!announced && (now >= announceAt || now >= deadline)) {
+            guard.unlock();
             qDebug("DeviceInterface::lock() Mutex is already locked!");
+            guard.lock();
+            announced = true;
+            continue;
+        }
+        if (now >= deadline)
+            break;
+        Clock::time_point wake = announced ? deadline : std::min(deadline, announceAt);
+        // A bar is set without a word to the gateway: looked at now and then.
+        if (callBar)
+            wake = std::min(wake, now + lockSlice);
+        if (wake == Clock::time_point::max())
+            lockFreed.wait(guard);
+        else
+            lockFreed.wait_until(guard, wake);
     }
-    if (scope && !callsBarred())
+    if (goesFirst) {
+        --firstWaiting;
+        // Those it held back may take a free lock now.
+        if (firstWaiting == 0 && !got)
+            lockFreed.notify_all();
+    }
+    guard.unlock();
+    if (!got && scope && !callsBarred())
         scope->refusedLock = true;
-    return false;
+    return got;
+}
+
+void DeviceInterface::lockRegardless()
+{
+    std::unique_lock<std::mutex> guard(lockState);
+    if (goesFirst)
+        ++firstWaiting;
+    lockFreed.wait(guard, [this] { return !held && (goesFirst || firstWaiting == 0); });
+    held = true;
+    if (goesFirst)
+        --firstWaiting;
+}
+
+void DeviceInterface::unlock()
+{
+    std::lock_guard<std::mutex> guard(lockState);
+    held = false;
+    // Everyone looks: a caller that goes first takes it, the others see whether one waits.
+    lockFreed.notify_all();
 }
 
 result_t DeviceInterface::finish(const char* name, OnValueError onValueError, result_t result)
 {
     lastResultValue.store(result);
     // Unlocked before the signal: a slot connected directly may call the gateway again.
-    mutex.unlock();
+    unlock();
     if (result == result_ok && std::strncmp(name, "command_", 8) == 0)
         emit commandTaken();
     if (result != result_ok) {
@@ -119,7 +174,7 @@ device_t DeviceInterface::open_device(const char* name)
         return -1;
     const device_t id = ::open_device(name);
     openedHandle.store(id);
-    mutex.unlock();
+    unlock();
     forgetMode();
     return id;
 }
@@ -127,7 +182,7 @@ device_t DeviceInterface::open_device(const char* name)
 result_t DeviceInterface::close_device(device_t id)
 {
     if (!lock())
-        mutex.lock();
+        lockRegardless();
     device_t copy = id;
     const result_t result = ::close_device(&copy);
     // Forgotten before the signal, so that its slots see no mode of the closed handle.
@@ -145,7 +200,7 @@ enumeration_handle_t DeviceInterface::enumerate_devices(int flags)
     if (!lock())
         return nullptr;
     const enumeration_handle_t handle = ::enumerate_devices(flags);
-    mutex.unlock();
+    unlock();
     return handle;
 }
 

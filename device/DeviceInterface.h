@@ -2,12 +2,13 @@
 #define DEVICEINTERFACE_H
 
 #include <QDeadlineTimer>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "device/TrovMetaTypes.h"
 #include "trov.h"
@@ -63,8 +64,9 @@
     X(command_reset)
 
 // The one road from the program to the controller library. Every call is serialised through
-// one mutex per gateway, waits for it about a second at most, and reports a failure through
-// errorSignal (or warningSignal for a value the controller corrected).
+// one lock per gateway, waits for it about a second at most, and reports a failure through
+// errorSignal (or warningSignal for a value the controller corrected). A thread that goes first
+// (an axis' courier) gets the lock as soon as the call under way ends.
 class DeviceInterface : public QObject
 {
     Q_OBJECT
@@ -123,6 +125,13 @@ public:
     // in time: whoever set the bar or the scope tells why, not the caller.
     static bool callsRefusedHere();
 
+    // While set, the calling thread's calls go before those of other threads waiting for the
+    // same gateway: polling, enumeration, scripts and the rest wait (no longer than their own
+    // lock wait) until it has had its turn, however they queued. Threads that go first wait
+    // among themselves as everyone did before. For the couriers, whose stops must not wait
+    // behind the next status read.
+    static void setThreadGoesFirst(bool first);
+
     // While one lives, the lock waits of the calling thread's calls through any gateway end at
     // its deadline, all of them together (Forever: as long as it takes; a call bar still ends
     // it). Once a call found no lock in time, the later ones of the scope are refused at once,
@@ -173,12 +182,19 @@ private:
     enum class OnValueError { Error, Warning };
 
     bool lock();
+    // The lock however long it takes and whatever bars the thread; still after those that go first.
+    void lockRegardless();
+    void unlock();
     template <typename Call>
     result_t locked(const char* name, OnValueError onValueError, Call&& call);
     result_t finish(const char* name, OnValueError onValueError, result_t result);
     void forgetMode();
 
-    QMutex mutex;
+    std::mutex lockState;
+    std::condition_variable lockFreed;
+    // Guarded by lockState: a call holds the gateway; how many callers that go first wait for it.
+    bool held = false;
+    int firstWaiting = 0;
     std::atomic<device_t> openedHandle{-1};
     std::atomic<result_t> lastResultValue{0};
     // Mode in the low byte, the count of opens and closes above it: a mode read that started

@@ -23,6 +23,18 @@ static QStringList taken()
     return out;
 }
 
+// Every call the controller answered, in the order they ended: "get_status", "command_stop", ...
+static QStringList calls()
+{
+    QStringList out;
+    for (int i = 0; i < trovsim_journal_size(); ++i) {
+        trovsim_call_t call{};
+        if (trovsim_journal_entry(i, &call) == 0)
+            out << QString::fromLatin1(call.function);
+    }
+    return out;
+}
+
 // One axis' courier against a gateway that another thread holds in a slow status read, as
 // polling does: what goes out, when, in what order, and what the log and the replies are told.
 class TestStopCourier : public QObject
@@ -177,6 +189,71 @@ private slots:
         lines.sort();
         logged.sort();
         QCOMPARE(lines, logged);
+        closeAndRelease(gateway, handle);
+    }
+
+    // A status read holds the gateway; polling goes on with its tick's next call the moment it
+    // ends, or another thread (enumeration, a script) queued for the gateway before the STOP.
+    void stopGoesFirstWhenTheHeldCallEnds_data()
+    {
+        QTest::addColumn<bool>("pollingGoesOn");
+        QTest::addColumn<bool>("queuedBefore");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("before polling's next call")
+            << true << false << QStringList{"get_status", "command_stop", "get_chart_data"};
+        QTest::newRow("before a call queued earlier")
+            << false << true << QStringList{"get_status", "command_stop", "get_serial_number"};
+    }
+    void stopGoesFirstWhenTheHeldCallEnds()
+    {
+        QFETCH(bool, pollingGoesOn);
+        QFETCH(bool, queuedBefore);
+        MessageLog log;
+        messageLog = &log;
+        std::unique_ptr<DeviceInterface> gateway;
+        std::atomic<device_t> handle{openOnFreshSimulator(gateway, axis)};
+        QVERIFY(handle != -1);
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        std::thread poller([&] {
+            status_t state{};
+            gateway->get_status(handle.load(), &state);
+            chart_data_t chart{};
+            if (pollingGoesOn)
+                gateway->get_chart_data(handle.load(), &chart);
+        });
+        std::thread queued;
+        const auto ended = qScopeGuard([&] {
+            messageLog = nullptr;
+            trovsim_clear_faults();
+            for (std::thread* one : {&poller, &queued}) {
+                if (one->joinable())
+                    one->join();
+            }
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        trovsim_journal_clear();
+        GatewayWaits waits;
+        if (queuedBefore) {
+            queued = std::thread([&] {
+                const DeviceInterface::LockWait patient{QDeadlineTimer(QDeadlineTimer::Forever)};
+                uint32_t serial = 0;
+                gateway->get_serial_number(handle.load(), &serial);
+            });
+            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 1, 5000);
+        }
+        {
+            AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
+            courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
+                         [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
+            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), queuedBefore ? 2 : 1, 5000);
+            QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
+        }
+        poller.join();
+        if (queued.joinable())
+            queued.join();
+        QTEST(calls(), "order");
+        QCOMPARE(takeLogMessages(log), QStringList{});
         closeAndRelease(gateway, handle);
     }
 };
