@@ -244,8 +244,13 @@ private slots:
         const int from = journalSize();
         QTest::mouseClick(window->findChild<QAbstractButton*>(command + "Btn"), Qt::LeftButton);
         QCOMPARE(commandsSince(from), QStringList());
+        // A controller that answers "no device" has let its handle go: the stop, whether it
+        // reaches the gateway before polling has closed the handle or after, finds it gone.
+        if (lost)
+            QCOMPARE(trovsim_unplug(axis), 0);
         QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
         if (lost) {
+            QCOMPARE(trovsim_plug(axis, 0), 0);
             QVERIFY(runUntil([this] { return tableShows("SN 10001: Stop sent, "); }, 10000));
             QVERIFY(tableShows("SN 10001: Stop waits for the controller to come back."));
             QVERIFY(trovsim_call_count(axis, "open_device") > opens);
