@@ -5,16 +5,16 @@
 #include <QString>
 
 #include <atomic>
-#include <cstdint>
 
+#include "device/ControllerIdentity.h"
 #include "trov.h"
 
 class DeviceInterface;
 
-// The identity of the open controller: serial number, firmware and bootloader versions and
-// device information. A failed read leaves the value read before; only the start-up read marks
-// the controller set-up as failed (deviceInitOk, lastFailedFunction).
-class ControllerSettings : public QObject
+// The identity of the open controller, as the window shows it. A failed read leaves the value
+// read before; only the start-up read marks the controller set-up as failed (deviceInitOk,
+// lastFailedFunction). A read off the owner's thread goes into a copy of the identity.
+class ControllerSettings : public QObject, public ControllerIdentity
 {
     Q_OBJECT
 
@@ -32,17 +32,8 @@ public:
     // that failed (a static literal), null when all succeeded. Only a StartUp read clears
     // deviceInitOk and sets lastFailedFunction.
     const char* readDeviceIdentity(Read read = Read::Later);
-
-    uint32_t serialNumber = 0;
-    uint32_t firmwareMajor = 0;
-    uint32_t firmwareMinor = 0;
-    uint32_t firmwareRelease = 0;
-    uint32_t bootloaderMajor = 0;
-    uint32_t bootloaderMinor = 0;
-    uint32_t bootloaderRelease = 0;
-    // Every text field ends with a NUL within its array.
-    device_information_t deviceInformation;
-    bool bootloaderVersionRead = false;
+    // Takes what a read into a copy found (ControllerIdentity::read): on the owner's thread.
+    void takeIdentity(const ControllerIdentity& read) { ControllerIdentity::operator=(read); }
 
     std::atomic<device_t>* const deviceHandle;
     const QString* const deviceName;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "chartdlg/ChartDlg.h"
 #include "chartdlg/GraphSettings.h"
@@ -37,6 +38,7 @@
 #include "scriptdlg/ScriptDlg.h"
 #include "scriptdlg/ScriptThread.h"
 #include "settings_model/MotorSettings.h"
+#include "settings_model/ReconnectRead.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -464,6 +466,7 @@ void MainWindow::refresh(Refresh kind)
     setTitles(name);
 
     if (!connected) {
+        seen(Seen::Lost);
         setWindowTitle(mainTitle + tr(" (disconnected)"));
         if (kind == Refresh::Sample && !deviceLostLogged) {
             Log(tr("Device lost."), programSource, 2);
@@ -479,24 +482,22 @@ void MainWindow::refresh(Refresh kind)
     status->showAlarm((state.Flags & STATE_ALARM) != 0, kind);
 
     if (deviceMode == 1) {
-        if (kind == Refresh::Sample)
+        seen(Seen::Bootloader);
+        if (kind == Refresh::Sample) {
             motion->stopMotionOnLoss(tr("device in its bootloader"));
+            if (!bootloaderIdentityRead)
+                startReconnectRead(ReconnectRead::What::Identity);
+        }
         showBootloader(state, mainTitle);
         return;
     }
 
+    seen(Seen::Firmware);
     if (controlsDisabled) {
         if (kind == Refresh::RenderOnly)
             return;
-        controlsDisabled = false;
-        LoadPosition();
-        // Another controller answering under this name keeps the controls off: nothing may move
-        // it from here, and its settings are not taken for ours.
-        if (!foreignController) {
-            status->enableControls();
-            settingsDlg->motorSettings->readBasicFromDevice();
-            settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
-        }
+        // The controls come back with the read's answer (takeReconnectRead).
+        startReconnectRead(ReconnectRead::What::Both);
     }
     setWindowTitle(mainTitle);
     showFirmware(state, kind);
@@ -615,19 +616,58 @@ QString MainWindow::stepsText(int step, int microstep, bool padded) const
 
 void MainWindow::disableDisplay(int mode)
 {
-    if (mode == 1 && settingsDlg)
-        logIdentityFailure(settingsDlg->controllerSettings->readDeviceIdentity(ControllerSettings::Read::Later));
     status->disableDisplay(mode);
     controlsDisabled = true;
     lockStagePages();
 }
 
-void MainWindow::LoadPosition()
+void MainWindow::seen(Seen now)
 {
-    if (!settingsDlg)
+    if (now == lastSeen)
         return;
-    const char* failed = settingsDlg->controllerSettings->readDeviceIdentity(ControllerSettings::Read::Later);
+    lastSeen = now;
+    ++seenSpell;
+    readUnderWay = false;
+    bootloaderIdentityRead = false;
+}
+
+void MainWindow::startReconnectRead(ReconnectRead::What what)
+{
+    if (readUnderWay || !settingsDlg || closing)
+        return;
+    readUnderWay = true;
+    const quint64 spell = seenSpell;
+    // Copies: the courier's thread reads into them, this one takes them in the reply.
+    auto read = std::make_shared<ReconnectRead>(what, *settingsDlg->controllerSettings, *settingsDlg->motorSettings);
+    std::atomic<device_t>* handle = &deviceHandle;
+    stopCourier->send(
+        AxisCourier::Kind::Command,
+        what == ReconnectRead::What::Identity ? tr("Reading the controller identity") : tr("Reading the settings"),
+        [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, this,
+        [this, read, spell](result_t) { takeReconnectRead(*read, spell); });
+}
+
+void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
+{
+    // Lost or switched over since it was asked for: what it read is of another spell, and the
+    // controls of that one stay as its samples left them.
+    if (spell != seenSpell || closing || !settingsDlg)
+        return;
+    readUnderWay = false;
+    // Not sent, or the controller went under it (a sample that says so may have come while the
+    // read kept polling silent): the next sample of its firmware reads again.
+    const bool firmware = read.what != ReconnectRead::What::Identity;
+    if (!read.ran() || read.lostMeanwhile() || !deviceConnected || (firmware && deviceMode != 2))
+        return;
+    const char* failed = read.identityOutcome.failed;
+    settingsDlg->controllerSettings->takeIdentity(read.identity);
     logIdentityFailure(failed);
+    if (!firmware) {
+        bootloaderIdentityRead = failed == nullptr;
+        // The bootloader's version shows at once.
+        UpdateState();
+        return;
+    }
     checkControllerIdentity(failed == nullptr);
     // Only a loss is announced again; a paused poll was no loss.
     if (deviceLostLogged) {
@@ -637,6 +677,14 @@ void MainWindow::LoadPosition()
         Log(tr("Device found [%1].").arg(name), programSource, 3);
     }
     deviceLostLogged = false;
+    controlsDisabled = false;
+    // Another controller answering under this name keeps the controls off: nothing may move
+    // it from here, and its settings are not taken for ours.
+    if (!foreignController) {
+        status->enableControls();
+        settingsDlg->motorSettings->takeBasicRecordsRead(read.settings);
+        settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
+    }
 }
 
 void MainWindow::logIdentityFailure(const char* failed)

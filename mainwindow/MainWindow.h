@@ -16,6 +16,7 @@
 #include "mainwindow/StatusView.h"
 #include "widgets/InfoBox.h"
 #include "widgets/StepSpinBox.h"
+#include "settings_model/ReconnectRead.h"
 #include "settings_model/UnitTexts.h"
 #include "trov.h"
 
@@ -126,7 +127,6 @@ public slots:
     // The polling thread's sample with the number of its status read (UpdateThread::sampleRead).
     void UpdateVarsRead(int number, QDateTime msrTime, status_t state, chart_data_t chart_data,
                         analog_data_t analog_data, bool connect, int device_mode, quint64 statusReadNumber);
-    void LoadPosition();
     void Log(QString string, QString source, int loglevel);
     void SetCyclicEnable(bool enable) { motion->SetCyclicEnable(enable); }
     void updateSettings();
@@ -191,6 +191,15 @@ private:
     // Join a worker for at most ms; a timeout is logged straight to the message log.
     bool joinThread(QThread* thread, int ms, const QString& name);
     void logIdentityFailure(const char* failed);
+    // What the samples show of the controller; a change makes a read under way of no use.
+    enum class Seen { Nothing, Lost, Bootloader, Firmware };
+    void seen(Seen now);
+    // Hands the read of a controller back (or in its bootloader) to the axis' courier, one at a
+    // time; the reply goes to takeReconnectRead.
+    void startReconnectRead(ReconnectRead::What what);
+    // On this thread: takes the identity and the records read, and gives the controls back,
+    // unless the controller was lost or switched over since.
+    void takeReconnectRead(const ReconnectRead& read, quint64 spell);
     QWidget* stagePage(int index) const;
 
     UpdateThread* updateThread = nullptr;
@@ -243,6 +252,12 @@ private:
     bool foreignController = false;
     // A failing identity read is logged once until a read succeeds again.
     bool identityFailureLogged = false;
+    Seen lastSeen = Seen::Nothing;
+    // Counts the changes of lastSeen: a reply of an earlier spell is not taken.
+    quint64 seenSpell = 0;
+    bool readUnderWay = false;
+    // In the bootloader: its identity has been read since it went there.
+    bool bootloaderIdentityRead = false;
     // The first library call that failed in this thread since it was cleared.
     const char* lastFailedCall = nullptr;
 };

@@ -12,14 +12,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "common/FieldText.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "log/MessageLog.h"
 #include "multiaxis/MultiaxisAxes.h"
 #include "multiaxis/PositionPlot.h"
 #include "settings_model/MotorSettings.h"
+#include "settings_model/ReconnectRead.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "widgets/LabelUpdates.h"
@@ -49,6 +52,7 @@ AxisSlotStatus::AxisSlotStatus(Multiaxis& window) : clockMs(monotonicMs), window
     for (int i = 0; i < Multiaxis::maxAxes; ++i) {
         stageAbsent[i] = true;
         useShown[i] = AxisUse::Unknown;
+        useSpell[i] = 0;
         stageReadAt[i] = 0;
     }
 }
@@ -132,29 +136,63 @@ void AxisSlotStatus::showAlarm(int s, bool alarm)
                                                         + QStringLiteral(" ; }"));
 }
 
+AxisUse AxisSlotStatus::use(int a) const
+{
+    return MultiaxisAxes::commandUse(window.samples[a].use(), window.deviceHandle[a].load());
+}
+
+void AxisSlotStatus::showAxisUse(int s)
+{
+    const int a = window.axisOrder[s];
+    showUse(s, useShown[a]);
+}
+
+void AxisSlotStatus::readSettings(int a)
+{
+    const quint64 spell = useSpell[a];
+    SettingsDlg* dialog = window.settingsDlgs[a];
+    // A copy: the courier's thread reads into it, this one takes it in the reply.
+    auto read = std::make_shared<ReconnectRead>(ReconnectRead::What::Settings, *dialog->controllerSettings,
+                                                *dialog->motorSettings);
+    std::atomic<device_t>* handle = &window.deviceHandle[a];
+    window.couriers[a]->send(
+        AxisCourier::Kind::Command, Multiaxis::tr("Reading the settings"),
+        [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, &window,
+        [this, a, read, spell](result_t) {
+            // Away again since: its next return reads anew.
+            if (spell != useSpell[a] || useShown[a] != AxisUse::Working || !read->ran() || read->lostMeanwhile())
+                return;
+            window.settingsDlgs[a]->motorSettings->takeBasicRecordsRead(read->settings);
+            // Targets typed before go out in the unit the controller counts in now.
+            for (int s = 0; s < window.axisCount(); ++s) {
+                if (window.axisOrder[s] == a)
+                    window.giveBoxesDivisor(s, a);
+            }
+        });
+}
+
 void AxisSlotStatus::refreshSlot(int s, QStringList* names)
 {
     const int a = window.axisOrder[s];
     const AxisSample& sample = window.samples[a];
-    const AxisUse use = sample.use();
-    if (use != useShown[a] && use != AxisUse::Unknown) {
+    const AxisUse use = this->use(a);
+    if (use != useShown[a]) {
         const bool cameBack = use == AxisUse::Working;
         useShown[a] = use;
+        ++useSpell[a];
         showUse(s, use);
         if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working)
             tellBack(a);
-        if (cameBack) {
-            window.settingsDlgs[a]->motorSettings->readBasicFromDevice();
-            // Targets typed before go out in the unit the controller counts in now.
-            window.giveBoxesDivisor(s, a);
-        }
+        if (cameBack)
+            readSettings(a);
     }
     // A controller that drops off to enter its bootloader opens again in it at once: it is told
     // lost only once its reopening has failed (the first sample of a reopening comes before
     // it is tried).
     if (use == AxisUse::Bootloader || (use == AxisUse::Lost && window.reopenSamples[a] >= 2))
         window.tellAway(a, use);
-    if (use != AxisUse::Working)
+    // Nothing to show before its first sample.
+    if (use != AxisUse::Working || !sample.received)
         return;
 
     detectStage(a);

@@ -23,6 +23,12 @@ public:
 
     // Adds the name of a working axis to `names`, for the window's title.
     void refreshSlot(int slot, QStringList* names);
+    // What axis `axis` may be used for, as its slot shows it: the rule of the buttons and the
+    // scripts (MultiaxisAxes::commandUse), so that an axis whose handle polling has let go is
+    // shown lost before a sample says so.
+    AxisUse use(int axis) const;
+    // The slot's controls, title and position line for the use shown of the axis it shows now.
+    void showAxisUse(int slot);
     // The slot's controls, title and position line for an axis in that use: the controls are
     // disabled while it is lost or in its bootloader.
     void showUse(int slot, AxisUse use);
@@ -45,8 +51,9 @@ public:
     SlotInputs shownInputs[Multiaxis::maxAxes];
     // Per axis: no positioner memory known; its stage pages are disabled.
     bool stageAbsent[Multiaxis::maxAxes];
-    // Per axis: the use its slot shows.
+    // Per axis: the use its slot shows, and how many times it has changed.
     AxisUse useShown[Multiaxis::maxAxes];
+    quint64 useSpell[Multiaxis::maxAxes];
     // Monotonic milliseconds; tests replace it to step the stage retry.
     std::function<qint64()> clockMs;
 
@@ -54,6 +61,8 @@ private:
     // The axis is back after its loss was told: one information line, which ends what
     // the message line showed about it.
     void tellBack(int axis);
+    // The axis is back: its basic settings are read on its courier's thread and taken here.
+    void readSettings(int axis);
     void detectStage(int axis);
     QString axisName(int axis) const;
     QString slotTitle(int slot, int axis) const { return slotTitle(slot, axis, useShown[axis]); }

@@ -171,7 +171,7 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
     for (int s = 0; s < n; ++s) {
         // The slot's widgets take the use and alarm state of the axis they show now.
         const int a = window.axisOrder[s];
-        status.showUse(s, status.useShown[a]);
+        status.showAxisUse(s);
         if (status.alarmShown[a] || !window.groupBox[s]->styleSheet().isEmpty())
             status.showAlarm(s, status.alarmShown[a]);
         const Kept& k = kept[window.axisOrder[s]];

@@ -180,8 +180,17 @@ result_t MotorSettings::readBasicFromDevice()
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
-    const Record basic[] = {EngineRecord, EntypeRecord, EdgesRecord, FeedbackRecord, ControllerNameRecord};
-    return firstFailureOf(basic, [&](Record index) { return readWithRetries(index); });
+    return firstFailureOf(basicRecords, [&](Record index) { return readWithRetries(index); });
+}
+
+void MotorSettings::takeBasicRecordsRead(const MotorSettings& read)
+{
+    for (Record index : basicRecords) {
+        if (!read.valid[index])
+            continue;
+        takeRecord(read, index);
+        valid[index] = true;
+    }
 }
 
 result_t MotorSettings::readFromDevice(bool all)

@@ -48,8 +48,14 @@ public:
     // The transfers below try every record they cover, whatever became of the others, and
     // answer 0 when all succeeded, else the first failure (-1 when the controller does not run
     // its firmware).
-    // Engine, engine type, borders, feedback and name, each tried up to three times.
+    // Engine, engine type, borders, feedback and name (basicRecords), each tried up to three times.
     result_t readBasicFromDevice();
+    static constexpr Record basicRecords[] = {EngineRecord, EntypeRecord, EdgesRecord, FeedbackRecord,
+                                              ControllerNameRecord};
+    // The basic records of `read`, a copy that readBasicFromDevice read into after its basic
+    // records were marked not valid: those read are taken with their flag; the others keep the
+    // values held here.
+    void takeBasicRecordsRead(const MotorSettings& read);
     // Every record (all) or those flagged in reRead, each tried up to three times; clears every
     // reRead flag.
     result_t readFromDevice(bool all);

@@ -19,6 +19,7 @@
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
 #include "common/SettingsWriteReport.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/PollingSilencer.h"
@@ -38,6 +39,7 @@
 #include "support/CutTexts.h"
 #include "support/DialogCalls.h"
 #include "support/FullDisk.h"
+#include "support/HeldCall.h"
 #include "support/Screenshot.h"
 #include "tests/settings_model/SettingsTestSupport.h"
 #include "support/SimulatedAxis.h"
@@ -116,9 +118,14 @@ private:
         return true;
     }
 
+    // A sample as polling sends it; a read it makes the window hand to the axis' courier is in
+    // once this returns.
     void feed(const status_t& state, bool connect = true, int mode = 2)
     {
         window->UpdateVars(0, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, connect, mode);
+        if (!QTest::qWaitFor([this] { return window->stopSender()->idle(); }, 5000))
+            qWarning("the courier has not handed over the read");
+        QCoreApplication::processEvents();
     }
 
     int count(const QString& text) const { return lines.count(text); }
@@ -219,7 +226,8 @@ private slots:
 
     void notices_data()
     {
-        QTest::addColumn<QString>("samples"); // f firmware, a alarm, l lost, p paused poll, b bootloader
+        // f firmware, a alarm, l lost, p paused poll, b bootloader, h firmware with the reads it makes held
+        QTest::addColumn<QString>("samples");
         QTest::addColumn<int>("alarms");
         QTest::addColumn<int>("losses");
         QTest::addColumn<int>("found");
@@ -228,6 +236,10 @@ private slots:
         QTest::newRow("paused poll") << "fpff" << 0 << 0 << 0;
         QTest::newRow("bootloader between") << "fbbf" << 0 << 0 << 0;
         QTest::newRow("alarm while lost") << "ala" << 1 << 1 << 1;
+        // The window goes on while the controller back is read; the controls come with what was read.
+        QTest::newRow("back, its identity read held") << "flh" << 0 << 1 << 1;
+        QTest::newRow("back, its settings read held") << "flH" << 0 << 1 << 1;
+        QTest::newRow("back, lost while read") << "flHl" << 0 << 1 << 0;
     }
 
     void notices()
@@ -240,6 +252,27 @@ private slots:
             if (kind == QLatin1Char('p')) {
                 PollingSilencer silencer;
                 feed(sample(0));
+            } else if (kind.toLower() == QLatin1Char('h')) {
+                MotorSettings* motor = window->settingsDialog()->motorSettings;
+                engine_settings_t engine{};
+                QCOMPARE(gateway->get_engine_settings(window->deviceHandle, &engine), 0);
+                motor->engine.MicrostepMode = engine.MicrostepMode - 1; // what is read replaces it
+                HeldCall read(axis, kind == QLatin1Char('h') ? "get_serial_number" : "get_engine_settings");
+                const qint64 stall = HeldCall::heartbeatDelayMs([this] {
+                    window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{},
+                                       analog_data_t{}, true, 2);
+                });
+                QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
+                QVERIFY(!window->form()->moveBtn->isEnabled());
+                if (samples.endsWith(QLatin1String("Hl"))) // lost again before the read is in
+                    window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
+                                       false, 2);
+                read.release();
+                QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, 5000));
+                QCoreApplication::processEvents();
+                QCOMPARE(motor->engine.MicrostepMode == engine.MicrostepMode, !samples.endsWith(QLatin1Char('l')));
+                motor->engine.MicrostepMode = engine.MicrostepMode;
+                break;
             } else {
                 feed(sample(0, kind == QLatin1Char('a') ? STATE_ALARM : 0), kind != QLatin1Char('l'),
                      kind == QLatin1Char('b') ? 1 : 2);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/HeldCall.h"
 #include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
@@ -120,6 +121,7 @@ private slots:
     void formHasEveryNameAndIcon();
     void rendersWithTwoAndThreeAxes_data();
     void rendersWithTwoAndThreeAxes();
+    void lostAxisIsShownOnceAndReReadOnce_data();
     void lostAxisIsShownOnceAndReReadOnce();
     void displayRows();
     void everySlotShowsItsOwnAxis();
@@ -215,8 +217,17 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_%1.png").arg(axes)));
 }
 
+void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("read at once") << false;
+    // The read goes on the axis' own thread: the window goes on meanwhile.
+    QTest::newRow("read held") << true;
+}
+
 void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
 {
+    QFETCH(bool, held);
     Rig rig(2);
     rig.detachPolling();
     Multiaxis& w = *rig.window;
@@ -225,6 +236,7 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     feed(w, 0, status(1, 0));
     feed(w, 1, status(2, 0));
     w.UpdateState();
+    QVERIFY(rig.settle());
     QCOMPARE(calls(0, "get_engine_settings"), reads + 1);
     QVERIFY(w.groupBox[0]->isEnabled());
     QCOMPARE(w.plot->positionLine[0]->linePen().style(), Qt::SolidLine);
@@ -244,8 +256,20 @@ void tst_multiaxis::lostAxisIsShownOnceAndReReadOnce()
     QCOMPARE(rig.gateways[0]->get_engine_settings(w.deviceHandle[0], &engine), 0);
     engine.MicrostepMode = 8;  // 1/128
     QCOMPARE(rig.gateways[0]->set_engine_settings(w.deviceHandle[0], &engine), 0);
-    feed(w, 0, status(1, 0));
-    w.UpdateState();
+    if (held) {
+        HeldCall read(axisNames[0], "get_engine_settings");
+        const qint64 stall = HeldCall::heartbeatDelayMs([&] {
+            feed(w, 0, status(1, 0));
+            w.UpdateState();
+        });
+        QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
+        QVERIFY(w.spinBox_moveTo[0]->isEnabled());
+        read.release();
+    } else {
+        feed(w, 0, status(1, 0));
+        w.UpdateState();
+    }
+    QVERIFY(rig.settle());
     w.UpdateState();
     QCOMPARE(calls(0, "get_engine_settings"), reads + 3);  // our get above, and one re-read
     QVERIFY(w.spinBox_moveTo[0]->isEnabled() && w.groupBox[0]->isEnabled());

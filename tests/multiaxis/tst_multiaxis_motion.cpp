@@ -773,6 +773,8 @@ private slots:
 
     // An axis lost or in its bootloader: its slot says so and its controls are off, no group
     // command, jog, plot click or script call reaches it, and each spell's first skip is logged once.
+    // One whose handle polling has let go is shown lost at once, before a sample says so; until
+    // polling has opened it again a sample of its firmware does not bring it back.
     void outOfUseAxisIsLeftAlone_data()
     {
         QTest::addColumn<QString>("away");
@@ -802,10 +804,6 @@ private slots:
         QCOMPARE(runScript("x = newaxis(10001); y = newaxis(10002); result = y !== null"), QStringLiteral("true"));
         if (away == "boot")
             QCOMPARE(trovsim_enter_bootloader("sim:axis2", 1), 0);
-        else if (away == "unplug")
-            QCOMPARE(trovsim_unplug("sim:axis2"), 0);
-        if (away == "unplug") // polling finds the loss and lets the handle go: until then STOP still goes to it
-            QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, boundMs);
         const auto showY = [&](bool working, const QString& title) {
             w.UpdateVars(1, QDateTime::currentDateTimeUtc(), status_t{}, chart_data_t{}, analog_data_t{},
                          working || connected, working ? 2 : connected ? 1 : 0);
@@ -818,6 +816,14 @@ private slots:
             QCOMPARE(w.findChild<QPushButton*>("pushButton_settings_2")->isEnabled(), working || connected);
         };
         for (int spell = 0; spell < 2; ++spell) {
+            if (away == "unplug") {
+                QCOMPARE(trovsim_unplug("sim:axis2"), 0);
+                // Polling finds the loss and lets the handle go: until then STOP still goes to it.
+                QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, boundMs);
+                w.UpdateState();
+                QCOMPARE(w.groupBox[1]->title(), QStringLiteral("Motor Y, SN 10002 (disconnected)"));
+                QVERIFY(!w.spinBox_moveTo[1]->isEnabled() && !w.pushButton_joyInc[1]->isEnabled());
+            }
             showY(false, connected ? " (bootloader v1.2.0)" : " (disconnected)");
             trovsim_journal_clear();
             for (const char* name : {"moveTo", "shiftOn", "home", "zero", "STOP", "softStop"}) {
@@ -838,6 +844,11 @@ private slots:
             const QString why = connected ? "skipped: the controller is in its bootloader" : "skipped: the controller is lost";
             QCOMPARE(lines.filter(QRegularExpression("^SN 10002 " + QRegularExpression::escape(why))).size(), 1);
             QCOMPARE(lines.filter("Script call to SN 10002 " + why).size(), 1);
+            if (away == "unplug")
+                QCOMPARE(trovsim_plug("sim:axis2", 0), 0);
+            // Dropped off to switch, or unplugged: polling opens it again after its interval.
+            QTRY_VERIFY_WITH_TIMEOUT(w.deviceHandle[1].load() != -1, boundMs);
+            QTRY_VERIFY_WITH_TIMEOUT(w.couriers[1]->idle(), boundMs); // the stop that waited for it is out
             showY(true, QString());
         }
         messageLog = nullptr;
