@@ -22,9 +22,11 @@ result_t ReconnectRead::run(DeviceInterface& gateway, const std::atomic<device_t
     }
     if (what != What::Identity && !lost) {
         const result_t read = settings.readBasicFromDevice();
-        lost = read == result_nodevice || gateway.getMode(handle.load()) != 2;
+        // A read that failed, its calls barred or the controller gone from its firmware, has
+        // nothing to give a window that shows it back.
+        lost = read == result_nodevice || (read != result_ok && gateway.getMode(handle.load()) != 2);
         if (result == result_ok)
             result = read;
     }
-    return lost ? result_nodevice : result;
+    return result;
 }

@@ -20,8 +20,8 @@ public:
 
     ReconnectRead(What what, const ControllerIdentity& identity, const MotorSettings& settings);
 
-    // The command the courier runs: reads into the copies; the first failure, result_ok when
-    // all went.
+    // The command the courier runs: reads into the copies; the first failure of the identity
+    // (result_error) or of the records, result_ok when all went.
     result_t run(DeviceInterface& gateway, const std::atomic<device_t>& handle);
 
     // It ran (the courier may have dropped it unsent).

@@ -1,10 +1,12 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <memory>
 #include <thread>
 
 #include "device/AxisCourier.h"
 #include "device/MotionRules.h"
+#include "settings_model/ReconnectRead.h"
 #include "support/GatewayWaits.h"
 #include "support/SimulatedAxis.h"
 #include "tests/settings_model/SettingsTestSupport.h"
@@ -44,7 +46,8 @@ class TestStopCourier : public QObject
 private slots:
     // Each step of "sent", while the read is held: STOP, Soft (the windows' soft stop: a power-off
     // for an axis standing still), move, zero (commands); +ms moves the courier's clock on and
-    // looks at the waits; lose unplugs the controller, release ends the read and waits until
+    // looks at the waits; read: the settings read of a controller back, whose reply tells whether
+    // the records read were taken into the model of this thread; lose unplugs the controller, release ends the read and waits until
     // the courier has tried its command, close and reopen are polling's. "finish": the courier
     // ends before the read does.
     void commandsWaitForTheGateway_data()
@@ -101,6 +104,11 @@ private slots:
             << QStringList{"SN 1: Stop waits for the controller to come back.",
                            "SN 1: Stop was not sent: the window closed before the controller came back."}
             << QStringList{"STOP -4"};
+        QTest::newRow("a settings read goes in its turn; what it read is taken in its reply")
+            << "move read" << false << QStringList{"move"} << QStringList{} << QStringList{"move 0", "read 0 taken"};
+        QTest::newRow("a stop ends a settings read; the model keeps what it held")
+            << "read STOP" << false << QStringList{"stop"}
+            << QStringList{"SN 1: Reading the settings not sent: Stop came first."} << QStringList{"read -1 kept", "STOP 0"};
     }
     void commandsWaitForTheGateway()
     {
@@ -131,6 +139,9 @@ private slots:
         GatewayWaits waits;
         std::atomic<qint64> clock{0};
         QStringList got;
+        // This thread's model: only the replies touch it.
+        MotorSettings model(&handle, gateway.get());
+        model.engine.NomSpeed = 4321;
         {
             AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"), [&clock] { return clock.load(); });
             for (const QString& step : sent.split(' ')) {
@@ -144,6 +155,19 @@ private slots:
                     release();
                     // What was under way has gone, or waits for the controller to come back.
                     QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController() || !taken().isEmpty(), 5000);
+                } else if (step == "read") {
+                    auto read = std::make_shared<ReconnectRead>(ReconnectRead::What::Settings, ControllerIdentity(), model);
+                    courier.send(
+                        AxisCourier::Kind::Command, QStringLiteral("Reading the settings"),
+                        [read, &handle](DeviceInterface& device, device_t) { return read->run(device, handle); }, nullptr,
+                        [&got, &model, read](result_t result) {
+                            model.takeBasicRecordsRead(read->settings);
+                            const bool valid = model.valid[MotorSettings::EngineRecord];
+                            const bool changed = model.engine.NomSpeed != 4321;
+                            got << QStringLiteral("read %1 %2").arg(result).arg(valid && changed ? "taken"
+                                                                                : !valid && !changed ? "kept"
+                                                                                                     : "mixed");
+                        });
                 } else if (step == "close") {
                     gateway->close_device(handle.exchange(-1));
                 } else if (step == "reopen") {
