@@ -39,6 +39,11 @@ void DeviceInterface::setThreadCallBar(const std::atomic<bool>* bar)
     callBar = bar;
 }
 
+const std::atomic<bool>* DeviceInterface::threadCallBar()
+{
+    return callBar;
+}
+
 bool DeviceInterface::callsRefusedHere()
 {
     return callsBarred() || (lockScope && lockScope->refusedLock);

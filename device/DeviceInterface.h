@@ -121,6 +121,8 @@ public:
     // goes through. The flag is read once the gateway's lock is held, so a call that is still
     // waiting for the lock when the flag is set never reaches the controller. Null lifts it.
     static void setThreadCallBar(const std::atomic<bool>* bar);
+    // The calling thread's bar, null when none.
+    static const std::atomic<bool>* threadCallBar();
     // The calling thread's calls are barred now, or one of its innermost LockWait found no lock
     // in time: whoever set the bar or the scope tells why, not the caller.
     static bool callsRefusedHere();

@@ -16,6 +16,19 @@ namespace {
 // puts the old borders back.
 constexpr int undoLockMs = 1000;
 
+// Puts the old borders back on the controller. A stop that barred the zero must not keep the
+// undo out too: the controller would keep borders shifted for a position never reset.
+void undoBorders(MotorSettings* motor)
+{
+    const std::atomic<bool>* const bar = DeviceInterface::threadCallBar();
+    DeviceInterface::setThreadCallBar(nullptr);
+    {
+        DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
+        motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+    }
+    DeviceInterface::setThreadCallBar(bar);
+}
+
 } // namespace
 
 ZeroCommand::ZeroCommand(DeviceInterface* gateway, const std::atomic<device_t>* handle, MotorSettings* motor,
@@ -59,16 +72,13 @@ ZeroCommand::Outcome ZeroCommand::run(const QString& side, int sliderMin, int sl
     if (written != result_ok) {
         motor->edges = old;
         // A corrected value (-3) did reach the controller: put the old borders back there too.
-        if (written == result_value_error) {
-            DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
-            motor->writeRecordToDevice(MotorSettings::EdgesRecord);
-        }
+        if (written == result_value_error)
+            undoBorders(motor);
         return Outcome::BordersUnsent;
     }
     if (gateway->command_zero(handle->load()) != result_ok) {
         motor->edges = old;
-        DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
-        motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+        undoBorders(motor);
         return Outcome::ZeroFailed;
     }
     return Outcome::Zeroed;

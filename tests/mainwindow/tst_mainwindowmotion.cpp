@@ -376,6 +376,9 @@ private slots:
         QTest::newRow("status read held") << "read" << -1;
         QTest::newRow("status read held, STOP at once") << "stop" << 0;
         QTest::newRow("status read held, STOP once the zero waits for the gateway") << "stop" << 50;
+        // The zero is barred after its border write, held past the courier's limit: the
+        // controller gets its old borders back.
+        QTest::newRow("border write held over 1 s") << "borders" << -1;
     }
     void zeroShiftsTheBordersAndTheDialogFollows()
     {
@@ -388,10 +391,11 @@ private slots:
         run(100);
         dialog->AllPagesFromDeviceToClassToUi(true, true);
         dialog->show();
-        if (!hold.isEmpty()) {
-            QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-            QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
-        }
+        const char* held = hold == "borders" ? "set_edges_settings" : "get_status";
+        if (!hold.isEmpty())
+            QCOMPARE(trovsim_hold_call(axis, held), 0);
+        if (!hold.isEmpty() && hold != "borders")
+            QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
         const int from = journalSize();
         bool ticked = false;
         QTimer::singleShot(0, window.data(), [&ticked] { ticked = true; });
@@ -399,6 +403,10 @@ private slots:
         click.start();
         QTest::mouseClick(window->form()->zeroBtn, Qt::LeftButton);
         QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        if (hold == "borders") {
+            QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
+            QTest::qWait(AxisCourier::answerLimitMs + 200);
+        }
         if (stopAfterMs >= 0) {
             QTest::qWait(stopAfterMs);
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
@@ -406,7 +414,17 @@ private slots:
         if (!hold.isEmpty()) {
             QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, 200));
             QCOMPARE(commandsSince(from), QStringList());
-            QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+            QCOMPARE(trovsim_release_call(axis, held), 0);
+        }
+        if (hold == "borders") {
+            run(800);
+            QCOMPARE(commandsSince(from), QStringList());
+            QCOMPARE(lastStatus.CurPosition, 1000);
+            QCOMPARE(dialog->motorSettings->edges.LeftBorder, -9500);
+            edges_settings_t edges;
+            QCOMPARE(gateway->get_edges_settings(window->deviceHandle, &edges), 0);
+            QCOMPARE(edges.LeftBorder, -9500);
+            return;
         }
         if (hold == "stop") {
             QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 5000));
