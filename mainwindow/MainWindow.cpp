@@ -508,6 +508,7 @@ void MainWindow::trackStageEeprom(const status_t& state, bool connected)
     StageSettings* stage = settingsDlg->stageSettings;
     const bool present = connected && (state.Flags & STATE_EEPROM_CONNECTED);
     if (!present) {
+        ++stageAbsentSamples;
         if (!stageEepromAbsent) {
             stage->stageName.PositionerName[0] = '\0';
             emit SgnDisableStagePages(true);
@@ -517,24 +518,30 @@ void MainWindow::trackStageEeprom(const status_t& state, bool connected)
         stageEepromAbsent = true;
         return;
     }
-    if (!stageEepromAbsent || deviceMode != 2)
+    if (!stageEepromAbsent || deviceMode != 2 || stageNameReadWaits)
         return;
-    stage_name_t name;
-    std::memset(&name, 0, sizeof name);
-    const result_t result = gateway->get_stage_name(deviceHandle.load(), &name);
-    if (result == result_ok) {
-        name.PositionerName[sizeof name.PositionerName - 1] = '\0';
-        stage->stageName = name;
-    }
-    stageEepromAbsent = result != result_ok;
-    if (stageEepromAbsent)
-        return;
-    if (!settingsDlg->isVisible()) {
-        stage->stageReloadPending = true;
-    } else {
-        settingsDlg->StageSettingsFromDeviceToClassToUi();
-        emit SgnDisableStagePages(false);
-    }
+    stageNameReadWaits = true;
+    const quint64 samples = stageAbsentSamples;
+    auto name = std::make_shared<stage_name_t>();
+    std::memset(name.get(), 0, sizeof *name);
+    stopCourier->send(
+        AxisCourier::Kind::Command, tr("Reading the stage name"),
+        [name](DeviceInterface& device, device_t id) { return device.get_stage_name(id, name.get()); }, this,
+        [this, name, samples](result_t result) {
+            stageNameReadWaits = false;
+            // Failed, or the memory has gone since: the next sample that shows it reads again.
+            if (result != result_ok || samples != stageAbsentSamples || !stageEepromAbsent || !settingsDlg)
+                return;
+            name->PositionerName[sizeof name->PositionerName - 1] = '\0';
+            settingsDlg->stageSettings->stageName = *name;
+            stageEepromAbsent = false;
+            if (!settingsDlg->isVisible()) {
+                settingsDlg->stageSettings->stageReloadPending = true;
+            } else {
+                settingsDlg->StageSettingsFromDeviceToClassToUi();
+                emit SgnDisableStagePages(false);
+            }
+        });
 }
 
 void MainWindow::lockStagePages()

@@ -275,26 +275,38 @@ void AxisSlotStatus::detectStage(int a)
         }
         stageAbsent[a] = true;
         stageReadAt[a] = 0;
+        ++stageAbsentSamples[a];
         return;
     }
-    if (!stageAbsent[a])
+    if (!stageAbsent[a] || stageReadWaits[a])
         return;
     // A failed read is tried again once a second, not on every refresh.
     const qint64 now = clockMs();
     if (stageReadAt[a] != 0 && now - stageReadAt[a] < Multiaxis::stageRetryMs)
         return;
     stageReadAt[a] = now == 0 ? 1 : now;
-    stage_name_t name{};
-    if (window.devices[a]->get_stage_name(window.deviceHandle[a].load(), &name) != 0)
-        return;
-    stage->stageName = name;
-    stageAbsent[a] = false;
-    if (!dialog->isVisible()) {
-        stage->stageReloadPending = true;
-    } else {
-        dialog->StageSettingsFromDeviceToClassToUi();
-        emit window.SgnDisableStagePages(false, a);
-    }
+    stageReadWaits[a] = true;
+    const quint64 samples = stageAbsentSamples[a];
+    auto name = std::make_shared<stage_name_t>();
+    std::memset(name.get(), 0, sizeof *name);
+    window.couriers[a]->send(
+        AxisCourier::Kind::Command, Multiaxis::tr("Reading the stage name"),
+        [name](DeviceInterface& device, device_t id) { return device.get_stage_name(id, name.get()); }, &window,
+        [this, a, name, samples](result_t result) {
+            stageReadWaits[a] = false;
+            // Failed, or the memory has gone since: tried again on a later refresh.
+            if (result != result_ok || samples != stageAbsentSamples[a] || !stageAbsent[a])
+                return;
+            SettingsDlg* dialog = window.settingsDlgs[a];
+            dialog->stageSettings->stageName = *name;
+            stageAbsent[a] = false;
+            if (!dialog->isVisible()) {
+                dialog->stageSettings->stageReloadPending = true;
+            } else {
+                dialog->StageSettingsFromDeviceToClassToUi();
+                emit window.SgnDisableStagePages(false, a);
+            }
+        });
 }
 
 QString AxisSlotStatus::axisName(int a) const

@@ -289,6 +289,8 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::newRow("paused poll") << 2;
         QTest::newRow("bootloader") << 1;
+        // The window goes on while the name is read.
+        QTest::newRow("paused poll, the name read held") << 3;
     }
 
     void stagePagesComeBack()
@@ -301,7 +303,7 @@ private slots:
         QVERIFY(window->settingsDialog()->isVisible());
         feed(sample(0));
         for (int i = 0; i < 3; ++i) {
-            if (mode == 2) {
+            if (mode != 1) {
                 PollingSilencer silencer;
                 feed(sample(0));
             } else {
@@ -313,6 +315,15 @@ private slots:
         StageSettings* stage = window->settingsDialog()->stageSettings;
         std::memset(stage->stageName.PositionerName, 0, sizeof stage->stageName.PositionerName);
         trovsim_journal_clear();
+        if (mode == 3) {
+            HeldCall read(axis, "get_stage_name");
+            const qint64 stall = HeldCall::heartbeatDelayMs([this] {
+                window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
+                                   true, 2);
+            });
+            QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
+            QCOMPARE(QByteArray(stage->stageName.PositionerName), QByteArray());
+        }
         feed(sample(0));
         feed(sample(0));
         QCOMPARE(locks.last(), false);

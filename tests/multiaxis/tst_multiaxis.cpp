@@ -386,45 +386,68 @@ void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
     qint64 now = 5000;
     w.slotStatus->clockMs = [&now] { return now; };
     StageSettings* stage = w.settingsDlgs[0]->stageSettings;
+    // The name is read on the axis' courier; its reply is taken on a later refresh's turn.
+    const auto refresh = [&w] {
+        w.UpdateState();
+        QTRY_VERIFY(w.couriers[0]->idle());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        w.UpdateState();
+    };
 
     // Dialog hidden: only the mark.
     const int informationReads = calls(0, "get_stage_information");
     feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
     feed(w, 1, status(0, 0));
-    w.UpdateState();
+    refresh();
     QVERIFY(stage->stageReloadPending);
     QVERIFY(w.windowTitle().contains(QStringLiteral("[LS-100]")));
     QCOMPARE(calls(0, "get_stage_information"), informationReads);
 
     // Unplugged and plugged again while the dialog is shown: the pages are reloaded once.
     feed(w, 0, status(0, 0));
-    w.UpdateState();
+    refresh();
     QVERIFY(!stage->stageReloadPending);
     w.settingsDlgs[0]->show();
     feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
-    w.UpdateState();
-    w.UpdateState();
+    refresh();
+    refresh();
     QCOMPARE(calls(0, "get_stage_information"), informationReads + 1);
     w.settingsDlgs[0]->hide();
 
     // A failing read is retried at most once a second.
     feed(w, 0, status(0, 0));
-    w.UpdateState();
+    refresh();
     QCOMPARE(trovsim_force_result(axisNames[0], "get_stage_name", -1, -1), 0);
     feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
     const int nameReads = calls(0, "get_stage_name");
     for (int i = 0; i < 30; ++i)
-        w.UpdateState();
+        refresh();
     QCOMPARE(calls(0, "get_stage_name"), nameReads + 1);
     QVERIFY(!stage->stageReloadPending);
     now += 999;
-    w.UpdateState();
+    refresh();
     QCOMPARE(calls(0, "get_stage_name"), nameReads + 1);
     now += 1;
     trovsim_clear_faults();
-    w.UpdateState();
+    refresh();
     QCOMPARE(calls(0, "get_stage_name"), nameReads + 2);
     QVERIFY(stage->stageReloadPending);
+
+    // A held read holds up no refresh, and a memory gone meanwhile is not taken.
+    feed(w, 0, status(0, 0));
+    refresh();
+    HeldCall read(axisNames[0], "get_stage_name");
+    now += 2000;
+    feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
+    const qint64 stall = HeldCall::heartbeatDelayMs([&w] { w.UpdateState(); });
+    QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
+    feed(w, 0, status(0, 0));
+    w.UpdateState();
+    read.release();
+    refresh();
+    QCOMPARE(stage->stageName.PositionerName[0], '\0');
+    QVERIFY(!stage->stageReloadPending);
 }
 
 void tst_multiaxis::refreshFollowsInputsBesideTheSample_data()
@@ -845,6 +868,9 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         if (failure.endsWith("STOP")) {
             QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: Function command_home() failed, result = -1"),
                                      5000);
+            // The other axes' homes are through too, whatever read their couriers had before.
+            for (AxisCourier* courier : w.couriers)
+                QTRY_VERIFY_WITH_TIMEOUT(courier->idle(), 5000);
             w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
         }
     } else if (failure == "failed reads, then a good one") {
