@@ -652,6 +652,12 @@ void MainWindow::startReconnectRead(ReconnectRead::What what)
         what == ReconnectRead::What::Identity ? tr("Reading the controller identity") : tr("Reading the settings"),
         [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, this,
         [this, read, spell](result_t) { takeReconnectRead(*read, spell); });
+    // The controller runs its firmware again: it may be stopped before the read is in (a stop
+    // cuts the read short; the next sample reads anew).
+    if (what != ReconnectRead::What::Identity && !foreignController) {
+        ui->stopBtn->setEnabled(true);
+        ui->sstpBtn->setEnabled(true);
+    }
 }
 
 void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)

@@ -219,7 +219,8 @@ private slots:
         QCOMPARE(depths, QList<int>({1, 1, 1, 1, 1, 1}));
         QCOMPARE(window->deepestRefresh(), 1);
         QCOMPARE(count(QStringLiteral("ALARM signal from device.")), 1);
-        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 1);
+        // Told once the controller's read is in, on its courier.
+        QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("Device found [sim:axis1].")), 1, 5000);
         QVERIFY(!window->homingWaitBox()->isVisible());
         window->homingWaitBox()->removeEventFilter(&filter);
     }
@@ -264,6 +265,8 @@ private slots:
                 });
                 QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
                 QVERIFY(!window->form()->moveBtn->isEnabled());
+                // It may be stopped meanwhile.
+                QVERIFY(window->form()->stopBtn->isEnabled() && window->form()->sstpBtn->isEnabled());
                 if (samples.endsWith(QLatin1String("Hl"))) // lost again before the read is in
                     window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
                                        false, 2);
