@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QStringList>
+#include <QTextCodec>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -96,7 +97,11 @@ void readEveryKey(IniSettings& settings)
                 check(length < capacity);  // terminated inside the field
                 check(field[capacity] == 'X');
                 const QByteArray text(field, static_cast<int>(length));
-                check(QString::fromUtf8(text).toUtf8() == text);  // never a split character
+                // Never a split character. A leading byte-order mark is text too: the decoder
+                // must not take it for a header.
+                QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+                QTextCodec::codecForName("UTF-8")->toUnicode(text.constData(), text.size(), &state);
+                check(state.invalidChars == 0 && state.remainingChars == 0);
             }
         }
     }
