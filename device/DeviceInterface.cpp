@@ -21,6 +21,7 @@ uint64_t generationOf(uint64_t state) { return state >> 8; }
 thread_local const std::atomic<bool>* callBar = nullptr;
 thread_local DeviceInterface::LockWait* lockScope = nullptr;
 thread_local bool goesFirst = false;
+thread_local std::atomic<bool>* holdMark = nullptr;
 
 bool callsBarred() { return callBar && callBar->load(); }
 
@@ -52,6 +53,11 @@ bool DeviceInterface::callsRefusedHere()
 void DeviceInterface::setThreadGoesFirst(bool first)
 {
     goesFirst = first;
+}
+
+void DeviceInterface::setThreadHoldMark(std::atomic<bool>* mark)
+{
+    holdMark = mark;
 }
 
 DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline) : deadline(deadline), outer(lockScope)
@@ -90,6 +96,8 @@ bool DeviceInterface::lock()
         if (!held && (goesFirst || firstWaiting == 0)) {
             held = true;
             got = true;
+            if (holdMark)
+                holdMark->store(true);
             break;
         }
         const Clock::time_point now = Clock::now();
@@ -130,6 +138,8 @@ void DeviceInterface::lockRegardless()
         ++firstWaiting;
     lockFreed.wait(guard, [this] { return !held && (goesFirst || firstWaiting == 0); });
     held = true;
+    if (holdMark)
+        holdMark->store(true);
     if (goesFirst)
         --firstWaiting;
 }
@@ -138,6 +148,8 @@ void DeviceInterface::unlock()
 {
     std::lock_guard<std::mutex> guard(lockState);
     held = false;
+    if (holdMark)
+        holdMark->store(false);
     // Everyone looks: a caller that goes first takes it, the others see whether one waits.
     lockFreed.notify_all();
 }

@@ -133,6 +133,9 @@ public:
     // among themselves as everyone did before. For the couriers, whose stops must not wait
     // behind the next status read.
     static void setThreadGoesFirst(bool first);
+    // While set, *mark is true while the calling thread holds a gateway: a library call of its
+    // own is under way, and every other call waits for it. Null lifts it.
+    static void setThreadHoldMark(std::atomic<bool>* mark);
 
     // While one lives, the lock waits of the calling thread's calls through any gateway end at
     // its deadline, all of them together (Forever: as long as it takes; a call bar still ends

@@ -39,6 +39,7 @@
 #include "scriptdlg/ScriptThread.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/ReconnectRead.h"
+#include "settings_model/StageRead.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/ProgramPageWgt.h"
 #include "settingsdlg/SettingsDlg.h"
@@ -522,25 +523,21 @@ void MainWindow::trackStageEeprom(const status_t& state, bool connected)
         return;
     stageNameReadWaits = true;
     const quint64 samples = stageAbsentSamples;
-    auto name = std::make_shared<stage_name_t>();
-    std::memset(name.get(), 0, sizeof *name);
+    auto read = std::make_shared<StageRead>(*stage, settingsDlg->isVisible());
     stopCourier->send(
-        AxisCourier::Kind::Command, tr("Reading the stage name"),
-        [name](DeviceInterface& device, device_t id) { return device.get_stage_name(id, name.get()); }, this,
-        [this, name, samples](result_t result) {
+        AxisCourier::Kind::Command, tr("Reading the positioner memory"),
+        [read](DeviceInterface& device, device_t id) { return read->run(device, id); }, this,
+        [this, read, samples](result_t) {
             stageNameReadWaits = false;
             // Failed, or the memory has gone since: the next sample that shows it reads again.
-            if (result != result_ok || samples != stageAbsentSamples || !stageEepromAbsent || !settingsDlg)
+            if (!read->usable() || samples != stageAbsentSamples || !stageEepromAbsent || !settingsDlg)
                 return;
-            name->PositionerName[sizeof name->PositionerName - 1] = '\0';
-            settingsDlg->stageSettings->stageName = *name;
+            // The dialog was opened meanwhile and shows no records of this positioner yet.
+            if (!read->whole && settingsDlg->isVisible())
+                return;
             stageEepromAbsent = false;
-            if (!settingsDlg->isVisible()) {
-                settingsDlg->stageSettings->stageReloadPending = true;
-            } else {
-                settingsDlg->StageSettingsFromDeviceToClassToUi();
+            if (settingsDlg->takeStageRecords(read->records))
                 emit SgnDisableStagePages(false);
-            }
         });
 }
 
@@ -848,9 +845,9 @@ void MainWindow::makeNewInstance()
 
 // ---------------------------------------------------------------- script
 
-bool MainWindow::scriptStillRunning() const
+bool MainWindow::scriptHoldsController() const
 {
-    return scriptWiring && scriptWiring->isBusy();
+    return scriptWiring && scriptWiring->holdsController();
 }
 
 void MainWindow::stopScript()

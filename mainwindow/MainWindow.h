@@ -102,8 +102,8 @@ public:
     // Stops the script: from now on no call of it reaches the controller, so that none follows
     // the stop the caller hands to the courier next. Never waits.
     void stopScript();
-    // A script's evaluation is still under way, as when its library call holds the controller.
-    bool scriptStillRunning() const;
+    // A script's library call is under way: it holds the controller until it returns.
+    bool scriptHoldsController() const;
 
     // The handle lives apart from the window: a script or polling thread that does not end at
     // shut-down keeps reading it after the window is gone, and then it is never freed.

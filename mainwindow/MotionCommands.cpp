@@ -326,7 +326,7 @@ void MotionCommands::OnExitBtnPressed(bool forClose)
         return;
     }
     // The stopped script's call may still hold the controller: the soft stop goes once it returns.
-    if (window.scriptStillRunning())
+    if (window.scriptHoldsController())
         window.Log(tr("The soft stop waits: a running script holds the controller. Exit goes on once the script's "
                       "call returns."),
                    programSource, 2);

@@ -23,6 +23,7 @@
 #include "multiaxis/PositionPlot.h"
 #include "settings_model/MotorSettings.h"
 #include "settings_model/ReconnectRead.h"
+#include "settings_model/StageRead.h"
 #include "settings_model/StageSettings.h"
 #include "settingsdlg/SettingsDlg.h"
 #include "widgets/LabelUpdates.h"
@@ -287,25 +288,23 @@ void AxisSlotStatus::detectStage(int a)
     stageReadAt[a] = now == 0 ? 1 : now;
     stageReadWaits[a] = true;
     const quint64 samples = stageAbsentSamples[a];
-    auto name = std::make_shared<stage_name_t>();
-    std::memset(name.get(), 0, sizeof *name);
+    auto read = std::make_shared<StageRead>(*stage, dialog->isVisible());
     window.couriers[a]->send(
-        AxisCourier::Kind::Command, Multiaxis::tr("Reading the stage name"),
-        [name](DeviceInterface& device, device_t id) { return device.get_stage_name(id, name.get()); }, &window,
-        [this, a, name, samples](result_t result) {
+        AxisCourier::Kind::Command, Multiaxis::tr("Reading the positioner memory"),
+        [read](DeviceInterface& device, device_t id) { return read->run(device, id); }, &window,
+        [this, a, dialog, read, samples](result_t) {
             stageReadWaits[a] = false;
             // Failed, or the memory has gone since: tried again on a later refresh.
-            if (result != result_ok || samples != stageAbsentSamples[a] || !stageAbsent[a])
+            if (!read->usable() || samples != stageAbsentSamples[a] || !stageAbsent[a])
                 return;
-            SettingsDlg* dialog = window.settingsDlgs[a];
-            dialog->stageSettings->stageName = *name;
-            stageAbsent[a] = false;
-            if (!dialog->isVisible()) {
-                dialog->stageSettings->stageReloadPending = true;
-            } else {
-                dialog->StageSettingsFromDeviceToClassToUi();
-                emit window.SgnDisableStagePages(false, a);
+            // The dialog was opened meanwhile and shows no records of this positioner yet.
+            if (!read->whole && dialog->isVisible()) {
+                stageReadAt[a] = 0;
+                return;
             }
+            stageAbsent[a] = false;
+            if (dialog->takeStageRecords(read->records))
+                emit window.SgnDisableStagePages(false, a);
         });
 }
 

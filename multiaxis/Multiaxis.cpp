@@ -775,7 +775,7 @@ void Multiaxis::exitSoftStopAnswered(int a, result_t result)
         // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
         const bool one = failed.size() == 1;
         const QString warning =
-            scriptWiring && scriptWiring->isBusy()
+            scriptWiring && scriptWiring->holdsController()
                 ? (one ? tr("The soft stop was not sent to the axis with serial number %1: a running script holds "
                             "it. Exit can go on once the script's call returns or the script is stopped. The window "
                             "stays open.")

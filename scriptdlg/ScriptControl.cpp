@@ -36,6 +36,11 @@ bool ScriptControl::isBusy() const
     return engineThread->isBusy();
 }
 
+bool ScriptControl::holdsController() const
+{
+    return engineThread->holdsController();
+}
+
 bool ScriptControl::quit(int ms)
 {
     engineThread->requestQuit();

@@ -32,6 +32,8 @@ public:
     ScriptEngineThread* engine() const { return engineThread.get(); }
     // Running, or a run requested and not yet started.
     bool isBusy() const;
+    // A library call of the script is under way and holds the controller.
+    bool holdsController() const;
     // Ends the engine thread; false when it did not end within ms.
     bool quit(int ms);
 

@@ -188,6 +188,7 @@ void ScriptEngineThread::run()
 {
     // Every stop and quit sets stopToken: from then on no call of this thread reaches a controller.
     DeviceInterface::setThreadCallBar(&stopToken);
+    DeviceInterface::setThreadHoldMark(&holdingGateway);
     QObject receiver;
     QTimer timer;
     timer.setInterval(tickMs);
@@ -203,6 +204,7 @@ void ScriptEngineThread::run()
     exec();
     timer.stop();
     DeviceInterface::setThreadCallBar(nullptr);
+    DeviceInterface::setThreadHoldMark(nullptr);
     QMutexLocker locker(&stateLock);
     stopReceiver = nullptr;
     tickTimer = nullptr;

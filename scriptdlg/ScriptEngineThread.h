@@ -16,7 +16,7 @@ class scriptAgent;
 // made in the GUI thread; scripts are evaluated only in this thread, inside its 100 ms tick,
 // which runs only while a run or a quit is pending.
 //
-// GUI side: requestRun, requestStop, requestQuit, isBusy, waitFinished.
+// GUI side: requestRun, requestStop, requestQuit, isBusy, holdsController, waitFinished.
 // Script side (natives and object methods, in this thread): stopRequested, stopIfRequested,
 // sleepMs, waitUntil, waitWhileSet, abortNow, postLogLine. A stop reaches a native at once
 // through a stop token, which also bars this thread's gateway calls: a call that has not reached
@@ -62,6 +62,9 @@ public:
     void requestQuit();
     // Evaluating, or a run requested and not yet started.
     bool isBusy() const;
+    // A library call of the script is under way: it holds the controllers until it returns.
+    // A script that sleeps or waits for the gateway holds nothing.
+    bool holdsController() const { return holdingGateway.load(); }
     // Waits at most ms for the thread to end; true when it has.
     bool waitFinished(int ms);
     // How many evaluations have started.
@@ -123,6 +126,7 @@ private:
     std::atomic<bool> evaluating{false};
     std::atomic<bool> stopToken{false};
     std::atomic<bool> quitToken{false};
+    std::atomic<bool> holdingGateway{false};
     std::atomic<quint64> startedRuns{0};
     std::atomic<int> undelivered{0};
 };

@@ -359,6 +359,20 @@ void SettingsDlg::StageSettingsFromDeviceToClassToUi()
     stagePages.load();
 }
 
+bool SettingsDlg::takeStageRecords(const StageSettings& read)
+{
+    stageSettings->stageName = read.stageName;
+    if (!isVisible()) {
+        stageSettings->stageReloadPending = true;
+        return false;
+    }
+    if (operationDepth > 0)
+        putOff.stageRead = std::make_shared<const StageSettings>(read);
+    else
+        stagePages.take(read);
+    return true;
+}
+
 int SettingsDlg::controllerMode() const
 {
     const device_t handle = updateThread->deviceHandle->load();
@@ -383,8 +397,11 @@ void SettingsDlg::runPutOffReloads()
         takeBackFirmware();
     else if (asked.pages)
         loadPages(asked.loadSettings, asked.loadAllSettings);
+    // A reload asked for here reads anew; else a courier's read is shown.
     if (asked.stage)
         stagePages.load();
+    else if (asked.stageRead)
+        stagePages.take(*asked.stageRead);
 }
 
 bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_all_settings)

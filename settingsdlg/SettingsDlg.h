@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 #include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/ProfileFileOperations.h"
 #include "settingsdlg/SettingsCommands.h"
@@ -103,6 +105,10 @@ public slots:
     bool AllPagesFromDeviceToClassToUi(bool load_settings = true, bool load_all_settings = true);
     void AllPagesFromUiToClassToDevice();
     void StageSettingsFromDeviceToClassToUi();
+    // The stage records read on the axis' courier when its positioner memory appeared: the name
+    // is taken at once; the rest is taken and shown when the dialog is on show (after an
+    // operation under way), else left for the reload at the next opening. True when shown.
+    bool takeStageRecords(const StageSettings& read);
     void OnCurItemChanged(QTreeWidgetItem* curItem, QTreeWidgetItem* prevItem);
     void OnUpdateSliderBdrBtnPressed();
     void UpdateBtnEnable();
@@ -204,6 +210,7 @@ private:
         bool loadSettings = false;
         bool loadAllSettings = false;
         bool stage = false;
+        std::shared_ptr<const StageSettings> stageRead;
         bool firmware = false;
     } putOff;
 };

@@ -70,6 +70,16 @@ void StagePages::load()
     showRecords();
 }
 
+void StagePages::take(const StageSettings& read)
+{
+    StageSettings* const own = dialog.stageSettings;
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        own->takeRecord(read, index);
+        own->valid[index] = read.valid[index];
+    }
+    showRecords();
+}
+
 void StagePages::apply(ApplyReport* report)
 {
     StageSettings* const stageSettings = dialog.stageSettings;

@@ -24,6 +24,8 @@ public:
     void showRecords();
     // The records read from the positioner, then shown.
     void load();
+    // The records, with their validity, of a read made elsewhere, then shown.
+    void take(const StageSettings& read);
     // The stage part of an Apply: only records the operator changed, only to the positioner
     // the pages were loaded from. What is not written goes into the report, its edit left on
     // the page.

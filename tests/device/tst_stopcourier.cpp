@@ -1,6 +1,7 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -36,6 +37,52 @@ static QStringList calls()
     }
     return out;
 }
+
+// A fresh controller whose status read another thread holds in the simulator, as polling's
+// does; after it that thread makes the calls of then.
+struct HeldStatusRead
+{
+    MessageLog log;
+    std::unique_ptr<DeviceInterface> gateway;
+    std::atomic<device_t> handle{-1};
+    std::thread poller;
+    bool held = false;
+
+    bool start(const std::function<void()>& then = {})
+    {
+        messageLog = &log;
+        handle = openOnFreshSimulator(gateway, axis);
+        if (handle == -1 || trovsim_hold_call(axis, "get_status") != 0)
+            return false;
+        held = true;
+        poller = std::thread([this, then] {
+            status_t state{};
+            gateway->get_status(handle.load(), &state);
+            if (then)
+                then();
+        });
+        if (trovsim_wait_held(axis, "get_status", 5000) != 0)
+            return false;
+        trovsim_journal_clear();
+        return true;
+    }
+    // Ends the read and waits for that thread.
+    void release()
+    {
+        if (held)
+            trovsim_release_call(axis, "get_status");
+        held = false;
+        if (poller.joinable())
+            poller.join();
+    }
+    ~HeldStatusRead() // a failed row too
+    {
+        messageLog = nullptr;
+        trovsim_clear_faults();
+        if (poller.joinable())
+            poller.join();
+    }
+};
 
 // One axis' courier against a gateway that another thread holds in a slow status read, as
 // polling does: what goes out, when, in what order, and what the log and the replies are told.
@@ -113,29 +160,12 @@ private slots:
     void commandsWaitForTheGateway()
     {
         QFETCH(QString, sent);
-        MessageLog log;
-        messageLog = &log;
-        std::unique_ptr<DeviceInterface> gateway;
-        std::atomic<device_t> handle{openOnFreshSimulator(gateway, axis)};
-        QVERIFY(handle != -1);
-        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-        std::thread poller([&] { status_t state{}; gateway->get_status(handle.load(), &state); });
-        bool held = true;
-        const auto release = [&] {
-            if (held)
-                QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
-            held = false;
-            if (poller.joinable())
-                poller.join();
-        };
-        const auto ended = qScopeGuard([&] { // a failed row too
-            messageLog = nullptr;
-            trovsim_clear_faults();
-            if (poller.joinable())
-                poller.join();
-        });
-        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
-        trovsim_journal_clear();
+        HeldStatusRead polling;
+        QVERIFY(polling.start());
+        std::unique_ptr<DeviceInterface>& gateway = polling.gateway;
+        std::atomic<device_t>& handle = polling.handle;
+        const bool& held = polling.held;
+        const auto release = [&polling] { polling.release(); };
         GatewayWaits waits;
         std::atomic<qint64> clock{0};
         QStringList got;
@@ -207,7 +237,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(got, replies, 5000);
         }
         QTEST(taken(), "taken");
-        QStringList lines = takeLogMessages(log);
+        QStringList lines = takeLogMessages(polling.log);
         QFETCH(QStringList, logged);
         // The courier's thread and this one log in an order of their own.
         lines.sort();
@@ -232,30 +262,19 @@ private slots:
     {
         QFETCH(bool, pollingGoesOn);
         QFETCH(bool, queuedBefore);
-        MessageLog log;
-        messageLog = &log;
-        std::unique_ptr<DeviceInterface> gateway;
-        std::atomic<device_t> handle{openOnFreshSimulator(gateway, axis)};
-        QVERIFY(handle != -1);
-        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
-        std::thread poller([&] {
-            status_t state{};
-            gateway->get_status(handle.load(), &state);
+        HeldStatusRead polling;
+        QVERIFY(polling.start([&polling, pollingGoesOn] {
             chart_data_t chart{};
             if (pollingGoesOn)
-                gateway->get_chart_data(handle.load(), &chart);
-        });
+                polling.gateway->get_chart_data(polling.handle.load(), &chart);
+        }));
+        std::unique_ptr<DeviceInterface>& gateway = polling.gateway;
+        std::atomic<device_t>& handle = polling.handle;
         std::thread queued;
-        const auto ended = qScopeGuard([&] {
-            messageLog = nullptr;
-            trovsim_clear_faults();
-            for (std::thread* one : {&poller, &queued}) {
-                if (one->joinable())
-                    one->join();
-            }
+        const auto ended = qScopeGuard([&queued] {
+            if (queued.joinable())
+                queued.join();
         });
-        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
-        trovsim_journal_clear();
         GatewayWaits waits;
         if (queuedBefore) {
             queued = std::thread([&] {
@@ -270,14 +289,13 @@ private slots:
             courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
                          [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
             QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), queuedBefore ? 2 : 1, 5000);
-            QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+            polling.release();
             QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
         }
-        poller.join();
         if (queued.joinable())
             queued.join();
         QTEST(calls(), "order");
-        QCOMPARE(takeLogMessages(log), QStringList{});
+        QCOMPARE(takeLogMessages(polling.log), QStringList{});
         closeAndRelease(gateway, handle);
     }
 };

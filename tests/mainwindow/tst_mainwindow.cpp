@@ -290,15 +290,18 @@ private slots:
     void stagePagesComeBack_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::newRow("paused poll") << 2;
-        QTest::newRow("bootloader") << 1;
-        // The window goes on while the name is read.
-        QTest::newRow("paused poll, the name read held") << 3;
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("paused poll") << 2 << QByteArray();
+        QTest::newRow("bootloader") << 1 << QByteArray();
+        // The window goes on while the positioner's records are read for the dialog on show.
+        QTest::newRow("paused poll, the name read held") << 2 << QByteArray("get_stage_name");
+        QTest::newRow("paused poll, the last record's read held") << 2 << QByteArray("get_gear_settings");
     }
 
     void stagePagesComeBack()
     {
         QFETCH(int, mode);
+        QFETCH(QByteArray, held);
         QObject scope;
         QList<bool> locks;
         connect(window.get(), &MainWindow::SgnDisableStagePages, &scope, [&](bool lock) { locks << lock; });
@@ -318,19 +321,21 @@ private slots:
         StageSettings* stage = window->settingsDialog()->stageSettings;
         std::memset(stage->stageName.PositionerName, 0, sizeof stage->stageName.PositionerName);
         trovsim_journal_clear();
-        if (mode == 3) {
-            HeldCall read(axis, "get_stage_name");
+        if (!held.isEmpty()) {
+            HeldCall read(axis, held.constData());
             const qint64 stall = HeldCall::heartbeatDelayMs([this] {
                 window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
                                    true, 2);
             });
             QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
             QCOMPARE(QByteArray(stage->stageName.PositionerName), QByteArray());
+            QCOMPARE(locks.last(), true);
         }
         feed(sample(0));
         feed(sample(0));
         QCOMPARE(locks.last(), false);
         QCOMPARE(QByteArray(stage->stageName.PositionerName), QByteArray("LS-100"));
+        QVERIFY(window->settingsDialog()->stagePagesCurrent());
         auto* buttons = window->settingsDialog()->findChild<QDialogButtonBox*>();
         buttons->button(QDialogButtonBox::Ok)->click();
         for (const char* call : {"set_stage_name", "set_stage_information", "set_stage_settings"})

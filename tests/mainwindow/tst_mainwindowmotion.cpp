@@ -160,6 +160,7 @@ private slots:
                                                 << "SN 10001: Soft stop still waits";
         QTest::newRow("Exit, a script's call held") << "Exit" << false << false << "script" << "" << exited << true
                                                     << "The soft stop waits: a running script holds the controller.";
+        QTest::newRow("Exit, a script asleep") << "Exit" << false << false << "sleep" << "" << exited << true << "";
         QTest::newRow("Exit, a status read that never ends") << "Exit" << false << false << "never" << "Cancel"
                                                              << QStringList{} << false << "Exit: the soft stop has not reached SN ";
     }
@@ -191,7 +192,11 @@ private slots:
             QVERIFY(window->scriptEngineThread()->requestRun(QStringLiteral("movr(100); movr(100);")));
         if (hold == "never")
             window->motionCommands()->exitAnswerMs = 300;
-        if (!hold.isEmpty()) {
+        if (hold == "sleep") {
+            ScriptThread* script = window->scriptEngineThread();
+            QVERIFY(script->requestRun(QStringLiteral("msleep(60000);")));
+            QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, 5000));
+        } else if (!hold.isEmpty()) {
             QCOMPARE(trovsim_hold_call(axis, held), 0);
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
         }
@@ -218,6 +223,9 @@ private slots:
             QVERIFY2(text.contains("SN 10001") && text.contains("STOP stops it"), qPrintable(text));
         if (!line.isEmpty() && hold != "read")
             QVERIFY2(logged(line) || (window && tableShows(line)), qPrintable(line));
+        // A sleeping script holds nothing: the exit does not wait for it, nor says it does.
+        if (hold == "sleep")
+            QVERIFY(!logged(QStringLiteral("The soft stop waits")));
         if (hold == "never")
             QCOMPARE(trovsim_release_call(axis, held), 0);
     }

@@ -448,6 +448,20 @@ void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
     refresh();
     QCOMPARE(stage->stageName.PositionerName[0], '\0');
     QVERIFY(!stage->stageReloadPending);
+
+    // The dialog on show: its records are read on the courier too, and shown once all are in.
+    w.settingsDlgs[0]->show();
+    HeldCall records(axisNames[0], "get_gear_settings");
+    now += 2000;
+    feed(w, 0, status(0, 0, STATE_EEPROM_CONNECTED));
+    const qint64 recordsStall = HeldCall::heartbeatDelayMs([&w] { w.UpdateState(); });
+    QVERIFY2(recordsStall < 100, qPrintable(QString::number(recordsStall)));
+    QCOMPARE(stage->stageName.PositionerName[0], '\0');
+    records.release();
+    refresh();
+    QCOMPARE(QByteArray(stage->stageName.PositionerName), QByteArray("LS-100"));
+    QVERIFY(w.settingsDlgs[0]->stagePagesCurrent());
+    w.settingsDlgs[0]->hide();
 }
 
 void tst_multiaxis::refreshFollowsInputsBesideTheSample_data()
