@@ -519,16 +519,16 @@ void MainWindow::trackStageEeprom(const status_t& state, bool connected)
         stageEepromAbsent = true;
         return;
     }
-    if (!stageEepromAbsent || deviceMode != 2 || stageNameReadWaits)
+    if (!stageEepromAbsent || deviceMode != 2 || stageReadWaits)
         return;
-    stageNameReadWaits = true;
+    stageReadWaits = true;
     const quint64 samples = stageAbsentSamples;
     auto read = std::make_shared<StageRead>(*stage, settingsDlg->isVisible());
     stopCourier->send(
         AxisCourier::Kind::Command, tr("Reading the positioner memory"),
         [read](DeviceInterface& device, device_t id) { return read->run(device, id); }, this,
         [this, read, samples](result_t) {
-            stageNameReadWaits = false;
+            stageReadWaits = false;
             // Failed, or the memory has gone since: the next sample that shows it reads again.
             if (!read->usable() || samples != stageAbsentSamples || !stageEepromAbsent || !settingsDlg)
                 return;

@@ -230,9 +230,9 @@ public:
     // Display state.
     bool controlsDisabled = false;
     bool stageEepromAbsent = true;
-    // The stage name is being read on the courier's thread; counted up at each absent sample, so
-    // that a read of a memory gone since is not taken.
-    bool stageNameReadWaits = false;
+    // The positioner memory is being read on the courier's thread; counted up at each absent
+    // sample, so that a read of a memory gone since is not taken.
+    bool stageReadWaits = false;
     quint64 stageAbsentSamples = 0;
     // Set until the first sample of the firmware: the start announces the device as found.
     bool deviceLostLogged = true;

@@ -71,8 +71,8 @@ private:
     Multiaxis& window;
     // Per axis: when the positioner name was last asked for.
     qint64 stageReadAt[Multiaxis::maxAxes];
-    // Per axis: the name is being read on the courier's thread; absent samples so far, so that a
-    // read of a memory gone since is not taken.
+    // Per axis: the positioner memory is being read on the courier's thread; absent samples so
+    // far, so that a read of a memory gone since is not taken.
     bool stageReadWaits[Multiaxis::maxAxes] = {false, false, false};
     quint64 stageAbsentSamples[Multiaxis::maxAxes] = {0, 0, 0};
 };

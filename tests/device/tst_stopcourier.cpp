@@ -66,14 +66,14 @@ struct HeldStatusRead
         trovsim_journal_clear();
         return true;
     }
-    // Ends the read and waits for that thread.
-    void release()
+    // Ends the read and waits for that thread; false when the simulator held no read to end.
+    bool release()
     {
-        if (held)
-            trovsim_release_call(axis, "get_status");
+        const bool released = !held || trovsim_release_call(axis, "get_status") == 0;
         held = false;
         if (poller.joinable())
             poller.join();
+        return released;
     }
     ~HeldStatusRead() // a failed row too
     {
@@ -165,7 +165,7 @@ private slots:
         std::unique_ptr<DeviceInterface>& gateway = polling.gateway;
         std::atomic<device_t>& handle = polling.handle;
         const bool& held = polling.held;
-        const auto release = [&polling] { polling.release(); };
+        const auto release = [&polling] { QVERIFY(polling.release()); };
         GatewayWaits waits;
         std::atomic<qint64> clock{0};
         QStringList got;
@@ -289,7 +289,7 @@ private slots:
             courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
                          [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
             QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), queuedBefore ? 2 : 1, 5000);
-            polling.release();
+            QVERIFY(polling.release());
             QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
         }
         if (queued.joinable())
