@@ -22,6 +22,7 @@
 #include "common/MessagePrompter.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
+#include "device/MotionRules.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/LeftRunning.h"
 #include "device/AxisCourier.h"
@@ -130,9 +131,19 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         axes->serials[i] = dialog->controllerSettings->serialNumber;
         const QString axis = axes->axisNamed(i);
         couriers.append(new AxisCourier(devices[i], &deviceHandle[i], axis));
+        couriers.last()->followReopenings(&thread->reopenings());
         const QString serial = QString::number(axes->serials[i]);
         ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
+        // A refused stop stays on the line until the axis is seen standing.
+        connect(couriers.last(), &AxisCourier::stopFailed, this, [this, i, serial] {
+            stopFailedShown[i] = true;
+            ui->messageLine->hold(serial);
+        });
+        // A stop that waited for the controller's return is told with that return.
+        connect(couriers.last(), &AxisCourier::stopWent, this, [this, i](const QString& what, qint64 waitedMs) {
+            stopWentWhileAway[i] = tr("%1 went %2 s after it was pressed").arg(what, AxisCourier::secondsText(waitedMs));
+        });
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             // A lost controller is told once by its slot, which knows whether it is gone or in its
@@ -310,6 +321,11 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
+    samples[number].openings = updateThreads[number]->reopenings().load();
+    if (stopFailedShown[number] && connect && device_mode == 2 && MotionRules::axisStopped(state)) {
+        stopFailedShown[number] = false;
+        ui->messageLine->release(QString::number(axes->serials[number]));
+    }
     axes->sampled(number, samples[number].use());
     if (samples[number].use() != AxisUse::Lost)
         reopenSamples[number] = 0;
@@ -320,6 +336,13 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
         settleFailures(number, {QStringLiteral(": Function get_")});
     if (motion && samples[number].use() == AxisUse::Working)
         motion->axisWorking(number);
+}
+
+bool Multiaxis::hasSomethingToStop(int a) const
+{
+    return a >= 0 && a < n &&
+           MotionRules::hasSomethingToStop(samples[a].use() == AxisUse::Bootloader, samples[a].openings,
+                                           updateThreads[a]->reopenings().load());
 }
 
 void Multiaxis::UpdateState()
@@ -380,7 +403,7 @@ void Multiaxis::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
     // Each close tries the exit first; one that fails asks at once (abandonExit).
-    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, false, [](QWidget* w) {
+    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, [](QWidget* w) {
             auto* window = static_cast<Multiaxis*>(w);
             window->closeStartsExit = true;
             window->OnExitBtnPressed();
@@ -483,9 +506,12 @@ void Multiaxis::tellAway(int a, AxisUse use)
 {
     if (a < 0 || a >= maxAxes || toldUse[a].exchange(use) == use)
         return;
+    // A stop that waits for it is what the operator must not lose sight of.
+    const QString stop = use == AxisUse::Lost ? couriers[a]->stopAwaitingController() : QString();
     logLine(axes->axisNamed(a) + (use == AxisUse::Bootloader
-                                ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
-                                : tr(" is lost; its motion controls are off until it is back.")));
+                                      ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
+                                  : stop.isEmpty() ? tr(" is lost; its motion controls are off until it is back.")
+                                                   : tr(" is lost; its %1 waits for it to come back.").arg(stop)));
 }
 
 QStringList Multiaxis::commandFailureKinds()
@@ -540,12 +566,12 @@ void Multiaxis::OnShiftBtnPressed()
 
 void Multiaxis::OnHomeBtnPressed()
 {
-    motion->commandAll(tr("Home"), &DeviceInterface::command_home);
+    motion->commandAll(AxisCourier::Kind::Motion, tr("Home"), &DeviceInterface::command_home);
 }
 
 void Multiaxis::OnZeroBtnPressed()
 {
-    motion->commandAll(tr("Zero"), &DeviceInterface::command_zero);
+    motion->commandAll(AxisCourier::Kind::Command, tr("Zero"), &DeviceInterface::command_zero);
 }
 
 void Multiaxis::OnPickerXYPointSelected(const QPointF& point)
@@ -723,32 +749,38 @@ void Multiaxis::OnExitBtnPressed()
     if (scriptWiring)
         scriptWiring->stopScript();
     motion->jogTracker.releaseAll();
-    QVector<bool> connected;
-    QVector<int> modes;
+    QVector<bool> stoppable;
+    QVector<bool> reachable;
     for (int a = 0; a < n; ++a) {
-        const bool stoppable = MultiaxisAxes::hasSomethingToStop(samples[a].use(), deviceHandle[a].load());
-        connected << stoppable;
-        modes << (stoppable ? 2 : samples[a].deviceMode);
+        stoppable << hasSomethingToStop(a);
+        reachable << (stoppable.last() && deviceHandle[a].load() != -1 && samples[a].use() != AxisUse::Lost);
     }
-    const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
+    const MultiaxisExit::Plan plan = exitSequence.begin(stoppable, reachable, nowMs());
     exitAxes = plan.softStop;
     exitPending = true;
-    ++exitNumber;
-    for (int a : plan.skipped) {
-        const bool lost = samples[a].use() != AxisUse::Bootloader;
-        logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
-                    .arg(axes->axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
-    }
+    awayAsked = false;
+    const quint64 round = ++exitNumber;
+    for (int a : plan.skipped)
+        logLine(tr("Exit: %1 is in its bootloader; it is neither soft-stopped nor powered off.").arg(axes->axisNamed(a)));
+    for (int a : plan.away)
+        logLine(awayText(a));
     // Every axis gets its soft stop at once, each through its courier, whatever another answers.
-    for (int a : plan.softStop) {
-        couriers[a]->send(
-            AxisCourier::Kind::SoftStop, tr("Soft stop"),
-            [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); }, this,
-            [this, a, round = exitNumber](result_t result) {
-                if (round == exitNumber)
-                    exitSoftStopAnswered(a, result);
-            });
-    }
+    for (int a : plan.softStop)
+        sendExitSoftStop(a);
+    // A soft stop held by a call that does not return is waited for apart, and asked about.
+    QTimer::singleShot(exitAnswerMs, this, [this, round] {
+        if (round != exitNumber || !exitPending || shutDownDone)
+            return;
+        for (int a : exitSequence.awaiting()) {
+            if (exitSequence.away(a))
+                continue;
+            exitSequence.setAway(a);
+            logLine(tr("Exit: the soft stop has not reached %1 for %2 s; it goes out once the call under way "
+                       "returns.")
+                        .arg(axes->axisNamed(a))
+                        .arg(exitAnswerMs / 1000));
+        }
+    });
     if (!plan.wait) {
         // No axis to wait for.
         finishExit();
@@ -762,12 +794,31 @@ void Multiaxis::OnExitBtnPressed()
     exitWaitBox->exec();
 }
 
+QString Multiaxis::awayText(int a) const
+{
+    return tr("Exit: %1 is lost; its soft stop goes out when it is back.").arg(axes->axisNamed(a));
+}
+
+void Multiaxis::sendExitSoftStop(int a)
+{
+    couriers[a]->send(
+        AxisCourier::Kind::SoftStop, tr("Soft stop"),
+        [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); }, this,
+        [this, a, round = exitNumber](result_t result) {
+            if (round == exitNumber)
+                exitSoftStopAnswered(a, result);
+        });
+}
+
 void Multiaxis::exitSoftStopAnswered(int a, result_t result)
 {
     if (!exitPending || shutDownDone)
         return;
     // Read once the call has returned: a status read begun before it may show the old command.
-    exitSequence.softStopSent(a, result == result_ok, updateThreads[a]->statusReadsBegun());
+    exitSequence.softStopSent(a, result == result_ok, updateThreads[a]->statusReadsBegun(), nowMs());
+    // The soft stop the question waited for has gone: the exit goes on by itself.
+    if (awayBoxUp && exitSequence.awaiting().isEmpty())
+        ExitOnClose::endQuestion();
     if (!exitSequence.softStopsAnswered())
         return;
     const QVector<int> failed = exitSequence.failedSoftStops();
@@ -785,6 +836,57 @@ void Multiaxis::exitSoftStopAnswered(int a, result_t result)
                 : (one ? tr("The soft stop failed on the axis with serial number %1. The window stays open.")
                        : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."));
         abandonExit(warning.arg(serialsOf(failed)), failed);
+    }
+}
+
+void Multiaxis::askAboutWaitingStops()
+{
+    // The others are off: the operator is asked once about those whose soft stop waits.
+    if (!exitSequence.awaitingOnlyAway() || awayAsked)
+        return;
+    awayAsked = true;
+    QTimer::singleShot(0, this, &Multiaxis::askWhileStopsWait);
+}
+
+void Multiaxis::askWhileStopsWait()
+{
+    const QVector<int> waiting = exitSequence.awaiting();
+    if (!exitPending || shutDownDone || waiting.isEmpty() || awayBoxUp)
+        return;
+    QStringList names;
+    QStringList why;
+    for (int a : waiting) {
+        names << axes->axisNamed(a);
+        why << (hasSomethingToStop(a) && deviceHandle[a].load() != -1 && samples[a].use() != AxisUse::Lost
+                    ? tr("Exit: the soft stop has not reached %1; it goes out once the call under way returns.")
+                          .arg(axes->axisNamed(a))
+                    : awayText(a));
+    }
+    awayBoxUp = true;
+    const ExitOnClose::Choice choice = ExitOnClose::askWhileStopWaits(this, names.join(QStringLiteral(", ")),
+                                                                       why.join(QLatin1Char('\n')));
+    awayBoxUp = false;
+    if (!exitPending || shutDownDone)
+        return;
+    switch (choice) {
+    case ExitOnClose::Choice::WentOn:
+    case ExitOnClose::Choice::Retry:
+        // Waits on: the exit goes on once the soft stop has gone.
+        return;
+    case ExitOnClose::Choice::Close:
+        logLine(ExitOnClose::closedAnywayText(names.join(QStringLiteral(", "))));
+        close();
+        return;
+    case ExitOnClose::Choice::Cancel:
+        // The soft stops still go once they can; the exit is over.
+        exitFailed = true;
+        leftMoving = waiting;
+        exitSequence.cancel();
+        exitPending = false;
+        powerOffsDue = 0;
+        if (exitWaitBox && exitWaitBox->isVisible())
+            exitWaitBox->hide();
+        return;
     }
 }
 
@@ -829,6 +931,7 @@ void Multiaxis::askAfterFailedClose()
         close();
         return;
     case ExitOnClose::Choice::Cancel:
+    case ExitOnClose::Choice::WentOn:
         return;
     }
 }
@@ -871,10 +974,16 @@ bool Multiaxis::exitCheck()
         abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), exitAxes);
         return true;
     case MultiaxisExit::Decision::Lost: {
-        const QString serial = serialsOf({exitSequence.lostAxis()});
-        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial), exitAxes);
+        // It may still be moving: another soft stop waits for its return, the others go on.
+        const int a = exitSequence.lostAxis();
+        exitSequence.awaitAgain(a);
+        logLine(awayText(a));
+        sendExitSoftStop(a);
         return true;
     }
+    case MultiaxisExit::Decision::Awaiting:
+        askAboutWaitingStops();
+        return true;
     case MultiaxisExit::Decision::TimedOut:
         abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
                         .arg(MultiaxisExit::waitLimitMs / 1000),
@@ -886,10 +995,10 @@ bool Multiaxis::exitCheck()
     // One round at a time: the next looks at what this one's answers said.
     if (powerOffsDue > 0)
         return true;
-    const QVector<int> round = exitSequence.powerOffAxes();
+    const QVector<int> round = exitSequence.beginPowerOffRound();
     powerOffsDue = round.size();
     for (int a : round) {
-        motion->command(a, tr("Power off"), &DeviceInterface::command_power_off, [this, a, exit = exitNumber](result_t result) {
+        motion->command(a, AxisCourier::Kind::Command, tr("Power off"), &DeviceInterface::command_power_off, [this, a, exit = exitNumber](result_t result) {
             if (!exitPending || shutDownDone || exit != exitNumber)
                 return;
             exitSequence.powerOffResult(a, result == result_ok);
@@ -903,12 +1012,16 @@ bool Multiaxis::exitCheck()
 void Multiaxis::powerOffRoundEnded()
 {
     if (exitSequence.finishRound()) {
-        finishExit();
+        // Those whose soft stop waits keep the exit open.
+        if (exitSequence.awaiting().isEmpty())
+            finishExit();
+        else
+            askAboutWaitingStops();
         return;
     }
     if (!exitSequence.powerOffExhausted())
         return;
-    const QString failed = serialsOf(exitSequence.powerOffAxes());
+    const QString failed = serialsOf(exitSequence.beginPowerOffRound());
     abandonExit(QString(), {});
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
                          tr("The axes with serial numbers %1 could not be powered off (%2 tries).")

@@ -78,6 +78,9 @@ public:
     // A slot's boxes outside user units show targets in the unit axis `axis` counts in.
     void showTargetUnit(int slot, int axis);
     int axisCount() const { return n; }
+    // STOP, Soft stop, a jog's release and Exit have something to stop on axis `axis`
+    // (MotionRules::hasSomethingToStop).
+    bool hasSomethingToStop(int axis) const;
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
     // Axis `axis` is lost or in its bootloader: one warning for each change, until toldUse is
@@ -110,6 +113,10 @@ public:
     std::atomic<bool> commandRefused[maxAxes] = {{false}, {false}, {false}};
     // Per axis: samples of its reopening (no device mode) since it last had one.
     int reopenSamples[maxAxes] = {0, 0, 0};
+    // Per axis: a refused stop is held on the message line until the axis is seen standing.
+    bool stopFailedShown[maxAxes] = {false, false, false};
+    // Per axis: "Stop went 2.5 s after it was pressed", for the line that tells its return.
+    QString stopWentWhileAway[maxAxes];
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
@@ -143,6 +150,8 @@ public:
     ScriptEngineThread* scriptEngine() const;
     // How long the shut-down waits for a running script.
     int scriptQuitMs = 5000;
+    // How long Exit waits for a soft stop held by a call before it goes on without it.
+    int exitAnswerMs = 5000;
 
 signals:
     // true disables, false enables the stage pages of axis `number`'s settings dialog.
@@ -203,7 +212,13 @@ private:
     // The line the failed-exit boxes add about them; empty for none.
     QString stillMovingText() const;
     void finishExit();
+    void sendExitSoftStop(int axis);
     void exitSoftStopAnswered(int axis, result_t result);
+    // "Exit: SN 10002 is lost; its soft stop goes out when it is back."
+    QString awayText(int axis) const;
+    // Every axis whose soft stop went is off: wait on for the others, close anyway, or cancel.
+    void askAboutWaitingStops();
+    void askWhileStopsWait();
     void powerOffRoundEnded();
     qint64 nowMs() const;
 
@@ -225,6 +240,9 @@ private:
     bool closeStartsExit = false;
     // Power-offs of the exit's round whose answers have not come yet.
     int powerOffsDue = 0;
+    // The question about the soft stops that wait is on show, or has been asked this exit.
+    bool awayBoxUp = false;
+    bool awayAsked = false;
     // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
     quint64 exitNumber = 0;
     // The axes the exit soft-stops, and those a failed one may have left moving.
