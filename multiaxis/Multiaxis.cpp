@@ -35,6 +35,7 @@
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
 #include "multiaxis/MultiaxisConfig.h"
+#include "multiaxis/MultiaxisExitRun.h"
 #include "multiaxis/MultiaxisMotion.h"
 #include "multiaxis/PositionPlot.h"
 #include "scriptdlg/ScriptControl.h"
@@ -89,6 +90,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     for (int i = 0; i < maxAxes; ++i)
         deviceName[i][0] = '\0';
     slotStatus = std::make_unique<AxisSlotStatus>(*this);
+    exitRun = std::make_unique<MultiaxisExitRun>(*this);
     plot = std::make_unique<PositionPlot>(*this);
     config = std::make_unique<MultiaxisConfig>(*this);
 
@@ -240,6 +242,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     exitWaitBox->setButtons(QDialogButtonBox::Cancel);
     exitWaitBox->setText(tr("Stopping, please wait..."));
     exitWaitBox->closeOnCancel = false;
+    connect(exitWaitBox, &InfoBox::cancelled, this, [this] { exitRun->cancelled(); });
     exitPending = false;
 }
 
@@ -316,7 +319,7 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
 {
     if (shutDownDone || number < 0 || number >= n)
         return;
-    exitSequence.sample(number, int(state.MvCmdSts), connect, device_mode, statusReadNumber);
+    exitRun->sample(number, int(state.MvCmdSts), connect, device_mode, statusReadNumber);
     samples[number].state = state;
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
@@ -349,7 +352,7 @@ void Multiaxis::UpdateState()
 {
     if (shutDownDone)
         return;
-    if (exitPending && !exitCheck())
+    if (exitPending && !exitRun->check())
         return;
     if (n == 0)
         return;
@@ -402,7 +405,7 @@ void Multiaxis::receiveSerials(QStringList serials)
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
-    // Each close tries the exit first; one that fails asks at once (abandonExit).
+    // Each close tries the exit first; one that fails asks at once (MultiaxisExitRun).
     if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, [](QWidget* w) {
             auto* window = static_cast<Multiaxis*>(w);
             window->closeStartsExit = true;
@@ -741,298 +744,7 @@ QString Multiaxis::serialsOf(const QVector<int>& axes) const
 
 void Multiaxis::OnExitBtnPressed()
 {
-    exitForClose = std::exchange(closeStartsExit, false);
-    if (shutDownDone || exitSequence.pending())
-        return;
-    exitFailed = false;
-    // The script first: none of its commands may follow the soft stops.
-    if (scriptWiring)
-        scriptWiring->stopScript();
-    motion->jogTracker.releaseAll();
-    QVector<bool> stoppable;
-    QVector<bool> reachable;
-    for (int a = 0; a < n; ++a) {
-        stoppable << hasSomethingToStop(a);
-        reachable << (stoppable.last() && deviceHandle[a].load() != -1 && samples[a].use() != AxisUse::Lost);
-    }
-    const MultiaxisExit::Plan plan = exitSequence.begin(stoppable, reachable, nowMs());
-    exitAxes = plan.softStop;
-    exitPending = true;
-    awayAsked = false;
-    const quint64 round = ++exitNumber;
-    for (int a : plan.skipped)
-        logLine(tr("Exit: %1 is in its bootloader; it is neither soft-stopped nor powered off.").arg(axes->axisNamed(a)));
-    for (int a : plan.away)
-        logLine(awayText(a));
-    // Every axis gets its soft stop at once, each through its courier, whatever another answers.
-    for (int a : plan.softStop)
-        sendExitSoftStop(a);
-    // A soft stop held by a call that does not return is waited for apart, and asked about.
-    QTimer::singleShot(exitAnswerMs, this, [this, round] {
-        if (round != exitNumber || !exitPending || shutDownDone)
-            return;
-        for (int a : exitSequence.awaiting()) {
-            if (exitSequence.away(a))
-                continue;
-            exitSequence.setAway(a);
-            logLine(tr("Exit: the soft stop has not reached %1 for %2 s; it goes out once the call under way "
-                       "returns.")
-                        .arg(axes->axisNamed(a))
-                        .arg(exitAnswerMs / 1000));
-        }
-    });
-    if (!plan.wait) {
-        // No axis to wait for.
-        finishExit();
-        return;
-    }
-    if (!exitWaitBox)
-        return;
-    connect(exitWaitBox, &InfoBox::cancelled, this, &Multiaxis::onExitCancelled, Qt::UniqueConnection);
-    // The answers and the refresh end the wait from inside this loop (and may close the window):
-    // nothing here touches the box or the window once it returns.
-    exitWaitBox->exec();
-}
-
-QString Multiaxis::awayText(int a) const
-{
-    return tr("Exit: %1 is lost; its soft stop goes out when it is back.").arg(axes->axisNamed(a));
-}
-
-void Multiaxis::sendExitSoftStop(int a)
-{
-    couriers[a]->send(
-        AxisCourier::Kind::SoftStop, tr("Soft stop"),
-        [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); }, this,
-        [this, a, round = exitNumber](result_t result) {
-            if (round == exitNumber)
-                exitSoftStopAnswered(a, result);
-        });
-}
-
-void Multiaxis::exitSoftStopAnswered(int a, result_t result)
-{
-    if (!exitPending || shutDownDone)
-        return;
-    // Read once the call has returned: a status read begun before it may show the old command.
-    exitSequence.softStopSent(a, result == result_ok, updateThreads[a]->statusReadsBegun(), nowMs());
-    // The soft stop the question waited for has gone: the exit goes on by itself.
-    if (awayBoxUp && exitSequence.awaiting().isEmpty())
-        ExitOnClose::endQuestion();
-    if (!exitSequence.softStopsAnswered())
-        return;
-    const QVector<int> failed = exitSequence.failedSoftStops();
-    if (!failed.isEmpty()) {
-        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
-        const bool one = failed.size() == 1;
-        const QString warning =
-            scriptWiring && scriptWiring->holdsController()
-                ? (one ? tr("The soft stop was not sent to the axis with serial number %1: a running script holds "
-                            "it. Exit can go on once the script's call returns or the script is stopped. The window "
-                            "stays open.")
-                       : tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
-                            "them. Exit can go on once the script's call returns or the script is stopped. The "
-                            "window stays open."))
-                : (one ? tr("The soft stop failed on the axis with serial number %1. The window stays open.")
-                       : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."));
-        abandonExit(warning.arg(serialsOf(failed)), failed);
-    }
-}
-
-void Multiaxis::askAboutWaitingStops()
-{
-    // The others are off: the operator is asked once about those whose soft stop waits.
-    if (!exitSequence.awaitingOnlyAway() || awayAsked)
-        return;
-    awayAsked = true;
-    QTimer::singleShot(0, this, &Multiaxis::askWhileStopsWait);
-}
-
-void Multiaxis::askWhileStopsWait()
-{
-    const QVector<int> waiting = exitSequence.awaiting();
-    if (!exitPending || shutDownDone || waiting.isEmpty() || awayBoxUp)
-        return;
-    QStringList names;
-    QStringList why;
-    for (int a : waiting) {
-        names << axes->axisNamed(a);
-        why << (hasSomethingToStop(a) && deviceHandle[a].load() != -1 && samples[a].use() != AxisUse::Lost
-                    ? tr("Exit: the soft stop has not reached %1; it goes out once the call under way returns.")
-                          .arg(axes->axisNamed(a))
-                    : awayText(a));
-    }
-    awayBoxUp = true;
-    const ExitOnClose::Choice choice = ExitOnClose::askWhileStopWaits(this, names.join(QStringLiteral(", ")),
-                                                                       why.join(QLatin1Char('\n')));
-    awayBoxUp = false;
-    if (!exitPending || shutDownDone)
-        return;
-    switch (choice) {
-    case ExitOnClose::Choice::WentOn:
-    case ExitOnClose::Choice::Retry:
-        // Waits on: the exit goes on once the soft stop has gone.
-        return;
-    case ExitOnClose::Choice::Close:
-        logLine(ExitOnClose::closedAnywayText(names.join(QStringLiteral(", "))));
-        close();
-        return;
-    case ExitOnClose::Choice::Cancel:
-        // The soft stops still go once they can; the exit is over.
-        exitFailed = true;
-        leftMoving = waiting;
-        exitSequence.cancel();
-        exitPending = false;
-        powerOffsDue = 0;
-        if (exitWaitBox && exitWaitBox->isVisible())
-            exitWaitBox->hide();
-        return;
-    }
-}
-
-void Multiaxis::onExitCancelled()
-{
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-}
-
-void Multiaxis::abandonExit(const QString& warning, const QVector<int>& moving)
-{
-    leftMoving = moving;
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-    // Each way here leaves an axis not stopped (refused, lost, obeying another source, not powered off).
-    exitFailed = true;
-    if (exitWaitBox && exitWaitBox->isVisible())
-        exitWaitBox->hide();
-    if (std::exchange(exitForClose, false)) {
-        askAfterFailedClose();
-        return;
-    }
-    if (!warning.isEmpty())
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning + stillMovingText(),
-                                           QMessageBox::Ok, QMessageBox::Ok);
-}
-
-void Multiaxis::askAfterFailedClose()
-{
-    const QString moving = stillMovingNames();
-    switch (ExitOnClose::askAfterFailedExit(this, moving)) {
-    case ExitOnClose::Choice::Retry:
-        QTimer::singleShot(0, this, [this] {
-            closeStartsExit = true;
-            OnExitBtnPressed();
-        });
-        return;
-    case ExitOnClose::Choice::Close:
-        logLine(ExitOnClose::closedAnywayText(moving));
-        close();
-        return;
-    case ExitOnClose::Choice::Cancel:
-    case ExitOnClose::Choice::WentOn:
-        return;
-    }
-}
-
-QString Multiaxis::stillMovingNames() const
-{
-    QStringList names;
-    for (int a : leftMoving)
-        names << axes->axisNamed(a);
-    return names.join(QStringLiteral(", "));
-}
-
-QString Multiaxis::stillMovingText() const
-{
-    if (leftMoving.isEmpty())
-        return QString();
-    return leftMoving.size() == 1 ? tr("\n%1 may still be moving: STOP stops it.").arg(stillMovingNames())
-                                  : tr("\n%1 may still be moving: STOP stops them.").arg(stillMovingNames());
-}
-
-void Multiaxis::finishExit()
-{
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-    if (exitWaitBox && exitWaitBox->isVisible())
-        exitWaitBox->hide();
-    close();
-}
-
-bool Multiaxis::exitCheck()
-{
-    switch (exitSequence.decide(nowMs())) {
-    case MultiaxisExit::Decision::Idle:
-        exitPending = false;
-        return true;
-    case MultiaxisExit::Decision::Wait:
-        return true;
-    case MultiaxisExit::Decision::External:
-        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), exitAxes);
-        return true;
-    case MultiaxisExit::Decision::Lost: {
-        // It may still be moving: another soft stop waits for its return, the others go on.
-        const int a = exitSequence.lostAxis();
-        exitSequence.awaitAgain(a);
-        logLine(awayText(a));
-        sendExitSoftStop(a);
-        return true;
-    }
-    case MultiaxisExit::Decision::Awaiting:
-        askAboutWaitingStops();
-        return true;
-    case MultiaxisExit::Decision::TimedOut:
-        abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
-                        .arg(MultiaxisExit::waitLimitMs / 1000),
-                    exitAxes);
-        return true;
-    case MultiaxisExit::Decision::PowerOff:
-        break;
-    }
-    // One round at a time: the next looks at what this one's answers said.
-    if (powerOffsDue > 0)
-        return true;
-    const QVector<int> round = exitSequence.beginPowerOffRound();
-    powerOffsDue = round.size();
-    for (int a : round) {
-        motion->command(a, AxisCourier::Kind::Command, tr("Power off"), &DeviceInterface::command_power_off, [this, a, exit = exitNumber](result_t result) {
-            if (!exitPending || shutDownDone || exit != exitNumber)
-                return;
-            exitSequence.powerOffResult(a, result == result_ok);
-            if (--powerOffsDue == 0)
-                powerOffRoundEnded();
-        });
-    }
-    return false;
-}
-
-void Multiaxis::powerOffRoundEnded()
-{
-    if (exitSequence.finishRound()) {
-        // Those whose soft stop waits keep the exit open.
-        if (exitSequence.awaiting().isEmpty())
-            finishExit();
-        else
-            askAboutWaitingStops();
-        return;
-    }
-    if (!exitSequence.powerOffExhausted())
-        return;
-    const QString failed = serialsOf(exitSequence.beginPowerOffRound());
-    abandonExit(QString(), {});
-    QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
-                         tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
-                             .arg(failed)
-                             .arg(MultiaxisExit::powerOffTries),
-                         QMessageBox::NoButton, this);
-    const QPushButton* closeAnyway = question.addButton(tr("Close anyway"), QMessageBox::AcceptRole);
-    question.addButton(tr("Keep window open"), QMessageBox::RejectRole);
-    question.exec();
-    if (question.clickedButton() == closeAnyway && !shutDownDone)
-        close();
+    exitRun->start(std::exchange(closeStartsExit, false));
 }
 
 // ---- end of script axes, buttons, script engine and exit ----

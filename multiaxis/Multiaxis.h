@@ -13,7 +13,6 @@
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
-#include "multiaxis/MultiaxisExit.h"
 #include "multiaxis/UserUnits.h"
 #include "multiaxis/MultiaxisAxes.h"
 #include "trov.h"
@@ -21,6 +20,7 @@
 class AxisSlotStatus;
 class DeviceInterface;
 class MultiaxisConfig;
+class MultiaxisExitRun;
 class MultiaxisMotion;
 class PositionPlot;
 class QShortcut;
@@ -78,6 +78,8 @@ public:
     // A slot's boxes outside user units show targets in the unit axis `axis` counts in.
     void showTargetUnit(int slot, int axis);
     int axisCount() const { return n; }
+    // "10001, 10003": the serial numbers of these axes.
+    QString serialsOf(const QVector<int>& axes) const;
     // STOP, Soft stop, a jog's release and Exit have something to stop on axis `axis`
     // (MotionRules::hasSomethingToStop).
     bool hasSomethingToStop(int axis) const;
@@ -197,57 +199,22 @@ private:
     // Fills the serial numbers of the open axes into the default script.
     void fillDefaultScript();
     void logScriptException(const QString& text);
-    // The exit check of each refresh while an exit is pending; false ends the refresh.
-    bool exitCheck();
-
-    // Settings buttons and exit helpers.
+    // Settings buttons.
     void openSettings(int slot);
-    QString serialsOf(const QVector<int>& axes) const;
-    // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
-    // A close's exit failed: retry it, close all the same, or keep the window.
-    void askAfterFailedClose();
-    void abandonExit(const QString& warning, const QVector<int>& moving);
-    // "Motor X (SN 10001), Motor Z (SN 10003)": the axes the last failed Exit left moving.
-    QString stillMovingNames() const;
-    // The line the failed-exit boxes add about them; empty for none.
-    QString stillMovingText() const;
-    void finishExit();
-    void sendExitSoftStop(int axis);
-    void exitSoftStopAnswered(int axis, result_t result);
-    // "Exit: SN 10002 is lost; its soft stop goes out when it is back."
-    QString awayText(int axis) const;
-    // Every axis whose soft stop went is off: wait on for the others, close anyway, or cancel.
-    void askAboutWaitingStops();
-    void askWhileStopsWait();
-    void powerOffRoundEnded();
     qint64 nowMs() const;
 
     std::unique_ptr<ScriptControl> scriptWiring;
-    MultiaxisExit exitSequence;
+    // Exit as it runs, once pressed.
+    friend class MultiaxisExitRun;
+    std::unique_ptr<MultiaxisExitRun> exitRun;
     QShortcut* stopShortcut = nullptr;
     QShortcut* enterShortcut = nullptr;
-
-private slots:
-    void onExitCancelled();
 
 private:
     int n = 0;
     bool shutDownDone = false;
-    // The last Exit ended without stopping every axis.
-    bool exitFailed = false;
-    // The exit under way was started by a close: if it fails, that close asks at once.
-    bool exitForClose = false;
+    // A close starts the exit: if it fails, that close asks at once.
     bool closeStartsExit = false;
-    // Power-offs of the exit's round whose answers have not come yet.
-    int powerOffsDue = 0;
-    // The question about the soft stops that wait is on show, or has been asked this exit.
-    bool awayBoxUp = false;
-    bool awayAsked = false;
-    // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
-    quint64 exitNumber = 0;
-    // The axes the exit soft-stops, and those a failed one may have left moving.
-    QVector<int> exitAxes;
-    QVector<int> leftMoving;
 };
 
 #endif // MULTIAXIS_H
