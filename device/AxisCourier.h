@@ -180,6 +180,10 @@ private:
     void runDeferred();
     // Under mutex: the replies of these tickets get result.
     void answerLocked(const std::vector<quint64>& tickets, result_t result, Outcome outcome);
+    // Under mutex: runs on the owner's thread with the next replies.
+    void tellOwnerLocked(std::function<void()> news);
+    void wakeOwner();
+    void postDelivery();
     void deliverReplies();
     void startWatch();
     qint64 now() const;
@@ -209,6 +213,8 @@ private:
     std::deque<Entry> queue;
     UnderWay current;
     std::vector<Answer> answered;
+    // The signals the owner's thread emits for the courier's, at most one a stop.
+    std::vector<std::function<void()>> owed;
     bool ending = false;
     bool ended = false;
     // When a motion command last went (0: none since the last stop).

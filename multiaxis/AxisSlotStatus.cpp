@@ -189,8 +189,13 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         useShown[a] = use;
         ++useSpell[a];
         showUse(s, use);
-        if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working)
-            tellBack(a);
+        if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working) {
+            // A stop still waiting for it goes in a moment: its return is told with it.
+            if (window.couriers[a]->awaitsController())
+                window.backUntold[a] = true;
+            else
+                tellBack(a);
+        }
         if (cameBack)
             readSettings(a);
     }

@@ -57,10 +57,11 @@ public:
     // Monotonic milliseconds; tests replace it to step the stage retry.
     std::function<qint64()> clockMs;
 
-private:
     // The axis is back after its loss was told: one information line, which ends what
     // the message line showed about it.
     void tellBack(int axis);
+
+private:
     // The axis is back: its basic settings are read on its courier's thread and taken here.
     void readSettings(int axis);
     void detectStage(int axis);

@@ -139,12 +139,16 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
         // A refused stop stays on the line until the axis is seen standing.
         connect(couriers.last(), &AxisCourier::stopFailed, this, [this, i, serial] {
+            if (std::exchange(backUntold[i], false))
+                slotStatus->tellBack(i);
             stopFailedShown[i] = true;
             ui->messageLine->hold(serial);
         });
         // A stop that waited for the controller's return is told with that return.
         connect(couriers.last(), &AxisCourier::stopWent, this, [this, i](const QString& what, qint64 waitedMs) {
             stopWentWhileAway[i] = tr("%1 went %2 s after it was pressed").arg(what, AxisCourier::secondsText(waitedMs));
+            if (std::exchange(backUntold[i], false))
+                slotStatus->tellBack(i);
         });
         connect(
             devices[i], &DeviceInterface::errorSignal, this,

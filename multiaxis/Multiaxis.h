@@ -117,8 +117,10 @@ public:
     int reopenSamples[maxAxes] = {0, 0, 0};
     // Per axis: a refused stop is held on the message line until the axis is seen standing.
     bool stopFailedShown[maxAxes] = {false, false, false};
-    // Per axis: "Stop went 2.5 s after it was pressed", for the line that tells its return.
+    // Per axis: "Stop went 2.5 s after it was pressed", for the line that tells its return; the
+    // return is told once the stop that waited for it has gone.
     QString stopWentWhileAway[maxAxes];
+    bool backUntold[maxAxes] = {false, false, false};
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;

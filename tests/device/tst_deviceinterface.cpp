@@ -119,6 +119,38 @@ private slots:
         handle = -1;
     }
 
+    // A caller waiting for the gateway gets it before one that came after it: polling's reads
+    // back to back do not keep the window's command out until its wait ends.
+    void waitersAreServedInTurn()
+    {
+        QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+        QCOMPARE(trovsim_delay_call(axis, "get_status", 50, 30), 0);
+        std::thread poller([this] {
+            for (int i = 0; i < 30; ++i) {
+                status_t status;
+                gateway->get_status(handle, &status);
+            }
+        });
+        QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+        std::atomic<result_t> saved{99};
+        auto waits = std::make_unique<GatewayWaits>();
+        std::thread window([&] { saved = gateway->command_save_settings(handle); });
+        QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 1, 5000);
+        waits.reset();
+        trovsim_journal_clear();
+        QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+        window.join();
+        poller.join();
+        QCOMPARE(saved.load(), result_ok);
+        QStringList order;
+        for (int i = 0; i < trovsim_journal_size() && order.size() < 3; ++i) {
+            trovsim_call_t call{};
+            if (trovsim_journal_entry(i, &call) == 0)
+                order << QString::fromLatin1(call.function);
+        }
+        QCOMPARE(order, (QStringList{"get_status", "command_save_settings", "get_status"}));
+    }
+
     void valueErrorsWarnOnlyFromRecordSetters_data()
     {
         QTest::addColumn<QByteArray>("function");

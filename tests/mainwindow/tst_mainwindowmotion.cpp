@@ -347,6 +347,10 @@ private slots:
         // reaches the gateway before polling has closed the handle or after, finds it gone.
         if (lost)
             QCOMPARE(trovsim_unplug(axis), 0);
+        // A stop held up by the script's call is told so, not as a controller that does not answer.
+        if (hold == "script")
+            QVERIFY(QTest::qWaitFor([this] { return tableShows("SN 10001: Stop still waits: a script's call holds "
+                                                               "the controller."); }, 5000));
         QCOMPARE(trovsim_release_call(axis, held), 0);
         if (lost) {
             QCOMPARE(trovsim_plug(axis, 0), 0);
