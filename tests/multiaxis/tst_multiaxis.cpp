@@ -130,6 +130,8 @@ private slots:
     void refreshFollowsInputsBesideTheSample();
     void slotValuesShowWhole();
     void unitsInTheWindow();
+    void unitsOnAndOffKeepWhatNobodyChanged_data();
+    void unitsOnAndOffKeepWhatNobodyChanged();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
     void shutDownEndsEveryThread_data();
@@ -541,6 +543,48 @@ void tst_multiaxis::slotValuesShowWhole()
     }
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
     QCOMPARE(voltage->text(), QStringLiteral("12.34 V"));
+}
+
+// Y's boxes at 3 steps per mm, 2 decimals: user units switched on and off again give back the
+// target nobody changed to the microstep, a text typed and not entered too; one changed in
+// units is converted.
+void tst_multiaxis::unitsOnAndOffKeepWhatNobodyChanged_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("set");      // "step uStep" set, or typed and not entered
+    QTest::addColumn<QString>("inUnits");  // shown in mm; after it "| typed" is typed and entered
+    QTest::addColumn<QString>("back");
+    QTest::newRow("Move to") << "moveTo" << "20000 0" << "6666.67 mm" << "20000 0/256 steps";
+    QTest::newRow("Shift on") << "shiftOn" << "-3000 -128" << "-1000.17 mm" << "-3000 128/256 steps";
+    QTest::newRow("a microstep") << "moveTo" << "0 1" << "0.00 mm" << "0 1/256 steps";
+    QTest::newRow("typed, not entered") << "moveTo" << "typed 100 5" << "33.34 mm" << "100 5 steps";
+    QTest::newRow("typed in mm over it") << "shiftOn" << "20000 0" << "6666.67 mm|1000" << "3000 0/256 steps";
+}
+
+void tst_multiaxis::unitsOnAndOffKeepWhatNobodyChanged()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, set);
+    QFETCH(QString, inUnits);
+    QFETCH(QString, back);
+    Rig rig(2);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    StepSpinBox* target = box == "moveTo" ? w.spinBox_moveTo[1] : w.spinBox_shiftOn[1];
+    if (set.startsWith("typed "))
+        typeInto(target, set.mid(6));
+    else
+        target->setValue(set.section(' ', 0, 0).toInt(), set.section(' ', 1, 1).toInt());
+    w.receiveUnits(true, QStringLiteral("mm"), 3, 1, 2);
+    QCOMPARE(target->text(), inUnits.section('|', 0, 0));
+    if (inUnits.contains('|')) {
+        typeInto(target, inUnits.section('|', 1));
+        QVERIFY(target->commitText());
+    }
+    w.receiveUnits(false, QStringLiteral("mm"), 3, 1, 2);
+    QCOMPARE(target->text(), back);
 }
 
 void tst_multiaxis::unitsInTheWindow()
