@@ -93,7 +93,8 @@ ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& ax
     statusBar->setObjectName(QStringLiteral("statusBar"));
     ui->mainVLayout->addWidget(statusBar, 0);
     statusBar->setFixedHeight(20);
-    setWindowTitle(tr("Scripting ") + axisName);
+    // The multi-axis window's script window names no axis.
+    setWindowTitle(axisName.isEmpty() ? tr("Scripting") : tr("Scripting ") + axisName);
 }
 
 ScriptDlg::~ScriptDlg()

@@ -193,6 +193,7 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     QCOMPARE(w.plot->positionLine[2] != nullptr, three);
     QCOMPARE(w.plot->pickerZ != nullptr, three);
     QCOMPARE(w.plot->leftLimit[2]->isVisible(), three);
+    QCOMPARE(w.scriptDlg->windowTitle(), QStringLiteral("Scripting"));
 
     // Every stage page starts disabled; one axis' signal reaches only its own dialog.
     auto stageFieldsEnabled = [&w](int axis) {

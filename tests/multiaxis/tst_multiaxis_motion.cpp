@@ -814,6 +814,8 @@ private slots:
                          working || connected, working ? 2 : connected ? 1 : 0);
             w.UpdateState();
             QCOMPARE(w.groupBox[1]->title(), "Motor Y, SN 10002" + title);
+            // Named in the window's title while it is there, in its bootloader too.
+            QCOMPARE(w.windowTitle().contains(QLatin1String("10002")), working || connected);
             for (QWidget* control : std::initializer_list<QWidget*>{w.spinBox_moveTo[1], w.spinBox_shiftOn[1],
                                                                     w.pushButton_joyDec[1], w.pushButton_joyInc[1]})
                 QCOMPARE(control->isEnabled(), working);
