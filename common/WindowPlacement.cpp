@@ -1,6 +1,8 @@
 #include "common/WindowPlacement.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QPointer>
@@ -215,4 +217,12 @@ QMargins windowFrame(const QWidget& window)
     const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
     const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
     return QMargins(border, title + border, border, border);
+}
+
+int widthForTitle(const QWidget& window)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int bar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return QFontMetrics(font).horizontalAdvance(window.windowTitle()) + 5 * bar;
 }

@@ -29,6 +29,10 @@ QMargins windowFrame(const QWidget& window);
 // wholly onto that screen, its title bar first when even its minimum is larger.
 QRect frameOnScreen(const QRect& frame, QSize minimum, const QVector<QRect>& screens);
 
+// How wide a window must be for the window manager to show its whole title: the title in a bold
+// application font, with room beside it for the title bar's icon and buttons.
+int widthForTitle(const QWidget& window);
+
 // Puts a window wholly on its screen, frame and title bar included, every time it is shown,
 // once it has its real size; a maximised or full-screen window is left to the window manager.
 // Called as the window is built, before any other event filter of its own is installed.

@@ -114,8 +114,8 @@ void ProfileFileOperations::restoreFromFile()
         IniSettings file(name);
         const MotorSettings kept(*dialog.motorSettings);
         if (!dialog.motorSettings->loadFromFile(file, report)) {
-            // Not a profile: its one report line says so, and nothing changes.
-            showRestoreReport(report);
+            // Not a profile: said as Compare says it, and nothing changes.
+            showRestoreReport(tr("%1 is not a settings file.\n").arg(fileNameFromPath(name)) + report);
             return;
         }
         dialog.loadedConfigFile = name;

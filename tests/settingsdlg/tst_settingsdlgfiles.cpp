@@ -255,9 +255,13 @@ private slots:
     void noControllerGroupChangesNothing()
     {
         auto d = open("sim:axis1");
+        d->show();
         const QStringList program = programState(*d);
         label(*d)->setText("applied.cfg");
         QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
+        // At 11 pt, shown twice: the box has room for its title, over the dialog each time.
+        const QFont font = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 11));
         for (const char* content : {"[Cyclic]\nLeft_point=-99\n[Log_setup]\n", "just some text\n"}) {
             QFile file(path("other.cfg"));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) > 0);
@@ -265,15 +269,20 @@ private slots:
             QStringList shown;
             whenModal([&](QDialog* report) {
                 auto* list = report->findChild<QListWidget*>("listWidget");
+                QFont bold = QApplication::font();
+                bold.setBold(true);
+                QVERIFY(report->width() >= QFontMetrics(bold).horizontalAdvance(report->windowTitle()) + 60);
+                QVERIFY(d->frameGeometry().contains(report->geometry().center()));
                 shown << report->windowTitle();
                 for (int i = 0; i < list->count(); ++i)
                     shown << list->item(i)->text();
             });
             chooser.answers = QStringList{path("other.cfg")};
             d->OnRestoreFileBtnClicked();
-            QCOMPARE(shown, (QStringList{"Restore from file: what was not restored",
+            QCOMPARE(shown, (QStringList{"Restore from file: what was not restored", "other.cfg is not a settings file.",
                                          "No controller settings groups found in the file", ""}));
         }
+        QApplication::setFont(font);
         QCOMPARE(label(*d)->text(), QString("applied.cfg"));
         QCOMPARE(programState(*d), program);
         QCOMPARE(changed.count(), 0);
