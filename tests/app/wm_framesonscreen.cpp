@@ -3,6 +3,7 @@
 // under-window-manager.sh at 1024x768 and 1366x768.
 
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 #include <QScreen>
@@ -28,7 +29,7 @@ bool framedAndStill(const QWidget& window)
     waited.start();
     QRect last;
     int still = 0;
-    while (waited.elapsed() < 5000) {
+    while (waited.elapsed() < scaledMs(5000)) {
         QTest::qWait(20);
         const QRect frame = window.frameGeometry();
         const bool framed = frame != window.geometry() || (window.windowFlags() & Qt::FramelessWindowHint);

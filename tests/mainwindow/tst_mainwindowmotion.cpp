@@ -1,4 +1,5 @@
 #include "support/MotionWindowHarness.h"
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 
@@ -195,7 +196,7 @@ private slots:
         if (hold == "sleep") {
             ScriptThread* script = window->scriptEngineThread();
             QVERIFY(script->requestRun(QStringLiteral("msleep(60000);")));
-            QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, 5000));
+            QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, scaledMs(5000)));
         } else if (!hold.isEmpty()) {
             QCOMPARE(trovsim_hold_call(axis, held), 0);
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
@@ -207,11 +208,11 @@ private slots:
             window->OnExitBtnPressed();
         if (hold == "read") {
             // Nothing goes while the read holds the gateway; the wait is told.
-            QVERIFY(QTest::qWaitFor([&] { return tableShows(line); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return tableShows(line); }, scaledMs(5000)));
             QCOMPARE(commandsSince(from), QStringList());
         }
         if (hold == "never")
-            QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, scaledMs(5000)));
         if (hold == "read" || hold == "script")
             QCOMPARE(trovsim_release_call(axis, held), 0);
         QTEST(runUntil([this] { return window.isNull(); }, 10000), "closed");
@@ -263,7 +264,7 @@ private slots:
         QElapsedTimer click;
         click.start();
         QTest::mouseClick(window->findChild<QAbstractButton*>(command + "Btn"), Qt::LeftButton);
-        QVERIFY2(click.elapsed() < 1000, qPrintable(QString::number(click.elapsed())));
+        QVERIFY2(click.elapsed() < scaledMs(1000), qPrintable(QString::number(click.elapsed())));
         QCOMPARE(commandsSince(from), QStringList());
         // A controller that answers "no device" has let its handle go: the stop, whether it
         // reaches the gateway before polling has closed the handle or after, finds it gone.
@@ -410,7 +411,7 @@ private slots:
         QElapsedTimer click;
         click.start();
         QTest::mouseClick(window->form()->zeroBtn, Qt::LeftButton);
-        QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        QVERIFY2(click.elapsed() < scaledMs(500), qPrintable(QString::number(click.elapsed())));
         if (hold == "borders") {
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
             QTest::qWait(AxisCourier::answerLimitMs + 200);
@@ -420,7 +421,7 @@ private slots:
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
         }
         if (!hold.isEmpty()) {
-            QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, 200));
+            QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, scaledMs(200)));
             QCOMPARE(commandsSince(from), QStringList());
             QCOMPARE(trovsim_release_call(axis, held), 0);
         }
@@ -482,12 +483,12 @@ private slots:
         trovsim_advance_ms(10000);
         const int from = journalSize();
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        QVERIFY(QTest::qWaitFor([] { return trovsim_wait_held(axis, "command_move", 1) == 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([] { return trovsim_wait_held(axis, "command_move", 1) == 0; }, scaledMs(5000)));
         QTest::qWait(200);
         if (stop)
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
         QCOMPARE(trovsim_release_call(axis, "command_move"), 0);
-        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, 5000));
+        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, scaledMs(5000)));
         QTest::qWait(300);
         QTEST(commandsSince(from), "sent");
         if (stop) {

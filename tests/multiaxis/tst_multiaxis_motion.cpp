@@ -2,6 +2,7 @@
 // soft stop, targets, scripts and the exit sequence. Polling runs but is detached from the
 // window, so the display sees only the samples a test hands in; the journal tells what was sent.
 #include <limits>
+#include "support/TestTime.h"
 #include <QtTest>
 
 #include <QCheckBox>
@@ -44,7 +45,7 @@
 
 namespace {
 
-constexpr int boundMs = 5000;
+const int boundMs = scaledMs(5000);
 
 struct Rig : MultiaxisWindowRig
 {
