@@ -50,6 +50,9 @@ QMargins& learnedFrame()
     return frame;
 }
 
+const char* const wantedSizeProperty = "tolmoWantedSize";
+const char* const cutSizeProperty = "tolmoCutSize";
+
 bool framed(const QWidget& window)
 {
     return window.frameGeometry() != window.geometry();
@@ -112,8 +115,7 @@ private:
         const QRect placed = frameOnScreen(outer, minimum, screenGeometries());
         if (placed == outer)
             return;
-        window->move(placed.topLeft());
-        window->resize(placed.size() - sides);
+        applyPlace(*window, QRect(placed.topLeft(), placed.size() - sides), window->size());
     }
 
     // Until the window manager frames a window, Qt takes a position it is given as that of the
@@ -173,15 +175,14 @@ QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRec
     // In 64 bits: a stored size near the int limit must not wrap.
     const qint64 frame_w = qint64(frame.left()) + frame.right(), frame_h = qint64(frame.top()) + frame.bottom();
     if (screen) {
-        const qint64 room_w = qint64(screen->x()) + screen->width() - position.x() - frame_w;
-        const qint64 room_h = qint64(screen->y()) + screen->height() - position.y() - frame_h;
-        placed.setWidth(int(std::max<qint64>(std::min<qint64>(size.width(), room_w), 0)));
-        placed.setHeight(int(std::max<qint64>(std::min<qint64>(size.height(), room_h), 0)));
+        // Only what the whole screen has no room for is cut.
+        placed.setWidth(int(std::max<qint64>(std::min<qint64>(size.width(), screen->width() - frame_w), 0)));
+        placed.setHeight(int(std::max<qint64>(std::min<qint64>(size.height(), screen->height() - frame_h), 0)));
     }
     placed = placed.expandedTo(minimum);
     if (screen) {
-        // A window that its minimum makes larger than the room moves back onto the screen, as
-        // far as the screen's top left corner.
+        // A window that would end beyond the screen moves back onto it, as far as the screen's
+        // top left corner.
         const qint64 over_x = position.x() + frame_w + placed.width() - (qint64(screen->x()) + screen->width());
         const qint64 over_y = position.y() + frame_h + placed.height() - (qint64(screen->y()) + screen->height());
         if (over_x > 0)
@@ -190,6 +191,26 @@ QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRec
             position.setY(int(std::max<qint64>(screen->y(), position.y() - over_y)));
     }
     return QRect(position, placed);
+}
+
+void applyPlace(QWidget& window, const QRect& placed, QSize wanted)
+{
+    // A cut of a cut keeps the size first given.
+    if (window.property(cutSizeProperty).toSize() == window.size() && window.property(wantedSizeProperty).isValid())
+        wanted = window.property(wantedSizeProperty).toSize();
+    window.move(placed.topLeft());
+    window.resize(placed.size());
+    const bool cut = window.width() < wanted.width() || window.height() < wanted.height();
+    window.setProperty(wantedSizeProperty, cut ? QVariant(wanted) : QVariant());
+    window.setProperty(cutSizeProperty, cut ? QVariant(window.size()) : QVariant());
+}
+
+QSize sizeToStore(const QWidget& window)
+{
+    const QVariant wanted = window.property(wantedSizeProperty);
+    if (wanted.isValid() && window.property(cutSizeProperty).toSize() == window.size())
+        return wanted.toSize();
+    return window.size();
 }
 
 QVector<QRect> screenGeometries()
@@ -205,7 +226,10 @@ QMargins windowFrame(const QWidget& window)
     const QRect outer = window.frameGeometry(), inner = window.geometry();
     const QMargins known(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                          outer.bottom() - inner.bottom());
-    if (!known.isNull()) {
+    // A window never shown has no frame of its own yet, whatever its geometry says.
+    const bool real = window.testAttribute(Qt::WA_WState_Created) && known.left() >= 0 && known.top() >= 0
+                      && known.right() >= 0 && known.bottom() >= 0;
+    if (real && !known.isNull()) {
         learnedFrame() = known;
         return known;
     }

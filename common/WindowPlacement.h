@@ -9,13 +9,22 @@
 
 class QWidget;
 
-// Where a window with a stored position and size goes: on the screen that holds the point, cut
-// so that it ends on that screen, never below minimum; one that its minimum makes too large for
-// the room moves back towards the screen's top left corner. A point on no screen is replaced by
-// fallback (on the first screen that holds it). The position is that of the window's frame, the
-// size that of its inside, which the frame surrounds. Pure, so that every window can reuse it.
+// Where a window with a stored position and size goes: on the screen that holds the point, at
+// its size, cut only where the whole screen has no room for it, never below minimum, and moved
+// back towards the screen's top left corner so that it ends on the screen. A point on no screen
+// is replaced by fallback (on the first screen that holds it). The position is that of the
+// window's frame, the size that of its inside, which the frame surrounds. Pure, so that every
+// window can reuse it.
 QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRect>& screens,
                   QPoint fallback = QPoint(300, 0), QMargins frame = QMargins());
+
+// Moves and sizes a window to placed. Where that is smaller than wanted, the size it was given,
+// only because the screen has no room for it, sizeToStore() gives wanted back while the window
+// keeps the placed size.
+void applyPlace(QWidget& window, const QRect& placed, QSize wanted);
+// The size a window's stored place keeps: its own, or, while it has the size a placement cut it
+// to, the size it was given: a small screen never becomes the operator's choice.
+QSize sizeToStore(const QWidget& window);
 
 // The available geometry of every screen of the application.
 QVector<QRect> screenGeometries();

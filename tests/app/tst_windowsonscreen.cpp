@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QToolTip>
 
 #include <climits>
@@ -14,6 +15,7 @@
 #include "app/StartWindow.h"
 #include "chartdlg/ChartDlg.h"
 #include "common/IniSettings.h"
+#include "common/Paths.h"
 #include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "mainwindow/MainWindow.h"
@@ -198,6 +200,7 @@ private slots:
         QTest::newRow("main, above the screen") << "main" << QPoint(-100, -300) << QSize(633, 355);
         QTest::newRow("settings, bottom right") << "settings" << QPoint(700, 500) << QSize(600, 920);
         QTest::newRow("chart, bottom right") << "chart" << QPoint(790, 590) << QSize(615, 260);
+        QTest::newRow("chart, near the right edge") << "chart" << QPoint(300, 100) << QSize(700, 450);
         QTest::newRow("chart, too tall") << "chart" << QPoint(0, 100) << QSize(615, 2000);
         QTest::newRow("script, bottom right") << "script" << QPoint(790, 590) << QSize(615, 260);
         QTest::newRow("units") << "units" << QPoint(700, 550) << QSize();
@@ -223,6 +226,9 @@ private slots:
                                   : window == QLatin1String("chart")    ? QStringLiteral("graphWindow_params")
                                                                         : QStringLiteral("scriptWindow_params");
             places.clear();
+            // Not the places a row before stored for the controller.
+            for (const QString& stored : QDir(configDirPath()).entryList({QStringLiteral("*.cfg")}))
+                QFile::remove(configDirPath() + QLatin1Char('/') + stored);
             places.setValue(QStringLiteral("mainWindow_params/fullScreen"), false);
             places.setValue(group + QStringLiteral("/position"), position);
             places.setValue(group + QStringLiteral("/size"), size);
@@ -292,6 +298,16 @@ private slots:
         // The settings dialog keeps the most of its stored size that the screen has room for.
         if (window == QLatin1String("settings"))
             QCOMPARE(shown->frameGeometry().bottom(), QGuiApplication::primaryScreen()->availableGeometry().bottom());
+        // A window moved onto the screen keeps its stored size where the screen has room for
+        // it; the size it stores is that one, never the one a small screen cut it to.
+        const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size() - QSize(8, 32);
+        if (single && size.width() <= room.width() && size.height() <= room.height())
+            QCOMPARE(shown->size(), size.expandedTo(shown->minimumSize().expandedTo(shown->minimumSizeHint())));
+        if (window == QLatin1String("chart")) {
+            IniSettings stored(QDir::home().filePath(QStringLiteral("stored.cfg")));
+            harness.window->chartDialog()->FromUiToSettings(&stored);
+            QCOMPARE(stored.value(QStringLiteral("graphWindow_params/size")).toSize(), size);
+        }
 
         shown->move(position + QPoint(150, 150));
         shown->hide();
@@ -299,6 +315,42 @@ private slots:
         open();
         settle();
         QCOMPARE(frameOffTheScreen(*shown), QString());
+    }
+
+    // The single-axis window at its smallest, at the font sizes of the two laptops: the log
+    // table has room for five lines, and a line cut at its end reads whole on hover.
+    void singleAxisLogReads_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("9 pt") << 9;
+        QTest::newRow("11 pt") << 11;
+    }
+    void singleAxisLogReads()
+    {
+        QFETCH(int, points);
+        const QFont font = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), points));
+        const std::unique_ptr<QFont, void (*)(QFont*)> back(new QFont(font), [](QFont* f) {
+            QApplication::setFont(*f);
+            delete f;
+        });
+        QVERIFY(harness.openWindow());
+        const std::unique_ptr<MotionWindowHarness, void (*)(MotionWindowHarness*)> closer(
+            &harness, [](MotionWindowHarness* h) { h->closeWindow(); });
+        MainWindow* main = harness.window;
+        main->resize(main->minimumSizeHint());
+        const QString cut = QStringLiteral("SN 10001, Move to: \"99999999999\" is beyond what the box can hold, "
+                                           "-2147483648 to 2147483647 steps; nothing was sent.");
+        for (int i = 0; i < 8; ++i)
+            harness.log->InsertLine(QDateTime::currentDateTime(), i < 7 ? QStringLiteral("line %1").arg(i) : cut,
+                                    QStringLiteral("Tolmo"), 2, main->currentLogSettings());
+        QVERIFY(harness.tableShows(cut));
+        settle();
+        QTableWidget* table = main->form()->logEdit;
+        QVERIFY2(table->viewport()->height() >= 5 * table->rowHeight(0), qPrintable(QString::number(table->viewport()->height())));
+        const int last = table->rowCount() - 1;
+        QCOMPARE(table->item(last, 3)->text(), cut);
+        QCOMPARE(table->item(last, 3)->toolTip(), cut);
     }
 
     void multiaxisWholeOnTheSmallestScreen_data()
