@@ -831,8 +831,12 @@ void SettingsDlg::firmwareUploaded(int result)
 {
     updateApplyEnabled();
     if (result != result_ok) {
-        // A failed upload can leave the controller in its bootloader: its pages only, then.
+        // A failed upload can leave the controller in its bootloader: its pages only, then, and
+        // no firmware version, for the image it ran is gone.
         if (controllerMode() == 1) {
+            controllerSettings->firmwareMajor = controllerSettings->firmwareMinor = controllerSettings->firmwareRelease = 0;
+            if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
+                about->FromClassToUi();
             applyTreeState(motorSettings->entype.EngineType);
             makeCurrent(P::AboutDevice);
         }

@@ -878,6 +878,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(form->positionValue->text().startsWith(QLatin1String("Bootloader v")), scaledMs(10000));
         QVERIFY(window->windowTitle().contains(QLatin1String(" (bootloader v")));
         QVERIFY(!form->moveBtn->isEnabled());
+        // Dropped off to switch: the log's last word is that it is back, in its bootloader.
+        QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("Device found [sim:axis1].")), count(QStringLiteral("Device lost.")) + 1,
+                                  scaledMs(5000));
         QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-bootloader.png")));
         QVERIFY(deviceInitOk);
     }

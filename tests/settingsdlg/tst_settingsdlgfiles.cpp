@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QLineEdit>
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
@@ -23,6 +25,8 @@
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "pages/ControllerPageWgt.h"
+#include "device/ControllerSettings.h"
 #include "support/PageRender.h"
 #include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
@@ -481,6 +485,21 @@ private slots:
         trovsim_journal_clear();
         click(*d, QDialogButtonBox::Ok);
         QCOMPARE(journalFunctions().filter(QRegularExpression("^set_")), QStringList());
+    }
+
+    // A rejected image leaves the controller in its bootloader: the About page no longer shows
+    // the version of the firmware it ran.
+    void rejectedImageLeavesNoFirmwareVersion()
+    {
+        auto d = open("sim:axis1", false, true);
+        d->controllerSettings->firmwareMajor = 4;
+        d->controllerSettings->firmwareMinor = 2;
+        qobject_cast<ControllerPageWgt*>(d->page(SettingsPage::AboutDevice))->FromClassToUi();
+        auto* major = d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("majorEdit");
+        QCOMPARE(major->text(), QString("4"));
+        d->firmwareUploaded(-1);
+        QCOMPARE(major->text(), QString("0"));
+        QCOMPARE(d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("minorEdit")->text(), QString("0"));
     }
 
     void flashCommandsComeInOrder()
