@@ -262,11 +262,22 @@ void Multiaxis::setUpSpinBoxes()
         giveBoxesDivisor(k, k);
         for (StepSpinBox* box : {spinBox_moveTo[k], spinBox_shiftOn[k]}) {
             box->setAlignment(Qt::AlignHCenter);
-            // A minimum of its own, for a target of four digits in steps (a longer one scrolls
-            // in the box on a small screen): switching to user units keeps the width.
-            box->setMinimumStep(-9999, 0);
-            box->setMaximumStep(9999, 0);
-            box->setMinimumWidth(box->minimumSizeHint().width());
+            // A minimum of its own, for a target of five digits and three of microsteps in steps
+            // (a longer one scrolls in the box): switching to user units keeps the width. No
+            // arrows, which a laptop screen has no room for: the keys step the box all the same.
+            box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+            const QString suffix = box->suffix();
+            box->setSuffix(stepperPositionUnit);
+            box->setMinimumStep(-99999, -255);
+            box->setMaximumStep(99999, 255);
+            // The spin box's minimum hint holds only four digits; its size hint the limits' text
+            // and a blank, around which it counts the frame. The text, the line edit's margins
+            // and the cursor, in that frame.
+            const QFontMetrics metrics(box->font());
+            const QString widest = box->textFromValue(box->minimum()) + box->suffix();
+            const int frame = box->sizeHint().width() - metrics.horizontalAdvance(widest + QLatin1Char(' ')) - 2;
+            box->setMinimumWidth(frame + metrics.horizontalAdvance(widest) + 2 * 2 + 1);
+            box->setSuffix(suffix);
             box->setMinimumStep(std::numeric_limits<int>::min(), 0);
             box->setMaximumStep(std::numeric_limits<int>::max(), 0);
             box->setKeepsUnfinishedText(true);
