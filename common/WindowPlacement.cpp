@@ -193,6 +193,26 @@ QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRec
     return QRect(position, placed);
 }
 
+void placeFirstShow(QWidget& window, const QWidget* over, int offset)
+{
+    if (window.testAttribute(Qt::WA_Moved) || window.isVisible())
+        return;
+    if (QLayout* layout = window.layout())
+        layout->activate();
+    const QMargins frame = windowFrame(window);
+    const QSize size = window.size().expandedTo(window.minimumSizeHint())
+                       + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QVector<QRect> screens = screenGeometries();
+    QPoint centre = over && over->isVisible() ? over->frameGeometry().center() : QPoint();
+    if (!over || !over->isVisible()) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        centre = screen ? screen->availableGeometry().center() : QPoint(size.width() / 2, size.height() / 2);
+    }
+    QRect placed(centre - QPoint(size.width() / 2, size.height() / 2) + QPoint(offset, offset), size);
+    placed = frameOnScreen(placed, size, screens);
+    window.move(placed.topLeft());
+}
+
 void applyPlace(QWidget& window, const QRect& placed, QSize wanted)
 {
     // A cut of a cut keeps the size first given.

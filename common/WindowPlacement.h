@@ -42,6 +42,12 @@ QRect frameOnScreen(const QRect& frame, QSize minimum, const QVector<QRect>& scr
 // application font, with room beside it for the title bar's icon and buttons.
 int widthForTitle(const QWidget& window);
 
+// A window about to be shown that no stored place or earlier showing has put anywhere goes
+// centred over `over` (over its screen when none), `offset` further down and right, wholly on
+// that screen: left to itself the window manager puts it where it likes, in the corner at
+// times, or on another window of the same kind.
+void placeFirstShow(QWidget& window, const QWidget* over, int offset = 0);
+
 // Puts a window wholly on its screen, frame and title bar included, every time it is shown,
 // once it has its real size; a maximised or full-screen window is left to the window manager.
 // Called as the window is built, before any other event filter of its own is installed.

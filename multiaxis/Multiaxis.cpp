@@ -590,8 +590,10 @@ void Multiaxis::openSettings(int s)
     // The axis in the title, and not on top of another axis' dialog: all look alike otherwise.
     const ControllerSettings* identity = dialog->controllerSettings;
     dialog->setWindowTitle(tr("Settings %1, SN %2").arg(QLatin1String(slotLetters[s])).arg(identity->serialNumber));
-    // Stepped off the others before it is shown, so that the showing puts that place on its screen.
+    // Stepped off the others before it is shown, so that the showing puts that place on its
+    // screen; the first time over this window, each slot's a step further.
     const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    placeFirstShow(*dialog, this, s * step);
     for (bool covered = true; covered;) {
         covered = false;
         for (const SettingsDlg* other : settingsDlgs) {
@@ -709,6 +711,7 @@ void Multiaxis::logScriptException(const QString& text)
 
 void Multiaxis::OnScriptingBtnPressed()
 {
+    placeFirstShow(*scriptDlg, this);
     scriptDlg->show();
     scriptDlg->raise();
     scriptDlg->activateWindow();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/WindowPlacement.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
@@ -125,6 +126,7 @@ void MultiaxisConfig::openCalibration()
     const QMetaObject::Connection serialsLink =
         QObject::connect(dialog, &DimensionalUnitsDlg::sendSerials, &window, &Multiaxis::receiveSerials);
     dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    placeFirstShow(*dialog, &window);
     dialog->exec();
     QObject::disconnect(unitsLink);
     QObject::disconnect(serialsLink);

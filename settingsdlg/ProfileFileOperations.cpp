@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QTemporaryFile>
 
+#include "common/WindowPlacement.h"
 #include "common/FileChooser.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
@@ -137,6 +138,7 @@ void ProfileFileOperations::showRestoreReport(const QString& report)
     if (report.isEmpty())
         return;
     auto* shown = new RestoreErrorsDialog(&dialog, report.split(QLatin1Char('\n')));
+    placeFirstShow(*shown, &dialog);
     shown->exec();
 }
 
