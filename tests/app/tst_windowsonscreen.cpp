@@ -43,6 +43,14 @@ const char* const steppers = "axis1:10001:stepper;axis2:10002:stepper;axis3:1000
 
 void settle() { for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); }
 
+// The desktop's font for a while: 9 pt on the 1024x768 laptop, 11 pt on the 1366x768 one.
+struct DesktopFont
+{
+    explicit DesktopFont(int points) { QApplication::setFont(QFont(QStringLiteral("Sans Serif"), points)); }
+    ~DesktopFont() { QApplication::setFont(before); }
+    const QFont before = QApplication::font();
+};
+
 // Shows each window and keeps a picture of it; names those whose smallest frame, with the
 // borders and title bar an X window manager adds, is larger than the screen (1024x768) less a panel.
 QStringList tooBigForTheSmallestScreen(const QList<QPair<QString, QWidget*>>& windows, QSize screen = QSize(1024, 768))
@@ -332,12 +340,7 @@ private slots:
     void singleAxisLogReads()
     {
         QFETCH(int, points);
-        const QFont font = QApplication::font();
-        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), points));
-        const std::unique_ptr<QFont, void (*)(QFont*)> back(new QFont(font), [](QFont* f) {
-            QApplication::setFont(*f);
-            delete f;
-        });
+        const DesktopFont font(points);
         QVERIFY(harness.openWindow());
         const std::unique_ptr<MotionWindowHarness, void (*)(MotionWindowHarness*)> closer(
             &harness, [](MotionWindowHarness* h) { h->closeWindow(); });
@@ -381,12 +384,7 @@ private slots:
         QFETCH(bool, units);
         QFETCH(QList<int>, modes);
         QFETCH(int, points);
-        const QFont font = QApplication::font();
-        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), points));
-        const std::unique_ptr<QFont, void (*)(QFont*)> back(new QFont(font), [](QFont* f) {
-            QApplication::setFont(*f);
-            delete f;
-        });
+        const DesktopFont font(points);
         MultiaxisWindowRig rig(3, qPrintable(controllers));
         Multiaxis& w = *rig.window;
         w.refreshTimer->stop();
