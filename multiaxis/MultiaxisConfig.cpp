@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/WindowPlacement.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
 #include "common/SettingsWriteReport.h"
+#include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "log/MessageLog.h"
 #include "multiaxis/AxisSlotStatus.h"

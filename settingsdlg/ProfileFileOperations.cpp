@@ -8,12 +8,12 @@
 #include <QPalette>
 #include <QTemporaryFile>
 
-#include "common/WindowPlacement.h"
 #include "common/FileChooser.h"
 #include "common/IniSaver.h"
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/RestoreErrorsDialog.h"
