@@ -51,7 +51,7 @@ run_ctest() {
   ctest "$@" 2>&1 | tee "$log" || status=1
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
   # CTest counts a skipped test among the passed ones; its line ends "***Skipped".
-  skips=$(grep -cE '^[[:space:]]*[0-9]+/[0-9]+ Test +#[0-9]+: .* \*\*\*Skipped' "$log" || true)
+  skips=$(grep -cE '^[[:space:]]*[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*Skipped' "$log" || true)
   rm -f "$log"
   if [ -z "$line" ]; then
     fail "ctest $* gave no summary"
