@@ -230,7 +230,8 @@ void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, dou
     const Pair current = pairFor(value());
     const int oldMode = unitMode;
     // A text typed and not taken goes into the new unit as the same place, read in the old one.
-    const std::optional<long double> typedSteps = keep.typed ? fullStepsOf(*keep.typed) : std::nullopt;
+    long double typedSteps = 0;
+    const bool typedNumber = keep.typed && fullStepsOf(*keep.typed, &typedSteps);
     unitDecimals = qBound(0, decimals, DBL_DIG);
     unitMode = mode;
     unitsPerStep = std::isfinite(unitScale) && unitScale > 0 ? unitScale : 1.0;
@@ -247,15 +248,15 @@ void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, dou
         const long double steps = (long double)(current.step) + (long double)(current.uStep) / stepFactor;
         origin = UnitsOrigin{toInt(current.step), toInt(current.uStep), roundedToDecimals(steps * unitsPerStep), keep.typed,
                              std::nullopt};
-        if (typedSteps) {
-            keep.typed = unitText(roundedToDecimals(*typedSteps * unitsPerStep)) + this->suffix();
+        if (typedNumber) {
+            keep.typed = unitText(roundedToDecimals(typedSteps * unitsPerStep)) + this->suffix();
         }
         origin->typedInUnits = keep.typed;
     } else if (oldMode == 2 && mode != 2) {
         if (origin && keep.typed == origin->typedInUnits) {
             keep.typed = origin->typed;
-        } else if (typedSteps) {
-            const qint64 microsteps = std::llround(qBound<long double>(-saturation, *typedSteps, saturation) * stepFactor);
+        } else if (typedNumber) {
+            const qint64 microsteps = std::llround(qBound<long double>(-saturation, typedSteps, saturation) * stepFactor);
             keep.typed = pairText(normalised(microsteps / stepFactor, microsteps % stepFactor)) + this->suffix();
         }
         origin.reset();
@@ -286,7 +287,7 @@ double StepSpinBox::roundedToDecimals(long double value) const
     return rounded == 0 ? 0.0 : double(rounded);
 }
 
-std::optional<long double> StepSpinBox::fullStepsOf(const QString& text) const
+bool StepSpinBox::fullStepsOf(const QString& text, long double* steps) const
 {
     QString completed = text;
     fixup(completed);
@@ -294,15 +295,17 @@ std::optional<long double> StepSpinBox::fullStepsOf(const QString& text) const
         bool ok = false;
         const double number = stripSuffix(completed).toDouble(&ok);
         if (!ok || !std::isfinite(number)) {
-            return std::nullopt;
+            return false;
         }
-        return (long double)(number) / unitsPerStep;
+        *steps = (long double)(number) / unitsPerStep;
+        return true;
     }
     Pair pair;
     if (!parsePair(completed, &pair)) {
-        return std::nullopt;
+        return false;
     }
-    return (long double)(pair.step) + (long double)(pair.uStep) / stepFactor;
+    *steps = (long double)(pair.step) + (long double)(pair.uStep) / stepFactor;
+    return true;
 }
 
 int StepSpinBox::getStep() const

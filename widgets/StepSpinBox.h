@@ -119,8 +119,8 @@ private:
         StepSpinBox& box;
         std::optional<QString> typed;
     };
-    // Full steps of a text in the current display, beyond the limits too; none for no number.
-    std::optional<long double> fullStepsOf(const QString& text) const;
+    // Full steps of a text in the current display, beyond the limits too; false for no number.
+    bool fullStepsOf(const QString& text, long double* steps) const;
     QString pairText(const Pair& pair) const;
     QString unitText(double value) const;
     double roundedToDecimals(long double value) const;
