@@ -89,7 +89,7 @@ fi
 
 # The polling, gateway and log threads under ThreadSanitizer. Qt is not instrumented: tests/tsan.supp
 # names the few of its internals whose locking the sanitizer cannot see. Only these tests are built.
-qt_thread_tests="tst_pollingsilencer tst_updatethread tst_deviceinterface tst_stopcourier tst_motionlogic tst_library_log tst_message_log"
+qt_thread_tests="tst_pollingsilencer tst_updatethread tst_deviceinterface tst_axiscourier tst_motionlogic tst_library_log tst_message_log"
 if build build-tsan-qt "$qt_thread_tests" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
          -DTOLMO_SANITIZE=thread -DTOLMO_WERROR=ON; then
   run_ctest --test-dir build-tsan-qt --output-on-failure -j "$jobs" -R "^(${qt_thread_tests// /|})\$"

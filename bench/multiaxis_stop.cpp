@@ -4,11 +4,13 @@
 // gateway at each press: the time until Y and Z have theirs, and X gets its own once the read
 // is let go. With "slow", the same with no axis slow, then X's, then X's and Y's status reads
 // and stops taking 800 ms each: the largest stall of the window's event loop (a 10 ms
-// heartbeat) and each axis' time to its command_stop.
+// heartbeat) and each axis' time to its command_stop; last, X slow with the Right arrow held for
+// 2.5 s (its presses repeated every 40 ms, as a keyboard does) just before each press.
 // Usage: bench_multiaxis_stop [presses] [held|slow]   (default 100; slow: 10)
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -38,13 +40,31 @@ bool stopReturned(const char* axis)
     return false;
 }
 
-// Presses Return `presses` times with the first `slowAxes` axes' calls taking 800 ms.
-void slowAxesRun(int presses, int slowAxes)
+// A key held for ms, as the keyboard sends it: a press, then a release and a press again every
+// 40 ms marked as repeats, then the release.
+void holdKey(int key, int ms)
+{
+    const auto send = [key](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    };
+    send(QEvent::KeyPress, false);
+    for (int held = 0; held < ms; held += 40) {
+        QTest::qWait(40);
+        send(QEvent::KeyRelease, true);
+        send(QEvent::KeyPress, true);
+    }
+    send(QEvent::KeyRelease, false);
+}
+
+// Presses Return `presses` times with the first `slowAxes` axes' calls taking 800 ms, each press
+// after X jogged with a key held for heldKeyMs (0: none).
+void slowAxesRun(int presses, int slowAxes, int heldKeyMs = 0)
 {
     trovsim_clear_faults();
     for (int a = 0; a < slowAxes; ++a) {
-        trovsim_delay_call(axisNames[a], "get_status", 800, 1000000);
-        trovsim_delay_call(axisNames[a], "command_stop", 800, 1000000);
+        for (const char* call : {"get_status", "command_stop", "command_right", "command_sstp"})
+            trovsim_delay_call(axisNames[a], call, 800, 1000000);
     }
     // The heartbeat: the largest gap between its beats is the loop's largest stall.
     QElapsedTimer beat;
@@ -59,6 +79,8 @@ void slowAxesRun(int presses, int slowAxes)
     std::vector<double> latencies[3];
     int missed = 0;
     for (int i = 0; i < presses; ++i) {
+        if (heldKeyMs > 0)
+            holdKey(Qt::Key_Right, heldKeyMs);
         trovsim_journal_clear();
         QElapsedTimer clock;
         clock.start();
@@ -85,9 +107,10 @@ void slowAxesRun(int presses, int slowAxes)
     }
     heartbeat.stop();
     trovsim_clear_faults();
-    std::printf("STOP with %s taking 800 ms, %d presses (targets: no stall over 50 ms, a free axis "
+    std::printf("STOP with %s taking 800 ms%s, %d presses (targets: no stall over 50 ms, a free axis "
                 "within 50 ms)\n",
-                slowAxes == 0 ? "no axis' calls" : slowAxes == 1 ? "X's calls" : "X's and Y's calls", presses);
+                slowAxes == 0 ? "no axis' calls" : slowAxes == 1 ? "X's calls" : "X's and Y's calls",
+                heldKeyMs > 0 ? ", Right held 2.5 s before each" : "", presses);
     std::printf("  largest event-loop stall %7.2f ms\n", stall);
     bool met = stall < 50 && missed == 0;
     for (int a = 0; a < 3; ++a) {
@@ -95,7 +118,7 @@ void slowAxesRun(int presses, int slowAxes)
         const double worst = latencies[a].empty() ? -1 : bench::maximum(latencies[a]);
         std::printf("  %s%s: median %7.2f ms   maximum %7.2f ms\n", axisNames[a], slow ? " (slow)" : "       ",
                     latencies[a].empty() ? -1 : bench::median(latencies[a]), worst);
-        // A slow axis' stop waits for the read under way, then takes its own 800 ms.
+        // A slow axis' stop waits for the call under way, then takes its own 800 ms.
         met = met && worst >= 0 && worst < (slow ? 2 * 800 + 50 : 50);
     }
     std::printf("  presses without all stops: %d\n%s\n", missed, met ? "target met" : "target missed");
@@ -121,6 +144,7 @@ int main(int argc, char** argv)
     if (slow) {
         for (int slowAxes = 0; slowAxes <= 2; ++slowAxes)
             slowAxesRun(presses, slowAxes);
+        slowAxesRun(presses, 1, 2500);
         window->close();
         return 0;
     }

@@ -1,8 +1,12 @@
 #include "common/MessagePrompter.h"
 
+#include <QPointer>
+
 namespace {
 
 MessagePrompter* installed = nullptr;
+// The innermost box on show, for dismiss.
+QPointer<QMessageBox> shown;
 
 } // namespace
 
@@ -12,7 +16,17 @@ QMessageBox::StandardButton MessagePrompter::prompt(QWidget* parent, QMessageBox
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
-    return QMessageBox::StandardButton(box.exec());
+    const QPointer<QMessageBox> outer = shown;
+    shown = &box;
+    const int answer = box.exec();
+    shown = outer;
+    return QMessageBox::StandardButton(answer);
+}
+
+void MessagePrompter::dismiss()
+{
+    if (shown)
+        shown->done(QMessageBox::NoButton);
 }
 
 MessagePrompter* MessagePrompter::current()

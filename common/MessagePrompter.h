@@ -14,6 +14,9 @@ public:
     virtual QMessageBox::StandardButton prompt(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                                const QString& text, QMessageBox::StandardButtons buttons,
                                                QMessageBox::StandardButton defaultButton);
+    // Ends the prompt on show, which then answers QMessageBox::NoButton: what it asked about has
+    // settled itself. Nothing when none is on show.
+    virtual void dismiss();
 
 
     // The prompter in use: QMessageBox unless one was installed.

@@ -22,6 +22,8 @@ thread_local const std::atomic<bool>* callBar = nullptr;
 thread_local DeviceInterface::LockWait* lockScope = nullptr;
 thread_local bool goesFirst = false;
 thread_local std::atomic<bool>* holdMark = nullptr;
+thread_local bool quietFailures = false;
+thread_local DeviceInterface::CallCounts callCounts;
 
 bool callsBarred() { return callBar && callBar->load(); }
 
@@ -60,7 +62,23 @@ void DeviceInterface::setThreadHoldMark(std::atomic<bool>* mark)
     holdMark = mark;
 }
 
-DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline) : deadline(deadline), outer(lockScope)
+DeviceInterface::CallCounts DeviceInterface::callCountsHere()
+{
+    return callCounts;
+}
+
+DeviceInterface::QuietFailures::QuietFailures() : outer(quietFailures)
+{
+    quietFailures = true;
+}
+
+DeviceInterface::QuietFailures::~QuietFailures()
+{
+    quietFailures = outer;
+}
+
+DeviceInterface::LockWait::LockWait(QDeadlineTimer deadline, Until until, std::atomic<bool>* started)
+    : deadline(deadline), until(until), startedMark(started), outer(lockScope)
 {
     lockScope = this;
 }
@@ -74,11 +92,15 @@ bool DeviceInterface::lock()
 {
     using Clock = std::chrono::steady_clock;
     LockWait* const scope = lockScope;
-    if (scope && scope->refusedLock)
+    if (scope && scope->refusedLock) {
+        ++callCounts.refused;
         return false;
+    }
     const Clock::time_point start = Clock::now();
     Clock::time_point deadline = start + lockWaitLimit;
-    if (scope && scope->deadline.isForever())
+    if (scope && scope->until == LockWait::Until::FirstCall && scope->started)
+        deadline = start + lockWaitLimit;
+    else if (scope && scope->deadline.isForever())
         deadline = Clock::time_point::max();
     else if (scope)
         deadline = start + std::chrono::nanoseconds(std::max<qint64>(0, scope->deadline.remainingTimeNSecs()));
@@ -86,16 +108,21 @@ bool DeviceInterface::lock()
     bool announced = false;
     bool got = false;
     std::unique_lock<std::mutex> guard(lockState);
-    if (goesFirst)
-        ++firstWaiting;
+    // Served in the order they came: a caller that took the lock once does not take it again
+    // before those already waiting.
+    const quint64 turn = nextTurn++;
+    std::set<quint64>& line = goesFirst ? first : others;
+    line.insert(turn);
     for (;;) {
         // Read with the state held: a bar set before this call got the lock stops it here.
         if (callsBarred())
             break;
+        const bool mine = goesFirst ? *first.begin() == turn : first.empty() && *others.begin() == turn;
         // An expired deadline still takes a free lock.
-        if (!held && (goesFirst || firstWaiting == 0)) {
+        if (!held && mine) {
             held = true;
             got = true;
+            markedHolder.store(holdMark != nullptr);
             if (holdMark)
                 holdMark->store(true);
             break;
@@ -119,38 +146,50 @@ bool DeviceInterface::lock()
         else
             lockFreed.wait_until(guard, wake);
     }
-    if (goesFirst) {
-        --firstWaiting;
-        // Those it held back may take a free lock now.
-        if (firstWaiting == 0 && !got)
-            lockFreed.notify_all();
-    }
+    line.erase(turn);
+    // The next in line may take a free lock now.
+    if (!got)
+        lockFreed.notify_all();
     guard.unlock();
-    if (!got && scope && !callsBarred())
+    if (got) {
+        ++callCounts.made;
+        for (LockWait* s = scope; s; s = s->outer) {
+            s->started = true;
+            if (s->startedMark)
+                s->startedMark->store(true);
+        }
+        return true;
+    }
+    ++callCounts.refused;
+    if (scope && !callsBarred())
         scope->refusedLock = true;
-    return got;
+    return false;
 }
 
 void DeviceInterface::lockRegardless()
 {
     std::unique_lock<std::mutex> guard(lockState);
-    if (goesFirst)
-        ++firstWaiting;
-    lockFreed.wait(guard, [this] { return !held && (goesFirst || firstWaiting == 0); });
+    const quint64 turn = nextTurn++;
+    std::set<quint64>& line = goesFirst ? first : others;
+    line.insert(turn);
+    lockFreed.wait(guard, [&] {
+        return !held && (goesFirst ? *first.begin() == turn : first.empty() && *others.begin() == turn);
+    });
+    line.erase(turn);
     held = true;
+    markedHolder.store(holdMark != nullptr);
     if (holdMark)
         holdMark->store(true);
-    if (goesFirst)
-        --firstWaiting;
+    ++callCounts.made;
 }
 
 void DeviceInterface::unlock()
 {
     std::lock_guard<std::mutex> guard(lockState);
     held = false;
+    markedHolder.store(false);
     if (holdMark)
         holdMark->store(false);
-    // Everyone looks: a caller that goes first takes it, the others see whether one waits.
     lockFreed.notify_all();
 }
 
@@ -161,7 +200,7 @@ result_t DeviceInterface::finish(const char* name, OnValueError onValueError, re
     unlock();
     if (result == result_ok && std::strncmp(name, "command_", 8) == 0)
         emit commandTaken();
-    if (result != result_ok) {
+    if (result != result_ok && !quietFailures) {
         if (result == result_value_error && onValueError == OnValueError::Warning)
             emit warningSignal(name, result);
         else

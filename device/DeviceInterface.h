@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <set>
 
 #include "device/TrovMetaTypes.h"
 #include "trov.h"
@@ -136,16 +137,45 @@ public:
     // While set, *mark is true while the calling thread holds a gateway: a library call of its
     // own is under way, and every other call waits for it. Null lifts it.
     static void setThreadHoldMark(std::atomic<bool>* mark);
+    // The call under way is of a thread with a hold mark (a script's).
+    bool heldByMarkedThread() const { return markedHolder.load(); }
+    // How many of the calling thread's calls have reached the library, and how many were refused
+    // (barred, or no lock in time), through any gateway: a job whose `made` moved has started,
+    // and one whose `refused` moved too was cut short.
+    struct CallCounts
+    {
+        quint64 made = 0;
+        quint64 refused = 0;
+    };
+    static CallCounts callCountsHere();
+
+    // While one lives, a failed call of the calling thread emits neither errorSignal nor
+    // warningSignal: the caller tells it in its own words (a stop that waits for a lost
+    // controller is no red failure). Scopes nest.
+    class QuietFailures
+    {
+    public:
+        QuietFailures();
+        ~QuietFailures();
+        QuietFailures(const QuietFailures&) = delete;
+        QuietFailures& operator=(const QuietFailures&) = delete;
+
+    private:
+        const bool outer;
+    };
 
     // While one lives, the lock waits of the calling thread's calls through any gateway end at
     // its deadline, all of them together (Forever: as long as it takes; a call bar still ends
     // it). Once a call found no lock in time, the later ones of the scope are refused at once,
     // so that a command made of several calls never goes out in part. Scopes nest. Without one,
-    // each call waits about a second.
+    // each call waits about a second. Until::FirstCall: the deadline is the one to start by;
+    // once a call of the scope has had the lock, each later one waits its usual second.
     class LockWait
     {
     public:
-        explicit LockWait(QDeadlineTimer deadline);
+        enum class Until { EveryCall, FirstCall };
+        // started, when given, is set once a call of the scope has had the lock (from its thread).
+        explicit LockWait(QDeadlineTimer deadline, Until until = Until::EveryCall, std::atomic<bool>* started = nullptr);
         ~LockWait();
         LockWait(const LockWait&) = delete;
         LockWait& operator=(const LockWait&) = delete;
@@ -155,8 +185,11 @@ public:
     private:
         friend class DeviceInterface;
         const QDeadlineTimer deadline;
+        const Until until;
+        std::atomic<bool>* const startedMark;
         LockWait* const outer;
         bool refusedLock = false;
+        bool started = false;
     };
 
     // 0 no device (or not readable now), 1 bootloader, 2 firmware. Cached per gateway until
@@ -197,9 +230,14 @@ private:
 
     std::mutex lockState;
     std::condition_variable lockFreed;
-    // Guarded by lockState: a call holds the gateway; how many callers that go first wait for it.
+    // Guarded by lockState: a call holds the gateway; the callers waiting for it by the order
+    // they came, those that go first apart. The lowest of `first` takes a free lock, else the
+    // lowest of `others`.
     bool held = false;
-    int firstWaiting = 0;
+    quint64 nextTurn = 0;
+    std::set<quint64> first;
+    std::set<quint64> others;
+    std::atomic<bool> markedHolder{false};
     std::atomic<device_t> openedHandle{-1};
     std::atomic<result_t> lastResultValue{0};
     // Mode in the low byte, the count of opens and closes above it: a mode read that started

@@ -27,6 +27,11 @@ bool standsOn(const status_t& status, int point)
     return status.CurPosition == point && status.uCurPosition == 0;
 }
 
+bool hasSomethingToStop(bool bootloaderSampled, uint64_t openingsAtSample, uint64_t openingsNow)
+{
+    return !bootloaderSampled || openingsNow != openingsAtSample;
+}
+
 SoftStopAction softStopAction(result_t statusResult, const status_t& status)
 {
     if (statusResult != result_ok)

@@ -32,6 +32,13 @@ SoftStopAction softStopActionNow(DeviceInterface& gateway, device_t id);
 // stops hard, the single-axis window soft-stops again).
 result_t softStopNow(DeviceInterface& gateway, device_t id, SoftStopAction again);
 
+// The rule of STOP, Soft stop, a jog's release and Exit, in both windows: an axis has something to
+// stop when it has a controller, open now or one polling may open again, unless the controller is
+// known to be in its bootloader: its last sample showed the bootloader and polling has not opened
+// it again since (openings: UpdateThread::reopenings at that sample, and now). An axis opened
+// again may run its firmware, and move, before any sample says so; one lost may come back moving.
+bool hasSomethingToStop(bool bootloaderSampled, uint64_t openingsAtSample, uint64_t openingsNow);
+
 struct Borders
 {
     int32_t left;

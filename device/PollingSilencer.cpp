@@ -1,8 +1,10 @@
 #include "device/PollingSilencer.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
+#include "device/DeviceInterface.h"
 #include "device/SharedFlags.h"
 
 namespace {
@@ -11,6 +13,7 @@ std::mutex stateMutex;
 std::condition_variable ticksDone;
 int silencers = 0;
 int ticksInFlight = 0;
+constexpr auto courierWaitLimit = std::chrono::milliseconds(1000);
 
 } // namespace
 
@@ -19,7 +22,17 @@ PollingSilencer::PollingSilencer()
     std::unique_lock<std::mutex> lock(stateMutex);
     ++silencers;
     pollingAllowed.store(false);
-    ticksDone.wait(lock, [] { return ticksInFlight == 0; });
+    const std::atomic<bool>* const bar = DeviceInterface::threadCallBar();
+    if (!bar) {
+        ticksDone.wait(lock, [] { return ticksInFlight == 0; });
+        return;
+    }
+    // A thread with a call bar (an axis' courier) waits a second at most, and not once its calls
+    // are barred: a stop for its axis must not wait for another axis' poll. Its calls go ahead of
+    // polling's at the gateway anyway.
+    const auto giveUp = std::chrono::steady_clock::now() + courierWaitLimit;
+    while (ticksInFlight != 0 && !bar->load() && std::chrono::steady_clock::now() < giveUp)
+        ticksDone.wait_for(lock, std::chrono::milliseconds(10));
 }
 
 PollingSilencer::~PollingSilencer()

@@ -7,7 +7,8 @@
 // signal, so the constructor waits for at most one library call of each polling thread: the
 // call's own time plus the gateway's lock wait, about 1 s when the gateway is contended.
 // Silencers may overlap and nest; polling comes back when the last one is gone. Never construct
-// one on a polling thread inside its tick.
+// one on a polling thread inside its tick. On a thread with a call bar the wait ends once the bar
+// is set, or after a second.
 class PollingSilencer
 {
 public:

@@ -72,6 +72,9 @@ public:
     // gateway's lock, so a sample whose statusReadNumber is above the count taken just after a
     // command returned read the controller after that command.
     quint64 statusReadsBegun() const { return statusReads.load(); }
+    // Counts the controller's reopenings (by polling or the firmware update): a part waiting for a
+    // lost controller follows this, not the handle's number, which the library may give again.
+    const std::atomic<uint64_t>& reopenings() const { return reconnections; }
 
     // The handle of the open controller, -1 while none is open.
     std::atomic<device_t>* const deviceHandle;

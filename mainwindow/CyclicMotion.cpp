@@ -65,7 +65,7 @@ void CyclicMotion::sendLeg(AxisCourier::Command leg, std::function<void(result_t
     const quint64 thisRun = run;
     inFlight = thisRun;
     courier->send(
-        AxisCourier::Kind::Command, QCoreApplication::translate("MainWindow", "Cyclic motion"),
+        AxisCourier::Kind::Motion, QCoreApplication::translate("MainWindow", "Cyclic motion"),
         [permit = permit, thisRun, leg = std::move(leg)](DeviceInterface& device, device_t id) {
             // Switched off since it was given: it stays.
             if (permit->load() != thisRun)

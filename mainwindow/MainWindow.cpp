@@ -25,6 +25,7 @@
 #include "device/FirmwareUpdateThread.h"
 #include "device/PollingSilencer.h"
 #include "device/LeftRunning.h"
+#include "device/MotionRules.h"
 #include "device/SharedFlags.h"
 #include "device/AxisCourier.h"
 #include "widgets/ExitOnClose.h"
@@ -79,9 +80,10 @@ MainWindow::MainWindow(QWidget* parent, device_t handle, const QString& name, De
     connectButtons();
     InitUI();
 
-    stopCourier = new AxisCourier(gateway, &deviceHandle, name);
+    axisCourier = new AxisCourier(gateway, &deviceHandle, name);
     motion = std::make_unique<MotionCommands>(*this, *status, closing);
     updateThread = new UpdateThread(0, this, &deviceHandle, deviceName, gateway);
+    axisCourier->followReopenings(&updateThread->reopenings());
     connect(updateThread, &UpdateThread::sampleRead, this, &MainWindow::UpdateVarsRead);
     updateThread->start(QThread::HighestPriority);
 
@@ -144,7 +146,7 @@ MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
     ControllerSettings* identity = settingsDlg->controllerSettings;
     openedSerial = identity->serialNumber;
     if (openedSerial != 0)
-        stopCourier->setAxis(axisName());
+        axisCourier->setAxis(axisName());
     const QString label =
         readFieldText(identity->deviceInformation.ManufacturerId) + QString::number(identity->serialNumber);
 
@@ -276,7 +278,7 @@ MainWindow::~MainWindow()
         firmwareJoined = joinThread(settingsDlg->firmwareThread, shutdownJoinMs, QStringLiteral("firmware update"));
     // A stop still waiting for the gateway gets it now that polling has let go.
     const bool stopsJoined =
-        stopCourier->finish(shutdownJoinMs) || joinThread(stopCourier, shutdownJoinMs, QStringLiteral("stop"));
+        axisCourier->finish(shutdownJoinMs) || joinThread(axisCourier, shutdownJoinMs, QStringLiteral("stop"));
 
     // A thread left running may be inside a library call on the controller, holding the
     // gateway: the controller stays open for it, and what it reads stays too, until it ends.
@@ -299,17 +301,17 @@ MainWindow::~MainWindow()
         delete settingsDlg;
         delete scriptWiring;
         delete updateThread;
-        delete stopCourier;
+        delete axisCourier;
     } else {
         QList<QThread*> running;
         for (QThread* thread : {static_cast<QThread*>(scriptThreadObject), static_cast<QThread*>(updateThread),
                                 settingsDlg ? static_cast<QThread*>(settingsDlg->firmwareThread) : nullptr,
-                                static_cast<QThread*>(stopCourier)}) {
+                                static_cast<QThread*>(axisCourier)}) {
             if (thread && thread->isRunning())
                 running << thread;
         }
         LeftRunning::keep(running, [handle = handleStore.release(), settings = settingsDlg, script = scriptWiring,
-                                    polling = updateThread, courier = stopCourier] {
+                                    polling = updateThread, courier = axisCourier] {
             if (polling)
                 polling->closeDevice();
             delete script;
@@ -339,7 +341,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
     // Each close tries the exit first; one that fails asks at once (MotionCommands).
-    if (!closing && !ExitOnClose::closeGoesOn(this, event, false, [](QWidget* w) {
+    if (!closing && !ExitOnClose::closeGoesOn(this, event, [](QWidget* w) {
             static_cast<MainWindow*>(w)->motionCommands()->OnExitBtnPressed(true);
         }))
         return;
@@ -388,7 +390,8 @@ void MainWindow::UpdateVars(int number, QDateTime msrTime, status_t state, chart
     Q_UNUSED(chart_data);
     if (queuedSamples.size() >= static_cast<size_t>(maxQueuedSamples))
         queuedSamples.pop_front();
-    queuedSamples.push_back(Sample{msrTime, state, analog_data, connect, device_mode, incomingReadNumber});
+    queuedSamples.push_back(Sample{msrTime, state, analog_data, connect, device_mode, incomingReadNumber,
+                                   updateThread ? updateThread->reopenings().load() : 0});
     takeQueuedSamples();
 }
 
@@ -413,6 +416,7 @@ void MainWindow::takeQueuedSamples()
         deviceConnected = sample.connect;
         deviceMode = sample.mode;
         currentReadNumber = sample.readNumber;
+        sampleOpenings = sample.openings;
         refresh(Refresh::Sample);
     }
 }
@@ -524,7 +528,7 @@ void MainWindow::trackStageEeprom(const status_t& state, bool connected)
     stageReadWaits = true;
     const quint64 samples = stageAbsentSamples;
     auto read = std::make_shared<StageRead>(*stage, settingsDlg->isVisible());
-    stopCourier->send(
+    axisCourier->send(
         AxisCourier::Kind::Command, tr("Reading the positioner memory"),
         [read](DeviceInterface& device, device_t id) { return read->run(device, id); }, this,
         [this, read, samples](result_t) {
@@ -644,7 +648,7 @@ void MainWindow::startReconnectRead(ReconnectRead::What what)
     // Copies: the courier's thread reads into them, this one takes them in the reply.
     auto read = std::make_shared<ReconnectRead>(what, *settingsDlg->controllerSettings, *settingsDlg->motorSettings);
     std::atomic<device_t>* handle = &deviceHandle;
-    stopCourier->send(
+    axisCourier->send(
         AxisCourier::Kind::Command,
         what == ReconnectRead::What::Identity ? tr("Reading the controller identity") : tr("Reading the settings"),
         [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, this,
@@ -851,6 +855,12 @@ void MainWindow::makeNewInstance()
 }
 
 // ---------------------------------------------------------------- script
+
+bool MainWindow::hasSomethingToStop() const
+{
+    const uint64_t now = updateThread ? updateThread->reopenings().load() : sampleOpenings;
+    return MotionRules::hasSomethingToStop(deviceConnected && deviceMode == 1, sampleOpenings, now);
+}
 
 bool MainWindow::scriptHoldsController() const
 {

@@ -75,7 +75,7 @@ public:
     ScriptDlg* scriptDialog() const { return scriptDlg; }
     ScriptThread* scriptEngineThread() const { return scriptThreadObject; }
     UpdateThread* pollingThread() const { return updateThread; }
-    AxisCourier* stopSender() const { return stopCourier; }
+    AxisCourier* courier() const { return axisCourier; }
     InfoBox* homingWaitBox() { return &homingBox; }
     InfoBox* stoppingWaitBox() const { return stoppingBox; }
     StepSpinBox* moveToSpinBox() { return &moveToBox; }
@@ -104,6 +104,8 @@ public:
     void stopScript();
     // A script's library call is under way: it holds the controller until it returns.
     bool scriptHoldsController() const;
+    // STOP, Soft stop and Exit have something to stop (MotionRules::hasSomethingToStop).
+    bool hasSomethingToStop() const;
 
     // The handle lives apart from the window: a script or polling thread that does not end at
     // shut-down keeps reading it after the window is gone, and then it is never freed.
@@ -167,6 +169,7 @@ private:
         bool connect;
         int mode;
         quint64 readNumber;
+        uint64_t openings;
     };
     using Refresh = StatusView::Refresh;
 
@@ -204,8 +207,9 @@ private:
     QWidget* stagePage(int index) const;
 
     UpdateThread* updateThread = nullptr;
-    // Takes Stop and Soft stop to the controller however long its gateway is held.
-    AxisCourier* stopCourier = nullptr;
+    // Takes every command of the window to the controller, stops first, however long its
+    // gateway is held.
+    AxisCourier* axisCourier = nullptr;
     // The script's engine thread, owned by its wiring.
     ScriptThread* scriptThreadObject = nullptr;
     ScriptControl* scriptWiring = nullptr;
@@ -249,6 +253,8 @@ private:
     // Status read number of the sample being refreshed; of the next one UpdateVars queues.
     quint64 currentReadNumber = 0;
     quint64 incomingReadNumber = 0;
+    // Polling's count of reopenings when the sample shown came.
+    uint64_t sampleOpenings = 0;
     // Set once the window closes: no refresh and no command after it.
     bool closing = false;
     // Serial number of the controller init opened; another one answering under the same name

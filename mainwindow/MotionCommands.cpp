@@ -31,7 +31,7 @@ const QString programSource = QStringLiteral("Tolmo");
 
 MotionCommands::MotionCommands(MainWindow& windowIn, StatusView& viewIn, bool& closingIn)
     : window(windowIn), view(viewIn), closing(closingIn),
-      cyclic(std::make_unique<CyclicMotion>(window.stopSender(), &window, [this] {
+      cyclic(std::make_unique<CyclicMotion>(window.courier(), &window, [this] {
           const UpdateThread* polling = window.pollingThread();
           return polling ? polling->statusReadsBegun() : 0;
       }))
@@ -91,7 +91,7 @@ void MotionCommands::sendButtonCommand(const QString& what, AxisCourier::Command
     if (closing)
         return;
     switchCyclicOff();
-    window.stopSender()->send(AxisCourier::Kind::Command, what, std::move(command));
+    window.courier()->send(AxisCourier::Kind::Motion, what, std::move(command));
 }
 
 void MotionCommands::OnLeftBtnPressed()
@@ -158,10 +158,10 @@ void MotionCommands::sendStop(AxisCourier::Kind kind, const QString& what, const
 {
     // The script first, so that no command of it follows the stop.
     window.stopScript();
-    if (closing)
+    if (closing || !window.hasSomethingToStop())
         return;
     switchCyclicOff();
-    window.stopSender()->send(kind, what, command);
+    window.courier()->send(kind, what, command);
 }
 
 void MotionCommands::OnStopBtnPressed()
@@ -180,7 +180,7 @@ void MotionCommands::stopHoming()
 {
     // Cancel of the homing box: a Stop, so that it is never lost or weakened.
     if (!closing)
-        window.stopSender()->send(AxisCourier::Kind::Stop, tr("Stop"),
+        window.courier()->send(AxisCourier::Kind::Stop, tr("Stop"),
                                   [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
 }
 
@@ -199,7 +199,7 @@ void MotionCommands::OnZeroBtnPressed(const QString& side)
     const quint64 cyclicRun = cyclic->currentRun();
     job->beforeChange = cyclic->halter();
     zeroWaits = true;
-    window.stopSender()->send(
+    window.courier()->send(
         AxisCourier::Kind::Command, tr("Zero"),
         [job](DeviceInterface& device, device_t) { return ZeroCommand::run(*job, device); }, &window,
         [this, job, cyclicRun](result_t) { zeroAnswered(*job, cyclicRun); });
@@ -260,7 +260,7 @@ bool MotionCommands::completeExit(quint64 readNumber)
     }
     if (!powerOffWaits) {
         powerOffWaits = true;
-        window.stopSender()->send(
+        window.courier()->send(
             AxisCourier::Kind::Command, tr("Power off"),
             [](DeviceInterface& device, device_t id) { return device.command_power_off(id); }, &window,
             [this](result_t result) { powerOffAnswered(result); });
@@ -321,32 +321,75 @@ void MotionCommands::OnExitBtnPressed(bool forClose)
     window.stopScript();
     window.homingWaitBox()->hide();
     InfoBox* stoppingBox = window.stoppingWaitBox();
-    if (!window.isInitialized() || !stoppingBox || !deviceConnected || deviceMode != 2) {
+    // In its bootloader the controller has nothing to stop.
+    if (!window.isInitialized() || !stoppingBox || !window.hasSomethingToStop()) {
         window.close();
         return;
     }
+    const bool away = !deviceConnected || window.deviceHandle.load() == -1;
     // The stopped script's call may still hold the controller: the soft stop goes once it returns.
-    if (window.scriptHoldsController())
+    if (!away && window.scriptHoldsController())
         window.Log(tr("The soft stop waits: a running script holds the controller. Exit goes on once the script's "
                       "call returns."),
                    programSource, 2);
     exitSoftStopWaits = true;
+    stopAsked = false;
     const quint64 thisTry = ++exitTries;
-    window.stopSender()->send(
+    window.courier()->send(
         AxisCourier::Kind::SoftStop, tr("Soft stop"),
         [](DeviceInterface& device, device_t id) { return device.command_sstp(id); }, &window,
         [this, thisTry](result_t result) { exitSoftStopAnswered(thisTry, result); });
+    if (away) {
+        // It may come back moving: its soft stop waits for it, and the operator is asked at once.
+        window.Log(awayText(), programSource, 2);
+        QTimer::singleShot(0, &window, [this, thisTry] { askWhileStopWaits(thisTry, awayText()); });
+        return;
+    }
     // A call that never returns must not keep the exit waiting unseen.
     QTimer::singleShot(exitAnswerMs, &window, [this, thisTry] {
         if (!exitSoftStopWaits || thisTry != exitTries || closing)
             return;
-        exitSoftStopWaits = false;
-        ++exitTries;
-        window.Log(tr("Exit: the soft stop has not reached %1 for %2 s.").arg(window.axisName()).arg(exitAnswerMs / 1000.0),
-                   programSource, 2);
-        exitForClose = true;
-        exitDidFail();
+        const QString line =
+            tr("Exit: the soft stop has not reached %1 for %2 s.").arg(window.axisName()).arg(exitAnswerMs / 1000);
+        window.Log(line, programSource, 2);
+        askWhileStopWaits(thisTry, line);
     });
+}
+
+QString MotionCommands::awayText() const
+{
+    return tr("Exit: %1 is lost; its soft stop goes out when it is back.").arg(window.axisName());
+}
+
+void MotionCommands::askWhileStopWaits(quint64 thisTry, const QString& why)
+{
+    if (!exitSoftStopWaits || thisTry != exitTries || closing || stopAsked)
+        return;
+    stopAsked = true;
+    stopQuestionUp = true;
+    const ExitOnClose::Choice choice = ExitOnClose::askWhileStopWaits(&window, window.axisName(), why);
+    stopQuestionUp = false;
+    if (closing)
+        return;
+    switch (choice) {
+    case ExitOnClose::Choice::WentOn:
+    case ExitOnClose::Choice::Retry:
+        // Waits on: the soft stop's answer takes the exit on.
+        return;
+    case ExitOnClose::Choice::Close:
+        window.Log(ExitOnClose::closedAnywayText(window.axisName()), programSource, 1);
+        window.close();
+        return;
+    case ExitOnClose::Choice::Cancel:
+        // The soft stop still goes once it can; its answer decides nothing now.
+        if (thisTry == exitTries && exitSoftStopWaits) {
+            exitSoftStopWaits = false;
+            ++exitTries;
+        }
+        exitFailed = true;
+        exitForClose = false;
+        return;
+    }
 }
 
 void MotionCommands::exitSoftStopAnswered(quint64 thisTry, result_t result)
@@ -355,6 +398,9 @@ void MotionCommands::exitSoftStopAnswered(quint64 thisTry, result_t result)
     if (!exitSoftStopWaits || thisTry != exitTries || closing)
         return;
     exitSoftStopWaits = false;
+    // What the question waited for has come: the exit goes on by itself.
+    if (stopQuestionUp)
+        ExitOnClose::endQuestion();
     if (result != result_ok) {
         window.Log(tr("Error sending soft stop command on exit."), programSource, 2);
         exitDidFail();
@@ -390,6 +436,7 @@ void MotionCommands::askAfterFailedExit()
         window.close();
         return;
     case ExitOnClose::Choice::Cancel:
+    case ExitOnClose::Choice::WentOn:
         exitForClose = false;
         return;
     }

@@ -65,7 +65,8 @@ public:
     int exitAnswerMs = 5000;
 
 private:
-    // A command from a button: cyclic motion off first, so that its next step cannot override it.
+    // A motion command from a button: cyclic motion off first, so that its next step cannot
+    // override it.
     void sendButtonCommand(const QString& what, AxisCourier::Command command);
     // Stop and Soft stop go through the window's courier: a held gateway does not hold the window.
     void sendStop(AxisCourier::Kind kind, const QString& what, const AxisCourier::Command& command);
@@ -75,6 +76,10 @@ private:
     // The zero's outcome, on the window's thread; cyclicRun: the cyclic run on at the press.
     void zeroAnswered(const ZeroCommand::Job& job, quint64 cyclicRun);
     void exitSoftStopAnswered(quint64 exitTry, result_t result);
+    // "Exit: SN 10001 is lost; its soft stop goes out when it is back."
+    QString awayText() const;
+    // Exit's soft stop has not gone (why says why): wait on, close anyway, or cancel the exit.
+    void askWhileStopWaits(quint64 exitTry, const QString& why);
     void powerOffAnswered(result_t result);
     // The exit could not stop the axis: a close asks at once what to do.
     void exitDidFail();
@@ -89,6 +94,9 @@ private:
     bool exitSoftStopWaits = false;
     quint64 exitTries = 0;
     bool exitForClose = false;
+    // The question about the soft stop that waits has been asked this try; it is on show.
+    bool stopAsked = false;
+    bool stopQuestionUp = false;
     bool powerOffWaits = false;
     // A Zero is with the courier.
     bool zeroWaits = false;

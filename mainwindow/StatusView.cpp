@@ -422,8 +422,11 @@ void StatusView::disableDisplay(int mode)
         showWeight(reading.value, QFont::Normal);
         LabelUpdates::setPalette(reading.value, reading.caption->palette());
     }
+    // STOP and Soft stop stay while the controller is away: a stop waits for it and goes at its
+    // return. In the bootloader there is nothing to stop.
+    for (QWidget* button : {static_cast<QWidget*>(ui->stopBtn), static_cast<QWidget*>(ui->sstpBtn)})
+        button->setEnabled(mode != 1);
     for (QWidget* button : {static_cast<QWidget*>(ui->leftBdrBtn), static_cast<QWidget*>(ui->leftBtn),
-                            static_cast<QWidget*>(ui->stopBtn), static_cast<QWidget*>(ui->sstpBtn),
                             static_cast<QWidget*>(ui->rightBdrBtn), static_cast<QWidget*>(ui->rightBtn),
                             static_cast<QWidget*>(ui->shiftBtn), static_cast<QWidget*>(ui->moveBtn),
                             static_cast<QWidget*>(ui->zeroBtn), static_cast<QWidget*>(ui->cyclicBtn),

@@ -43,7 +43,8 @@ public:
     // encoder hint.
     void showFirmware(const status_t& state, Refresh kind);
     void setDivisorLabel(int divisor);
-    // Dashes, lamps and motion controls off: mode 2 no device, 1 the bootloader.
+    // Dashes, lamps and motion controls off: mode 2 no device (STOP and Soft stop stay), 1 the
+    // bootloader.
     void disableDisplay(int mode);
     void enableControls();
 

@@ -4,7 +4,9 @@
 #include <QDeadlineTimer>
 
 #include <cstring>
+#include <memory>
 
+#include "device/AxisCourier.h"
 #include "device/DeviceInterface.h"
 #include "device/MotionRules.h"
 #include "settings_model/MotorSettings.h"
@@ -16,17 +18,28 @@ namespace {
 // puts the old borders back.
 constexpr int undoLockMs = 1000;
 
-// Puts the old borders back on the controller. A stop that barred the zero must not keep the
-// undo out too: the controller would keep borders shifted for a position never reset.
-void undoBorders(MotorSettings* motor)
+void writeBordersBack(MotorSettings& motor)
 {
     const std::atomic<bool>* const bar = DeviceInterface::threadCallBar();
     DeviceInterface::setThreadCallBar(nullptr);
     {
         DeviceInterface::LockWait undo{QDeadlineTimer(undoLockMs)};
-        motor->writeRecordToDevice(MotorSettings::EdgesRecord);
+        motor.writeRecordToDevice(MotorSettings::EdgesRecord);
     }
     DeviceInterface::setThreadCallBar(bar);
+}
+
+// Puts the old borders back on the controller. A stop that barred the zero must not keep the
+// undo out too: the controller would keep borders shifted for a position never reset. It goes
+// once that stop has gone, never before it.
+void undoBorders(MotorSettings* motor)
+{
+    if (!DeviceInterface::callsRefusedHere()) {
+        writeBordersBack(*motor);
+        return;
+    }
+    auto old = std::make_shared<MotorSettings>(*motor);
+    AxisCourier::afterStops([old] { writeBordersBack(*old); });
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #ifndef AXISSAMPLE_H
 #define AXISSAMPLE_H
 
+#include <cstdint>
+
 #include "trov.h"
 
 // What an axis can be used for now.
@@ -16,6 +18,8 @@ struct AxisSample
     int deviceMode = 0;
     // A sample has come in.
     bool received = false;
+    // Polling's count of the controller's reopenings when it came.
+    uint64_t openings = 0;
 
     // What the latest sample says; Unknown before the first one.
     AxisUse use() const

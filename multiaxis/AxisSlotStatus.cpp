@@ -11,6 +11,7 @@
 #include <qwt_plot_marker.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 #include <memory>
 
@@ -106,7 +107,10 @@ void AxisSlotStatus::holdTitleWidths()
 void AxisSlotStatus::tellBack(int a)
 {
     const QString axis = window.axes->axisNamed(a);
-    const QString back = axis + Multiaxis::tr(" is back.");
+    // The stop that waited for it is told with it, not wiped by it.
+    const QString stop = std::exchange(window.stopWentWhileAway[a], QString());
+    const QString back = stop.isEmpty() ? axis + Multiaxis::tr(" is back.")
+                                        : axis + Multiaxis::tr(" is back; its %1.").arg(stop);
     // What the line shows about this axis (its failed calls, its library lines, its slot's
     // warnings) is over once it is back.
     window.ui->messageLine->settleWith(back, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(','),
@@ -179,6 +183,9 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
     const AxisUse use = this->use(a);
     if (use != useShown[a]) {
         const bool cameBack = use == AxisUse::Working;
+        // A stop that went before this loss is not news of its return.
+        if (use == AxisUse::Lost && useShown[a] == AxisUse::Working)
+            window.stopWentWhileAway[a].clear();
         useShown[a] = use;
         ++useSpell[a];
         showUse(s, use);

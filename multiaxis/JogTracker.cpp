@@ -31,20 +31,24 @@ JogTracker::Action JogTracker::start(int slot, Command direction, int key, const
     return Action{slot, direction};
 }
 
-JogTracker::Action JogTracker::keyPressed(int key, bool editing)
+JogTracker::Action JogTracker::keyPressed(int key, bool editing, bool autoRepeat)
 {
     int slot = -1;
     Command direction = Command::None;
     if (editing || !keyJog(key, &slot, &direction))
         return {};
+    // A repeat of the key that jogs the slot goes on with that jog; one of a key whose first
+    // press went to a box starts nothing either.
+    if (autoRepeat)
+        return {};
     return start(slot, direction, key, nullptr);
 }
 
-JogTracker::Action JogTracker::keyReleased(int key)
+JogTracker::Action JogTracker::keyReleased(int key, bool autoRepeat)
 {
     int slot = -1;
     Command direction = Command::None;
-    if (!keyJog(key, &slot, &direction))
+    if (autoRepeat || !keyJog(key, &slot, &direction))
         return {};
     Origin& origin = origins[slot];
     if (!origin.active || origin.button || origin.key != key)

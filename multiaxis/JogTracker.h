@@ -22,11 +22,12 @@ public:
     // axes. False for every other key.
     bool keyJog(int key, int* slot, Command* direction) const;
 
-    // A press of a jog key, auto-repeated ones too (each repeat jogs again). While a target box has
-    // the focus (editing) the arrows are the box's own and jog nothing.
-    Action keyPressed(int key, bool editing);
+    // A press of a jog key. While a target box has the focus (editing) the arrows are the box's own
+    // and jog nothing. One held key is one jog: the presses and releases a held key repeats
+    // (autoRepeat) neither start nor end it.
+    Action keyPressed(int key, bool editing, bool autoRepeat = false);
     // Soft-stops the slot only when this key started its jog.
-    Action keyReleased(int key);
+    Action keyReleased(int key, bool autoRepeat = false);
     // A disabled button sends nothing.
     Action buttonPressed(const void* button, int slot, bool increase, bool enabled);
     Action buttonReleased(const void* button);

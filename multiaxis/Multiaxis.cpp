@@ -22,6 +22,7 @@
 #include "common/MessagePrompter.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
+#include "device/MotionRules.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/LeftRunning.h"
 #include "device/AxisCourier.h"
@@ -34,6 +35,7 @@
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
 #include "multiaxis/MultiaxisConfig.h"
+#include "multiaxis/MultiaxisExitRun.h"
 #include "multiaxis/MultiaxisMotion.h"
 #include "multiaxis/PositionPlot.h"
 #include "scriptdlg/ScriptControl.h"
@@ -88,6 +90,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     for (int i = 0; i < maxAxes; ++i)
         deviceName[i][0] = '\0';
     slotStatus = std::make_unique<AxisSlotStatus>(*this);
+    exitRun = std::make_unique<MultiaxisExitRun>(*this);
     plot = std::make_unique<PositionPlot>(*this);
     config = std::make_unique<MultiaxisConfig>(*this);
 
@@ -130,9 +133,19 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
         axes->serials[i] = dialog->controllerSettings->serialNumber;
         const QString axis = axes->axisNamed(i);
         couriers.append(new AxisCourier(devices[i], &deviceHandle[i], axis));
+        couriers.last()->followReopenings(&thread->reopenings());
         const QString serial = QString::number(axes->serials[i]);
         ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
+        // A refused stop stays on the line until the axis is seen standing.
+        connect(couriers.last(), &AxisCourier::stopFailed, this, [this, i, serial] {
+            stopFailedShown[i] = true;
+            ui->messageLine->hold(serial);
+        });
+        // A stop that waited for the controller's return is told with that return.
+        connect(couriers.last(), &AxisCourier::stopWent, this, [this, i](const QString& what, qint64 waitedMs) {
+            stopWentWhileAway[i] = tr("%1 went %2 s after it was pressed").arg(what, AxisCourier::secondsText(waitedMs));
+        });
         connect(
             devices[i], &DeviceInterface::errorSignal, this,
             // A lost controller is told once by its slot, which knows whether it is gone or in its
@@ -229,6 +242,7 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     exitWaitBox->setButtons(QDialogButtonBox::Cancel);
     exitWaitBox->setText(tr("Stopping, please wait..."));
     exitWaitBox->closeOnCancel = false;
+    connect(exitWaitBox, &InfoBox::cancelled, this, [this] { exitRun->cancelled(); });
     exitPending = false;
 }
 
@@ -316,11 +330,16 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
 {
     if (shutDownDone || number < 0 || number >= n)
         return;
-    exitSequence.sample(number, int(state.MvCmdSts), connect, device_mode, statusReadNumber);
+    exitRun->sample(number, int(state.MvCmdSts), connect, device_mode, statusReadNumber);
     samples[number].state = state;
     samples[number].connected = connect;
     samples[number].deviceMode = device_mode;
     samples[number].received = true;
+    samples[number].openings = updateThreads[number]->reopenings().load();
+    if (stopFailedShown[number] && connect && device_mode == 2 && MotionRules::axisStopped(state)) {
+        stopFailedShown[number] = false;
+        ui->messageLine->release(QString::number(axes->serials[number]));
+    }
     axes->sampled(number, samples[number].use());
     if (samples[number].use() != AxisUse::Lost)
         reopenSamples[number] = 0;
@@ -333,11 +352,18 @@ void Multiaxis::UpdateVars(int number, QDateTime, status_t state, chart_data_t, 
         motion->axisWorking(number);
 }
 
+bool Multiaxis::hasSomethingToStop(int a) const
+{
+    return a >= 0 && a < n &&
+           MotionRules::hasSomethingToStop(samples[a].use() == AxisUse::Bootloader, samples[a].openings,
+                                           updateThreads[a]->reopenings().load());
+}
+
 void Multiaxis::UpdateState()
 {
     if (shutDownDone)
         return;
-    if (exitPending && !exitCheck())
+    if (exitPending && !exitRun->check())
         return;
     if (n == 0)
         return;
@@ -390,8 +416,8 @@ void Multiaxis::receiveSerials(QStringList serials)
 void Multiaxis::closeEvent(QCloseEvent* event)
 {
     // A controller left moving runs on where nobody can stop it from the program.
-    // Each close tries the exit first; one that fails asks at once (abandonExit).
-    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, false, [](QWidget* w) {
+    // Each close tries the exit first; one that fails asks at once (MultiaxisExitRun).
+    if (!shutDownDone && !ExitOnClose::closeGoesOn(this, event, [](QWidget* w) {
             auto* window = static_cast<Multiaxis*>(w);
             window->closeStartsExit = true;
             window->OnExitBtnPressed();
@@ -494,9 +520,12 @@ void Multiaxis::tellAway(int a, AxisUse use)
 {
     if (a < 0 || a >= maxAxes || toldUse[a].exchange(use) == use)
         return;
+    // A stop that waits for it is what the operator must not lose sight of.
+    const QString stop = use == AxisUse::Lost ? couriers[a]->stopAwaitingController() : QString();
     logLine(axes->axisNamed(a) + (use == AxisUse::Bootloader
-                                ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
-                                : tr(" is lost; its motion controls are off until it is back.")));
+                                      ? tr(" is in its bootloader; its motion controls are off until it runs its firmware.")
+                                  : stop.isEmpty() ? tr(" is lost; its motion controls are off until it is back.")
+                                                   : tr(" is lost; its %1 waits for it to come back.").arg(stop)));
 }
 
 QStringList Multiaxis::commandFailureKinds()
@@ -551,12 +580,12 @@ void Multiaxis::OnShiftBtnPressed()
 
 void Multiaxis::OnHomeBtnPressed()
 {
-    motion->commandAll(tr("Home"), &DeviceInterface::command_home);
+    motion->commandAll(AxisCourier::Kind::Motion, tr("Home"), &DeviceInterface::command_home);
 }
 
 void Multiaxis::OnZeroBtnPressed()
 {
-    motion->commandAll(tr("Zero"), &DeviceInterface::command_zero);
+    motion->commandAll(AxisCourier::Kind::Command, tr("Zero"), &DeviceInterface::command_zero);
 }
 
 void Multiaxis::OnPickerXYPointSelected(const QPointF& point)
@@ -729,211 +758,7 @@ QString Multiaxis::serialsOf(const QVector<int>& axes) const
 
 void Multiaxis::OnExitBtnPressed()
 {
-    exitForClose = std::exchange(closeStartsExit, false);
-    if (shutDownDone || exitSequence.pending())
-        return;
-    exitFailed = false;
-    // The script first: none of its commands may follow the soft stops.
-    if (scriptWiring)
-        scriptWiring->stopScript();
-    motion->jogTracker.releaseAll();
-    QVector<bool> connected;
-    QVector<int> modes;
-    for (int a = 0; a < n; ++a) {
-        const bool stoppable = MultiaxisAxes::hasSomethingToStop(samples[a].use(), deviceHandle[a].load());
-        connected << stoppable;
-        modes << (stoppable ? 2 : samples[a].deviceMode);
-    }
-    const MultiaxisExit::Plan plan = exitSequence.begin(connected, modes, nowMs());
-    exitAxes = plan.softStop;
-    exitPending = true;
-    ++exitNumber;
-    for (int a : plan.skipped) {
-        const bool lost = samples[a].use() != AxisUse::Bootloader;
-        logLine(tr("Exit: %1 is %2; it is neither soft-stopped nor powered off.")
-                    .arg(axes->axisNamed(a), lost ? tr("lost") : tr("in its bootloader")));
-    }
-    // Every axis gets its soft stop at once, each through its courier, whatever another answers.
-    for (int a : plan.softStop) {
-        couriers[a]->send(
-            AxisCourier::Kind::SoftStop, tr("Soft stop"),
-            [](DeviceInterface& gateway, device_t id) { return gateway.command_sstp(id); }, this,
-            [this, a, round = exitNumber](result_t result) {
-                if (round == exitNumber)
-                    exitSoftStopAnswered(a, result);
-            });
-    }
-    if (!plan.wait) {
-        // No axis to wait for.
-        finishExit();
-        return;
-    }
-    if (!exitWaitBox)
-        return;
-    connect(exitWaitBox, &InfoBox::cancelled, this, &Multiaxis::onExitCancelled, Qt::UniqueConnection);
-    // The answers and the refresh end the wait from inside this loop (and may close the window):
-    // nothing here touches the box or the window once it returns.
-    exitWaitBox->exec();
-}
-
-void Multiaxis::exitSoftStopAnswered(int a, result_t result)
-{
-    if (!exitPending || shutDownDone)
-        return;
-    // Read once the call has returned: a status read begun before it may show the old command.
-    exitSequence.softStopSent(a, result == result_ok, updateThreads[a]->statusReadsBegun());
-    if (!exitSequence.softStopsAnswered())
-        return;
-    const QVector<int> failed = exitSequence.failedSoftStops();
-    if (!failed.isEmpty()) {
-        // The stopped script's call may still hold those controllers: the exit waits for it, not for a repair.
-        const bool one = failed.size() == 1;
-        const QString warning =
-            scriptWiring && scriptWiring->holdsController()
-                ? (one ? tr("The soft stop was not sent to the axis with serial number %1: a running script holds "
-                            "it. Exit can go on once the script's call returns or the script is stopped. The window "
-                            "stays open.")
-                       : tr("The soft stop was not sent to the axes with serial numbers %1: a running script holds "
-                            "them. Exit can go on once the script's call returns or the script is stopped. The "
-                            "window stays open."))
-                : (one ? tr("The soft stop failed on the axis with serial number %1. The window stays open.")
-                       : tr("The soft stop failed on the axes with serial numbers %1. The window stays open."));
-        abandonExit(warning.arg(serialsOf(failed)), failed);
-    }
-}
-
-void Multiaxis::onExitCancelled()
-{
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-}
-
-void Multiaxis::abandonExit(const QString& warning, const QVector<int>& moving)
-{
-    leftMoving = moving;
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-    // Each way here leaves an axis not stopped (refused, lost, obeying another source, not powered off).
-    exitFailed = true;
-    if (exitWaitBox && exitWaitBox->isVisible())
-        exitWaitBox->hide();
-    if (std::exchange(exitForClose, false)) {
-        askAfterFailedClose();
-        return;
-    }
-    if (!warning.isEmpty())
-        MessagePrompter::current()->prompt(this, QMessageBox::Warning, QStringLiteral("Tolmo"), warning + stillMovingText(),
-                                           QMessageBox::Ok, QMessageBox::Ok);
-}
-
-void Multiaxis::askAfterFailedClose()
-{
-    const QString moving = stillMovingNames();
-    switch (ExitOnClose::askAfterFailedExit(this, moving)) {
-    case ExitOnClose::Choice::Retry:
-        QTimer::singleShot(0, this, [this] {
-            closeStartsExit = true;
-            OnExitBtnPressed();
-        });
-        return;
-    case ExitOnClose::Choice::Close:
-        logLine(ExitOnClose::closedAnywayText(moving));
-        close();
-        return;
-    case ExitOnClose::Choice::Cancel:
-        return;
-    }
-}
-
-QString Multiaxis::stillMovingNames() const
-{
-    QStringList names;
-    for (int a : leftMoving)
-        names << axes->axisNamed(a);
-    return names.join(QStringLiteral(", "));
-}
-
-QString Multiaxis::stillMovingText() const
-{
-    if (leftMoving.isEmpty())
-        return QString();
-    return leftMoving.size() == 1 ? tr("\n%1 may still be moving: STOP stops it.").arg(stillMovingNames())
-                                  : tr("\n%1 may still be moving: STOP stops them.").arg(stillMovingNames());
-}
-
-void Multiaxis::finishExit()
-{
-    exitSequence.cancel();
-    exitPending = false;
-    powerOffsDue = 0;
-    if (exitWaitBox && exitWaitBox->isVisible())
-        exitWaitBox->hide();
-    close();
-}
-
-bool Multiaxis::exitCheck()
-{
-    switch (exitSequence.decide(nowMs())) {
-    case MultiaxisExit::Decision::Idle:
-        exitPending = false;
-        return true;
-    case MultiaxisExit::Decision::Wait:
-        return true;
-    case MultiaxisExit::Decision::External:
-        abandonExit(tr("Exit aborted because of external command interrupt (joystick, sync in, etc.)."), exitAxes);
-        return true;
-    case MultiaxisExit::Decision::Lost: {
-        const QString serial = serialsOf({exitSequence.lostAxis()});
-        abandonExit(tr("Exit cancelled: the axis with serial number %1 was lost or left its firmware.").arg(serial), exitAxes);
-        return true;
-    }
-    case MultiaxisExit::Decision::TimedOut:
-        abandonExit(tr("Exit cancelled: the axes did not end their soft stop within %1 s.")
-                        .arg(MultiaxisExit::waitLimitMs / 1000),
-                    exitAxes);
-        return true;
-    case MultiaxisExit::Decision::PowerOff:
-        break;
-    }
-    // One round at a time: the next looks at what this one's answers said.
-    if (powerOffsDue > 0)
-        return true;
-    const QVector<int> round = exitSequence.powerOffAxes();
-    powerOffsDue = round.size();
-    for (int a : round) {
-        motion->command(a, tr("Power off"), &DeviceInterface::command_power_off, [this, a, exit = exitNumber](result_t result) {
-            if (!exitPending || shutDownDone || exit != exitNumber)
-                return;
-            exitSequence.powerOffResult(a, result == result_ok);
-            if (--powerOffsDue == 0)
-                powerOffRoundEnded();
-        });
-    }
-    return false;
-}
-
-void Multiaxis::powerOffRoundEnded()
-{
-    if (exitSequence.finishRound()) {
-        finishExit();
-        return;
-    }
-    if (!exitSequence.powerOffExhausted())
-        return;
-    const QString failed = serialsOf(exitSequence.powerOffAxes());
-    abandonExit(QString(), {});
-    QMessageBox question(QMessageBox::Warning, QStringLiteral("Tolmo"),
-                         tr("The axes with serial numbers %1 could not be powered off (%2 tries).")
-                             .arg(failed)
-                             .arg(MultiaxisExit::powerOffTries),
-                         QMessageBox::NoButton, this);
-    const QPushButton* closeAnyway = question.addButton(tr("Close anyway"), QMessageBox::AcceptRole);
-    question.addButton(tr("Keep window open"), QMessageBox::RejectRole);
-    question.exec();
-    if (question.clickedButton() == closeAnyway && !shutDownDone)
-        close();
+    exitRun->start(std::exchange(closeStartsExit, false));
 }
 
 // ---- end of script axes, buttons, script engine and exit ----

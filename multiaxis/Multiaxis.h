@@ -13,7 +13,6 @@
 
 #include "device/TrovMetaTypes.h"
 #include "multiaxis/AxisSample.h"
-#include "multiaxis/MultiaxisExit.h"
 #include "multiaxis/UserUnits.h"
 #include "multiaxis/MultiaxisAxes.h"
 #include "trov.h"
@@ -21,6 +20,7 @@
 class AxisSlotStatus;
 class DeviceInterface;
 class MultiaxisConfig;
+class MultiaxisExitRun;
 class MultiaxisMotion;
 class PositionPlot;
 class QShortcut;
@@ -78,6 +78,11 @@ public:
     // A slot's boxes outside user units show targets in the unit axis `axis` counts in.
     void showTargetUnit(int slot, int axis);
     int axisCount() const { return n; }
+    // "10001, 10003": the serial numbers of these axes.
+    QString serialsOf(const QVector<int>& axes) const;
+    // STOP, Soft stop, a jog's release and Exit have something to stop on axis `axis`
+    // (MotionRules::hasSomethingToStop).
+    bool hasSomethingToStop(int axis) const;
     // A line in the message log (or on stderr without one).
     void logLine(const QString& text) const;
     // Axis `axis` is lost or in its bootloader: one warning for each change, until toldUse is
@@ -110,6 +115,10 @@ public:
     std::atomic<bool> commandRefused[maxAxes] = {{false}, {false}, {false}};
     // Per axis: samples of its reopening (no device mode) since it last had one.
     int reopenSamples[maxAxes] = {0, 0, 0};
+    // Per axis: a refused stop is held on the message line until the axis is seen standing.
+    bool stopFailedShown[maxAxes] = {false, false, false};
+    // Per axis: "Stop went 2.5 s after it was pressed", for the line that tells its return.
+    QString stopWentWhileAway[maxAxes];
     QList<DeviceInterface*> devices;
     QList<SettingsDlg*> settingsDlgs;
     QList<UpdateThread*> updateThreads;
@@ -143,6 +152,8 @@ public:
     ScriptEngineThread* scriptEngine() const;
     // How long the shut-down waits for a running script.
     int scriptQuitMs = 5000;
+    // How long Exit waits for a soft stop held by a call before it goes on without it.
+    int exitAnswerMs = 5000;
 
 signals:
     // true disables, false enables the stage pages of axis `number`'s settings dialog.
@@ -188,48 +199,22 @@ private:
     // Fills the serial numbers of the open axes into the default script.
     void fillDefaultScript();
     void logScriptException(const QString& text);
-    // The exit check of each refresh while an exit is pending; false ends the refresh.
-    bool exitCheck();
-
-    // Settings buttons and exit helpers.
+    // Settings buttons.
     void openSettings(int slot);
-    QString serialsOf(const QVector<int>& axes) const;
-    // Gives the exit up, the wait box hidden, with a warning unless the text is empty.
-    // A close's exit failed: retry it, close all the same, or keep the window.
-    void askAfterFailedClose();
-    void abandonExit(const QString& warning, const QVector<int>& moving);
-    // "Motor X (SN 10001), Motor Z (SN 10003)": the axes the last failed Exit left moving.
-    QString stillMovingNames() const;
-    // The line the failed-exit boxes add about them; empty for none.
-    QString stillMovingText() const;
-    void finishExit();
-    void exitSoftStopAnswered(int axis, result_t result);
-    void powerOffRoundEnded();
     qint64 nowMs() const;
 
     std::unique_ptr<ScriptControl> scriptWiring;
-    MultiaxisExit exitSequence;
+    // Exit as it runs, once pressed.
+    friend class MultiaxisExitRun;
+    std::unique_ptr<MultiaxisExitRun> exitRun;
     QShortcut* stopShortcut = nullptr;
     QShortcut* enterShortcut = nullptr;
-
-private slots:
-    void onExitCancelled();
 
 private:
     int n = 0;
     bool shutDownDone = false;
-    // The last Exit ended without stopping every axis.
-    bool exitFailed = false;
-    // The exit under way was started by a close: if it fails, that close asks at once.
-    bool exitForClose = false;
+    // A close starts the exit: if it fails, that close asks at once.
     bool closeStartsExit = false;
-    // Power-offs of the exit's round whose answers have not come yet.
-    int powerOffsDue = 0;
-    // Counts the Exits, so that an answer to an earlier one is not taken for this one's.
-    quint64 exitNumber = 0;
-    // The axes the exit soft-stops, and those a failed one may have left moving.
-    QVector<int> exitAxes;
-    QVector<int> leftMoving;
 };
 
 #endif // MULTIAXIS_H

@@ -42,11 +42,6 @@ QString MultiaxisAxes::axisNamed(int axis) const
     return QCoreApplication::translate("Multiaxis", "SN %1").arg(axis >= 0 && axis < maxAxes ? serials[axis] : 0);
 }
 
-bool MultiaxisAxes::hasSomethingToStop(AxisUse sampled, device_t handle)
-{
-    return handle != -1 && sampled != AxisUse::Bootloader;
-}
-
 QString MultiaxisAxes::skipText(const QString& who, AxisUse use)
 {
     return use == AxisUse::Lost

@@ -36,10 +36,6 @@ public:
     // How the multi-axis log names axis `axis` ("SN 10002"): by its serial, which a log read
     // later still ties to the controller, whatever slot showed it then. From any thread.
     QString axisNamed(int axis) const;
-    // The rule of STOP, Soft stop and Exit: an axis has something to stop when it has a handle
-    // and is not in its bootloader, whatever else its last sample says (polling may have just
-    // opened it again, and it may have run on meanwhile).
-    static bool hasSomethingToStop(AxisUse sampled, device_t handle);
     // The log line of a command skipped for `who` ("SN 10002", "Script call to SN 10002").
     static QString skipText(const QString& who, AxisUse use);
     // The latest sample of the axis, for the script thread.

@@ -21,24 +21,26 @@ void MultiaxisMotion::commanded(int axis)
     ++shifts[axis];
 }
 
-void MultiaxisMotion::command(int axis, const QString& what, AxisCourier::Command call, AxisCourier::Reply reply)
-{
-    commanded(axis);
-    window.couriers[axis]->send(AxisCourier::Kind::Command, what, std::move(call), &window, std::move(reply));
-}
-
-void MultiaxisMotion::command(int axis, const QString& what, result_t (DeviceInterface::*call)(device_t),
+void MultiaxisMotion::command(int axis, AxisCourier::Kind kind, const QString& what, AxisCourier::Command call,
                               AxisCourier::Reply reply)
 {
-    command(
-        axis, what, [call](DeviceInterface& gateway, device_t id) { return (gateway.*call)(id); }, std::move(reply));
+    commanded(axis);
+    window.couriers[axis]->send(kind, what, std::move(call), &window, std::move(reply));
 }
 
-void MultiaxisMotion::commandAll(const QString& what, result_t (DeviceInterface::*call)(device_t))
+void MultiaxisMotion::command(int axis, AxisCourier::Kind kind, const QString& what,
+                              result_t (DeviceInterface::*call)(device_t), AxisCourier::Reply reply)
+{
+    command(
+        axis, kind, what, [call](DeviceInterface& gateway, device_t id) { return (gateway.*call)(id); },
+        std::move(reply));
+}
+
+void MultiaxisMotion::commandAll(AxisCourier::Kind kind, const QString& what, result_t (DeviceInterface::*call)(device_t))
 {
     for (int a = 0; a < window.axisCount(); ++a) {
         if (reachable(a))
-            command(a, what, call);
+            command(a, kind, what, call);
     }
 }
 
@@ -60,8 +62,7 @@ void MultiaxisMotion::stopAll(AxisCourier::Kind kind, const QString& what, const
     // Handed to every courier at once: no axis waits for another's controller. One away gets
     // its stop once polling has opened it again.
     for (int a = 0; a < window.axisCount(); ++a) {
-        const AxisUse sampled = window.samples[a].use();
-        if (!MultiaxisAxes::hasSomethingToStop(sampled, window.deviceHandle[a].load()) && sampled != AxisUse::Lost)
+        if (!window.hasSomethingToStop(a))
             continue;
         commanded(a);
         window.couriers[a]->send(kind, what, command);
@@ -132,7 +133,7 @@ void MultiaxisMotion::moveAll(bool shift)
             commanded(a);
         const UserUnits::StepPair target = targets[s];
         if (!shift) {
-            command(a, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
+            command(a, AxisCourier::Kind::Motion, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
                 return gateway.command_move(id, target.step, target.uStep);
             });
             continue;
@@ -154,7 +155,7 @@ void MultiaxisMotion::moveAll(bool shift)
                     window.axes->shiftCarry[a].store(before);
             };
         }
-        window.couriers[a]->send(AxisCourier::Kind::Command, Multiaxis::tr("Shift on"), movr, &window, carry);
+        window.couriers[a]->send(AxisCourier::Kind::Motion, Multiaxis::tr("Shift on"), movr, &window, carry);
     }
 }
 
@@ -180,7 +181,7 @@ void MultiaxisMotion::pickZ(const QPointF& point)
 
 void MultiaxisMotion::moveTo(int a, UserUnits::StepPair target)
 {
-    command(a, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
+    command(a, AxisCourier::Kind::Motion, Multiaxis::tr("Move to"), [target](DeviceInterface& gateway, device_t id) {
         return gateway.command_move(id, target.step, target.uStep);
     });
 }
@@ -192,11 +193,17 @@ void MultiaxisMotion::sendJog(const JogTracker::Action& action)
     if (action.slot < 0 || action.slot >= window.axisCount())
         return;
     const int a = window.axisOrder[action.slot];
-    if (action.command == JogTracker::Command::None || !reachable(a))
+    // A release follows the rule of the stops: one for a lost controller waits for its return.
+    const bool release = action.command == JogTracker::Command::SoftStop;
+    if (action.command == JogTracker::Command::None || (release ? !window.hasSomethingToStop(a) : !reachable(a)))
         return;
     switch (action.command) {
-    case JogTracker::Command::Left: command(a, Multiaxis::tr("Jog left"), &DeviceInterface::command_left); break;
-    case JogTracker::Command::Right: command(a, Multiaxis::tr("Jog right"), &DeviceInterface::command_right); break;
+    case JogTracker::Command::Left:
+        command(a, AxisCourier::Kind::Motion, Multiaxis::tr("Jog left"), &DeviceInterface::command_left);
+        break;
+    case JogTracker::Command::Right:
+        command(a, AxisCourier::Kind::Motion, Multiaxis::tr("Jog right"), &DeviceInterface::command_right);
+        break;
     case JogTracker::Command::SoftStop:
         // A stop that goes after the jog's start: it waits as long as it takes, a loss included.
         commanded(a);
@@ -228,10 +235,10 @@ bool MultiaxisMotion::handleJogKey(QObject* object, QKeyEvent* event)
     if (event->type() == QEvent::KeyPress) {
         if (editing)
             return false;
-        sendJog(jogTracker.keyPressed(event->key(), false));
+        sendJog(jogTracker.keyPressed(event->key(), false, event->isAutoRepeat()));
         return true;
     }
-    sendJog(jogTracker.keyReleased(event->key()));
+    sendJog(jogTracker.keyReleased(event->key(), event->isAutoRepeat()));
     return !editing;
 }
 

@@ -23,10 +23,12 @@ public:
 
     // Hands a command to axis `axis`' courier (an axis index), whatever its state; reply, when
     // given, gets its result on the window's thread.
-    void command(int axis, const QString& what, AxisCourier::Command call, AxisCourier::Reply reply = {});
-    void command(int axis, const QString& what, result_t (DeviceInterface::*call)(device_t), AxisCourier::Reply reply = {});
+    void command(int axis, AxisCourier::Kind kind, const QString& what, AxisCourier::Command call,
+                 AxisCourier::Reply reply = {});
+    void command(int axis, AxisCourier::Kind kind, const QString& what, result_t (DeviceInterface::*call)(device_t),
+                 AxisCourier::Reply reply = {});
     // The same command to every axis that can take it, in axis order.
-    void commandAll(const QString& what, result_t (DeviceInterface::*call)(device_t));
+    void commandAll(AxisCourier::Kind kind, const QString& what, result_t (DeviceInterface::*call)(device_t));
     // Whether commands may go to axis `axis`: not while it is lost or in its bootloader. The
     // first command skipped in such a spell is logged, with the reason.
     bool reachable(int axis);

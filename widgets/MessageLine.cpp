@@ -47,10 +47,47 @@ void MessageLine::settle(const QString& key, const QStringList& kinds)
     if (following)
         takeLogLines();
     const auto found = subjects.constFind(key);
-    if ((level != 1 && level != 2) || found == subjects.constEnd() || !isAbout(found.value()))
+    if ((level != 1 && level != 2) || found == subjects.constEnd() || !isAbout(found.value()) || key == heldKey)
         return;
     if (std::none_of(kinds.begin(), kinds.end(), [this](const QString& kind) { return message.contains(kind); }))
         return;
+    emptyLine();
+}
+
+void MessageLine::hold(const QString& key)
+{
+    if (following)
+        takeLogLines();
+    const auto found = subjects.constFind(key);
+    if (level == 1 && found != subjects.constEnd() && isAbout(found.value()))
+        heldKey = key;
+}
+
+void MessageLine::release(const QString& key)
+{
+    if (key.isEmpty() || key != heldKey)
+        return;
+    if (following)
+        takeLogLines();
+    heldKey.clear();
+    const auto found = subjects.constFind(key);
+    if (found != subjects.constEnd() && isAbout(found.value()))
+        emptyLine();
+}
+
+bool MessageLine::keptOut(const LogItem& item) const
+{
+    if (heldKey.isEmpty() || item.loglevel == 1)
+        return false;
+    const auto found = subjects.constFind(heldKey);
+    if (found == subjects.constEnd() || !isAbout(found.value()))
+        return false;
+    return mentions(found.value(), item.message) ||
+           (!found.value().libraryPrefix.isEmpty() && item.message.startsWith(found.value().libraryPrefix));
+}
+
+void MessageLine::emptyLine()
+{
     level = 0;
     line.clear();
     message.clear();
@@ -62,10 +99,10 @@ void MessageLine::settle(const QString& key, const QStringList& kinds)
     showCut();
 }
 
-bool MessageLine::isAbout(const Subject& subject) const
+bool MessageLine::mentions(const Subject& subject, const QString& text)
 {
     return std::any_of(subject.names.begin(), subject.names.end(),
-                       [this](const QString& name) { return message.contains(name); });
+                       [&text](const QString& name) { return text.contains(name); });
 }
 
 bool MessageLine::heldAgainst(const LogItem& item) const
@@ -82,6 +119,8 @@ bool MessageLine::heldAgainst(const LogItem& item) const
 
 void MessageLine::offer(const LogItem& item)
 {
+    if (keptOut(item))
+        return;
     if (item.loglevel == 1 || item.loglevel == 2) {
         if (!heldAgainst(item))
             show(item);

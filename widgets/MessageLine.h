@@ -37,6 +37,12 @@ public:
     // one of `kinds` goes from the line, which is then empty. Lines still queued in the log are
     // taken first, as they came before, while the line follows the log.
     void settle(const QString& key, const QStringList& kinds);
+    // The error shown now, about subject `key`, stays until release(key): no line about that
+    // subject but a newer error takes its place, and nothing settles it (a failed stop, while the
+    // axis may still move). Lines about other subjects show as ever.
+    void hold(const QString& key);
+    // What hold kept is over: the line, if it still shows it, is emptied.
+    void release(const QString& key);
 
     // The whole line shown ("hh:mm:ss  message"), empty before the first warning and once settled.
     QString shownLine() const { return line; }
@@ -55,7 +61,11 @@ private:
 
     void show(const LogItem& item);
     void showCut();
-    bool isAbout(const Subject& subject) const;
+    bool isAbout(const Subject& subject) const { return mentions(subject, message); }
+    static bool mentions(const Subject& subject, const QString& text);
+    // A line about the held subject that must not take the held one's place.
+    bool keptOut(const LogItem& item) const;
+    void emptyLine();
     bool heldAgainst(const LogItem& item) const;
 
     QString line;
@@ -66,6 +76,7 @@ private:
     QMetaObject::Connection following;
     // Per settling message, the prefixes of the lines it settles; a few per axis at most.
     QHash<QString, QStringList> settling;
+    QString heldKey;
 };
 
 #endif // MESSAGELINE_H

@@ -58,10 +58,16 @@ TROV_API int trovsim_reset(const char* controller_set, const char* data_dir)
 {
     CallLogScope scope;
     Faults::instance().clear();
+    Registry::instance().setReuseHandles(false);
     Registry::instance().reset(controller_set, data_dir);
     Journal::instance().clear();
     Journal::instance().clearCounts();
     return 0;
+}
+
+TROV_API void trovsim_reuse_handles(int on)
+{
+    Registry::instance().setReuseHandles(on != 0);
 }
 
 TROV_API void trovsim_clock_manual(int on)

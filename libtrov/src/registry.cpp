@@ -100,14 +100,28 @@ device_t Registry::open(const char* name)
     std::shared_ptr<Controller> c = byName(name);
     if (!c)
         return -1;
-    device_t handle = nextHandle_.fetch_add(1);
+    device_t handle = -1;
+    if (reuseHandles_.load()) {
+        // Reserved (an empty entry, unknown to lookups) so that no other open takes it meanwhile.
+        std::lock_guard<std::shared_mutex> lock(mutex_);
+        handle = 1;
+        while (handles_.count(handle))
+            ++handle;
+        handles_[handle] = nullptr;
+    } else {
+        handle = nextHandle_.fetch_add(1);
+    }
+    result_t opened = result_error;
     {
         std::lock_guard<std::mutex> lock(c->mutex());
         c->advance(Clock::instance().nowMs());
-        if (c->open(handle) != result_ok)
-            return -1;
+        opened = c->open(handle);
     }
     std::lock_guard<std::shared_mutex> lock(mutex_);
+    if (opened != result_ok) {
+        handles_.erase(handle);
+        return -1;
+    }
     handles_[handle] = c;
     return handle;
 }
@@ -120,7 +134,7 @@ result_t Registry::close(device_t* handle)
     {
         std::lock_guard<std::shared_mutex> lock(mutex_);
         auto it = handles_.find(*handle);
-        if (it == handles_.end())
+        if (it == handles_.end() || !it->second)
             return result_error;
         c = it->second;
         handles_.erase(it);

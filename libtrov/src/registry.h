@@ -42,6 +42,7 @@ public:
 
     // At process exit: only try-locks, so threads stuck in a call cannot block the exit.
     void atExit();
+    void setReuseHandles(bool on) { reuseHandles_.store(on); }
 
 private:
     struct Snapshot {
@@ -59,6 +60,8 @@ private:
     std::unordered_map<const void*, std::unique_ptr<Snapshot>> snapshots_;
     std::vector<std::string> problems_; // told at the next enumeration
     std::atomic<device_t> nextHandle_{1};
+    // Test control: open_device hands back the lowest number not in use, as another library may.
+    std::atomic<bool> reuseHandles_{false};
     uint64_t generation_ = 0; // counts the controller sets loaded (mutex_)
 };
 

@@ -32,6 +32,7 @@ TROV_API int trovsim_unplug(const char* dev);                 /* handles lost (-
 TROV_API int trovsim_plug(const char* dev, int power_cycle);  /* back; 1 = RAM reloaded from flash */
 TROV_API int trovsim_set_busy(const char* dev, int busy);     /* held open by another program */
 TROV_API int trovsim_enter_bootloader(const char* dev, int firmware_valid);
+TROV_API void trovsim_reuse_handles(int on); /* open_device gives the lowest free number; off at reset */
 
 /* faults */
 TROV_API int trovsim_force_result(const char* dev, const char* function, int result,

@@ -124,7 +124,7 @@ private:
     void feed(const status_t& state, bool connect = true, int mode = 2)
     {
         window->UpdateVars(0, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, connect, mode);
-        if (!QTest::qWaitFor([this] { return window->stopSender()->idle(); }, scaledMs(5000)))
+        if (!QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)))
             qWarning("the courier has not handed over the read");
         QCoreApplication::processEvents();
     }
@@ -272,7 +272,7 @@ private slots:
                     window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
                                        false, 2);
                 read.release();
-                QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, scaledMs(5000)));
+                QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
                 QCoreApplication::processEvents();
                 QCOMPARE(motor->engine.MicrostepMode == engine.MicrostepMode, !samples.endsWith(QLatin1Char('l')));
                 motor->engine.MicrostepMode = engine.MicrostepMode;
@@ -444,7 +444,7 @@ private slots:
         const char* call = shift ? "command_movr" : "command_move";
         const int sent = trovsim_call_count(axis, call);
         QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, scaledMs(2000)));
+        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(2000)));
         trovsim_advance_ms(30000);
         status_t state{};
         QCOMPARE(gateway->get_status(window->deviceHandle, &state), 0);

@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "common/MessagePrompter.h"
 #include "settings_model/MotorSettings.h"
@@ -25,13 +27,26 @@ public:
     // Answered in turn before `answer`.
     QList<QMessageBox::StandardButton> answers;
     QStringList texts;
+    // Runs while the box is "open"; a box the program ends meanwhile answers NoButton.
+    std::function<void()> whileOpen;
+    bool dismissed = false;
     QMessageBox::StandardButton prompt(QWidget*, QMessageBox::Icon, const QString&, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
     {
         ++prompts;
         texts << text;
+        open = true;
+        if (whileOpen)
+            std::exchange(whileOpen, {})();
+        open = false;
+        if (std::exchange(dismissed, false))
+            return QMessageBox::NoButton;
         return answers.isEmpty() ? answer : answers.takeFirst();
     }
+    void dismiss() override { dismissed = dismissed || open; }
+
+private:
+    bool open = false;
 };
 
 } // namespace
@@ -147,13 +162,15 @@ private slots:
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("line");
         const QStringList exited{"sstp", "power_off"};
+        // A refused soft stop is tried three times more before the exit gives up on it.
+        const QStringList refused{"sstp", "sstp", "sstp", "sstp"};
         QTest::newRow("close") << "close" << false << false << "" << "" << exited << true << "";
         QTest::newRow("close after a failed exit, the fault gone")
             << "close" << true << false << "" << "" << exited << true << "";
         QTest::newRow("close failing, Retry then Cancel")
-            << "close" << false << true << "" << "Retry Cancel" << QStringList{"sstp", "sstp"} << false << "";
-        QTest::newRow("close failing, Cancel") << "close" << true << true << "" << "Cancel" << QStringList{"sstp"} << false << "";
-        QTest::newRow("close failing, Close") << "close" << false << true << "" << "Close" << QStringList{"sstp"} << true
+            << "close" << false << true << "" << "Retry Cancel" << refused + refused << false << "";
+        QTest::newRow("close failing, Cancel") << "close" << true << true << "" << "Cancel" << refused << false << "";
+        QTest::newRow("close failing, Close") << "close" << false << true << "" << "Close" << refused << true
                                               << "The window was closed without stopping SN ";
         QTest::newRow("close, status read held") << "close" << false << false << "read" << "" << exited << true
                                                  << "SN 10001: Soft stop still waits";
@@ -164,6 +181,13 @@ private slots:
         QTest::newRow("Exit, a script asleep") << "Exit" << false << false << "sleep" << "" << exited << true << "";
         QTest::newRow("Exit, a status read that never ends") << "Exit" << false << false << "never" << "Cancel"
                                                              << QStringList{} << false << "Exit: the soft stop has not reached SN ";
+        // A controller lost while it moves: Exit asks at once, its soft stop waiting; Cancel
+        // keeps the window. Back while asked: the soft stop goes, the question goes, Exit ends.
+        QTest::newRow("Exit, the controller lost") << "Exit" << false << false << "lost" << "Cancel" << QStringList{}
+                                                   << false << "Exit: SN 10001 is lost; its soft stop goes out when it is back.";
+        QTest::newRow("close, the controller lost, back while asked")
+            << "close" << false << false << "back" << "" << exited << true
+            << "Exit: SN 10001 is lost; its soft stop goes out when it is back.";
     }
     void titleBarCloseStopsAndPowersOffFirst()
     {
@@ -193,7 +217,17 @@ private slots:
             QVERIFY(window->scriptEngineThread()->requestRun(QStringLiteral("movr(100); movr(100);")));
         if (hold == "never")
             window->motionCommands()->exitAnswerMs = 300;
-        if (hold == "sleep") {
+        if (hold == "lost" || hold == "back") {
+            QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
+            run(300);
+            QCOMPARE(trovsim_unplug(axis), 0);
+            QVERIFY(runUntil([this] { return !deviceConnected && window->deviceHandle.load() == -1; }, 10000));
+            if (hold == "back")
+                prompter.whileOpen = [this, &prompter] {
+                    QCOMPARE(trovsim_plug(axis, 0), 0);
+                    QVERIFY(runUntil([&prompter] { return prompter.dismissed; }, 20000));
+                };
+        } else if (hold == "sleep") {
             ScriptThread* script = window->scriptEngineThread();
             QVERIFY(script->requestRun(QStringLiteral("msleep(60000);")));
             QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, scaledMs(5000)));
@@ -215,11 +249,13 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, scaledMs(5000)));
         if (hold == "read" || hold == "script")
             QCOMPARE(trovsim_release_call(axis, held), 0);
+        if (hold == "lost" || hold == "back")
+            QVERIFY(runUntil([&] { return prompter.prompts > 0; }, 5000));
         QTEST(runUntil([this] { return window.isNull(); }, 10000), "closed");
         QStringList sent = commandsSince(from);
         sent.removeAll("movr");
         QTEST(sent, "sent");
-        QCOMPARE(prompter.prompts, prompts);
+        QCOMPARE(prompter.prompts, prompts + (hold == "back" ? 1 : 0));
         for (const QString& text : prompter.texts)
             QVERIFY2(text.contains("SN 10001") && text.contains("STOP stops it"), qPrintable(text));
         if (!line.isEmpty() && hold != "read")
@@ -244,6 +280,12 @@ private slots:
         QTest::newRow("Soft stop") << "sstp" << "read";
         QTest::newRow("Stop, the read answers no device") << "stop" << "lost";
         QTest::newRow("Stop, a script's call held") << "stop" << "script";
+        // Clicked while the window shows the controller away: it goes once polling has it again.
+        QTest::newRow("Stop while the controller is away") << "stop" << "away";
+        // The controller answers the stop, not the read: tried again until it goes, or told.
+        QTest::newRow("Stop answered no device once") << "stop" << "-4 1";
+        QTest::newRow("Stop refused once") << "stop" << "-1 1";
+        QTest::newRow("Stop refused four times") << "stop" << "-1 4";
     }
     void stopsGoOutOnceTheGatewayIsFree()
     {
@@ -253,6 +295,42 @@ private slots:
         const char* held = hold == "script" ? "command_movr" : "get_status";
         QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
         run(300);
+        if (hold.startsWith('-')) {
+            const QStringList forced = hold.split(' ');
+            QCOMPARE(trovsim_force_result(axis, "command_stop", forced[0].toInt(), forced[1].toInt()), 0);
+            const int from = journalSize();
+            QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
+            const bool refusedForGood = hold == "-1 4";
+            const QString red = "SN 10001: STOP failed (result -1): the axis may still be moving. Press STOP again.";
+            QVERIFY(QTest::qWaitFor([&] { return refusedForGood ? tableShows(red) : commandsSince(from).contains("stop"); }, scaledMs(5000)));
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
+            QCOMPARE(trovsim_call_count(axis, "command_stop"), forced[1].toInt() + (refusedForGood ? 0 : 1));
+            trovsim_call_t last{};
+            QCOMPARE(trovsim_journal_entry(lastCall("command_stop"), &last), 0);
+            QCOMPARE(last.result, refusedForGood ? int(result_error) : int(result_ok));
+            QVERIFY(lastCall("command_stop") >= from);
+            // Only a stop given up on is told, and never as the gateway's failure.
+            QVERIFY(!tableShows("Function command_stop() failed"));
+            QVERIFY(!tableShows("SN 10001: Stop waits"));
+            if (refusedForGood)
+                QVERIFY(window->form()->stopBtn->isEnabled());
+            return;
+        }
+        if (hold == "away") {
+            QCOMPARE(trovsim_unplug(axis), 0);
+            QVERIFY(runUntil([this] { return !deviceConnected && !window->form()->moveBtn->isEnabled(); }, 10000));
+            QAbstractButton* button = window->findChild<QAbstractButton*>(command + "Btn");
+            QVERIFY(button->isEnabled());
+            const int from = journalSize();
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->awaitsController(); }, scaledMs(5000)));
+            QVERIFY(tableShows("SN 10001: Stop waits for the controller to come back."));
+            QCOMPARE(trovsim_plug(axis, 0), 0);
+            QVERIFY(runUntil([this] { return tableShows("SN 10001: Stop sent, "); }, 20000));
+            QCOMPARE(commandsSince(from), QStringList{"stop"});
+            QVERIFY(lastCall("command_stop") > lastCall("open_device"));
+            return;
+        }
         QCOMPARE(trovsim_hold_call(axis, held), 0);
         if (hold == "script")
             QVERIFY(window->scriptEngineThread()->requestRun(QStringLiteral("movr(100); movr(100);")));
@@ -293,19 +371,35 @@ private slots:
     }
 
     // Soft stop decides on a fresh status: a moving axis is soft-stopped, also when the move was
-    // sent after the last sample; a standing one is powered off.
+    // sent after the last sample; a standing one is powered off. Move to, then Soft stop at once:
+    // the move goes no more, and the axis given it is soft-stopped, not powered off.
     void softStopDecidesOnAFreshStatus_data()
     {
-        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<int>("afterMs"); // -1: Move to and Soft stop clicked while a read holds the gateway
         QTest::newRow("move just sent") << 0;
         QTest::newRow("move under way") << 100;
+        QTest::newRow("Move to, then Soft stop at once") << -1;
     }
     void softStopDecidesOnAFreshStatus()
     {
         QFETCH(int, afterMs);
+        int from = journalSize();
+        if (afterMs < 0) {
+            window->moveToSpinBox()->setValue(5000);
+            QCOMPARE(trovsim_hold_call(axis, "get_status"), 0);
+            QCOMPARE(trovsim_wait_held(axis, "get_status", 5000), 0);
+            from = journalSize();
+            QTest::mouseClick(window->form()->moveBtn, Qt::LeftButton);
+            QTest::mouseClick(window->form()->sstpBtn, Qt::LeftButton);
+            QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
+            QCOMPARE(commandsSince(from), QStringList{"sstp"});
+            QVERIFY(tableShows("SN 10001: Move to not sent: Soft stop came first."));
+            return;
+        }
         QCOMPARE(gateway->command_move(window->deviceHandle, 5000, 0), 0);
         trovsim_advance_ms(uint64_t(afterMs));
-        int from = journalSize();
+        from = journalSize();
         window->OnSstpBtnPressed();
         QVERIFY(runUntil([from] { return !commandsSince(from).isEmpty(); }, 2000));
         QCOMPARE(commandsSince(from), QStringList{"sstp"});
@@ -324,7 +418,7 @@ private slots:
         run(300);
         window->OnGoHomeBtnPressed();
         QVERIFY(!window->motionCommands()->cyclicOn);
-        QVERIFY(runUntil([this] { return window->stopSender()->idle(); }, 2000));
+        QVERIFY(runUntil([this] { return window->courier()->idle(); }, 2000));
         const int from = journalSize();
         QVERIFY(runUntil([this] { return window->homingWaitBox()->isVisible(); }, 2000));
         QVERIFY(runUntil([this] { return !window->homingWaitBox()->isVisible(); }, 60000));
@@ -385,9 +479,11 @@ private slots:
         QTest::newRow("status read held") << "read" << -1;
         QTest::newRow("status read held, STOP at once") << "stop" << 0;
         QTest::newRow("status read held, STOP once the zero waits for the gateway") << "stop" << 50;
-        // The zero is barred after its border write, held past the courier's limit: the
-        // controller gets its old borders back.
-        QTest::newRow("border write held over 1 s") << "borders" << -1;
+        // A zero that has started runs to its end, however long its border write takes.
+        QTest::newRow("border write held over 1 s: the zero goes on") << "borders" << -1;
+        // A STOP during the border write cuts the zero: the stop goes first, then the controller
+        // gets its old borders back.
+        QTest::newRow("border write held, STOP") << "borders" << 0;
     }
     void zeroShiftsTheBordersAndTheDialogFollows()
     {
@@ -414,7 +510,8 @@ private slots:
         QVERIFY2(click.elapsed() < scaledMs(500), qPrintable(QString::number(click.elapsed())));
         if (hold == "borders") {
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
-            QTest::qWait(AxisCourier::answerLimitMs + 200);
+            if (stopAfterMs < 0)
+                QTest::qWait(AxisCourier::startLimitMs + 200);
         }
         if (stopAfterMs >= 0) {
             QTest::qWait(stopAfterMs);
@@ -425,14 +522,15 @@ private slots:
             QCOMPARE(commandsSince(from), QStringList());
             QCOMPARE(trovsim_release_call(axis, held), 0);
         }
-        if (hold == "borders") {
+        if (hold == "borders" && stopAfterMs >= 0) {
             run(800);
-            QCOMPARE(commandsSince(from), QStringList());
+            QCOMPARE(commandsSince(from), QStringList{"stop"});
             QCOMPARE(lastStatus.CurPosition, 1000);
             QCOMPARE(dialog->motorSettings->edges.LeftBorder, -9500);
             edges_settings_t edges;
             QCOMPARE(gateway->get_edges_settings(window->deviceHandle, &edges), 0);
             QCOMPARE(edges.LeftBorder, -9500);
+            QVERIFY(lastCall("set_edges_settings") > lastCall("command_stop"));
             return;
         }
         if (hold == "stop") {
@@ -488,7 +586,7 @@ private slots:
         if (stop)
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
         QCOMPARE(trovsim_release_call(axis, "command_move"), 0);
-        QVERIFY(QTest::qWaitFor([this] { return window->stopSender()->idle(); }, scaledMs(5000)));
+        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
         QTest::qWait(300);
         QTEST(commandsSince(from), "sent");
         if (stop) {

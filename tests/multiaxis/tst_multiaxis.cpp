@@ -878,6 +878,14 @@ void tst_multiaxis::everyFailureReachesTheMessageLine_data()
     // Back, the axis' warning is over; another axis' stays.
     QTest::newRow("back") << "SN 10002 is back." << 3;
     QTest::newRow("back, another axis' warning") << "SN 10001, Move to: \"-\" is not a target; nothing was sent." << 2;
+    // A refused STOP stays in red while the axis may move, whatever comes about it; seen
+    // standing, it goes.
+    QTest::newRow("STOP refused, the axis moving")
+        << "SN 10002: STOP failed (result -1): the axis may still be moving. Press STOP again." << 1;
+    QTest::newRow("STOP refused, then the axis standing") << "" << 0;
+    // A STOP that waits for a lost axis is told with its loss, and its going with its return.
+    QTest::newRow("lost, a STOP waiting") << "SN 10002 is lost; its Stop waits for it to come back." << 2;
+    QTest::newRow("back, the STOP that waited") << "SN 10002 is back; its Stop went N s after it was pressed." << 3;
     QTest::newRow("same millisecond") << "the newer of two" << 2;
     QTest::newRow("long warning") << "a warning that goes on " + QString(300, QLatin1Char('x')) << 2;
 }
@@ -931,6 +939,32 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
             for (AxisCourier* courier : w.couriers)
                 QTRY_VERIFY_WITH_TIMEOUT(courier->idle(), scaledMs(5000));
             w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+        }
+    } else if (failure.startsWith("STOP refused")) {
+        QCOMPARE(w.devices[1]->command_move(w.deviceHandle[1].load(), 2000000, 0), 0);
+        QCOMPARE(trovsim_force_result(y, "command_stop", result_error, 4), 0);
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: STOP failed (result -1): the axis may still be moving. "
+                                                            "Press STOP again."), scaledMs(5000));
+        logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("SN 10002: Move to was not sent: the "
+                                                                         "controller was busy for 1 s."),
+                              QStringLiteral("Tolmo"), 2);
+        if (failure.endsWith("standing")) {
+            // A later STOP is tried itself, and the axis is seen standing.
+            w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+        }
+    } else if (failure.endsWith("a STOP waiting") || failure.endsWith("the STOP that waited")) {
+        w.updateThreads[w.axisOrder[1]]->setReconnectInterval(300);
+        QCOMPARE(trovsim_unplug(y), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, scaledMs(5000));
+        w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.couriers[1]->awaitsController(), scaledMs(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002 is lost; its Stop waits for it to come back."), scaledMs(10000));
+        if (failure.startsWith("back")) {
+            QCOMPARE(trovsim_plug(y, 0), 0);
+            const QRegularExpression went("SN 10002 is back; its Stop went \\d+(\\.\\d)? s after it was pressed\\.$");
+            QTRY_VERIFY2_WITH_TIMEOUT(went.match(line->shownLine()).hasMatch(), qPrintable(line->shownLine()), scaledMs(10000));
+            shown = line->shownLine().mid(line->shownLine().indexOf("SN 10002"));
         }
     } else if (failure == "failed reads, then a good one") {
         QCOMPARE(trovsim_force_result(axisNames[0], "get_status", result_error, 2), 0);

@@ -22,6 +22,7 @@ class TestMultiaxisDecisions : public QObject
     Q_OBJECT
 private slots:
     // Events: "p<key>" press, "P<key>" press while a target box has the focus, "r<key>" release,
+    // "q<key>" and "s<key>" a press and a release a held key repeats,
     // "b<slot><+|->" button press, "d<slot>" press on a disabled button, "u<slot>" button release,
     // "f" focus lost. Keys: L R U D ^ v (page up, page down).
     void jogging_data()
@@ -30,8 +31,11 @@ private slots:
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("commands");
         QTest::newRow("held Left with repeats")
-            << 2 << QStringList{"pL", "rL", "pL", "rL", "pL", "rL"}
-            << QStringList{"left0", "sstp0", "left0", "sstp0", "left0", "sstp0"};
+            << 2 << QStringList{"pL", "sL", "qL", "sL", "qL", "rL"} << QStringList{"left0", "sstp0"};
+        QTest::newRow("pressed again after a release") << 2 << QStringList{"pL", "rL", "pL", "rL"}
+                                                       << QStringList{"left0", "sstp0", "left0", "sstp0"};
+        QTest::newRow("repeats of a key first pressed in a box")
+            << 2 << QStringList{"PL", "qL", "sL", "qL", "rL"} << QStringList{};
         QTest::newRow("arrows in a box") << 2 << QStringList{"PL", "rL", "PU", "rU"} << QStringList{};
         QTest::newRow("release after editing stops nothing")
             << 2 << QStringList{"pU", "PL", "rL", "rU"} << QStringList{"right1", "sstp1"};
@@ -64,10 +68,10 @@ private slots:
             }
             JogTracker::Action action;
             const int slot = event.size() > 1 ? event.at(1).digitValue() : -1;
-            if (kind == 'p' || kind == 'P')
-                action = tracker.keyPressed(keys.value(event.at(1)), kind == 'P');
-            else if (kind == 'r')
-                action = tracker.keyReleased(keys.value(event.at(1)));
+            if (kind == 'p' || kind == 'P' || kind == 'q')
+                action = tracker.keyPressed(keys.value(event.at(1)), kind == 'P', kind == 'q');
+            else if (kind == 'r' || kind == 's')
+                action = tracker.keyReleased(keys.value(event.at(1)), kind == 's');
             else if (kind == 'b' || kind == 'd')
                 action = tracker.buttonPressed(&buttons[slot], slot, event.endsWith('+'), kind == 'b');
             else if (kind == 'u')
@@ -104,7 +108,7 @@ private slots:
     {
         QFETCH(QStringList, samples);
         MultiaxisExit exit;
-        const MultiaxisExit::Plan plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
+        const MultiaxisExit::Plan plan = exit.begin({true, true, true}, {true, true, true}, 0);
         QCOMPARE(plan.softStop, (QVector<int>{0, 1, 2}));
         QVERIFY(plan.wait);
         for (int axis : plan.softStop)
@@ -121,13 +125,16 @@ private slots:
     void exitPlan()
     {
         MultiaxisExit exit;
-        // Axis 2 unplugged, axis 3 in its bootloader: the rest is soft-stopped and waited for.
-        MultiaxisExit::Plan plan = exit.begin({true, false, true}, {2, 0, 1}, 0);
-        QCOMPARE(plan.softStop, QVector<int>{0});
+        // Axis 2 lost, axis 3 in its bootloader: both others get a soft stop, the lost one's
+        // waits for its return; the one in its bootloader is left alone.
+        MultiaxisExit::Plan plan = exit.begin({true, true, false}, {true, false, false}, 0);
+        QCOMPARE(plan.softStop, (QVector<int>{0, 1}));
+        QCOMPARE(plan.away, QVector<int>{1});
+        QCOMPARE(plan.skipped, QVector<int>{2});
         QVERIFY(plan.wait);
-        QVERIFY(!exit.begin({false, true}, {0, 1}, 0).wait); // none in its firmware: nothing to wait for
+        QVERIFY(!exit.begin({false, false}, {false, false}, 0).wait); // nothing to stop: nothing to wait for
 
-        plan = exit.begin({true, true, true}, {2, 2, 2}, 0);
+        plan = exit.begin({true, true, true}, {true, true, true}, 0);
         exit.softStopSent(0, true, 0);
         exit.softStopSent(1, false, 0);
         exit.softStopSent(2, true, 0);
@@ -142,17 +149,56 @@ private slots:
         QCOMPARE(exit.decide(600), MultiaxisExit::Decision::Idle);
     }
 
+    // A lost axis does not hold the others: they are powered off, then the exit waits for it; it
+    // joins once its soft stop has gone, and is powered off in turn. One lost after its soft stop
+    // gets another.
+    void anAxisAwayIsWaitedForApart()
+    {
+        MultiaxisExit exit;
+        exit.begin({true, true}, {true, false}, 0);
+        exit.softStopSent(0, true, 0);
+        QVERIFY(exit.softStopsAnswered());
+        QCOMPARE(exit.decide(100), MultiaxisExit::Decision::Wait);
+        exit.sample(0, MVCMD_SSTP, true, 2, 1);
+        QCOMPARE(exit.decide(200), MultiaxisExit::Decision::PowerOff);
+        QCOMPARE(exit.beginPowerOffRound(), QVector<int>{0});
+        exit.powerOffResult(0, true);
+        QVERIFY(exit.finishRound());
+        QCOMPARE(exit.awaiting(), QVector<int>{1});
+        QVERIFY(exit.awaitingOnlyAway());
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 1), MultiaxisExit::Decision::Awaiting);
+
+        // Back: its soft stop goes; the wait is its own.
+        exit.softStopSent(1, true, 5, MultiaxisExit::waitLimitMs + 2);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 3), MultiaxisExit::Decision::Wait);
+        exit.sample(1, MVCMD_SSTP | MVCMD_RUNNING, true, 2, 6);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 4), MultiaxisExit::Decision::Wait);
+        // Lost again while it stops: another soft stop waits for it.
+        exit.sample(1, 0, false, 0, 7);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 5), MultiaxisExit::Decision::Lost);
+        QCOMPARE(exit.lostAxis(), 1);
+        exit.awaitAgain(1);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 6), MultiaxisExit::Decision::Awaiting);
+        exit.softStopSent(1, true, 9, MultiaxisExit::waitLimitMs + 7);
+        exit.sample(1, MVCMD_SSTP, true, 2, 10);
+        QCOMPARE(exit.decide(MultiaxisExit::waitLimitMs + 8), MultiaxisExit::Decision::PowerOff);
+        QCOMPARE(exit.beginPowerOffRound(), QVector<int>{1});
+        exit.powerOffResult(1, true);
+        QVERIFY(exit.finishRound());
+        QVERIFY(exit.awaiting().isEmpty());
+    }
+
     void powerOffRetries()
     {
         MultiaxisExit exit;
-        exit.begin({true, true}, {2, 2}, 0);
+        exit.begin({true, true}, {true, true}, 0);
         exit.softStopSent(0, true, 0);
         exit.softStopSent(1, true, 0);
         exit.sample(0, MVCMD_SSTP, true, 2, 1);
         exit.sample(1, MVCMD_SSTP, true, 2, 1);
         for (int round = 1; round <= MultiaxisExit::powerOffTries; ++round) {
             QCOMPARE(exit.decide(200), MultiaxisExit::Decision::PowerOff);
-            QCOMPARE(exit.powerOffAxes(), (round == 1 ? QVector<int>{0, 1} : QVector<int>{1}));
+            QCOMPARE(exit.beginPowerOffRound(), (round == 1 ? QVector<int>{0, 1} : QVector<int>{1}));
             exit.powerOffResult(0, true);
             exit.powerOffResult(1, false);
             QVERIFY(!exit.finishRound());
