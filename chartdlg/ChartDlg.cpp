@@ -888,7 +888,7 @@ void ChartDlg::FromUiToSettings(QSettings* settings) const
 {
     settings->beginGroup(QLatin1String(groupName));
     settings->setValue(QStringLiteral("position"), pos());
-    settings->setValue(QStringLiteral("size"), size());
+    settings->setValue(QStringLiteral("size"), sizeToStore(*this));
     settings->setValue(QStringLiteral("load_path"), loadPath);
     settings->setValue(QStringLiteral("save_path"), savePath);
     // The writer's order: the voltages, then the currents.
@@ -926,8 +926,7 @@ void ChartDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
                                          size.isValid() ? size.toSize() : this->size(),
                                          minimumSize().expandedTo(minimumSizeHint()), screenGeometries(),
                                          QPoint(100, 200), windowFrame(*this));
-        move(placed.topLeft());
-        resize(placed.size());
+        applyPlace(*this, placed, size.isValid() ? size.toSize() : this->size());
     }
     loadPath = settings->value(QStringLiteral("load_path"), QString()).toString();
     savePath = settings->value(QStringLiteral("save_path"), QString()).toString();

@@ -1,6 +1,8 @@
 #include "common/WindowPlacement.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QPointer>
@@ -47,6 +49,9 @@ QMargins& learnedFrame()
     static QMargins frame;
     return frame;
 }
+
+const char* const wantedSizeProperty = "tolmoWantedSize";
+const char* const cutSizeProperty = "tolmoCutSize";
 
 bool framed(const QWidget& window)
 {
@@ -110,8 +115,7 @@ private:
         const QRect placed = frameOnScreen(outer, minimum, screenGeometries());
         if (placed == outer)
             return;
-        window->move(placed.topLeft());
-        window->resize(placed.size() - sides);
+        applyPlace(*window, QRect(placed.topLeft(), placed.size() - sides), window->size());
     }
 
     // Until the window manager frames a window, Qt takes a position it is given as that of the
@@ -171,15 +175,14 @@ QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRec
     // In 64 bits: a stored size near the int limit must not wrap.
     const qint64 frame_w = qint64(frame.left()) + frame.right(), frame_h = qint64(frame.top()) + frame.bottom();
     if (screen) {
-        const qint64 room_w = qint64(screen->x()) + screen->width() - position.x() - frame_w;
-        const qint64 room_h = qint64(screen->y()) + screen->height() - position.y() - frame_h;
-        placed.setWidth(int(std::max<qint64>(std::min<qint64>(size.width(), room_w), 0)));
-        placed.setHeight(int(std::max<qint64>(std::min<qint64>(size.height(), room_h), 0)));
+        // Only what the whole screen has no room for is cut.
+        placed.setWidth(int(std::max<qint64>(std::min<qint64>(size.width(), screen->width() - frame_w), 0)));
+        placed.setHeight(int(std::max<qint64>(std::min<qint64>(size.height(), screen->height() - frame_h), 0)));
     }
     placed = placed.expandedTo(minimum);
     if (screen) {
-        // A window that its minimum makes larger than the room moves back onto the screen, as
-        // far as the screen's top left corner.
+        // A window that would end beyond the screen moves back onto it, as far as the screen's
+        // top left corner.
         const qint64 over_x = position.x() + frame_w + placed.width() - (qint64(screen->x()) + screen->width());
         const qint64 over_y = position.y() + frame_h + placed.height() - (qint64(screen->y()) + screen->height());
         if (over_x > 0)
@@ -188,6 +191,46 @@ QRect placeWindow(QPoint position, QSize size, QSize minimum, const QVector<QRec
             position.setY(int(std::max<qint64>(screen->y(), position.y() - over_y)));
     }
     return QRect(position, placed);
+}
+
+void placeFirstShow(QWidget& window, const QWidget* over, int offset)
+{
+    if (window.testAttribute(Qt::WA_Moved) || window.isVisible())
+        return;
+    if (QLayout* layout = window.layout())
+        layout->activate();
+    const QMargins frame = windowFrame(window);
+    const QSize size = window.size().expandedTo(window.minimumSizeHint())
+                       + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QVector<QRect> screens = screenGeometries();
+    QPoint centre = over && over->isVisible() ? over->frameGeometry().center() : QPoint();
+    if (!over || !over->isVisible()) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        centre = screen ? screen->availableGeometry().center() : QPoint(size.width() / 2, size.height() / 2);
+    }
+    QRect placed(centre - QPoint(size.width() / 2, size.height() / 2) + QPoint(offset, offset), size);
+    placed = frameOnScreen(placed, size, screens);
+    window.move(placed.topLeft());
+}
+
+void applyPlace(QWidget& window, const QRect& placed, QSize wanted)
+{
+    // A cut of a cut keeps the size first given.
+    if (window.property(cutSizeProperty).toSize() == window.size() && window.property(wantedSizeProperty).isValid())
+        wanted = window.property(wantedSizeProperty).toSize();
+    window.move(placed.topLeft());
+    window.resize(placed.size());
+    const bool cut = window.width() < wanted.width() || window.height() < wanted.height();
+    window.setProperty(wantedSizeProperty, cut ? QVariant(wanted) : QVariant());
+    window.setProperty(cutSizeProperty, cut ? QVariant(window.size()) : QVariant());
+}
+
+QSize sizeToStore(const QWidget& window)
+{
+    const QVariant wanted = window.property(wantedSizeProperty);
+    if (wanted.isValid() && window.property(cutSizeProperty).toSize() == window.size())
+        return wanted.toSize();
+    return window.size();
 }
 
 QVector<QRect> screenGeometries()
@@ -203,7 +246,10 @@ QMargins windowFrame(const QWidget& window)
     const QRect outer = window.frameGeometry(), inner = window.geometry();
     const QMargins known(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                          outer.bottom() - inner.bottom());
-    if (!known.isNull()) {
+    // A window never shown has no frame of its own yet, whatever its geometry says.
+    const bool real = window.testAttribute(Qt::WA_WState_Created) && known.left() >= 0 && known.top() >= 0
+                      && known.right() >= 0 && known.bottom() >= 0;
+    if (real && !known.isNull()) {
         learnedFrame() = known;
         return known;
     }
@@ -215,4 +261,12 @@ QMargins windowFrame(const QWidget& window)
     const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
     const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
     return QMargins(border, title + border, border, border);
+}
+
+int widthForTitle(const QWidget& window)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int bar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return QFontMetrics(font).horizontalAdvance(window.windowTitle()) + 5 * bar;
 }

@@ -103,7 +103,7 @@ void ConfigurationFiles::placeToSettings(QSettings* settings)
     settings->beginGroup(QStringLiteral("mainWindow_params"));
     if (!window.isMaximized()) {
         settings->setValue(QStringLiteral("position"), window.pos());
-        settings->setValue(QStringLiteral("size"), window.size());
+        settings->setValue(QStringLiteral("size"), sizeToStore(window));
     }
     settings->setValue(QStringLiteral("fullScreen"), window.isMaximized());
     settings->endGroup();
@@ -147,8 +147,7 @@ void ConfigurationFiles::placeFromSettings(QSettings* file, QSettings* defaults)
     // The stored place, kept on a screen, not below the window's minimum size.
     const QRect placed = placeWindow(geometry.topLeft(), geometry.size(), window.minimumSize(), screenGeometries(),
                                      QPoint(100, 200));
-    window.move(placed.topLeft());
-    window.resize(placed.size());
+    applyPlace(window, placed, geometry.size());
 }
 
 void ConfigurationFiles::saveSettingsIni(const QString& path)

@@ -64,7 +64,11 @@ void LogTable::initLogTable()
     table->setHorizontalHeaderLabels(logTitles);
     table->verticalHeader()->hide();
     table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    table->verticalHeader()->setDefaultSectionSize(QFontMetrics(table->font()).height() + 2);
+    const int rowHeight = QFontMetrics(table->font()).height() + 2;
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
+    // However small the window, the last lines read, not one or two of them.
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() + shownRows * rowHeight + 2 * table->frameWidth()
+                            + table->horizontalScrollBar()->sizeHint().height());
     // Rows of one height: the view need not measure them.
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setStyleSheet(QStringLiteral("QTableWidget { gridline-color: #F0F0F0 }"));
@@ -143,6 +147,8 @@ void LogTable::appendLogRows(const std::vector<LogItem>& items)
         table->setItem(row, 2, new QTableWidgetItem(line.source));
         auto* text = new QTableWidgetItem(line.message);
         text->setForeground(levelColour(line.loglevel));
+        // A line longer than the column is cut with "...": on hover it reads whole.
+        text->setToolTip(line.message);
         table->setItem(row, 3, text);
         ++row;
     }

@@ -24,6 +24,8 @@ class LogTable
 public:
     // Time one refresh may spend moving log lines into the table.
     static constexpr int logDrainMs = 50;
+    // Rows the table always has room for.
+    static constexpr int shownRows = 5;
 
     explicit LogTable(QTableWidget* table);
 

@@ -678,19 +678,14 @@ void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
     logIdentityFailure(failed);
     if (!firmware) {
         bootloaderIdentityRead = failed == nullptr;
+        // Back in its bootloader, as after a rejected firmware image: the log says it is there.
+        logFoundAgain();
         // The bootloader's version shows at once.
         UpdateState();
         return;
     }
     checkControllerIdentity(failed == nullptr);
-    // Only a loss is announced again; a paused poll was no loss.
-    if (deviceLostLogged) {
-        QString name = QString::fromLocal8Bit(deviceName);
-        name.remove(QLatin1Char('.'));
-        name.remove(QLatin1Char('\\'));
-        Log(tr("Device found [%1].").arg(name), programSource, 3);
-    }
-    deviceLostLogged = false;
+    logFoundAgain();
     controlsDisabled = false;
     // Another controller answering under this name keeps the controls off: nothing may move
     // it from here, and its settings are not taken for ours.
@@ -699,6 +694,18 @@ void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
         settingsDlg->motorSettings->takeBasicRecordsRead(read.settings);
         settingsDlg->AllPagesFromDeviceToClassToUi(false, false);
     }
+}
+
+void MainWindow::logFoundAgain()
+{
+    // Only a loss is announced again; a paused poll was no loss.
+    if (deviceLostLogged) {
+        QString name = QString::fromLocal8Bit(deviceName);
+        name.remove(QLatin1Char('.'));
+        name.remove(QLatin1Char('\\'));
+        Log(tr("Device found [%1].").arg(name), programSource, 3);
+    }
+    deviceLostLogged = false;
 }
 
 void MainWindow::logIdentityFailure(const char* failed)

@@ -193,6 +193,7 @@ private:
     void checkControllerIdentity(bool readOk);
     // Join a worker for at most ms; a timeout is logged straight to the message log.
     bool joinThread(QThread* thread, int ms, const QString& name);
+    void logFoundAgain();
     void logIdentityFailure(const char* failed);
     // What the samples show of the controller; a change makes a read under way of no use.
     enum class Seen { Nothing, Lost, Bootloader, Firmware };

@@ -204,6 +204,9 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
     // it is tried).
     if (use == AxisUse::Bootloader || (use == AxisUse::Lost && window.reopenSamples[a] >= 2))
         window.tellAway(a, use);
+    // An axis in its bootloader is there to be updated: the title names it all the same.
+    if (use == AxisUse::Bootloader && sample.received)
+        names->append(axisName(a));
     // Nothing to show before its first sample.
     if (use != AxisUse::Working || !sample.received)
         return;

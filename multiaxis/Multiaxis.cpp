@@ -280,11 +280,22 @@ void Multiaxis::setUpSpinBoxes()
         giveBoxesDivisor(k, k);
         for (StepSpinBox* box : {spinBox_moveTo[k], spinBox_shiftOn[k]}) {
             box->setAlignment(Qt::AlignHCenter);
-            // A minimum of its own, for a target of four digits in steps (a longer one scrolls
-            // in the box on a small screen): switching to user units keeps the width.
-            box->setMinimumStep(-9999, 0);
-            box->setMaximumStep(9999, 0);
-            box->setMinimumWidth(box->minimumSizeHint().width());
+            // A minimum of its own, for a target of five digits and three of microsteps in steps
+            // (a longer one scrolls in the box): switching to user units keeps the width. No
+            // arrows, which a laptop screen has no room for: the keys step the box all the same.
+            box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+            const QString suffix = box->suffix();
+            box->setSuffix(stepperPositionUnit);
+            box->setMinimumStep(-99999, -255);
+            box->setMaximumStep(99999, 255);
+            // The spin box's minimum hint holds only four digits; its size hint the limits' text
+            // and a blank, around which it counts the frame. The text, the line edit's margins
+            // and the cursor, in that frame.
+            const QFontMetrics metrics(box->font());
+            const QString widest = box->textFromValue(box->minimum()) + box->suffix();
+            const int frame = box->sizeHint().width() - metrics.horizontalAdvance(widest + QLatin1Char(' ')) - 2;
+            box->setMinimumWidth(frame + metrics.horizontalAdvance(widest) + 2 * 2 + 1);
+            box->setSuffix(suffix);
             box->setMinimumStep(std::numeric_limits<int>::min(), 0);
             box->setMaximumStep(std::numeric_limits<int>::max(), 0);
             box->setKeepsUnfinishedText(true);
@@ -612,8 +623,10 @@ void Multiaxis::openSettings(int s)
     // The axis in the title, and not on top of another axis' dialog: all look alike otherwise.
     const ControllerSettings* identity = dialog->controllerSettings;
     dialog->setWindowTitle(tr("Settings %1, SN %2").arg(QLatin1String(slotLetters[s])).arg(identity->serialNumber));
-    // Stepped off the others before it is shown, so that the showing puts that place on its screen.
+    // Stepped off the others before it is shown, so that the showing puts that place on its
+    // screen; the first time over this window, each slot's a step further.
     const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    placeFirstShow(*dialog, this, s * step);
     for (bool covered = true; covered;) {
         covered = false;
         for (const SettingsDlg* other : settingsDlgs) {
@@ -731,6 +744,7 @@ void Multiaxis::logScriptException(const QString& text)
 
 void Multiaxis::OnScriptingBtnPressed()
 {
+    placeFirstShow(*scriptDlg, this);
     scriptDlg->show();
     scriptDlg->raise();
     scriptDlg->activateWindow();

@@ -11,6 +11,7 @@
 #include "common/Paths.h"
 #include "common/ProgramSettingsFile.h"
 #include "common/SettingsWriteReport.h"
+#include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "log/MessageLog.h"
 #include "multiaxis/AxisSlotStatus.h"
@@ -98,10 +99,14 @@ void MultiaxisConfig::applyUnits(bool enabled, const QString& unitText, uint coe
                     box->setValue(double(units.roundedToPrecision(UserUnits::fullSteps(step, uStep, d) * factor)));
             } else {
                 const double value = box->value();
+                // A target nobody touched in units goes back to the pair it was, not to one
+                // rounded through them.
+                const std::optional<StepSpinBox::UnitsOrigin> origin = box->unitsOrigin();
                 box->setUnitMode(1, stepperPositionUnit, 0);
                 if (before == 2) {
                     const UserUnits::StepPair pair =
-                        UserUnits::nearestStepPair(units.unitsToSteps(value), window.targetDivisor(window.axisOrder[s]));
+                        origin ? UserUnits::StepPair{origin->step, origin->uStep}
+                               : UserUnits::nearestStepPair(units.unitsToSteps(value), window.targetDivisor(window.axisOrder[s]));
                     box->setValue(pair.step, pair.uStep);
                     box->setStepFactor(d);
                 }
@@ -121,6 +126,7 @@ void MultiaxisConfig::openCalibration()
     const QMetaObject::Connection serialsLink =
         QObject::connect(dialog, &DimensionalUnitsDlg::sendSerials, &window, &Multiaxis::receiveSerials);
     dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    placeFirstShow(*dialog, &window);
     dialog->exec();
     QObject::disconnect(unitsLink);
     QObject::disconnect(serialsLink);
@@ -157,6 +163,7 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
         double moveValue, shiftValue;
         // What the operator left in the boxes untaken goes with the axis too.
         std::optional<QString> moveTyped, shiftTyped;
+        std::optional<StepSpinBox::UnitsOrigin> moveOrigin, shiftOrigin;
     } kept[Multiaxis::maxAxes];
     for (int s = 0; s < n; ++s) {
         const int a = window.axisOrder[s];
@@ -164,7 +171,8 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
                    spinBox_moveTo[s]->getStepFactor(), spinBox_shiftOn[s]->getStep(),
                    spinBox_shiftOn[s]->getUStep(),     spinBox_moveTo[s]->value(),
                    spinBox_shiftOn[s]->value(),        spinBox_moveTo[s]->untakenText(),
-                   spinBox_shiftOn[s]->untakenText()};
+                   spinBox_shiftOn[s]->untakenText(),  spinBox_moveTo[s]->unitsOrigin(),
+                   spinBox_shiftOn[s]->unitsOrigin()};
     }
     std::copy(order, order + Multiaxis::maxAxes, window.axisOrder);
     AxisSlotStatus& status = *window.slotStatus;
@@ -181,12 +189,14 @@ void MultiaxisConfig::applyOrder(const QStringList& serials)
             int step, uStep;
             double value;
             const std::optional<QString>& typed;
+            const std::optional<StepSpinBox::UnitsOrigin>& origin;
         } boxes[] = {
-            {spinBox_moveTo[s], k.moveStep, k.moveUStep, k.moveValue, k.moveTyped},
-            {spinBox_shiftOn[s], k.shiftStep, k.shiftUStep, k.shiftValue, k.shiftTyped}};
+            {spinBox_moveTo[s], k.moveStep, k.moveUStep, k.moveValue, k.moveTyped, k.moveOrigin},
+            {spinBox_shiftOn[s], k.shiftStep, k.shiftUStep, k.shiftValue, k.shiftTyped, k.shiftOrigin}};
         for (const auto& b : boxes) {
             if (b.box->unitMode == 2) {
                 b.box->setValue(b.value);
+                b.box->setUnitsOrigin(b.origin);
             } else {
                 b.box->setStepFactor(k.divisor);
                 b.box->setValue(b.step, b.uStep);

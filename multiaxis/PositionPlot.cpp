@@ -10,6 +10,7 @@
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "multiaxis/AxisSlotStatus.h"
@@ -115,7 +116,10 @@ void PositionPlot::build(QWidget* parent)
     // The plots give up their room first when the screen is small.
     plotXY->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     plotZ->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    plotZ->setMinimumWidth(100);
+    // Room for a scale of seven digits and a canvas beside it, at any font: the Z plot is a
+    // plot, not a strip beside its labels.
+    const QFontMetrics labels(plotZ->axisFont(QwtPlot::yLeft));
+    plotZ->setMinimumWidth(std::max(100, labels.horizontalAdvance(QStringLiteral("-0,000,000")) + zCanvasWidth + 20));
 }
 
 void PositionPlot::refresh()

@@ -17,6 +17,9 @@ class QwtPlotPicker;
 class PositionPlot
 {
 public:
+    // The least width of the Z plot's canvas, beside its scale.
+    static constexpr int zCanvasWidth = 60;
+
     explicit PositionPlot(Multiaxis& window);
 
     // Makes the plots (parented as the window, until the form's layout takes them) with their

@@ -93,7 +93,8 @@ ScriptDlg::ScriptDlg(QWidget* parent, MotorSettings* settings, const QString& ax
     statusBar->setObjectName(QStringLiteral("statusBar"));
     ui->mainVLayout->addWidget(statusBar, 0);
     statusBar->setFixedHeight(20);
-    setWindowTitle(tr("Scripting ") + axisName);
+    // The multi-axis window's script window names no axis.
+    setWindowTitle(axisName.isEmpty() ? tr("Scripting") : tr("Scripting ") + axisName);
 }
 
 ScriptDlg::~ScriptDlg()
@@ -191,7 +192,7 @@ void ScriptDlg::FromUiToSettings(QSettings* settings) const
 {
     settings->beginGroup(settingsGroup);
     settings->setValue(QStringLiteral("position"), pos());
-    settings->setValue(QStringLiteral("size"), size());
+    settings->setValue(QStringLiteral("size"), sizeToStore(*this));
     settings->setValue(QStringLiteral("last_visible"), isVisible());
     settings->setValue(QStringLiteral("load_path"), load_path);
     settings->setValue(QStringLiteral("save_path"), save_path);
@@ -212,8 +213,7 @@ void ScriptDlg::FromSettingsToUi(QSettings* settings, QSettings* defaults)
         size = boundedWindowSize(value.toSize());
     // A place on no screen gives the default one; the size fits the screen and the form.
     const QRect placed = placeWindow(position, size, minimumSize(), screenGeometries(), QPoint(100, 200));
-    move(placed.topLeft());
-    resize(placed.size());
+    applyPlace(*this, placed, size);
     if (pickValue(settings, defaults, QStringLiteral("last_visible"), false, &value))
         setVisible(value.toBool());
     load_path = settings->value(QStringLiteral("load_path"), QString()).toString();

@@ -13,6 +13,7 @@
 #include "common/IniSettings.h"
 #include "common/MessagePrompter.h"
 #include "common/Paths.h"
+#include "common/WindowPlacement.h"
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/RestoreErrorsDialog.h"
@@ -114,8 +115,8 @@ void ProfileFileOperations::restoreFromFile()
         IniSettings file(name);
         const MotorSettings kept(*dialog.motorSettings);
         if (!dialog.motorSettings->loadFromFile(file, report)) {
-            // Not a profile: its one report line says so, and nothing changes.
-            showRestoreReport(report);
+            // Not a profile: said as Compare says it, and nothing changes.
+            showRestoreReport(tr("%1 is not a settings file.\n").arg(fileNameFromPath(name)) + report);
             return;
         }
         dialog.loadedConfigFile = name;
@@ -137,6 +138,7 @@ void ProfileFileOperations::showRestoreReport(const QString& report)
     if (report.isEmpty())
         return;
     auto* shown = new RestoreErrorsDialog(&dialog, report.split(QLatin1Char('\n')));
+    placeFirstShow(*shown, &dialog);
     shown->exec();
 }
 

@@ -5,6 +5,8 @@
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "common/WindowPlacement.h"
 
+#include <algorithm>
+
 RestoreErrorsDialog::RestoreErrorsDialog(QWidget* parent, const QStringList& lines)
     : QDialog(parent), ui(new Ui::RestoreErrorsDialogClass)
 {
@@ -17,6 +19,7 @@ RestoreErrorsDialog::RestoreErrorsDialog(QWidget* parent, const QStringList& lin
         widget->setFont(font);
     // QListWidget items never interpret markup, so a line is shown as it was read.
     ui->listWidget->addItems(lines);
+    resize(std::max(width(), widthForTitle(*this)), height());
 }
 
 RestoreErrorsDialog::~RestoreErrorsDialog()

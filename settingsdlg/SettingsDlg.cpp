@@ -831,8 +831,12 @@ void SettingsDlg::firmwareUploaded(int result)
 {
     updateApplyEnabled();
     if (result != result_ok) {
-        // A failed upload can leave the controller in its bootloader: its pages only, then.
+        // A failed upload can leave the controller in its bootloader: its pages only, then, and
+        // no firmware version, for the image it ran is gone.
         if (controllerMode() == 1) {
+            controllerSettings->firmwareMajor = controllerSettings->firmwareMinor = controllerSettings->firmwareRelease = 0;
+            if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
+                about->FromClassToUi();
             applyTreeState(motorSettings->entype.EngineType);
             makeCurrent(P::AboutDevice);
         }
@@ -871,7 +875,7 @@ void SettingsDlg::FromUiToSettings(QSettings* file)
 {
     file->beginGroup(QStringLiteral("settingsWindow_params"));
     file->setValue(QStringLiteral("position"), pos());
-    file->setValue(QStringLiteral("size"), size());
+    file->setValue(QStringLiteral("size"), sizeToStore(*this));
     file->endGroup();
     file->beginGroup(QStringLiteral("default_path"));
     file->setValue(QStringLiteral("defaultFileLocation"), ui->defaultLocationChk->isChecked());
@@ -893,8 +897,7 @@ void SettingsDlg::FromSettingsToUi(QSettings* file, QSettings* defaults)
     const QPoint position = value(QStringLiteral("settingsWindow_params/position"), QPoint(300, 0)).toPoint();
     const QSize stored = value(QStringLiteral("settingsWindow_params/size"), QSize(600, 920)).toSize();
     const QRect placed = placeWindow(position, stored, minimumSizeHint(), screenGeometries());
-    move(placed.topLeft());
-    resize(placed.size());
+    applyPlace(*this, placed, stored);
     ui->defaultLocationChk->setChecked(value(QStringLiteral("default_path/defaultFileLocation"), true).toBool());
     loadConfigPath = value(QStringLiteral("default_path/load_config_path"), loadConfigPath).toString();
     saveConfigPath = value(QStringLiteral("default_path/save_config_path"), saveConfigPath).toString();

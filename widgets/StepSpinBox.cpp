@@ -223,12 +223,15 @@ void StepSpinBox::applyRange()
 
 void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, double unitScale)
 {
-    const KeepUntaken keep(*this);
+    KeepUntaken keep(*this);
     if (mode < 0 || mode > 2) {
         return;
     }
     const Pair current = pairFor(value());
     const int oldMode = unitMode;
+    // A text typed and not taken goes into the new unit as the same place, read in the old one.
+    long double typedSteps = 0;
+    const bool typedNumber = keep.typed && fullStepsOf(*keep.typed, &typedSteps);
     unitDecimals = qBound(0, decimals, DBL_DIG);
     unitMode = mode;
     unitsPerStep = std::isfinite(unitScale) && unitScale > 0 ? unitScale : 1.0;
@@ -241,8 +244,68 @@ void StepSpinBox::setUnitMode(int mode, const QString& suffix, int decimals, dou
         // Leaving user units keeps the whole part; staying in steps keeps the pair.
         applyPair(oldMode == 2 ? Pair{current.step, 0} : current);
     }
+    if (mode == 2 && oldMode != 2) {
+        const long double steps = (long double)(current.step) + (long double)(current.uStep) / stepFactor;
+        origin = UnitsOrigin{toInt(current.step), toInt(current.uStep), roundedToDecimals(steps * unitsPerStep), keep.typed,
+                             std::nullopt};
+        if (typedNumber) {
+            keep.typed = unitText(roundedToDecimals(typedSteps * unitsPerStep)) + this->suffix();
+        }
+        origin->typedInUnits = keep.typed;
+    } else if (oldMode == 2 && mode != 2) {
+        if (origin && keep.typed == origin->typedInUnits) {
+            keep.typed = origin->typed;
+        } else if (typedNumber) {
+            const qint64 microsteps = std::llround(qBound<long double>(-saturation, typedSteps, saturation) * stepFactor);
+            keep.typed = pairText(normalised(microsteps / stepFactor, microsteps % stepFactor)) + this->suffix();
+        }
+        origin.reset();
+    }
     QDoubleSpinBox::setValue(value());
     update();
+}
+
+std::optional<StepSpinBox::UnitsOrigin> StepSpinBox::unitsOrigin() const
+{
+    // Half a last decimal: a value the operator changed by one digit is another.
+    if (unitMode != 2 || !origin || std::fabs(value() - origin->value) > 0.5 * std::pow(10.0, -unitDecimals)) {
+        return std::nullopt;
+    }
+    return origin;
+}
+
+void StepSpinBox::setUnitsOrigin(const std::optional<UnitsOrigin>& unitsOrigin)
+{
+    origin = unitsOrigin;
+}
+
+double StepSpinBox::roundedToDecimals(long double value) const
+{
+    // Half away from zero, as the window rounds the positions it shows in units.
+    const long double scale = std::pow(10.0L, (long double)(unitDecimals));
+    const long double rounded = std::round(value * scale) / scale;
+    return rounded == 0 ? 0.0 : double(rounded);
+}
+
+bool StepSpinBox::fullStepsOf(const QString& text, long double* steps) const
+{
+    QString completed = text;
+    fixup(completed);
+    if (unitMode == 2) {
+        bool ok = false;
+        const double number = stripSuffix(completed).toDouble(&ok);
+        if (!ok || !std::isfinite(number)) {
+            return false;
+        }
+        *steps = (long double)(number) / unitsPerStep;
+        return true;
+    }
+    Pair pair;
+    if (!parsePair(completed, &pair)) {
+        return false;
+    }
+    *steps = (long double)(pair.step) + (long double)(pair.uStep) / stepFactor;
+    return true;
 }
 
 int StepSpinBox::getStep() const
@@ -265,25 +328,15 @@ double StepSpinBox::maximumStep() const
     return keyOf(maxPair);
 }
 
-QString StepSpinBox::textFromValue(double value) const
+QString StepSpinBox::unitText(double value) const
 {
-    if (unitMode == 2) {
-        // Fixed notation: no exponent, and every decimal the box holds comes back when read.
-        QString text = QString::number(value, 'f', unitDecimals);
-        if (text.contains(QLatin1Char('.'))) {
-            while (text.endsWith(QLatin1Char('0'))) {
-                text.chop(1);
-            }
-            if (text.endsWith(QLatin1Char('.'))) {
-                text.chop(1);
-            }
-        }
-        if (text == QLatin1String("-0")) {
-            text = QStringLiteral("0");
-        }
-        return text;
-    }
-    const Pair pair = pairFor(qBound(minimum(), value, maximum()));
+    // Fixed notation with every decimal: no exponent, and the same width as the positions shown.
+    const QString text = QString::number(value, 'f', unitDecimals);
+    return text.toDouble() == 0.0 ? QString::number(0.0, 'f', unitDecimals) : text;  // no "-0.00"
+}
+
+QString StepSpinBox::pairText(const Pair& pair) const
+{
     if (unitMode == 0) {
         return QStringLiteral("%1").arg(pair.step);
     }
@@ -295,6 +348,14 @@ QString StepSpinBox::textFromValue(double value) const
         text.prepend(QLatin1Char('-'));
     }
     return text;
+}
+
+QString StepSpinBox::textFromValue(double value) const
+{
+    if (unitMode == 2) {
+        return unitText(value);
+    }
+    return pairText(pairFor(qBound(minimum(), value, maximum())));
 }
 
 QString StepSpinBox::stripSuffix(const QString& text) const

@@ -61,6 +61,21 @@ public:
     // another box keeps what its operator left there.
     void showUntakenText(const std::optional<QString>& text);
 
+    // What a box in user units stood for in whole steps when it went into them: its pair and
+    // the text it showed untaken. Going back, the owner takes the pair while the box still
+    // holds the value it was given then, so that a target nobody touched comes back exactly.
+    struct UnitsOrigin
+    {
+        int step = 0;
+        int uStep = 0;
+        double value = 0.0;
+        std::optional<QString> typed;
+        std::optional<QString> typedInUnits;
+    };
+    std::optional<UnitsOrigin> unitsOrigin() const;
+    // Takes an origin over with the value it stands for, as when targets change slots.
+    void setUnitsOrigin(const std::optional<UnitsOrigin>& origin);
+
     // Display mode, read by the owners.
     int unitMode;
 
@@ -102,8 +117,13 @@ private:
         explicit KeepUntaken(StepSpinBox& box);
         ~KeepUntaken();
         StepSpinBox& box;
-        const std::optional<QString> typed;
+        std::optional<QString> typed;
     };
+    // Full steps of a text in the current display, beyond the limits too; false for no number.
+    bool fullStepsOf(const QString& text, long double* steps) const;
+    QString pairText(const Pair& pair) const;
+    QString unitText(double value) const;
+    double roundedToDecimals(long double value) const;
     // A target box showing a text that is no value.
     bool showsRefusedText() const;
 
@@ -115,6 +135,7 @@ private:
     int unitDecimals;
     double unitsPerStep;
     bool keepsUnfinishedText;
+    std::optional<UnitsOrigin> origin;
 };
 
 #endif // STEPSPINBOX_H

@@ -3,6 +3,7 @@
 // window and box at each checkpoint. The pictures go to $TOLMO_ACCEPTANCE_PICTURES, else to
 // "acceptance" in the test's own home folder.
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -155,7 +156,7 @@ bool TestAcceptance::waitFor(const std::function<bool()>& done, int ms)
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > ms)
+        if (clock.elapsed() > scaledMs(ms))
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(5);
@@ -564,7 +565,7 @@ void TestAcceptance::run()
     qInfo("exit while moving: window closed after %lld ms, program ended after %lld ms", closedAtMs,
           exitClock.elapsed());
     check(closedAtMs >= 0 && closedAtMs < 2000, QStringLiteral("closed within 2 s, not %1 ms").arg(closedAtMs));
-    check(exitClock.elapsed() < 10000, QStringLiteral("ended within 10 s, not %1 ms").arg(exitClock.elapsed()));
+    check(exitClock.elapsed() < scaledMs(10000), QStringLiteral("ended within 10 s, not %1 ms").arg(exitClock.elapsed()));
     check(stoppingSeen, QStringLiteral("Stopping, please wait..."));
     check(QFileInfo::exists(configDirPath() + QStringLiteral("/SM10001.cfg")), QStringLiteral("SM10001.cfg"));
     {
@@ -596,7 +597,7 @@ void TestAcceptance::run()
     check(text.contains(QLatin1String("Device found [sim:axis1].")), QStringLiteral("Device found in the daily file"));
     if (!failures.isEmpty())
         QFAIL(qPrintable(failures.join(QLatin1Char('\n'))));
-    QVERIFY(clock.elapsed() < 180000);
+    QVERIFY(clock.elapsed() < scaledMs(180000));
     qInfo("pictures in %s", qPrintable(pictureDir.path()));
 }
 

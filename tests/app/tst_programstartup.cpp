@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -263,7 +264,7 @@ void TestProgramStartup::passes()
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(runProgram(maker), exitCode);
-    QVERIFY(clock.elapsed() < 20000);
+    QVERIFY(clock.elapsed() < scaledMs(20000));
 
     QCOMPARE(prompter.texts, messages);
     QCOMPARE(user.searches, searches);
@@ -286,7 +287,7 @@ void TestProgramStartup::passes()
     // The log and its thread ended on this way out too; no window or gateway is left.
     QCOMPARE(messageLog, nullptr);
     QCOMPARE(deviceInterface, nullptr);
-    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::topLevelWidgets().size(), 0, scaledMs(5000));
 }
 
 // The program's own window: a failed identity read and a missing defaults file.
@@ -329,7 +330,7 @@ void TestProgramStartup::realWindow()
     // A window that did not set up writes no configuration.
     QCOMPARE(QDir(configDirPath()).entryList({"*.cfg", "settings.ini"}, QDir::Files), QStringList());
     QCOMPARE(messageLog, nullptr);
-    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::topLevelWidgets().size(), 0, scaledMs(5000));
 }
 
 // Two controllers chosen: the window for several axes opens; at the end it closes each
@@ -350,7 +351,7 @@ void TestProgramStartup::realMultiAxisWindow()
     QCOMPARE(trovsim_call_count("sim:axis1", "close_device"), 1);
     QCOMPARE(trovsim_call_count("sim:axis2", "close_device"), 1);
     QCOMPARE(messageLog, nullptr);
-    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::topLevelWidgets().size(), 0, scaledMs(5000));
 }
 
 // A file where the configuration folder should be: one message at the start, and the program
@@ -406,7 +407,7 @@ void TestProgramStartup::unusableConfigFolderIsSaidAtStart()
                                                "Settings and the log will not be kept this session."});
     }
     QCOMPARE(logKept, fullDisk);
-    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::topLevelWidgets().size(), 0, scaledMs(5000));
 }
 
 QTEST_MAIN(TestProgramStartup)

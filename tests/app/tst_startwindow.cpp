@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,7 +77,7 @@ protected:
                 if (QWidget* focus = window.focusWidget())
                     QTest::keyClick(focus, Qt::Key_Escape);
             }
-            if (sinceEscape.elapsed() < 500)
+            if (sinceEscape.elapsed() < scaledMs(500))
                 return;
             escapes = 0;
             escapeIgnored = true;
@@ -147,7 +148,7 @@ void TestStartWindow::init()
 void TestStartWindow::searchUntilListed(StartWindow& window, int rows)
 {
     window.startSearch();
-    QTRY_VERIFY(list(window)->isVisibleTo(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->isVisibleTo(&window), scaledMs(5000));
     QCOMPARE(list(window)->count(), rows);
 }
 
@@ -221,7 +222,7 @@ void TestStartWindow::singleUsableControllerIsChosenAlone()
     QCOMPARE(trovsim_reset("axis1:10001:stepper", ""), 0);
     StartWindow window(1);
     window.startSearch();
-    QTRY_COMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
+    QTRY_COMPARE_WITH_TIMEOUT(window.getResultList(), QStringList{QStringLiteral("sim:axis1")}, scaledMs(5000));
     QVERIFY(!list(window)->isVisibleTo(&window));
     QCOMPARE(child<QLabel>(window, "infoLbl")->text(), QStringLiteral("Searching devices... 1 found"));
 }
@@ -241,13 +242,13 @@ void TestStartWindow::clearedAutoSelectWaitsForTheUser()
     // A double click chooses too.
     child<QPushButton>(window, "retryBtn")->click();
     QVERIFY(window.getResultList().isEmpty());
-    QTRY_VERIFY(list(window)->isVisibleTo(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->isVisibleTo(&window), scaledMs(5000));
     window.itemDoubleClicked(list(window)->item(0));
     QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
 
     // And Enter in the list, Select being the default button.
     child<QPushButton>(window, "retryBtn")->click();
-    QTRY_VERIFY(list(window)->isVisibleTo(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->isVisibleTo(&window), scaledMs(5000));
     QTest::keyClick(list(window), Qt::Key_Return);
     QCOMPARE(window.getResultList(), QStringList{QStringLiteral("sim:axis1")});
 }
@@ -272,7 +273,7 @@ void TestStartWindow::noDevicesAsksRetryOrCancel()
     window.show();
     MessageAnswerer answerer(window, 1);
     window.startSearch();
-    QTRY_COMPARE(window.getResultList().value(0), QStringLiteral("nodevices"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.getResultList().value(0), QStringLiteral("nodevices"), scaledMs(5000));
     QCOMPARE(answerer.messages, 2);   // Retry searched once more
     QVERIFY(answerer.firstShotKept);
     QCOMPARE(answerer.lastText, QStringLiteral("There are no devices seems to be valid.\n"
@@ -290,7 +291,7 @@ void TestStartWindow::retryWhileListedSearchesAgain()
     child<QPushButton>(window, "retryBtn")->click();
     QVERIFY(!list(window)->isVisible());
     QCOMPARE(child<QLabel>(window, "infoLbl")->text(), QStringLiteral("Searching devices..."));
-    QTRY_VERIFY(list(window)->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->isVisible(), scaledMs(5000));
     QCOMPARE(list(window)->count(), 2);
     QVERIFY(window.getResultList().isEmpty());
 }
@@ -422,7 +423,7 @@ void TestStartWindow::openLastFollowsTheRememberedSet()
     // Once a controller of the set is gone, the set is no longer offered.
     QCOMPARE(trovsim_unplug("sim:axis1"), 0);
     child<QPushButton>(window, "retryBtn")->click();
-    QTRY_COMPARE(list(window)->count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(list(window)->count(), 2, scaledMs(5000));
     QVERIFY(!openLast->isEnabled());
 }
 
@@ -462,7 +463,7 @@ void TestStartWindow::openLastRefusesHostileSettings()
     QCOMPARE(trovsim_reset(controllers.toLatin1().constData(), ""), 0);
     StartWindow window(1);
     window.startSearch();
-    QTRY_VERIFY(list(window)->count() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->count() > 0, scaledMs(5000));
     QVERIFY(!child<QPushButton>(window, "openLastConfigBtn")->isEnabled());
     window.openLastConfigBtnClicked();
     QVERIFY(window.getResultList().isEmpty());
@@ -480,7 +481,7 @@ void TestStartWindow::animationEndsOnTheResultPicture()
         window.timerUpdate();
     }
     QVERIFY(movie->speed() > 15);
-    QTRY_VERIFY(list(window)->count() == 3);
+    QTRY_VERIFY_WITH_TIMEOUT(list(window)->count() == 3, scaledMs(5000));
     // Its end ramps it down until it stops, and the list picture takes its place.
     for (int i = 0; i < 200 && movie->state() == QMovie::Running; ++i) {
         window.timerUpdate();

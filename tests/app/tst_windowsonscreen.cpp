@@ -3,8 +3,10 @@
 #include <QtTest>
 
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QToolTip>
 
 #include <climits>
@@ -14,11 +16,15 @@
 #include "app/StartWindow.h"
 #include "chartdlg/ChartDlg.h"
 #include "common/IniSettings.h"
+#include "common/Paths.h"
 #include "common/WindowPlacement.h"
 #include "device/ControllerSettings.h"
 #include "mainwindow/MainWindow.h"
 #include "multiaxis/DimensionalUnitsDlg.h"
 #include "multiaxis/Multiaxis.h"
+#include "multiaxis/PositionPlot.h"
+
+#include <qwt_plot.h>
 #include "scriptdlg/ScriptDlg.h"
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/RestoreErrorsDialog.h"
@@ -37,18 +43,26 @@ const char* const steppers = "axis1:10001:stepper;axis2:10002:stepper;axis3:1000
 
 void settle() { for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); }
 
+// The desktop's font for a while: 9 pt on the 1024x768 laptop, 11 pt on the 1366x768 one.
+struct DesktopFont
+{
+    explicit DesktopFont(int points) { QApplication::setFont(QFont(QStringLiteral("Sans Serif"), points)); }
+    ~DesktopFont() { QApplication::setFont(before); }
+    const QFont before = QApplication::font();
+};
+
 // Shows each window and keeps a picture of it; names those whose smallest frame, with the
-// borders and title bar an X window manager adds, is larger than 1024x768 less a panel.
-QStringList tooBigForTheSmallestScreen(const QList<QPair<QString, QWidget*>>& windows)
+// borders and title bar an X window manager adds, is larger than the screen (1024x768) less a panel.
+QStringList tooBigForTheSmallestScreen(const QList<QPair<QString, QWidget*>>& windows, QSize screen = QSize(1024, 768))
 {
     QStringList tooBig;
     for (const auto& window : windows) {
         window.second->show();
         settle();
         const QSize frame = window.second->minimumSize().expandedTo(window.second->minimumSizeHint()) + QSize(8, 32);
-        if (frame.width() > 1024 || frame.height() > 728)
+        if (frame.width() > screen.width() || frame.height() > screen.height() - 40)
             tooBig << QStringLiteral("%1 %2x%3").arg(window.first).arg(frame.width()).arg(frame.height());
-        window.second->resize(window.second->size().boundedTo(QSize(1016, 696)));
+        window.second->resize(window.second->size().boundedTo(screen - QSize(8, 72)));
         if (!keepScreenshot(*window.second, window.first + QStringLiteral(".png")))
             tooBig << window.first + QStringLiteral(" not drawn");
     }
@@ -198,6 +212,7 @@ private slots:
         QTest::newRow("main, above the screen") << "main" << QPoint(-100, -300) << QSize(633, 355);
         QTest::newRow("settings, bottom right") << "settings" << QPoint(700, 500) << QSize(600, 920);
         QTest::newRow("chart, bottom right") << "chart" << QPoint(790, 590) << QSize(615, 260);
+        QTest::newRow("chart, near the right edge") << "chart" << QPoint(300, 100) << QSize(700, 450);
         QTest::newRow("chart, too tall") << "chart" << QPoint(0, 100) << QSize(615, 2000);
         QTest::newRow("script, bottom right") << "script" << QPoint(790, 590) << QSize(615, 260);
         QTest::newRow("units") << "units" << QPoint(700, 550) << QSize();
@@ -223,6 +238,9 @@ private slots:
                                   : window == QLatin1String("chart")    ? QStringLiteral("graphWindow_params")
                                                                         : QStringLiteral("scriptWindow_params");
             places.clear();
+            // Not the places a row before stored for the controller.
+            for (const QString& stored : QDir(configDirPath()).entryList({QStringLiteral("*.cfg")}))
+                QFile::remove(configDirPath() + QLatin1Char('/') + stored);
             places.setValue(QStringLiteral("mainWindow_params/fullScreen"), false);
             places.setValue(group + QStringLiteral("/position"), position);
             places.setValue(group + QStringLiteral("/size"), size);
@@ -292,6 +310,16 @@ private slots:
         // The settings dialog keeps the most of its stored size that the screen has room for.
         if (window == QLatin1String("settings"))
             QCOMPARE(shown->frameGeometry().bottom(), QGuiApplication::primaryScreen()->availableGeometry().bottom());
+        // A window moved onto the screen keeps its stored size where the screen has room for
+        // it; the size it stores is that one, never the one a small screen cut it to.
+        const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size() - QSize(8, 32);
+        if (single && size.width() <= room.width() && size.height() <= room.height())
+            QCOMPARE(shown->size(), size.expandedTo(shown->minimumSize().expandedTo(shown->minimumSizeHint())));
+        if (window == QLatin1String("chart")) {
+            IniSettings stored(QDir::home().filePath(QStringLiteral("stored.cfg")));
+            harness.window->chartDialog()->FromUiToSettings(&stored);
+            QCOMPARE(stored.value(QStringLiteral("graphWindow_params/size")).toSize(), size);
+        }
 
         shown->move(position + QPoint(150, 150));
         shown->hide();
@@ -301,16 +329,50 @@ private slots:
         QCOMPARE(frameOffTheScreen(*shown), QString());
     }
 
+    // The single-axis window at its smallest, at the font sizes of the two laptops: the log
+    // table has room for five lines, and a line cut at its end reads whole on hover.
+    void singleAxisLogReads_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("9 pt") << 9;
+        QTest::newRow("11 pt") << 11;
+    }
+    void singleAxisLogReads()
+    {
+        QFETCH(int, points);
+        const DesktopFont font(points);
+        QVERIFY(harness.openWindow());
+        const std::unique_ptr<MotionWindowHarness, void (*)(MotionWindowHarness*)> closer(
+            &harness, [](MotionWindowHarness* h) { h->closeWindow(); });
+        MainWindow* main = harness.window;
+        main->resize(main->minimumSizeHint());
+        const QString cut = QStringLiteral("SN 10001, Move to: \"99999999999\" is beyond what the box can hold, "
+                                           "-2147483648 to 2147483647 steps; nothing was sent.");
+        for (int i = 0; i < 8; ++i)
+            harness.log->InsertLine(QDateTime::currentDateTime(), i < 7 ? QStringLiteral("line %1").arg(i) : cut,
+                                    QStringLiteral("Tolmo"), 2, main->currentLogSettings());
+        QVERIFY(harness.tableShows(cut));
+        settle();
+        QTableWidget* table = main->form()->logEdit;
+        QVERIFY2(table->viewport()->height() >= 5 * table->rowHeight(0), qPrintable(QString::number(table->viewport()->height())));
+        const int last = table->rowCount() - 1;
+        QCOMPARE(table->item(last, 3)->text(), cut);
+        QCOMPARE(table->item(last, 3)->toolTip(), cut);
+    }
+
     void multiaxisWholeOnTheSmallestScreen_data()
     {
         QTest::addColumn<QString>("controllers");
         QTest::addColumn<bool>("units");
         QTest::addColumn<QList<int>>("modes");  // of X, Y and Z: 0 lost, 1 bootloader, 2 working
-        QTest::newRow("steppers") << steppers << false << QList<int>{2, 2, 2};
-        QTest::newRow("stepper, DC, brushless") << mixed << false << QList<int>{2, 2, 2};
-        QTest::newRow("user units") << mixed << true << QList<int>{2, 2, 2};
-        QTest::newRow("Y lost, Z in its bootloader") << mixed << false << QList<int>{2, 0, 1};
-        QTest::newRow("units, Y in its bootloader, Z lost") << steppers << true << QList<int>{2, 1, 0};
+        QTest::addColumn<int>("points");        // the desktop's font: 9 pt at 1024x768, 11 pt at 1366x768
+        QTest::newRow("steppers") << steppers << false << QList<int>{2, 2, 2} << 9;
+        QTest::newRow("steppers, 11 pt") << steppers << false << QList<int>{2, 2, 2} << 11;
+        QTest::newRow("stepper, DC, brushless") << mixed << false << QList<int>{2, 2, 2} << 9;
+        QTest::newRow("user units") << mixed << true << QList<int>{2, 2, 2} << 9;
+        QTest::newRow("user units, 11 pt") << steppers << true << QList<int>{2, 2, 2} << 11;
+        QTest::newRow("Y lost, Z in its bootloader") << mixed << false << QList<int>{2, 0, 1} << 9;
+        QTest::newRow("units, Y in its bootloader, Z lost") << steppers << true << QList<int>{2, 1, 0} << 9;
     }
 
     // At its smallest every control and the message line lie inside the window, every slot title
@@ -321,11 +383,18 @@ private slots:
         QFETCH(QString, controllers);
         QFETCH(bool, units);
         QFETCH(QList<int>, modes);
+        QFETCH(int, points);
+        const DesktopFont font(points);
         MultiaxisWindowRig rig(3, qPrintable(controllers));
         Multiaxis& w = *rig.window;
         w.refreshTimer->stop();
         for (UpdateThread* thread : w.updateThreads)
             QObject::disconnect(thread, nullptr, &w, nullptr);
+        // Targets as wide as a table's travel: whole in every box.
+        for (int s = 0; s < 3; ++s) {
+            w.spinBox_moveTo[s]->setValue(-20000, -128);
+            w.spinBox_shiftOn[s]->setValue(-3000, 0);
+        }
         w.receiveUnits(units, QStringLiteral("mm"), 3, 1, 2);
         for (int a = 0; a < 3; ++a)
             feed(w, a, -1234 * (a + 1), modes[a]);
@@ -335,7 +404,7 @@ private slots:
         w.UpdateState();
         w.resize(w.minimumSize());
         const QString picture = QStringLiteral("multiaxis-%1").arg(QTest::currentDataTag()).replace(' ', '_');
-        QCOMPARE(tooBigForTheSmallestScreen({{picture, &w}}), QStringList());
+        QCOMPARE(tooBigForTheSmallestScreen({{picture, &w}}, points > 9 ? QSize(1366, 768) : QSize(1024, 768)), QStringList());
         for (QWidget* control : w.findChildren<QWidget*>()) {
             const auto* button = qobject_cast<QPushButton*>(control);
             if ((button && button->isVisible()) || control->objectName() == QLatin1String("messageLine"))
@@ -345,6 +414,11 @@ private slots:
         }
         for (int s = 0; s < 3; ++s) {
             QVERIFY2(titleWhole(w.groupBox[s]), qPrintable(w.groupBox[s]->title()));
+            for (StepSpinBox* box : {w.spinBox_moveTo[s], w.spinBox_shiftOn[s]}) {
+                const QLineEdit* edit = box->findChild<QLineEdit*>();
+                QVERIFY2(edit->fontMetrics().horizontalAdvance(box->text()) + 4 <= edit->contentsRect().width(),
+                         qPrintable(QStringLiteral("%1 in %2 at %3 pt").arg(box->text()).arg(edit->contentsRect().width()).arg(points)));
+            }
             for (QLabel* value : {w.voltageValue[s], w.currentValue[s], w.speedValue[s], w.commandValue[s], w.powerValue[s]})
                 QVERIFY2(value->width() >= value->sizeHint().width(), qPrintable(value->text()));
             auto* position = qobject_cast<ElidingLabel*>(w.curPos[s]);
@@ -356,6 +430,9 @@ private slots:
                 QVERIFY(w.spinBox_shiftOn[s]->text().endsWith(QLatin1String(" counts")));
         }
 
+        // The Z plot is a plot, not a strip.
+        QVERIFY2(w.plot->plotZ->canvas()->width() >= PositionPlot::zCanvasWidth, qPrintable(QString::number(w.plot->plotZ->canvas()->width())));
+
         const int width = w.width();
         feed(w, 0, INT_MIN);
         w.receiveUnits(!units, QStringLiteral("mm"), 3, 1, 2);
@@ -363,6 +440,9 @@ private slots:
         settle();
         QCOMPARE(w.width(), width);
         auto* far = qobject_cast<ElidingLabel*>(w.curPos[0]);
+        // At 11 pt the wider target boxes give its column the room.
+        if (points > 9 && !far->isElided())
+            return;
         QVERIFY(far->isElided());
         QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), far->mapToGlobal(QPoint(2, 2)));
         QCoreApplication::sendEvent(far, &hover);

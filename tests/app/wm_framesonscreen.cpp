@@ -3,11 +3,13 @@
 // under-window-manager.sh at 1024x768 and 1366x768.
 
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 #include <QScreen>
 
 #include "app/StartWindow.h"
+#include "common/FileChooser.h"
 #include "chartdlg/ChartDlg.h"
 #include "common/IniSettings.h"
 #include "mainwindow/MainWindow.h"
@@ -28,7 +30,7 @@ bool framedAndStill(const QWidget& window)
     waited.start();
     QRect last;
     int still = 0;
-    while (waited.elapsed() < 5000) {
+    while (waited.elapsed() < scaledMs(5000)) {
         QTest::qWait(20);
         const QRect frame = window.frameGeometry();
         const bool framed = frame != window.geometry() || (window.windowFlags() & Qt::FramelessWindowHint);
@@ -153,6 +155,78 @@ private slots:
         keepScreen(QStringLiteral("multiaxis-script-search"));
         off.removeAll(QString());
         QCOMPARE(off.join(QStringLiteral("; ")), QString());
+    }
+
+    // Windows that nothing placed before, shown for the first time: the three axes' settings
+    // opened at once land at three places, the units dialog, the script window and the restore
+    // report (twice) over the window that opened them, never in the screen's corner.
+    void firstShowsOverTheirWindow()
+    {
+        QStringList wrong;
+        const auto over = [&wrong](const QString& name, const QWidget& window, const QWidget& owner) {
+            if (!framedAndStill(window))
+                wrong << name + QStringLiteral(" never framed");
+            else if (!owner.frameGeometry().contains(window.frameGeometry().center()))
+                wrong << QStringLiteral("%1 at %2,%3").arg(name).arg(window.frameGeometry().x()).arg(window.frameGeometry().y());
+        };
+        {
+            MultiaxisWindowRig rig(3, "axis1:10001:stepper;axis2:10002:stepper;axis3:10003:stepper");
+            Multiaxis& w = *rig.window;
+            w.refreshTimer->stop();
+            w.show();
+            QVERIFY(framedAndStill(w));
+            w.OnSettings1BtnClicked();
+            w.OnSettings2BtnClicked();
+            w.OnSettings3BtnClicked();
+            QList<QPoint> places;
+            for (SettingsDlg* dialog : w.settingsDlgs) {
+                QVERIFY(framedAndStill(*dialog));
+                places << dialog->frameGeometry().topLeft();
+            }
+            keepScreen(QStringLiteral("multiaxis-three-settings"));
+            QVERIFY2(places[0] != places[1] && places[1] != places[2] && places[0] != places[2],
+                     qPrintable(QStringLiteral("%1,%2 %3,%4 %5,%6").arg(places[0].x()).arg(places[0].y()).arg(places[1].x())
+                                    .arg(places[1].y()).arg(places[2].x()).arg(places[2].y())));
+            for (SettingsDlg* dialog : w.settingsDlgs)
+                dialog->hide();
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget(), scaledMs(5000));
+                QWidget* units = QApplication::activeModalWidget();
+                over(QStringLiteral("units"), *units, w);
+                units->close();
+            });
+            w.OnCalibrationBtnPressed();
+            w.OnScriptingBtnPressed();
+            over(QStringLiteral("script"), *w.scriptDlg, w);
+        }
+        QVERIFY(harness.openWindow());
+        const std::unique_ptr<MotionWindowHarness, void (*)(MotionWindowHarness*)> closer(
+            &harness, [](MotionWindowHarness* h) { h->closeWindow(); });
+        SettingsDlg* settings = harness.window->settingsDialog();
+        harness.window->form()->settingsBtn->click();
+        QVERIFY(framedAndStill(*settings));
+        QFile junk(QDir::home().filePath(QStringLiteral("junk.cfg")));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("just some text\n") > 0);
+        junk.close();
+        struct Junk : FileChooser
+        {
+            QString openFileName(QWidget*, const QString&, const QString&, const QString&) override
+            {
+                return QDir::home().filePath(QStringLiteral("junk.cfg"));
+            }
+        } chooser;
+        FileChooser::install(&chooser);
+        for (int i = 0; i < 2; ++i) {
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget(), scaledMs(5000));
+                QWidget* report = QApplication::activeModalWidget();
+                over(QStringLiteral("restore report %1").arg(i + 1), *report, *settings);
+                report->close();
+            });
+            settings->OnRestoreFileBtnClicked();
+        }
+        FileChooser::install(nullptr);
+        QCOMPARE(wrong.join(QStringLiteral("; ")), QString());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "chartdlg/ChartLog.h"
+#include "support/TestTime.h"
 #include "chartdlg/ChartPlotLook.h"
 #include "chartdlg/DivScaleDraw.h"
 #include "chartdlg/GraphPlot.h"
@@ -348,9 +349,9 @@ void TestChartPlots::trackerMarkers()
         return QPoint(int(p->transform(QwtPlot::xBottom, t)), p->canvas()->height() / 2);
     };
     QTest::mouseMove(s.plots[0]->canvas(), pointAt(s.plots[0], 5050));
-    QTRY_VERIFY_WITH_TIMEOUT(s.plots[0]->picker()->marker()->isVisible(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.plots[0]->picker()->marker()->isVisible(), scaledMs(2000));
     QTest::mouseMove(s.plots[1]->canvas(), pointAt(s.plots[1], 3050));
-    QTRY_VERIFY_WITH_TIMEOUT(s.plots[1]->picker()->marker()->isVisible(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.plots[1]->picker()->marker()->isVisible(), scaledMs(2000));
     QVERIFY(!s.plots[0]->picker()->marker()->isVisible());
 
     // For looking at: a pause of 50 s at 4 s, marked on both plots.

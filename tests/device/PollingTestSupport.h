@@ -5,6 +5,7 @@
 // polling thread's samples and readers of the simulator's call journal.
 
 #include <QByteArray>
+#include "support/TestTime.h"
 #include <QString>
 #include <QThread>
 #include <QVector>
@@ -84,7 +85,7 @@ public:
     bool waitFor(const std::function<bool(const QVector<Sample>&)>& test, int timeoutMs = 10000) const
     {
         std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return test(samples); });
+        return changed.wait_for(lock, std::chrono::milliseconds(scaledMs(timeoutMs)), [&] { return test(samples); });
     }
 
     bool waitForCount(int count, int timeoutMs = 10000) const

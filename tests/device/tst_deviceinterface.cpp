@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include "support/TestTime.h"
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -242,7 +243,7 @@ private slots:
             gateway->set_position(handle, position);
         });
         worker.join();
-        QTRY_COMPARE(receiver.errors.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.errors.count(), 1, scaledMs(5000));
         QCOMPARE(receiver.errors.at(0).first, QByteArray("command_setposition"));
         QCOMPARE(receiver.errors.at(0).second, -1);
         QCOMPARE(receiver.threads.at(0), QThread::currentThreadId());

@@ -1,4 +1,5 @@
 #include <QSignalSpy>
+#include "support/TestTime.h"
 #include <QTest>
 
 #include <atomic>
@@ -118,7 +119,7 @@ private slots:
                         &receiver, SLOT(onFinished(QStringList, QStringList, QList<uint32_t>, QList<Qt::ItemFlags>))));
         thread.start();
         QVERIFY(thread.wait(10000));
-        QTRY_COMPARE(receiver.received, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.received, 1, scaledMs(5000));
         QCOMPARE(receiver.serials, QList<uint32_t>() << 10001u << 10002u << 10003u);
         QCOMPARE(receiver.flags.size(), 3);
     }

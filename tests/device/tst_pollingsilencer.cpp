@@ -1,4 +1,5 @@
 #include <QTest>
+#include "support/TestTime.h"
 
 #include <atomic>
 #include <chrono>
@@ -65,7 +66,7 @@ private slots:
         QVERIFY(!pollingAllowed);
         tickEnded = true;
         PollingSilencer::endTick();
-        QTRY_VERIFY_WITH_TIMEOUT(silenced, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(silenced, scaledMs(2000));
         QVERIFY(!PollingSilencer::beginTick());
     }
 

@@ -2,6 +2,7 @@
 // uploads (the sample images of the build tree, an unplug in the middle), the positioner memory
 // attached and detached, motion commands from another source, and the stage moved by hand.
 #include "axiskit.h"
+#include "../support/TestTime.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -300,7 +301,7 @@ void TestTrovService::unplugDuringUpload()
     // the controller answers nobody while it takes the image
     QElapsedTimer timer;
     timer.start();
-    while (probe_device("sim:axis1") == 0 && result == 1 && timer.elapsed() < 5000)
+    while (probe_device("sim:axis1") == 0 && result == 1 && timer.elapsed() < scaledMs(5000))
         std::this_thread::yield();
     QCOMPARE(trovsim_unplug("sim:axis1"), 0);
     upload.join();

@@ -1,4 +1,5 @@
 #include "log/LibraryLog.h"
+#include "support/TestTime.h"
 #include "log/MessageLog.h"
 
 #include <trov.h>
@@ -213,7 +214,7 @@ void TestLibraryLog::logGoesAwayWhileTheLibraryLogs()
             busyLine = item.message == QLatin1String("busy");
         return busyLine;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(takeBusy(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(takeBusy(), scaledMs(2000));
 }
 
 // A thread still running at the end (a courier, a script) logs while the program stops its log:

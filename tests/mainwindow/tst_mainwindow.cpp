@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -123,7 +124,7 @@ private:
     void feed(const status_t& state, bool connect = true, int mode = 2)
     {
         window->UpdateVars(0, QDateTime::currentDateTimeUtc(), state, chart_data_t{}, analog_data_t{}, connect, mode);
-        if (!QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000))
+        if (!QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)))
             qWarning("the courier has not handed over the read");
         QCoreApplication::processEvents();
     }
@@ -214,13 +215,13 @@ private slots:
                                               Q_ARG(analog_data_t, analog_data_t{}), Q_ARG(bool, true),
                                               Q_ARG(int, 2)));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 6, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 6, scaledMs(5000));
         QCOMPARE(shown, QList<int>({0, 1, 2, 3, 4, 5}));
         QCOMPARE(depths, QList<int>({1, 1, 1, 1, 1, 1}));
         QCOMPARE(window->deepestRefresh(), 1);
         QCOMPARE(count(QStringLiteral("ALARM signal from device.")), 1);
         // Told once the controller's read is in, on its courier.
-        QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("Device found [sim:axis1].")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("Device found [sim:axis1].")), 1, scaledMs(5000));
         QVERIFY(!window->homingWaitBox()->isVisible());
         window->homingWaitBox()->removeEventFilter(&filter);
     }
@@ -271,7 +272,7 @@ private slots:
                     window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{},
                                        false, 2);
                 read.release();
-                QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000));
+                QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
                 QCoreApplication::processEvents();
                 QCOMPARE(motor->engine.MicrostepMode == engine.MicrostepMode, !samples.endsWith(QLatin1Char('l')));
                 motor->engine.MicrostepMode = engine.MicrostepMode;
@@ -443,7 +444,7 @@ private slots:
         const char* call = shift ? "command_movr" : "command_move";
         const int sent = trovsim_call_count(axis, call);
         QTest::mouseClick(shift ? window->form()->shiftBtn : window->form()->moveBtn, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 2000));
+        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(2000)));
         trovsim_advance_ms(30000);
         status_t state{};
         QCOMPARE(gateway->get_status(window->deviceHandle, &state), 0);
@@ -752,7 +753,9 @@ private slots:
         const QString small = QStringLiteral("fullScreen=false\nposition=@Point(10 20)\nsize=@Size(700 500)");
         QTest::newRow("no position") << "fullScreen=false\nsize=@Size(700 380)" << "" << QRect(100, 200, 700, 380);
         QTest::newRow("cut to the screen") << "fullScreen=false\nposition=@Point(50 60)\nsize=@Size(5000 5000)" << ""
-                                           << QRect(50, 60, 750, 540);
+                                           << QRect(0, 0, 800, 600);
+        QTest::newRow("moved onto the screen") << "fullScreen=false\nposition=@Point(300 200)\nsize=@Size(700 500)" << ""
+                                               << QRect(100, 100, 700, 500);
         QTest::newRow("no fullScreen: all from defaults") << "position=@Point(0 0)\nsize=@Size(750 400)" << small
                                                           << QRect(10, 20, 700, 500);
         QTest::newRow("broken values") << "fullScreen=false\nposition=abc\nsize=x" << "" << QRect(100, 200, 633, 355);
@@ -832,7 +835,7 @@ private slots:
         window->settingsDialog()->sliderSettings->loadFromDevice = false;  // the points above, not the borders
         window->show();
         QCOMPARE(window->objectName(), QStringLiteral("MainWindowClass"));
-        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), scaledMs(5000));
         QVERIFY(form->positionValue->text().contains(QLatin1String("/256")));
         QVERIFY(form->pwrValue->text() != QLatin1String("-"));
         QStringList early;
@@ -850,31 +853,34 @@ private slots:
 
         const QColor normal = form->centralWidget->palette().color(QPalette::Window);
         trovsim_set_input(axis, TROVSIM_TEMPERATURE, 900);
-        QTRY_VERIFY_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window) != normal, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window) != normal, scaledMs(5000));
         QVERIFY(form->temperatureValue->font().bold());
         QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-alarm.png")));
         trovsim_set_input(axis, TROVSIM_TEMPERATURE, INT64_MIN);
         gateway->command_stop(window->deviceHandle); // the alarm stays until a stop
-        QTRY_COMPARE_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window), normal, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form->centralWidget->palette().color(QPalette::Window), normal, scaledMs(5000));
         QCOMPARE(count(QStringLiteral("ALARM signal from device.")), 1);
 
         trovsim_unplug(axis);
-        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().endsWith(QLatin1String(" (disconnected)")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().endsWith(QLatin1String(" (disconnected)")), scaledMs(5000));
         QCOMPARE(form->positionValue->text(), QStringLiteral("No device"));
         QCOMPARE(form->deviceValue->text(), QStringLiteral("-"));
         QVERIFY(!form->divisorLbl->isVisible() || form->divisorLbl->text().isEmpty()
                 || !form->divisorLbl->text().contains(QLatin1String("123")));
         QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-nostatus.png")));
         trovsim_plug(axis, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->moveBtn->isEnabled(), scaledMs(10000));
         QCOMPARE(count(QStringLiteral("Device lost.")), 1);
         // At the start and when it is back.
         QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 2);
 
         trovsim_enter_bootloader(axis, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(form->positionValue->text().startsWith(QLatin1String("Bootloader v")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->positionValue->text().startsWith(QLatin1String("Bootloader v")), scaledMs(10000));
         QVERIFY(window->windowTitle().contains(QLatin1String(" (bootloader v")));
         QVERIFY(!form->moveBtn->isEnabled());
+        // Dropped off to switch: the log's last word is that it is back, in its bootloader.
+        QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("Device found [sim:axis1].")), count(QStringLiteral("Device lost.")) + 1,
+                                  scaledMs(5000));
         QVERIFY(keepScreenshot(*window, QStringLiteral("mainwindow-bootloader.png")));
         QVERIFY(deviceInitOk);
     }

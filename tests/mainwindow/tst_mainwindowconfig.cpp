@@ -115,11 +115,12 @@ private slots:
                        {"mainWindow_params/size", QSize(700, 450)}, {"graphWindow_params/position", far},
                        {"graphWindow_params/size", QSize(5000, 5000)}, {"scriptWindow_params/position", far},
                        {"scriptWindow_params/size", QSize(5000, 5000)}}
-            << Entries() << QPoint(100, 200) << QPoint(100, 200);
+            << Entries() << QPoint(100, 150) << QPoint(0, 0);  // moved up onto the screen; the others fill it
         // Without "fullScreen" the whole geometry of the main window comes from the defaults.
         QTest::newRow("no fullScreen")
             << Entries{{"mainWindow_params/position", QPoint(300, 300)}, {"mainWindow_params/size", QSize(700, 450)},
-                       {"graphWindow_params/position", QPoint(10, 20)}, {"scriptWindow_params/position", QPoint(10, 20)}}
+                       {"graphWindow_params/position", QPoint(10, 20)}, {"graphWindow_params/size", QSize(600, 400)},
+                       {"scriptWindow_params/position", QPoint(10, 20)}, {"scriptWindow_params/size", QSize(600, 400)}}
             << Entries{{"mainWindow_params/fullScreen", false}, {"mainWindow_params/position", QPoint(20, 30)},
                        {"mainWindow_params/size", QSize(700, 450)}}
             << QPoint(20, 30) << QPoint(10, 20);

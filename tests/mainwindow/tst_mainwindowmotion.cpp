@@ -1,4 +1,5 @@
 #include "support/MotionWindowHarness.h"
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 
@@ -229,7 +230,7 @@ private slots:
         } else if (hold == "sleep") {
             ScriptThread* script = window->scriptEngineThread();
             QVERIFY(script->requestRun(QStringLiteral("msleep(60000);")));
-            QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, 5000));
+            QVERIFY(QTest::qWaitFor([script] { return script->runCount() > 0; }, scaledMs(5000)));
         } else if (!hold.isEmpty()) {
             QCOMPARE(trovsim_hold_call(axis, held), 0);
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
@@ -241,11 +242,11 @@ private slots:
             window->OnExitBtnPressed();
         if (hold == "read") {
             // Nothing goes while the read holds the gateway; the wait is told.
-            QVERIFY(QTest::qWaitFor([&] { return tableShows(line); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return tableShows(line); }, scaledMs(5000)));
             QCOMPARE(commandsSince(from), QStringList());
         }
         if (hold == "never")
-            QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return prompter.prompts > 0; }, scaledMs(5000)));
         if (hold == "read" || hold == "script")
             QCOMPARE(trovsim_release_call(axis, held), 0);
         if (hold == "lost" || hold == "back")
@@ -301,8 +302,8 @@ private slots:
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
             const bool refusedForGood = hold == "-1 4";
             const QString red = "SN 10001: STOP failed (result -1): the axis may still be moving. Press STOP again.";
-            QVERIFY(QTest::qWaitFor([&] { return refusedForGood ? tableShows(red) : commandsSince(from).contains("stop"); }, 5000));
-            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return refusedForGood ? tableShows(red) : commandsSince(from).contains("stop"); }, scaledMs(5000)));
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
             QCOMPARE(trovsim_call_count(axis, "command_stop"), forced[1].toInt() + (refusedForGood ? 0 : 1));
             trovsim_call_t last{};
             QCOMPARE(trovsim_journal_entry(lastCall("command_stop"), &last), 0);
@@ -322,7 +323,7 @@ private slots:
             QVERIFY(button->isEnabled());
             const int from = journalSize();
             QTest::mouseClick(button, Qt::LeftButton);
-            QVERIFY(QTest::qWaitFor([this] { return window->courier()->awaitsController(); }, 5000));
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->awaitsController(); }, scaledMs(5000)));
             QVERIFY(tableShows("SN 10001: Stop waits for the controller to come back."));
             QCOMPARE(trovsim_plug(axis, 0), 0);
             QVERIFY(runUntil([this] { return tableShows("SN 10001: Stop sent, "); }, 20000));
@@ -341,7 +342,7 @@ private slots:
         QElapsedTimer click;
         click.start();
         QTest::mouseClick(window->findChild<QAbstractButton*>(command + "Btn"), Qt::LeftButton);
-        QVERIFY2(click.elapsed() < 1000, qPrintable(QString::number(click.elapsed())));
+        QVERIFY2(click.elapsed() < scaledMs(1000), qPrintable(QString::number(click.elapsed())));
         QCOMPARE(commandsSince(from), QStringList());
         // A controller that answers "no device" has let its handle go: the stop, whether it
         // reaches the gateway before polling has closed the handle or after, finds it gone.
@@ -395,7 +396,7 @@ private slots:
             QTest::mouseClick(window->form()->moveBtn, Qt::LeftButton);
             QTest::mouseClick(window->form()->sstpBtn, Qt::LeftButton);
             QCOMPARE(trovsim_release_call(axis, "get_status"), 0);
-            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000));
+            QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
             QCOMPARE(commandsSince(from), QStringList{"sstp"});
             QVERIFY(tableShows("SN 10001: Move to not sent: Soft stop came first."));
             return;
@@ -510,7 +511,7 @@ private slots:
         QElapsedTimer click;
         click.start();
         QTest::mouseClick(window->form()->zeroBtn, Qt::LeftButton);
-        QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        QVERIFY2(click.elapsed() < scaledMs(500), qPrintable(QString::number(click.elapsed())));
         if (hold == "borders") {
             QCOMPARE(trovsim_wait_held(axis, held, 5000), 0);
             if (stopAfterMs < 0)
@@ -521,7 +522,7 @@ private slots:
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
         }
         if (!hold.isEmpty()) {
-            QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, 200));
+            QVERIFY(QTest::qWaitFor([&ticked] { return ticked; }, scaledMs(200)));
             QCOMPARE(commandsSince(from), QStringList());
             QCOMPARE(trovsim_release_call(axis, held), 0);
         }
@@ -584,12 +585,12 @@ private slots:
         trovsim_advance_ms(10000);
         const int from = journalSize();
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        QVERIFY(QTest::qWaitFor([] { return trovsim_wait_held(axis, "command_move", 1) == 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([] { return trovsim_wait_held(axis, "command_move", 1) == 0; }, scaledMs(5000)));
         QTest::qWait(200);
         if (stop)
             QTest::mouseClick(window->form()->stopBtn, Qt::LeftButton);
         QCOMPARE(trovsim_release_call(axis, "command_move"), 0);
-        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000));
+        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, scaledMs(5000)));
         QTest::qWait(300);
         QTEST(commandsSince(from), "sent");
         if (stop) {

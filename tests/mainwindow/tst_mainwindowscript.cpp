@@ -1,4 +1,5 @@
 #include "support/MotionWindowHarness.h"
+#include "support/TestTime.h"
 
 #include <QElapsedTimer>
 #include <QTextEdit>
@@ -80,7 +81,7 @@ private slots:
         QCOMPARE(trovsim_unplug(axis), 0);
         QVERIFY(runUntil([] { return !deviceConnected; }, 5000));
         button("stopBtn")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(button("startBtn")->isEnabled() && button("loadBtn")->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(button("startBtn")->isEnabled() && button("loadBtn")->isEnabled(), scaledMs(5000));
         QVERIFY(!button("stopBtn")->isEnabled() && !deviceConnected);
     }
 
@@ -96,7 +97,7 @@ private slots:
         clock.start();
         const int from = journalSize();
         delete window.data();
-        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(clock.elapsed() < scaledMs(5000));
         QCOMPARE(trovsim_call_count(nullptr, "close_device") - closesBefore, 1);
         QStringList after = commandsSince(from);
         after.removeAll(QStringLiteral("movr")); // at most the one under way when the quit came
@@ -176,12 +177,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         delete window.data();
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < scaledMs(5000), qPrintable(QString::number(clock.elapsed())));
         QVERIFY(LeftRunning::any());
         QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes);
         const int from = journalSize();
         QCOMPARE(trovsim_release_call(axis, "command_movr"), 0);
-        QVERIFY(QTest::qWaitFor([] { return !LeftRunning::any(); }, 5000));
+        QVERIFY(QTest::qWaitFor([] { return !LeftRunning::any(); }, scaledMs(5000)));
         const QStringList after = commandsSince(from);
         QVERIFY2(after.isEmpty() || after == QStringList{"movr"}, qPrintable(after.join(' ')));
         QCOMPARE(trovsim_call_count(nullptr, "close_device"), closes + 1);

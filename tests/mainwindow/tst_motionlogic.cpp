@@ -1,4 +1,5 @@
 #include <QTest>
+#include "support/TestTime.h"
 
 #include <cstring>
 #include <memory>
@@ -51,7 +52,7 @@ QString sentSince(int from = 0)
 // The leg sent is answered.
 bool answered(const CyclicMotion& cyclic)
 {
-    return QTest::qWaitFor([&cyclic] { return !cyclic.legInFlight(); }, 5000);
+    return QTest::qWaitFor([&cyclic] { return !cyclic.legInFlight(); }, scaledMs(5000));
 }
 
 } // namespace
@@ -225,7 +226,7 @@ private slots:
             AxisCourier::Kind::Command, QStringLiteral("Zero"),
             [&job](DeviceInterface& device, device_t) { return ZeroCommand::run(job, device); }, &courier,
             [&replied](result_t result) { replied = result; });
-        QVERIFY(QTest::qWaitFor([&replied] { return replied != 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&replied] { return replied != 1; }, scaledMs(5000)));
         QVERIFY(asked);
         QCOMPARE(replied == result_ok, fail.isEmpty());
         QCOMPARE(job.outcome == ZeroCommand::Outcome::Zeroed, fail.isEmpty());

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QGroupBox>
 #include <QCheckBox>
@@ -130,6 +131,8 @@ private slots:
     void refreshFollowsInputsBesideTheSample();
     void slotValuesShowWhole();
     void unitsInTheWindow();
+    void unitsOnAndOffKeepWhatNobodyChanged_data();
+    void unitsOnAndOffKeepWhatNobodyChanged();
     void unitDialog();
     void reorderingMovesTargetsAndIsSaved();
     void shutDownEndsEveryThread_data();
@@ -191,6 +194,7 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     QCOMPARE(w.plot->positionLine[2] != nullptr, three);
     QCOMPARE(w.plot->pickerZ != nullptr, three);
     QCOMPARE(w.plot->leftLimit[2]->isVisible(), three);
+    QCOMPARE(w.scriptDlg->windowTitle(), QStringLiteral("Scripting"));
 
     // Every stage page starts disabled; one axis' signal reaches only its own dialog.
     auto stageFieldsEnabled = [&w](int axis) {
@@ -211,8 +215,8 @@ void tst_multiaxis::rendersWithTwoAndThreeAxes()
     QCOMPARE(stageFieldsEnabled(0), 0);
 
     w.show();
-    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[axes - 1].connected, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(w.windowTitle().startsWith(QStringLiteral("Tolmo multiaxis ")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[axes - 1].connected, scaledMs(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(w.windowTitle().startsWith(QStringLiteral("Tolmo multiaxis ")), scaledMs(5000));
     QTest::qWait(100);
     QVERIFY(keepScreenshot(w, QStringLiteral("multiaxis_%1.png").arg(axes)));
 }
@@ -389,7 +393,7 @@ void tst_multiaxis::stageMemoryIsAnnouncedAndRetriedOnceASecond()
     // The name is read on the axis' courier; its reply is taken on a later refresh's turn.
     const auto refresh = [&w] {
         w.UpdateState();
-        QTRY_VERIFY(w.couriers[0]->idle());
+        QTRY_VERIFY_WITH_TIMEOUT(w.couriers[0]->idle(), scaledMs(5000));
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         w.UpdateState();
@@ -541,6 +545,48 @@ void tst_multiaxis::slotValuesShowWhole()
     }
     QCOMPARE(w.curPos[0]->text(), QStringLiteral("12 003/256"));
     QCOMPARE(voltage->text(), QStringLiteral("12.34 V"));
+}
+
+// Y's boxes at 3 steps per mm, 2 decimals: user units switched on and off again give back the
+// target nobody changed to the microstep, a text typed and not entered too; one changed in
+// units is converted.
+void tst_multiaxis::unitsOnAndOffKeepWhatNobodyChanged_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("set");      // "step uStep" set, or typed and not entered
+    QTest::addColumn<QString>("inUnits");  // shown in mm; after it "| typed" is typed and entered
+    QTest::addColumn<QString>("back");
+    QTest::newRow("Move to") << "moveTo" << "20000 0" << "6666.67 mm" << "20000 0/256 steps";
+    QTest::newRow("Shift on") << "shiftOn" << "-3000 -128" << "-1000.17 mm" << "-3000 128/256 steps";
+    QTest::newRow("a microstep") << "moveTo" << "0 1" << "0.00 mm" << "0 1/256 steps";
+    QTest::newRow("typed, not entered") << "moveTo" << "typed 100 5" << "33.34 mm" << "100 5 steps";
+    QTest::newRow("typed in mm over it") << "shiftOn" << "20000 0" << "6666.67 mm|1000" << "3000 0/256 steps";
+}
+
+void tst_multiaxis::unitsOnAndOffKeepWhatNobodyChanged()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, set);
+    QFETCH(QString, inUnits);
+    QFETCH(QString, back);
+    Rig rig(2);
+    rig.detachPolling();
+    Multiaxis& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    StepSpinBox* target = box == "moveTo" ? w.spinBox_moveTo[1] : w.spinBox_shiftOn[1];
+    if (set.startsWith("typed "))
+        typeInto(target, set.mid(6));
+    else
+        target->setValue(set.section(' ', 0, 0).toInt(), set.section(' ', 1, 1).toInt());
+    w.receiveUnits(true, QStringLiteral("mm"), 3, 1, 2);
+    QCOMPARE(target->text(), inUnits.section('|', 0, 0));
+    if (inUnits.contains('|')) {
+        typeInto(target, inUnits.section('|', 1));
+        QVERIFY(target->commitText());
+    }
+    w.receiveUnits(false, QStringLiteral("mm"), 3, 1, 2);
+    QCOMPARE(target->text(), back);
 }
 
 void tst_multiaxis::unitsInTheWindow()
@@ -717,7 +763,7 @@ void tst_multiaxis::shutDownEndsEveryThread()
         Rig rig(3);
         Multiaxis& w = *rig.window;
         w.show();
-        QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[2].connected, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[2].connected, scaledMs(5000));
         if (uploadWaiting) {
             const QByteArray payload(1000, 'p');
             QByteArray image(4096, '\0');
@@ -728,7 +774,7 @@ void tst_multiaxis::shutDownEndsEveryThread()
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
             file.close();
             QCOMPARE(trovsim_unplug(axisNames[0]), 0);
-            QTRY_VERIFY_WITH_TIMEOUT(!w.samples[0].connected, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!w.samples[0].connected, scaledMs(5000));
             FirmwareUpdateThread* upload = w.settingsDlgs[0]->firmwareThread;
             upload->setFirmwareFileName(file.fileName());
             upload->start();
@@ -738,7 +784,7 @@ void tst_multiaxis::shutDownEndsEveryThread()
         QElapsedTimer clock;
         clock.start();
         w.close();
-        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(clock.elapsed() < scaledMs(3000));
         QVERIFY(w.isShutDown());
         QVERIFY(w.updateThreads.isEmpty() && w.settingsDlgs.isEmpty());
         for (int a = uploadWaiting ? 1 : 0; a < 3; ++a)
@@ -860,10 +906,10 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     w.show();
     w.resize(w.sizeHint());  // as on a screen that has room for it
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[1].connected, scaledMs(5000));
     // Nothing else of the row can pass when the line does not follow the log: said at once.
     logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("probe"), QStringLiteral("Tolmo"), 2);
-    lineFollowsTheLog = QTest::qWaitFor([&] { return line->shownLine().endsWith("probe"); }, 1000);
+    lineFollowsTheLog = QTest::qWaitFor([&] { return line->shownLine().endsWith("probe"); }, scaledMs(1000));
     QVERIFY2(lineFollowsTheLog, "the message line does not follow the log");
     const int width = w.width();
     w.updateThreads[w.axisOrder[1]]->setReconnectInterval(UpdateThread::minReconnectIntervalMs);
@@ -888,11 +934,10 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(trovsim_force_result(y, "command_home", result_error, 1), 0);
         w.findChild<QPushButton*>(QStringLiteral("pushButton_home"))->click();
         if (failure.endsWith("STOP")) {
-            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: Function command_home() failed, result = -1"),
-                                     5000);
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: Function command_home() failed, result = -1"), scaledMs(5000));
             // The other axes' homes are through too, whatever read their couriers had before.
             for (AxisCourier* courier : w.couriers)
-                QTRY_VERIFY_WITH_TIMEOUT(courier->idle(), 5000);
+                QTRY_VERIFY_WITH_TIMEOUT(courier->idle(), scaledMs(5000));
             w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
         }
     } else if (failure.startsWith("STOP refused")) {
@@ -900,8 +945,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(trovsim_force_result(y, "command_stop", result_error, 4), 0);
         w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002: STOP failed (result -1): the axis may still be moving. "
-                                                            "Press STOP again."),
-                                 5000);
+                                                            "Press STOP again."), scaledMs(5000));
         logged.log.InsertLine(QDateTime::currentDateTime(), QStringLiteral("SN 10002: Move to was not sent: the "
                                                                          "controller was busy for 1 s."),
                               QStringLiteral("Tolmo"), 2);
@@ -912,19 +956,19 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     } else if (failure.endsWith("a STOP waiting") || failure.endsWith("the STOP that waited")) {
         w.updateThreads[w.axisOrder[1]]->setReconnectInterval(300);
         QCOMPARE(trovsim_unplug(y), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.deviceHandle[1].load(), -1, scaledMs(5000));
         w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.couriers[1]->awaitsController(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002 is lost; its Stop waits for it to come back."), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.couriers[1]->awaitsController(), scaledMs(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10002 is lost; its Stop waits for it to come back."), scaledMs(10000));
         if (failure.startsWith("back")) {
             QCOMPARE(trovsim_plug(y, 0), 0);
             const QRegularExpression went("SN 10002 is back; its Stop went \\d+(\\.\\d)? s after it was pressed\\.$");
-            QTRY_VERIFY2_WITH_TIMEOUT(went.match(line->shownLine()).hasMatch(), qPrintable(line->shownLine()), 10000);
+            QTRY_VERIFY2_WITH_TIMEOUT(went.match(line->shownLine()).hasMatch(), qPrintable(line->shownLine()), scaledMs(10000));
             shown = line->shownLine().mid(line->shownLine().indexOf("SN 10002"));
         }
     } else if (failure == "failed reads, then a good one") {
         QCOMPARE(trovsim_force_result(axisNames[0], "get_status", result_error, 2), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10001: Function get_status() failed, result = -1"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith("SN 10001: Function get_status() failed, result = -1"), scaledMs(5000));
     } else if (failure == "bootloader") {
         QVERIFY(createConfigDir());
         const auto lossLines = [&] {
@@ -934,7 +978,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         };
         const int lossesBefore = lossLines();
         QCOMPARE(trovsim_enter_bootloader(y, 1), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), scaledMs(5000));
         QCOMPARE(lossLines(), lossesBefore);
     } else if (failure == "long warning") {
         logged.log.InsertLine(QDateTime::currentDateTime(), shown, QStringLiteral("Script"), 2);
@@ -947,10 +991,10 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(trovsim_set_busy(y, failure == "held by another program"), 0);
         QCOMPARE(trovsim_unplug(y), 0);
         if (failure.startsWith("back") || failure == "lost")
-            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(lostY), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(lostY), scaledMs(5000));
         if (failure == "lost") {
             const int opens = calls(1, "open_device");
-            QTRY_VERIFY_WITH_TIMEOUT(calls(1, "open_device") >= opens + 3, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(calls(1, "open_device") >= opens + 3, scaledMs(5000));
         }
         if (failure == "back, another axis' warning") {
             // The next reopening waits, so that no line of axis Y comes after X's warning.
@@ -958,22 +1002,22 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
             QCOMPARE(trovsim_wait_held(y, "open_device", 5000), 0);
             typeInto(w.spinBox_moveTo[0], QStringLiteral("-"));
             w.findChild<QPushButton*>(QStringLiteral("pushButton_moveTo"))->click();
-            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(line->shownLine().endsWith(shown), scaledMs(5000));
         }
         if (failure != "lost")
             QCOMPARE(trovsim_plug(y, 0), 0);
         if (failure == "back, another axis' warning")
             QCOMPARE(trovsim_release_call(y, "open_device"), 0);
         if (failure.startsWith("back"))
-            QTRY_VERIFY_WITH_TIMEOUT(w.groupBox[1]->isEnabled(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(w.groupBox[1]->isEnabled(), scaledMs(5000));
     }
     if (shown.isEmpty()) {
-        QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().isEmpty(), qPrintable(line->shownLine()), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().isEmpty(), qPrintable(line->shownLine()), scaledMs(5000));
         QCOMPARE(line->shownLevel(), 0);
         QVERIFY(line->toolTip().isEmpty());
         return;
     }
-    QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().endsWith("  " + shown), qPrintable(line->shownLine()), 5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(line->shownLine().endsWith("  " + shown), qPrintable(line->shownLine()), scaledMs(5000));
     QVERIFY(QTime::fromString(line->shownLine().left(8), QStringLiteral("hh:mm:ss")).isValid());
     QCOMPARE(line->shownLevel(), level);
     QVERIFY(line->toolTip().endsWith(shown));

@@ -2,6 +2,7 @@
 // soft stop, targets, scripts and the exit sequence. Polling runs but is detached from the
 // window, so the display sees only the samples a test hands in; the journal tells what was sent.
 #include <limits>
+#include "support/TestTime.h"
 #include <QtTest>
 
 #include <QCheckBox>
@@ -44,7 +45,7 @@
 
 namespace {
 
-constexpr int boundMs = 5000;
+const int boundMs = scaledMs(5000);
 
 struct Rig : MultiaxisWindowRig
 {
@@ -784,33 +785,36 @@ private slots:
         QTest::addColumn<QList<double>>("at");    // empty: not looked at
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QString>("then");        // Global settings "OK", "units" switched, axis "order"; "arrows"
+        QTest::addColumn<QString>("refusedThen"); // the refusal after "then", in the unit shown; empty: as before
         QTest::newRow("Move to") << "moveTo" << QStringList{"1000", "-2000 128/256", "300 64"} << 0u << "move"
-                                 << QList<double>{1000, -2000.5, 300.25} << "" << "";
+                                 << QList<double>{1000, -2000.5, 300.25} << "" << "" << "";
         QTest::newRow("Shift on, user units") << "shiftOn" << QStringList{"-40", "70.5", "5"} << 1u << "movr"
-                                              << QList<double>{-40, 70.5, 5} << "" << "";
+                                              << QList<double>{-40, 70.5, 5} << "" << "" << "";
         QTest::newRow("Y holds a sign only") << "moveTo" << QStringList{"1000", "-", "300"} << 0u << ""
-                                             << QList<double>{0, 0, 0} << "SN 10002, Move to: \"-\" is not a target" << "";
+                                             << QList<double>{0, 0, 0} << "SN 10002, Move to: \"-\" is not a target" << "" << "";
         QTest::newRow("X a hundredth beyond the box in mm")
             << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
-            << "SN 10001, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "";
+            << "SN 10001, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "" << "";
         QTest::newRow("Home, Zero, Stop") << "home STOP zero" << QStringList{} << 0u << "home stop zero"
-                                          << QList<double>{} << "" << "";
+                                          << QList<double>{} << "" << "" << "";
         const QString beyond = "\" is beyond what the box can hold, -2147483648 to 2147483647 steps";
         QTest::newRow("X beyond, then Global settings OK")
             << "moveTo" << QStringList{"99999999999", "2", "3"} << 0u << "" << QList<double>{0, 0, 0}
-            << "SN 10001, Move to: \"99999999999" + beyond << "OK";
+            << "SN 10001, Move to: \"99999999999" + beyond << "OK" << "";
         QTest::newRow("Y's shift beyond, then units on")
             << "shiftOn" << QStringList{"1", "-30000000000", "3"} << 0u << "" << QList<double>{0, 0, 0}
-            << "SN 10002, Shift on: \"-30000000000" + beyond << "units";
+            << "SN 10002, Shift on: \"-30000000000" + beyond << "units"
+            << "SN 10002, Shift on: \"-30000000000.00\" is beyond what the box can hold, -2147483648.00 to 2147483647.00 mm";
         QTest::newRow("X beyond in mm, then units off")
             << "moveTo" << QStringList{"-2147483.65", "2", "3"} << 1000u << "" << QList<double>{0, 0, 0}
-            << "SN 10001, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "units";
+            << "SN 10001, Move to: \"-2147483.65\" is beyond what the box can hold, -2147483.64 to 2147483.64 mm" << "units"
+            << "SN 10001, Move to: \"-2147483650 0/256" + beyond;
         QTest::newRow("X beyond, then X and Y swapped")
             << "moveTo" << QStringList{"99999999999", "2", "3"} << 0u << "" << QList<double>{0, 0, 0}
-            << "SN 10001, Move to: \"99999999999" + beyond << "order";
+            << "SN 10001, Move to: \"99999999999" + beyond << "order" << "";
         QTest::newRow("Z beyond, then the arrows")
             << "moveTo" << QStringList{"1", "2", "99999999999"} << 0u << "" << QList<double>{0, 0, 0}
-            << "SN 10003, Move to: \"99999999999" + beyond << "arrows";
+            << "SN 10003, Move to: \"99999999999" + beyond << "arrows" << "";
     }
     void groupButtons()
     {
@@ -864,14 +868,16 @@ private slots:
             const int slot = int(std::find(w.axisOrder, w.axisOrder + 3, refused) - w.axisOrder);
             QCOMPARE(slot, then == "order" ? 1 - refused : refused);
             box = button == "moveTo" ? w.spinBox_moveTo[slot] : w.spinBox_shiftOn[slot];
-            QCOMPARE(box->text(), shown);
-            const QString again = refusal.mid(10, refusal.indexOf("\" is ") - 10);
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^SN %1, %2.*; nothing was sent\\.$")
-                                                                      .arg(10001 + refused)
-                                                                      .arg(QRegularExpression::escape(again))));
+            // Units switched, it reads in the unit shown.
+            QFETCH(QString, refusedThen);
+            const QString again = refusedThen.isEmpty() ? refusal : refusedThen;
+            const int quote = again.indexOf('"') + 1;
+            const QString shownThen = refusedThen.isEmpty() ? shown : again.mid(quote, again.indexOf('"', quote) - quote) + box->suffix();
+            QCOMPARE(box->text(), shownThen);
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(again + "; nothing was sent."));
             QTest::mouseClick(w.findChild<QPushButton*>("pushButton_" + button), Qt::LeftButton);
             QVERIFY(rig.settle());
-            QCOMPARE(box->text(), shown);
+            QCOMPARE(box->text(), shownThen);
         }
         for (const QString& name : command.split(' ', Qt::SkipEmptyParts)) {
             for (int a = 1; a <= 3; ++a)
@@ -924,6 +930,8 @@ private slots:
                          working || connected, working ? 2 : connected ? 1 : 0);
             w.UpdateState();
             QCOMPARE(w.groupBox[1]->title(), "Motor Y, SN 10002" + title);
+            // Named in the window's title while it is there, in its bootloader too.
+            QCOMPARE(w.windowTitle().contains(QLatin1String("10002")), working || connected);
             for (QWidget* control : std::initializer_list<QWidget*>{w.spinBox_moveTo[1], w.spinBox_shiftOn[1],
                                                                     w.pushButton_joyDec[1], w.pushButton_joyInc[1]})
                 QCOMPARE(control->isEnabled(), working);

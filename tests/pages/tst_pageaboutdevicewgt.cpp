@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -185,14 +186,14 @@ private slots:
         const device_t before = handle;
         QSignalSpy done(firmware.get(), &FirmwareUpdateThread::update_finished);
         page->OnUpdateFirmwareBtnClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, scaledMs(5000));
         QCOMPARE(done.at(0).at(0).toInt(), FirmwareUpdateThread::fileError);
         QCOMPARE(handle.load(), before);
         QCOMPARE(trovsim_call_count(axis, "close_device"), 0);
         QCOMPARE(chooser.folders.size(), 1);
         // The box tells why, and the next dialog opens where that file was.
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
-        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), scaledMs(2000));
         QFETCH(QString, told);
         QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(), "Firmware update error.\n" + told);
         page->waitBox().hide();
@@ -228,7 +229,7 @@ private slots:
         }
         page->OnUpdateFirmwareBtnClicked();
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
-        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), scaledMs(10000));
         set_logging_callback(nullptr);
         QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(), "Firmware update error.\n" + told);
         page->waitBox().windowHandle()->close();  // as the window manager's close does
@@ -253,16 +254,16 @@ private slots:
         page->OnUpdateFirmwareBtnClicked();
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
         QVERIFY(buttons);
-        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Cancel) && buttons->isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Cancel) && buttons->isVisible(), scaledMs(5000));
         QVERIFY(pollingAllowed);    // the other axes poll while this one is awaited
         page->OnUpdateFirmwareBtnClicked();    // while it runs: nothing
         QCOMPARE(chooser.folders.size(), 1);
         buttons->button(QDialogButtonBox::Cancel)->click();
-        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, scaledMs(5000));
         QCOMPARE(done.at(0).at(0).toInt(), int(result_nodevice));
         QVERIFY(pollingAllowed);
         QCOMPARE(handle.load(), device_t(-1));
-        QTRY_VERIFY_WITH_TIMEOUT(page->waitBox().isVisible(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->waitBox().isVisible(), scaledMs(2000));
         QVERIFY(buttons->button(QDialogButtonBox::Ok));
         QTest::keyClick(page->waitBox().windowHandle(), Qt::Key_Return);  // the Ok that replaced Cancel
         QVERIFY(!page->waitBox().isVisible());

@@ -1,4 +1,5 @@
 #include <QDeadlineTimer>
+#include "support/TestTime.h"
 #include <QTest>
 
 #include <memory>
@@ -92,7 +93,7 @@ private slots:
                     QVERIFY(thread->waitFinished(2000));
                 }
                 if (stop == StopWhenEntered || startAgainWhileRunning)
-                    QTRY_VERIFY_WITH_TIMEOUT(thread->enterCalls > enteredBefore, 2000);
+                    QTRY_VERIFY_WITH_TIMEOUT(thread->enterCalls > enteredBefore, scaledMs(2000));
                 if (startAgainWhileRunning)
                     QVERIFY(!thread->requestRun(script));
                 if (stop == StopWhenEntered)
@@ -102,7 +103,7 @@ private slots:
         }
         // Idle means the evaluation has returned: no native can run any more.
         QCOMPARE(thread->runCount(), runs);
-        QTRY_COMPARE_WITH_TIMEOUT(quint64(finished), runs, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(quint64(finished), runs, scaledMs(2000));
         if (counted >= 0)
             QCOMPARE(thread->countCalls.load(), counted);
         if (entered > 1)
@@ -138,7 +139,7 @@ private slots:
         QVERIFY(thread->requestRun("enter(7)"));
         if (beforeStart)
             thread->startThread();
-        QTRY_COMPARE_WITH_TIMEOUT(thread->lastEntered.load(), 7, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(thread->lastEntered.load(), 7, scaledMs(2000));
     }
 
     void exceptionsArriveAsTextsInOrder()
@@ -150,8 +151,8 @@ private slots:
                 [&exceptions](const QString& text) { exceptions << text; });
         QVERIFY(thread->requestRun("\nfor (var i = 0; i < 1000; ++i) {\n try { throw new Error('e' + i); } catch (e) {}\n}\n"
                                    "undefinedFunction();"));
-        QTRY_VERIFY_WITH_TIMEOUT(!thread->isBusy(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1001, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!thread->isBusy(), scaledMs(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(exceptions.size(), 1001, scaledMs(5000));
         for (int i = 0; i < 1000; ++i)
             QCOMPARE(exceptions.at(i), QString("Error: e%1").arg(i));
         QCOMPARE(exceptions.at(1000), QString("ReferenceError: Can't find variable: undefinedFunction"));
@@ -171,13 +172,13 @@ private slots:
         while (thread->isBusy() && !deadline.hasExpired())
             QThread::msleep(5);
         QVERIFY(!thread->isBusy());
-        QTRY_VERIFY_WITH_TIMEOUT(received > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(received > 0, scaledMs(5000));
         QTest::qWait(50);
         QCOMPARE(received, scriptAgent::maxPendingExceptions);
 
         // Once taken, reports flow again.
         QVERIFY(thread->requestRun("try { throw 'again'; } catch (e) {}"));
-        QTRY_COMPARE_WITH_TIMEOUT(received, scriptAgent::maxPendingExceptions + 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(received, scriptAgent::maxPendingExceptions + 1, scaledMs(5000));
     }
 };
 

@@ -1,6 +1,7 @@
 // The single-axis script functions against a simulated controller, driven by a stand-in for the
 // single-axis window that wires ScriptDlg, ScriptControl and the gateway as the window does.
 #include <QPushButton>
+#include "support/TestTime.h"
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -20,7 +21,7 @@
 namespace {
 
 const char* const axis = "sim:axis1";
-constexpr int boundMs = 5000;
+const int boundMs = scaledMs(5000);
 
 struct LogLine
 {
@@ -270,7 +271,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(owner.control->quit(2000));
-        QVERIFY(clock.elapsed() < 2000);
+        QVERIFY(clock.elapsed() < scaledMs(2000));
         QCOMPARE(calls("command_move"), 0);
     }
 

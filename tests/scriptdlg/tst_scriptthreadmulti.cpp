@@ -1,6 +1,7 @@
 // The multi-axis script engine and its axis objects against three simulated controllers (and a
 // fourth that is open but not the window's), reached through a stand-in host.
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <memory>
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int boundMs = 5000;
+const int boundMs = scaledMs(5000);
 const char* const names[] = {"sim:axis1", "sim:axis2", "sim:axis3", "sim:axis4"};
 
 // Three axes of the window; the fourth device is open too, as another program's might be.

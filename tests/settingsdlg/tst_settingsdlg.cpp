@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -351,7 +352,7 @@ private slots:
             QSignalSpy done(shown->firmwareThread, &FirmwareUpdateThread::update_finished);
             shown->firmwareThread->start();
             QVERIFY(shown->firmwareThread->wait(10000));
-            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, scaledMs(2000));
             QCOMPARE(done.at(0).at(0).toInt(), int(result_error));
             QCoreApplication::processEvents();
         }
@@ -459,7 +460,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         shown.reset();
-        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(clock.elapsed() < scaledMs(5000));
     }
 
     void placementStaysOnTheScreen_data()
@@ -467,11 +468,13 @@ private slots:
         QTest::addColumn<QPoint>("position");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QRect>("placed");
-        QTest::newRow("desktop example") << QPoint(100, 50) << QSize(5000, 5000) << QRect(100, 50, 1820, 1030);
+        QTest::newRow("desktop example") << QPoint(100, 50) << QSize(5000, 5000) << QRect(0, 0, 1920, 1080);
         QTest::newRow("fits") << QPoint(0, 0) << QSize(600, 920) << QRect(0, 0, 600, 920);
         QTest::newRow("off screen") << QPoint(-4000, 9000) << QSize(600, 920) << QRect(300, 0, 600, 920);
-        QTest::newRow("second screen") << QPoint(2000, 100) << QSize(5000, 5000) << QRect(2000, 100, 1200, 668);
-        QTest::newRow("near the corner") << QPoint(1900, 1070) << QSize(600, 920) << QRect(1720, 930, 200, 150);
+        QTest::newRow("second screen") << QPoint(2000, 100) << QSize(5000, 5000) << QRect(1920, 0, 1280, 768);
+        // Moved, not shrunk: the chart window stored near the edge of a 1366x768 screen.
+        QTest::newRow("near the corner") << QPoint(1900, 1070) << QSize(600, 920) << QRect(1320, 160, 600, 920);
+        QTest::newRow("near the right edge") << QPoint(2900, 300) << QSize(800, 600) << QRect(2400, 168, 800, 600);
         QTest::newRow("huge") << QPoint(0, 0) << QSize(INT_MAX, INT_MAX) << QRect(0, 0, 1920, 1080);
     }
 

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QLineEdit>
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
@@ -23,6 +25,8 @@
 #include "settings_model/MotorSettings.h"
 #include "settingsdlg/CompareSettingsDialog.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "pages/ControllerPageWgt.h"
+#include "device/ControllerSettings.h"
 #include "support/PageRender.h"
 #include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
@@ -255,9 +259,13 @@ private slots:
     void noControllerGroupChangesNothing()
     {
         auto d = open("sim:axis1");
+        d->show();
         const QStringList program = programState(*d);
         label(*d)->setText("applied.cfg");
         QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
+        // At 11 pt, shown twice: the box has room for its title, over the dialog each time.
+        const QFont font = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 11));
         for (const char* content : {"[Cyclic]\nLeft_point=-99\n[Log_setup]\n", "just some text\n"}) {
             QFile file(path("other.cfg"));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) > 0);
@@ -265,15 +273,20 @@ private slots:
             QStringList shown;
             whenModal([&](QDialog* report) {
                 auto* list = report->findChild<QListWidget*>("listWidget");
+                QFont bold = QApplication::font();
+                bold.setBold(true);
+                QVERIFY(report->width() >= QFontMetrics(bold).horizontalAdvance(report->windowTitle()) + 60);
+                QVERIFY(d->frameGeometry().contains(report->geometry().center()));
                 shown << report->windowTitle();
                 for (int i = 0; i < list->count(); ++i)
                     shown << list->item(i)->text();
             });
             chooser.answers = QStringList{path("other.cfg")};
             d->OnRestoreFileBtnClicked();
-            QCOMPARE(shown, (QStringList{"Restore from file: what was not restored",
+            QCOMPARE(shown, (QStringList{"Restore from file: what was not restored", "other.cfg is not a settings file.",
                                          "No controller settings groups found in the file", ""}));
         }
+        QApplication::setFont(font);
         QCOMPARE(label(*d)->text(), QString("applied.cfg"));
         QCOMPARE(programState(*d), program);
         QCOMPARE(changed.count(), 0);
@@ -472,6 +485,21 @@ private slots:
         trovsim_journal_clear();
         click(*d, QDialogButtonBox::Ok);
         QCOMPARE(journalFunctions().filter(QRegularExpression("^set_")), QStringList());
+    }
+
+    // A rejected image leaves the controller in its bootloader: the About page no longer shows
+    // the version of the firmware it ran.
+    void rejectedImageLeavesNoFirmwareVersion()
+    {
+        auto d = open("sim:axis1", false, true);
+        d->controllerSettings->firmwareMajor = 4;
+        d->controllerSettings->firmwareMinor = 2;
+        qobject_cast<ControllerPageWgt*>(d->page(SettingsPage::AboutDevice))->FromClassToUi();
+        auto* major = d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("majorEdit");
+        QCOMPARE(major->text(), QString("4"));
+        d->firmwareUploaded(-1);
+        QCOMPARE(major->text(), QString("0"));
+        QCOMPARE(d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("minorEdit")->text(), QString("0"));
     }
 
     void flashCommandsComeInOrder()

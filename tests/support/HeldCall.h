@@ -6,6 +6,7 @@
 // so that such a window fails the test in a bounded time instead of hanging it.
 
 #include <QCoreApplication>
+#include "TestTime.h"
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -59,7 +60,7 @@ public:
         QObject scope;
         QTimer::singleShot(10, &scope, [&] { firedAt = clock.elapsed(); });
         act();
-        while (firedAt < 0 && clock.elapsed() < 5000)
+        while (firedAt < 0 && clock.elapsed() < scaledMs(5000))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return firedAt < 0 ? clock.elapsed() : firedAt;
     }

@@ -5,6 +5,7 @@
 // simulator's journal: for the tests of the window's motion commands.
 
 #include <QtTest>
+#include "TestTime.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -89,16 +90,22 @@ public:
         return true;
     }
 
+    ~MotionWindowHarness() { dropWindow(); }
+
     void tearDownHome()
     {
+        dropWindow();
         messageLog = nullptr;
         log.reset();
     }
 
     // A set-up window on a fresh simulated stepper, polled every 20 ms, its controls enabled.
+    // Whatever fails, no window is left polling through the gateway.
     bool openWindow()
     {
         lines.clear();
+        // One a failed test left goes, with its threads, before its gateway is replaced.
+        dropWindow();
         const device_t handle = openOnFreshSimulator(gateway, motion_harness::axis);
         if (handle == -1)
             return false;
@@ -110,18 +117,24 @@ public:
                          [this](const QDateTime&, const QString& message, const QString&, int, const LogSettings&) {
                              lines << message;
                          });
-        if (window->init() != MainWindow::InitStatus::Ready)
-            return false;
-        window->show();
-        return QTest::qWaitFor([this] { return window->form()->moveBtn->isEnabled(); }, 5000);
+        if (window->init() == MainWindow::InitStatus::Ready) {
+            window->show();
+            if (QTest::qWaitFor([this] { return window->form()->moveBtn->isEnabled(); }, scaledMs(5000)))
+                return true;
+        }
+        dropWindow();
+        return false;
     }
 
     void closeWindow()
     {
         trovsim_clear_faults();
-        delete window.data();
+        dropWindow();
         gateway.reset();
     }
+
+    // The window and its threads end here, before the gateway they call through.
+    void dropWindow() { delete window.data(); }
 
     // Simulated time in steps, each with a short real wait for the samples to arrive.
     void run(int simMs)

@@ -2,6 +2,7 @@
 #define MULTIAXISWINDOWRIG_H
 
 #include <QCoreApplication>
+#include "TestTime.h"
 #include <QElapsedTimer>
 
 #include "device/AxisCourier.h"
@@ -60,7 +61,7 @@ struct MultiaxisWindowRig
             bool idle = true;
             for (const AxisCourier* courier : window ? window->couriers : QList<AxisCourier*>())
                 idle = idle && (courier->idle() || courier->awaitsController());
-            if (idle || clock.elapsed() > ms) {
+            if (idle || clock.elapsed() > scaledMs(ms)) {
                 QCoreApplication::processEvents();
                 return idle;
             }

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -254,7 +255,7 @@ void TestInfoBox::ownerCloseEndsExec()
     QPointer<InfoBox> doomed = new InfoBox;
     QTimer::singleShot(0, doomed, [doomed] { doomed->deleteLater(); });
     doomed->exec();
-    QTRY_VERIFY(doomed.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(doomed.isNull(), scaledMs(5000));
 }
 
 void TestInfoBox::showNowPaintsOnceAndNeverNests()

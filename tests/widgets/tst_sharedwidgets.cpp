@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestTime.h"
 
 #include <QColorDialog>
 #include <QLabel>
@@ -116,7 +117,7 @@ void TestSharedWidgets::colorButtonRepaintsOnSetColor()
     PaintCounter counter;
     button.installEventFilter(&counter);
     button.setColor(Qt::blue);
-    QTRY_VERIFY(counter.paints > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, scaledMs(5000));
 }
 
 void TestSharedWidgets::colorButtonDialog()
@@ -181,7 +182,7 @@ void TestSharedWidgets::deadZoneRepaintsOnNewRanges()
         QCoreApplication::processEvents();
         counter.paints = 0;
         whole ? slider.SetWholeRange(1000, 9000) : slider.SetDeadZoneRange(4000, 6000);
-        QTRY_VERIFY2_WITH_TIMEOUT(counter.paints > 0, whole ? "whole range" : "dead zone", 1000);
+        QTRY_VERIFY2_WITH_TIMEOUT(counter.paints > 0, whole ? "whole range" : "dead zone", scaledMs(1000));
     }
 }
 
@@ -332,7 +333,7 @@ void TestSharedWidgets::messageLineShowsWhatMatters()
     // The line takes what the log holds by itself, within a second.
     const QString expected = steps.last().startsWith("settle") || shown.isEmpty() ? QString() : "  " + shown;
     if (!expected.isEmpty()) {
-        QTRY_VERIFY2_WITH_TIMEOUT(line.shownLine().endsWith(expected), qPrintable(line.shownLine()), 1000);
+        QTRY_VERIFY2_WITH_TIMEOUT(line.shownLine().endsWith(expected), qPrintable(line.shownLine()), scaledMs(1000));
     } else {
         QCoreApplication::processEvents();
     }

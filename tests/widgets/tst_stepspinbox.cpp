@@ -240,7 +240,7 @@ void TestStepSpinBox::suffixIsLiteral()
     StepSpinBox box;
     box.setUnitMode(2, QStringLiteral(" (mm)"), 2);
     box.setValue(12.5);
-    QCOMPARE(box.text(), QStringLiteral("12.5 (mm)"));
+    QCOMPARE(box.text(), QStringLiteral("12.50 (mm)"));
     QCOMPARE(check(box, QStringLiteral("12.34 (mm)")), QValidator::Acceptable);
     QCOMPARE(check(box, QStringLiteral("12.345 (mm)")), QValidator::Invalid);
     QCOMPARE(check(box, QStringLiteral("12.34 (mm")), QValidator::Intermediate);
@@ -275,7 +275,9 @@ void TestStepSpinBox::userUnitsKeepTheirDigits()
     box.setValue(1000000.25);
     QCOMPARE(box.text(), QStringLiteral("1000000.25 mm"));   // no exponent
     box.setValue(-0.001);
-    QCOMPARE(box.text(), QStringLiteral("0 mm"));
+    QCOMPARE(box.text(), QStringLiteral("0.00 mm"));   // every decimal, as the positions show them
+    box.setValue(-1000);
+    QCOMPARE(box.text(), QStringLiteral("-1000.00 mm"));
 
     enterText(box, QStringLiteral("2500000.5 mm"));
     QCOMPARE(box.value(), 2500000.5);
