@@ -1,3 +1,4 @@
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include "settings_model/ReconnectRead.h"
 #include "support/GatewayWaits.h"
 #include "support/SimulatedAxis.h"
+#include "support/TestTime.h"
 #include "tests/settings_model/SettingsTestSupport.h"
 
 static const char* const axis = "sim:axis1";
@@ -72,7 +74,7 @@ struct HeldStatusRead
             if (then)
                 then();
         });
-        if (trovsim_wait_held(axis, "get_status", 5000) != 0)
+        if (trovsim_wait_held(axis, "get_status", scaledMs(5000)) != 0)
             return false;
         trovsim_journal_clear();
         return true;
@@ -249,13 +251,13 @@ private slots:
                 } else if (step == "release") {
                     release();
                     // What was under way has gone, or has been tried.
-                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController() || attempted(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController() || attempted(), scaledMs(5000));
                 } else if (step == "idle") {
-                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), scaledMs(5000));
                 } else if (step == "closing") {
-                    closing = std::thread([&courier, &finished] { finished = courier.finish(5000); });
+                    closing = std::thread([&courier, &finished] { finished = courier.finish(scaledMs(5000)); });
                     // What the close dropped is told before it waits for the stops.
-                    QTRY_VERIFY_WITH_TIMEOUT(!(early += takeLogMessages(polling.log)).isEmpty(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!(early += takeLogMessages(polling.log)).isEmpty(), scaledMs(5000));
                 } else if (step == "read") {
                     auto read = std::make_shared<ReconnectRead>(ReconnectRead::What::Settings, ControllerIdentity(), model);
                     courier.send(
@@ -272,7 +274,7 @@ private slots:
                 } else if (step == "close") {
                     gateway->close_device(handle.exchange(-1));
                     // A stop under way finds the controller gone.
-                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController(), scaledMs(5000));
                 } else if (step == "reopen") {
                     release();
                     QCOMPARE(trovsim_plug(axis, 0), 0);
@@ -307,7 +309,7 @@ private slots:
                 // tried again; with no controller open, a stop waits for it.
                 QTRY_VERIFY_WITH_TIMEOUT(courier.idle() || courier.awaitsController() || courier.isFinished() ||
                                              (handle.load() != -1 && (held ? GatewayWaits::count() > 0 : attempted())),
-                                         5000);
+                                         scaledMs(5000));
             }
             QFETCH(bool, finish);
             if (finish)
@@ -317,14 +319,20 @@ private slots:
                 closing.join();
                 QVERIFY(finished);
             }
-            QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
-            QVERIFY(courier.finish(5000));
+            QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), scaledMs(5000));
+            QVERIFY(courier.finish(scaledMs(5000)));
             // Every command gets its reply on this thread.
             QFETCH(QStringList, replies);
-            QTRY_COMPARE_WITH_TIMEOUT(got, replies, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(got, replies, scaledMs(5000));
         }
         QTEST(taken(), "taken");
         QStringList lines = early + takeLogMessages(polling.log);
+        // Every line of the courier names the axis first, then what it is about, and writes
+        // seconds one way.
+        for (const QString& line : lines) {
+            QVERIFY2(QRegularExpression(QStringLiteral("^SN 1: [A-Z]")).match(line).hasMatch(), qPrintable(line));
+            QVERIFY2(!QRegularExpression(QStringLiteral("\\d\\.0 s")).match(line).hasMatch(), qPrintable(line));
+        }
         QFETCH(QStringList, logged);
         // The courier's thread and this one log in an order of their own.
         lines.sort();
@@ -369,15 +377,15 @@ private slots:
                 uint32_t serial = 0;
                 gateway->get_serial_number(handle.load(), &serial);
             });
-            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), 1, scaledMs(5000));
         }
         {
             AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 1"));
             courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
                          [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
-            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), queuedBefore ? 2 : 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(GatewayWaits::count(), queuedBefore ? 2 : 1, scaledMs(5000));
             QVERIFY(polling.release());
-            QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(courier.idle(), scaledMs(5000));
         }
         if (queued.joinable())
             queued.join();
