@@ -70,17 +70,24 @@ void slowAxesRun(int presses, int slowAxes, int heldKeyMs = 0)
     QElapsedTimer beat;
     beat.start();
     double stall = 0;
+    // The largest stall while a key is held, apart: the window redraws a moving axis then.
+    double heldStall = 0;
+    bool holding = false;
     QTimer heartbeat;
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        stall = std::max(stall, bench::elapsedMs(beat));
+        double& largest = holding ? heldStall : stall;
+        largest = std::max(largest, bench::elapsedMs(beat));
         beat.restart();
     });
     heartbeat.start(10);
     std::vector<double> latencies[3];
     int missed = 0;
     for (int i = 0; i < presses; ++i) {
-        if (heldKeyMs > 0)
+        if (heldKeyMs > 0) {
+            holding = true;
             holdKey(Qt::Key_Right, heldKeyMs);
+            holding = false;
+        }
         trovsim_journal_clear();
         QElapsedTimer clock;
         clock.start();
@@ -112,6 +119,8 @@ void slowAxesRun(int presses, int slowAxes, int heldKeyMs = 0)
                 slowAxes == 0 ? "no axis' calls" : slowAxes == 1 ? "X's calls" : "X's and Y's calls",
                 heldKeyMs > 0 ? ", Right held 2.5 s before each" : "", presses);
     std::printf("  largest event-loop stall %7.2f ms\n", stall);
+    if (heldKeyMs > 0)
+        std::printf("  largest stall while the key is held %7.2f ms\n", heldStall);
     bool met = stall < 50 && missed == 0;
     for (int a = 0; a < 3; ++a) {
         const bool slow = a < slowAxes;
