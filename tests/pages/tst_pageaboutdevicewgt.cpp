@@ -280,6 +280,8 @@ private slots:
         settings->controllerName = name;
         page->FromClassToUi();
         page->findChild<QLineEdit*>("friendlyName")->setText(QStringLiteral("Caf\u00E9"));
+        // As the dialog's courier writes it.
+        page->setNameWriter([this](const controller_name_t& record) { gateway->set_controller_name(handle, &record); });
         page->OnSetNameBtnClicked();
         controller_name_t back;
         QCOMPARE(gateway->get_controller_name(handle, &back), result_ok);

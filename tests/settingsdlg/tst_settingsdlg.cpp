@@ -146,6 +146,7 @@ class TestSettingsDlg : public QObject
     {
         auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
         built->AllPagesFromDeviceToClassToUi(true, true);
+        settled(*built);
         return built;
     }
 
@@ -285,6 +286,8 @@ private slots:
         QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
         gateway->close_device(handle);
         handle = gateway->open_device(axis);
+        // As polling tells it.
+        emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, true, 1);
         const MotorSettings before(*shown->motorSettings);
         shown->show();
         QVERIFY(!shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->isEnabled());
@@ -304,7 +307,10 @@ private slots:
         gateway->close_device(handle);
         handle = gateway->open_device(axis);
         QCOMPARE(trovsim_force_result(axis, "get_serial_number", -1, 1), 0);
-        QVERIFY(!shown->AllPagesFromDeviceToClassToUi(true, true));
+        SettingsDlg::ReadEnd end = SettingsDlg::ReadEnd::Whole;
+        shown->readForShowing([&end](SettingsDlg::ReadEnd read) { end = read; });
+        QVERIFY(settled(*shown));
+        QCOMPARE(end, SettingsDlg::ReadEnd::Failed);
         QVERIFY(deviceInitOk);
     }
 
@@ -354,6 +360,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 2000);
             QCOMPARE(done.at(0).at(0).toInt(), int(result_error));
             QCoreApplication::processEvents();
+            QVERIFY(settled(*shown));
         }
         for (int type : types) {
             shown->motorSettings->entype.EngineType = uint(type);
@@ -369,6 +376,7 @@ private slots:
             gateway->close_device(handle);
             handle = gateway->open_device(axis);
             QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+            QVERIFY(settled(*shown));
             QCOMPARE(unusable(*shown), QStringLiteral("3 4 5 12 45"));
         }
     }
@@ -596,7 +604,7 @@ private slots:
         for (int attempt = 0; attempt < 2; ++attempt) {
             trovsim_journal_clear();
             if (press == "Save to flash")
-                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+                pressButton(*shown, "saveFlashBtn");
             else
                 click(*shown, apply ? QDialogButtonBox::Apply : QDialogButtonBox::Ok);
             QVERIFY2(setCalls().contains(QLatin1String(call)), call);
@@ -702,6 +710,7 @@ private slots:
         QVERIFY(marked(*shown, SettingsPage::Borders) && !marked(*shown, SettingsPage::HomePosition));
         // A reload that reads the controller again keeps it too.
         QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+        QVERIFY(settled(*shown));
         QCOMPARE(rightBorderShown(), 8000);
         QVERIFY(marked(*shown, SettingsPage::Borders));
 
@@ -746,7 +755,7 @@ private slots:
         if (result != result_ok)
             QCOMPARE(trovsim_force_result(axis, call, result, 1), 0);
         takeLogMessages(log);
-        shown->findChild<QPushButton*>(button)->click();
+        pressButton(*shown, qPrintable(button));
         QCOMPARE(trovsim_call_count(axis, call), 1);
         QCOMPARE(shown->motorSettings->home.FastHome == home.FastHome, !restored);
         QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
