@@ -635,6 +635,7 @@ private slots:
         QFETCH(int, prompts);
         // Something to save in every window, more than the old file holds.
         window->OnSettingsBtnPressed();
+        QVERIFY(settled(*window->settingsDialog()));
         ScriptDlg* script = window->scriptDialog();
         script->editor()->setPlainText(QString(3000, QLatin1Char('x')));
         ChartDlg* chart = window->chartDialog();
@@ -790,6 +791,7 @@ private slots:
         feed(sample(0)); // back: the identity is read again
         feed(sample(0), true, 1);
         window->OnSettingsBtnPressed();
+        QVERIFY(settled(*window->settingsDialog()));
         QVERIFY(deviceInitOk);
         QCOMPARE(count(QStringLiteral("Reading the controller identity failed: function get_serial_number failed.")),
                  1);

@@ -872,6 +872,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     SettingsDlg* dialog = w.settingsDlgs[w.axisOrder[1]];
     if (failure.endsWith("Apply")) {
         settingsY->click();
+        QVERIFY(settled(*dialog));
         QCOMPARE(editPage(*dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
         QCOMPARE(trovsim_force_result(y, "set_home_settings", level == 1 ? result_error : result_value_error, 1), 0);
         click(*dialog, QDialogButtonBox::Apply);
