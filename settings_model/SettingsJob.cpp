@@ -17,10 +17,20 @@ void SettingsJob::add(int count, Step step)
     steps.push_back(std::move(step));
 }
 
-bool SettingsJob::stepped()
+bool SettingsJob::refusedSinceLastLook()
+{
+    const quint64 now = DeviceInterface::callCountsHere().refused;
+    const bool moved = now != refusedCount;
+    refusedCount = now;
+    return moved;
+}
+
+bool SettingsJob::stepped(bool refused)
 {
     ++doneCount;
-    return !dropped.load() && !DeviceInterface::callsRefusedHere();
+    // Once a call is refused (barred, or no turn at the gateway) nothing more goes; a call that
+    // went while a stop came is the courier's to cut: its next call is refused.
+    return !dropped.load() && !refused;
 }
 
 void SettingsJob::readStage()
@@ -30,7 +40,7 @@ void SettingsJob::readStage()
         stage.loadFromDevice([&](int index, result_t) {
             reached = true;
             stageRead[size_t(index)] = true;
-            return stepped();
+            return stepped(refusedSinceLastLook());
         });
         // No positioner, or no firmware: no record was tried, and the validity says what is known.
         if (!reached)
@@ -48,7 +58,7 @@ void SettingsJob::readMotor(bool all)
     add(count, [this, all](DeviceInterface&, device_t) {
         const result_t result = motor.readFromDevice(all, [this](int index, result_t) {
             motorRead[size_t(index)] = true;
-            return stepped();
+            return stepped(refusedSinceLastLook());
         });
         if (readResult == result_ok)
             readResult = result;
@@ -60,7 +70,7 @@ void SettingsJob::readIdentity()
 {
     add(1, [this](DeviceInterface& gateway, device_t) {
         identityOutcome = identity.read(gateway, *handle);
-        stepped();
+        stepped(refusedSinceLastLook());
         const result_t result = identityOutcome.failed ? result_error : result_ok;
         if (readResult == result_ok)
             readResult = result;
@@ -85,15 +95,16 @@ void SettingsJob::writeMotor()
             flag = false;
         std::array<bool, MotorSettings::RecordCount> tried{};
         bool cut = false;
+        refusedSinceLastLook();
         const result_t written = motor.writeToDevice(&motorWrites, [&](int index, result_t) {
             tried[size_t(index)] = true;
             // Refused by a bar or a busy gateway: it never reached the controller.
-            motorUnsent[size_t(index)] = DeviceInterface::callsRefusedHere();
-            cut = !stepped();
+            motorUnsent[size_t(index)] = refusedSinceLastLook();
+            cut = !stepped(motorUnsent[size_t(index)]);
             return !cut;
         });
         // A mode read refused before the first record leaves every one unsent.
-        cut = cut || DeviceInterface::callsRefusedHere();
+        cut = cut || refusedSinceLastLook();
         for (int index = 0; index < MotorSettings::RecordCount; ++index) {
             if (motor.toWrite[index] && !tried[size_t(index)] && cut)
                 motorUnsent[size_t(index)] = true;
@@ -101,8 +112,8 @@ void SettingsJob::writeMotor()
         // What the controller corrected is read back: the pages then show what it holds.
         if (!cut)
             motor.readFromDevice(false, [this](int index, result_t) {
-                motorRead[size_t(index)] = true;
-                return !dropped.load() && !DeviceInterface::callsRefusedHere();
+                motorRead[size_t(index)] = !refusedSinceLastLook();
+                return !dropped.load() && motorRead[size_t(index)];
             });
         return written;
     });
@@ -116,13 +127,14 @@ void SettingsJob::writeStage()
     add(count, [this](DeviceInterface& gateway, device_t id) {
         std::array<bool, StageSettings::RecordCount> tried{};
         bool cut = false;
+        refusedSinceLastLook();
         const bool all = stage.saveToDevice(&stageWrites, [&](int index, result_t) {
             tried[size_t(index)] = true;
-            stageUnsent[size_t(index)] = DeviceInterface::callsRefusedHere();
-            cut = !stepped();
+            stageUnsent[size_t(index)] = refusedSinceLastLook();
+            cut = !stepped(stageUnsent[size_t(index)]);
             return !cut;
         });
-        cut = cut || DeviceInterface::callsRefusedHere();
+        cut = cut || refusedSinceLastLook();
         for (int index = 0; index < StageSettings::RecordCount; ++index) {
             if (stage.toWrite[index] && stage.valid[index] && !tried[size_t(index)] && cut)
                 stageUnsent[size_t(index)] = true;
@@ -131,7 +143,7 @@ void SettingsJob::writeStage()
         if (stage.toWrite[name] && stageWrites[name] == result_value_error && !cut) {
             // Corrected: what the positioner holds now is what the page is to show.
             stage_name_t held{};
-            if (gateway.get_stage_name(id, &held) == result_ok) {
+            if (gateway.get_stage_name(id, &held) == result_ok && !refusedSinceLastLook()) {
                 held.PositionerName[sizeof held.PositionerName - 1] = '\0';
                 stage.stageName = held;
                 stage.valid[name] = true;
@@ -147,8 +159,8 @@ void SettingsJob::command(Command which)
     add(1, [this, which](DeviceInterface& gateway, device_t id) {
         commandResult = which == Command::SaveToFlash ? gateway.command_save_settings(id)
                                                       : gateway.command_read_settings(id);
-        commandWent = !DeviceInterface::callsRefusedHere();
-        stepped();
+        commandWent = !refusedSinceLastLook();
+        stepped(!commandWent);
         return commandResult;
     });
 }
@@ -158,7 +170,7 @@ void SettingsJob::writeName(const controller_name_t& name)
     add(1, [this, name](DeviceInterface& gateway, device_t id) {
         const PollingSilencer silencer;
         nameResult = gateway.set_controller_name(id, &name);
-        stepped();
+        stepped(refusedSinceLastLook());
         return nameResult;
     });
 }
@@ -166,11 +178,15 @@ void SettingsJob::writeName(const controller_name_t& name)
 result_t SettingsJob::run(DeviceInterface& gateway)
 {
     hasRun = true;
+    const quint64 refusedAtStart = DeviceInterface::callCountsHere().refused;
+    refusedCount = refusedAtStart;
     const device_t id = handle->load();
     mode = id == -1 ? 0 : gateway.getMode(id);
     result_t outcome = result_ok;
     for (const Step& step : steps) {
-        if (dropped.load() || DeviceInterface::callsRefusedHere())
+        // A refused call ends the job; a bar set since the last call is met by the next one,
+        // which the courier then tells as cut short.
+        if (dropped.load() || DeviceInterface::callCountsHere().refused != refusedAtStart)
             break;
         const result_t result = step(gateway, id);
         if (outcome == result_ok)

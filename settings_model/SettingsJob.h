@@ -2,6 +2,8 @@
 #define SETTINGSJOB_H
 
 #include <array>
+#include <QtGlobal>
+
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -78,7 +80,9 @@ private:
     using Step = std::function<result_t(DeviceInterface&, device_t)>;
     void add(int count, Step step);
     // After one record or call: counts it; false once nothing more may go.
-    bool stepped();
+    bool stepped(bool refused);
+    // A call of this thread was refused since the last look (or the job's start).
+    bool refusedSinceLastLook();
 
     const std::atomic<device_t>* const handle;
     std::vector<Step> steps;
@@ -86,6 +90,8 @@ private:
     std::atomic<int> totalCount{0};
     std::atomic<bool> dropped{false};
     bool hasRun = false;
+    // The courier thread's count of refused calls at the last look.
+    quint64 refusedCount = 0;
 };
 
 #endif // SETTINGSJOB_H

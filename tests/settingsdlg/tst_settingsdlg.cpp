@@ -13,6 +13,7 @@
 #include <set>
 
 #include "common/WindowPlacement.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
@@ -763,6 +764,93 @@ private slots:
         QCOMPARE(takeLogMessages(log).contains(said), !restored);
         QCOMPARE(prompter.texts.size(), restored ? 0 : 1);
         QVERIFY(restored || prompter.texts[0].startsWith(said + "\n\n"));
+    }
+
+    // A STOP during a transfer of the dialog goes as soon as the call under way is in: a read cut
+    // short leaves the pages as they were and says so, with the read offered again; a write cut
+    // short names what it wrote and what not; a flash command after the cut does not go.
+    void stopCutsATransfer_data()
+    {
+        QTest::addColumn<QString>("transfer");
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("opening read") << "read" << QByteArray("get_move_settings");
+        QTest::newRow("Apply") << "Apply" << QByteArray("set_edges_settings");
+        QTest::newRow("Save to flash") << "saveFlashBtn" << QByteArray("get_move_settings");
+        QTest::newRow("Restore from flash") << "restoreFlashBtn" << QByteArray("get_move_settings");
+    }
+
+    void stopCutsATransfer()
+    {
+        QFETCH(QString, transfer);
+        QFETCH(QByteArray, held);
+        open(stepperAxis);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 10001"));
+        SettingsDlg shown(nullptr, poller.get(), gateway.get(), false, &courier);
+        shown.show();
+        shown.findChild<QTreeWidget*>()->setCurrentItem(shown.treeItem(SettingsPage::HomePosition));
+        shown.AllPagesFromDeviceToClassToUi(true, true);
+        QVERIFY(settled(shown));
+        // What a whole read would show on the Home position page.
+        home_settings_t home;
+        QCOMPARE(gateway->get_home_settings(handle, &home), result_ok);
+        home.FastHome += 7;
+        QCOMPARE(gateway->set_home_settings(handle, &home), result_ok);
+        const uint32_t fastHomeShown = shown.motorSettings->home.FastHome;
+        const bool apply = transfer == "Apply";
+        if (apply) {
+            QCOMPARE(editPage(shown, SettingsPage::Borders), int(MotorSettings::EdgesRecord));
+            QCOMPARE(editPage(shown, SettingsPage::Pid), int(MotorSettings::PidRecord));
+        }
+        takeLogMessages(log);
+        trovsim_journal_clear();
+        QCOMPARE(trovsim_hold_call(axis, held.constData()), 0);
+        if (transfer == "read")
+            shown.AllPagesFromDeviceToClassToUi(true, true);
+        else if (apply)
+            shown.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->click();
+        else
+            shown.findChild<QPushButton*>(transfer)->click();
+        QCOMPARE(trovsim_wait_held(axis, held.constData(), 5000), 0);
+        // Meanwhile the pages take no edits and nothing else can be set going; Cancel can.
+        QVERIFY(!shown.page(SettingsPage::HomePosition)->isEnabled());
+        for (const char* name : {"saveFlashBtn", "restoreFlashBtn", "saveFileBtn", "restoreFileBtn"})
+            QVERIFY2(!shown.findChild<QPushButton*>(name)->isEnabled(), name);
+        auto* buttons = shown.findChild<QDialogButtonBox*>();
+        QVERIFY(!buttons->button(QDialogButtonBox::Ok)->isEnabled() && buttons->button(QDialogButtonBox::Cancel)->isEnabled());
+        courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
+                     [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
+        QCOMPARE(trovsim_release_call(axis, held.constData()), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(trovsim_call_count(axis, "command_stop"), 1, 5000);
+        QVERIFY(settled(shown));
+        QCOMPARE(trovsim_call_count(axis, "command_save_settings"), 0);
+        auto* line = shown.findChild<QLabel*>(QStringLiteral("transferLbl"));
+        if (apply) {
+            // The write under way went; the one after it did not.
+            QCOMPARE(setCalls(), QStringList{"set_edges_settings"});
+            QCOMPARE(prompter.texts.size(), 1);
+            QVERIFY2(prompter.texts[0].contains("PID control: cut short before it was written")
+                         && prompter.texts[0].contains("These were applied: Borders."),
+                     qPrintable(prompter.texts[0]));
+            QVERIFY(marked(shown, SettingsPage::Pid) && !marked(shown, SettingsPage::Borders));
+            QCOMPARE(editedRecord(shown, SettingsPage::Pid), int(MotorSettings::PidRecord));
+            QCOMPARE(editedRecord(shown, SettingsPage::Borders), -1);
+            return;
+        }
+        QCOMPARE(prompter.texts, QStringList());
+        // The page shows what it showed: the records read before.
+        QCOMPARE(shown.motorSettings->home.FastHome, fastHomeShown);
+        QCOMPARE(editedRecord(shown, SettingsPage::HomePosition), -1);
+        QVERIFY2(line->isVisible() && line->text().contains("was cut short; the pages show the settings read before."),
+                 qPrintable(line->text()));
+        QVERIFY(!buttons->button(QDialogButtonBox::Apply)->isEnabled());
+        QCOMPARE(shown.findChild<QLabel*>("configLbl")->text(), transfer == "restoreFlashBtn" ? "*" : "");
+        // Read again: the controller's settings, and the dialog takes edits again.
+        pressButton(shown, "readAgainBtn");
+        // The controller took its flash back before the cut: it holds what it held at the start.
+        QCOMPARE(shown.motorSettings->home.FastHome, transfer == "restoreFlashBtn" ? fastHomeShown : home.FastHome);
+        QCOMPARE(editedRecord(shown, SettingsPage::HomePosition), -1);
+        QVERIFY(!line->isVisible() && buttons->button(QDialogButtonBox::Apply)->isEnabled());
+        QVERIFY(shown.page(SettingsPage::HomePosition)->isEnabled());
     }
 
     // Refused beside a critical change, which reads everything back: the refused page shows the
