@@ -46,9 +46,12 @@ void StartReads::run(const QList<AxisCourier*>& couriers, const QList<SettingsDl
                 }
                 dialog->takeStartRead(*read);
                 waiting.removeOne(name);
-                showWaiting();
-                if (waiting.isEmpty())
-                    loop.quit();
+                if (!waiting.isEmpty()) {
+                    showWaiting();
+                    return;
+                }
+                box.hide();
+                loop.quit();
             });
     }
     QTimer::singleShot(boxAfterMs, &loop, [&] {
