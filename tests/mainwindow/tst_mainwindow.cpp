@@ -349,10 +349,12 @@ private slots:
         if (act == "open") {
             const int stops = trovsim_call_count(axis, "command_stop");
             HeldCall read(axis, "get_move_settings", 1000);
-            const LoopHeartbeat heartbeat;
             form->settingsBtn->click();
+            // Shown, and its read on the courier: the window goes on while a call of it is held.
             QVERIFY(dialog->isVisible());
             QCOMPARE(trovsim_wait_held(axis, "get_move_settings", 5000), 0);
+            const LoopHeartbeat heartbeat;
+            QTest::qWait(50);
             form->stopBtn->click();
             read.release();
             QTRY_COMPARE_WITH_TIMEOUT(trovsim_call_count(axis, "command_stop"), stops + 1, 5000);

@@ -1072,11 +1072,12 @@ void tst_multiaxis::slowControllerNeverHoldsTheWindow()
     for (int a = 0; a < 3; ++a)
         stops[a] = calls(a, "command_stop");
     HeldCall read(axisNames[1], "get_move_settings", 1000);
-    const LoopHeartbeat heartbeat;
     w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"))->click();
     SettingsDlg& dialog = *w.settingsDlgs[1];
     QVERIFY(dialog.isVisible());
     QCOMPARE(trovsim_wait_held(axisNames[1], "get_move_settings", 5000), 0);
+    const LoopHeartbeat heartbeat;
+    QTest::qWait(50);
     w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
     // X and Z stop while Y's call is still under way.
     QTRY_VERIFY_WITH_TIMEOUT(calls(0, "command_stop") > stops[0] && calls(2, "command_stop") > stops[2], 500);
