@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "bench/BenchStats.h"
+#include "bench/WindowHome.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
@@ -78,12 +78,7 @@ void phase(const char* name, MainWindow& window, int seconds, const char* goal)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("TOLMO_SHARE_DIR", QFile::encodeName(home.path()));
-    QFile defaults(home.filePath(QStringLiteral("tolmodefault.cfg")));
-    defaults.open(QIODevice::WriteOnly);
-    defaults.close();
+    const WindowHome home;
 
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(20, std::atoi(argv[1])) : 60;

@@ -1,6 +1,6 @@
 // The settings dialog on a simulated stepper controller: building the dialog with its 49 pages,
-// a full load and redraw ((true, true): every record and the identity read, every page shown),
-// and an Apply with nothing changed. Milliseconds, median and worst of the rounds.
+// a full load and redraw ((true, true): every record and the identity read on the axis' courier,
+// every page shown), and an Apply with nothing changed, each until its reply is in. Milliseconds, median and worst of the rounds.
 // Usage: bench_settings_dialog [rounds]   (default 30)
 
 #include "bench/BenchStats.h"
@@ -17,6 +17,7 @@
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "tests/support/DialogCalls.h"
 #include "trovsim.h"
 
 namespace {
@@ -57,9 +58,11 @@ int main(int argc, char** argv)
         build.add(clock);
         clock.start();
         dialog->AllPagesFromDeviceToClassToUi(true, true);
+        settled(*dialog);
         load.add(clock);
         clock.start();
         dialog->AllPagesFromUiToClassToDevice();
+        settled(*dialog);
         apply.add(clock);
         trovsim_journal_clear();
     }

@@ -124,7 +124,15 @@ void FirmwareUpdateThread::run()
                  left > 0 && !cancelRequested.load() && !pollingThread->stopRequest.load(); left -= 20)
                 QThread::msleep(unsigned(std::min(left, 20)));
         }
-        if (!pollingThread->reconnectHeld(held, &cancelRequested) && result == result_ok)
+        if (result != result_ok) {
+            // Failed: told at once, not once the controller is back; the run still has it
+            // reopened, in whatever mode it comes back, before it ends.
+            setFailureReason(why);
+            emit update_finished(result);
+            pollingThread->reconnectHeld(held, &cancelRequested);
+            return;
+        }
+        if (!pollingThread->reconnectHeld(held, &cancelRequested))
             result = result_nodevice;
     }
     setFailureReason(result == result_ok ? QString() : why);

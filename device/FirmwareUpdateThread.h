@@ -43,6 +43,8 @@ public:
 signals:
     // The image was sent (or refused); the run now waits for the controller to come back.
     void awaitingController();
+    // Once per run: a failed upload at once, a good one once the controller is open again; a
+    // failed run ends once the controller is open again (or the wait is given up).
     void update_finished(int result);
 
 protected:

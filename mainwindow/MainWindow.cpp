@@ -136,7 +136,7 @@ void MainWindow::InitUI()
 MainWindow::InitStatus MainWindow::init(QWidget* messageParent)
 {
     deviceInitOk = true;
-    settingsDlg = new SettingsDlg(nullptr, updateThread, gateway, false);
+    settingsDlg = new SettingsDlg(nullptr, updateThread, gateway, false, axisCourier);
     settingsDlg->setWindowFlags(settingsDlg->windowFlags() | Qt::Tool);
     const bool identityRead = deviceInitOk.load();
     // The file name of the good identity read: a later failed read must not move the save.
@@ -636,6 +636,7 @@ void MainWindow::seen(Seen now)
     lastSeen = now;
     ++seenSpell;
     readUnderWay = false;
+    readAgainTold = false;
     bootloaderIdentityRead = false;
 }
 
@@ -648,11 +649,14 @@ void MainWindow::startReconnectRead(ReconnectRead::What what)
     // Copies: the courier's thread reads into them, this one takes them in the reply.
     auto read = std::make_shared<ReconnectRead>(what, *settingsDlg->controllerSettings, *settingsDlg->motorSettings);
     std::atomic<device_t>* handle = &deviceHandle;
-    axisCourier->send(
+    axisCourier->sendJob(
         AxisCourier::Kind::Command,
         what == ReconnectRead::What::Identity ? tr("Reading the controller identity") : tr("Reading the settings"),
         [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, this,
-        [this, read, spell](result_t) { takeReconnectRead(*read, spell); });
+        [this, read, spell](result_t result, AxisCourier::Outcome outcome) {
+            takeReconnectRead(*read, spell, outcome == AxisCourier::Outcome::Done ? result : result_error,
+                              outcome == AxisCourier::Outcome::Done);
+        });
     // The controller runs its firmware again: it may be stopped before the read is in (a stop
     // cuts the read short; the next sample reads anew).
     if (what != ReconnectRead::What::Identity && !foreignController) {
@@ -661,7 +665,7 @@ void MainWindow::startReconnectRead(ReconnectRead::What what)
     }
 }
 
-void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
+void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell, result_t result, bool ranWhole)
 {
     // Lost or switched over since it was asked for: what it read is of another spell, and the
     // controls of that one stay as its samples left them.
@@ -673,10 +677,17 @@ void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
     const bool firmware = read.what != ReconnectRead::What::Identity;
     if (!read.ran() || read.lostMeanwhile() || !deviceConnected || (firmware && deviceMode != 2))
         return;
+    // Cut short by a stop or a busy gateway: a call it could not make is no failure of the
+    // controller, and half a read is not taken. The next sample reads again.
+    if (!ranWhole) {
+        tellReadAgain(tr("The controller is back, but reading it was cut short: it is read again, and the controls "
+                         "stay off until then."));
+        return;
+    }
     const char* failed = read.identityOutcome.failed;
-    settingsDlg->controllerSettings->takeIdentity(read.identity);
     logIdentityFailure(failed);
     if (!firmware) {
+        settingsDlg->controllerSettings->takeIdentity(read.identity);
         bootloaderIdentityRead = failed == nullptr;
         // Back in its bootloader, as after a rejected firmware image: the log says it is there.
         logFoundAgain();
@@ -684,7 +695,14 @@ void MainWindow::takeReconnectRead(const ReconnectRead& read, quint64 spell)
         UpdateState();
         return;
     }
-    checkControllerIdentity(failed == nullptr);
+    if (result != result_ok) {
+        tellReadAgain(tr("The controller is back, but reading it failed: it is read again, and the controls stay off "
+                         "until then."));
+        return;
+    }
+    settingsDlg->controllerSettings->takeIdentity(read.identity);
+    readAgainTold = false;
+    checkControllerIdentity(true);
     logFoundAgain();
     controlsDisabled = false;
     // Another controller answering under this name keeps the controls off: nothing may move
@@ -706,6 +724,12 @@ void MainWindow::logFoundAgain()
         Log(tr("Device found [%1].").arg(name), programSource, 3);
     }
     deviceLostLogged = false;
+}
+
+void MainWindow::tellReadAgain(const QString& line)
+{
+    if (!std::exchange(readAgainTold, true))
+        Log(line, programSource, 2);
 }
 
 void MainWindow::logIdentityFailure(const char* failed)
@@ -823,14 +847,6 @@ void MainWindow::OnSettingsBtnPressed()
         settingsDlg->activateWindow();
         return;
     }
-    // The failed call is named from this read itself: lastFailedFunction belongs to the set-up.
-    lastFailedCall = nullptr;
-    if (!settingsDlg->AllPagesFromDeviceToClassToUi(true, true)) {
-        Log(tr("Failed to open Settings dialog because function %1 failed.")
-                .arg(QString::fromLatin1(lastFailedCall ? lastFailedCall : "")),
-            programSource, 1);
-        return;
-    }
     QString source = configFile;
     if (!QFileInfo::exists(source)) {
         const QString defaults = ConfigurationFiles::defaultConfigPath();
@@ -840,13 +856,28 @@ void MainWindow::OnSettingsBtnPressed()
         IniSettings file(source);
         settingsDlg->FromSettingsToUi(&file, nullptr);
     }
-    if (settingsDlg->stageSettings->stageReloadPending) {
-        settingsDlg->StageSettingsFromDeviceToClassToUi();
-        emit SgnDisableStagePages(false);
-    }
+    // The failed call is named from this read itself: lastFailedFunction belongs to the set-up.
+    lastFailedCall = nullptr;
+    const bool stageShown = settingsDlg->stageSettings->stageReloadPending;
+    // Shown at once; its pages fill when the read on the axis' courier replies.
     settingsDlg->show();
     settingsDlg->raise();
     settingsDlg->activateWindow();
+    QPointer<SettingsDlg> dialog = settingsDlg;
+    settingsDlg->readForShowing([this, dialog, stageShown](SettingsDlg::ReadEnd end) {
+        if (!dialog || closing)
+            return;
+        if (end == SettingsDlg::ReadEnd::Failed) {
+            // Not shown with what it could not read.
+            Log(tr("Failed to open Settings dialog because function %1 failed.")
+                    .arg(QString::fromLatin1(lastFailedCall ? lastFailedCall : "")),
+                programSource, 1);
+            dialog->hide();
+            return;
+        }
+        if (end == SettingsDlg::ReadEnd::Whole && stageShown)
+            emit SgnDisableStagePages(false);
+    });
 }
 
 void MainWindow::makeNewInstance()

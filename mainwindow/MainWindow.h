@@ -201,9 +201,12 @@ private:
     // Hands the read of a controller back (or in its bootloader) to the axis' courier, one at a
     // time; the reply goes to takeReconnectRead.
     void startReconnectRead(ReconnectRead::What what);
-    // On this thread: takes the identity and the records read, and gives the controls back,
-    // unless the controller was lost or switched over since.
-    void takeReconnectRead(const ReconnectRead& read, quint64 spell);
+    // On this thread: takes the identity and the records of a read that ran whole and gives the
+    // controls back, unless the controller was lost or switched over since; one cut short or
+    // failed is read again at the next sample, the controls off until then.
+    void takeReconnectRead(const ReconnectRead& read, quint64 spell, result_t result, bool ranWhole);
+    // Why the controls stay off, once until they come back.
+    void tellReadAgain(const QString& line);
     QWidget* stagePage(int index) const;
 
     UpdateThread* updateThread = nullptr;
@@ -267,6 +270,8 @@ private:
     // Counts the changes of lastSeen: a reply of an earlier spell is not taken.
     quint64 seenSpell = 0;
     bool readUnderWay = false;
+    // The read of the controller back had to be made again: said once until the controls are back.
+    bool readAgainTold = false;
     // In the bootloader: its identity has been read since it went there.
     bool bootloaderIdentityRead = false;
     // The first library call that failed in this thread since it was cleared.

@@ -62,10 +62,12 @@ AxisSlotStatus::AxisSlotStatus(Multiaxis& window) : clockMs(monotonicMs), window
 void AxisSlotStatus::showUse(int s, AxisUse use)
 {
     const bool disabled = use == AxisUse::Lost || use == AxisUse::Bootloader;
+    // An axis back whose settings read was cut short or failed takes targets once they are read whole.
+    const bool unread = use == AxisUse::Working && settingsUnread[window.axisOrder[s]];
     for (QWidget* w : std::initializer_list<QWidget*>{window.curPos[s], window.pushButton_joyDec[s],
                                                       window.pushButton_joyInc[s], window.spinBox_moveTo[s],
                                                       window.spinBox_shiftOn[s]})
-        w->setEnabled(!disabled);
+        w->setEnabled(!disabled && !unread);
     // A controller in its bootloader keeps its Settings button: its firmware is updated there.
     QGroupBox* box = window.groupBox[s];
     box->setEnabled(use != AxisUse::Lost);
@@ -154,24 +156,48 @@ void AxisSlotStatus::showAxisUse(int s)
 
 void AxisSlotStatus::readSettings(int a)
 {
+    settingsReadWaits[a] = true;
+    settingsReadAt[a] = clockMs();
     const quint64 spell = useSpell[a];
     SettingsDlg* dialog = window.settingsDlgs[a];
     // A copy: the courier's thread reads into it, this one takes it in the reply.
     auto read = std::make_shared<ReconnectRead>(ReconnectRead::What::Settings, *dialog->controllerSettings,
                                                 *dialog->motorSettings);
     std::atomic<device_t>* handle = &window.deviceHandle[a];
-    window.couriers[a]->send(
+    window.couriers[a]->sendJob(
         AxisCourier::Kind::Command, Multiaxis::tr("Reading the settings"),
         [read, handle](DeviceInterface& gateway, device_t) { return read->run(gateway, *handle); }, &window,
-        [this, a, read, spell](result_t) {
+        [this, a, read, spell](result_t result, AxisCourier::Outcome outcome) {
+            settingsReadWaits[a] = false;
             // Away again since: its next return reads anew.
             if (spell != useSpell[a] || useShown[a] != AxisUse::Working || !read->ran() || read->lostMeanwhile())
                 return;
+            // Half a read is not taken: the axis is read again, its controls off until then.
+            if (outcome != AxisCourier::Outcome::Done || result != result_ok) {
+                settingsUnread[a] = true;
+                for (int s = 0; s < window.axisCount(); ++s) {
+                    if (window.axisOrder[s] == a)
+                        showAxisUse(s);
+                }
+                if (!std::exchange(readAgainTold[a], true))
+                    MessageLog::insertProgramLine(
+                        Multiaxis::tr("%1 is back, but reading its settings %2: they are read again, and its "
+                                      "controls stay off until then.")
+                            .arg(window.axes->axisNamed(a),
+                                 outcome == AxisCourier::Outcome::Done ? Multiaxis::tr("failed")
+                                                                       : Multiaxis::tr("was cut short")),
+                        2);
+                return;
+            }
+            settingsUnread[a] = false;
+            readAgainTold[a] = false;
             window.settingsDlgs[a]->motorSettings->takeBasicRecordsRead(read->settings);
             // Targets typed before go out in the unit the controller counts in now.
             for (int s = 0; s < window.axisCount(); ++s) {
-                if (window.axisOrder[s] == a)
+                if (window.axisOrder[s] == a) {
                     window.giveBoxesDivisor(s, a);
+                    showAxisUse(s);
+                }
             }
         });
 }
@@ -186,8 +212,10 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         // A stop that went before this loss is not news of its return.
         if (use == AxisUse::Lost && useShown[a] == AxisUse::Working)
             window.stopWentWhileAway[a].clear();
+        settingsUnread[a] = false;
         useShown[a] = use;
         ++useSpell[a];
+        settingsReadWaits[a] = false;
         showUse(s, use);
         if (cameBack && window.toldUse[a].exchange(AxisUse::Working) != AxisUse::Working) {
             // A stop still waiting for it goes in a moment: its return is told with it.
@@ -198,6 +226,9 @@ void AxisSlotStatus::refreshSlot(int s, QStringList* names)
         }
         if (cameBack)
             readSettings(a);
+    } else if (use == AxisUse::Working && settingsUnread[a] && !settingsReadWaits[a]
+               && clockMs() - settingsReadAt[a] >= Multiaxis::stageRetryMs) {
+        readSettings(a);
     }
     // A controller that drops off to enter its bootloader opens again in it at once: it is told
     // lost only once its reopening has failed (the first sample of a reopening comes before

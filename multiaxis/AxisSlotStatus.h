@@ -75,6 +75,12 @@ private:
     // Per axis: the positioner memory is being read on the courier's thread; absent samples so
     // far, so that a read of a memory gone since is not taken.
     bool stageReadWaits[Multiaxis::maxAxes] = {false, false, false};
+    // Per axis: back, and its settings read was cut short or failed; a read is under way; when it
+    // was asked for; a read had to be made again, and that was told.
+    bool settingsUnread[Multiaxis::maxAxes] = {false, false, false};
+    bool settingsReadWaits[Multiaxis::maxAxes] = {false, false, false};
+    qint64 settingsReadAt[Multiaxis::maxAxes] = {0, 0, 0};
+    bool readAgainTold[Multiaxis::maxAxes] = {false, false, false};
     quint64 stageAbsentSamples[Multiaxis::maxAxes] = {0, 0, 0};
 };
 

@@ -34,6 +34,7 @@
 #include "widgets/ProgramResources.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
+#include "multiaxis/StartReads.h"
 #include "multiaxis/MultiaxisConfig.h"
 #include "multiaxis/MultiaxisExitRun.h"
 #include "multiaxis/MultiaxisMotion.h"
@@ -111,41 +112,55 @@ Multiaxis::Multiaxis(QWidget* parent, Qt::WindowFlags flags, QList<int> handles,
     connect(ui->pushButton_calibration, &QPushButton::clicked, this, &Multiaxis::OnCalibrationBtnPressed);
     connect(ui->pushButton_exit, &QPushButton::clicked, this, &Multiaxis::OnExitBtnPressed);
 
-    qApp->installEventFilter(this);
-
     for (int i = 0; i < n; ++i) {
         deviceHandle[i].store(handles[i]);
         const QByteArray name = names[i].toLocal8Bit().left(deviceNameSize - 1);
         std::memcpy(deviceName[i], name.constData(), size_t(name.size()));
         deviceName[i][name.size()] = '\0';
 
+        // Polling starts once the controllers are read.
         auto* thread = new UpdateThread(unsigned(i), this, &deviceHandle[i], deviceName[i], devices[i]);
-        connect(thread, &UpdateThread::sampleRead, this, &Multiaxis::UpdateVars);
         updateThreads.append(thread);
-        thread->start(QThread::HighestPriority);
-
-        auto* dialog = new SettingsDlg(nullptr, thread, devices[i], true);
+        couriers.append(new AxisCourier(devices[i], &deviceHandle[i], QString::fromLocal8Bit(deviceName[i])));
+        couriers.last()->followReopenings(&thread->reopenings());
+        auto* dialog = new SettingsDlg(nullptr, thread, devices[i], true, couriers.last(), SettingsDlg::StartRead::Later);
         dialog->setWindowFlags(dialog->windowFlags() | Qt::Tool);
-        connect(dialog, &SettingsDlg::SgnChangeSettings, this, &Multiaxis::updateSettings);
         settingsDlgs.append(dialog);
+    }
+    {
+        QList<std::atomic<device_t>*> opened;
+        QStringList named;
+        for (int i = 0; i < n; ++i) {
+            opened.append(&deviceHandle[i]);
+            named.append(QString::fromLocal8Bit(deviceName[i]));
+        }
+        StartReads::run(couriers, settingsDlgs, opened, named);
+    }
+    qApp->installEventFilter(this);
+
+    for (int i = 0; i < n; ++i) {
+        UpdateThread* thread = updateThreads[i];
+        SettingsDlg* dialog = settingsDlgs[i];
+        connect(thread, &UpdateThread::sampleRead, this, &Multiaxis::UpdateVars);
+        thread->start(QThread::HighestPriority);
+        connect(dialog, &SettingsDlg::SgnChangeSettings, this, &Multiaxis::updateSettings);
 
         // As the single-axis window logs its gateway's failures, so that none passes for success.
         axes->serials[i] = dialog->controllerSettings->serialNumber;
         const QString axis = axes->axisNamed(i);
-        couriers.append(new AxisCourier(devices[i], &deviceHandle[i], axis));
-        couriers.last()->followReopenings(&thread->reopenings());
+        couriers[i]->setAxis(axis);
         const QString serial = QString::number(axes->serials[i]);
         ui->messageLine->nameSubject(serial, {axis + QLatin1Char(':'), axis + QLatin1Char(' '), axis + QLatin1Char(',')},
                                      QString::fromLocal8Bit(deviceName[i]) + QLatin1Char(':'));
         // A refused stop stays on the line until the axis is seen standing.
-        connect(couriers.last(), &AxisCourier::stopFailed, this, [this, i, serial] {
+        connect(couriers[i], &AxisCourier::stopFailed, this, [this, i, serial] {
             if (std::exchange(backUntold[i], false))
                 slotStatus->tellBack(i);
             stopFailedShown[i] = true;
             ui->messageLine->hold(serial);
         });
         // A stop that waited for the controller's return is told with that return.
-        connect(couriers.last(), &AxisCourier::stopWent, this, [this, i](const QString& what, qint64 waitedMs) {
+        connect(couriers[i], &AxisCourier::stopWent, this, [this, i](const QString& what, qint64 waitedMs) {
             stopWentWhileAway[i] = tr("%1 went %2 s after it was pressed").arg(what, AxisCourier::secondsText(waitedMs));
             if (std::exchange(backUntold[i], false))
                 slotStatus->tellBack(i);
@@ -615,11 +630,6 @@ void Multiaxis::openSettings(int s)
         dialog->activateWindow();
         return;
     }
-    dialog->AllPagesFromDeviceToClassToUi(true, true);
-    if (dialog->stageSettings->stageReloadPending) {
-        dialog->StageSettingsFromDeviceToClassToUi();
-        emit SgnDisableStagePages(false, a);
-    }
     // The axis in the title, and not on top of another axis' dialog: all look alike otherwise.
     const ControllerSettings* identity = dialog->controllerSettings;
     dialog->setWindowTitle(tr("Settings %1, SN %2").arg(QLatin1String(slotLetters[s])).arg(identity->serialNumber));
@@ -636,9 +646,15 @@ void Multiaxis::openSettings(int s)
             }
         }
     }
+    // Shown at once; its pages fill when the read on the axis' courier replies.
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
+    const bool stageShown = dialog->stageSettings->stageReloadPending;
+    dialog->readForShowing([this, a, stageShown](SettingsDlg::ReadEnd end) {
+        if (end == SettingsDlg::ReadEnd::Whole && stageShown && !shutDownDone)
+            emit SgnDisableStagePages(false, a);
+    });
 }
 
 void Multiaxis::OnSettings1BtnClicked()

@@ -6,7 +6,6 @@
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
-#include "device/PollingSilencer.h"
 #include "settings_model/MotorSettings.h"
 #include "ui_pageaboutdevicewgt.h"
 
@@ -142,14 +141,11 @@ void PageAboutDeviceWgt::OnUpdateFirmwareFinished(int result)
 
 void PageAboutDeviceWgt::OnSetNameBtnClicked()
 {
-    if (!settings->gateway || !settings->handle) {
+    if (!nameWriter || !settings->handle || settings->handle->load() == -1) {
         return;
     }
+    // The record as read, its reserved bytes kept, with the name typed.
     controller_name_t name = settings->controllerName;
     writeFieldText(form->friendlyName->text(), name.ControllerName);
-    PollingSilencer silencer;
-    const device_t id = settings->handle->load();
-    if (id != -1) {
-        settings->gateway->set_controller_name(id, &name);
-    }
+    nameWriter(name);
 }

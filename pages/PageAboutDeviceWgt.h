@@ -1,8 +1,11 @@
 #ifndef PAGEABOUTDEVICEWGT_H
 #define PAGEABOUTDEVICEWGT_H
 
+#include <functional>
+
 #include "widgets/InfoBox.h"
 #include "pages/ControllerPageWgt.h"
+#include "trov.h"
 
 class ControllerSettings;
 class FirmwareUpdateThread;
@@ -26,6 +29,10 @@ public:
     // Where the next firmware file dialog opens.
     QString startFolder() const;
     InfoBox& waitBox() { return infoBox; }
+    // Takes the name record Set name makes to the controller (the dialog hands it to the axis'
+    // courier); without one the button writes nothing.
+    using NameWriter = std::function<void(const controller_name_t& name)>;
+    void setNameWriter(NameWriter writer) { nameWriter = std::move(writer); }
 
 public slots:
     void defaultLocationChanged(bool isDefault);
@@ -43,6 +50,7 @@ private:
     FirmwareUpdateThread* firmwareThread;
     QString* firmwareFolder;
     bool useDefaultLocation;
+    NameWriter nameWriter;
 };
 
 #endif // PAGEABOUTDEVICEWGT_H

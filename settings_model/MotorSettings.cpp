@@ -159,16 +159,21 @@ result_t MotorSettings::writeRecord(int index)
 
 namespace {
 
-// Transfers every record in the order given, whatever became of the ones before; the outcome is
-// the first failure, as the first one is what the user has to mend.
+// Transfers every record in the order given, whatever became of the ones before, until `each`
+// says no more; the outcome is the first failure, as the first one is what the user has to mend.
+// transfer answers false for a record it passed over.
 template <typename Records, typename Transfer>
-result_t firstFailureOf(const Records& order, Transfer&& transfer)
+result_t firstFailureOf(const Records& order, Transfer&& transfer, const MotorSettings::EachRecord& each = {})
 {
     result_t outcome = result_ok;
     for (MotorSettings::Record index : order) {
-        const result_t result = transfer(index);
+        result_t result = result_ok;
+        if (!transfer(index, result))
+            continue;
         if (outcome == result_ok)
             outcome = result;
+        if (each && !each(index, result))
+            break;
     }
     return outcome;
 }
@@ -180,7 +185,10 @@ result_t MotorSettings::readBasicFromDevice()
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
-    return firstFailureOf(basicRecords, [&](Record index) { return readWithRetries(index); });
+    return firstFailureOf(basicRecords, [&](Record index, result_t& result) {
+        result = readWithRetries(index);
+        return true;
+    });
 }
 
 void MotorSettings::takeBasicRecordsRead(const MotorSettings& read)
@@ -193,20 +201,24 @@ void MotorSettings::takeBasicRecordsRead(const MotorSettings& read)
     }
 }
 
-result_t MotorSettings::readFromDevice(bool all)
+result_t MotorSettings::readFromDevice(bool all, const EachRecord& each)
 {
     if (mode() != 2)
         return result_error;
     PollingSilencer silencer;
-    return firstFailureOf(deviceOrder, [&](Record index) {
-        if (!all && !reRead[index])
-            return result_ok;
-        reRead[index] = false;
-        return readWithRetries(index);
-    });
+    return firstFailureOf(
+        deviceOrder,
+        [&](Record index, result_t& result) {
+            if (!all && !reRead[index])
+                return false;
+            reRead[index] = false;
+            result = readWithRetries(index);
+            return true;
+        },
+        each);
 }
 
-result_t MotorSettings::writeToDevice(WriteResults* results)
+result_t MotorSettings::writeToDevice(WriteResults* results, const EachRecord& each)
 {
     if (results)
         results->fill(result_ok);
@@ -216,14 +228,17 @@ result_t MotorSettings::writeToDevice(WriteResults* results)
         return result_error;
     }
     PollingSilencer silencer;
-    return firstFailureOf(deviceOrder, [&](Record index) {
-        if (!toWrite[index])
-            return result_ok;
-        const result_t result = writeRecord(index);
-        if (results)
-            (*results)[index] = result;
-        return result;
-    });
+    return firstFailureOf(
+        deviceOrder,
+        [&](Record index, result_t& result) {
+            if (!toWrite[index])
+                return false;
+            result = writeRecord(index);
+            if (results)
+                (*results)[index] = result;
+            return true;
+        },
+        each);
 }
 
 const char* MotorSettings::recordSetName(int index)

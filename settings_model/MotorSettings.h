@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 
 #include "trov.h"
 
@@ -56,9 +57,12 @@ public:
     // records were marked not valid: those read are taken with their flag; the others keep the
     // values held here.
     void takeBasicRecordsRead(const MotorSettings& read);
-    // Every record (all) or those flagged in reRead, each tried up to three times; clears every
-    // reRead flag.
-    result_t readFromDevice(bool all);
+    // Told after each record a transfer tried (a Record index) with its result; false ends the
+    // transfer there, the records after it untried.
+    using EachRecord = std::function<bool(int index, result_t result)>;
+    // Every record (all) or those flagged in reRead, each tried up to three times; clears the
+    // reRead flag of every record it reached.
+    result_t readFromDevice(bool all, const EachRecord& each = {});
     // The result of each record's write: 0 for a record not flagged.
     using WriteResults = std::array<result_t, RecordCount>;
 
@@ -66,7 +70,7 @@ public:
     // with -3 is flagged in reRead. toWrite stays as it was. results (when given) gets each
     // record's own result: -1 for every flagged record when the controller does not run its
     // firmware.
-    result_t writeToDevice(WriteResults* results = nullptr);
+    result_t writeToDevice(WriteResults* results = nullptr, const EachRecord& each = {});
     // Writes the one record (a Record index) alone, whatever toWrite holds.
     result_t writeRecordToDevice(int index);
 

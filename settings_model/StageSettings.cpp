@@ -92,7 +92,7 @@ void StageSettings::takeRecord(const StageSettings& other, int index)
     copyRecordAt(records, *this, other, index);
 }
 
-result_t StageSettings::loadFromDevice()
+result_t StageSettings::loadFromDevice(const EachRecord& each)
 {
     if (mode() != 2)
         return result_error;
@@ -112,6 +112,8 @@ result_t StageSettings::loadFromDevice()
         valid[i] = result == result_ok;
         if (result != result_ok)
             outcome = result;
+        if (each && !each(i, result))
+            break;
     }
     return outcome;
 }
@@ -121,7 +123,7 @@ const char* StageSettings::recordSetName(int index)
     return index >= 0 && index < RecordCount ? records[index].setName : "";
 }
 
-bool StageSettings::saveToDevice(WriteResults* results)
+bool StageSettings::saveToDevice(WriteResults* results, const EachRecord& each)
 {
     WriteResults outcome;
     outcome.fill(result_ok);
@@ -146,6 +148,8 @@ bool StageSettings::saveToDevice(WriteResults* results)
             outcome[i] = records[i].set(*gateway, *handle, records[i].record(*this));
             if (outcome[i] != result_ok && outcome[i] != result_value_error)
                 allWritten = false;
+            if (each && !each(i, outcome[i]))
+                break;
         }
     }
     if (results)

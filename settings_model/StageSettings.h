@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 
 #include "trov.h"
 
@@ -36,11 +37,14 @@ public:
     // Records zeroed, no record valid, no flag set, no reload pending.
     StageSettings(std::atomic<device_t>* handle, DeviceInterface* gateway);
 
+    // Told after each record a transfer tried (a Record index) with its result; false ends the
+    // transfer there, the records after it untried.
+    using EachRecord = std::function<bool(int index, result_t result)>;
     // Reads the eleven records once each. Every text ends inside its field afterwards, whatever
     // the call answered; a record counts as valid when its read succeeded. 0 when all were read,
     // else the last failure, or -1, with nothing read, when the controller does not run its
     // firmware or has no positioner attached.
-    result_t loadFromDevice();
+    result_t loadFromDevice(const EachRecord& each = {});
     // The result of each record's write: 0 for a record not flagged.
     using WriteResults = std::array<result_t, RecordCount>;
 
@@ -49,7 +53,7 @@ public:
     // when one failed or was skipped, or the controller does not run its firmware. results
     // (when given) gets each record's own result: -1 for a record skipped as never read, and
     // for every flagged record when the controller does not run its firmware.
-    bool saveToDevice(WriteResults* results = nullptr);
+    bool saveToDevice(WriteResults* results = nullptr, const EachRecord& each = {});
     // The library call that writes record index ("set_stage_name").
     static const char* recordSetName(int index);
 

@@ -22,9 +22,20 @@ void ApplyReport::notApplied(const QList<SettingsPage>& pages, const QString& wh
     unapplied.append(Unapplied{pages, what, why});
 }
 
+void ApplyReport::notSent(const QList<SettingsPage>& pages, const QString& what, const QString& why)
+{
+    notApplied(pages, what, why);
+    cutShort = true;
+}
+
 void ApplyReport::corrected(const QString& what)
 {
     correctedPages.append(what);
+}
+
+void ApplyReport::written(const QString& what)
+{
+    writtenPages.append(what);
 }
 
 QStringList ApplyReport::lines() const
@@ -49,9 +60,16 @@ void ApplyReport::tell(QWidget* parent, const QString& logPrefix, const QString&
         MessageLog::insertProgramLine(logPrefix + tr("%1; not applied").arg(line), 1);
     if (refused.isEmpty())
         return;
+    // A write cut short: what did reach the controller is told too.
+    QString applied;
+    if (cutShort && !writtenPages.isEmpty()) {
+        applied = tr("These were applied: %1.").arg(writtenPages.join(QStringLiteral(", "))) + QStringLiteral("\n\n");
+        MessageLog::insertProgramLine(logPrefix + applied.trimmed(), 2);
+    }
     MessagePrompter::current()->prompt(parent, QMessageBox::Warning, tr("Settings not applied"),
                                        tr("These settings were not applied:") + QStringLiteral("\n\n")
-                                           + refused.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + afterwards,
+                                           + refused.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + applied
+                                           + afterwards,
                                        QMessageBox::Ok, QMessageBox::Ok);
 }
 

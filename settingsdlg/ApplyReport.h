@@ -42,8 +42,13 @@ public:
                                    const QString& what, result_t result, const QString& afterwards);
 
     void notApplied(const QList<SettingsPage>& pages, const QString& what, const QString& why);
+    // Not applied because the write was cut short (or did not start) before it: the box then
+    // names what was written too.
+    void notSent(const QList<SettingsPage>& pages, const QString& what, const QString& why);
     // The controller took the record with values of its own (result -3).
     void corrected(const QString& what);
+    // The controller took the record.
+    void written(const QString& what);
 
     bool allApplied() const { return unapplied.isEmpty(); }
     const QList<Unapplied>& notWritten() const { return unapplied; }
@@ -56,6 +61,8 @@ public:
 private:
     QList<Unapplied> unapplied;
     QStringList correctedPages;
+    QStringList writtenPages;
+    bool cutShort = false;
 };
 
 #endif // APPLYREPORT_H

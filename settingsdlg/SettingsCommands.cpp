@@ -5,26 +5,34 @@
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
 #include "log/MessageLog.h"
+#include "settings_model/SettingsJob.h"
 #include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsTransfers.h"
 
 void SettingsCommands::restoreFromFlash()
 {
     if (!dialog.takesSettings())
         return;
-    const result_t result = dialog.gateway->command_read_settings(dialog.updateThread->deviceHandle->load());
-    // The mark says the controller reloaded its flash: not when it refused to.
-    QLabel* label = dialog.ui->configLbl;
-    if (result == result_ok && !label->text().startsWith(QLatin1Char('*')))
-        label->setText(QLatin1Char('*') + label->text());
+    auto job = dialog.transfers.newJob();
+    job->command(SettingsJob::Command::RestoreFromFlash);
+    job->readAll();
     dialog.dropUnappliedEdits();
-    dialog.loadPages(true, true);
-    if (result != result_ok) {
-        const SettingsDlg::OperationScope operation(&dialog);
-        ApplyReport::tellRefusedCommand(&dialog, dialog.logPrefix(), tr("Not restored from flash"),
-                                        tr("Restore from flash"), result,
-                                        tr("The pages show the settings the controller holds now."));
-    }
+    dialog.transfers.readWith(
+        job, tr("Restore from flash"), tr("Restoring the settings of %1 from flash").arg(dialog.axisText()),
+        [this](SettingsJob& done, SettingsTransfers::ReadEnd) {
+            const result_t result = done.commandResult;
+            // The mark says the controller reloaded its flash: not when it refused to.
+            QLabel* label = dialog.ui->configLbl;
+            if (result == result_ok && !label->text().startsWith(QLatin1Char('*')))
+                label->setText(QLatin1Char('*') + label->text());
+            if (result == result_ok || !done.commandWent)
+                return;
+            const SettingsDlg::OperationScope operation(&dialog);
+            ApplyReport::tellRefusedCommand(&dialog, dialog.logPrefix(), tr("Not restored from flash"),
+                                            tr("Restore from flash"), result,
+                                            tr("The pages show the settings the controller holds now."));
+        });
 }
 
 void SettingsCommands::saveToFlash()
@@ -32,11 +40,25 @@ void SettingsCommands::saveToFlash()
     if (!dialog.takesSettings())
         return;
     // Flash holds what the pages show, or nothing: a refused edit stops the save.
-    dialog.applyPages(tr("Nothing was saved to flash. The pages keep the values; Apply tries them again."));
-    if (dialog.editsLeftUnapplied)
-        return;
-    dialog.loadPages(true, true);
-    const result_t result = dialog.gateway->command_save_settings(dialog.updateThread->deviceHandle->load());
+    dialog.transfers.apply(
+        tr("Nothing was saved to flash. The pages keep the values; Apply tries them again."), tr("Save to flash"),
+        tr("Applying the settings of %1 before saving them to flash"), [this](bool allApplied) {
+            if (!allApplied)
+                return;
+            auto job = dialog.transfers.newJob();
+            job->readAll();
+            job->command(SettingsJob::Command::SaveToFlash);
+            dialog.transfers.readWith(job, tr("Save to flash"),
+                                      tr("Saving the settings of %1 to flash").arg(dialog.axisText()),
+                                      [this](SettingsJob& done, SettingsTransfers::ReadEnd end) {
+                                          if (end != SettingsTransfers::ReadEnd::Cut)
+                                              tellSaved(done.commandResult);
+                                      });
+        });
+}
+
+void SettingsCommands::tellSaved(result_t result)
+{
     if (result == result_ok) {
         MessageLog::insertProgramLine(dialog.logPrefix() + tr("Settings saved to flash."), 3);
         return;

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include "trov.h"
+
 class SettingsDlg;
 
 // The settings dialog's flash and file buttons. Each command that needs the controller does
@@ -23,6 +25,8 @@ public:
     void compareFiles();
 
 private:
+    void tellSaved(result_t result);
+
     SettingsDlg& dialog;
 };
 

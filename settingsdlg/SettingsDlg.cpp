@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QPalette>
 #include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,6 +19,7 @@
 #include "common/Paths.h"
 #include "common/SettingsWriteReport.h"
 #include "common/WindowPlacement.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/FirmwareUpdateThread.h"
@@ -26,15 +29,19 @@
 #include "log/MessageLog.h"
 #include "widgets/ProgramResources.h"
 #include "pages/ControllerPageWgt.h"
+#include "pages/PageAboutDeviceWgt.h"
 #include "pages/PageMotorTypeWgt.h"
 #include "pages/PagePositionerNameWgt.h"
 #include "settings_model/MotorSettings.h"
+#include "settings_model/ReconnectRead.h"
+#include "settings_model/SettingsJob.h"
 #include "settings_model/StageSettings.h"
 #include "settings_model/CyclicSettings.h"
 #include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/PageCyclicWgt.h"
 #include "settingsdlg/PageSliderSetupWgt.h"
 #include "settingsdlg/ProgramPageWgt.h"
+#include "settingsdlg/SettingsJobRunner.h"
 #include "settingsdlg/SettingsPageFactory.h"
 #include "settingsdlg/SettingsTreeState.h"
 #include "settings_model/SliderSettings.h"
@@ -84,8 +91,9 @@ P motorPageOf(unsigned int engineType)
     }
 }
 
-// The controller pages in transfer order, with the motor page of engineType in its place.
-QList<P> controllerPositionsFor(unsigned int engineType)
+} // namespace
+
+QList<SettingsPage> SettingsDlg::controllerPositionsFor(unsigned int engineType)
 {
     QList<P> list;
     for (P position : controllerPagesBeforeMotor)
@@ -96,6 +104,8 @@ QList<P> controllerPositionsFor(unsigned int engineType)
         list.append(position);
     return list;
 }
+
+namespace {
 
 // Only letters, digits, '_' and '-' may reach a file name.
 QString fileNamePart(const QString& text)
@@ -116,13 +126,21 @@ bool invokeIntGetter(QObject* object, const char* name, int* value)
 
 } // namespace
 
-SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis)
+SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis,
+                         AxisCourier* courier, StartRead startRead)
     : QDialog(parent), multiaxis(multiaxis), gateway(gateway), updateThread(updateThread), ui(new Ui::SettingsDlg)
 {
     loadProgramResources();
+    const bool readNow = startRead == StartRead::Now;
     motorSettings = new MotorSettings(updateThread->deviceHandle, gateway);
-    motorSettings->readBasicFromDevice();
-    controllerSettings = new ControllerSettings(updateThread->deviceHandle, gateway, &updateThread->deviceNameText, true);
+    if (readNow)
+        motorSettings->readBasicFromDevice();
+    controllerSettings =
+        new ControllerSettings(updateThread->deviceHandle, gateway, &updateThread->deviceNameText, readNow);
+    if (readNow) {
+        const device_t handle = updateThread->deviceHandle->load();
+        knownMode = handle != -1 && gateway ? gateway->getMode(handle) : 0;
+    }
     firmwareThread = new FirmwareUpdateThread(this, updateThread, gateway);
     cyclicSettings = new CyclicSettings();
     sliderSettings = new SliderSettings();
@@ -132,7 +150,19 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
 
     ui->setupUi(this);
     keepOnScreen(this);
+    runner = new SettingsJobRunner(this, gateway, updateThread->deviceHandle);
+    runner->setCourier(courier);
+    runner->setAxisName(axisText());
+    // The line of the transfers, above the buttons.
+    auto* transferLine = new QHBoxLayout;
+    transferLine->addWidget(runner->line(), 1);
+    transferLine->addWidget(runner->readAgainButton());
+    ui->dialogLayout->insertLayout(ui->dialogLayout->indexOf(ui->buttonBox), transferLine);
+    connect(runner, &SettingsJobRunner::busyChanged, this, [this] { updateApplyEnabled(); });
+    connect(runner, &SettingsJobRunner::readAgainClicked, this, [this] { AllPagesFromDeviceToClassToUi(true, true); });
     initPages();
+    if (auto* about = qobject_cast<PageAboutDeviceWgt*>(page(P::AboutDevice)))
+        about->setNameWriter([this](const controller_name_t& name) { writeName(name); });
     if (auto* typePage = controllerPage(P::MotorType))
         typePage->FromClassToUi();
     if (multiaxis) {
@@ -159,11 +189,22 @@ SettingsDlg::SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInte
     connect(page(P::MotorType), SIGNAL(SgnMotorTypeChanged(unsigned int)), this, SLOT(motorTypeChanged(unsigned int)));
     connect(this, &QDialog::finished, this, &SettingsDlg::saveWindowParams);
     connect(firmwareThread, &FirmwareUpdateThread::update_finished, this, &SettingsDlg::firmwareUploaded);
-    connect(firmwareThread, &QThread::started, this, [this] { updateApplyEnabled(); });
-    // The latest sample says when the controller is lost or back.
+    connect(firmwareThread, &QThread::started, this, [this] {
+        firmwareFailed = false;
+        updateApplyEnabled();
+    });
+    // A failed run has waited for the controller to be open again: in what mode is it now?
+    connect(firmwareThread, &QThread::finished, this, [this] {
+        if (std::exchange(firmwareFailed, false))
+            readModeAfterFailure();
+        updateApplyEnabled();
+    });
+    // The latest sample says when the controller is lost or back, and in what mode.
     connect(updateThread, &UpdateThread::finished, this,
             [this](int, QDateTime, status_t, chart_data_t, analog_data_t, bool connected, int mode) {
                 controllerReachable = connected && mode == 2;
+                if (connected && mode >= 0)
+                    knownMode = mode;
                 updateApplyEnabled();
             });
 
@@ -324,6 +365,18 @@ QList<ControllerPageWgt*> SettingsDlg::controllerPagesFor(unsigned int engineTyp
     return list;
 }
 
+QList<ControllerPageWgt*> SettingsDlg::otherMotorPages(unsigned int engineType) const
+{
+    QList<ControllerPageWgt*> list;
+    for (unsigned int type : {dcType, stepperType, bldcType}) {
+        if (type == engineType)
+            continue;
+        if (ControllerPageWgt* other = controllerPage(motorPageOf(type)))
+            list.append(other);
+    }
+    return list;
+}
+
 void SettingsDlg::AllPagesFromUiToClass(MotorSettings* target)
 {
     for (P position : controllerPagesBeforeMotor) {
@@ -375,17 +428,25 @@ bool SettingsDlg::takeStageRecords(const StageSettings& read)
 
 int SettingsDlg::controllerMode() const
 {
-    const device_t handle = updateThread->deviceHandle->load();
-    return gateway && handle != -1 ? gateway->getMode(handle) : 0;
+    return updateThread->deviceHandle->load() == -1 ? 0 : knownMode;
 }
 
 void SettingsDlg::updateApplyEnabled()
 {
-    const bool usable = takesSettings();
+    // While a transfer is under way the pages take no edits and nothing else goes; Cancel and the
+    // close still work.
+    const bool busy = runner && runner->busy();
+    const bool usable = takesSettings() && !busy;
     if (QPushButton* apply = ui->buttonBox->button(QDialogButtonBox::Apply))
-        apply->setEnabled(usable);
+        apply->setEnabled(usable && wholeRead);
+    for (QDialogButtonBox::StandardButton which : {QDialogButtonBox::Ok, QDialogButtonBox::Reset}) {
+        if (QPushButton* button = ui->buttonBox->button(which))
+            button->setEnabled(!busy && (wholeRead || which == QDialogButtonBox::Reset));
+    }
     for (QPushButton* button : {ui->saveFlashBtn, ui->restoreFlashBtn, ui->saveFileBtn, ui->restoreFileBtn})
-        button->setEnabled(usable);
+        button->setEnabled(usable && (wholeRead || button == ui->restoreFlashBtn));
+    ui->compareFileBtn->setEnabled(!busy);
+    ui->scrollAreaWidgetContents->setEnabled(!busy);
 }
 
 void SettingsDlg::runPutOffReloads()
@@ -412,75 +473,56 @@ bool SettingsDlg::AllPagesFromDeviceToClassToUi(bool load_settings, bool load_al
         putOff.loadAllSettings = putOff.loadAllSettings || load_all_settings;
         return true;
     }
-    return loadPages(load_settings, load_all_settings);
+    loadPages(load_settings, load_all_settings);
+    return true;
 }
 
-bool SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
+void SettingsDlg::readForShowing(std::function<void(ReadEnd end)> ended)
 {
-    // Edits the last Ok or Apply could not write stay on their pages, marked, for the next one
-    // (the controller back after a loss); the other pages show what was read.
-    const bool keep = editsLeftUnapplied;
-    MotorSettings kept(*motorSettings);
-    QList<int> held;
-    ApplyReport holders;
-    if (keep) {
-        AllPagesFromUiToClass(&kept);
-        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-            if (motorSettings->sameRecord(kept, index))
-                continue;
-            held.append(index);
-            holders.notApplied(pagesHoldingEdit(*motorSettings, kept, index), QString(), QString());
-        }
-    }
-    if (controllerMode() == 1) {
-        applyTreeState(motorSettings->entype.EngineType);
-        makeCurrent(P::AboutDevice);
-        updateApplyEnabled();
-        return true;
-    }
-    clearUnappliedMarks();
-    bool complete = true;
-    if (load_settings) {
-        const StageSettings stageBefore(*stageSettings);
-        stageSettings->loadFromDevice();
-        // Pages showing another positioner's records would write them to this one: show what
-        // was read instead.
-        bool stageChanged = false;
-        for (int index = 0; index < StageSettings::RecordCount; ++index)
-            stageChanged = stageChanged || !stageSettings->sameBytes(stageBefore, index);
-        if (stageChanged && stagePages.current())
-            stagePages.showRecords();
-        // A record whose page holds an edit not yet applied is read back too.
-        MotorSettings shown(*motorSettings);
-        AllPagesFromUiToClass(&shown);
-        for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-            if (!motorSettings->sameRecord(shown, index))
-                motorSettings->reRead[index] = true;
-        }
-        if (motorSettings->readFromDevice(load_all_settings) != result_ok)
-            complete = false;
-        if (load_all_settings && controllerSettings->readDeviceIdentity() != nullptr)
-            complete = false;
-    }
+    // A positioner found while the dialog was hidden is shown as read now.
+    transfers.read(true, stageSettings->stageReloadPending, std::move(ended));
+}
+
+bool SettingsDlg::transferUnderWay() const
+{
+    return runner->busy();
+}
+
+QString SettingsDlg::axisText() const
+{
+    return controllerSettings->serialNumber != 0 ? tr("SN %1").arg(controllerSettings->serialNumber)
+                                                 : updateThread->deviceNameText;
+}
+
+void SettingsDlg::takeStartRead(const ReconnectRead& read)
+{
+    controllerSettings->takeIdentity(read.identity);
+    motorSettings->takeBasicRecordsRead(read.settings);
+    knownMode = read.identityOutcome.mode;
+    runner->setAxisName(axisText());
+    if (auto* about = controllerPage(P::AboutDevice))
+        about->FromClassToUi();
+    if (auto* typePage = controllerPage(P::MotorType))
+        typePage->FromClassToUi();
     setEngineType();
-    for (ControllerPageWgt* controller : controllerPagesFor(motorSettings->entype.EngineType))
-        controller->FromClassToUi();
-    // The other motor pages show the records too: a type changed on its page then stores one of
-    // them, and an untouched page must give back what was read, not its form's defaults.
-    for (unsigned int type : {dcType, stepperType, bldcType}) {
-        if (type != motorSettings->entype.EngineType)
-            if (ControllerPageWgt* other = controllerPage(motorPageOf(type)))
-                other->FromClassToUi();
-    }
-    if (keep) {
-        showEditsAgain(kept, held, holders);
-        markUnapplied(unapplied);
-    } else {
-        redrawProgramPages();
-    }
+    motorTypeChanged(motorSettings->entype.EngineType);
     updateApplyEnabled();
-    emit SgnChangeSettings();
-    return complete;
+}
+
+void SettingsDlg::writeName(const controller_name_t& name)
+{
+    auto job = transfers.newJob();
+    job->writeName(name);
+    runner->start(job, tr("Writing the controller name"), tr("Writing the name of %1").arg(axisText()),
+                  [](SettingsJob&, AxisCourier::Outcome) {});
+}
+
+void SettingsDlg::loadPages(bool load_settings, bool load_all_settings)
+{
+    if (load_settings)
+        transfers.read(load_all_settings, false);
+    else
+        transfers.redraw();
 }
 
 void SettingsDlg::redrawProgramPages()
@@ -493,92 +535,19 @@ void SettingsDlg::redrawProgramPages()
 
 void SettingsDlg::AllPagesFromUiToClassToDevice()
 {
-    applyPages(tr("The pages keep the values; Apply tries them again."));
+    transfers.apply(tr("The pages keep the values; Apply tries them again."), tr("Applying the settings"),
+                    tr("Applying the settings to %1"), [this](bool allApplied) {
+                        if (std::exchange(acceptAfterApply, false) && allApplied)
+                            QDialog::accept();
+                    });
 }
 
-void SettingsDlg::applyPages(const QString& afterwards)
+void SettingsDlg::programPagesToRecords()
 {
-    editsLeftUnapplied = false;
-    // Nothing is taken from the pages unless the controller can take it too; Ok then keeps them
-    // in front of the operator, and says why.
-    const QString why = whyNoSettings();
-    if (!why.isEmpty()) {
-        updateApplyEnabled();
-        editsLeftUnapplied = true;
-        unapplied = editsOnThePages(why);
-        markUnapplied(unapplied);
-        const OperationScope operation(this);
-        ApplyReport::tellNothingApplied(
-            this, logPrefix(), why,
-            tr("The pages keep the values; Ok or Apply tries them again once the controller takes settings."));
-        return;
-    }
-    clearUnappliedMarks();
     for (P position : programPages) {
         if (ProgramPageWgt* program = programPage(position))
             program->FromUiToClass();
     }
-    updateModifiedMark();
-
-    const MotorSettings before(*motorSettings);
-    MotorSettings edited(*motorSettings);
-    AllPagesFromUiToClass(&edited);
-
-    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-        motorSettings->toWrite[index] = !motorSettings->sameRecord(edited, index);
-        if (motorSettings->toWrite[index])
-            motorSettings->takeRecord(edited, index);
-    }
-
-    MotorSettings::WriteResults results;
-    motorSettings->writeToDevice(&results);
-    ApplyReport report;
-    QList<int> refused;
-    bool readBack = false;
-    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-        if (!motorSettings->toWrite[index] || results[index] == result_ok)
-            continue;
-        const QList<P> holders = pagesHoldingEdit(before, edited, index);
-        const QString what = pageTitles(holders, MotorSettings::recordSetName(index));
-        if (results[index] == result_value_error) {
-            readBack = true;
-            report.corrected(what);
-            continue;
-        }
-        // Not written: the container keeps what the controller holds, so the next Apply tries again.
-        motorSettings->takeRecord(before, index);
-        refused.append(index);
-        report.notApplied(holders, what, ApplyReport::refusal(results[index]));
-    }
-
-    // Only what reached the controller changes how it counts.
-    const bool critical = isCriticalChange(before, *motorSettings);
-
-    stagePages.apply(&report);
-
-    QPalette palette = ui->configLbl->palette();
-    palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 0, 255));
-    ui->configLbl->setPalette(palette);
-    ui->configLbl->setToolTip(QString());
-
-    if (critical) {
-        emit SgnChangeCritSettings();
-        loadPages(true, true);
-    } else if (readBack) {
-        // The controller corrected some values: show what it holds.
-        motorSettings->readFromDevice(false);
-        loadPages(false, true);
-    } else {
-        emit SgnChangeSettings();
-    }
-    if (critical || readBack)
-        showEditsAgain(edited, refused, report);
-    editsLeftUnapplied = !report.allApplied();
-    unapplied = report;
-    markUnapplied(report);
-    // The box waits for the operator: a reload meanwhile would take the edits off the pages.
-    const OperationScope operation(this);
-    report.tell(this, logPrefix(), afterwards);
 }
 
 QString SettingsDlg::logPrefix() const
@@ -599,42 +568,6 @@ QString SettingsDlg::whyNoSettings() const
     return QString();
 }
 
-QList<SettingsPage> SettingsDlg::pagesHoldingEdit(const MotorSettings& before, const MotorSettings& edited,
-                                                  int index) const
-{
-    QList<P> holders;
-    for (P position : controllerPositionsFor(edited.entype.EngineType)) {
-        ControllerPageWgt* found = controllerPage(position);
-        if (!found)
-            continue;
-        MotorSettings probe(before);
-        found->FromUiToClass(&probe);
-        if (position == P::StepperMotor)
-            probe.engine.NomVoltage = before.engine.NomVoltage;  // as AllPagesFromUiToClass keeps it
-        if (!probe.sameRecord(before, index))
-            holders.append(position);
-    }
-    return holders;
-}
-
-void SettingsDlg::showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report)
-{
-    if (refused.isEmpty())
-        return;
-    // The pages draw from the container: it holds the operator's values while they do.
-    const MotorSettings held(*motorSettings);
-    for (int index : refused)
-        motorSettings->takeRecord(edited, index);
-    for (const ApplyReport::Unapplied& entry : report.notWritten()) {
-        for (P position : entry.pages) {
-            if (ControllerPageWgt* holder = controllerPage(position))
-                holder->FromClassToUi();
-        }
-    }
-    for (int index : refused)
-        motorSettings->takeRecord(held, index);
-}
-
 void SettingsDlg::markUnapplied(const ApplyReport& report)
 {
     for (const ApplyReport::Unapplied& entry : report.notWritten()) {
@@ -644,20 +577,6 @@ void SettingsDlg::markUnapplied(const ApplyReport& report)
             item->setToolTip(0, tr("Not applied: %1").arg(entry.why));
         }
     }
-}
-
-ApplyReport SettingsDlg::editsOnThePages(const QString& why)
-{
-    MotorSettings edited(*motorSettings);
-    AllPagesFromUiToClass(&edited);
-    ApplyReport report;
-    for (int index = 0; index < MotorSettings::RecordCount; ++index) {
-        if (motorSettings->sameRecord(edited, index))
-            continue;
-        const QList<P> pages = pagesHoldingEdit(*motorSettings, edited, index);
-        report.notApplied(pages, pageTitles(pages, MotorSettings::recordSetName(index)), why);
-    }
-    return report;
 }
 
 void SettingsDlg::dropUnappliedEdits()
@@ -831,15 +750,12 @@ void SettingsDlg::firmwareUploaded(int result)
 {
     updateApplyEnabled();
     if (result != result_ok) {
-        // A failed upload can leave the controller in its bootloader: its pages only, then, and
-        // no firmware version, for the image it ran is gone.
-        if (controllerMode() == 1) {
-            controllerSettings->firmwareMajor = controllerSettings->firmwareMinor = controllerSettings->firmwareRelease = 0;
-            if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
-                about->FromClassToUi();
-            applyTreeState(motorSettings->entype.EngineType);
-            makeCurrent(P::AboutDevice);
-        }
+        // A failed upload can leave the controller in its bootloader: its pages only, then, once
+        // the run has it open again.
+        if (firmwareThread->isRunning())
+            firmwareFailed = true;
+        else
+            readModeAfterFailure();
         return;
     }
     if (operationDepth > 0) {
@@ -849,19 +765,36 @@ void SettingsDlg::firmwareUploaded(int result)
     takeBackFirmware();
 }
 
+void SettingsDlg::readModeAfterFailure()
+{
+    auto probe = transfers.newJob();
+    runner->start(probe, tr("Reading the controller mode"), tr("Reading the mode of %1").arg(axisText()),
+                  [this](SettingsJob& read, AxisCourier::Outcome outcome) {
+                      if (outcome != AxisCourier::Outcome::Done)
+                          return;
+                      knownMode = read.mode;
+                      if (knownMode == 1) {
+                          // No firmware version: the image it ran is gone.
+                          controllerSettings->firmwareMajor = controllerSettings->firmwareMinor =
+                              controllerSettings->firmwareRelease = 0;
+                          if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
+                              about->FromClassToUi();
+                          applyTreeState(motorSettings->entype.EngineType);
+                          makeCurrent(P::AboutDevice);
+                      }
+                      updateApplyEnabled();
+                  });
+}
+
 void SettingsDlg::takeBackFirmware()
 {
-    controllerSettings->readDeviceIdentity();
-    if (ControllerPageWgt* about = controllerPage(P::AboutDevice))
-        about->FromClassToUi();
-    controllerSettings->readDeviceIdentity();
-    motorSettings->readBasicFromDevice();
-    setEngineType();
-    motorTypeChanged(motorSettings->entype.EngineType);
     // Everything again, so that an Ok right after the update writes nothing stale.
-    loadPages(true, true);
-    applyTreeState(motorSettings->entype.EngineType);
-    updateApplyEnabled();
+    transfers.read(true, false, [this](ReadEnd) {
+        motorTypeChanged(motorSettings->entype.EngineType);
+        transfers.redraw();
+        applyTreeState(motorSettings->entype.EngineType);
+        updateApplyEnabled();
+    });
 }
 
 QString SettingsDlg::getDeviceConfigFileName() const
@@ -917,6 +850,11 @@ void SettingsDlg::saveWindowParams()
 
 void SettingsDlg::accept()
 {
+    // Ok closes once its Apply is in and wrote every edit.
+    if (runner->busy()) {
+        acceptAfterApply = true;
+        return;
+    }
     // The edits the controller did not take stay in front of the operator.
     if (editsLeftUnapplied)
         return;
@@ -925,8 +863,10 @@ void SettingsDlg::accept()
 
 void SettingsDlg::reject()
 {
-    // Cancel and Escape drop the program pages' edits; the controller pages are read anew at
-    // the next showing.
+    // Cancel and Escape drop the program pages' edits and whatever of a transfer has not gone
+    // yet; the controller pages are read anew at the next showing.
+    acceptAfterApply = false;
+    runner->dropAll();
     dropUnappliedEdits();
     dropProgramEdits();
     QDialog::reject();
@@ -935,6 +875,8 @@ void SettingsDlg::reject()
 void SettingsDlg::closeEvent(QCloseEvent* event)
 {
     analogDataWanted = false;
+    acceptAfterApply = false;
+    runner->dropAll();
     dropUnappliedEdits();
     dropProgramEdits();
     event->accept();

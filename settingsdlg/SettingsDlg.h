@@ -5,15 +5,18 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/ProfileFileOperations.h"
 #include "settingsdlg/SettingsCommands.h"
 #include "settingsdlg/SettingsPageIndex.h"
+#include "settingsdlg/SettingsTransfers.h"
 #include "settingsdlg/StagePages.h"
 #include "settings_model/UnitTexts.h"
 
+class AxisCourier;
 class ControllerPageWgt;
 class ControllerSettings;
 class CyclicSettings;
@@ -25,6 +28,8 @@ class ProgramPageWgt;
 class QAbstractButton;
 class QSettings;
 class QTreeWidgetItem;
+class ReconnectRead;
+class SettingsJobRunner;
 class SliderSettings;
 class StageSettings;
 class UpdateThread;
@@ -39,10 +44,27 @@ class SettingsDlg : public QDialog
     Q_OBJECT
 
 public:
+    // Now: the identity and the basic records are read at once, on this thread (the single-axis
+    // window's start-up); Later: the owner reads them on the axis' courier and hands them over
+    // (takeStartRead).
+    enum class StartRead { Now, Later };
     // Owners stop the polling thread before deleting the dialog: a firmware run waits in that
-    // thread's reconnection, which only its stop request ends.
-    SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis);
+    // thread's reconnection, which only its stop request ends. courier: the axis' (not owned),
+    // which takes every read and write of the dialog to the controller; null: one of its own.
+    SettingsDlg(QWidget* parent, UpdateThread* updateThread, DeviceInterface* gateway, bool multiaxis,
+                AxisCourier* courier = nullptr, StartRead startRead = StartRead::Now);
     ~SettingsDlg() override;
+
+    // The identity and basic records the owner read for it on the axis' courier (StartRead::Later).
+    void takeStartRead(const ReconnectRead& read);
+    using ReadEnd = SettingsTransfers::ReadEnd;
+    // Shows the controller's settings: every record and the identity are read on the axis'
+    // courier and the pages fill when the read replies; ended then gets how it went.
+    void readForShowing(std::function<void(ReadEnd end)> ended);
+    // A read or write of the dialog is on its way to the controller or under way.
+    bool transferUnderWay() const;
+    // "SN 10001", or the device's name before its serial number is known.
+    QString axisText() const;
 
     QWidget* page(SettingsPage position) const;
     QTreeWidgetItem* treeItem(SettingsPage position) const;
@@ -98,10 +120,10 @@ signals:
     void SgnHardwareChanged(unsigned int entype);
 
 public slots:
-    // False when a read of the settings or of the identity failed (true in the bootloader).
-    // While a file operation waits for the user (a file dialog, a message, the restore report)
-    // this reload, the stage reload and the firmware hand-back are put off and run once when
-    // the operation ends; the put-off call answers true.
+    // With load_settings the records are read on the axis' courier and shown when the read
+    // replies; without, the pages show the containers at once. While a file operation waits for
+    // the user (a file dialog, a message, the restore report) this reload, the stage reload and
+    // the firmware hand-back are put off and run once when the operation ends. Always true.
     bool AllPagesFromDeviceToClassToUi(bool load_settings = true, bool load_all_settings = true);
     void AllPagesFromUiToClassToDevice();
     void StageSettingsFromDeviceToClassToUi();
@@ -137,6 +159,8 @@ private:
     // Works on the pages, the label and the remembered folders as the dialog's own file buttons.
     friend class ProfileFileOperations;
     friend class SettingsCommands;
+    friend class SettingsTransfers;
+    friend class StagePages;
     // Held by a file operation for as long as it runs: the nested event loops of its dialogs
     // would otherwise let the owning window reload the pages in the middle of it (a save would
     // write the controller's values instead of those shown, a restore would lose its values).
@@ -155,27 +179,26 @@ private:
     private:
         SettingsDlg* const dialog;
     };
-    bool loadPages(bool load_settings, bool load_all_settings);
-    // Apply; afterwards ends the message box of what was not applied.
-    void applyPages(const QString& afterwards);
-    // The controller pages whose shown values differ from before in record index.
-    QList<SettingsPage> pagesHoldingEdit(const MotorSettings& before, const MotorSettings& edited, int index) const;
-    // The pages of the refused records show the operator's values again after a reload.
-    void showEditsAgain(const MotorSettings& edited, const QList<int>& refused, const ApplyReport& report);
+    void loadPages(bool load_settings, bool load_all_settings);
     void markUnapplied(const ApplyReport& report);
-    // The records the pages hold that the container does not, each named with why.
-    ApplyReport editsOnThePages(const QString& why);
     // Reset, Cancel and the restores: the pages are to show what is read, not the kept edits.
     void dropUnappliedEdits();
     void clearUnappliedMarks();
     void takeBackFirmware();
+    // After a failed upload: the mode the controller is in now, on the courier.
+    void readModeAfterFailure();
     void runPutOffReloads();
     void initPages();
     ControllerPageWgt* controllerPage(SettingsPage position) const;
     ProgramPageWgt* programPage(SettingsPage position) const;
     // The controller pages in transfer order, with the motor page of engineType in its place.
     QList<ControllerPageWgt*> controllerPagesFor(unsigned int engineType) const;
+    static QList<SettingsPage> controllerPositionsFor(unsigned int engineType);
+    // The motor pages of the other engine types.
+    QList<ControllerPageWgt*> otherMotorPages(unsigned int engineType) const;
     void redrawProgramPages();
+    // The program pages' widgets into their records.
+    void programPagesToRecords();
     // Cancel: the program pages show their records, the search boxes settings.ini.
     void dropProgramEdits();
     // The program pages' groups from file; the report lines of what was not taken.
@@ -187,7 +210,9 @@ private:
     void updateApplyEnabled();
     void fitWidestPage();
     void retranslateTree();
+    // What the latest sample or job found: 0 no device, 1 bootloader, 2 firmware.
     int controllerMode() const;
+    void writeName(const controller_name_t& name);
     // "SN 10001: " in the multi-axis window, whose log holds the lines of every axis.
     QString logPrefix() const;
 
@@ -202,6 +227,15 @@ private:
     ProfileFileOperations profileFiles{*this};
     SettingsCommands commands{*this};
     StagePages stagePages{*this};
+    SettingsTransfers transfers{*this};
+    SettingsJobRunner* runner = nullptr;
+    int knownMode = 0;
+    // The last read ran whole: pages not cut short are the controller's.
+    bool wholeRead = true;
+    // Ok was pressed while its Apply went to the controller: it closes once all is applied.
+    bool acceptAfterApply = false;
+    // The last firmware run failed: once it has ended the controller's mode is read again.
+    bool firmwareFailed = false;
     QWidget* shownPage = nullptr;
     // File operations under way, and the reloads asked for meanwhile.
     int operationDepth = 0;

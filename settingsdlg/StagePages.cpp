@@ -6,8 +6,10 @@
 #include "pages/PagePositionerNameWgt.h"
 #include "pages/StagePageWgt.h"
 #include "settings_model/StageSettings.h"
+#include "settings_model/SettingsJob.h"
 #include "settingsdlg/ApplyReport.h"
 #include "settingsdlg/SettingsDlg.h"
+#include "settingsdlg/SettingsJobRunner.h"
 
 namespace {
 
@@ -66,8 +68,14 @@ void StagePages::showRecords()
 
 void StagePages::load()
 {
-    dialog.stageSettings->loadFromDevice();
-    showRecords();
+    auto job = dialog.transfers.newJob();
+    job->readStage();
+    dialog.runner->start(job, tr("Reading the positioner memory"),
+                         tr("Reading the positioner memory of %1").arg(dialog.axisText()),
+                         [this](SettingsJob& read, AxisCourier::Outcome outcome) {
+                             if (outcome == AxisCourier::Outcome::Done && !read.wasDropped())
+                                 take(read.stage);
+                         });
 }
 
 void StagePages::take(const StageSettings& read)
@@ -80,9 +88,9 @@ void StagePages::take(const StageSettings& read)
     showRecords();
 }
 
-void StagePages::apply(ApplyReport* report)
+bool StagePages::prepareApply(StageSettings* job, ApplyReport* report)
 {
-    StageSettings* const stageSettings = dialog.stageSettings;
+    const StageSettings* const stageSettings = dialog.stageSettings;
     StageSettings edited(*stageSettings);
     fromUiToClass(&edited);
     bool anyChanged = false;
@@ -90,62 +98,63 @@ void StagePages::apply(ApplyReport* report)
         // The name is the one edit; the read-only records go back only when their bytes moved.
         const bool changed = index == StageSettings::StageNameRecord ? !stageSettings->sameRecord(edited, index)
                                                                      : !stageSettings->sameBytes(edited, index);
-        stageSettings->toWrite[index] = changed;
+        job->toWrite[index] = changed;
         anyChanged = anyChanged || changed;
     }
     auto* namePage = qobject_cast<PagePositionerNameWgt*>(dialog.page(P::PositionerName));
     const bool nameEdited =
-        stageSettings->toWrite[StageSettings::StageNameRecord] || (namePage && namePage->fieldBinder().edited());
+        job->toWrite[StageSettings::StageNameRecord] || (namePage && namePage->fieldBinder().edited());
 
     // Written only to the positioner the pages were loaded from, while its memory is present.
     const bool writable =
         !dialog.multiaxis && (lastStatus.Flags & STATE_EEPROM_CONNECTED) && deviceConnected && current();
     if (!writable) {
-        for (bool& flag : stageSettings->toWrite)
+        for (bool& flag : job->toWrite)
             flag = false;
         if (nameEdited)
             report->notApplied({P::PositionerName}, dialog.pageTitle(P::PositionerName),
                                tr("no positioner memory was loaded and connected"));
-        return;
+        return false;
     }
-    if (!anyChanged)
-        return;
+    for (int index = 0; index < StageSettings::RecordCount; ++index) {
+        if (job->toWrite[index])
+            job->takeRecord(edited, index);
+    }
+    return anyChanged;
+}
 
-    const StageSettings before(*stageSettings);
+void StagePages::takeApply(const SettingsJob& job, bool noneSent, const QString& unsentWhy, ApplyReport* report)
+{
+    StageSettings* const stageSettings = dialog.stageSettings;
+    const StageSettings& written = job.stage;
+    for (int index = 0; index < StageSettings::RecordCount; ++index)
+        stageSettings->toWrite[index] = written.toWrite[index];
     for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (stageSettings->toWrite[index])
-            stageSettings->takeRecord(edited, index);
-    }
-    StageSettings::WriteResults results;
-    stageSettings->saveToDevice(&results);
-    for (int index = 0; index < StageSettings::RecordCount; ++index) {
-        if (!stageSettings->toWrite[index] || results[index] == result_ok)
+        if (!written.toWrite[index])
             continue;
-        const QList<P> holders = pagesHoldingEdit(dialog, before, index);
+        const result_t result = job.stageWrites[size_t(index)];
+        const bool sent = !noneSent && !job.stageUnsent[size_t(index)];
+        const QList<P> holders = pagesHoldingEdit(dialog, *stageSettings, index);
         const QString what = dialog.pageTitles(holders, StageSettings::recordSetName(index));
-        if (results[index] == result_value_error) {
-            report->corrected(what);
+        if (sent && (result == result_ok || result == result_value_error)) {
+            stageSettings->takeRecord(written, index);
+            stageSettings->valid[index] = written.valid[index];
+            if (result == result_value_error)
+                report->corrected(what);
             continue;
         }
         // Not written: the record stays the positioner's, the edit the page's, for the next Apply.
-        stageSettings->takeRecord(before, index);
-        report->notApplied(holders, what, ApplyReport::refusal(results[index]));
+        if (sent)
+            report->notApplied(holders, what, ApplyReport::refusal(result));
+        else
+            report->notSent(holders, what, unsentWhy);
     }
-    const result_t nameResult = results[StageSettings::StageNameRecord];
-    if (!stageSettings->toWrite[StageSettings::StageNameRecord]
+    const int name = StageSettings::StageNameRecord;
+    const result_t nameResult = job.stageWrites[size_t(name)];
+    if (!written.toWrite[name] || noneSent || job.stageUnsent[size_t(name)]
         || (nameResult != result_ok && nameResult != result_value_error))
         return;
-    if (nameResult == result_value_error) {
-        // Corrected: what the positioner holds now is what the page shows.
-        stage_name_t held{};
-        if (dialog.gateway->get_stage_name(dialog.updateThread->deviceHandle->load(), &held) == result_ok) {
-            held.PositionerName[sizeof held.PositionerName - 1] = 0;
-            stageSettings->stageName = held;
-            stageSettings->valid[StageSettings::StageNameRecord] = true;
-        }
-    }
     // The name applied (or held) is the page's new starting point: no edit is pending.
-    if (namePage)
+    if (auto* namePage = qobject_cast<PagePositionerNameWgt*>(dialog.page(P::PositionerName)))
         namePage->FromClassToUi();
 }
-

@@ -5,6 +5,7 @@
 
 class ApplyReport;
 class SettingsDlg;
+class SettingsJob;
 class StageSettings;
 
 // The settings dialog's positioner pages: they show the dialog's stage records, give them back
@@ -22,14 +23,17 @@ public:
     // Every stage page shows what it loaded from the positioner present now.
     bool current() const;
     void showRecords();
-    // The records read from the positioner, then shown.
+    // The records read from the positioner on the axis' courier, then shown.
     void load();
     // The records, with their validity, of a read made elsewhere, then shown.
     void take(const StageSettings& read);
     // The stage part of an Apply: only records the operator changed, only to the positioner
-    // the pages were loaded from. What is not written goes into the report, its edit left on
-    // the page.
-    void apply(ApplyReport* report);
+    // the pages were loaded from, flagged in job (a copy of the dialog's records) with their
+    // edits. A name edit that cannot go goes into the report. True when a record is to go.
+    bool prepareApply(StageSettings* job, ApplyReport* report);
+    // The job's writes taken: what the positioner took is the dialog's; what it did not goes into
+    // the report (unsentWhy for what a stop or a busy gateway kept back), its edit left on the page.
+    void takeApply(const SettingsJob& job, bool noneSent, const QString& unsentWhy, ApplyReport* report);
 
 private:
     SettingsDlg& dialog;

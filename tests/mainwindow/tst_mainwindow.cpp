@@ -41,6 +41,7 @@
 #include "support/DialogCalls.h"
 #include "support/FullDisk.h"
 #include "support/HeldCall.h"
+#include "support/LoopHeartbeat.h"
 #include "support/Screenshot.h"
 #include "tests/settings_model/SettingsTestSupport.h"
 #include "support/SimulatedAxis.h"
@@ -286,6 +287,100 @@ private slots:
         QCOMPARE(count(QStringLiteral("Device lost.")), losses);
         QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), found);
         QVERIFY(!window->form()->moveBtn->isEnabled() == samples.endsWith(QLatin1Char('l')));
+    }
+
+    // A controller back is taken only from a whole read: a STOP that cuts the read leaves the
+    // controls off, said once, and the next sample reads it again.
+    void reconnectReadIsTakenOnlyWhole_data()
+    {
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("identity call held, STOP") << QByteArray("get_serial_number");
+        QTest::newRow("settings record held, STOP") << QByteArray("get_engine_settings");
+    }
+
+    void reconnectReadIsTakenOnlyWhole()
+    {
+        QFETCH(QByteArray, held);
+        const QString cut = QStringLiteral("The controller is back, but reading it was cut short: it is read again, "
+                                           "and the controls stay off until then.");
+        feed(sample(0), false);
+        lines.clear();
+        {
+            HeldCall read(axis, held.constData(), 2000);
+            window->UpdateVars(0, QDateTime::currentDateTimeUtc(), sample(0), chart_data_t{}, analog_data_t{}, true, 2);
+            QCOMPARE(trovsim_wait_held(axis, held.constData(), 5000), 0);
+            QVERIFY(!window->form()->moveBtn->isEnabled() && window->form()->stopBtn->isEnabled());
+            window->form()->stopBtn->click();
+            read.release();
+        }
+        QVERIFY(QTest::qWaitFor([this] { return window->courier()->idle(); }, 5000));
+        QCoreApplication::processEvents();
+        QVERIFY(!window->form()->moveBtn->isEnabled());
+        QCOMPARE(count(cut), 1);
+        QCOMPARE(lines.filter(QStringLiteral("Reading the controller identity failed")), QStringList());
+        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 0);
+        feed(sample(0));
+        QVERIFY(window->form()->moveBtn->isEnabled());
+        QCOMPARE(count(QStringLiteral("Device found [sim:axis1].")), 1);
+        QCOMPARE(count(cut), 1);
+    }
+
+    // The settings dialog never holds the window: it opens at once, a STOP during its read goes
+    // as soon as the call under way is in and cuts the read short, and Save to flash goes while
+    // polling's reads take 0.8 s.
+    void settingsDialogNeverHoldsTheWindow_data()
+    {
+        QTest::addColumn<QString>("act");
+        QTest::newRow("opened, STOP during its read") << "open";
+        QTest::newRow("Save to flash while polling reads slowly") << "flash";
+    }
+
+    void settingsDialogNeverHoldsTheWindow()
+    {
+        QFETCH(QString, act);
+        window->settingsDialog()->hide();
+        if (act == "flash") {
+            QVERIFY(open(false));
+            windowClosed = true;
+        }
+        SettingsDlg* dialog = window->settingsDialog();
+        Ui::MainWindowClass* form = window->form();
+        trovsim_journal_clear();
+        qint64 gap = 0;
+        if (act == "open") {
+            const int stops = trovsim_call_count(axis, "command_stop");
+            HeldCall read(axis, "get_move_settings", 1000);
+            form->settingsBtn->click();
+            // Shown, and its read on the courier: the window goes on while a call of it is held.
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(trovsim_wait_held(axis, "get_move_settings", 5000), 0);
+            const LoopHeartbeat heartbeat;
+            QTest::qWait(50);
+            form->stopBtn->click();
+            read.release();
+            QTRY_COMPARE_WITH_TIMEOUT(trovsim_call_count(axis, "command_stop"), stops + 1, 5000);
+            QVERIFY(settled(*dialog));
+            gap = heartbeat.largestGapMs();
+            auto* line = dialog->findChild<QLabel*>(QStringLiteral("transferLbl"));
+            QVERIFY2(line->isVisible() && line->text().startsWith("Reading the settings of SN 10001 was cut short"),
+                     qPrintable(line->text()));
+        } else {
+            form->settingsBtn->click();
+            QVERIFY(settled(*dialog));
+            takeLogMessages(*log);
+            QCOMPARE(trovsim_delay_call(axis, "get_status", 800, 1000000), 0);
+            const int saves = trovsim_call_count(axis, "command_save_settings");
+            const LoopHeartbeat heartbeat;
+            dialog->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+            QTRY_COMPARE_WITH_TIMEOUT(trovsim_call_count(axis, "command_save_settings"), saves + 1, 30000);
+            QVERIFY(settled(*dialog, 30000));
+            gap = heartbeat.largestGapMs();
+            trovsim_clear_faults();
+            QCOMPARE(prompter.texts, QStringList());
+            QVERIFY(takeLogMessages(*log).contains(QStringLiteral("Settings saved to flash.")));
+        }
+        QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
+        dialog->hide();
     }
 
     void stagePagesComeBack_data()
@@ -636,6 +731,7 @@ private slots:
         QFETCH(int, prompts);
         // Something to save in every window, more than the old file holds.
         window->OnSettingsBtnPressed();
+        QVERIFY(settled(*window->settingsDialog()));
         ScriptDlg* script = window->scriptDialog();
         script->editor()->setPlainText(QString(3000, QLatin1Char('x')));
         ChartDlg* chart = window->chartDialog();
@@ -793,6 +889,7 @@ private slots:
         feed(sample(0)); // back: the identity is read again
         feed(sample(0), true, 1);
         window->OnSettingsBtnPressed();
+        QVERIFY(settled(*window->settingsDialog()));
         QVERIFY(deviceInitOk);
         QCOMPARE(count(QStringLiteral("Reading the controller identity failed: function get_serial_number failed.")),
                  1);

@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "support/HeldCall.h"
+#include "support/LoopHeartbeat.h"
 #include "support/MultiaxisWindowRig.h"
 #include "device/ControllerSettings.h"
 #include "device/DeviceInterface.h"
 #include "device/UpdateThread.h"
+#include "device/SharedFlags.h"
+#include "widgets/InfoBox.h"
 #include "widgets/MessageLine.h"
 #include "widgets/StepSpinBox.h"
 #include "multiaxis/AxisSlotStatus.h"
@@ -141,6 +144,8 @@ private slots:
     void settingsPagesShowTextsWhole();
     void everyFailureReachesTheMessageLine_data();
     void everyFailureReachesTheMessageLine();
+    void slowControllerNeverHoldsTheWindow_data();
+    void slowControllerNeverHoldsTheWindow();
 };
 
 void tst_multiaxis::init()
@@ -918,6 +923,7 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
     SettingsDlg* dialog = w.settingsDlgs[w.axisOrder[1]];
     if (failure.endsWith("Apply")) {
         settingsY->click();
+        QVERIFY(settled(*dialog));
         QCOMPARE(editPage(*dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
         QCOMPARE(trovsim_force_result(y, "set_home_settings", level == 1 ? result_error : result_value_error, 1), 0);
         click(*dialog, QDialogButtonBox::Apply);
@@ -1037,6 +1043,95 @@ void tst_multiaxis::everyFailureReachesTheMessageLine()
         QCOMPARE(editedRecord(*dialog, SettingsPage::HomePosition), int(MotorSettings::HomeRecord));
         QVERIFY(marked(*dialog, SettingsPage::HomePosition));
     }
+}
+
+// A slow controller holds neither the window nor the other axes: the window opens while its
+// identity is read, naming what it waits for; its settings open at once and a STOP meanwhile
+// reaches the other axes at once.
+void tst_multiaxis::slowControllerNeverHoldsTheWindow_data()
+{
+    QTest::addColumn<QString>("act");
+    QTest::newRow("opening, Y's identity read held") << "open";
+    QTest::newRow("Y's settings opened, its read held, STOP") << "settings";
+}
+
+void tst_multiaxis::slowControllerNeverHoldsTheWindow()
+{
+    QFETCH(QString, act);
+    if (act == "open") {
+        // As start-up opens them, Y's identity read then held for 400 ms.
+        trovsim_reset(nullptr, "");
+        trovsim_clear_faults();
+        std::vector<std::unique_ptr<DeviceInterface>> gateways;
+        QList<int> handles;
+        QStringList names;
+        QList<DeviceInterface*> list;
+        for (int i = 0; i < 3; ++i) {
+            gateways.push_back(std::make_unique<DeviceInterface>());
+            handles.append(gateways.back()->open_device(axisNames[i]));
+            names.append(QString::fromLatin1(axisNames[i]));
+            list.append(gateways.back().get());
+        }
+        HeldCall read(axisNames[1], "get_serial_number", 400);
+        // A 10 ms beat while the wait box is up: the loop goes on while the read is held.
+        QString waitedFor;
+        qint64 gap = 0;
+        int beats = 0;
+        QElapsedTimer sinceBeat;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            bool boxUp = false;
+            for (QWidget* shown : QApplication::topLevelWidgets()) {
+                if (auto* box = qobject_cast<InfoBox*>(shown); box && box->isVisible()) {
+                    waitedFor = box->findChild<QLabel*>(QStringLiteral("textLabel"))->text();
+                    boxUp = true;
+                }
+            }
+            if (boxUp && sinceBeat.isValid()) {
+                gap = std::max(gap, sinceBeat.elapsed());
+                ++beats;
+            }
+            if (boxUp)
+                sinceBeat.restart();
+            else
+                sinceBeat.invalidate();
+        });
+        beat.start(10);
+        auto w = std::make_unique<Multiaxis>(nullptr, Qt::WindowFlags(), handles, names, list);
+        beat.stop();
+        QVERIFY2(beats >= 10 && gap < 100, qPrintable(QStringLiteral("%1 beats, %2 ms").arg(beats).arg(gap)));
+        QCOMPARE(waitedFor, QStringLiteral("Reading the identity and settings of sim:axis2"));
+        QVERIFY(deviceInitOk);
+        QCOMPARE(w->settingsDlgs[1]->controllerSettings->serialNumber, 10002u);
+        QCOMPARE(w->couriers[1]->idle(), true);
+        w.reset();
+        return;
+    }
+    Rig rig(3);
+    Multiaxis& w = *rig.window;
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(w.samples[0].connected && w.samples[2].connected, 5000);
+    QVERIFY(rig.settle());
+    int stops[3];
+    for (int a = 0; a < 3; ++a)
+        stops[a] = calls(a, "command_stop");
+    HeldCall read(axisNames[1], "get_move_settings", 1000);
+    w.findChild<QPushButton*>(QStringLiteral("pushButton_settings_2"))->click();
+    SettingsDlg& dialog = *w.settingsDlgs[1];
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(trovsim_wait_held(axisNames[1], "get_move_settings", 5000), 0);
+    const LoopHeartbeat heartbeat;
+    QTest::qWait(50);
+    w.findChild<QPushButton*>(QStringLiteral("pushButton_STOP"))->click();
+    // X and Z stop while Y's call is still under way.
+    QTRY_VERIFY_WITH_TIMEOUT(calls(0, "command_stop") > stops[0] && calls(2, "command_stop") > stops[2], 500);
+    QCOMPARE(calls(1, "command_stop"), stops[1]);
+    read.release();
+    QTRY_VERIFY_WITH_TIMEOUT(calls(1, "command_stop") > stops[1], 5000);
+    QVERIFY(settled(dialog));
+    const qint64 gap = heartbeat.largestGapMs();
+    QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
+    QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("transferLbl"))->text().contains("was cut short"));
 }
 
 QTEST_MAIN(tst_multiaxis)

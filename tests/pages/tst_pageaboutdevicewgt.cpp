@@ -210,6 +210,8 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::newRow("damaged image") << false << "sim:axis1: firmware image rejected: not a firmware image";
         QTest::newRow("controller unplugged") << true << "Returned value: device is lost";
+        // Told as soon as the upload failed, while the run still waits for the controller.
+        QTest::newRow("controller unplugged, back after the box") << true << "Returned value: device is lost";
     }
 
     void refusedImageSaysWhy()
@@ -221,17 +223,24 @@ private slots:
         QFile file(chooser.answer);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(64, 'x')) == 64);
         file.close();
+        const bool backLater = QByteArray(QTest::currentDataTag()).endsWith("after the box");
         if (unplugged) {
             QCOMPARE(trovsim_unplug(axis), 0);
             // Back while the run waits for it.
-            connect(firmware.get(), &FirmwareUpdateThread::awaitingController, firmware.get(),
-                    [] { trovsim_plug(axis, 0); }, Qt::DirectConnection);
+            if (!backLater)
+                connect(firmware.get(), &FirmwareUpdateThread::awaitingController, firmware.get(),
+                        [] { trovsim_plug(axis, 0); }, Qt::DirectConnection);
         }
         page->OnUpdateFirmwareBtnClicked();
         auto* buttons = page->waitBox().findChild<QDialogButtonBox*>();
         QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Ok), scaledMs(10000));
         set_logging_callback(nullptr);
         QCOMPARE(page->waitBox().findChild<QLabel*>("textLabel")->text(), "Firmware update error.\n" + told);
+        if (backLater) {
+            QVERIFY(firmware->isRunning());
+            QCOMPARE(trovsim_plug(axis, 0), 0);
+            QVERIFY(firmware->wait(10000));
+        }
         page->waitBox().windowHandle()->close();  // as the window manager's close does
         QCOMPARE(page->waitBox().result(), int(QDialog::Accepted));
     }
@@ -281,6 +290,8 @@ private slots:
         settings->controllerName = name;
         page->FromClassToUi();
         page->findChild<QLineEdit*>("friendlyName")->setText(QStringLiteral("Caf\u00E9"));
+        // As the dialog's courier writes it.
+        page->setNameWriter([this](const controller_name_t& record) { gateway->set_controller_name(handle, &record); });
         page->OnSetNameBtnClicked();
         controller_name_t back;
         QCOMPARE(gateway->get_controller_name(handle, &back), result_ok);

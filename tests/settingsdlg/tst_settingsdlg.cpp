@@ -14,6 +14,7 @@
 #include <set>
 
 #include "common/WindowPlacement.h"
+#include "device/AxisCourier.h"
 #include "device/ControllerSettings.h"
 #include "device/FirmwareUpdateThread.h"
 #include "device/SharedFlags.h"
@@ -147,6 +148,7 @@ class TestSettingsDlg : public QObject
     {
         auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
         built->AllPagesFromDeviceToClassToUi(true, true);
+        settled(*built);
         return built;
     }
 
@@ -286,6 +288,8 @@ private slots:
         QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
         gateway->close_device(handle);
         handle = gateway->open_device(axis);
+        // As polling tells it.
+        emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, true, 1);
         const MotorSettings before(*shown->motorSettings);
         shown->show();
         QVERIFY(!shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->isEnabled());
@@ -305,7 +309,10 @@ private slots:
         gateway->close_device(handle);
         handle = gateway->open_device(axis);
         QCOMPARE(trovsim_force_result(axis, "get_serial_number", -1, 1), 0);
-        QVERIFY(!shown->AllPagesFromDeviceToClassToUi(true, true));
+        SettingsDlg::ReadEnd end = SettingsDlg::ReadEnd::Whole;
+        shown->readForShowing([&end](SettingsDlg::ReadEnd read) { end = read; });
+        QVERIFY(settled(*shown));
+        QCOMPARE(end, SettingsDlg::ReadEnd::Failed);
         QVERIFY(deviceInitOk);
     }
 
@@ -355,6 +362,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, scaledMs(2000));
             QCOMPARE(done.at(0).at(0).toInt(), int(result_error));
             QCoreApplication::processEvents();
+            QVERIFY(settled(*shown));
         }
         for (int type : types) {
             shown->motorSettings->entype.EngineType = uint(type);
@@ -370,6 +378,7 @@ private slots:
             gateway->close_device(handle);
             handle = gateway->open_device(axis);
             QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+            QVERIFY(settled(*shown));
             QCOMPARE(unusable(*shown), QStringLiteral("3 4 5 12 45"));
         }
     }
@@ -599,7 +608,7 @@ private slots:
         for (int attempt = 0; attempt < 2; ++attempt) {
             trovsim_journal_clear();
             if (press == "Save to flash")
-                shown->findChild<QPushButton*>(QStringLiteral("saveFlashBtn"))->click();
+                pressButton(*shown, "saveFlashBtn");
             else
                 click(*shown, apply ? QDialogButtonBox::Apply : QDialogButtonBox::Ok);
             QVERIFY2(setCalls().contains(QLatin1String(call)), call);
@@ -705,6 +714,7 @@ private slots:
         QVERIFY(marked(*shown, SettingsPage::Borders) && !marked(*shown, SettingsPage::HomePosition));
         // A reload that reads the controller again keeps it too.
         QVERIFY(shown->AllPagesFromDeviceToClassToUi(true, true));
+        QVERIFY(settled(*shown));
         QCOMPARE(rightBorderShown(), 8000);
         QVERIFY(marked(*shown, SettingsPage::Borders));
 
@@ -749,7 +759,7 @@ private slots:
         if (result != result_ok)
             QCOMPARE(trovsim_force_result(axis, call, result, 1), 0);
         takeLogMessages(log);
-        shown->findChild<QPushButton*>(button)->click();
+        pressButton(*shown, qPrintable(button));
         QCOMPARE(trovsim_call_count(axis, call), 1);
         QCOMPARE(shown->motorSettings->home.FastHome == home.FastHome, !restored);
         QCOMPARE(editedRecord(*shown, SettingsPage::HomePosition), -1);
@@ -757,6 +767,93 @@ private slots:
         QCOMPARE(takeLogMessages(log).contains(said), !restored);
         QCOMPARE(prompter.texts.size(), restored ? 0 : 1);
         QVERIFY(restored || prompter.texts[0].startsWith(said + "\n\n"));
+    }
+
+    // A STOP during a transfer of the dialog goes as soon as the call under way is in: a read cut
+    // short leaves the pages as they were and says so, with the read offered again; a write cut
+    // short names what it wrote and what not; a flash command after the cut does not go.
+    void stopCutsATransfer_data()
+    {
+        QTest::addColumn<QString>("transfer");
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("opening read") << "read" << QByteArray("get_move_settings");
+        QTest::newRow("Apply") << "Apply" << QByteArray("set_edges_settings");
+        QTest::newRow("Save to flash") << "saveFlashBtn" << QByteArray("get_move_settings");
+        QTest::newRow("Restore from flash") << "restoreFlashBtn" << QByteArray("get_move_settings");
+    }
+
+    void stopCutsATransfer()
+    {
+        QFETCH(QString, transfer);
+        QFETCH(QByteArray, held);
+        open(stepperAxis);
+        AxisCourier courier(gateway.get(), &handle, QStringLiteral("SN 10001"));
+        SettingsDlg shown(nullptr, poller.get(), gateway.get(), false, &courier);
+        shown.show();
+        shown.findChild<QTreeWidget*>()->setCurrentItem(shown.treeItem(SettingsPage::HomePosition));
+        shown.AllPagesFromDeviceToClassToUi(true, true);
+        QVERIFY(settled(shown));
+        // What a whole read would show on the Home position page.
+        home_settings_t home;
+        QCOMPARE(gateway->get_home_settings(handle, &home), result_ok);
+        home.FastHome += 7;
+        QCOMPARE(gateway->set_home_settings(handle, &home), result_ok);
+        const uint32_t fastHomeShown = shown.motorSettings->home.FastHome;
+        const bool apply = transfer == "Apply";
+        if (apply) {
+            QCOMPARE(editPage(shown, SettingsPage::Borders), int(MotorSettings::EdgesRecord));
+            QCOMPARE(editPage(shown, SettingsPage::Pid), int(MotorSettings::PidRecord));
+        }
+        takeLogMessages(log);
+        trovsim_journal_clear();
+        QCOMPARE(trovsim_hold_call(axis, held.constData()), 0);
+        if (transfer == "read")
+            shown.AllPagesFromDeviceToClassToUi(true, true);
+        else if (apply)
+            shown.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->click();
+        else
+            shown.findChild<QPushButton*>(transfer)->click();
+        QCOMPARE(trovsim_wait_held(axis, held.constData(), 5000), 0);
+        // Meanwhile the pages take no edits and nothing else can be set going; Cancel can.
+        QVERIFY(!shown.page(SettingsPage::HomePosition)->isEnabled());
+        for (const char* name : {"saveFlashBtn", "restoreFlashBtn", "saveFileBtn", "restoreFileBtn"})
+            QVERIFY2(!shown.findChild<QPushButton*>(name)->isEnabled(), name);
+        auto* buttons = shown.findChild<QDialogButtonBox*>();
+        QVERIFY(!buttons->button(QDialogButtonBox::Ok)->isEnabled() && buttons->button(QDialogButtonBox::Cancel)->isEnabled());
+        courier.send(AxisCourier::Kind::Stop, QStringLiteral("Stop"),
+                     [](DeviceInterface& device, device_t id) { return device.command_stop(id); });
+        QCOMPARE(trovsim_release_call(axis, held.constData()), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(trovsim_call_count(axis, "command_stop"), 1, 5000);
+        QVERIFY(settled(shown));
+        QCOMPARE(trovsim_call_count(axis, "command_save_settings"), 0);
+        auto* line = shown.findChild<QLabel*>(QStringLiteral("transferLbl"));
+        if (apply) {
+            // The write under way went; the one after it did not.
+            QCOMPARE(setCalls(), QStringList{"set_edges_settings"});
+            QCOMPARE(prompter.texts.size(), 1);
+            QVERIFY2(prompter.texts[0].contains("PID control: cut short before it was written")
+                         && prompter.texts[0].contains("These were applied: Borders."),
+                     qPrintable(prompter.texts[0]));
+            QVERIFY(marked(shown, SettingsPage::Pid) && !marked(shown, SettingsPage::Borders));
+            QCOMPARE(editedRecord(shown, SettingsPage::Pid), int(MotorSettings::PidRecord));
+            QCOMPARE(editedRecord(shown, SettingsPage::Borders), -1);
+            return;
+        }
+        QCOMPARE(prompter.texts, QStringList());
+        // The page shows what it showed: the records read before.
+        QCOMPARE(shown.motorSettings->home.FastHome, fastHomeShown);
+        QCOMPARE(editedRecord(shown, SettingsPage::HomePosition), -1);
+        QVERIFY2(line->isVisible() && line->text().contains("was cut short; the pages show the settings read before."),
+                 qPrintable(line->text()));
+        QVERIFY(!buttons->button(QDialogButtonBox::Apply)->isEnabled());
+        QCOMPARE(shown.findChild<QLabel*>("configLbl")->text(), transfer == "restoreFlashBtn" ? "*" : "");
+        // Read again: the controller's settings, and the dialog takes edits again.
+        pressButton(shown, "readAgainBtn");
+        // The controller took its flash back before the cut: it holds what it held at the start.
+        QCOMPARE(shown.motorSettings->home.FastHome, transfer == "restoreFlashBtn" ? fastHomeShown : home.FastHome);
+        QCOMPARE(editedRecord(shown, SettingsPage::HomePosition), -1);
+        QVERIFY(!line->isVisible() && buttons->button(QDialogButtonBox::Apply)->isEnabled());
+        QVERIFY(shown.page(SettingsPage::HomePosition)->isEnabled());
     }
 
     // Refused beside a critical change, which reads everything back: the refused page shows the

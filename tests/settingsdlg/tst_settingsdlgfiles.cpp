@@ -27,6 +27,7 @@
 #include "settingsdlg/SettingsDlg.h"
 #include "pages/ControllerPageWgt.h"
 #include "device/ControllerSettings.h"
+#include "support/DialogCalls.h"
 #include "support/PageRender.h"
 #include "support/RecordingPrompter.h"
 #include "support/SimulatedAxis.h"
@@ -117,12 +118,14 @@ class TestSettingsDlgFiles : public QObject
         poller = std::make_unique<UpdateThread>(0, nullptr, &handle, axis, gateway.get());
         auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
         built->AllPagesFromDeviceToClassToUi(true, true);
+        settled(*built);
         return built;
     }
     QLabel* label(SettingsDlg& d) { return d.findChild<QLabel*>("configLbl"); }
     void click(SettingsDlg& d, QDialogButtonBox::StandardButton which)
     {
         d.findChild<QDialogButtonBox*>("buttonBox")->button(which)->click();
+        settled(d);
     }
     // What the program pages show, as their profile groups.
     QStringList programState(SettingsDlg& d)
@@ -201,6 +204,8 @@ private slots:
         QCOMPARE(trovsim_enter_bootloader(axis, 1), 0);
         gateway->close_device(handle);
         handle = gateway->open_device(axis);
+        // As polling tells it.
+        emit poller->finished(0, QDateTime(), status_t{}, chart_data_t{}, analog_data_t{}, true, 1);
         d->show();
         for (const char* name : {"saveFileBtn", "restoreFileBtn", "saveFlashBtn", "restoreFlashBtn"})
             QVERIFY2(!d->findChild<QPushButton*>(name)->isEnabled(), name);
@@ -250,7 +255,7 @@ private slots:
         QCOMPARE(label(*d)->text(), QString("dc.cfg"));
 
         trovsim_journal_clear();
-        d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+        click(*d, QDialogButtonBox::Ok);
         QVERIFY(journalFunctions().contains("set_entype_settings"));
         QCOMPARE(d->motorSettings->entype.EngineType, 1u);
     }
@@ -307,7 +312,7 @@ private slots:
         d->OnSaveFileBtnClicked();
         whenModal([](QDialog*) {});
         d->OnRestoreFileBtnClicked();
-        d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Apply)->click();
+        click(*d, QDialogButtonBox::Apply);
         QCOMPARE(label(*d)->text(), QString("mark.cfg"));
         // Nothing but the profile itself reached the working folder.
         QStringList after = QDir(work.path()).entryList(QDir::Files);
@@ -438,6 +443,7 @@ private slots:
             else
                 d->OnCompareFileBtnClicked();
             prompter.whileOpen = nullptr;
+            settled(*d);
             return changed.count();
         };
         const int alone = run(false);
@@ -477,6 +483,7 @@ private slots:
 
         SettingsDlg fresh(nullptr, poller.get(), gateway.get(), false);
         fresh.AllPagesFromDeviceToClassToUi(true, true);
+        QVERIFY(settled(fresh));
         for (int i = 0; i < d->treeItems.size(); ++i)
             QVERIFY2(d->treeItems.at(i)->flags() == fresh.treeItems.at(i)->flags(), qPrintable(QString::number(i)));
         QCOMPARE(d->motorSettings->entype.EngineType, 1u);
@@ -498,6 +505,8 @@ private slots:
         auto* major = d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("majorEdit");
         QCOMPARE(major->text(), QString("4"));
         d->firmwareUploaded(-1);
+        // The controller's mode is read on its courier before the pages follow it.
+        QVERIFY(settled(*d));
         QCOMPARE(major->text(), QString("0"));
         QCOMPARE(d->page(SettingsPage::AboutDevice)->findChild<QLineEdit*>("minorEdit")->text(), QString("0"));
     }
@@ -507,6 +516,7 @@ private slots:
         auto d = open("sim:axis1");
         trovsim_journal_clear();
         d->OnRestoreFlashBtnClicked();
+        QVERIFY(settled(*d));
         QStringList calls = journalFunctions();
         QCOMPARE(calls.value(0), QString("command_read_settings"));
         QVERIFY(calls.contains("get_entype_settings"));
@@ -514,12 +524,14 @@ private slots:
 
         trovsim_journal_clear();
         d->OnSaveFlashBtnClicked();
+        QVERIFY(settled(*d));
         calls = journalFunctions();
         QCOMPARE(calls.value(calls.size() - 1), QString("command_save_settings"));
         QVERIFY(calls.indexOf("get_entype_settings") < calls.indexOf("command_save_settings"));
 
         QSignalSpy changed(d.get(), &SettingsDlg::SgnChangeSettings);
         d->firmwareUploaded(-1);
+        QVERIFY(settled(*d));
         QCOMPARE(changed.count(), 0);
     }
 

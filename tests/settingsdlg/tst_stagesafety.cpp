@@ -94,6 +94,7 @@ class TestStageSafety : public QObject
         auto built = std::make_unique<SettingsDlg>(nullptr, poller.get(), gateway.get(), multiaxis);
         built->AllPagesFromDeviceToClassToUi(true, true);
         built->StageSettingsFromDeviceToClassToUi();
+        settled(*built);
         return built;
     }
 
@@ -169,6 +170,7 @@ private slots:
             std::strcpy(other.PositionerName, "OTHER");
             QCOMPARE(gateway->set_stage_name(handle, &other), result_ok);
             shown->AllPagesFromDeviceToClassToUi(true, true);
+            QVERIFY(settled(*shown));
             QCOMPARE(nameEdit(*shown)->text(), QStringLiteral("OTHER"));
         }
         editBorders(*shown, 100, 200);
