@@ -106,6 +106,9 @@ public:
         lines.clear();
         // One a failed test left goes, with its threads, before its gateway is replaced.
         dropWindow();
+        // What an earlier window's threads logged is not this window's to show.
+        for (LogItem item; log && log->takeItem(&item);) {
+        }
         const device_t handle = openOnFreshSimulator(gateway, motion_harness::axis);
         if (handle == -1)
             return false;
