@@ -21,12 +21,7 @@ qint64 steadyMs()
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-QString seconds(qint64 ms)
-{
-    return AxisCourier::secondsText(ms);
-}
-
-// The courier whose thread this is, for afterStops.
+// What waits on this courier's thread for the stops that cut a command, for afterStops.
 thread_local std::vector<std::function<void()>>* deferredHere = nullptr;
 
 } // namespace
@@ -102,19 +97,19 @@ QString AxisCourier::notSentText(const QString& what, const QString& why) const
 
 QString AxisCourier::busyText() const
 {
-    return tr("the controller was busy for %1 s.").arg(seconds(startLimitMs));
+    return tr("the controller was busy for %1 s.").arg(secondsText(startLimitMs));
 }
 
 QString AxisCourier::stillWaitsText(const QString& what, qint64 waitedMs) const
 {
     if (gateway->heldByMarkedThread())
         return tr("%1: %2 still waits: a script's call holds the controller.").arg(axis(), what);
-    return tr("%1: %2 still waits: the controller has not answered for %3 s.").arg(axis(), what, seconds(waitedMs));
+    return tr("%1: %2 still waits: the controller has not answered for %3 s.").arg(axis(), what, secondsText(waitedMs));
 }
 
 QString AxisCourier::sentText(const Entry& entry) const
 {
-    const QString after = seconds(now() - entry.sentAt);
+    const QString after = secondsText(now() - entry.sentAt);
     if (entry.kind == Kind::Release)
         return tr("%1: %2 sent, %3 s after the jog was let go.").arg(axis(), entry.what, after);
     return tr("%1: %2 sent, %3 s after it was pressed.").arg(axis(), entry.what, after);
